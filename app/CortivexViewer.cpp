@@ -1,0 +1,981 @@
+#include "CortivexViewer.h"
+
+#include "CoverFlowBrowser.h"
+#include "FileHelpers.h"
+#include "FolderDataFiles.h"
+#include "ImageOGLViewer.h"
+#include "MeshOGLViewer.h"
+#include "QtBrowserItem.h"
+#include "QtTreePropertyBrowser.h"
+#include "QtVariantEditorFactory.h"
+#include "QtVariantProperty.h"
+#include "QtVariantPropertyManager.h"
+#include "RawMRIDataOGLViewer.h"
+#include "VolumeOGLViewer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDataStream>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPluginLoader>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStandardPaths>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <cstdlib>
+
+namespace {
+
+const char *const windowStyleSheet =
+    "QListView { background-color: #272727; alternate-background-color: #383838; "
+    "selection-color: #C5C5C0; selection-background-color: #285298; color: #C8C8C8; }"
+    "QTreeView { background-color: #272727; alternate-background-color: #383838; "
+    "selection-color: #C5C5C0; selection-background-color: #285298; color: #C8C8C8; }"
+    "QMainWindow::separator {background: rgb(70, 70, 70); width: 10px; height: 10px;}"
+    "QSplitter {border: 0px solid rgb(70, 70, 70); padding: 0px; margin: 0px;}"
+    "QSplitter::handle {background: rgb(70, 70, 70);}";
+
+const char *const dicomHeaderNames[] = {
+    "No. of rows",       "No. of columns",       "Pixel spacing",
+    "Slice thickness",   "Spacing bw slices",    "Bits allocated",
+    "Repetition time",   "Series number",        "Acquisition number",
+    "Instance number",   "Patient position",     "Image position patient",
+    "Image orientation patient", "Image type",   "Modality",
+    "Manufacturer",      "Manufacturers model name", "Magnetic field strength",
+    "Institution name",  "Study description",    "Series description",
+    "Patients name",     "Byte order"};
+
+QString sizeText(qint64 size)
+{
+    if (size > 1048576)
+        return QString::number(float(size) / 1024 / 1024, 'f', 2) + " MB";
+    if (size <= 1024)
+        return QString::number(size) + " bytes";
+    return QString::number(float(size) / 1024, 'f', 2) + " KB";
+}
+
+void setFileProperties(QtVariantProperty *name, QtVariantProperty *folder, QtVariantProperty *size,
+                       int citem, const QString &fullFileName)
+{
+    if (citem == -1) {
+        name->setValue(QString());
+        folder->setValue(QString());
+        size->setValue(QString());
+        return;
+    }
+    name->setValue(getFileNameFromFullFileName(fullFileName));
+    folder->setValue(getPathFromFullFileName(fullFileName));
+    size->setValue(sizeText(QFileInfo(fullFileName).size()));
+}
+
+bool isCoverFlowStepKey(int key)
+{
+    return key == Qt::Key_PageDown || key == Qt::Key_Plus || key == Qt::Key_Right ||
+           key == Qt::Key_PageUp || key == Qt::Key_Minus || key == Qt::Key_Left;
+}
+
+} // namespace
+
+CortivexViewer::CortivexViewer()
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    mainWindowSplitter = new QSplitter(Qt::Vertical);
+    mainWindowSplitter->setObjectName("mainWindowSplitter");
+    mainWindowSplitter->setFrameStyle(QFrame::StyledPanel);
+    setCentralWidget(mainWindowSplitter);
+    mainWindowSplitter->setFocusPolicy(Qt::StrongFocus);
+
+    showBitmaps = false;
+    showRawMRIData = false;
+    showCXFiles = true;
+
+    coverFlowBrowser = new CoverFlowBrowser(this);
+    mainWindowSplitter->addWidget(coverFlowBrowser);
+
+    imageViewer = new ImageOGLViewer(this, coverFlowBrowser);
+    meshViewer = new MeshOGLViewer(this, coverFlowBrowser);
+    volumeViewer = new VolumeOGLViewer(this, coverFlowBrowser);
+    rawMRIDataViewer = new RawMRIDataOGLViewer(this, coverFlowBrowser);
+
+    viewStack = new QStackedWidget;
+    viewStack->addWidget(imageViewer);
+    viewStack->addWidget(meshViewer);
+    viewStack->addWidget(volumeViewer);
+    viewStack->addWidget(rawMRIDataViewer);
+    viewStack->setCurrentIndex(0);
+    mainWindowSplitter->addWidget(viewStack);
+    mainWindowSplitter->setHandleWidth(3);
+    mainWindowSplitter->setStretchFactor(0, 1);
+    mainWindowSplitter->setStretchFactor(1, 4);
+    mainWindowSplitter->setSizes({100, 400});
+
+    if (!initCXSCore()) {
+        QMessageBox::information(this, "CX Viewer", "Error - can not access CXSCore",
+                                 QMessageBox::Ok);
+        std::exit(1);
+    }
+
+    setUnifiedTitleAndToolBarOnMac(true);
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setIconSize(QSize(28, 28));
+    setStyleSheet(windowStyleSheet);
+
+    createActions();
+    createToolBars();
+    createDockWindows();
+    updateToolbarIcons();
+
+    setWindowTitle("Cortivex Viewer");
+    mainWindowSplitter->setStretchFactor(0, 1);
+    mainWindowSplitter->setStretchFactor(1, 3);
+
+    QTimer::singleShot(5000, coverFlowBrowser, &CoverFlowBrowser::hideInstruction);
+
+    thumbnailTimer = new QTimer(this);
+    connect(thumbnailTimer, &QTimer::timeout, this,
+            &CortivexViewer::cycleThroughImagesToGetThumbnails);
+
+    coverFlowBrowser->setFocus(Qt::OtherFocusReason);
+    toggleShowCXFiles();
+    inputKind = 0;
+    qApp->installEventFilter(this);
+}
+
+CortivexViewer::~CortivexViewer()
+{
+    qApp->removeEventFilter(this);
+    saveFavoriteFoldersList();
+    updateVisitedFolderThumbnailsData();
+    releaseCXSCore();
+}
+
+void CortivexViewer::initDataFolders(const QString &applicationDir)
+{
+    QDir base(applicationDir);
+    // Inside a macOS bundle the data sit next to Name.app, not in Contents/MacOS.
+    if (applicationDir.endsWith(".app/Contents/MacOS")) {
+        base.cdUp();
+        base.cdUp();
+        base.cdUp();
+    }
+    viewerBaseDir = base.absolutePath();
+    viewerDataDir = combinePathAndFileName(viewerBaseDir, "ViewerData");
+    folderDataDir = combinePathAndFileName(viewerBaseDir, "CXViewerFolderData");
+    if (!QDir(folderDataDir).exists())
+        QDir().mkdir(folderDataDir);
+    if (!QFileInfo(folderDataDir).isDir() || !QFileInfo(folderDataDir).isWritable()) {
+        // An installed, read-only location: keep the data with the user instead.
+        const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        folderDataDir = combinePathAndFileName(userData, "CXViewerFolderData");
+        QDir().mkpath(folderDataDir);
+    }
+}
+
+bool CortivexViewer::initCXSCore()
+{
+    const QObjectList instances = QPluginLoader::staticInstances();
+    if (instances.size() != 1)
+        return false;
+    cxsCore = instances.first();
+    return true;
+}
+
+void CortivexViewer::releaseCXSCore()
+{
+    delete cxsCore;
+    cxsCore = nullptr;
+}
+
+void CortivexViewer::createActions()
+{
+    showImagesAct = new QAction(QIcon(":/resources/images_icon_32x32.png"), tr("Images"), this);
+    showImagesAct->setStatusTip(tr("Show images"));
+    showImagesAct->setCheckable(true);
+    connect(showImagesAct, &QAction::triggered, this, &CortivexViewer::toggleShowBitmaps);
+
+    showRawMRIDataAct =
+        new QAction(QIcon(":/resources/rawdata_icon_32x32.png"), tr("MRI Data"), this);
+    showRawMRIDataAct->setStatusTip(tr("Show raw MRI data files"));
+    showRawMRIDataAct->setCheckable(true);
+    connect(showRawMRIDataAct, &QAction::triggered, this, &CortivexViewer::toggleShowRawMRIData);
+
+    showCXFilesAct = new QAction(QIcon(":/resources/cxdata_icon_32x32.png"), tr("CX Data"), this);
+    showCXFilesAct->setStatusTip(tr("Show Cortivex data"));
+    showCXFilesAct->setCheckable(true);
+    connect(showCXFilesAct, &QAction::triggered, this, &CortivexViewer::toggleShowCXFiles);
+
+    loadInCXSAct = new QAction(QIcon(":/resources/cxs_icon_32x32.png"), tr("Load in CX"), this);
+    loadInCXSAct->setStatusTip(tr("Load in Cortivex Studio"));
+    connect(loadInCXSAct, &QAction::triggered, this, &CortivexViewer::loadFileIntoCXS);
+
+    fullScreenAct = new QAction(QIcon(":/resources/Fullscreen3_48.png"), "Full Screen", this);
+    fullScreenAct->setIconText("Full Screen");
+    fullScreenAct->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(fullScreenAct, &QAction::triggered, this, &CortivexViewer::slotToggleFullScreen);
+}
+
+void CortivexViewer::createToolBars()
+{
+    viewModeToolBar = addToolBar(tr("View Mode Toolbar"));
+    viewModeToolBar->addAction(showCXFilesAct);
+    viewModeToolBar->addAction(showRawMRIDataAct);
+    viewModeToolBar->addAction(showImagesAct);
+    viewModeToolBar->addSeparator();
+    viewModeToolBar->addAction(loadInCXSAct);
+    auto *spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    viewModeToolBar->addWidget(spacer);
+    viewModeToolBar->addAction(fullScreenAct);
+    viewModeToolBar->setAllowedAreas(Qt::TopToolBarArea);
+    viewModeToolBar->setFloatable(false);
+    viewModeToolBar->setMovable(false);
+    viewModeToolBar->setContentsMargins(0, 0, 0, 0);
+}
+
+void CortivexViewer::updateToolbarIcons()
+{
+    showImagesAct->setChecked(showBitmaps);
+    showRawMRIDataAct->setChecked(showRawMRIData);
+    showCXFilesAct->setChecked(showCXFiles);
+}
+
+void CortivexViewer::createDockWindows()
+{
+    favoriteFoldersDock = new QDockWidget(tr("Favorite Folders"), this);
+    favoriteFoldersDock->setFocusPolicy(Qt::StrongFocus);
+    favoriteFoldersDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    favoriteFoldersLsWdg = new QListWidget(favoriteFoldersDock);
+    favoriteFoldersLsWdg->setObjectName("FavoriteFoldersLsWdg");
+    favoriteFoldersLsWdg->setAttribute(Qt::WA_MacShowFocusRect, false);
+    favoriteFoldersLsWdg->setFocusPolicy(Qt::StrongFocus);
+    favoriteFoldersLsWdg->installEventFilter(this);
+    favoriteFoldersLsWdg->setSelectionMode(QAbstractItemView::SingleSelection);
+    favoriteFoldersLsWdg->setDragEnabled(true);
+    favoriteFoldersLsWdg->setAcceptDrops(true);
+    favoriteFoldersLsWdg->setDropIndicatorShown(true);
+    favoriteFoldersLsWdg->setDragDropMode(QAbstractItemView::InternalMove);
+    favoriteFoldersDock->setWidget(favoriteFoldersLsWdg);
+    addDockWidget(Qt::LeftDockWidgetArea, favoriteFoldersDock);
+    connect(favoriteFoldersLsWdg, &QListWidget::itemClicked, this,
+            &CortivexViewer::clickedFavoriteFolder);
+
+    dirTreeDock = new QDockWidget(tr("Directory Tree"), this);
+    dirTreeDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    fileSystemModel = new QFileSystemModel(this);
+    fileSystemModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+    fileSystemModel->setRootPath("/Volumes/");
+    dirTreeView = new QTreeView(dirTreeDock);
+    dirTreeView->setModel(fileSystemModel);
+    dirTreeView->setFocusPolicy(Qt::StrongFocus);
+    dirTreeView->installEventFilter(this);
+    dirTreeView->setAnimated(true);
+    dirTreeView->setAttribute(Qt::WA_MacShowFocusRect, false);
+    dirTreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    dirTreeView->hideColumn(1);
+    dirTreeView->hideColumn(2);
+    dirTreeView->hideColumn(3);
+    dirTreeView->setHeaderHidden(true);
+    dirTreeView->setStyleSheet("font-size: 11pt;");
+    dirTreeDock->setWidget(dirTreeView);
+    addDockWidget(Qt::LeftDockWidgetArea, dirTreeDock);
+    connect(dirTreeView, &QTreeView::clicked, this, &CortivexViewer::clickedFolder);
+    connect(dirTreeView, &QTreeView::doubleClicked, this, &CortivexViewer::doubleClickedFolder);
+
+    propertiesDock = new QDockWidget(tr("Properties"), this);
+    propertiesDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    createPropertyBrowsers();
+    propertiesDock->setWidget(imagePropertiesBrowser);
+    addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
+
+    createMapsDock();
+}
+
+void CortivexViewer::createPropertyBrowsers()
+{
+    variantManager = new QtVariantPropertyManager;
+    const int group = QtVariantPropertyManager::groupTypeId();
+    auto addGroup = [this, group](QtTreePropertyBrowser *browser, const QString &name,
+                                  QList<QtVariantProperty **> members,
+                                  const QStringList &memberNames) {
+        QtVariantProperty *groupProp = variantManager->addProperty(group, name);
+        for (int i = 0; i < members.size(); ++i) {
+            *members[i] = variantManager->addProperty(QMetaType::QString, memberNames[i]);
+            (*members[i])->setValue(QString());
+            groupProp->addSubProperty(*members[i]);
+        }
+        return browser->addProperty(groupProp);
+    };
+    auto newBrowser = [](const QString &styleSheet) {
+        auto *browser = new QtTreePropertyBrowser;
+        browser->setAttribute(Qt::WA_MacShowFocusRect, false);
+        browser->setHeaderVisible(false);
+        browser->setStyleSheet(styleSheet);
+        return browser;
+    };
+    const QStringList fileNames = {"Name", "Folder", "Size"};
+
+    imageEditorFactory = new QtVariantEditorFactory(this);
+    imagePropertiesBrowser = newBrowser(
+        "font-size: 11pt; alternate-background-color: rgb(50, 50, 50); background: rgb(39, 39, "
+        "39); color: rgb(200, 200, 200); selection-background-color: rgb(120, 120, 120); "
+        "selection-color: rgb(255, 255, 255);");
+    addGroup(imagePropertiesBrowser, "File Properties",
+             {&imageFileNameProp, &imageFolderProp, &imageSizeProp}, fileNames);
+    addGroup(imagePropertiesBrowser, "Image Properties", {&imageWidthProp, &imageHeightProp},
+             {"Width:", "Height:"});
+
+    cxEditorFactory = new QtVariantEditorFactory(this);
+    cxPropertiesBrowser = newBrowser("alternate-background-color: rgb(50, 50, 60); font-size: 11pt;");
+    cxPropertiesBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
+    addGroup(cxPropertiesBrowser, "File Properties", {&cxFileNameProp, &cxFolderProp, &cxSizeProp},
+             fileNames);
+    vmrGroupItem = addGroup(cxPropertiesBrowser, "VMR Info / Talairach Coords",
+                            {&vmrDimsProp, &vmrXProp, &vmrYProp, &vmrZProp},
+                            {"Dims X/Y/Z", "X", "Y", "Z"});
+    srfGroupItem = addGroup(cxPropertiesBrowser, "SRF Header",
+                            {&srfTypeProp, &srfNrOfVerticesProp, &srfMeanNrOfNeighborsProp,
+                             &srfNrOfTrianglesProp, &srfNrOfEdgesProp, &srfMeanEdgeLengthProp},
+                            {"Type", "No. of vertices", "Mean no. of neighbors",
+                             "No. of triangles", "No. of edges", "Mean edge length"});
+    cxPropertiesBrowser->setExpanded(vmrGroupItem, false);
+    cxPropertiesBrowser->setExpanded(srfGroupItem, false);
+
+    rawMRIEditorFactory = new QtVariantEditorFactory(this);
+    rawMRIPropertiesBrowser = newBrowser(
+        "font-size: 11pt; background: rgb(39, 39, 39); alternate-background-color: rgb(50, 55, "
+        "50);");
+    rawMRIPropertiesBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
+    addGroup(rawMRIPropertiesBrowser, "File Properties",
+             {&rawMRIFileNameProp, &rawMRIFolderProp, &rawMRISizeProp}, fileNames);
+    QList<QtVariantProperty **> dicomMembers;
+    QStringList dicomNames;
+    dicomHeaderProps.resize(std::size(dicomHeaderNames));
+    for (int i = 0; i < dicomHeaderProps.size(); ++i) {
+        dicomMembers.append(&dicomHeaderProps[i]);
+        dicomNames.append(dicomHeaderNames[i]);
+    }
+    addGroup(rawMRIPropertiesBrowser, "DICOM Header", dicomMembers, dicomNames);
+}
+
+void CortivexViewer::createMapsDock()
+{
+    availableMapsDock = new QDockWidget(tr("Available Maps"), this);
+    availableMapsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    auto *groupBox = new QGroupBox;
+    groupBox->setObjectName("AvailableMapsGrpBx");
+    groupBox->setStyleSheet("border: 0px; margin: 0px; padding 0px;");
+    auto *layout = new QVBoxLayout(groupBox);
+    layout->setObjectName("VBoxLayout");
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+
+    availableMapsLsWdg = new QListWidget;
+    availableMapsLsWdg->setObjectName("AvailableMapsLsWdg");
+    availableMapsLsWdg->setAlternatingRowColors(false);
+    layout->addWidget(availableMapsLsWdg);
+    availableSubMapsLsWdg = new QListWidget;
+    availableSubMapsLsWdg->setObjectName("AvailableSubMapsLsWdg");
+    availableSubMapsLsWdg->setAlternatingRowColors(false);
+    availableSubMapsLsWdg->setStyleSheet("background-color: #202225;");
+    layout->addWidget(availableSubMapsLsWdg);
+
+    auto *grid = new QGridLayout;
+    grid->setObjectName("GridForMapControls");
+    grid->setContentsMargins(9, 9, 9, 9);
+    grid->setSpacing(9);
+    showPosChkBx = new QCheckBox(tr("Show positive values"));
+    showPosChkBx->setChecked(true);
+    grid->addWidget(showPosChkBx, 0, 0);
+    showNegChkBx = new QCheckBox(tr("Show negative values"));
+    showNegChkBx->setChecked(true);
+    grid->addWidget(showNegChkBx, 0, 1);
+
+    auto *threshBox = new QHBoxLayout;
+    threshBox->setObjectName("HBoxLyForThreshSpBx");
+    threshBox->addWidget(new QLabel(tr("Threshold: ")));
+    threshSpBx = new QDoubleSpinBox;
+    threshSpBx->setRange(0.0, 1000.0);
+    threshBox->addWidget(threshSpBx);
+    threshBox->addSpacerItem(new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    grid->addLayout(threshBox, 1, 0);
+
+    auto *clusterBox = new QHBoxLayout;
+    clusterBox->setObjectName("HBoxLyForClusterSpBx");
+    clusterChkBx = new QCheckBox(tr("Cluster size:"));
+    clusterChkBx->setChecked(false);
+    clusterBox->addWidget(clusterChkBx);
+    clusterSpBx = new QSpinBox;
+    clusterSpBx->setRange(0, 10000);
+    clusterBox->addWidget(clusterSpBx);
+    clusterBox->addSpacerItem(new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    grid->addLayout(clusterBox, 1, 1);
+    layout->addLayout(grid);
+    availableMapsDock->setWidget(groupBox);
+
+    connect(threshSpBx, &QDoubleSpinBox::valueChanged, this, &CortivexViewer::slotChangeThreshold);
+    connect(clusterChkBx, &QCheckBox::clicked, this, &CortivexViewer::slotEnableClusterSize);
+    connect(clusterSpBx, &QSpinBox::valueChanged, this, &CortivexViewer::slotChangeClusterSize);
+    connect(showPosChkBx, &QCheckBox::clicked, this, &CortivexViewer::slotShowPosNegMapValues);
+    connect(showNegChkBx, &QCheckBox::clicked, this, &CortivexViewer::slotShowPosNegMapValues);
+    connect(availableMapsLsWdg, &QListWidget::itemClicked, meshViewer, &MeshOGLViewer::clickedMap);
+    connect(availableSubMapsLsWdg, &QListWidget::itemClicked, meshViewer,
+            &MeshOGLViewer::clickedSubMap);
+
+    addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
+    removeDockWidget(availableMapsDock);
+    availableMapsDock->hide();
+}
+
+void CortivexViewer::closeEvent(QCloseEvent *event) { event->accept(); }
+
+void CortivexViewer::slotToggleFullScreen()
+{
+    fullScreen = !fullScreen;
+    QWidget *const hideable[] = {viewModeToolBar, dirTreeDock, favoriteFoldersDock, propertiesDock,
+                                 availableMapsDock};
+    bool *const wasVisible[] = {&toolBarWasVisible, &dirTreeDockWasVisible,
+                                &favoriteFoldersDockWasVisible, &propertiesDockWasVisible,
+                                &availableMapsDockWasVisible};
+    if (fullScreen) {
+        for (int i = 0; i < 5; ++i)
+            *wasVisible[i] = hideable[i]->isVisible();
+        setUnifiedTitleAndToolBarOnMac(false);
+        for (QWidget *widget : hideable)
+            widget->hide();
+        menuBar()->hide();
+        showFullScreen();
+    } else {
+        menuBar()->show();
+        setUnifiedTitleAndToolBarOnMac(true);
+        for (int i = 0; i < 5; ++i)
+            if (*wasVisible[i])
+                hideable[i]->show();
+        showNormal();
+        activateWindow();
+        setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void CortivexViewer::adjustFontSizeForTouchScreen(float points)
+{
+    const QString sheet = QString("font-size: %1pt;").arg(double(points), 0, 'g', 6);
+    favoriteFoldersLsWdg->setStyleSheet(sheet);
+    dirTreeView->setStyleSheet(sheet);
+    availableMapsLsWdg->setStyleSheet(sheet);
+    availableSubMapsLsWdg->setStyleSheet(sheet);
+}
+
+void CortivexViewer::forwardKeyToCoverFlow(QKeyEvent *event)
+{
+    coverFlowBrowser->keyPressEvent(event);
+}
+
+bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
+{
+    Q_UNUSED(watched);
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto *keyEvent = static_cast<QKeyEvent *>(event);
+    const int key = keyEvent->key();
+    const bool ctrl = keyEvent->modifiers() & Qt::ControlModifier;
+    const bool shift = keyEvent->modifiers() & Qt::ShiftModifier;
+
+    if (key == Qt::Key_Escape) {
+        if (!fullScreen)
+            return false;
+        slotToggleFullScreen();
+        return true;
+    }
+    if (key == Qt::Key_F && !ctrl) {
+        float points = float(QApplication::font().pointSizeF());
+        if (points < 4.0f)
+            points = 8.25f;
+        adjustFontSizeForTouchScreen(points);
+        return true;
+    }
+    if (key == Qt::Key_F) {
+        if (!fullScreen)
+            return false;
+        slotToggleFullScreen();
+        return true;
+    }
+    if (favoriteFoldersLsWdg->hasFocus()) {
+        const int row = favoriteFoldersLsWdg->currentRow();
+        if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
+            if (row < 0)
+                return false;
+            if (row < favoriteFolders.size())
+                favoriteFolders.removeAt(row);
+            if (row < favoriteFolderModes.size())
+                favoriteFolderModes.removeAt(row);
+            fillFavoriteFoldersLsWdg();
+            return true;
+        }
+        if (key == Qt::Key_Return) {
+            if (row < 0)
+                return false;
+            clickedFavoriteFolder(favoriteFoldersLsWdg->currentItem());
+            return true;
+        }
+        if (shift && isCoverFlowStepKey(key)) {
+            forwardKeyToCoverFlow(keyEvent);
+            return true;
+        }
+        return false;
+    }
+    if (dirTreeView->hasFocus()) {
+        if (key == Qt::Key_Return) {
+            clickedFolder(dirTreeView->currentIndex());
+            return true;
+        }
+        if (shift && isCoverFlowStepKey(key)) {
+            forwardKeyToCoverFlow(keyEvent);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CortivexViewer::loadFileIntoCXS() {}
+
+// Favorite and visited folders
+
+void CortivexViewer::loadFavoriteFoldersList()
+{
+    favoriteFolders.clear();
+    favoriteFolderModes.clear();
+    QFile file(combinePathAndFileName(folderDataDir, "FavoriteFolders.cxf"));
+    if (!file.exists()) {
+        favoriteFolders.append(viewerDataDir);
+        favoriteFolderModes.append(1);
+        return;
+    }
+    if (file.open(QIODevice::ReadOnly))
+        readFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
+}
+
+void CortivexViewer::saveFavoriteFoldersList()
+{
+    if (folderDataDir.isEmpty())
+        return;
+    // An empty list is written too, so that removing every favorite lasts.
+    saveFileAtomically(combinePathAndFileName(folderDataDir, "FavoriteFolders.cxf"),
+                       [this](QIODevice &file) {
+                           writeFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
+                       });
+}
+
+void CortivexViewer::fillFavoriteFoldersLsWdg()
+{
+    favoriteFoldersLsWdg->clear();
+    for (const QString &folder : std::as_const(favoriteFolders)) {
+        QString path = folder;
+        if (path.endsWith('/'))
+            path.chop(1);
+        auto *item = new QListWidgetItem(getFileNameFromFullFileName(path));
+        item->setToolTip(folder);
+        item->setIcon(fileSystemModel->fileIcon(fileSystemModel->index(path)));
+        favoriteFoldersLsWdg->addItem(item);
+    }
+}
+
+void CortivexViewer::loadVisitedFoldersToThumbnailFilesMaps()
+{
+    imageFoldersToThumbnailFiles.clear();
+    rawMRIFoldersToThumbnailFiles.clear();
+    cxFoldersToThumbnailFiles.clear();
+    QFile file(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"));
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    QDataStream in(&file);
+    in.setByteOrder(QDataStream::LittleEndian);
+    if (readStringMap(in, imageFoldersToThumbnailFiles) &&
+        readStringMap(in, rawMRIFoldersToThumbnailFiles))
+        readStringMap(in, cxFoldersToThumbnailFiles);
+}
+
+void CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
+{
+    saveFileAtomically(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"),
+                       [this](QIODevice &file) {
+                           QDataStream out(&file);
+                           out.setByteOrder(QDataStream::LittleEndian);
+                           writeStringMap(out, imageFoldersToThumbnailFiles);
+                           writeStringMap(out, rawMRIFoldersToThumbnailFiles);
+                           writeStringMap(out, cxFoldersToThumbnailFiles);
+                       });
+}
+
+void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
+{
+    Q_UNUSED(item);
+    if (thumbnailTimer->isActive())
+        thumbnailTimer->stop();
+    showBusyCursor();
+    updateVisitedFolderThumbnailsData();
+    const int row = favoriteFoldersLsWdg->currentRow();
+    if (row < 0 || row >= favoriteFolders.size() || !QDir(favoriteFolders[row]).exists()) {
+        hideBusyCursor();
+        return;
+    }
+    const QString path = favoriteFolders[row];
+    currentFolderPath = path;
+    currentDir = QDir(path);
+    QDir::setCurrent(path);
+    const int mode = favoriteFolderModes.value(row, 3);
+    if (mode == 1)
+        switchToShowBitmaps();
+    else if (mode == 2)
+        switchToShowRawMRIData();
+    else
+        switchToShowCXFiles();
+
+    const QModelIndex index = fileSystemModel->index(path);
+    dirTreeView->expand(index);
+    dirTreeView->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    dirTreeView->setCurrentIndex(index);
+    dirTreeView->resizeColumnToContents(0);
+
+    lookUpStoredThumbnails();
+    if (mode == 1)
+        thumbnailTimer->start(300);
+    hideBusyCursor();
+}
+
+void CortivexViewer::clickedFolder(const QModelIndex &index)
+{
+    if (thumbnailTimer->isActive())
+        thumbnailTimer->stop();
+    showBusyCursor();
+    updateVisitedFolderThumbnailsData();
+    coverFlowBrowser->clearCoverStore();
+    const QString path = fileSystemModel->filePath(index);
+    if (!QFileInfo(path).isDir()) {
+        hideBusyCursor();
+        return;
+    }
+    currentFolderPath = path;
+    currentDir = QDir(path);
+    QDir::setCurrent(path);
+    analyzeCurrentFolder();
+    lookUpStoredThumbnails();
+    if (showBitmaps)
+        thumbnailTimer->start(300);
+    hideBusyCursor();
+}
+
+void CortivexViewer::doubleClickedFolder(const QModelIndex &index)
+{
+    const QString path = fileSystemModel->filePath(index);
+    if (favoriteFolders.contains(path))
+        return;
+    favoriteFolders.append(path);
+    favoriteFolderModes.append(browsingModeNumber());
+    fillFavoriteFoldersLsWdg();
+}
+
+void CortivexViewer::autoSelectFirstFavFolder()
+{
+    if (favoriteFoldersLsWdg->count() < 1)
+        return;
+    favoriteFoldersLsWdg->setCurrentRow(0);
+    clickedFavoriteFolder(favoriteFoldersLsWdg->item(0));
+}
+
+// Browsing modes
+
+int CortivexViewer::browsingModeNumber() const
+{
+    return showBitmaps ? 1 : showRawMRIData ? 2 : 3;
+}
+
+QMap<QString, QString> &CortivexViewer::currentModeThumbnailFiles()
+{
+    return showBitmaps      ? imageFoldersToThumbnailFiles
+           : showRawMRIData ? rawMRIFoldersToThumbnailFiles
+                            : cxFoldersToThumbnailFiles;
+}
+
+void CortivexViewer::lookUpStoredThumbnails()
+{
+    const QMap<QString, QString> &files = currentModeThumbnailFiles();
+    const auto found = files.constFind(currentFolderPath);
+    if (found == files.constEnd()) {
+        thumbnailsChanged = true;
+        return;
+    }
+    loadCurrentFolderThumbNails(combinePathAndFileName(folderDataDir, found.value()));
+    thumbnailsChanged = false;
+}
+
+void CortivexViewer::connectCoverFlowSignals(bool connectThem)
+{
+    CoverFlowBrowser *cf = coverFlowBrowser;
+    if (!connectThem) {
+        disconnect(cf, &CoverFlowBrowser::currentItemChanged, nullptr, nullptr);
+        disconnect(cf, &CoverFlowBrowser::currentCXItemChanged, nullptr, nullptr);
+        disconnect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, nullptr, nullptr);
+        disconnect(cf, &CoverFlowBrowser::imageForInspectionChanged, nullptr, nullptr);
+        disconnect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, nullptr, nullptr);
+        disconnect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, nullptr, nullptr);
+        return;
+    }
+    if (showBitmaps) {
+        connect(cf, &CoverFlowBrowser::currentItemChanged, this,
+                &CortivexViewer::updateImageFileProperties);
+        connect(cf, &CoverFlowBrowser::imageForInspectionChanged, imageViewer,
+                &ImageOGLViewer::newImageForInspection);
+    } else if (showRawMRIData) {
+        connect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, this,
+                &CortivexViewer::updateRawMRIFileProperties);
+        connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, rawMRIDataViewer,
+                &RawMRIDataOGLViewer::newRawMRIFileForInspection);
+    } else {
+        connect(cf, &CoverFlowBrowser::currentCXItemChanged, this,
+                &CortivexViewer::updateCXFileProperties);
+        connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, this,
+                &CortivexViewer::newMeshOrVolumeForInspection);
+    }
+}
+
+void CortivexViewer::switchToShowBitmaps()
+{
+    coverFlowBrowser->clearCoverStore();
+    coverFlowBrowser->repaint();
+    connectCoverFlowSignals(false);
+    showBitmaps = true;
+    showRawMRIData = false;
+    showCXFiles = false;
+    updateToolbarIcons();
+    viewStack->setCurrentIndex(0);
+    propertiesDock->setWidget(imagePropertiesBrowser);
+    connectCoverFlowSignals(true);
+    coverFlowBrowser->drawCoverFrames = false;
+    removeDockWidget(availableMapsDock);
+    availableMapsDock->hide();
+    showBusyCursor();
+    analyzeCurrentFolder();
+    hideBusyCursor();
+}
+
+void CortivexViewer::switchToShowRawMRIData()
+{
+    coverFlowBrowser->clearCoverStore();
+    coverFlowBrowser->repaint();
+    connectCoverFlowSignals(false);
+    showBitmaps = false;
+    showRawMRIData = true;
+    showCXFiles = false;
+    updateToolbarIcons();
+    viewStack->setCurrentIndex(3);
+    propertiesDock->setWidget(rawMRIPropertiesBrowser);
+    connectCoverFlowSignals(true);
+    coverFlowBrowser->drawCoverFrames = true;
+    removeDockWidget(availableMapsDock);
+    availableMapsDock->hide();
+    showBusyCursor();
+    analyzeCurrentFolder();
+    hideBusyCursor();
+}
+
+void CortivexViewer::switchToShowCXFiles()
+{
+    coverFlowBrowser->clearCoverStore();
+    coverFlowBrowser->repaint();
+    connectCoverFlowSignals(false);
+    showBitmaps = false;
+    showRawMRIData = false;
+    showCXFiles = true;
+    updateToolbarIcons();
+    viewStack->setCurrentIndex(1);
+    propertiesDock->setWidget(cxPropertiesBrowser);
+    connectCoverFlowSignals(true);
+    coverFlowBrowser->drawCoverFrames = true;
+    addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
+    availableMapsDock->show();
+    showBusyCursor();
+    analyzeCurrentFolder();
+    hideBusyCursor();
+}
+
+void CortivexViewer::toggleShowBitmaps()
+{
+    if (thumbnailTimer->isActive())
+        thumbnailTimer->stop();
+    showBusyCursor();
+    updateVisitedFolderThumbnailsData();
+    switchToShowBitmaps();
+    lookUpStoredThumbnails();
+    thumbnailTimer->start(300);
+    hideBusyCursor();
+}
+
+void CortivexViewer::toggleShowRawMRIData()
+{
+    if (thumbnailTimer->isActive())
+        thumbnailTimer->stop();
+    showBusyCursor();
+    updateVisitedFolderThumbnailsData();
+    switchToShowRawMRIData();
+    lookUpStoredThumbnails();
+    hideBusyCursor();
+}
+
+void CortivexViewer::toggleShowCXFiles()
+{
+    if (thumbnailTimer->isActive())
+        thumbnailTimer->stop();
+    showBusyCursor();
+    updateVisitedFolderThumbnailsData();
+    switchToShowCXFiles();
+    lookUpStoredThumbnails();
+    hideBusyCursor();
+}
+
+void CortivexViewer::analyzeCurrentFolder()
+{
+    updateImageFileProperties(-1, "", 0, 0, 1);
+    QStringList patterns;
+    if (showBitmaps)
+        patterns << "*.jpg" << "*.jpeg" << "*.png" << "*.gif";
+    if (showRawMRIData)
+        patterns << "*.dcm";
+    if (showCXFiles)
+        patterns << "*.srf" << "*.vmr";
+    currentDir.setFilter(QDir::Files | QDir::NoSymLinks);
+    currentDir.setSorting(QDir::Name | QDir::IgnoreCase);
+    currentDir.setNameFilters(patterns);
+    const QFileInfoList entries = currentDir.entryInfoList();
+    for (const QFileInfo &entry : entries)
+        coverFlowBrowser->addEmptyCover(entry.absoluteFilePath());
+    coverFlowBrowser->setCurrentCoverIndex(0);
+    coverFlowBrowser->repaint();
+    coverFlowBrowser->emitCurrentItemChangedForInspection();
+}
+
+void CortivexViewer::newMeshOrVolumeForInspection(int sel_item, QString filename)
+{
+    if (getExtension(filename) == "srf") {
+        meshViewer->newMeshItemForInspection(sel_item, filename);
+        viewStack->setCurrentIndex(1);
+    } else {
+        volumeViewer->newVolumeItemForInspection(sel_item, filename);
+        viewStack->setCurrentIndex(2);
+    }
+}
+
+// Thumbnail cache
+
+void CortivexViewer::checkAddingImageAsThumbnail(int index, bool force)
+{
+    Q_UNUSED(index);
+    Q_UNUSED(force);
+}
+
+void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, bool force)
+{
+    Q_UNUSED(index);
+    Q_UNUSED(force);
+}
+
+void CortivexViewer::cycleThroughImagesToGetThumbnails() { thumbnailTimer->stop(); }
+
+void CortivexViewer::loadCurrentFolderThumbNails(QString fileName) { Q_UNUSED(fileName); }
+
+void CortivexViewer::saveCurrentFolderThumbNails(QString fileName) { Q_UNUSED(fileName); }
+
+void CortivexViewer::updateVisitedFolderThumbnailsData() {}
+
+// Property panels
+
+void CortivexViewer::updateImageFileProperties(int citem, QString strFullFileName, int img_width,
+                                               int img_height, int img_orientation)
+{
+    Q_UNUSED(img_orientation);
+    setFileProperties(imageFileNameProp, imageFolderProp, imageSizeProp, citem, strFullFileName);
+    if (citem == -1) {
+        imageWidthProp->setValue(QString());
+        imageHeightProp->setValue(QString());
+        return;
+    }
+    updateImageDimsProperties(img_width, img_height);
+}
+
+void CortivexViewer::updateImageDimsProperties(int img_width, int img_height)
+{
+    imageWidthProp->setValue(img_width == -1 ? QString() : QString::number(img_width));
+    imageHeightProp->setValue(img_height == -1 ? QString() : QString::number(img_height));
+}
+
+void CortivexViewer::updateCXFileProperties(int citem, QString strFullFileName)
+{
+    setFileProperties(cxFileNameProp, cxFolderProp, cxSizeProp, citem, strFullFileName);
+}
+
+void CortivexViewer::updateRawMRIFileProperties(int citem, QString strFullFileName)
+{
+    setFileProperties(rawMRIFileNameProp, rawMRIFolderProp, rawMRISizeProp, citem,
+                      strFullFileName);
+}
+
+void CortivexViewer::updateCrossCoords() {}
+
+void CortivexViewer::updateHeaderOfLoadedVMR()
+{
+    cxPropertiesBrowser->setExpanded(vmrGroupItem, true);
+    cxPropertiesBrowser->setExpanded(srfGroupItem, false);
+}
+
+void CortivexViewer::updateHeaderOfLoadedSRF()
+{
+    cxPropertiesBrowser->setExpanded(vmrGroupItem, false);
+    cxPropertiesBrowser->setExpanded(srfGroupItem, true);
+}
+
+void CortivexViewer::updateHeaderOfLoadedDICOM() {}
+
+// Maps panel
+
+void CortivexViewer::slotChangeThreshold() {}
+
+void CortivexViewer::slotChangeClusterSize() {}
+
+void CortivexViewer::slotEnableClusterSize() {}
+
+void CortivexViewer::slotShowPosNegMapValues() {}
+
+void CortivexViewer::fillMapListWithVMPs() {}
+
+void CortivexViewer::fillMapListWithSMPs() {}
+
+bool CortivexViewer::checkSMPFitsSRF(QString fileName, int nrOfVertices)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QDataStream in(&file);
+    in.setByteOrder(QDataStream::LittleEndian);
+    qint16 version = 0;
+    qint32 count = 0;
+    in >> version >> count;
+    return in.status() == QDataStream::Ok && count == nrOfVertices;
+}

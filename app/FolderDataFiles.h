@@ -1,0 +1,27 @@
+#ifndef FOLDERDATAFILES_H
+#define FOLDERDATAFILES_H
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QDataStream;
+class QIODevice;
+
+// The viewer's own files: little-endian data streams of ints and UTF-16 strings.
+
+void readFavoriteFolders(QIODevice &device, QStringList &folders, QList<int> &modes);
+void writeFavoriteFolders(QIODevice &device, const QStringList &folders, const QList<int> &modes);
+
+// A map is written from the largest key to the smallest; reading accepts any
+// order and leaves the map empty when an entry is cut short.
+bool readStringMap(QDataStream &in, QMap<QString, QString> &map);
+void writeStringMap(QDataStream &out, const QMap<QString, QString> &map);
+
+// Writes through a temporary file, so a failed save never truncates the old one.
+bool saveFileAtomically(const QString &fileName, const std::function<void(QIODevice &)> &write);
+
+#endif

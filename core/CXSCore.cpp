@@ -1,0 +1,110 @@
+#include "CXSCore.h"
+
+#include "DICOMDoc.h"
+#include "SurfaceMesh.h"
+#include "VolumeDoc.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSysInfo>
+
+CXSCore::CXSCore() : hostIsBigEndian(QSysInfo::ByteOrder == QSysInfo::BigEndian)
+{
+    for (int k = 0; k < 10; ++k) {
+        mapPosColorTable[k][0] = 255;
+        mapPosColorTable[k][1] = 75 + 20 * k;
+        mapPosColorTable[k][2] = 0;
+        mapNegColorTable[k][0] = 0;
+        mapNegColorTable[k][1] = 75 + 20 * k;
+        mapNegColorTable[k][2] = 255 - 20 * k;
+    }
+}
+
+CXSCore::~CXSCore()
+{
+    qDeleteAll(volumeDocs);
+    volumeDocs.clear();
+    qDeleteAll(meshes);
+    meshes.clear();
+    delete dicomDoc;
+}
+
+bool CXSCore::loadVMR(QString fileName)
+{
+    auto *doc = new VolumeDoc(this);
+    if (!doc->readVolume(fileName)) {
+        delete doc;
+        return false;
+    }
+    qDeleteAll(volumeDocs);
+    volumeDocs = {doc};
+    nrOfVolumeDocs = 1;
+    return true;
+}
+
+int CXSCore::getNrOfVolumeDocs() { return nrOfVolumeDocs; }
+
+VolumeDoc *CXSCore::getVolumeDoc(int index)
+{
+    return index >= 0 && index < volumeDocs.size() ? volumeDocs[index] : nullptr;
+}
+
+bool CXSCore::loadMesh(QString fileName)
+{
+    auto *mesh = new SurfaceMesh(this);
+    if (!mesh->readMesh(fileName)) {
+        delete mesh;
+        return false;
+    }
+    currentMesh = 0;
+    qDeleteAll(meshes);
+    meshes = {mesh};
+    nrOfMeshes = 1;
+    return true;
+}
+
+int CXSCore::getNrOfMeshes() { return nrOfMeshes; }
+
+SurfaceMesh *CXSCore::getMesh(int index)
+{
+    return index >= 0 && index < meshes.size() ? meshes[index] : nullptr;
+}
+
+bool CXSCore::loadDICOM(QString fileName)
+{
+    auto *doc = new DICOMDoc(this);
+    if (!doc->readDICOM(fileName)) {
+        delete doc;
+        return false;
+    }
+    delete dicomDoc;
+    dicomDoc = doc;
+    return true;
+}
+
+DICOMDoc *CXSCore::getDICOMDoc() { return dicomDoc; }
+
+void CXSCore::convertWinDirSlashes2UnixSlashes(QString &path) { path.replace('\\', '/'); }
+
+QString CXSCore::removeExtension(const QString &name)
+{
+    const int dot = name.lastIndexOf('.');
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString CXSCore::getExtension(const QString &name) { return QFileInfo(name).suffix().toLower(); }
+
+QString CXSCore::getCurrentDir()
+{
+    QString dir = QDir::currentPath();
+    if (!dir.endsWith('/'))
+        dir += '/';
+    return dir;
+}
+
+QString CXSCore::combinePathAndFileName(const QString &path, const QString &name)
+{
+    if (path.isEmpty())
+        return name;
+    return path.endsWith('/') ? path + name : path + '/' + name;
+}

@@ -1,0 +1,67 @@
+#ifndef CXSCORE_H
+#define CXSCORE_H
+
+#include "DocRawDataInterface.h"
+#include "DocSRFInterface.h"
+#include "DocVMRInterface.h"
+#include "GeneralToolsInterface.h"
+
+#include <QList>
+#include <QObject>
+
+class DICOMDoc;
+
+// The document core: loads and owns the documents the views show.
+class CXSCore : public QObject,
+                public DocVMRInterface,
+                public DocSRFInterface,
+                public DocRawDataInterface,
+                public GeneralToolsInterface
+{
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID "com.cortivex.CXSCore/0.1")
+    Q_INTERFACES(DocVMRInterface DocSRFInterface DocRawDataInterface GeneralToolsInterface)
+
+public:
+    CXSCore();
+    ~CXSCore() override;
+
+    bool loadVMR(QString fileName) override;
+    int getNrOfVolumeDocs() override;
+    VolumeDoc *getVolumeDoc(int index) override;
+
+    bool loadMesh(QString fileName) override;
+    int getNrOfMeshes() override;
+    SurfaceMesh *getMesh(int index) override;
+
+    bool loadDICOM(QString fileName) override;
+    DICOMDoc *getDICOMDoc() override;
+
+    void convertWinDirSlashes2UnixSlashes(QString &path) override;
+
+    QString removeExtension(const QString &name);
+    QString getExtension(const QString &name);
+    QString getCurrentDir();
+    QString combinePathAndFileName(const QString &path, const QString &name);
+
+    // Entries 0..9 of the positive table, 10..19 of the negative one.
+    const unsigned char *mapColor(int entry) const
+    {
+        return entry < 10 ? mapPosColorTable[entry] : mapNegColorTable[entry - 10];
+    }
+
+    QList<VolumeDoc *> volumeDocs;
+    int nrOfVolumeDocs = 0;
+    int currentVolumeDoc = -1;
+    QList<SurfaceMesh *> meshes;
+    int nrOfMeshes = 0;
+    int currentMesh = -1;
+    float defaultMeshColor0[3] = {1.0f, 0.7f, 0.3f};
+    float defaultMeshColor1[3] = {0.3f, 0.3f, 0.3f};
+    DICOMDoc *dicomDoc = nullptr;
+    bool hostIsBigEndian = false;
+    unsigned char mapPosColorTable[10][3];
+    unsigned char mapNegColorTable[10][3];
+};
+
+#endif

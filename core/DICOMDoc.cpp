@@ -1,0 +1,11 @@
+#include "DICOMDoc.h"
+
+DICOMDoc::DICOMDoc(CXSCore *core) : core(core) {}
+
+DICOMDoc::~DICOMDoc() {}
+
+bool DICOMDoc::readDICOM(QString fileName)
+{
+    Q_UNUSED(fileName);
+    return false;
+}

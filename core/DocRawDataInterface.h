@@ -1,0 +1,20 @@
+#ifndef DOCRAWDATAINTERFACE_H
+#define DOCRAWDATAINTERFACE_H
+
+#include <QString>
+#include <QtPlugin>
+
+class DICOMDoc;
+
+class DocRawDataInterface
+{
+public:
+    virtual ~DocRawDataInterface() {}
+    virtual bool loadDICOM(QString fileName) = 0;
+    virtual DICOMDoc *getDICOMDoc() = 0;
+};
+
+#define DocRawDataInterface_iid "com.cortivex.CXSCoreDocRawDataInterface/0.1"
+Q_DECLARE_INTERFACE(DocRawDataInterface, DocRawDataInterface_iid)
+
+#endif

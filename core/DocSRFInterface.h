@@ -1,0 +1,21 @@
+#ifndef DOCSRFINTERFACE_H
+#define DOCSRFINTERFACE_H
+
+#include <QString>
+#include <QtPlugin>
+
+class SurfaceMesh;
+
+class DocSRFInterface
+{
+public:
+    virtual ~DocSRFInterface() {}
+    virtual bool loadMesh(QString fileName) = 0;
+    virtual int getNrOfMeshes() = 0;
+    virtual SurfaceMesh *getMesh(int index) = 0;
+};
+
+#define DocSRFInterface_iid "com.cortivex.CXSCoreDocSRFInterface/0.1"
+Q_DECLARE_INTERFACE(DocSRFInterface, DocSRFInterface_iid)
+
+#endif

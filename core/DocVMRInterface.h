@@ -1,0 +1,21 @@
+#ifndef DOCVMRINTERFACE_H
+#define DOCVMRINTERFACE_H
+
+#include <QString>
+#include <QtPlugin>
+
+class VolumeDoc;
+
+class DocVMRInterface
+{
+public:
+    virtual ~DocVMRInterface() {}
+    virtual bool loadVMR(QString fileName) = 0;
+    virtual int getNrOfVolumeDocs() = 0;
+    virtual VolumeDoc *getVolumeDoc(int index) = 0;
+};
+
+#define DocVMRInterface_iid "com.cortivex.CXSCoreDocVMRInterface/0.1"
+Q_DECLARE_INTERFACE(DocVMRInterface, DocVMRInterface_iid)
+
+#endif

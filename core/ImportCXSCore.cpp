@@ -1,0 +1,3 @@
+#include <QtPlugin>
+
+Q_IMPORT_PLUGIN(CXSCore)

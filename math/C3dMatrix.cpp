@@ -1,0 +1,3 @@
+#include "C3dMatrix.h"
+
+C3dMatrix::~C3dMatrix() = default;

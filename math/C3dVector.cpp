@@ -1,0 +1,3 @@
+#include "C3dVector.h"
+
+C3dVector::~C3dVector() = default;

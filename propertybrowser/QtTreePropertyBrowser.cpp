@@ -1,0 +1,107 @@
+#include "QtTreePropertyBrowser.h"
+
+#include "QtBrowserItem.h"
+#include "QtVariantProperty.h"
+#include "QtVariantPropertyManager.h"
+
+#include <QHeaderView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+QtTreePropertyBrowser::QtTreePropertyBrowser(QWidget *parent)
+    : QWidget(parent), tree(new QTreeWidget(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(tree);
+    tree->setColumnCount(2);
+    tree->setHeaderLabels({tr("Property"), tr("Value")});
+    tree->setAlternatingRowColors(true);
+    tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    tree->setRootIsDecorated(true);
+    setResizeMode(Stretch);
+}
+
+QtTreePropertyBrowser::~QtTreePropertyBrowser() = default;
+
+QtBrowserItem *QtTreePropertyBrowser::addProperty(QtVariantProperty *property)
+{
+    if (!property)
+        return nullptr;
+    for (QtBrowserItem *item : topItems)
+        if (item->property() == property)
+            return item;
+    QtBrowserItem *item = createItem(property, nullptr);
+    topItems.append(item);
+    connect(property->propertyManager(), &QtVariantPropertyManager::propertyChanged, this,
+            &QtTreePropertyBrowser::propertyChanged, Qt::UniqueConnection);
+    return item;
+}
+
+QtBrowserItem *QtTreePropertyBrowser::createItem(QtVariantProperty *property,
+                                                 QtBrowserItem *parent)
+{
+    QTreeWidgetItem *treeItem =
+        parent ? new QTreeWidgetItem(parent->treeItem) : new QTreeWidgetItem(tree);
+    allItems.emplace_back(new QtBrowserItem(this, property, parent, treeItem));
+    QtBrowserItem *item = allItems.back().get();
+    if (parent)
+        parent->childItems.append(item);
+    if (property->propertyType() == QtVariantPropertyManager::groupTypeId()) {
+        treeItem->setFirstColumnSpanned(true);
+        QFont font = treeItem->font(0);
+        font.setBold(true);
+        treeItem->setFont(0, font);
+    }
+    updateItem(item);
+    for (QtVariantProperty *sub : property->subProperties())
+        createItem(sub, item);
+    treeItem->setExpanded(true);
+    return item;
+}
+
+void QtTreePropertyBrowser::updateItem(QtBrowserItem *item)
+{
+    item->treeItem->setText(0, item->property()->propertyName());
+    item->treeItem->setText(1, item->property()->valueText());
+}
+
+void QtTreePropertyBrowser::propertyChanged(QtVariantProperty *property)
+{
+    for (QtBrowserItem *item : items(property))
+        updateItem(item);
+}
+
+QList<QtBrowserItem *> QtTreePropertyBrowser::items(QtVariantProperty *property) const
+{
+    QList<QtBrowserItem *> found;
+    for (const auto &item : allItems)
+        if (item->property() == property)
+            found.append(item.get());
+    return found;
+}
+
+void QtTreePropertyBrowser::setExpanded(QtBrowserItem *item, bool expanded)
+{
+    if (item && item->browser() == this)
+        item->treeItem->setExpanded(expanded);
+}
+
+bool QtTreePropertyBrowser::isExpanded(QtBrowserItem *item) const
+{
+    return item && item->browser() == this && item->treeItem->isExpanded();
+}
+
+void QtTreePropertyBrowser::setHeaderVisible(bool visible) { tree->setHeaderHidden(!visible); }
+
+bool QtTreePropertyBrowser::isHeaderVisible() const { return !tree->isHeaderHidden(); }
+
+void QtTreePropertyBrowser::setResizeMode(ResizeMode resizeMode)
+{
+    mode = resizeMode;
+    static const QHeaderView::ResizeMode modes[] = {QHeaderView::Interactive, QHeaderView::Stretch,
+                                                    QHeaderView::Fixed,
+                                                    QHeaderView::ResizeToContents};
+    tree->header()->setSectionResizeMode(modes[mode]);
+}

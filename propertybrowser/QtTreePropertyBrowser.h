@@ -1,0 +1,48 @@
+#ifndef QTTREEPROPERTYBROWSER_H
+#define QTTREEPROPERTYBROWSER_H
+
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QtBrowserItem;
+class QtVariantProperty;
+class QTreeWidget;
+
+// Shows properties as a two-column tree of names and values, read-only.
+class QtTreePropertyBrowser : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum ResizeMode { Interactive, Stretch, Fixed, ResizeToContents };
+
+    explicit QtTreePropertyBrowser(QWidget *parent = nullptr);
+    ~QtTreePropertyBrowser() override;
+
+    QtBrowserItem *addProperty(QtVariantProperty *property);
+    QList<QtBrowserItem *> topLevelItems() const { return topItems; }
+    QList<QtBrowserItem *> items(QtVariantProperty *property) const;
+
+    void setExpanded(QtBrowserItem *item, bool expanded);
+    bool isExpanded(QtBrowserItem *item) const;
+    void setHeaderVisible(bool visible);
+    bool isHeaderVisible() const;
+    void setResizeMode(ResizeMode mode);
+    ResizeMode resizeMode() const { return mode; }
+
+    QTreeWidget *treeWidget() const { return tree; }
+
+private:
+    QtBrowserItem *createItem(QtVariantProperty *property, QtBrowserItem *parent);
+    void updateItem(QtBrowserItem *item);
+    void propertyChanged(QtVariantProperty *property);
+
+    QTreeWidget *tree;
+    ResizeMode mode = Stretch;
+    QList<QtBrowserItem *> topItems;
+    std::vector<std::unique_ptr<QtBrowserItem>> allItems;
+};
+
+#endif

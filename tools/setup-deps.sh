@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building (and, with "test", testing) needs.
+# Does nothing when they are all present; works as root or through sudo.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
+          libglu1-mesa-dev libgl-dev libgl1-mesa-dri xvfb xauth)
+if [ "${1:-}" = test ]; then
+    packages+=(dcmtk libimage-exiftool-perl libbenchmark-dev clang-14 libclang-rt-14-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+[ "$(id -u)" -ne 0 ] && sudo=(sudo)
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
