@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang's libFuzzer and runs each for a while
+# (seconds per target as the first argument, 30 by default).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/setup-deps.sh test
+seconds="${1:-30}"
+dir=build-fuzz
+CC=clang-14 CXX=clang++-14 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCXV_FUZZ=ON -DCXV_BENCH=OFF >/dev/null
+targets=$(sed -n 's/^cxv_add_fuzzer(\([a-z0-9_]*\).*/\1/p' fuzz/CMakeLists.txt)
+[ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
+cmake --build "$dir" --target $targets
+for t in $targets; do
+    work="$dir/corpus/$t"
+    mkdir -p "$work"
+    echo "== $t for ${seconds}s"
+    ASAN_OPTIONS=detect_leaks=1 "$dir/bin/$t" -max_total_time="$seconds" -rss_limit_mb=2048 \
+        -timeout=10 "$work" "fuzz/corpus/$t"
+done
