@@ -33,8 +33,8 @@
 #include <QPluginLoader>
 #include <QSpinBox>
 #include <QSplitter>
-#include <QStandardPaths>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -53,15 +53,29 @@ const char *const windowStyleSheet =
     "QSplitter {border: 0px solid rgb(70, 70, 70); padding: 0px; margin: 0px;}"
     "QSplitter::handle {background: rgb(70, 70, 70);}";
 
-const char *const dicomHeaderNames[] = {
-    "No. of rows",       "No. of columns",       "Pixel spacing",
-    "Slice thickness",   "Spacing bw slices",    "Bits allocated",
-    "Repetition time",   "Series number",        "Acquisition number",
-    "Instance number",   "Patient position",     "Image position patient",
-    "Image orientation patient", "Image type",   "Modality",
-    "Manufacturer",      "Manufacturers model name", "Magnetic field strength",
-    "Institution name",  "Study description",    "Series description",
-    "Patients name",     "Byte order"};
+const char *const dicomHeaderNames[] = {"No. of rows",
+                                        "No. of columns",
+                                        "Pixel spacing",
+                                        "Slice thickness",
+                                        "Spacing bw slices",
+                                        "Bits allocated",
+                                        "Repetition time",
+                                        "Series number",
+                                        "Acquisition number",
+                                        "Instance number",
+                                        "Patient position",
+                                        "Image position patient",
+                                        "Image orientation patient",
+                                        "Image type",
+                                        "Modality",
+                                        "Manufacturer",
+                                        "Manufacturers model name",
+                                        "Magnetic field strength",
+                                        "Institution name",
+                                        "Study description",
+                                        "Series description",
+                                        "Patients name",
+                                        "Byte order"};
 
 QString sizeText(qint64 size)
 {
@@ -344,18 +358,19 @@ void CortivexViewer::createPropertyBrowsers()
              {"Width:", "Height:"});
 
     cxEditorFactory = new QtVariantEditorFactory(this);
-    cxPropertiesBrowser = newBrowser("alternate-background-color: rgb(50, 50, 60); font-size: 11pt;");
+    cxPropertiesBrowser =
+        newBrowser("alternate-background-color: rgb(50, 50, 60); font-size: 11pt;");
     cxPropertiesBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
     addGroup(cxPropertiesBrowser, "File Properties", {&cxFileNameProp, &cxFolderProp, &cxSizeProp},
              fileNames);
-    vmrGroupItem = addGroup(cxPropertiesBrowser, "VMR Info / Talairach Coords",
-                            {&vmrDimsProp, &vmrXProp, &vmrYProp, &vmrZProp},
-                            {"Dims X/Y/Z", "X", "Y", "Z"});
+    vmrGroupItem =
+        addGroup(cxPropertiesBrowser, "VMR Info / Talairach Coords",
+                 {&vmrDimsProp, &vmrXProp, &vmrYProp, &vmrZProp}, {"Dims X/Y/Z", "X", "Y", "Z"});
     srfGroupItem = addGroup(cxPropertiesBrowser, "SRF Header",
                             {&srfTypeProp, &srfNrOfVerticesProp, &srfMeanNrOfNeighborsProp,
                              &srfNrOfTrianglesProp, &srfNrOfEdgesProp, &srfMeanEdgeLengthProp},
-                            {"Type", "No. of vertices", "Mean no. of neighbors",
-                             "No. of triangles", "No. of edges", "Mean edge length"});
+                            {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles",
+                             "No. of edges", "Mean edge length"});
     cxPropertiesBrowser->setExpanded(vmrGroupItem, false);
     cxPropertiesBrowser->setExpanded(srfGroupItem, false);
 
@@ -426,7 +441,8 @@ void CortivexViewer::createMapsDock()
     clusterSpBx = new QSpinBox;
     clusterSpBx->setRange(0, 10000);
     clusterBox->addWidget(clusterSpBx);
-    clusterBox->addSpacerItem(new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    clusterBox->addSpacerItem(
+        new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
     grid->addLayout(clusterBox, 1, 1);
     layout->addLayout(grid);
     availableMapsDock->setWidget(groupBox);
@@ -445,7 +461,10 @@ void CortivexViewer::createMapsDock()
     availableMapsDock->hide();
 }
 
-void CortivexViewer::closeEvent(QCloseEvent *event) { event->accept(); }
+void CortivexViewer::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+}
 
 void CortivexViewer::slotToggleFullScreen()
 {
@@ -856,11 +875,15 @@ void CortivexViewer::analyzeCurrentFolder()
     updateImageFileProperties(-1, "", 0, 0, 1);
     QStringList patterns;
     if (showBitmaps)
-        patterns << "*.jpg" << "*.jpeg" << "*.png" << "*.gif";
+        patterns << "*.jpg"
+                 << "*.jpeg"
+                 << "*.png"
+                 << "*.gif";
     if (showRawMRIData)
         patterns << "*.dcm";
     if (showCXFiles)
-        patterns << "*.srf" << "*.vmr";
+        patterns << "*.srf"
+                 << "*.vmr";
     currentDir.setFilter(QDir::Files | QDir::NoSymLinks);
     currentDir.setSorting(QDir::Name | QDir::IgnoreCase);
     currentDir.setNameFilters(patterns);
@@ -897,11 +920,20 @@ void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, bool force)
     Q_UNUSED(force);
 }
 
-void CortivexViewer::cycleThroughImagesToGetThumbnails() { thumbnailTimer->stop(); }
+void CortivexViewer::cycleThroughImagesToGetThumbnails()
+{
+    thumbnailTimer->stop();
+}
 
-void CortivexViewer::loadCurrentFolderThumbNails(QString fileName) { Q_UNUSED(fileName); }
+void CortivexViewer::loadCurrentFolderThumbNails(QString fileName)
+{
+    Q_UNUSED(fileName);
+}
 
-void CortivexViewer::saveCurrentFolderThumbNails(QString fileName) { Q_UNUSED(fileName); }
+void CortivexViewer::saveCurrentFolderThumbNails(QString fileName)
+{
+    Q_UNUSED(fileName);
+}
 
 void CortivexViewer::updateVisitedFolderThumbnailsData() {}
 
@@ -933,8 +965,7 @@ void CortivexViewer::updateCXFileProperties(int citem, QString strFullFileName)
 
 void CortivexViewer::updateRawMRIFileProperties(int citem, QString strFullFileName)
 {
-    setFileProperties(rawMRIFileNameProp, rawMRIFolderProp, rawMRISizeProp, citem,
-                      strFullFileName);
+    setFileProperties(rawMRIFileNameProp, rawMRIFolderProp, rawMRISizeProp, citem, strFullFileName);
 }
 
 void CortivexViewer::updateCrossCoords() {}

@@ -5,9 +5,15 @@
 #include <QFile>
 #include <QFileInfo>
 
-void showBusyCursor() { QApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+void showBusyCursor()
+{
+    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+}
 
-void hideBusyCursor() { QApplication::restoreOverrideCursor(); }
+void hideBusyCursor()
+{
+    QApplication::restoreOverrideCursor();
+}
 
 QString getPathFromFullFileName(const QString &name)
 {
@@ -24,7 +30,10 @@ QString getFileNameFromFullFileName(const QString &name)
     return name.mid(name.lastIndexOf('/') + 1);
 }
 
-QString getExtension(const QString &name) { return QFileInfo(name).suffix().toLower(); }
+QString getExtension(const QString &name)
+{
+    return QFileInfo(name).suffix().toLower();
+}
 
 QString removeExtension(const QString &name)
 {
@@ -39,7 +48,10 @@ QString combinePathAndFileName(const QString &path, const QString &name)
     return path.endsWith('/') ? path + name : path + '/' + name;
 }
 
-void convertWinDirSlashes2UnixSlashes(QString &path) { path.replace('\\', '/'); }
+void convertWinDirSlashes2UnixSlashes(QString &path)
+{
+    path.replace('\\', '/');
+}
 
 namespace {
 

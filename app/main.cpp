@@ -1,14 +1,45 @@
 #include "CortivexViewer.h"
 
 #include <QApplication>
+#include <QPalette>
 #include <QSplashScreen>
+#include <QStyleFactory>
 #include <QTimer>
+
+namespace {
+
+// The panels and views are dark; the rest of the window follows them.
+QPalette darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(48, 48, 48));
+    p.setColor(QPalette::WindowText, QColor(220, 220, 220));
+    p.setColor(QPalette::Base, QColor(39, 39, 39));
+    p.setColor(QPalette::AlternateBase, QColor(56, 56, 56));
+    p.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
+    p.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    p.setColor(QPalette::PlaceholderText, QColor(140, 140, 140));
+    p.setColor(QPalette::Text, QColor(200, 200, 200));
+    p.setColor(QPalette::Button, QColor(56, 56, 56));
+    p.setColor(QPalette::ButtonText, QColor(220, 220, 220));
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Highlight, QColor(40, 82, 152));
+    p.setColor(QPalette::HighlightedText, QColor(240, 240, 240));
+    p.setColor(QPalette::Link, QColor(110, 160, 230));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
+    return p;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Cortivex");
     QApplication::setApplicationName("CXViewer");
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QApplication::setPalette(darkPalette());
 
     QSplashScreen splash(QPixmap(":/resources/CXV_Splash_v18.png"));
     splash.show();

@@ -42,7 +42,10 @@ bool CXSCore::loadVMR(QString fileName)
     return true;
 }
 
-int CXSCore::getNrOfVolumeDocs() { return nrOfVolumeDocs; }
+int CXSCore::getNrOfVolumeDocs()
+{
+    return nrOfVolumeDocs;
+}
 
 VolumeDoc *CXSCore::getVolumeDoc(int index)
 {
@@ -63,7 +66,10 @@ bool CXSCore::loadMesh(QString fileName)
     return true;
 }
 
-int CXSCore::getNrOfMeshes() { return nrOfMeshes; }
+int CXSCore::getNrOfMeshes()
+{
+    return nrOfMeshes;
+}
 
 SurfaceMesh *CXSCore::getMesh(int index)
 {
@@ -82,9 +88,15 @@ bool CXSCore::loadDICOM(QString fileName)
     return true;
 }
 
-DICOMDoc *CXSCore::getDICOMDoc() { return dicomDoc; }
+DICOMDoc *CXSCore::getDICOMDoc()
+{
+    return dicomDoc;
+}
 
-void CXSCore::convertWinDirSlashes2UnixSlashes(QString &path) { path.replace('\\', '/'); }
+void CXSCore::convertWinDirSlashes2UnixSlashes(QString &path)
+{
+    path.replace('\\', '/');
+}
 
 QString CXSCore::removeExtension(const QString &name)
 {
@@ -92,7 +104,10 @@ QString CXSCore::removeExtension(const QString &name)
     return dot < 0 ? name : name.left(dot);
 }
 
-QString CXSCore::getExtension(const QString &name) { return QFileInfo(name).suffix().toLower(); }
+QString CXSCore::getExtension(const QString &name)
+{
+    return QFileInfo(name).suffix().toLower();
+}
 
 QString CXSCore::getCurrentDir()
 {

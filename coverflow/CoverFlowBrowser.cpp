@@ -83,4 +83,7 @@ void CoverFlowBrowser::paintGL()
     painter.fillRect(rect(), Qt::black);
 }
 
-void CoverFlowBrowser::keyPressEvent(QKeyEvent *event) { QOpenGLWidget::keyPressEvent(event); }
+void CoverFlowBrowser::keyPressEvent(QKeyEvent *event)
+{
+    QOpenGLWidget::keyPressEvent(event);
+}

@@ -39,8 +39,7 @@ QtBrowserItem *QtTreePropertyBrowser::addProperty(QtVariantProperty *property)
     return item;
 }
 
-QtBrowserItem *QtTreePropertyBrowser::createItem(QtVariantProperty *property,
-                                                 QtBrowserItem *parent)
+QtBrowserItem *QtTreePropertyBrowser::createItem(QtVariantProperty *property, QtBrowserItem *parent)
 {
     QTreeWidgetItem *treeItem =
         parent ? new QTreeWidgetItem(parent->treeItem) : new QTreeWidgetItem(tree);
@@ -93,9 +92,15 @@ bool QtTreePropertyBrowser::isExpanded(QtBrowserItem *item) const
     return item && item->browser() == this && item->treeItem->isExpanded();
 }
 
-void QtTreePropertyBrowser::setHeaderVisible(bool visible) { tree->setHeaderHidden(!visible); }
+void QtTreePropertyBrowser::setHeaderVisible(bool visible)
+{
+    tree->setHeaderHidden(!visible);
+}
 
-bool QtTreePropertyBrowser::isHeaderVisible() const { return !tree->isHeaderHidden(); }
+bool QtTreePropertyBrowser::isHeaderVisible() const
+{
+    return !tree->isHeaderHidden();
+}
 
 void QtTreePropertyBrowser::setResizeMode(ResizeMode resizeMode)
 {

@@ -28,7 +28,10 @@ void QtVariantProperty::setValue(const QVariant &value)
     emit manager->propertyChanged(this);
 }
 
-QString QtVariantProperty::valueText() const { return val.toString(); }
+QString QtVariantProperty::valueText() const
+{
+    return val.toString();
+}
 
 void QtVariantProperty::addSubProperty(QtVariantProperty *property)
 {

@@ -13,7 +13,10 @@ QtVariantPropertyManager::QtVariantPropertyManager(QObject *parent) : QObject(pa
 
 QtVariantPropertyManager::~QtVariantPropertyManager() = default;
 
-int QtVariantPropertyManager::groupTypeId() { return qMetaTypeId<QtGroupPropertyType>(); }
+int QtVariantPropertyManager::groupTypeId()
+{
+    return qMetaTypeId<QtGroupPropertyType>();
+}
 
 QtVariantProperty *QtVariantPropertyManager::addProperty(int propertyType, const QString &name)
 {

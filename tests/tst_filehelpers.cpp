@@ -51,8 +51,8 @@ QByteArray exifPayload(const ExifOptions &o)
     QByteArray tiff = QByteArray(be ? "MM" : "II") + u16(42, be) + u32(o.ifdOffset, be);
     tiff += u16(o.entryCount, be);
     const QByteArray make = u16(0x010F, be) + u16(2, be) + u32(4, be) + QByteArray("Cx\0\0", 4);
-    QByteArray orient = u16(0x0112, be) + u16(3, be) + u32(1, be) + u16(o.orientation, be) +
-                        QByteArray(2, 0);
+    QByteArray orient =
+        u16(0x0112, be) + u16(3, be) + u32(1, be) + u16(o.orientation, be) + QByteArray(2, 0);
     tiff += o.orientationFirst ? orient + make : make + orient;
     tiff += u32(0, be);
     return QByteArray("Exif\0\0", 6) + tiff;
@@ -110,15 +110,51 @@ void TestFileHelpers::paths_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("extension");
     QTest::addColumn<QString>("withoutExtension");
-    QTest::newRow("bare") << "a.png" << "" << "a.png" << "png" << "a";
-    QTest::newRow("root") << "/a.png" << "/" << "a.png" << "png" << "/a";
-    QTest::newRow("relative") << "dir/file.png" << "dir/" << "file.png" << "png" << "dir/file";
-    QTest::newRow("deep") << "/a/b/file.png" << "/a/b" << "file.png" << "png" << "/a/b/file";
-    QTest::newRow("trailing slash") << "/x/" << "/x" << "" << "" << "/x/";
-    QTest::newRow("dot in folder") << "/x.y/noext" << "/x.y" << "noext" << "" << "/x";
-    QTest::newRow("upper case") << "scan.VMR" << "" << "scan.VMR" << "vmr" << "scan";
-    QTest::newRow("two dots") << "archive.tar.gz" << "" << "archive.tar.gz" << "gz" << "archive.tar";
-    QTest::newRow("empty") << "" << "" << "" << "" << "";
+    QTest::newRow("bare") << "a.png"
+                          << ""
+                          << "a.png"
+                          << "png"
+                          << "a";
+    QTest::newRow("root") << "/a.png"
+                          << "/"
+                          << "a.png"
+                          << "png"
+                          << "/a";
+    QTest::newRow("relative") << "dir/file.png"
+                              << "dir/"
+                              << "file.png"
+                              << "png"
+                              << "dir/file";
+    QTest::newRow("deep") << "/a/b/file.png"
+                          << "/a/b"
+                          << "file.png"
+                          << "png"
+                          << "/a/b/file";
+    QTest::newRow("trailing slash") << "/x/"
+                                    << "/x"
+                                    << ""
+                                    << ""
+                                    << "/x/";
+    QTest::newRow("dot in folder") << "/x.y/noext"
+                                   << "/x.y"
+                                   << "noext"
+                                   << ""
+                                   << "/x";
+    QTest::newRow("upper case") << "scan.VMR"
+                                << ""
+                                << "scan.VMR"
+                                << "vmr"
+                                << "scan";
+    QTest::newRow("two dots") << "archive.tar.gz"
+                              << ""
+                              << "archive.tar.gz"
+                              << "gz"
+                              << "archive.tar";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << ""
+                           << ""
+                           << "";
 }
 
 void TestFileHelpers::paths()
@@ -139,10 +175,18 @@ void TestFileHelpers::combine_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("joined");
-    QTest::newRow("empty path") << "" << "a.png" << "a.png";
-    QTest::newRow("with slash") << "/x/" << "a.png" << "/x/a.png";
-    QTest::newRow("without slash") << "/x" << "a.png" << "/x/a.png";
-    QTest::newRow("name not inspected") << "/x" << "/a.png" << "/x//a.png";
+    QTest::newRow("empty path") << ""
+                                << "a.png"
+                                << "a.png";
+    QTest::newRow("with slash") << "/x/"
+                                << "a.png"
+                                << "/x/a.png";
+    QTest::newRow("without slash") << "/x"
+                                   << "a.png"
+                                   << "/x/a.png";
+    QTest::newRow("name not inspected") << "/x"
+                                        << "/a.png"
+                                        << "/x//a.png";
 }
 
 void TestFileHelpers::combine()
@@ -244,12 +288,14 @@ void TestFileHelpers::exifMatchesExiftool()
     image.fill(Qt::darkCyan);
     for (const char *order : {"II", "MM"}) {
         for (int orientation : {1, 3, 6, 8}) {
-            const QString name = dir.filePath(QString("tool_%1_%2.jpg").arg(order).arg(orientation));
+            const QString name =
+                dir.filePath(QString("tool_%1_%2.jpg").arg(order).arg(orientation));
             QVERIFY(image.save(name, "JPEG"));
             QProcess tool;
-            tool.start(exiftool, {"-q", "-overwrite_original", "-n",
-                                  QString("-ExifByteOrder=%1").arg(order == QByteArray("II") ? 1 : 2),
-                                  QString("-Orientation=%1").arg(orientation), name});
+            tool.start(exiftool,
+                       {"-q", "-overwrite_original", "-n",
+                        QString("-ExifByteOrder=%1").arg(order == QByteArray("II") ? 1 : 2),
+                        QString("-Orientation=%1").arg(orientation), name});
             QVERIFY(tool.waitForFinished(30000));
             QCOMPARE(tool.exitCode(), 0);
             tool.start(exiftool, {"-n", "-s3", "-Orientation", name});

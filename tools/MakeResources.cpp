@@ -110,7 +110,8 @@ void drawTranslation(QPainter &p, int w, int h, bool on)
         const double ang = k * M_PI / 2;
         const QPointF dir(std::cos(ang), std::sin(ang)), nrm(-dir.y(), dir.x());
         const QPointF tip = m + dir * (r + 2);
-        p.drawPolygon(QPolygonF({tip, tip - dir * a * 1.4 + nrm * a, tip - dir * a * 1.4 - nrm * a}));
+        p.drawPolygon(
+            QPolygonF({tip, tip - dir * a * 1.4 + nrm * a, tip - dir * a * 1.4 - nrm * a}));
     }
 }
 
@@ -140,10 +141,13 @@ void drawSplash(QPainter &p, int w, int h)
     p.setPen(Qt::NoPen);
     p.setBrush(head);
     p.drawEllipse(slice.adjusted(15, 5, -15, -5));
-    drawBrain(p, slice.adjusted(35, 30, -35, -30), QColor(255, 150, 60, 150), QColor(255, 220, 160));
+    drawBrain(p, slice.adjusted(35, 30, -35, -30), QColor(255, 150, 60, 150),
+              QColor(255, 220, 160));
     p.setPen(QPen(QColor(235, 40, 40), 2));
-    p.drawLine(QPointF(slice.center().x(), slice.top()), QPointF(slice.center().x(), slice.bottom()));
-    p.drawLine(QPointF(slice.left(), slice.center().y()), QPointF(slice.right(), slice.center().y()));
+    p.drawLine(QPointF(slice.center().x(), slice.top()),
+               QPointF(slice.center().x(), slice.bottom()));
+    p.drawLine(QPointF(slice.left(), slice.center().y()),
+               QPointF(slice.right(), slice.center().y()));
 
     QFont title("DejaVu Sans", 25, QFont::Bold);
     p.setFont(title);

@@ -13,9 +13,15 @@ void MeshOGLViewer::newMeshItemForInspection(int sel_item, QString filename)
     Q_UNUSED(filename);
 }
 
-void MeshOGLViewer::clickedMap(QListWidgetItem *item) { Q_UNUSED(item); }
+void MeshOGLViewer::clickedMap(QListWidgetItem *item)
+{
+    Q_UNUSED(item);
+}
 
-void MeshOGLViewer::clickedSubMap(QListWidgetItem *item) { Q_UNUSED(item); }
+void MeshOGLViewer::clickedSubMap(QListWidgetItem *item)
+{
+    Q_UNUSED(item);
+}
 
 void MeshOGLViewer::paintGL()
 {

@@ -2,7 +2,8 @@
 
 #include <QPainter>
 
-RawMRIDataOGLViewer::RawMRIDataOGLViewer(CortivexViewer *mainWindow, CoverFlowBrowser *coverFlowBrowser)
+RawMRIDataOGLViewer::RawMRIDataOGLViewer(CortivexViewer *mainWindow,
+                                         CoverFlowBrowser *coverFlowBrowser)
     : mainWindow(mainWindow), coverFlowBrowser(coverFlowBrowser)
 {
 }

@@ -13,9 +13,15 @@ void VolumeOGLViewer::newVolumeItemForInspection(int sel_item, QString filename)
     Q_UNUSED(filename);
 }
 
-void VolumeOGLViewer::clickedMap(QListWidgetItem *item) { Q_UNUSED(item); }
+void VolumeOGLViewer::clickedMap(QListWidgetItem *item)
+{
+    Q_UNUSED(item);
+}
 
-void VolumeOGLViewer::clickedSubMap(QListWidgetItem *item) { Q_UNUSED(item); }
+void VolumeOGLViewer::clickedSubMap(QListWidgetItem *item)
+{
+    Q_UNUSED(item);
+}
 
 void VolumeOGLViewer::paintGL()
 {
