@@ -291,6 +291,11 @@ void CortivexViewer::createDockWindows()
     addDockWidget(Qt::LeftDockWidgetArea, favoriteFoldersDock);
     connect(favoriteFoldersLsWdg, &QListWidget::itemClicked, this,
             &CortivexViewer::clickedFavoriteFolder);
+    // Clicks and deletions address the favorites by row, so the lists follow a drag.
+    connect(favoriteFoldersLsWdg->model(), &QAbstractItemModel::rowsMoved, this,
+            [this](const QModelIndex &, int first, int, const QModelIndex &, int destination) {
+                moveFavoriteFolder(first, destination > first ? destination - 1 : destination);
+            });
 
     dirTreeDock = new QDockWidget(tr("Directory Tree"), this);
     dirTreeDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
@@ -601,6 +606,15 @@ void CortivexViewer::saveFavoriteFoldersList()
                        [this](QIODevice &file) {
                            writeFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
                        });
+}
+
+void CortivexViewer::moveFavoriteFolder(int from, int to)
+{
+    if (from < 0 || from >= favoriteFolders.size() || to < 0 || to >= favoriteFolders.size())
+        return;
+    favoriteFolders.move(from, to);
+    if (from < favoriteFolderModes.size() && to < favoriteFolderModes.size())
+        favoriteFolderModes.move(from, to);
 }
 
 void CortivexViewer::fillFavoriteFoldersLsWdg()

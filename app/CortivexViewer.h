@@ -51,6 +51,7 @@ public:
     void loadFavoriteFoldersList();
     void saveFavoriteFoldersList();
     void fillFavoriteFoldersLsWdg();
+    void moveFavoriteFolder(int from, int to);
     void loadVisitedFoldersToThumbnailFilesMaps();
     void saveVisitedFoldersToThumbnailFilesMaps();
 

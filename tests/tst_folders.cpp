@@ -1,0 +1,433 @@
+#include "CortivexViewer.h"
+#include "CoverFlowBrowser.h"
+#include "FolderDataFiles.h"
+#include "QtVariantProperty.h"
+
+#include <QBuffer>
+#include <QDockWidget>
+#include <QFileSystemModel>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <QtEndian>
+
+#include "QtTreePropertyBrowser.h"
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QByteArray le32(quint32 v)
+{
+    QByteArray b(4, 0);
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+QByteArray utf16le(const QString &text)
+{
+    QByteArray b;
+    for (QChar c : text)
+        b += le32(c.unicode()).left(2);
+    return b;
+}
+
+QByteArray readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &name, const QByteArray &data = QByteArray())
+{
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(name));
+}
+
+QStringList coverNames(CoverFlowBrowser *coverFlow)
+{
+    QStringList names;
+    for (const QString &path : coverFlow->coverFileNames)
+        names << QFileInfo(path).fileName();
+    return names;
+}
+
+} // namespace
+
+class TestFolders : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void favoritesFileBytes();
+    void favoritesDamaged_data();
+    void favoritesDamaged();
+    void firstStartAndRemovingAll();
+    void visitedFoldersBytes();
+    void visitedFoldersTruncated();
+    void listingPerMode();
+    void modeSwitchesReconnectSignals();
+    void routingOfCXItems();
+    void favoritesOpenInStoredMode();
+    void treeFolderKeepsMode();
+    void doubleClickAddsOnce();
+    void draggingReordersFavorites();
+
+private:
+    CortivexViewer *startViewer();
+    QString path(const QString &relative) const { return tmp.filePath(relative); }
+
+    QTemporaryDir tmp;
+    CortivexViewer *viewer = nullptr;
+};
+
+void TestFolders::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(tmp.isValid());
+    QDir root(tmp.path());
+    root.mkpath("work");
+    root.mkpath("images");
+    root.mkpath("images/sub.png");
+    root.mkpath("cx");
+    root.mkpath("dicom");
+    QDir::setCurrent(path("work"));
+    for (const char *name : {"a.PNG", "B.jpg", "c.txt", "d.jpeg", "e.GIF", ".hidden.png"})
+        writeFile(path(QString("images/") + name));
+    QFile::link(path("images/a.PNG"), path("images/link.png"));
+    for (const char *name : {"x.vmr", "Y.SRF", "z.smp", "w.vmp"})
+        writeFile(path(QString("cx/") + name));
+    for (const char *name : {"IM2.DCM", "im1.dcm", "notes.txt"})
+        writeFile(path(QString("dicom/") + name));
+}
+
+// Builds a window the way the entry point does, with its data next to "app".
+CortivexViewer *TestFolders::startViewer()
+{
+    QDir(tmp.path()).mkpath("app");
+    auto *w = new CortivexViewer;
+    w->initDataFolders(path("app"));
+    w->loadFavoriteFoldersList();
+    w->fillFavoriteFoldersLsWdg();
+    w->loadVisitedFoldersToThumbnailFilesMaps();
+    w->resize(1000, 700);
+    w->show();
+    return w;
+}
+
+void TestFolders::init()
+{
+    QDir(path("app/CXViewerFolderData")).removeRecursively();
+    viewer = startViewer();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer));
+}
+
+void TestFolders::cleanup()
+{
+    delete viewer;
+    viewer = nullptr;
+    QDir::setCurrent(path("work"));
+}
+
+void TestFolders::favoritesFileBytes()
+{
+    // "/d/Ü脳𝄞": the last character takes a surrogate pair.
+    viewer->favoriteFolders = {QString::fromUtf8("/d/Ü脳𝄞"), "/a"};
+    viewer->favoriteFolderModes = {3, 1};
+    viewer->saveFavoriteFoldersList();
+    const QByteArray expected = hex("01000000 02000000"
+                                    "0E000000 2F00 6400 2F00 DC00 3381 34D8 1EDD 03000000"
+                                    "04000000 2F00 6100 01000000");
+    QCOMPARE(readAll(path("app/CXViewerFolderData/FavoriteFolders.cxf")), expected);
+
+    viewer->loadFavoriteFoldersList();
+    QCOMPARE(viewer->favoriteFolders, QStringList({QString::fromUtf8("/d/Ü脳𝄞"), "/a"}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({3, 1}));
+}
+
+void TestFolders::favoritesDamaged_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("folders");
+    const QByteArray entryA = hex("04000000 2F00 6100 01000000");
+    const QByteArray entryB = hex("04000000 2F00 6200 02000000");
+    QTest::newRow("count beyond entries")
+        << hex("01000000 03000000") + entryA + entryB << QStringList({"/a", "/b"});
+    QTest::newRow("entry cut short")
+        << hex("01000000 02000000") + entryA + entryB.left(7) << QStringList({"/a"});
+    QTest::newRow("negative count") << hex("01000000 FFFFFFFF") + entryA << QStringList();
+    QTest::newRow("absurd count") << hex("01000000 FFFFFF7F") + entryA << QStringList();
+    QTest::newRow("odd string length")
+        << hex("01000000 01000000 03000000 2F00 61") << QStringList();
+    QTest::newRow("huge string length")
+        << hex("01000000 01000000 FEFFFF7F 2F00 6100 01000000") << QStringList();
+    QTest::newRow("null string") << hex("01000000 01000000 FFFFFFFF 01000000")
+                                 << QStringList({QString()});
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+}
+
+void TestFolders::favoritesDamaged()
+{
+    QFETCH(QByteArray, data);
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QStringList folders;
+    QList<int> modes;
+    readFavoriteFolders(buffer, folders, modes);
+    QTEST(folders, "folders");
+    QCOMPARE(modes.size(), folders.size());
+}
+
+void TestFolders::firstStartAndRemovingAll()
+{
+    // No files yet: the sample folder is the one favorite, in images mode.
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("app/ViewerData")}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1}));
+    QCOMPARE(viewer->favoriteFoldersLsWdg->item(0)->text(), QString("ViewerData"));
+    QDir(tmp.path()).mkpath("app/ViewerData");
+    writeFile(path("app/ViewerData/pic.png"));
+    viewer->autoSelectFirstFavFolder();
+    QVERIFY(viewer->showBitmaps);
+    QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"pic.png"}));
+    delete viewer;
+    viewer = nullptr;
+    const QString sample = path("app/ViewerData");
+    QCOMPARE(readAll(path("app/CXViewerFolderData/FavoriteFolders.cxf")),
+             hex("01000000 01000000") + le32(sample.size() * 2) + utf16le(sample) +
+                 hex("01000000"));
+
+    // Removing every favorite lasts across a restart.
+    viewer = startViewer();
+    viewer->favoriteFolders.clear();
+    viewer->favoriteFolderModes.clear();
+    delete viewer;
+    QCOMPARE(readAll(path("app/CXViewerFolderData/FavoriteFolders.cxf")), hex("01000000 00000000"));
+    viewer = startViewer();
+    QVERIFY(viewer->favoriteFolders.isEmpty());
+    QCOMPARE(viewer->favoriteFoldersLsWdg->count(), 0);
+    viewer->autoSelectFirstFavFolder();
+    QVERIFY(viewer->showCXFiles);
+    QDir(path("app/ViewerData")).removeRecursively();
+}
+
+void TestFolders::visitedFoldersBytes()
+{
+    viewer->imageFoldersToThumbnailFiles = {{"/a", "a"}, {"/b", "bb"}};
+    viewer->rawMRIFoldersToThumbnailFiles.clear();
+    viewer->cxFoldersToThumbnailFiles = {{"/a", "c"}};
+    viewer->saveVisitedFoldersToThumbnailFilesMaps();
+    // Each map from its largest key to its smallest.
+    const QByteArray expected = hex("02000000"
+                                    "04000000 2F00 6200 04000000 6200 6200"
+                                    "04000000 2F00 6100 02000000 6100"
+                                    "00000000"
+                                    "01000000 04000000 2F00 6100 02000000 6300");
+    QCOMPARE(readAll(path("app/CXViewerFolderData/VisitedFolders.cxv")), expected);
+
+    viewer->loadVisitedFoldersToThumbnailFilesMaps();
+    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), QString("bb"));
+    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), QString("c"));
+    QVERIFY(viewer->rawMRIFoldersToThumbnailFiles.isEmpty());
+
+    // Entries in ascending order read just as well.
+    writeFile(path("app/CXViewerFolderData/VisitedFolders.cxv"),
+              hex("02000000 04000000 2F00 6100 02000000 6100 04000000 2F00 6200 02000000 6200"
+                  "00000000 00000000"));
+    viewer->loadVisitedFoldersToThumbnailFilesMaps();
+    QCOMPARE(viewer->imageFoldersToThumbnailFiles.size(), 2);
+}
+
+void TestFolders::visitedFoldersTruncated()
+{
+    const QByteArray full = hex("01000000 04000000 2F00 6100 02000000 6100"
+                                "01000000 04000000 2F00 6200 02000000 6200"
+                                "01000000 04000000 2F00 6300 02000000 6300");
+    const int firstEnd = 18, secondEnd = 36;
+    for (int n = 0; n <= full.size(); ++n) {
+        writeFile(path("app/CXViewerFolderData/VisitedFolders.cxv"), full.left(n));
+        viewer->loadVisitedFoldersToThumbnailFilesMaps();
+        QCOMPARE(viewer->imageFoldersToThumbnailFiles.size(), n >= firstEnd ? 1 : 0);
+        QCOMPARE(viewer->rawMRIFoldersToThumbnailFiles.size(), n >= secondEnd ? 1 : 0);
+        QCOMPARE(viewer->cxFoldersToThumbnailFiles.size(), n == full.size() ? 1 : 0);
+    }
+}
+
+void TestFolders::listingPerMode()
+{
+    viewer->currentDir = QDir(path("images"));
+    viewer->switchToShowBitmaps();
+    QCOMPARE(coverNames(viewer->coverFlowBrowser),
+             QStringList({"a.PNG", "B.jpg", "d.jpeg", "e.GIF"}));
+    QCOMPARE(viewer->coverFlowBrowser->imageWidths.size(), 4);
+    QVERIFY(!viewer->coverFlowBrowser->drawCoverFrames);
+    QCOMPARE(viewer->viewStack->currentIndex(), 0);
+    QVERIFY(!viewer->availableMapsDock->isVisible());
+
+    viewer->currentDir = QDir(path("cx"));
+    viewer->switchToShowCXFiles();
+    QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"x.vmr", "Y.SRF"}));
+    QVERIFY(viewer->coverFlowBrowser->imageWidths.isEmpty());
+    QVERIFY(viewer->coverFlowBrowser->drawCoverFrames);
+    QVERIFY(viewer->availableMapsDock->isVisible());
+    QCOMPARE(viewer->propertiesDock->widget(), viewer->cxPropertiesBrowser);
+
+    viewer->currentDir = QDir(path("dicom"));
+    viewer->switchToShowRawMRIData();
+    QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"im1.dcm", "IM2.DCM"}));
+    QCOMPARE(viewer->viewStack->currentIndex(), 3);
+    QCOMPARE(viewer->propertiesDock->widget(), viewer->rawMRIPropertiesBrowser);
+    QVERIFY(viewer->showRawMRIDataAct->isChecked() && !viewer->showCXFilesAct->isChecked());
+
+    // An empty or vanished folder gives no covers and no inspection request.
+    QSignalSpy inspect(viewer->coverFlowBrowser, &CoverFlowBrowser::rawMRIFileForInspectionChanged);
+    viewer->currentDir = QDir(path("missing"));
+    viewer->switchToShowRawMRIData();
+    QVERIFY(viewer->coverFlowBrowser->coverFileNames.isEmpty());
+    QCOMPARE(inspect.count(), 0);
+}
+
+void TestFolders::modeSwitchesReconnectSignals()
+{
+    const QString file = path("images/a.PNG");
+    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    viewer->currentDir = QDir(path("images"));
+    viewer->toggleShowBitmaps();
+    emit cf->currentCXItemChanged(0, file);
+    emit cf->currentRawMRIItemChanged(0, file);
+    QCOMPARE(viewer->cxFileNameProp->valueText(), QString());
+    QCOMPARE(viewer->rawMRIFileNameProp->valueText(), QString());
+    emit cf->currentItemChanged(0, file, 10, 20, 1);
+    QCOMPARE(viewer->imageFileNameProp->valueText(), QString("a.PNG"));
+    QCOMPARE(viewer->imageHeightProp->valueText(), QString("20"));
+
+    viewer->toggleShowRawMRIData();
+    emit cf->currentItemChanged(0, path("images/B.jpg"), 1, 2, 1);
+    QCOMPARE(viewer->imageFileNameProp->valueText(), QString());
+    emit cf->currentRawMRIItemChanged(0, file);
+    QCOMPARE(viewer->rawMRIFileNameProp->valueText(), QString("a.PNG"));
+
+    viewer->toggleShowCXFiles();
+    emit cf->currentRawMRIItemChanged(0, path("images/B.jpg"));
+    QCOMPARE(viewer->rawMRIFileNameProp->valueText(), QString("a.PNG"));
+    emit cf->currentCXItemChanged(0, file);
+    QCOMPARE(viewer->cxFileNameProp->valueText(), QString("a.PNG"));
+    emit cf->CXFileForInspectionChanged(0, path("cx/Y.SRF"));
+    QCOMPARE(viewer->viewStack->currentIndex(), 1);
+
+    // Toggling the active mode lists the folder again.
+    viewer->currentDir = QDir(path("cx"));
+    viewer->toggleShowCXFiles();
+    QCOMPARE(coverNames(cf), QStringList({"x.vmr", "Y.SRF"}));
+    QVERIFY(viewer->showCXFilesAct->isChecked());
+}
+
+void TestFolders::routingOfCXItems()
+{
+    viewer->newMeshOrVolumeForInspection(0, "/data/cortex.SRF");
+    QCOMPARE(viewer->viewStack->currentIndex(), 1);
+    viewer->newMeshOrVolumeForInspection(0, "/data/x.vmr");
+    QCOMPARE(viewer->viewStack->currentIndex(), 2);
+    viewer->newMeshOrVolumeForInspection(0, "/data/srf");
+    QCOMPARE(viewer->viewStack->currentIndex(), 2);
+}
+
+void TestFolders::favoritesOpenInStoredMode()
+{
+    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom"), path("images"),
+                               path("gone")};
+    viewer->favoriteFolderModes = {1, 0, 2, 7, 1};
+    viewer->fillFavoriteFoldersLsWdg();
+    QListWidget *list = viewer->favoriteFoldersLsWdg;
+    const auto open = [&](int row) {
+        list->setCurrentRow(row);
+        viewer->clickedFavoriteFolder(list->item(row));
+    };
+    open(0);
+    QVERIFY(viewer->showBitmaps);
+    QVERIFY(viewer->thumbnailTimer->isActive());
+    QCOMPARE(viewer->currentFolderPath, path("images"));
+    QCOMPARE(QDir::currentPath(), path("images"));
+    QCOMPARE(viewer->fileSystemModel->filePath(viewer->dirTreeView->currentIndex()),
+             path("images"));
+    open(1);
+    QVERIFY(viewer->showCXFiles);
+    QVERIFY(!viewer->thumbnailTimer->isActive());
+    QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"x.vmr", "Y.SRF"}));
+    open(2);
+    QVERIFY(viewer->showRawMRIData);
+    open(3);
+    QVERIFY(viewer->showCXFiles);
+    QCOMPARE(viewer->currentFolderPath, path("images"));
+    // A vanished favorite changes nothing.
+    open(4);
+    QCOMPARE(viewer->currentFolderPath, path("images"));
+    QVERIFY(viewer->showCXFiles);
+}
+
+void TestFolders::treeFolderKeepsMode()
+{
+    viewer->currentDir = QDir(path("dicom"));
+    viewer->toggleShowRawMRIData();
+    viewer->clickedFolder(viewer->fileSystemModel->index(path("cx")));
+    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(viewer->currentFolderPath, path("cx"));
+    QVERIFY(viewer->coverFlowBrowser->coverFileNames.isEmpty());
+    viewer->clickedFolder(viewer->fileSystemModel->index(path("dicom")));
+    QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"im1.dcm", "IM2.DCM"}));
+}
+
+void TestFolders::doubleClickAddsOnce()
+{
+    const int before = viewer->favoriteFolders.size();
+    viewer->currentDir = QDir(path("dicom"));
+    viewer->toggleShowRawMRIData();
+    viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
+    QCOMPARE(viewer->favoriteFolders.size(), before + 1);
+    QCOMPARE(viewer->favoriteFolders.last(), path("cx"));
+    QCOMPARE(viewer->favoriteFolderModes.last(), 2);
+    QCOMPARE(viewer->favoriteFoldersLsWdg->count(), before + 1);
+    viewer->toggleShowBitmaps();
+    viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
+    QCOMPARE(viewer->favoriteFolders.size(), before + 1);
+}
+
+void TestFolders::draggingReordersFavorites()
+{
+    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom")};
+    viewer->favoriteFolderModes = {1, 3, 2};
+    viewer->fillFavoriteFoldersLsWdg();
+    QListWidget *list = viewer->favoriteFoldersLsWdg;
+    // The drop of an internal move ends in this call.
+    QVERIFY(list->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
+    QCOMPARE(list->item(2)->text(), QString("images"));
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("cx"), path("dicom"), path("images")}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({3, 2, 1}));
+    QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("images"), path("cx"), path("dicom")}));
+
+    list->setCurrentRow(2);
+    viewer->clickedFavoriteFolder(list->item(2));
+    QVERIFY(viewer->showRawMRIData);
+
+    // The new order is what is saved.
+    QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    delete viewer;
+    viewer = startViewer();
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("dicom"), path("images"), path("cx")}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({2, 1, 3}));
+}
+
+QTEST_MAIN(TestFolders)
+#include "tst_folders.moc"
