@@ -315,7 +315,7 @@ void TestDicom::handWrittenImplicitFile()
                        "\x28\x00\x30\x00\x06\x00\x00\x00"
                        "0.7   "
                        "\xE0\x7F\x10\x00\x04\x00\x00\x00\x34\x12\xFF\x00",
-                       50);
+                       46);
     DICOMDoc doc(&core);
     QVERIFY(read(doc, data));
     QCOMPARE(doc.byteOrder, 1);
