@@ -594,6 +594,12 @@ void TestDicom::sequences_data()
         const char *name = s == Syntax::ExplicitLittleEndian   ? "explicit little"
                            : s == Syntax::ImplicitLittleEndian ? "implicit little"
                                                                : "explicit big";
+        DicomFixture plainItem(s);
+        plainItem.text(0x0008, 0x1150, "UI", "1.2.3");
+        DicomFixture plain(s);
+        plain.sequence(0x0008, 0x1140, {plainItem.dataSet()});
+        QTest::addRow("%s, plain", name) << syntax << plain.dataSet() << true;
+
         // Items whose values look like undefined lengths and delimiters.
         DicomFixture item(s);
         item.text(0x0008, 0x1150, "UI", "1.2.3")
