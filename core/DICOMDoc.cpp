@@ -65,7 +65,7 @@ public:
     {
     }
 
-    bool has(qint64 count) const { return pos <= size && count <= size - pos; }
+    bool has(qint64 count) const { return count <= size - pos; }
     const char *here() const { return reinterpret_cast<const char *>(bytes + pos); }
     void skip(qint64 count) { pos += count; }
     quint16 u16()

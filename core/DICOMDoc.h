@@ -25,9 +25,9 @@ public:
 
     CXSCore *core;
 
-    // nrOfRows * nrOfColumns values, row by row, in the machine's byte order.
-    // Null when the image is empty: when nrOfRows or nrOfColumns is missing
-    // (-1) or 0; both statistics are 0 then.
+    // nrOfRows * nrOfColumns values, row by row, in the machine's byte order,
+    // negative ones set to 0. Null when the image is empty: when nrOfRows or
+    // nrOfColumns is missing (-1) or 0; both statistics are 0 then.
     qint16 *pixelData = nullptr;
     float meanIntensity = 0.0f;
     float stdDevIntensity = 1.0f;

@@ -168,6 +168,7 @@ private slots:
     void metaGroup();
     void truncated();
     void files();
+    void fileTooLargeForMemory();
     void matchesDcmtk();
 
 private:
@@ -864,6 +865,27 @@ void TestDicom::files()
     other.text(0x0020, 0x0013, "IS", "43");
     QVERIFY(core.loadDICOM(write(withImage(other))));
     QCOMPARE(core.getDICOMDoc()->instanceNumber, 43);
+}
+
+// A file larger than memory fails to load instead of ending the process.
+void TestDicom::fileTooLargeForMemory()
+{
+#ifdef __SANITIZE_ADDRESS__
+    QSKIP("the sanitizer's allocator aborts on huge allocations by design");
+#endif
+    // With overcommit always on, the allocation could succeed and the read of
+    // the whole file take very long.
+    QFile overcommit("/proc/sys/vm/overcommit_memory");
+    if (!overcommit.open(QIODevice::ReadOnly) || overcommit.readAll().trimmed() == "1")
+        QSKIP("needs the kernel to refuse allocations beyond memory");
+    const QString name = dir.filePath("huge.dcm");
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(qint64(1) << 40))
+        QSKIP("no sparse file of 1 TB here");
+    file.close();
+    DICOMDoc doc(&core);
+    QVERIFY(!doc.readDICOM(name));
+    QFile::remove(name);
 }
 
 namespace {
