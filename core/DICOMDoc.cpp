@@ -1,11 +1,486 @@
 #include "DICOMDoc.h"
 
+#include "CXSCore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cfloat>
+#include <charconv>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// The pixel data tag is looked for in the first 100,001 byte pairs.
+const qint64 pixelSearchEnd = 2 * 100001;
+const quint32 maxElementLength = 1050000;
+const quint32 undefinedLength = 0xFFFFFFFF;
+// Work buffers of the numeric texts, terminating zero included.
+const quint32 decimalBufferSize = 24;
+const quint32 numberBufferSize = 128;
+
+struct PixelDataTag
+{
+    qint64 pixelStart = -1;
+    bool bigEndian = false;
+    bool explicitVR = false;
+};
+
+// Finds the last (7FE0,0010) Pixel Data tag at an even offset of the search
+// range, in either byte order; its VR, when there is one, tells the VR mode.
+bool findPixelData(const QByteArray &data, PixelDataTag *tag)
+{
+    const auto *b = reinterpret_cast<const uchar *>(data.constData());
+    const qint64 size = data.size();
+    bool found = false;
+    for (qint64 i = 0; i < pixelSearchEnd && i + 4 <= size; i += 2) {
+        if (!((b[i] == 0xE0 && b[i + 1] == 0x7F) || (b[i] == 0x7F && b[i + 1] == 0xE0)))
+            continue;
+        if (b[i + 2] == 0x10 && b[i + 3] == 0x00)
+            tag->bigEndian = false;
+        else if (b[i + 2] == 0x00 && b[i + 3] == 0x10)
+            tag->bigEndian = true;
+        else
+            continue;
+        tag->explicitVR = i + 6 <= size && b[i + 4] == 'O' && b[i + 5] == 'W';
+        tag->pixelStart = i + 4 + (tag->explicitVR ? 8 : 4);
+        found = true;
+    }
+    return found;
+}
+
+// The file's bytes with a read position; values are assembled in the byte
+// order in force. Callers check has() before every read.
+class ByteCursor
+{
+public:
+    ByteCursor(const QByteArray &data, qint64 pos)
+        : bytes(reinterpret_cast<const uchar *>(data.constData())), size(data.size()), pos(pos)
+    {
+    }
+
+    bool has(qint64 count) const { return count <= size - pos; }
+    const char *here() const { return reinterpret_cast<const char *>(bytes + pos); }
+    void skip(qint64 count) { pos += count; }
+    quint16 u16()
+    {
+        const quint16 v = bigEndian ? qFromBigEndian<quint16>(bytes + pos)
+                                    : qFromLittleEndian<quint16>(bytes + pos);
+        pos += 2;
+        return v;
+    }
+    quint32 u32()
+    {
+        const quint32 v = bigEndian ? qFromBigEndian<quint32>(bytes + pos)
+                                    : qFromLittleEndian<quint32>(bytes + pos);
+        pos += 4;
+        return v;
+    }
+
+    bool bigEndian = false;
+
+private:
+    const uchar *bytes;
+    qint64 size;
+    qint64 pos;
+};
+
+// Value representations with two reserved bytes and a 4-byte length; all
+// others have a 2-byte length.
+bool hasLongLength(const char *vr)
+{
+    static const char longForms[][3] = {"OB", "OD", "OF", "OL", "OV", "OW", "SQ",
+                                        "SV", "UC", "UN", "UR", "UT", "UV"};
+    for (const char *form : longForms) {
+        if (vr[0] == form[0] && vr[1] == form[1])
+            return true;
+    }
+    return false;
+}
+
+bool isVR(const char *bytes)
+{
+    return bytes[0] >= 'A' && bytes[0] <= 'Z' && bytes[1] >= 'A' && bytes[1] <= 'Z';
+}
+
+// Reads the value representation (when withVR) and the length that follow a
+// tag; shortLength tells whether the length had two bytes.
+bool readLength(ByteCursor &in, bool withVR, quint32 *length, bool *shortLength)
+{
+    *shortLength = false;
+    if (withVR) {
+        if (!in.has(2))
+            return false;
+        const bool longForm = hasLongLength(in.here());
+        in.skip(2);
+        if (!longForm) {
+            if (!in.has(2))
+                return false;
+            *length = in.u16();
+            *shortLength = true;
+            return true;
+        }
+        if (!in.has(2))
+            return false;
+        in.skip(2);
+    }
+    if (!in.has(4))
+        return false;
+    *length = in.u32();
+    return true;
+}
+
+// Moves past the value of an element of undefined length, up to the
+// delimiter that closes it. The items and their elements are walked, not
+// searched, so that binary values cannot pose as delimiters, and nested
+// sequences and items of undefined length are counted. Inside an explicit VR
+// data set, an element without a VR (the implicit content of an undefined
+// length UN element) is read with a 4-byte length.
+bool skipUndefinedLength(ByteCursor &in, bool explicitVR)
+{
+    qint64 depth = 1;
+    while (depth > 0) {
+        if (!in.has(4))
+            return false;
+        const quint16 group = in.u16();
+        const quint16 element = in.u16();
+        quint32 length;
+        bool shortLength;
+        if (group == 0xFFFE) {
+            // Items and delimiters never have a VR.
+            if (!readLength(in, false, &length, &shortLength))
+                return false;
+            if (element == 0xE0DD || element == 0xE00D) {
+                --depth;
+                continue;
+            }
+        } else {
+            const bool withVR = explicitVR && in.has(2) && isVR(in.here());
+            if (!readLength(in, withVR, &length, &shortLength))
+                return false;
+        }
+        if (length == undefinedLength) {
+            ++depth;
+        } else {
+            if (!in.has(length))
+                return false;
+            in.skip(length);
+        }
+    }
+    return true;
+}
+
+// The leading number of a text, read as the C library's atof reads it but
+// whatever the locale; text that is not a finite float reads as 0.
+float decimalValue(const QByteArray &text)
+{
+    const char *begin = text.constData();
+    const char *end = begin + qstrlen(begin);
+    while (begin < end && strchr(" \t\n\v\f\r", *begin))
+        ++begin;
+    if (begin < end && *begin == '+')
+        ++begin;
+    double value = 0.0;
+    const auto result = std::from_chars(begin, end, value);
+    if (result.ec != std::errc() || !std::isfinite(value) || std::fabs(value) > FLT_MAX)
+        return 0.0f;
+    return float(value);
+}
+
+// The leading integer of a text, as atoi reads it, held to the range of int.
+int integerValue(const QByteArray &text)
+{
+    const long long value = std::strtoll(text.constData(), nullptr, 10);
+    return int(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+quint16 unsignedShort(const char *value, bool bigEndian)
+{
+    return bigEndian ? qFromBigEndian<quint16>(value) : qFromLittleEndian<quint16>(value);
+}
+
+} // namespace
+
 DICOMDoc::DICOMDoc(CXSCore *core) : core(core) {}
 
-DICOMDoc::~DICOMDoc() {}
+DICOMDoc::~DICOMDoc()
+{
+    free(pixelData);
+}
 
 bool DICOMDoc::readDICOM(QString fileName)
 {
-    Q_UNUSED(fileName);
-    return false;
+    // Opening anything but a regular file (a FIFO, a device) could block.
+    if (!QFileInfo(fileName).isFile())
+        return false;
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) && readDICOM(file);
+}
+
+bool DICOMDoc::readDICOM(QIODevice &device)
+{
+    QByteArray data;
+    try {
+        data = device.readAll();
+    } catch (const std::bad_alloc &) {
+        // A file too large for memory fails like any unreadable one.
+        return false;
+    }
+
+    PixelDataTag tag;
+    if (!findPixelData(data, &tag))
+        return false;
+    byteOrder = metaByteOrder = tag.bigEndian ? 2 : 1;
+    explicitVR = tag.explicitVR;
+
+    if (!readHeader(data))
+        return false;
+    if (spacingBetweenSlices >= 0 && sliceThickness >= 0)
+        sliceDistance = spacingBetweenSlices;
+    return readPixels(data, tag.pixelStart);
+}
+
+QString DICOMDoc::cleanString(const QString &text, bool alsoSpaces)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == ' ')
+        ++begin;
+    while (end > begin) {
+        const QChar c = text.at(end - 1);
+        if (c != '\r' && c != '\n' && !(alsoSpaces && c == ' '))
+            break;
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+// Walks the header elements in file order up to the image group, keeping the
+// known ones. The file meta group (after the preamble and "DICM") may have
+// another byte order and VR mode than the data set that follows it.
+bool DICOMDoc::readHeader(const QByteArray &data)
+{
+    if (data.size() < 128)
+        return false;
+    const bool dataBigEndian = byteOrder == 2;
+    const bool hasPreamble = data.size() >= 132 && memcmp(data.constData() + 128, "DICM", 4) == 0;
+    ByteCursor in(data, hasPreamble ? 132 : 0);
+    in.bigEndian = dataBigEndian;
+    bool metaExplicit = explicitVR;
+    if (hasPreamble) {
+        if (!in.has(4))
+            return false;
+        const char *group = in.here();
+        if (group[0] == 0x02 && group[1] == 0x00)
+            metaByteOrder = 1;
+        else if (group[0] == 0x00 && group[1] == 0x02)
+            metaByteOrder = 2;
+        else
+            return false;
+        metaExplicit = in.has(6) && group[4] == 'U' && group[5] == 'L';
+        in.bigEndian = metaByteOrder == 2;
+    }
+
+    for (;;) {
+        if (!in.has(4))
+            return false;
+        quint16 group = in.u16();
+        quint16 element = in.u16();
+        quint32 length;
+        bool shortLength;
+        if (!readLength(in, explicitVR || (metaExplicit && group == 0x0002), &length, &shortLength))
+            return false;
+
+        if (group != 0x0002 && in.bigEndian != dataBigEndian) {
+            group = qbswap(group);
+            element = qbswap(element);
+            length = shortLength ? qbswap(quint16(length)) : qbswap(length);
+            in.bigEndian = dataBigEndian;
+        }
+
+        // Groups from 0x29 on (by their low byte) are past the last one kept;
+        // the value of the element that ends the walk is never read, so an
+        // undefined length there (compressed pixel data) need not be resolved.
+        const bool endOfWalk = (group & 0xFF) >= 0x29;
+        if (length == undefinedLength) {
+            if (endOfWalk)
+                return true;
+            if (!skipUndefinedLength(in, explicitVR))
+                return false;
+            length = 0;
+        }
+        if (length > maxElementLength)
+            return false;
+        if (endOfWalk)
+            return true;
+        if (!in.has(length))
+            return false;
+        const char *value = in.here();
+        in.skip(length);
+        if (!keepElement(quint32(group) << 16 | element, value, length, in.bigEndian))
+            return false;
+    }
+}
+
+template <int size> void DICOMDoc::keepText(char (&field)[size], const char *value, quint32 length)
+{
+    if (length < quint32(size)) {
+        memcpy(field, value, length);
+        field[length] = 0;
+    } else {
+        qstrncpy(field, "<skipped>", size);
+    }
+}
+
+// Stores the value of a kept element; false for an element that breaks the
+// read (an image dimension that is not one 16-bit value).
+bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian)
+{
+    switch (tag) {
+    case 0x00080008:
+        keepText(imageType, value, length);
+        break;
+    case 0x00080060:
+        keepText(modality, value, length);
+        break;
+    case 0x00080070:
+        keepText(manufacturer, value, length);
+        break;
+    case 0x00080080:
+        keepText(institutionName, value, length);
+        break;
+    case 0x00081030:
+        keepText(studyDescription, value, length);
+        break;
+    case 0x0008103E:
+        keepText(seriesDescription, value, length);
+        break;
+    case 0x00081090:
+        keepText(manufacturerModelName, value, length);
+        break;
+    case 0x00100010:
+        keepText(patientName, value, length);
+        break;
+    case 0x00180050:
+        if (length < decimalBufferSize)
+            sliceThickness = decimalValue(QByteArray(value, length));
+        break;
+    case 0x00180080:
+        keepText(repetitionTime, value, length);
+        break;
+    case 0x00180087:
+        keepText(magneticFieldStrength, value, length);
+        break;
+    case 0x00180088:
+        if (length < decimalBufferSize)
+            spacingBetweenSlices = decimalValue(QByteArray(value, length));
+        break;
+    case 0x00185100:
+        keepText(patientPosition, value, length);
+        break;
+    case 0x00200011:
+        if (length < numberBufferSize)
+            seriesNumber = integerValue(QByteArray(value, length));
+        break;
+    case 0x00200012:
+        if (length < numberBufferSize)
+            acquisitionNumber = integerValue(QByteArray(value, length));
+        break;
+    case 0x00200013:
+        if (length < numberBufferSize)
+            instanceNumber = integerValue(QByteArray(value, length));
+        break;
+    case 0x00200032:
+        keepText(imagePositionPatient, value, length);
+        break;
+    case 0x00200037:
+        keepText(imageOrientationPatient, value, length);
+        break;
+    case 0x00200105:
+        keepText(nrOfTemporalPositions, value, length);
+        break;
+    case 0x00280010:
+    case 0x00280011:
+    case 0x00280100: {
+        if (length != 2)
+            return false;
+        const int number = unsignedShort(value, bigEndian);
+        if (tag == 0x00280010)
+            nrOfRows = number;
+        else if (tag == 0x00280011)
+            nrOfColumns = number;
+        else
+            bitsAllocated = number;
+        break;
+    }
+    case 0x00280030:
+        if (length < numberBufferSize) {
+            // "row\column"; one value alone stands for both.
+            const QString text = QString::fromLatin1(QByteArray(value, length).constData());
+            const qsizetype backslash = text.indexOf('\\');
+            const QString rows = backslash < 0 ? text : text.left(backslash);
+            const QString columns = backslash < 0 ? text : text.mid(backslash + 1);
+            rowSpacing = decimalValue(cleanString(rows, true).toLatin1());
+            columnSpacing = decimalValue(cleanString(columns, true).toLatin1());
+        }
+        break;
+    }
+    return true;
+}
+
+bool DICOMDoc::readPixels(const QByteArray &data, qint64 pixelStart)
+{
+    free(pixelData);
+    pixelData = nullptr;
+    if (bitsAllocated != 0 && bitsAllocated != 16)
+        return false;
+    if (nrOfRows <= 0 || nrOfColumns <= 0) {
+        meanIntensity = 0.0f;
+        stdDevIntensity = 0.0f;
+        return true;
+    }
+
+    // The file must hold every pixel; this also bounds the allocation.
+    const qint64 nrOfPixels = qint64(nrOfRows) * nrOfColumns;
+    const qint64 size = 2 * nrOfPixels;
+    if (pixelStart > data.size() || size > data.size() - pixelStart)
+        return false;
+    pixelData = static_cast<qint16 *>(malloc(size_t(size)));
+    if (!pixelData)
+        return false;
+    memcpy(pixelData, data.constData() + pixelStart, size_t(size));
+    if ((byteOrder == 2) != core->hostIsBigEndian) {
+        for (qint64 i = 0; i < nrOfPixels; ++i)
+            pixelData[i] = qbswap(pixelData[i]);
+    }
+
+    // Only values above 99 enter the statistics, the dim background stays out;
+    // the count starts at 1, so an image of background only divides by 1.
+    int minimum = 66000;
+    qint64 sum = 0;
+    qint64 sumOfSquares = 0;
+    qint64 count = 1;
+    for (qint64 i = 0; i < nrOfPixels; ++i) {
+        const int value = pixelData[i];
+        minimum = qMin(minimum, value);
+        if (value > 99) {
+            sum += value;
+            sumOfSquares += qint64(value) * value;
+            ++count;
+        }
+    }
+    if (minimum < 0) {
+        for (qint64 i = 0; i < nrOfPixels; ++i)
+            pixelData[i] = qMax<qint16>(0, pixelData[i]);
+    }
+    const double mean = double(sum) / count;
+    meanIntensity = float(mean);
+    stdDevIntensity = float(std::sqrt(qMax(0.0, double(sumOfSquares) / count - mean * mean)));
+    return true;
 }

@@ -4,7 +4,12 @@
 #include <QString>
 
 class CXSCore;
+class QIODevice;
 
+// One two-dimensional 16-bit image of a DICOM file with the few header
+// attributes the viewer shows. The reader is a tolerant scanner, not a general
+// DICOM parser: it finds the pixel data by searching the bytes and walks the
+// header elements up to the image group, keeping the ones below.
 class DICOMDoc
 {
 public:
@@ -12,8 +17,64 @@ public:
     ~DICOMDoc();
 
     bool readDICOM(QString fileName);
+    bool readDICOM(QIODevice &device);
+
+    // text without leading spaces and without trailing carriage returns, line
+    // feeds and, with alsoSpaces, spaces.
+    static QString cleanString(const QString &text, bool alsoSpaces);
 
     CXSCore *core;
+
+    // nrOfRows * nrOfColumns values, row by row, in the machine's byte order,
+    // negative ones set to 0. Null when the image is empty: when nrOfRows or
+    // nrOfColumns is missing (-1) or 0; both statistics are 0 then.
+    qint16 *pixelData = nullptr;
+    float meanIntensity = 0.0f;
+    float stdDevIntensity = 1.0f;
+
+    // 1 little-endian, 2 big-endian; 0 until a file has been read.
+    int metaByteOrder = 0;
+    int byteOrder = 0;
+    bool explicitVR = false;
+
+    int nrOfColumns = -1;
+    int nrOfRows = -1;
+    float columnSpacing = 0.0f;
+    float rowSpacing = 0.0f;
+    float sliceThickness = 0.0f;
+    float spacingBetweenSlices = 0.0f;
+    float sliceDistance = -1.0f;
+    int bitsAllocated = 0;
+
+    // Zero-terminated copies of the raw value bytes (Latin-1, padding kept),
+    // or "<skipped>" when the value does not fit.
+    char repetitionTime[11] = {};
+    char imageType[101] = {};
+    char modality[11] = {};
+    char manufacturer[51] = {};
+    char manufacturerModelName[51] = {};
+    char institutionName[51] = {};
+    char studyDescription[51] = {};
+    char seriesDescription[51] = {};
+    char patientName[51] = {};
+    char patientPosition[11] = {};
+    char imagePositionPatient[151] = {};
+    char imageOrientationPatient[151] = {};
+    char nrOfTemporalPositions[11] = {};
+    char magneticFieldStrength[11] = {};
+
+    int seriesNumber = -1;
+    int acquisitionNumber = -1;
+    int instanceNumber = -1;
+
+private:
+    Q_DISABLE_COPY(DICOMDoc)
+
+    bool readHeader(const QByteArray &data);
+    bool keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian);
+    bool readPixels(const QByteArray &data, qint64 pixelStart);
+
+    template <int size> void keepText(char (&field)[size], const char *value, quint32 length);
 };
 
 #endif
