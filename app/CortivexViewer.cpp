@@ -1,6 +1,8 @@
 #include "CortivexViewer.h"
 
 #include "CoverFlowBrowser.h"
+#include "DICOMDoc.h"
+#include "DocRawDataInterface.h"
 #include "FileHelpers.h"
 #include "FolderDataFiles.h"
 #include "ImageOGLViewer.h"
@@ -996,7 +998,42 @@ void CortivexViewer::updateHeaderOfLoadedSRF()
     cxPropertiesBrowser->setExpanded(srfGroupItem, true);
 }
 
-void CortivexViewer::updateHeaderOfLoadedDICOM() {}
+void CortivexViewer::updateHeaderOfLoadedDICOM()
+{
+    auto *rawData = qobject_cast<DocRawDataInterface *>(cxsCore);
+    const DICOMDoc *doc = rawData ? rawData->getDICOMDoc() : nullptr;
+    if (!doc) {
+        for (QtVariantProperty *p : std::as_const(dicomHeaderProps))
+            p->setValue(QString());
+        return;
+    }
+    const auto number = [](float v) { return QString::number(double(v), 'g', 6); };
+    const QStringList values = {QString::number(doc->nrOfRows),
+                                QString::number(doc->nrOfColumns),
+                                number(doc->rowSpacing) + "\\" + number(doc->columnSpacing),
+                                number(doc->sliceThickness),
+                                number(doc->spacingBetweenSlices),
+                                QString::number(doc->bitsAllocated),
+                                QString::fromLatin1(doc->repetitionTime),
+                                QString::number(doc->seriesNumber),
+                                QString::number(doc->acquisitionNumber),
+                                QString::number(doc->instanceNumber),
+                                QString::fromLatin1(doc->patientPosition),
+                                QString::fromLatin1(doc->imagePositionPatient),
+                                QString::fromLatin1(doc->imageOrientationPatient),
+                                QString::fromLatin1(doc->imageType),
+                                QString::fromLatin1(doc->modality),
+                                QString::fromLatin1(doc->manufacturer),
+                                QString::fromLatin1(doc->manufacturerModelName),
+                                QString::fromLatin1(doc->magneticFieldStrength),
+                                QString::fromLatin1(doc->institutionName),
+                                QString::fromLatin1(doc->studyDescription),
+                                QString::fromLatin1(doc->seriesDescription),
+                                QString::fromLatin1(doc->patientName),
+                                doc->byteOrder == 1 ? "Little Endian" : "Big Endian"};
+    for (int i = 0; i < values.size(); ++i)
+        dicomHeaderProps[i]->setValue(values[i]);
+}
 
 // Maps panel
 
