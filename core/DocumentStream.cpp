@@ -6,7 +6,7 @@
 #include <cstring>
 
 DocumentStream::DocumentStream(QIODevice *device, bool hostIsBigEndian)
-    : QDataStream(device), hostIsBigEndian(hostIsBigEndian)
+    : QDataStream(device), hostIsBigEndian(hostIsBigEndian), deviceSize(device->size())
 {
     setByteOrder(QDataStream::LittleEndian);
     setVersion(QDataStream::Qt_4_5);
@@ -17,9 +17,10 @@ bool DocumentStream::openFile(QFile &file)
     return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
 }
 
+// Asking a file for its size costs a system call, too much once per vertex.
 qint64 DocumentStream::bytesLeft() const
 {
-    return device()->bytesAvailable();
+    return qMax<qint64>(deviceSize - device()->pos(), 0);
 }
 
 bool DocumentStream::fits(qint64 count, qint64 itemSize) const

@@ -9,7 +9,8 @@ class QFile;
 // Reads the encoding shared by the document files: a little-endian data stream
 // in the Qt 4.5 format (4-byte floats) with zero-terminated texts. It knows how
 // much of the device is left, so that counts can be checked before anything
-// is allocated.
+// is allocated. The device must be a random-access one, such as a file or a
+// buffer, whose size does not change while it is read.
 class DocumentStream : public QDataStream
 {
 public:
@@ -37,6 +38,7 @@ private:
     template <typename T> bool readValues(T *values, qint64 count);
 
     bool hostIsBigEndian;
+    qint64 deviceSize;
 };
 
 #endif

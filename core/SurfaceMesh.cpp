@@ -274,9 +274,10 @@ void SurfaceMesh::computeVertexNormals()
         int count = 0;
         const QList<int> &ring = neighbors.at(v);
         if (vertexColors[v] >= 0) {
-            for (qsizetype i = 0; i < ring.size(); ++i) {
+            // Each neighbour with the next one round the ring.
+            for (qsizetype i = 0, last = ring.size() - 1; i <= last; ++i) {
                 const int a = ring[i];
-                const int b = ring[(i + 1) % ring.size()];
+                const int b = ring[i < last ? i + 1 : 0];
                 if (vertexColors[a] < 0 || vertexColors[b] < 0)
                     continue;
                 float p[3][3] = {{vertexX[v], vertexY[v], vertexZ[v]},
@@ -300,26 +301,6 @@ void SurfaceMesh::computeVertexNormals()
         normalY[v] = sum[1];
         normalZ[v] = sum[2];
     }
-}
-
-void SurfaceMesh::calcNormal(float p[3][3], float *n)
-{
-    const float a[3] = {p[0][0] - p[1][0], p[0][1] - p[1][1], p[0][2] - p[1][2]};
-    const float b[3] = {p[1][0] - p[2][0], p[1][1] - p[2][1], p[1][2] - p[2][2]};
-    n[0] = a[1] * b[2] - a[2] * b[1];
-    n[1] = a[2] * b[0] - a[0] * b[2];
-    n[2] = a[0] * b[1] - a[1] * b[0];
-    reduceToUnit(n);
-}
-
-void SurfaceMesh::reduceToUnit(float *v)
-{
-    float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (length == 0.0f)
-        length = 1.0f;
-    v[0] /= length;
-    v[1] /= length;
-    v[2] /= length;
 }
 
 float SurfaceMesh::calculateMeanNrOfNeighbors()

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <cmath>
+
 class CXSCore;
 class QIODevice;
 class SurfaceMaps;
@@ -32,8 +34,26 @@ public:
     bool readIndirectMeshVertices(QIODevice &device);
 
     void computeVertexNormals();
-    static void calcNormal(float p[3][3], float *n);
-    static void reduceToUnit(float *v);
+    // The unit normal of the triangle p: (p0 - p1) x (p1 - p2).
+    static void calcNormal(float p[3][3], float *n)
+    {
+        const float a[3] = {p[0][0] - p[1][0], p[0][1] - p[1][1], p[0][2] - p[1][2]};
+        const float b[3] = {p[1][0] - p[2][0], p[1][1] - p[2][1], p[1][2] - p[2][2]};
+        n[0] = a[1] * b[2] - a[2] * b[1];
+        n[1] = a[2] * b[0] - a[0] * b[2];
+        n[2] = a[0] * b[1] - a[1] * b[0];
+        reduceToUnit(n);
+    }
+    // Divides v by its length, or by 1 when that is 0.
+    static void reduceToUnit(float *v)
+    {
+        float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        if (length == 0.0f)
+            length = 1.0f;
+        v[0] /= length;
+        v[1] /= length;
+        v[2] /= length;
+    }
     float calculateMeanNrOfNeighbors();
     double computeAverageEdgeLength(int &nrOfEdges, float &minLength, float &maxLength);
     bool hasNoDeletedRegions();
