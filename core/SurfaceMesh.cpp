@@ -59,6 +59,7 @@ void SurfaceMesh::releaseMesh()
     release(savedVertexColors);
     nrOfNeighbors.clear();
     neighbors.clear();
+    indirectMeshFile.clear();
     nrOfVertices = nrOfTriangles = nrOfTriangleStrips = 0;
     hasTriangleStrips = meshLoaded = false;
 }

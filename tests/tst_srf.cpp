@@ -74,6 +74,7 @@ private slots:
     void bigEndianHost();
     void brokenFiles_data();
     void brokenFiles();
+    void hugeCountsAllocateNothing();
     void fromFile();
     void indirectVertices();
     void indirectVerticesRefused_data();
@@ -396,6 +397,22 @@ void TestSrf::brokenFiles()
     QFETCH(QByteArray, bytes);
     SurfaceMesh mesh(&core);
     QVERIFY(!readBytes(mesh, bytes));
+}
+
+// Counts are weighed against the file before any array is made for them.
+void TestSrf::hugeCountsAllocateNothing()
+{
+    const QByteArray header = FixtureStream().f32(4).i32(0).data;
+    const QByteArray centre = FixtureStream().f32(0).f32(0).f32(0).data + QByteArray(1000, 0);
+    SurfaceMesh mesh(&core);
+    QVERIFY(!readBytes(mesh, header + FixtureStream().i32(0x7fffffff).i32(0).data + centre));
+    QVERIFY(!mesh.vertexX);
+    QVERIFY(!readBytes(mesh, header + FixtureStream().i32(1).i32(0x2000000).data + centre));
+    QVERIFY(!mesh.triangles);
+
+    const QByteArray triangles = SrfFixture::octahedron().bytes(SrfFixture::Triangles);
+    QVERIFY(!readBytes(mesh, triangles + FixtureStream().i32(0x10000000).data));
+    QVERIFY(!mesh.triangleStrips);
 }
 
 void TestSrf::fromFile()

@@ -46,6 +46,7 @@ private slots:
     void bigEndianHost();
     void brokenFiles_data();
     void brokenFiles();
+    void hugeCountsAllocateNothing();
     void nameFields();
     void notRegularFiles();
 
@@ -366,6 +367,20 @@ void TestVmr::brokenFiles()
     QFETCH(QByteArray, bytes);
     VolumeDoc doc(&core);
     QVERIFY(!readBytes(doc, bytes));
+}
+
+// Counts are weighed against the file before anything is made for them.
+void TestVmr::hugeCountsAllocateNothing()
+{
+    VolumeDoc doc(&core);
+    QVERIFY(!readBytes(doc, FixtureStream().i16(4).i16(3000).i16(3000).i16(3000).data));
+    QVERIFY(!doc.vmrData);
+
+    const QByteArray afterPosition = VmrFixture().bytes(VmrFixture::PositionBlock);
+    VolumeDoc transformed(&core);
+    QVERIFY(!readBytes(transformed,
+                       afterPosition + FixtureStream().i32(100000000).cstr("a").i32(1).data));
+    QVERIFY(transformed.transformationNames.isEmpty());
 }
 
 void TestVmr::nameFields()
