@@ -1,19 +1,115 @@
 #ifndef SURFACEMESH_H
 #define SURFACEMESH_H
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
-class CXSCore;
+#include <cmath>
 
+class CXSCore;
+class QIODevice;
+class SurfaceMaps;
+
+// One triangulated surface read from an SRF file. Per-vertex data live in flat
+// malloc'ed arrays indexed by vertex number.
+//
+// Vertex colour codes: 0 and 1 select meshColor0 and meshColor1, a negative
+// code marks a deleted vertex, 0x3F000000 + r·65536 + g·256 + b is a direct colour.
 class SurfaceMesh
 {
 public:
     explicit SurfaceMesh(CXSCore *core);
     ~SurfaceMesh();
 
+    // Reads the file, loads the alternate vertex set it names, if any, and
+    // sets fileNameWithPath.
     bool readMesh(QString fileName);
+    // Reads the contents of an SRF file. The name of an alternate vertex file
+    // is kept in indirectMeshFile but not followed.
+    bool readMesh(QIODevice &device);
+
+    // Returns fileName when its vertex set became the alternate one, else "".
+    QString loadIndirectMeshVerticesFromFile(QString fileName);
+    bool readIndirectMeshVertices(QIODevice &device);
+
+    void computeVertexNormals();
+    // The unit normal of the triangle p: (p0 - p1) x (p1 - p2).
+    static void calcNormal(float p[3][3], float *n)
+    {
+        const float a[3] = {p[0][0] - p[1][0], p[0][1] - p[1][1], p[0][2] - p[1][2]};
+        const float b[3] = {p[1][0] - p[2][0], p[1][1] - p[2][1], p[1][2] - p[2][2]};
+        n[0] = a[1] * b[2] - a[2] * b[1];
+        n[1] = a[2] * b[0] - a[0] * b[2];
+        n[2] = a[0] * b[1] - a[1] * b[0];
+        reduceToUnit(n);
+    }
+    // Divides v by its length, or by 1 when that is 0.
+    static void reduceToUnit(float *v)
+    {
+        float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        if (length == 0.0f)
+            length = 1.0f;
+        v[0] /= length;
+        v[1] /= length;
+        v[2] /= length;
+    }
+    float calculateMeanNrOfNeighbors();
+    double computeAverageEdgeLength(int &nrOfEdges, float &minLength, float &maxLength);
+    bool hasNoDeletedRegions();
+    void saveMeshColorsForUndo();
+    void undoMeshColors();
 
     CXSCore *core;
+
+    int nrOfVertices = 0;
+    int nrOfTriangles = 0;
+    int nrOfTriangleStrips = 0;
+    float *vertexX = nullptr;
+    float *vertexY = nullptr;
+    float *vertexZ = nullptr;
+    float *normalX = nullptr;
+    float *normalY = nullptr;
+    float *normalZ = nullptr;
+    int *vertexColors = nullptr;
+    float meshCenter[3] = {};
+    // The int after the version in the file header; -1 until a mesh is read.
+    int reservedValue = -1;
+    int *triangles = nullptr; // three vertex indices per triangle
+    QList<qint16> nrOfNeighbors;
+    QList<QList<int>> neighbors;   // a ring around each vertex, in file order
+    int *triangleStrips = nullptr; // a negative entry ends a strip
+    bool hasTriangleStrips = false;
+    float meshColor0[4];
+    float meshColor1[4];
+    int renderMode = 1; // 1 Gouraud, 2 wireframe, 3 flat, 4 points; +100 transparent
+    bool meshLoaded = false;
+    bool noDeletedRegions = true;
+    int *savedVertexColors = nullptr;
+    QString fileNameWithPath = QStringLiteral("untitled.srf");
+
+    SurfaceMaps *surfaceMaps = nullptr; // owned
+
+    QByteArray indirectMeshFile;
+    bool indirectVerticesLoaded = false;
+    float *altVertexX = nullptr;
+    float *altVertexY = nullptr;
+    float *altVertexZ = nullptr;
+    float *altNormalX = nullptr;
+    float *altNormalY = nullptr;
+    float *altNormalZ = nullptr;
+    int *altVertexColors = nullptr;
+    float altMeshColor0[3] = {0.5f, 0.5f, 0.5f};
+    float altMeshColor1[3] = {0.25f, 0.25f, 0.25f};
+    int altNrOfVertices = 0;
+    int altNrOfTriangles = 0;
+
+private:
+    Q_DISABLE_COPY(SurfaceMesh)
+
+    void releaseMesh();
+    void releaseAlternateVertices();
+    bool areVertexIndices(const int *indices, qint64 count) const;
 };
 
 #endif

@@ -1,19 +1,84 @@
 #ifndef VOLUMEDOC_H
 #define VOLUMEDOC_H
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
+class ArVolumeMaps;
 class CXSCore;
+class DocumentStream;
+class QIODevice;
+class VolumeMaps;
 
+// One anatomical volume read from a VMR file: dimX × dimY × dimZ voxels of one
+// byte, its place in the framing cube and the position information stored with it.
 class VolumeDoc
 {
 public:
     explicit VolumeDoc(CXSCore *core);
     ~VolumeDoc();
 
+    // Reads the file and sets the name fields from fileName.
     bool readVolume(QString fileName);
+    // Reads the contents of a VMR file; leaves the name fields alone.
+    bool readVolume(QIODevice &device);
 
     CXSCore *core;
+
+    int dimX = 0;
+    int dimY = 0;
+    int dimZ = 0;
+    // Voxel (x, y, z) at x + y·dimX + z·dimX·dimY; malloc'ed.
+    unsigned char *vmrData = nullptr;
+
+    QString fileNameWithPath;
+    QString fileName;
+    QString filePath;
+
+    int offsetX = 0;
+    int offsetY = 0;
+    int offsetZ = 0;
+    int framingCubeDim = 256;
+    float crossPosX = 0;
+    float crossPosY = 0;
+    float crossPosZ = 0;
+
+    int posInfoVerified = 0;
+    int coordinateSystem = 0;
+    float posVectors[12] = {};
+    int posGridSize[2] = {};
+    float posExtents[4] = {};
+
+    int leftRightConvention = 0;
+    int referenceSpace = 0; // 3: Talairach space
+
+    int nrOfTransformations = 0;
+    QStringList transformationNames;
+    QStringList transformationSourceFiles;
+    QList<int> transformationTypes;
+    QList<int> transformationNrOfValues;
+    QList<int> transformationValueOffsets;
+    QList<float> transformationValues;
+
+    float voxelSizeX = -1.0f; // -1: not stored
+    float voxelSizeY = -1.0f;
+    float voxelSizeZ = -1.0f;
+    bool inTalairachSpace = false;
+    bool voxelSizeVerified = false;
+
+    int rangeMinValue = -1;
+    int rangeMeanValue = -1;
+    int rangeMaxValue = -1;
+
+    // Owned map sets, loaded on request.
+    VolumeMaps *volumeMaps = nullptr;
+    ArVolumeMaps *arVolumeMaps = nullptr;
+
+private:
+    Q_DISABLE_COPY(VolumeDoc)
+
+    bool readTransformations(DocumentStream &in);
 };
 
 #endif

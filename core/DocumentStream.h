@@ -1,0 +1,44 @@
+#ifndef DOCUMENTSTREAM_H
+#define DOCUMENTSTREAM_H
+
+#include <QByteArray>
+#include <QDataStream>
+
+class QFile;
+
+// Reads the encoding shared by the document files: a little-endian data stream
+// in the Qt 4.5 format (4-byte floats) with zero-terminated texts. It knows how
+// much of the device is left, so that counts can be checked before anything
+// is allocated. The device must be a random-access one, such as a file or a
+// buffer, whose size does not change while it is read.
+class DocumentStream : public QDataStream
+{
+public:
+    DocumentStream(QIODevice *device, bool hostIsBigEndian);
+
+    // Opens a document file for reading; anything but a regular file is
+    // refused, as opening a FIFO or a device could block or never end.
+    static bool openFile(QFile &file);
+
+    qint64 bytesLeft() const;
+    // Whether count items of itemSize bytes can still be read; never for a negative count.
+    bool fits(qint64 count, qint64 itemSize) const;
+
+    // A zero-terminated text. A longer one than maxLength bytes is read to its
+    // end, so the stream stays in step, and cut to maxLength.
+    QByteArray readText(int maxLength);
+
+    // Blocks of values, straight into memory on a little-endian host. Each
+    // returns false when the device ends first.
+    bool readBytes(void *data, qint64 size);
+    bool readInts(qint32 *values, qint64 count);
+    bool readFloats(float *values, qint64 count);
+
+private:
+    template <typename T> bool readValues(T *values, qint64 count);
+
+    bool hostIsBigEndian;
+    qint64 deviceSize;
+};
+
+#endif
