@@ -220,7 +220,8 @@ void CoverFlowBrowser::paintGL()
     QPainter painter(this);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     painter.fillRect(rect(), Qt::black);
-    if (coverImages.isEmpty())
+    // A collapsed strip has no scale to draw or hit-test with.
+    if (coverImages.isEmpty() || height() <= 0)
         return;
 
     // Covers may have been removed behind our back; the side covers need a valid selection.
@@ -520,6 +521,7 @@ void CoverFlowBrowser::mousePressEvent(QMouseEvent *event)
     const QPoint pos = event->position().toPoint();
     if (mainWindow->fullScreen && pos.x() > width() - fullScreenIconArea &&
         pos.y() < fullScreenIconArea) {
+        fullScreenIconPressed = true;
         mainWindow->slotToggleFullScreen();
         return;
     }
@@ -570,6 +572,11 @@ void CoverFlowBrowser::mouseMoveEvent(QMouseEvent *event)
 void CoverFlowBrowser::mouseReleaseEvent(QMouseEvent *event)
 {
     dragTimingStarted = false;
+    // The release of a click on the full-screen icon is no click on a cover.
+    if (fullScreenIconPressed) {
+        fullScreenIconPressed = false;
+        return;
+    }
     if (event->button() != Qt::LeftButton)
         return;
     if (dragTime.elapsed() < flickMaxDragMs) {

@@ -125,6 +125,7 @@ private:
     QImage fullScreenIcon;
     // Set when a slide-in ended during painting; its signal goes out after the frame.
     bool slideInEnded = false;
+    bool fullScreenIconPressed = false;
 };
 
 #endif

@@ -340,9 +340,19 @@ void TestCoverFlow::counterAndFullScreenIcon()
                      qPrintable(QString("icon pixel %1,%2").arg(x).arg(y)));
     QCOMPARE(countPixels(frame, QRect(cf->width() - 80, 0, 45, 30), isNonBlack), 0);
 
-    // A click on the icon leaves full screen.
-    QTest::mouseClick(cf, Qt::LeftButton, {}, QPoint(cf->width() - 10, 10));
+    // A click on the icon leaves full screen and chooses no cover.
+    openFolder(makeFolder("several", {"a.vmr", "b.vmr", "c.vmr", "d.vmr", "e.vmr", "f.vmr"}), 3);
+    waitPastFlickWindow();
+    Spies spies(cf);
+    const QPoint icon(cf->width() - 10, 10);
+    QTest::mouseClick(cf, Qt::LeftButton, {}, icon);
     QVERIFY(!viewer->fullScreen);
+    QCOMPARE(cf->selectedIndex, 0);
+    QCOMPARE(spies.current() + spies.inspection(), 0);
+    // Outside full screen the same place is a click on the strip.
+    QTest::mouseClick(cf, Qt::LeftButton, {}, icon);
+    QVERIFY(!viewer->fullScreen);
+    QVERIFY(cf->selectedIndex > 0);
 }
 
 void TestCoverFlow::caption()
