@@ -282,13 +282,13 @@ void CoverFlowBrowser::drawItemsAfterSelected(QPainter &painter)
 {
     if (selectedIndex < 0)
         return;
-    const int selectedWidth = coverImages[selectedIndex].width();
+    const int selectedWidth = coverImages.at(selectedIndex).width();
     const int y = height() / 2 - coverRowRaise;
     const int xR = selectedWidth / 2 + width() / 2;
     const int fitting = qRound(float(width() - xR) / posDiffBetweenCovers / stripScale());
     const int last = qMin(selectedIndex + fitting, int(coverImages.size()) - 1);
     for (int i = last; i > selectedIndex; --i) {
-        const QImage &image = coverImages[i];
+        const QImage &image = coverImages.at(i);
         drawItemAt(painter, QPoint(xR + (i - selectedIndex) * posDiffBetweenCovers, y), image,
                    image.width() - sizeDiffBetweenSelAndUnSelected,
                    image.height() - sizeDiffBetweenSelAndUnSelected, sideCoverAngle);
@@ -299,12 +299,12 @@ void CoverFlowBrowser::drawItemsBeforeSelected(QPainter &painter)
 {
     if (selectedIndex < 0)
         return;
-    const int selectedWidth = coverImages[selectedIndex].width();
+    const int selectedWidth = coverImages.at(selectedIndex).width();
     const int y = height() / 2 - coverRowRaise;
     const int xL = width() / 2 - selectedWidth / 2;
     const int fitting = qRound(float(xL) / posDiffBetweenCovers / stripScale());
     for (int i = qMax(0, selectedIndex - fitting); i < selectedIndex; ++i) {
-        const QImage &image = coverImages[i];
+        const QImage &image = coverImages.at(i);
         drawItemAt(painter, QPoint(xL - (selectedIndex - i) * posDiffBetweenCovers, y), image,
                    image.width() - sizeDiffBetweenSelAndUnSelected,
                    image.height() - sizeDiffBetweenSelAndUnSelected, -sideCoverAngle);
@@ -318,7 +318,7 @@ void CoverFlowBrowser::drawSelectedItem(QPainter &painter)
     const double t = (selectedCoverPos - 50) / 50.0;
     const int shrink = int(std::fabs(t) * sizeDiffBetweenSelAndUnSelected);
     const QPoint anchor(width() / 2 + int(posDiffBetweenCovers * t), height() / 2 - coverRowRaise);
-    const QImage &image = coverImages[selectedIndex];
+    const QImage &image = coverImages.at(selectedIndex);
     drawItemAt(painter, anchor, image, image.width() - shrink, image.height() - shrink,
                int(t * sideCoverAngle));
     advanceSlideIn();
@@ -510,7 +510,7 @@ int CoverFlowBrowser::hitTestCoverIndex(int x) const
         return -1;
     const int dx = x - width() / 2;
     const float s = stripScale();
-    const float off = float(coverImages[selectedIndex].width() / 2) * -0.65f;
+    const float off = float(coverImages.at(selectedIndex).width() / 2) * -0.65f;
     if (dx < 1)
         return selectedIndex - int((-dx / s + off) / posDiffBetweenCovers);
     return selectedIndex + int((dx / s + off) / posDiffBetweenCovers);
