@@ -1,30 +1,101 @@
 #include "CoverFlowBrowser.h"
 
 #include "CortivexViewer.h"
+#include "FileHelpers.h"
 
+#include <QApplication>
+#include <QGestureEvent>
+#include <QLinearGradient>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QSplitter>
+#include <QSurfaceFormat>
+#include <QTimeLine>
+#include <QTimer>
+#include <QTouchEvent>
+
+#include <cmath>
+
+namespace {
+
+const char *const mouseInstructions =
+    "Click and drag with the left mouse button to browse folder contents\n"
+    "Click on image to select it for the main view below\n"
+    "Press \"I\" key to re-show instructions in active view";
+const char *const touchScreenInstructions =
+    "Touch and move one finger to browse folder contents\n"
+    "Make a one-finger \"flick\" gesture to browse fast\n"
+    "Press \"I\" key to re-show instructions in active view";
+const char *const touchPadInstructions =
+    "Use three-finger swipe gesture to the left or right to browse documents\n"
+    "Press \"I\" key to re-show instructions in active view";
+
+// The full-screen icon sits in this square at the top-right corner.
+const int fullScreenIconArea = 33;
+
+// A release this soon after a drag began throws the strip into a flick.
+const int flickMaxDragMs = 300;
+
+QFont textFont(qreal pointSize)
+{
+    QFont font = QApplication::font();
+    font.setPointSizeF(pointSize);
+    font.setStyleStrategy(QFont::StyleStrategy(QFont::PreferQuality | QFont::PreferAntialias));
+    return font;
+}
+
+} // namespace
 
 CoverFlowBrowser::CoverFlowBrowser(CortivexViewer *mainWindow)
     : QOpenGLWidget(mainWindow), mainWindow(mainWindow)
 {
+    QSurfaceFormat format;
+    format.setSamples(4);
+    setFormat(format);
+
     setMinimumHeight(50);
     setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_AcceptTouchEvents);
+    grabGesture(Qt::PanGesture);
+    grabGesture(Qt::PinchGesture);
+    grabGesture(Qt::SwipeGesture);
+
+    repaintTimer = new QTimer(this);
+    connect(repaintTimer, &QTimer::timeout, this, [this] { repaint(); });
+
+    flickTimeLine = new QTimeLine(700, this);
+    flickTimeLine->setFrameRange(0, 100);
+    flickTimeLine->setUpdateInterval(50);
+    flickTimeLine->setEasingCurve(QEasingCurve::OutCurve);
+    connect(flickTimeLine, &QTimeLine::frameChanged, this,
+            &CoverFlowBrowser::animateCoverTranslation);
+
+    dragTime.start();
+    fullScreenIcon = QImage(":/resources/Fullscreen3_32.png");
 }
+
+// Cover store
 
 void CoverFlowBrowser::clearCoverStore()
 {
     coverImages.clear();
+    reflectionCache.clear();
     coverFileNames.clear();
     thumbnailLoaded.clear();
     imageWidths.clear();
     imageHeights.clear();
     imageOrientations.clear();
     selectedIndex = -1;
+    // Animations of the old folder must not run on into the new one.
+    flickTimeLine->stop();
+    setAnimation(false);
+    selectedCoverPos = 50;
+    slideInEnded = false;
 }
 
 bool CoverFlowBrowser::addEmptyCover(QString fileName)
 {
-    coverImages.append(QImage());
+    coverImages.append(placeholderCover(getExtension(fileName).toUpper()));
     coverFileNames.append(fileName);
     thumbnailLoaded.append(0);
     if (mainWindow->showBitmaps) {
@@ -35,11 +106,311 @@ bool CoverFlowBrowser::addEmptyCover(QString fileName)
     return true;
 }
 
+QImage CoverFlowBrowser::placeholderCover(const QString &extension)
+{
+    const auto found = placeholders.constFind(extension);
+    if (found != placeholders.constEnd())
+        return found.value();
+
+    QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
+    {
+        QPainter painter(&image);
+        painter.fillRect(image.rect(), QColor(32, 32, 32));
+        QLinearGradient gradient(0, 0, 0, 256);
+        gradient.setColorAt(0, QColor(0, 0, 0, 255));
+        gradient.setColorAt(1, QColor(0, 0, 0, 0));
+        painter.fillRect(image.rect(), gradient);
+
+        QFont font = QApplication::font();
+        font.setFamily("Verdana");
+        font.setWeight(QFont::Bold);
+        font.setPointSizeF(38.0);
+        painter.setFont(font);
+        painter.setPen(QColor(230, 230, 100));
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        const QRect bounds = painter.fontMetrics().boundingRect(extension);
+        painter.drawText(QPoint(128 - bounds.width() / 2, int(bounds.height() * 0.5 + 128)),
+                         extension);
+    }
+    {
+        QPainter painter(&image);
+        painter.setPen(QColor(128, 128, 128));
+        for (int inset = 0; inset < 4; ++inset)
+            painter.drawRect(inset, inset, 255 - 2 * inset, 255 - 2 * inset);
+    }
+    placeholders.insert(extension, image);
+    return image;
+}
+
+void CoverFlowBrowser::setPosDiffBetweenCovers(int diff_x)
+{
+    posDiffBetweenCovers = diff_x;
+}
+
+void CoverFlowBrowser::setSizeDiffBetweenSelAndUnSelected(int diff_size)
+{
+    sizeDiffBetweenSelAndUnSelected = diff_size;
+}
+
+void CoverFlowBrowser::setShowFileNameForSelectedItemState(bool onoff)
+{
+    showFileNameForSelectedItem = onoff;
+}
+
+// Instruction overlay
+
 void CoverFlowBrowser::hideInstruction()
 {
     showInstruction = false;
     repaint();
 }
+
+void CoverFlowBrowser::reShowInstructions()
+{
+    showInstruction = true;
+    QTimer::singleShot(10000, this, &CoverFlowBrowser::hideInstruction);
+    update();
+}
+
+void CoverFlowBrowser::formatInstructions(int width, int height)
+{
+    const char *text = inputKind == 1   ? touchScreenInstructions
+                       : inputKind == 2 ? touchPadInstructions
+                                        : mouseInstructions;
+    const QFontMetrics metrics(font());
+    const int margin = metrics.leading() >= 5 ? metrics.leading() : 4;
+    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
+    const QRect bounds = metrics.boundingRect(QRect(0, 0, width - 2 * margin, int(height * 0.125)),
+                                              flags, QString::fromUtf8(text));
+
+    instructionImage =
+        QImage(width, 2 * margin + bounds.height(), QImage::Format_ARGB32_Premultiplied);
+    if (instructionImage.isNull())
+        return;
+    instructionImage.fill(QColor(30, 30, 30, 200));
+    QPainter painter(&instructionImage);
+    painter.setFont(font());
+    painter.setPen(Qt::white);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.drawText(QRect((width - bounds.width()) / 2, margin, bounds.width(), bounds.height()),
+                     flags, QString::fromUtf8(text));
+}
+
+// Painting
+
+qreal CoverFlowBrowser::textPointSize(int widgetHeight, qreal largest)
+{
+    return qMin(largest, qMax(7.0, widgetHeight * 13.5 / 256));
+}
+
+float CoverFlowBrowser::stripScale() const
+{
+    if (!scaleToWidgetHeight)
+        return 1.0f;
+    return float(height()) / float(scaleMargin + 256);
+}
+
+bool CoverFlowBrowser::hasValidSelection() const
+{
+    return selectedIndex >= 0 && selectedIndex < coverImages.size();
+}
+
+void CoverFlowBrowser::paintGL()
+{
+    QPainter painter(this);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    painter.fillRect(rect(), Qt::black);
+    // A collapsed strip has no scale to draw or hit-test with.
+    if (coverImages.isEmpty() || height() <= 0)
+        return;
+
+    // Covers may have been removed behind our back; the side covers need a valid selection.
+    if (selectedIndex >= coverImages.size())
+        selectedIndex = 0;
+
+    painter.save();
+    if (scaleToWidgetHeight) {
+        const float s = stripScale();
+        painter.translate(width() / 2, height() / 2);
+        painter.scale(s, s);
+        painter.translate(-(width() / 2), -(height() / 2));
+    }
+    drawItemsBeforeSelected(painter);
+    drawItemsAfterSelected(painter);
+    drawSelectedItem(painter);
+    painter.restore();
+
+    drawCaption(painter);
+    drawCounter(painter);
+    if (showInstruction)
+        painter.drawImage((width() - instructionImage.width()) / 2, 0, instructionImage);
+    if (mainWindow->fullScreen)
+        painter.drawImage(width() - fullScreenIconArea, 1, fullScreenIcon);
+
+    if (slideInEnded)
+        QMetaObject::invokeMethod(this, &CoverFlowBrowser::finishSlideIn, Qt::QueuedConnection);
+}
+
+void CoverFlowBrowser::drawCaption(QPainter &painter)
+{
+    if (!showFileNameForSelectedItem || height() <= 80 || selectedCoverPos <= 39 ||
+        selectedCoverPos >= 61 || !hasValidSelection())
+        return;
+    painter.setPen(Qt::white);
+    painter.setFont(textFont(textPointSize(height(), 16)));
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QString text = getFileNameFromFullFileName(coverFileNames.value(selectedIndex));
+    const QRect bounds = painter.fontMetrics().boundingRect(text);
+    const float h = float(height());
+    const int baseline = qRound(0.5f * h + 0.5f * float(bounds.height()) + 21.0f * h / 60.0f);
+    painter.drawText(width() / 2 - bounds.width() / 2, baseline, text);
+}
+
+void CoverFlowBrowser::drawCounter(QPainter &painter)
+{
+    if (mainWindow->fullScreen)
+        return;
+    painter.setPen(Qt::white);
+    painter.setFont(textFont(textPointSize(height(), 12)));
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const QString text = QString("%1/%2").arg(selectedIndex + 1).arg(coverImages.size());
+    const QRect bounds = painter.fontMetrics().boundingRect(text);
+    painter.drawText(width() - 5 - bounds.width(), bounds.height() + 2, text);
+}
+
+void CoverFlowBrowser::drawItemsAfterSelected(QPainter &painter)
+{
+    if (selectedIndex < 0)
+        return;
+    const int selectedWidth = coverImages.at(selectedIndex).width();
+    const int y = height() / 2 - coverRowRaise;
+    const int xR = selectedWidth / 2 + width() / 2;
+    const int fitting = qRound(float(width() - xR) / posDiffBetweenCovers / stripScale());
+    const int last = qMin(selectedIndex + fitting, int(coverImages.size()) - 1);
+    for (int i = last; i > selectedIndex; --i) {
+        const QImage &image = coverImages.at(i);
+        drawItemAt(painter, QPoint(xR + (i - selectedIndex) * posDiffBetweenCovers, y), image,
+                   image.width() - sizeDiffBetweenSelAndUnSelected,
+                   image.height() - sizeDiffBetweenSelAndUnSelected, sideCoverAngle);
+    }
+}
+
+void CoverFlowBrowser::drawItemsBeforeSelected(QPainter &painter)
+{
+    if (selectedIndex < 0)
+        return;
+    const int selectedWidth = coverImages.at(selectedIndex).width();
+    const int y = height() / 2 - coverRowRaise;
+    const int xL = width() / 2 - selectedWidth / 2;
+    const int fitting = qRound(float(xL) / posDiffBetweenCovers / stripScale());
+    for (int i = qMax(0, selectedIndex - fitting); i < selectedIndex; ++i) {
+        const QImage &image = coverImages.at(i);
+        drawItemAt(painter, QPoint(xL - (selectedIndex - i) * posDiffBetweenCovers, y), image,
+                   image.width() - sizeDiffBetweenSelAndUnSelected,
+                   image.height() - sizeDiffBetweenSelAndUnSelected, -sideCoverAngle);
+    }
+}
+
+void CoverFlowBrowser::drawSelectedItem(QPainter &painter)
+{
+    if (!hasValidSelection())
+        return;
+    const double t = (selectedCoverPos - 50) / 50.0;
+    const int shrink = int(std::fabs(t) * sizeDiffBetweenSelAndUnSelected);
+    const QPoint anchor(width() / 2 + int(posDiffBetweenCovers * t), height() / 2 - coverRowRaise);
+    const QImage &image = coverImages.at(selectedIndex);
+    drawItemAt(painter, anchor, image, image.width() - shrink, image.height() - shrink,
+               int(t * sideCoverAngle));
+    advanceSlideIn();
+}
+
+void CoverFlowBrowser::drawItemAt(QPainter &painter, QPoint anchor, const QImage &image, int width,
+                                  int height, int angle)
+{
+    // An unreadable file leaves an empty cover, which has no size to scale from.
+    if (selectedIndex < 0 || image.isNull())
+        return;
+
+    auto reflection = reflectionCache.constFind(image.cacheKey());
+    if (reflection == reflectionCache.constEnd()) {
+        QImage mirrored =
+            image.mirrored(false, true).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QPainter fade(&mirrored);
+        fade.setCompositionMode(QPainter::CompositionMode_DestinationIn);
+        QLinearGradient gradient(0, 0, 0, mirrored.height());
+        gradient.setColorAt(0, QColor(0, 0, 0, 175));
+        gradient.setColorAt(1, QColor(0, 0, 0, 0));
+        fade.fillRect(mirrored.rect(), gradient);
+        fade.end();
+        reflection = reflectionCache.insert(image.cacheKey(), mirrored);
+    }
+
+    QTransform transform;
+    transform.scale(qreal(width) / image.width(), qreal(height) / image.height());
+    transform.rotate(angle, Qt::YAxis);
+    transform *= QTransform::fromTranslate(anchor.x(), anchor.y());
+
+    const int h = image.height();
+    painter.save();
+    painter.setTransform(transform, true);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(-h / 2, h / 2, reflection.value());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(-h / 2, -h / 2, image);
+    painter.restore();
+}
+
+// Animation
+
+void CoverFlowBrowser::setAnimation(bool on)
+{
+    animating = on;
+    if (on && !repaintTimer->isActive())
+        repaintTimer->start(25);
+    else if (!on && repaintTimer->isActive())
+        repaintTimer->stop();
+}
+
+void CoverFlowBrowser::advanceSlideIn()
+{
+    if (!animating)
+        return;
+    if (animationIncreasing) {
+        selectedCoverPos += animationStep;
+        if (selectedCoverPos < 50)
+            return;
+    } else {
+        selectedCoverPos -= animationStep;
+        if (selectedCoverPos > 50)
+            return;
+    }
+    selectedCoverPos = 50;
+    setAnimation(false);
+    slideInEnded = true;
+}
+
+void CoverFlowBrowser::finishSlideIn()
+{
+    // Sent from here rather than from the frame itself: the receivers load files and
+    // repaint other views, which must not happen in the middle of our painting.
+    if (!slideInEnded)
+        return;
+    slideInEnded = false;
+    hideInstruction();
+    emitCurrentItemChangedForInspection();
+}
+
+void CoverFlowBrowser::animateCoverTranslation(int frame)
+{
+    const int r = qRound(double(float(lastDragDelta)) * (100 - frame) / 100.0);
+    if (r >= 1)
+        setCurrentCoverIndex(selectedIndex + 1);
+    else if (r <= -2 && selectedIndex - 1 >= 0)
+        setCurrentCoverIndex(selectedIndex - 1);
+    repaint();
+}
+
+// Selection and signals
 
 void CoverFlowBrowser::setCurrentCoverIndex(int index)
 {
@@ -51,9 +422,9 @@ void CoverFlowBrowser::setCurrentCoverIndex(int index)
 
 void CoverFlowBrowser::emitCurrentItemChanged()
 {
-    if (selectedIndex < 0 || selectedIndex >= coverFileNames.size())
+    if (!hasValidSelection())
         return;
-    const QString name = coverFileNames[selectedIndex];
+    const QString name = coverFileNames.value(selectedIndex);
     if (mainWindow->showBitmaps)
         emit currentItemChanged(selectedIndex, name, imageWidths.value(selectedIndex, -1),
                                 imageHeights.value(selectedIndex, -1),
@@ -66,9 +437,9 @@ void CoverFlowBrowser::emitCurrentItemChanged()
 
 void CoverFlowBrowser::emitCurrentItemChangedForInspection()
 {
-    if (selectedIndex < 0 || selectedIndex >= coverFileNames.size())
+    if (!hasValidSelection())
         return;
-    const QString name = coverFileNames[selectedIndex];
+    const QString name = coverFileNames.value(selectedIndex);
     if (mainWindow->showBitmaps)
         emit imageForInspectionChanged(selectedIndex, name);
     if (mainWindow->showCXFiles)
@@ -77,13 +448,241 @@ void CoverFlowBrowser::emitCurrentItemChangedForInspection()
         emit rawMRIFileForInspectionChanged(selectedIndex, name);
 }
 
-void CoverFlowBrowser::paintGL()
+void CoverFlowBrowser::stepSelection(bool forward)
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
+    const int count = coverImages.size();
+    selectedIndex = forward ? (selectedIndex + 1 >= count ? 0 : selectedIndex + 1)
+                            : (selectedIndex - 1 < 0 ? count - 1 : selectedIndex - 1);
+    if (!animating)
+        repaint();
+    // The new cover slides in from the side it came from.
+    selectedCoverPos = forward ? 100 : 0;
+    animationIncreasing = !forward;
+    setAnimation(true);
+    hideInstruction();
 }
+
+// Input
 
 void CoverFlowBrowser::keyPressEvent(QKeyEvent *event)
 {
-    QOpenGLWidget::keyPressEvent(event);
+    if (coverImages.isEmpty()) {
+        QOpenGLWidget::keyPressEvent(event);
+        return;
+    }
+    const int key = event->key();
+    bool handled = false;
+    if (key == Qt::Key_Right || key == Qt::Key_PageDown || key == Qt::Key_Plus) {
+        stepSelection(true);
+        emitCurrentItemChangedForInspection();
+        handled = true;
+    }
+    if (key == Qt::Key_Left || key == Qt::Key_PageUp || key == Qt::Key_Minus) {
+        stepSelection(false);
+        emitCurrentItemChangedForInspection();
+        handled = true;
+    }
+    if (key == Qt::Key_I) {
+        reShowInstructions();
+        handled = true;
+    }
+    if (key == Qt::Key_N) {
+        showFileNameForSelectedItem = !showFileNameForSelectedItem;
+        repaint();
+        handled = true;
+    }
+    if (key == Qt::Key_F) {
+        drawCoverFrames = !drawCoverFrames;
+        update();
+        handled = true;
+    }
+    if (key == Qt::Key_Return) {
+        emitCurrentItemChangedForInspection();
+        handled = true;
+    }
+    if (!handled)
+        QOpenGLWidget::keyPressEvent(event);
+}
+
+int CoverFlowBrowser::hitTestCoverIndex(int x) const
+{
+    if (!hasValidSelection())
+        return -1;
+    const int dx = x - width() / 2;
+    const float s = stripScale();
+    const float off = float(coverImages.at(selectedIndex).width() / 2) * -0.65f;
+    if (dx < 1)
+        return selectedIndex - int((-dx / s + off) / posDiffBetweenCovers);
+    return selectedIndex + int((dx / s + off) / posDiffBetweenCovers);
+}
+
+void CoverFlowBrowser::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    if (mainWindow->fullScreen && pos.x() > width() - fullScreenIconArea &&
+        pos.y() < fullScreenIconArea) {
+        fullScreenIconPressed = true;
+        mainWindow->slotToggleFullScreen();
+        return;
+    }
+    pressPos = pos;
+    if (!hasValidSelection())
+        return;
+    if (event->button() == Qt::LeftButton) {
+        doubleClicked = false;
+        dragged = false;
+    } else if (event->button() == Qt::RightButton) {
+        const int index = hitTestCoverIndex(pos.x());
+        if (index >= 0) {
+            setCurrentCoverIndex(index);
+            repaint();
+        }
+    }
+}
+
+void CoverFlowBrowser::mouseMoveEvent(QMouseEvent *event)
+{
+    if (event->buttons() & Qt::LeftButton) {
+        const QPoint pos = event->position().toPoint();
+        const int dx = pos.x() - pressPos.x();
+        bool stepped = false;
+        if (dx >= dragThreshold) {
+            setCurrentCoverIndex(selectedIndex + 1);
+            pressPos = pos;
+            stepped = true;
+        } else if (dx < -dragThreshold) {
+            if (selectedIndex - 1 >= 0) {
+                setCurrentCoverIndex(selectedIndex - 1);
+                pressPos = pos;
+            }
+            stepped = true;
+        }
+        if (stepped) {
+            dragged = true;
+            lastDragDelta = dx;
+            if (!dragTimingStarted) {
+                dragTime.restart();
+                dragTimingStarted = true;
+            }
+        }
+    }
+    repaint();
+}
+
+void CoverFlowBrowser::mouseReleaseEvent(QMouseEvent *event)
+{
+    dragTimingStarted = false;
+    // The release of a click on the full-screen icon is no click on a cover.
+    if (fullScreenIconPressed) {
+        fullScreenIconPressed = false;
+        return;
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (dragTime.elapsed() < flickMaxDragMs) {
+        if (flickTimeLine->state() != QTimeLine::Running)
+            flickTimeLine->start();
+        return;
+    }
+    if (doubleClicked)
+        return;
+    if (!dragged) {
+        const int index = hitTestCoverIndex(event->position().toPoint().x());
+        // Clicks beside the row, past either end, choose nothing.
+        if (index < 0 || index >= coverImages.size())
+            return;
+        if (index == selectedIndex) {
+            emitCurrentItemChangedForInspection();
+            return;
+        }
+        setCurrentCoverIndex(index);
+        repaint();
+    }
+    hideInstruction();
+    emitCurrentItemChangedForInspection();
+}
+
+void CoverFlowBrowser::mouseDoubleClickEvent(QMouseEvent *)
+{
+    emitCurrentItemChangedForInspection();
+    doubleClicked = true;
+}
+
+void CoverFlowBrowser::resizeEvent(QResizeEvent *event)
+{
+    formatInstructions(width(), height());
+    dragThreshold = height() / 30 + 10;
+    QOpenGLWidget::resizeEvent(event);
+}
+
+bool CoverFlowBrowser::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd: {
+        auto *touch = static_cast<QTouchEvent *>(event);
+        const bool touchPad =
+            touch->device() && touch->device()->type() == QInputDevice::DeviceType::TouchPad;
+        const int kind = touchPad ? 2 : 1;
+        mainWindow->inputKind = kind;
+        if (kind != inputKind) {
+            inputKind = kind;
+            formatInstructions(width(), height());
+            reShowInstructions();
+        }
+        const qsizetype points = touch->points().size();
+        if (!touchPad)
+            multiTouchActive = points == 2 ? 1 : 0;
+        else if (points > 1)
+            multiTouchActive = 1;
+        break;
+    }
+    case QEvent::Gesture:
+        return gestureEvent(static_cast<QGestureEvent *>(event));
+    default:
+        break;
+    }
+    return QOpenGLWidget::event(event);
+}
+
+bool CoverFlowBrowser::gestureEvent(QGestureEvent *event)
+{
+    if (multiTouchActive != 1)
+        return true;
+    if (auto *pinch = static_cast<QPinchGesture *>(event->gesture(Qt::PinchGesture))) {
+        if (pinch->changeFlags() & QPinchGesture::ScaleFactorChanged) {
+            const int d = qRound((pinch->scaleFactor() - pinch->lastScaleFactor()) * 150);
+            QList<int> sizes = mainWindow->mainWindowSplitter->sizes();
+            if (sizes.size() >= 2) {
+                sizes[0] += d;
+                sizes[1] -= d;
+                mainWindow->mainWindowSplitter->setSizes(sizes);
+            }
+        }
+        update();
+    } else if (auto *swipe = static_cast<QSwipeGesture *>(event->gesture(Qt::SwipeGesture))) {
+        if (!coverImages.isEmpty() && swipe->state() == Qt::GestureFinished) {
+            if (swipe->horizontalDirection() == QSwipeGesture::Right ||
+                swipe->horizontalDirection() == QSwipeGesture::Left) {
+                stepSelection(swipe->horizontalDirection() == QSwipeGesture::Right);
+                emitCurrentItemChanged();
+            } else if (swipe->verticalDirection() == QSwipeGesture::Up) {
+                // Collapse the strip and give its room to the inspection view.
+                QList<int> sizes = mainWindow->mainWindowSplitter->sizes();
+                if (sizes.size() >= 2) {
+                    sizes[1] += sizes[0];
+                    sizes[0] = 0;
+                    mainWindow->mainWindowSplitter->setSizes(sizes);
+                }
+            }
+        }
+        update();
+    } else if (QGesture *pan = event->gesture(Qt::PanGesture)) {
+        const bool panning =
+            pan->state() == Qt::GestureStarted || pan->state() == Qt::GestureUpdated;
+        setCursor(panning ? Qt::SizeAllCursor : Qt::ArrowCursor);
+        update();
+    }
+    return true;
 }
