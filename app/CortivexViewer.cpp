@@ -3,8 +3,11 @@
 #include "CoverFlowBrowser.h"
 #include "DICOMDoc.h"
 #include "DocRawDataInterface.h"
+#include "DocSRFInterface.h"
+#include "DocVMRInterface.h"
 #include "FileHelpers.h"
 #include "FolderDataFiles.h"
+#include "HeaderTexts.h"
 #include "ImageOGLViewer.h"
 #include "MeshOGLViewer.h"
 #include "QtBrowserItem.h"
@@ -13,6 +16,8 @@
 #include "QtVariantProperty.h"
 #include "QtVariantPropertyManager.h"
 #include "RawMRIDataOGLViewer.h"
+#include "SurfaceMesh.h"
+#include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
@@ -54,30 +59,6 @@ const char *const windowStyleSheet =
     "QMainWindow::separator {background: rgb(70, 70, 70); width: 10px; height: 10px;}"
     "QSplitter {border: 0px solid rgb(70, 70, 70); padding: 0px; margin: 0px;}"
     "QSplitter::handle {background: rgb(70, 70, 70);}";
-
-const char *const dicomHeaderNames[] = {"No. of rows",
-                                        "No. of columns",
-                                        "Pixel spacing",
-                                        "Slice thickness",
-                                        "Spacing bw slices",
-                                        "Bits allocated",
-                                        "Repetition time",
-                                        "Series number",
-                                        "Acquisition number",
-                                        "Instance number",
-                                        "Patient position",
-                                        "Image position patient",
-                                        "Image orientation patient",
-                                        "Image type",
-                                        "Modality",
-                                        "Manufacturer",
-                                        "Manufacturers model name",
-                                        "Magnetic field strength",
-                                        "Institution name",
-                                        "Study description",
-                                        "Series description",
-                                        "Patients name",
-                                        "Byte order"};
 
 QString sizeText(qint64 size)
 {
@@ -388,14 +369,12 @@ void CortivexViewer::createPropertyBrowsers()
     rawMRIPropertiesBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
     addGroup(rawMRIPropertiesBrowser, "File Properties",
              {&rawMRIFileNameProp, &rawMRIFolderProp, &rawMRISizeProp}, fileNames);
+    const QStringList dicomLabels = dicomHeaderLabels();
     QList<QtVariantProperty **> dicomMembers;
-    QStringList dicomNames;
-    dicomHeaderProps.resize(std::size(dicomHeaderNames));
-    for (int i = 0; i < dicomHeaderProps.size(); ++i) {
-        dicomMembers.append(&dicomHeaderProps[i]);
-        dicomNames.append(dicomHeaderNames[i]);
-    }
-    addGroup(rawMRIPropertiesBrowser, "DICOM Header", dicomMembers, dicomNames);
+    dicomHeaderProps.resize(dicomLabels.size());
+    for (QtVariantProperty *&p : dicomHeaderProps)
+        dicomMembers.append(&p);
+    addGroup(rawMRIPropertiesBrowser, "DICOM Header", dicomMembers, dicomLabels);
 }
 
 void CortivexViewer::createMapsDock()
@@ -988,12 +967,30 @@ void CortivexViewer::updateCrossCoords() {}
 
 void CortivexViewer::updateHeaderOfLoadedVMR()
 {
+    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
+    if (const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr) {
+        vmrDimsProp->setValue(vmrDimsText(*doc));
+        if (doc->inTalairachSpace) {
+            vmrXProp->setPropertyName("TAL X");
+            vmrYProp->setPropertyName("TAL Y");
+            vmrZProp->setPropertyName("TAL Z");
+        }
+    }
     cxPropertiesBrowser->setExpanded(vmrGroupItem, true);
     cxPropertiesBrowser->setExpanded(srfGroupItem, false);
 }
 
 void CortivexViewer::updateHeaderOfLoadedSRF()
 {
+    auto *srf = qobject_cast<DocSRFInterface *>(cxsCore);
+    if (SurfaceMesh *mesh = srf ? srf->getMesh(0) : nullptr) {
+        const QStringList values = srfHeaderValues(*mesh);
+        QtVariantProperty *const props[] = {
+            srfTypeProp,          srfNrOfVerticesProp, srfMeanNrOfNeighborsProp,
+            srfNrOfTrianglesProp, srfNrOfEdgesProp,    srfMeanEdgeLengthProp};
+        for (int i = 0; i < values.size(); ++i)
+            props[i]->setValue(values[i]);
+    }
     cxPropertiesBrowser->setExpanded(vmrGroupItem, false);
     cxPropertiesBrowser->setExpanded(srfGroupItem, true);
 }
@@ -1002,37 +999,9 @@ void CortivexViewer::updateHeaderOfLoadedDICOM()
 {
     auto *rawData = qobject_cast<DocRawDataInterface *>(cxsCore);
     const DICOMDoc *doc = rawData ? rawData->getDICOMDoc() : nullptr;
-    if (!doc) {
-        for (QtVariantProperty *p : std::as_const(dicomHeaderProps))
-            p->setValue(QString());
-        return;
-    }
-    const auto number = [](float v) { return QString::number(double(v), 'g', 6); };
-    const QStringList values = {QString::number(doc->nrOfRows),
-                                QString::number(doc->nrOfColumns),
-                                number(doc->rowSpacing) + "\\" + number(doc->columnSpacing),
-                                number(doc->sliceThickness),
-                                number(doc->spacingBetweenSlices),
-                                QString::number(doc->bitsAllocated),
-                                QString::fromLatin1(doc->repetitionTime),
-                                QString::number(doc->seriesNumber),
-                                QString::number(doc->acquisitionNumber),
-                                QString::number(doc->instanceNumber),
-                                QString::fromLatin1(doc->patientPosition),
-                                QString::fromLatin1(doc->imagePositionPatient),
-                                QString::fromLatin1(doc->imageOrientationPatient),
-                                QString::fromLatin1(doc->imageType),
-                                QString::fromLatin1(doc->modality),
-                                QString::fromLatin1(doc->manufacturer),
-                                QString::fromLatin1(doc->manufacturerModelName),
-                                QString::fromLatin1(doc->magneticFieldStrength),
-                                QString::fromLatin1(doc->institutionName),
-                                QString::fromLatin1(doc->studyDescription),
-                                QString::fromLatin1(doc->seriesDescription),
-                                QString::fromLatin1(doc->patientName),
-                                doc->byteOrder == 1 ? "Little Endian" : "Big Endian"};
-    for (int i = 0; i < values.size(); ++i)
-        dicomHeaderProps[i]->setValue(values[i]);
+    const QStringList values = doc ? dicomHeaderValues(*doc) : QStringList();
+    for (int i = 0; i < dicomHeaderProps.size(); ++i)
+        dicomHeaderProps[i]->setValue(values.value(i));
 }
 
 // Maps panel

@@ -110,7 +110,6 @@ bool SurfaceMesh::readMesh(QIODevice &device)
     releaseMesh();
     DocumentStream in(&device, core->hostIsBigEndian);
 
-    float srfVersion;
     in >> srfVersion >> reservedValue;
     if (in.status() != QDataStream::Ok)
         return false;

@@ -62,6 +62,7 @@ public:
 
     CXSCore *core;
 
+    float srfVersion = 0;
     int nrOfVertices = 0;
     int nrOfTriangles = 0;
     int nrOfTriangleStrips = 0;

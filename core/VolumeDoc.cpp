@@ -68,6 +68,7 @@ bool VolumeDoc::readVolume(QIODevice &device)
     }
     if (in.status() != QDataStream::Ok || dims[0] <= 0 || dims[1] <= 0 || dims[2] <= 0)
         return false;
+    vmrVersion = version;
     dimX = dims[0];
     dimY = dims[1];
     dimZ = dims[2];

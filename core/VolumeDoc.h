@@ -26,6 +26,7 @@ public:
 
     CXSCore *core;
 
+    int vmrVersion = 0; // 1 for the old header without a version
     int dimX = 0;
     int dimY = 0;
     int dimZ = 0;

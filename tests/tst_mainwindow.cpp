@@ -1,8 +1,14 @@
+#include "CXSCore.h"
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
+#include "DicomFixture.h"
+#include "HeaderTexts.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
+#include "SrfFixture.h"
+#include "SurfaceMesh.h"
+#include "VmrFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -55,6 +61,9 @@ private slots:
     void construction();
     void dataFolders();
     void propertyPanels();
+    void headerPanels();
+    void srfType_data();
+    void srfType();
     void sizeTexts_data();
     void sizeTexts();
     void fullScreenKeys();
@@ -227,6 +236,91 @@ void TestMainWindow::propertyPanels()
     QCOMPARE(
         viewer->cxPropertiesBrowser->treeWidget()->findItems("TAL X", Qt::MatchRecursive).size(),
         1);
+}
+
+void TestMainWindow::headerPanels()
+{
+    const auto write = [this](const QString &name, const QByteArray &data) {
+        QFile file(tmp.filePath(name));
+        file.open(QIODevice::WriteOnly);
+        file.write(data);
+        return file.fileName();
+    };
+    auto *core = qobject_cast<CXSCore *>(viewer->cxsCore);
+    QVERIFY(core);
+
+    VmrFixture volume;
+    volume.dimX = 6;
+    volume.version = 3;
+    volume.talairach = 1;
+    QVERIFY(core->loadVMR(write("anat.vmr", volume.bytes())));
+    viewer->updateHeaderOfLoadedVMR();
+    QCOMPARE(viewer->vmrDimsProp->valueText(), QString("3 / 6 / 4"));
+    QCOMPARE(viewer->vmrXProp->propertyName(), QString("TAL X"));
+    QCOMPARE(viewer->vmrZProp->propertyName(), QString("TAL Z"));
+    QVERIFY(viewer->cxPropertiesBrowser->isExpanded(viewer->vmrGroupItem));
+    QVERIFY(!viewer->cxPropertiesBrowser->isExpanded(viewer->srfGroupItem));
+
+    QVERIFY(core->loadMesh(write("octa.srf", SrfFixture::octahedron().bytes())));
+    viewer->updateHeaderOfLoadedSRF();
+    const QStringList srf = {"Reconstructed", "6", "4", "8", "12", "1.41421"};
+    QtVariantProperty *const srfProps[] = {
+        viewer->srfTypeProp,          viewer->srfNrOfVerticesProp, viewer->srfMeanNrOfNeighborsProp,
+        viewer->srfNrOfTrianglesProp, viewer->srfNrOfEdgesProp,    viewer->srfMeanEdgeLengthProp};
+    for (int i = 0; i < srf.size(); ++i)
+        QCOMPARE(srfProps[i]->valueText(), srf[i]);
+    QVERIFY(!viewer->cxPropertiesBrowser->isExpanded(viewer->vmrGroupItem));
+    QVERIFY(viewer->cxPropertiesBrowser->isExpanded(viewer->srfGroupItem));
+
+    viewer->updateHeaderOfLoadedDICOM();
+    QCOMPARE(viewer->dicomHeaderProps[0]->valueText(), QString());
+    DicomFixture image(DicomFixture::ExplicitBigEndian);
+    image.text(0x0018, 0x0050, "DS", "1.25")
+        .text(0x0020, 0x0011, "IS", "7")
+        .text(0x0010, 0x0010, "PN", "Doe^Jane")
+        .text(0x0028, 0x0030, "DS", "0.9375\\0.5")
+        .unsignedShort(0x0028, 0x0010, 2)
+        .unsignedShort(0x0028, 0x0011, 1)
+        .unsignedShort(0x0028, 0x0100, 16)
+        .pixels({100, 200});
+    QVERIFY(core->loadDICOM(write("slice.dcm", image.file())));
+    viewer->updateHeaderOfLoadedDICOM();
+    const QStringList labels = dicomHeaderLabels();
+    const auto shown = [&](const char *label) {
+        return viewer->dicomHeaderProps[labels.indexOf(label)]->valueText();
+    };
+    QCOMPARE(shown("No. of rows"), QString("2"));
+    QCOMPARE(shown("No. of columns"), QString("1"));
+    QCOMPARE(shown("Pixel spacing"), QString("0.9375\\0.5"));
+    QCOMPARE(shown("Slice thickness"), QString("1.25"));
+    QCOMPARE(shown("Series number"), QString("7"));
+    QCOMPARE(shown("Acquisition number"), QString("-1"));
+    QCOMPARE(shown("Patients name"), QString("Doe^Jane"));
+    QCOMPARE(shown("Byte order"), QString("Big Endian"));
+}
+
+void TestMainWindow::srfType_data()
+{
+    QTest::addColumn<int>("reservedValue");
+    QTest::addColumn<int>("triangles");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("reconstructed") << 0 << 1000 << "Reconstructed";
+    QTest::newRow("icosahedron count") << 0 << 81920 << "Sphere";
+    QTest::newRow("extended wins") << 1 << 81920 << "Reconstructed with extended set of neighbors";
+    QTest::newRow("sphere") << 2 << 10 << "Sphere";
+    QTest::newRow("other") << 5 << 20480 << "Sphere";
+    QTest::newRow("none") << 5 << 20481 << "";
+}
+
+void TestMainWindow::srfType()
+{
+    QFETCH(int, reservedValue);
+    QFETCH(int, triangles);
+    CXSCore core;
+    SurfaceMesh mesh(&core);
+    mesh.reservedValue = reservedValue;
+    mesh.nrOfTriangles = triangles;
+    QTEST(srfHeaderValues(mesh).first(), "type");
 }
 
 void TestMainWindow::sizeTexts_data()

@@ -1,0 +1,108 @@
+#include "HeaderTexts.h"
+
+#include "DICOMDoc.h"
+#include "SurfaceMesh.h"
+#include "VolumeDoc.h"
+
+namespace {
+
+QString general(float value)
+{
+    return QString::number(double(value), 'g', 6);
+}
+
+QString srfType(const SurfaceMesh &mesh)
+{
+    QString type;
+    if (mesh.reservedValue == 0)
+        type = "Reconstructed";
+    // The triangle counts of subdivided icosahedra.
+    if (mesh.nrOfTriangles == 5120 || mesh.nrOfTriangles == 20480 || mesh.nrOfTriangles == 81920 ||
+        mesh.nrOfTriangles == 327680)
+        type = "Sphere";
+    if (mesh.reservedValue == 1)
+        type = "Reconstructed with extended set of neighbors";
+    if (mesh.reservedValue == 2)
+        type = "Sphere";
+    return type;
+}
+
+} // namespace
+
+QString vmrDimsText(const VolumeDoc &doc)
+{
+    return QString("%1 / %2 / %3").arg(doc.dimZ).arg(doc.dimX).arg(doc.dimY);
+}
+
+QStringList srfHeaderLabels()
+{
+    return {"Type",         "No. of vertices", "Mean no. of neighbors", "No. of triangles",
+            "No. of edges", "Mean edge length"};
+}
+
+QStringList srfHeaderValues(SurfaceMesh &mesh)
+{
+    int nrOfEdges = 0;
+    float minLength = 0, maxLength = 0;
+    const double meanEdgeLength = mesh.computeAverageEdgeLength(nrOfEdges, minLength, maxLength);
+    return {srfType(mesh),
+            QString::number(mesh.nrOfVertices),
+            general(mesh.calculateMeanNrOfNeighbors()),
+            QString::number(mesh.nrOfTriangles),
+            QString::number(nrOfEdges),
+            general(float(meanEdgeLength))};
+}
+
+QStringList dicomHeaderLabels()
+{
+    return {"No. of rows",
+            "No. of columns",
+            "Pixel spacing",
+            "Slice thickness",
+            "Spacing bw slices",
+            "Bits allocated",
+            "Repetition time",
+            "Series number",
+            "Acquisition number",
+            "Instance number",
+            "Patient position",
+            "Image position patient",
+            "Image orientation patient",
+            "Image type",
+            "Modality",
+            "Manufacturer",
+            "Manufacturers model name",
+            "Magnetic field strength",
+            "Institution name",
+            "Study description",
+            "Series description",
+            "Patients name",
+            "Byte order"};
+}
+
+QStringList dicomHeaderValues(const DICOMDoc &doc)
+{
+    return {QString::number(doc.nrOfRows),
+            QString::number(doc.nrOfColumns),
+            general(doc.rowSpacing) + "\\" + general(doc.columnSpacing),
+            general(doc.sliceThickness),
+            general(doc.spacingBetweenSlices),
+            QString::number(doc.bitsAllocated),
+            QString::fromLatin1(doc.repetitionTime),
+            QString::number(doc.seriesNumber),
+            QString::number(doc.acquisitionNumber),
+            QString::number(doc.instanceNumber),
+            QString::fromLatin1(doc.patientPosition),
+            QString::fromLatin1(doc.imagePositionPatient),
+            QString::fromLatin1(doc.imageOrientationPatient),
+            QString::fromLatin1(doc.imageType),
+            QString::fromLatin1(doc.modality),
+            QString::fromLatin1(doc.manufacturer),
+            QString::fromLatin1(doc.manufacturerModelName),
+            QString::fromLatin1(doc.magneticFieldStrength),
+            QString::fromLatin1(doc.institutionName),
+            QString::fromLatin1(doc.studyDescription),
+            QString::fromLatin1(doc.seriesDescription),
+            QString::fromLatin1(doc.patientName),
+            doc.byteOrder == 1 ? "Little Endian" : "Big Endian"};
+}

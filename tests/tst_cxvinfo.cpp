@@ -1,0 +1,146 @@
+#include "DicomFixture.h"
+#include "SrfFixture.h"
+#include "VmrFixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestCxvInfo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void json();
+    void text();
+    void failures();
+
+private:
+    QString write(const QString &name, const QByteArray &data);
+    // Runs the inspector; returns its exit code and fills out and err.
+    int run(const QStringList &arguments, QByteArray *out, QByteArray *err = nullptr);
+
+    QTemporaryDir dir;
+    QString vmr, srf, dcm;
+};
+
+QString TestCxvInfo::write(const QString &name, const QByteArray &data)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(name));
+    return file.fileName();
+}
+
+int TestCxvInfo::run(const QStringList &arguments, QByteArray *out, QByteArray *err)
+{
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/cxvinfo", arguments);
+    if (!tool.waitForFinished(30000))
+        return -1;
+    *out = tool.readAllStandardOutput();
+    if (err)
+        *err = tool.readAllStandardError();
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+void TestCxvInfo::initTestCase()
+{
+    VmrFixture volume;
+    volume.version = 3;
+    volume.talairach = 1;
+    VmrFixture::Transformation t;
+    t.name = "Talairach";
+    t.sourceFile = "C:\\data\\anat.vmr";
+    t.values = {1.5f, 2.5f};
+    volume.transformations = {t};
+    vmr = write("anat.vmr", volume.bytes());
+
+    SrfFixture mesh = SrfFixture::octahedron();
+    mesh.version = 3.0f;
+    srf = write("octa.SRF", mesh.bytes());
+
+    DicomFixture image;
+    image.text(0x0008, 0x0060, "CS", "MR")
+        .text(0x0010, 0x0010, "PN", "Doe^Jane")
+        .text(0x0028, 0x0030, "DS", "0.9375\\0.5")
+        .unsignedShort(0x0028, 0x0010, 2)
+        .unsignedShort(0x0028, 0x0011, 3)
+        .unsignedShort(0x0028, 0x0100, 16)
+        .pixels({100, 200, 300, 400, 500, 600});
+    dcm = write("slice.dcm", image.file());
+}
+
+void TestCxvInfo::json()
+{
+    QByteArray out;
+    QCOMPARE(run({"--json", vmr, srf, dcm}, &out), 0);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    const QJsonObject v = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(v["file"].toString(), vmr);
+    QCOMPARE(v["kind"].toString(), QString("VMR"));
+    QVERIFY(v["ok"].toBool());
+    QCOMPARE(v["vmrVersion"].toInt(), 3);
+    QCOMPARE(v["dimX"].toInt(), 5);
+    QCOMPARE(v["Dims X/Y/Z"].toString(), QString("3 / 5 / 4"));
+    QCOMPARE(v["offsetZ"].toInt(), 30);
+    QCOMPARE(v["voxelSizeY"].toDouble(), 0.75);
+    QVERIFY(v["inTalairachSpace"].toBool());
+    QCOMPARE(v["referenceSpace"].toInt(), 3);
+    QCOMPARE(v["transformationSourceFiles"].toArray().first().toString(),
+             QString("C:/data/anat.vmr"));
+    QCOMPARE(v["transformationValues"].toArray().last().toDouble(), 2.5);
+
+    const QJsonObject s = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(s["kind"].toString(), QString("SRF"));
+    QCOMPARE(s["nrOfVertices"].toInt(), 6);
+    QCOMPARE(s["nrOfTriangles"].toInt(), 8);
+    QCOMPARE(s["No. of edges"].toString(), QString("12"));
+    QCOMPARE(s["Mean no. of neighbors"].toString(), QString("4"));
+    QCOMPARE(s["Type"].toString(), QString("Reconstructed"));
+    QCOMPARE(s["srfVersion"].toDouble(), 3.0);
+
+    const QJsonObject d = QJsonDocument::fromJson(lines[2]).object();
+    QCOMPARE(d["kind"].toString(), QString("DICOM"));
+    QCOMPARE(d["nrOfRows"].toInt(), 2);
+    QCOMPARE(d["nrOfColumns"].toInt(), 3);
+    QCOMPARE(d["patientName"].toString(), QString("Doe^Jane"));
+    QCOMPARE(d["Pixel spacing"].toString(), QString("0.9375\\0.5"));
+    QCOMPARE(d["Byte order"].toString(), QString("Little Endian"));
+    QCOMPARE(d["meanIntensity"].toDouble(), 300.0); // the count starts at 1
+}
+
+void TestCxvInfo::text()
+{
+    QByteArray out;
+    QCOMPARE(run({srf}, &out), 0);
+    QVERIFY(out.startsWith(srf.toUtf8() + ": SRF\n"));
+    QVERIFY(out.contains("  No. of vertices "));
+    QVERIFY(out.contains("  meshCenter"));
+}
+
+void TestCxvInfo::failures()
+{
+    const QString cut = write("cut.vmr", VmrFixture().bytes(VmrFixture::Header));
+    const QString other = write("notes.txt", "text");
+    QByteArray out, err;
+    QCOMPARE(run({"--json", cut, vmr, dir.filePath("missing.srf"), other}, &out, &err), 1);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(!QJsonDocument::fromJson(lines[0]).object()["ok"].toBool());
+    QVERIFY(QJsonDocument::fromJson(lines[1]).object()["ok"].toBool());
+    const QList<QByteArray> reasons = err.trimmed().split('\n');
+    QCOMPARE(reasons.size(), 3);
+    QVERIFY(reasons[0].startsWith("cxvinfo: " + cut.toUtf8() + ": not a readable VMR"));
+    QVERIFY(reasons[1].endsWith("no such file"));
+    QVERIFY(reasons[2].contains("unknown file kind"));
+    QCOMPARE(run({}, &out), 2);
+}
+
+QTEST_GUILESS_MAIN(TestCxvInfo)
+#include "tst_cxvinfo.moc"
