@@ -13,6 +13,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <new>
 
 namespace {
@@ -38,21 +42,79 @@ bool findPixelData(const QByteArray &data, PixelDataTag *tag)
 {
     const auto *b = reinterpret_cast<const uchar *>(data.constData());
     const qint64 size = data.size();
+    const qint64 end = qMin(size, pixelSearchEnd + 1);
     bool found = false;
-    for (qint64 i = 0; i < pixelSearchEnd && i + 4 <= size; i += 2) {
-        if (!((b[i] == 0xE0 && b[i + 1] == 0x7F) || (b[i] == 0x7F && b[i + 1] == 0xE0)))
-            continue;
-        if (b[i + 2] == 0x10 && b[i + 3] == 0x00)
-            tag->bigEndian = false;
-        else if (b[i + 2] == 0x00 && b[i + 3] == 0x10)
-            tag->bigEndian = true;
-        else
-            continue;
-        tag->explicitVR = i + 6 <= size && b[i + 4] == 'O' && b[i + 5] == 'W';
-        tag->pixelStart = i + 4 + (tag->explicitVR ? 8 : 4);
-        found = true;
+    // Every candidate holds a 0x7F byte, so only those places are looked at.
+    for (qint64 at = 0; at < end; ++at) {
+        const void *hit = memchr(b + at, 0x7F, size_t(end - at));
+        if (!hit)
+            break;
+        at = static_cast<const uchar *>(hit) - b;
+        for (const qint64 i : {at - 1, at}) {
+            if (i < 0 || i % 2 != 0 || i >= pixelSearchEnd || i + 4 > size)
+                continue;
+            if (!((b[i] == 0xE0 && b[i + 1] == 0x7F) || (b[i] == 0x7F && b[i + 1] == 0xE0)))
+                continue;
+            if (b[i + 2] == 0x10 && b[i + 3] == 0x00)
+                tag->bigEndian = false;
+            else if (b[i + 2] == 0x00 && b[i + 3] == 0x10)
+                tag->bigEndian = true;
+            else
+                continue;
+            tag->explicitVR = i + 6 <= size && b[i + 4] == 'O' && b[i + 5] == 'W';
+            tag->pixelStart = i + 4 + (tag->explicitVR ? 8 : 4);
+            found = true;
+        }
     }
     return found;
+}
+
+// Sum, sum of squares and number of the values above 99; then every negative
+// value becomes 0. One pass, as this runs over every pixel of every image.
+void sumValuesAbove99AndClamp(qint16 *p, qint64 n, qint64 &sum, qint64 &sumOfSquares, qint64 &count)
+{
+    qint64 i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi16(1);
+    const __m128i threshold = _mm_set1_epi16(99);
+    __m128i squares64 = zero;
+    while (i + 8 <= n) {
+        // 32-bit lane sums stay exact over blocks of 4096 vectors.
+        const qint64 blockEnd = qMin(n, i + 8 * 4096);
+        __m128i sum32 = zero, count32 = zero;
+        for (; i + 8 <= blockEnd; i += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(p + i), _mm_max_epi16(v, zero));
+            const __m128i above = _mm_cmpgt_epi16(v, threshold);
+            const __m128i counted = _mm_and_si128(v, above);
+            // A pair of squares of values below 32768 fits in a signed 32-bit lane.
+            const __m128i squares = _mm_madd_epi16(counted, counted);
+            squares64 = _mm_add_epi64(squares64, _mm_unpacklo_epi32(squares, zero));
+            squares64 = _mm_add_epi64(squares64, _mm_unpackhi_epi32(squares, zero));
+            sum32 = _mm_add_epi32(sum32, _mm_madd_epi16(counted, ones));
+            count32 = _mm_sub_epi32(count32, _mm_madd_epi16(above, ones));
+        }
+        alignas(16) qint32 sums[4], counts[4];
+        _mm_store_si128(reinterpret_cast<__m128i *>(sums), sum32);
+        _mm_store_si128(reinterpret_cast<__m128i *>(counts), count32);
+        for (int k = 0; k < 4; ++k) {
+            sum += sums[k];
+            count += counts[k];
+        }
+    }
+    alignas(16) qint64 squares[2];
+    _mm_store_si128(reinterpret_cast<__m128i *>(squares), squares64);
+    sumOfSquares += squares[0] + squares[1];
+#endif
+    for (; i < n; ++i) {
+        if (p[i] > 99) {
+            sum += p[i];
+            sumOfSquares += qint64(p[i]) * p[i];
+            ++count;
+        }
+        p[i] = qMax<qint16>(0, p[i]);
+    }
 }
 
 // The file's bytes with a read position; values are assembled in the byte
@@ -462,23 +524,10 @@ bool DICOMDoc::readPixels(const QByteArray &data, qint64 pixelStart)
 
     // Only values above 99 enter the statistics, the dim background stays out;
     // the count starts at 1, so an image of background only divides by 1.
-    int minimum = 66000;
     qint64 sum = 0;
     qint64 sumOfSquares = 0;
     qint64 count = 1;
-    for (qint64 i = 0; i < nrOfPixels; ++i) {
-        const int value = pixelData[i];
-        minimum = qMin(minimum, value);
-        if (value > 99) {
-            sum += value;
-            sumOfSquares += qint64(value) * value;
-            ++count;
-        }
-    }
-    if (minimum < 0) {
-        for (qint64 i = 0; i < nrOfPixels; ++i)
-            pixelData[i] = qMax<qint16>(0, pixelData[i]);
-    }
+    sumValuesAbove99AndClamp(pixelData, nrOfPixels, sum, sumOfSquares, count);
     const double mean = double(sum) / count;
     meanIntensity = float(mean);
     stdDevIntensity = float(std::sqrt(qMax(0.0, double(sumOfSquares) / count - mean * mean)));

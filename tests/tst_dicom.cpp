@@ -582,6 +582,35 @@ void TestDicom::statistics()
         for (qint16 value : pixelsOf(doc))
             QVERIFY(value >= 0);
     }
+
+    // A large image, past the blocks of the vectorised sums and with a tail.
+    const int rows = 259, columns = 255;
+    QList<qint16> pixels(rows * columns);
+    quint32 seed = 12345;
+    for (qint16 &p : pixels) {
+        seed = seed * 1664525u + 1013904223u;
+        p = qint16(seed >> 16);
+    }
+    pixels[0] = 32767;
+    pixels[1] = -32768;
+    double sum = 0, sumOfSquares = 0, count = 1;
+    for (qint16 p : pixels) {
+        if (p > 99) {
+            sum += p;
+            sumOfSquares += double(p) * p;
+            ++count;
+        }
+    }
+    DicomFixture f;
+    f.unsignedShort(0x0028, 0x0010, rows).unsignedShort(0x0028, 0x0011, columns).pixels(pixels);
+    DICOMDoc doc(&core);
+    QVERIFY(read(doc, f.file()));
+    const double mean = sum / count;
+    QCOMPARE(doc.meanIntensity, float(mean));
+    QCOMPARE(doc.stdDevIntensity, float(std::sqrt(sumOfSquares / count - mean * mean)));
+    const QList<qint16> clamped = pixelsOf(doc);
+    for (int i = 0; i < pixels.size(); ++i)
+        QCOMPARE(clamped[i], qMax<qint16>(0, pixels[i]));
 }
 
 void TestDicom::sequences_data()
