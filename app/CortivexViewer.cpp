@@ -163,6 +163,11 @@ CortivexViewer::~CortivexViewer()
     saveFavoriteFoldersList();
     updateVisitedFolderThumbnailsData();
     releaseCXSCore();
+    // A browser that has been in the properties dock goes with the dock.
+    for (QtTreePropertyBrowser *browser :
+         {imagePropertiesBrowser, cxPropertiesBrowser, rawMRIPropertiesBrowser})
+        if (!browser->parent())
+            delete browser;
 }
 
 void CortivexViewer::initDataFolders(const QString &applicationDir)
@@ -313,7 +318,7 @@ void CortivexViewer::createDockWindows()
 
 void CortivexViewer::createPropertyBrowsers()
 {
-    variantManager = new QtVariantPropertyManager;
+    variantManager = new QtVariantPropertyManager(this);
     const int group = QtVariantPropertyManager::groupTypeId();
     auto addGroup = [this, group](QtTreePropertyBrowser *browser, const QString &name,
                                   QList<QtVariantProperty **> members,
