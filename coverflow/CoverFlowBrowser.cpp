@@ -333,6 +333,10 @@ void CoverFlowBrowser::drawItemAt(QPainter &painter, QPoint anchor, const QImage
 
     auto reflection = reflectionCache.constFind(image.cacheKey());
     if (reflection == reflectionCache.constEnd()) {
+        // Only the covers on screen need their reflections; kept for every
+        // thumbnail ever shown, they would take as much memory as the thumbnails.
+        if (reflectionCache.size() >= maxCachedReflections)
+            reflectionCache.clear();
         QImage mirrored =
             image.mirrored(false, true).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         QPainter fade(&mirrored);

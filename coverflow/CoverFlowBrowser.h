@@ -53,6 +53,7 @@ public:
     bool showFileNameForSelectedItem = true;
     bool drawCoverFrames = true;
     QHash<qint64, QImage> reflectionCache;
+    static constexpr int maxCachedReflections = 128;
     bool showInstruction = true;
     QImage instructionImage;
     int selectedCoverPos = 50;

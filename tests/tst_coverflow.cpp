@@ -287,6 +287,14 @@ void TestCoverFlow::placeholderCovers()
     // Covers that share a picture share its reflection.
     cf->grabFramebuffer();
     QCOMPARE(cf->reflectionCache.size(), 2);
+    // Thumbnails replaced again and again do not pile up reflections.
+    for (int i = 0; i < 300; ++i) {
+        QImage thumbnail(256, 256, QImage::Format_ARGB32_Premultiplied);
+        thumbnail.fill(QColor(i % 256, 40, 40));
+        cf->coverImages[0] = thumbnail;
+        cf->grabFramebuffer();
+    }
+    QVERIFY(cf->reflectionCache.size() <= CoverFlowBrowser::maxCachedReflections);
 
     cf->clearCoverStore();
     QVERIFY(cf->coverImages.isEmpty() && cf->coverFileNames.isEmpty());
