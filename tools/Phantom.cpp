@@ -188,7 +188,7 @@ void paintCerebellum(const QVector3D &p, float &v)
 // Pons, brainstem and the fourth ventricle behind them.
 void paintBrainstem(const QVector3D &p, float &v)
 {
-    if (std::abs(p.x()) > 20 || p.z() > 5)
+    if (std::abs(p.x()) > 20 || p.z() > 9)
         return;
     paint(v, ellipsoid(p, QVector3D(0, -16, -28), QVector3D(15, 12, 14)), brainstem);
     paint(v, rod(p, QVector3D(0, -18, -2), QVector3D(0, -27, -62), 10), brainstem);

@@ -6,7 +6,8 @@
 // A synthetic head for the sample data. Positions are in millimetres with x
 // towards the subject's right, y anterior and z superior. Grey values are those
 // of a T1-weighted scan, 10 (air) to 225: scalp, skull, CSF, folded grey and
-// white matter, ventricles, deep nuclei, cerebellum, brainstem, eyes and face.
+// white matter, ventricles, deep nuclei, cerebellum, brainstem, eyes, face,
+// neck, and a marker capsule on the right.
 class Phantom
 {
 public:

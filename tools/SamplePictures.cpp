@@ -15,6 +15,11 @@ namespace {
 
 const float pi = 3.14159265f;
 
+float square(float x)
+{
+    return x * x;
+}
+
 uchar toByte(float v)
 {
     return uchar(std::clamp(int(v + 0.5f), 0, 255));
@@ -145,8 +150,9 @@ QImage SamplePictures::landscape(const QSize &size)
         const float t = std::clamp(v / horizon, 0.0f, 1.0f);
         QVector3D c = mix(QVector3D(0.10f, 0.12f, 0.32f), QVector3D(0.80f, 0.36f, 0.32f), t * t);
         c = mix(c, QVector3D(1.0f, 0.72f, 0.35f), t * t * t * t * t * t);
-        const float d = std::hypot((u - sun.x()) * aspect, v - sun.y());
-        c += QVector3D(1.0f, 0.6f, 0.3f) * 0.6f * std::exp(-d / 0.08f);
+        const float d = std::sqrt(square((u - sun.x()) * aspect) + square(v - sun.y()));
+        if (d < 0.8f)
+            c += QVector3D(1.0f, 0.6f, 0.3f) * 0.6f * std::exp(-d / 0.08f);
         if (d < sun.z())
             c = mix(c, QVector3D(1.0f, 0.93f, 0.75f), std::clamp((sun.z() - d) * h, 0.0f, 1.0f));
         for (const Layer &layer : layers) {
@@ -221,13 +227,14 @@ QImage SamplePictures::plasma(const QSize &size, quint32 seed)
     }
     const auto [low, high] = std::minmax_element(grid.begin(), grid.end());
     const float lowest = *low, range = *high - *low;
+    QList<QRgb> palette;
+    for (int i = 0; i < 1024; ++i)
+        palette << toRgb(cosinePalette(1.6f * i / 1023, QVector3D(0.0f, 0.15f, 0.35f)));
     QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < size.height(); ++y) {
         QRgb *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const float t = (at(x, y) - lowest) / range;
-            line[x] = toRgb(cosinePalette(1.6f * t, QVector3D(0.0f, 0.15f, 0.35f)));
-        }
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = palette[int((at(x, y) - lowest) / range * 1023 + 0.5f)];
     }
     return image;
 }
