@@ -1,12 +1,19 @@
 #!/usr/bin/env bash
-# Builds the viewer and starts it. Without a display it runs under Xvfb for a few
-# seconds and saves a screenshot of the window instead.
+# Builds the viewer, makes its sample folder on the first run, and starts it.
+# Without a display it runs under Xvfb for a few seconds and saves a screenshot
+# of the window instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/setup-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target cxviewer cxv-screenshot
+cmake --build build --target cxviewer cxv-screenshot cxv-make-samples
+# The folder the viewer opens at its first start, made whole or not at all.
+if [ ! -d build/bin/ViewerData ]; then
+    rm -rf build/bin/ViewerData.partial
+    build/bin/cxv-make-samples build/bin/ViewerData.partial
+    mv build/bin/ViewerData.partial build/bin/ViewerData
+fi
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec build/bin/cxviewer

@@ -1,0 +1,385 @@
+#include "SampleSet.h"
+
+#include "DicomFixture.h"
+#include "FixtureStream.h"
+#include "GifWriter.h"
+#include "MeshRasterizer.h"
+#include "Phantom.h"
+#include "SamplePictures.h"
+#include "SrfFixture.h"
+#include "VmrFixture.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageWriter>
+#include <QMatrix4x4>
+#include <QTextStream>
+#include <QThread>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+// The Talairach volume's voxel (x, y, z) lies at 128 - (anterior, superior,
+// right) in mm: its axes run anterior to posterior, superior to inferior and
+// right to left, as the volume view expects.
+QVector3D talairachToHead(float x, float y, float z)
+{
+    return QVector3D(128 - z, 128 - x, 128 - y);
+}
+
+QVector3D headToTalairach(const QVector3D &p)
+{
+    return QVector3D(128 - p.y(), 128 - p.z(), 128 - p.x());
+}
+
+// A direction in the Talairach volume's axes as one in the head's axes.
+QVector3D talairachDirectionInHead(const QVector3D &d)
+{
+    return QVector3D(-d.z(), -d.x(), -d.y());
+}
+
+// An APP1 segment holding an EXIF block with nothing but the orientation tag.
+QByteArray exifSegment(int orientation, bool bigEndian)
+{
+    FixtureStream tiff(bigEndian);
+    tiff.bytes(bigEndian ? "MM" : "II").u16(42).u32(8);              // header, first directory at 8
+    tiff.u16(1);                                                     // one entry
+    tiff.u16(0x0112).u16(3).u32(1).u16(quint16(orientation)).u16(0); // SHORT, left-aligned
+    tiff.u32(0);                                                     // no next directory
+    FixtureStream segment(true);
+    segment.u8(0xFF).u8(0xE1).u16(quint16(2 + 6 + tiff.data.size()));
+    return segment.bytes(QByteArray("Exif\0\0", 6)).bytes(tiff.data).data;
+}
+
+QByteArray jpeg(const QImage &image, int quality)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    return writer.write(image) ? buffer.data() : QByteArray();
+}
+
+// A JPEG whose pixels are stored turned so that a viewer honouring the EXIF
+// orientation (3: half a turn, 6: a quarter clockwise, 8: anticlockwise)
+// shows the upright image.
+QByteArray turnedJpeg(const QImage &upright, int orientation, bool bigEndian)
+{
+    const int storedTurn = orientation == 3 ? 180 : orientation == 6 ? -90 : 90;
+    QByteArray bytes = jpeg(upright.transformed(QTransform().rotate(storedTurn)), 90);
+    if (!bytes.startsWith("\xFF\xD8"))
+        return QByteArray();
+    return bytes.insert(2, exifSegment(orientation, bigEndian));
+}
+
+// A camera aimed at the brain: right and up are the head's directions that
+// point right and up in the picture; yaw and pitch then turn the view a little.
+QMatrix4x4 brainCamera(const QVector3D &right, const QVector3D &up, float yaw, float pitch)
+{
+    const QVector3D back = QVector3D::crossProduct(right, up);
+    QMatrix4x4 camera;
+    camera.rotate(pitch, 1, 0, 0);
+    camera.rotate(yaw, 0, 1, 0);
+    camera *= QMatrix4x4(right.x(), right.y(), right.z(), 0, up.x(), up.y(), up.z(), 0, back.x(),
+                         back.y(), back.z(), 0, 0, 0, 0, 1);
+    camera.translate(-Phantom::brainCentre);
+    return camera;
+}
+
+QByteArray decimal(double value)
+{
+    return QByteArray::number(value, 'g', 10);
+}
+
+QByteArray volumeBytes(VmrFixture &vmr, const std::function<QVector3D(int, int, int)> &position)
+{
+    vmr.voxels.resize(qsizetype(vmr.dimX) * vmr.dimY * vmr.dimZ);
+    uchar *voxel = reinterpret_cast<uchar *>(vmr.voxels.data());
+    qint64 sum = 0;
+    int lowest = 255, highest = 0;
+    for (int z = 0; z < vmr.dimZ; ++z) {
+        for (int y = 0; y < vmr.dimY; ++y) {
+            for (int x = 0; x < vmr.dimX; ++x) {
+                const int v = qRound(Phantom::intensity(position(x, y, z)));
+                *voxel++ = uchar(v);
+                sum += v;
+                lowest = std::min(lowest, v);
+                highest = std::max(highest, v);
+            }
+        }
+    }
+    // No position or history information.
+    std::fill(std::begin(vmr.posVectors), std::end(vmr.posVectors), 0.0f);
+    std::fill(std::begin(vmr.posGridSize), std::end(vmr.posGridSize), 0);
+    std::fill(std::begin(vmr.posExtents), std::end(vmr.posExtents), 0.0f);
+    vmr.posInfoVerified = 0;
+    vmr.coordinateSystem = 0;
+    vmr.leftRightConvention = 1; // the subject's right on the left of the slices
+    vmr.voxelSizeVerified = 1;
+    vmr.range[0] = lowest;
+    vmr.range[1] = int(sum / vmr.voxels.size());
+    vmr.range[2] = highest;
+    return vmr.bytes();
+}
+
+QByteArray meshBytes(const QList<QVector3D> &points, const Icosphere &sphere,
+                     const QList<qint32> &colours, const QVector3D &convex,
+                     const QVector3D &concave)
+{
+    SrfFixture srf;
+    const QList<QVector3D> normals = MeshRasterizer::vertexNormals(points, sphere.triangles);
+    const QList<QList<int>> rings = sphere.neighbourRings();
+    for (qsizetype v = 0; v < points.size(); ++v) {
+        const QVector3D &p = points[v], &n = normals[v];
+        srf.vertices << SrfFixture::Vertex{p.x(), p.y(), p.z(),      n.x(),
+                                           n.y(), n.z(), colours[v], rings[v]};
+    }
+    srf.triangles = sphere.triangles;
+    srf.strips = sphere.strips();
+    std::fill(std::begin(srf.meshCenter), std::end(srf.meshCenter), 128.0f);
+    const float colour0[4] = {convex.x(), convex.y(), convex.z(), 1};
+    const float colour1[4] = {concave.x(), concave.y(), concave.z(), 1};
+    std::copy(std::begin(colour0), std::end(colour0), std::begin(srf.meshColor0));
+    std::copy(std::begin(colour1), std::end(colour1), std::begin(srf.meshColor1));
+    return srf.bytes();
+}
+
+const QVector3D gyrusColour(0.95f, 0.80f, 0.64f);
+const QVector3D sulcusColour(0.62f, 0.36f, 0.34f);
+
+} // namespace
+
+SampleSet::SampleSet(const QString &folder) : folder(folder), cortex(6)
+{
+    sulcal.resize(cortex.vertices.size());
+    for (qsizetype v = 0; v < cortex.vertices.size(); ++v) {
+        const QVector3D direction = talairachDirectionInHead(cortex.vertices[v]);
+        cortex.vertices[v] = headToTalairach(Phantom::cortexPoint(direction, sulcal[v]));
+    }
+}
+
+bool SampleSet::write()
+{
+    // The pictures take about as long as the rest: make them side by side.
+    bool picturesWritten = false;
+    QScopedPointer<QThread> pictures(QThread::create([&] { picturesWritten = writePictures(); }));
+    pictures->start();
+    const bool restWritten = writeDicomSeries() && writeTalairachVolume() && writeNativeVolume() &&
+                             writeCortexMesh() && writeSphereMesh();
+    pictures->wait();
+    return picturesWritten && restWritten;
+}
+
+bool SampleSet::save(const QString &name, const QByteArray &bytes)
+{
+    QFile file(folder.filePath(name));
+    if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        QTextStream(stderr) << "cxv-make-samples: cannot write " << file.fileName() << '\n';
+        return false;
+    }
+    return true;
+}
+
+bool SampleSet::saveImage(const QString &name, const QImage &image)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    return save(name, image.save(&buffer, "png") ? buffer.data() : QByteArray());
+}
+
+bool SampleSet::writePictures()
+{
+    // The picture's mesh in the head's axes; the mirror between the two sets
+    // of axes turns the triangles, so they are listed the other way round.
+    QList<QVector3D> points;
+    QList<QVector3D> colours;
+    for (qsizetype v = 0; v < cortex.vertices.size(); ++v) {
+        const QVector3D &p = cortex.vertices[v];
+        points << talairachToHead(p.x(), p.y(), p.z());
+        colours << (sulcal[v] ? sulcusColour : gyrusColour);
+    }
+    QList<int> triangles = cortex.triangles;
+    for (qsizetype t = 0; t < triangles.size(); t += 3)
+        std::swap(triangles[t + 1], triangles[t + 2]);
+    const MeshRasterizer brain(points, triangles, colours);
+
+    const QImage lateral = SamplePictures::meshView(
+        brain, brainCamera(QVector3D(0, -1, 0), QVector3D(0, 0, 1), -25, 12), 3.6, QSize(800, 600));
+    const QImage top = SamplePictures::meshView(
+        brain, brainCamera(QVector3D(1, 0, 0), QVector3D(0, 1, 0), 0, 0), 3.6, QSize(600, 800));
+    const QImage axial = SamplePictures::phantomSlice(SamplePictures::Axial, 12, 512, 0.5f);
+    const QImage coronal = SamplePictures::phantomSlice(SamplePictures::Coronal, 4, 512, 0.5f);
+    const QImage sagittal = SamplePictures::phantomSlice(SamplePictures::Sagittal, 6, 512, 0.5f);
+    const QImage upper = SamplePictures::phantomSlice(SamplePictures::Axial, 40, 512, 0.5f);
+
+    return saveImage("Cortex_Lateral.png", lateral) &&
+           save("Cortex_Top_Exif6.jpg", turnedJpeg(top, 6, false)) &&
+           save("Julia_Portrait.jpg", jpeg(SamplePictures::julia(QSize(768, 1024)), 90)) &&
+           save("Large_Mountains_12MP.jpg",
+                jpeg(SamplePictures::landscape(QSize(4000, 3000)), 85)) &&
+           save("Large_Plasma_12MP.jpg", jpeg(SamplePictures::plasma(QSize(4000, 3000), 7), 85)) &&
+           save("Mandelbrot.gif", GifWriter::encode(SamplePictures::mandelbrot(QSize(640, 480)))) &&
+           save("Mountains_Exif8.jpg",
+                turnedJpeg(SamplePictures::landscape(QSize(1280, 720)), 8, true)) &&
+           saveImage("Phantom_Axial.png", axial) &&
+           save("Phantom_Axial_Hot.gif", GifWriter::encode(SamplePictures::hotSlice(upper))) &&
+           save("Phantom_Coronal_Exif3.jpg", turnedJpeg(coronal, 3, true)) &&
+           save("Phantom_Montage.jpg", jpeg(SamplePictures::axialMontage(), 90)) &&
+           saveImage("Phantom_Sagittal.png", sagittal) &&
+           saveImage("Plasma.png", SamplePictures::plasma(QSize(800, 800), 3));
+}
+
+bool SampleSet::writeDicomSeries()
+{
+    const int slices = 32, size = 256;
+    const double pixel = 0.9375, thickness = 4, spacing = 4.5, lowest = -48;
+    // The corner pixel in patient coordinates (x to the left, y to the back),
+    // the field of view centred 8 mm behind the head's centre.
+    const double cornerX = -(size - 1) * pixel / 2, cornerY = 8 - (size - 1) * pixel / 2;
+    const QByteArray uidRoot = "1.2.826.0.1.3680043.2.1143.1.";
+    for (int slice = 0; slice < slices; ++slice) {
+        const double z = lowest + slice * spacing;
+        QList<qint16> pixels;
+        pixels.reserve(size * size);
+        for (int row = 0; row < size; ++row) {
+            for (int column = 0; column < size; ++column) {
+                const float x = float(-(cornerX + column * pixel)),
+                            y = float(-(cornerY + row * pixel));
+                // The slice has a thickness: average three planes across it.
+                float sum = 0;
+                for (float dz : {-1.3f, 0.0f, 1.3f})
+                    sum += Phantom::intensity(QVector3D(x, y, float(z) + dz));
+                pixels << qint16(qRound((sum / 3 - 10) * 4.4f));
+            }
+        }
+        // Most slices as a scanner writes them; some in the other encodings.
+        const int instance = slice + 1;
+        const DicomFixture::Syntax syntax = instance == 10 || instance == 23
+                                                ? DicomFixture::ImplicitLittleEndian
+                                            : instance == 16 ? DicomFixture::ExplicitBigEndian
+                                                             : DicomFixture::ExplicitLittleEndian;
+        DicomFixture dicom(syntax);
+        dicom.sopInstanceUid = uidRoot + "4." + QByteArray::number(instance);
+        dicom.text(0x0008, 0x0008, "CS", "ORIGINAL\\PRIMARY\\M\\ND")
+            .text(0x0008, 0x0016, "UI", "1.2.840.10008.5.1.4.1.1.4")
+            .text(0x0008, 0x0018, "UI", dicom.sopInstanceUid)
+            .text(0x0008, 0x0020, "DA", "20240315")
+            .text(0x0008, 0x0030, "TM", "101500")
+            .text(0x0008, 0x0060, "CS", "MR")
+            .text(0x0008, 0x0070, "LO", "Cortivex Imaging")
+            .text(0x0008, 0x0080, "LO", "Cortivex Phantom Laboratory")
+            .text(0x0008, 0x1030, "LO", "Head phantom")
+            .text(0x0008, 0x103E, "LO", "T1 SE axial")
+            .text(0x0008, 0x1090, "LO", "CX Synthesis 3T")
+            .text(0x0010, 0x0010, "PN", "Phantom^Paula")
+            .text(0x0010, 0x0020, "LO", "PH-0001")
+            .text(0x0010, 0x0040, "CS", "O")
+            .text(0x0018, 0x0020, "CS", "SE")
+            .text(0x0018, 0x0050, "DS", decimal(thickness))
+            .text(0x0018, 0x0080, "DS", "500")
+            .text(0x0018, 0x0081, "DS", "12")
+            .text(0x0018, 0x0087, "DS", "3")
+            .text(0x0018, 0x0088, "DS", decimal(spacing))
+            .text(0x0018, 0x5100, "CS", "HFS")
+            .text(0x0020, 0x000D, "UI", uidRoot + "1")
+            .text(0x0020, 0x000E, "UI", uidRoot + "2")
+            .text(0x0020, 0x0010, "SH", "1")
+            .text(0x0020, 0x0011, "IS", "3")
+            .text(0x0020, 0x0012, "IS", "1")
+            .text(0x0020, 0x0013, "IS", QByteArray::number(instance))
+            .text(0x0020, 0x0032, "DS",
+                  decimal(cornerX) + '\\' + decimal(cornerY) + '\\' + decimal(z))
+            .text(0x0020, 0x0037, "DS", "1\\0\\0\\0\\1\\0")
+            .text(0x0020, 0x0052, "UI", uidRoot + "3")
+            .text(0x0020, 0x0105, "IS", "1")
+            .text(0x0020, 0x1041, "DS", decimal(z))
+            .unsignedShort(0x0028, 0x0002, 1)
+            .text(0x0028, 0x0004, "CS", "MONOCHROME2")
+            .unsignedShort(0x0028, 0x0010, size)
+            .unsignedShort(0x0028, 0x0011, size)
+            .text(0x0028, 0x0030, "DS", decimal(pixel) + '\\' + decimal(pixel))
+            .unsignedShort(0x0028, 0x0100, 16)
+            .unsignedShort(0x0028, 0x0101, 12)
+            .unsignedShort(0x0028, 0x0102, 11)
+            .unsignedShort(0x0028, 0x0103, 0)
+            .text(0x0028, 0x1050, "DS", "450")
+            .text(0x0028, 0x1051, "DS", "900")
+            .pixels(pixels);
+        // One file is a bare data set, as older systems wrote them.
+        const QByteArray bytes = instance == 23 ? dicom.dataSet() : dicom.file();
+        if (!save(QString("MR_Phantom_%1.dcm").arg(instance, 4, 10, QChar('0')), bytes))
+            return false;
+    }
+    return true;
+}
+
+bool SampleSet::writeTalairachVolume()
+{
+    VmrFixture vmr;
+    vmr.version = 3;
+    vmr.dimX = vmr.dimY = vmr.dimZ = 256;
+    vmr.offsetX = vmr.offsetY = vmr.offsetZ = 0;
+    vmr.framingCubeDim = 256;
+    vmr.voxelSize[0] = vmr.voxelSize[1] = vmr.voxelSize[2] = 1;
+    vmr.talairach = 1;
+    return save("Phantom_Head.vmr", volumeBytes(vmr, talairachToHead));
+}
+
+bool SampleSet::writeNativeVolume()
+{
+    // A scan at its own resolution, centred on the head rather than on the
+    // brain, placed in the middle of the framing cube.
+    VmrFixture vmr;
+    vmr.version = 4;
+    vmr.dimX = 180;
+    vmr.dimY = 200;
+    vmr.dimZ = 160;
+    vmr.offsetX = (256 - vmr.dimX) / 2;
+    vmr.offsetY = (256 - vmr.dimY) / 2;
+    vmr.offsetZ = (256 - vmr.dimZ) / 2;
+    vmr.framingCubeDim = 256;
+    const float size = 1.2f;
+    vmr.voxelSize[0] = vmr.voxelSize[1] = vmr.voxelSize[2] = size;
+    vmr.talairach = 0;
+    vmr.referenceSpace = 0;
+    const QVector3D centre(0, -6, -10);
+    const QVector3D half(vmr.dimX / 2.0f, vmr.dimY / 2.0f, vmr.dimZ / 2.0f);
+    return save("Phantom_Head_1.2mm.vmr", volumeBytes(vmr, [&](int x, int y, int z) {
+                    return centre + size * QVector3D(half.z() - z - 0.5f, half.x() - x - 0.5f,
+                                                     half.y() - y - 0.5f);
+                }));
+}
+
+bool SampleSet::writeCortexMesh()
+{
+    QList<qint32> colours;
+    for (bool inSulcus : sulcal)
+        colours << (inSulcus ? 1 : 0);
+    if (!save("Phantom_Cortex.srf",
+              meshBytes(cortex.vertices, cortex, colours, gyrusColour, sulcusColour)))
+        return false;
+    // A view of the left hemisphere from the front and a little above, lit by
+    // a bright light from the upper left and a dimmer one from the right.
+    const QByteArray viewingParameters = "FileVersion 1\n"
+                                         "195 -25 0\n"
+                                         "0 0 -330\n"
+                                         "0\n"
+                                         "1 -0.8 -0.2 0.5 0.7 0.7 0.7\n"
+                                         "1 -0.8 -0.2 -0.5 0.3 0.3 0.35\n"
+                                         "6914 7425 1\n"
+                                         "1 30 110 1 1100\n";
+    return save("Phantom_Cortex.vwp", viewingParameters);
+}
+
+bool SampleSet::writeSphereMesh()
+{
+    const Icosphere sphere(5);
+    QList<QVector3D> points;
+    for (const QVector3D &v : sphere.vertices)
+        points << QVector3D(128, 128, 128) + 70 * v;
+    return save("Sphere.srf",
+                meshBytes(points, sphere, QList<qint32>(points.size(), 0),
+                          QVector3D(0.35f, 0.6f, 0.9f), QVector3D(0.2f, 0.35f, 0.6f)));
+}
