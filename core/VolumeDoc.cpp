@@ -1,19 +1,22 @@
 #include "VolumeDoc.h"
 
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DocumentStream.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
 namespace {
 
-// Room of the name buffers of the format, without the terminating zero.
-const int maxNameLength = 263;
 // Smallest transformation: two empty names, the type and the value count.
 const int minTransformationSize = 1 + 4 + 1 + 4;
 
@@ -24,6 +27,8 @@ VolumeDoc::VolumeDoc(CXSCore *core) : core(core) {}
 VolumeDoc::~VolumeDoc()
 {
     free(vmrData);
+    delete volumeMaps;
+    delete arVolumeMaps;
 }
 
 bool VolumeDoc::readVolume(QString name)
@@ -168,11 +173,11 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
         return false;
     nrOfTransformations = count;
     for (int i = 0; i < count; ++i) {
-        transformationNames << QString::fromLatin1(in.readText(maxNameLength));
+        transformationNames << QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
         qint32 type;
         in >> type;
         transformationTypes << type;
-        QString sourceFile = QString::fromLatin1(in.readText(maxNameLength));
+        QString sourceFile = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
         core->convertWinDirSlashes2UnixSlashes(sourceFile);
         transformationSourceFiles << sourceFile;
         qint32 nrOfValues;
@@ -187,4 +192,209 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
             return false;
     }
     return in.status() == QDataStream::Ok;
+}
+
+int VolumeDoc::loadVolumeMaps(QString name)
+{
+    if (!QFile::exists(name))
+        return 0;
+    delete volumeMaps;
+    volumeMaps = new VolumeMaps(this);
+    const int result = volumeMaps->loadVolumeMaps(name);
+    if (result == 2) {
+        delete volumeMaps;
+        volumeMaps = nullptr;
+    }
+    return result;
+}
+
+int VolumeDoc::loadArVolumeMaps(QString name)
+{
+    if (!QFile::exists(name))
+        return 0;
+    delete arVolumeMaps;
+    arVolumeMaps = new ArVolumeMaps(this);
+    return arVolumeMaps->loadVolumeMaps(name);
+}
+
+// Several selected maps end up side by side in one set; a selected index
+// that names no map is passed over.
+void VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
+{
+    if (!volumeMaps)
+        return;
+    delete arVolumeMaps;
+    arVolumeMaps = nullptr;
+
+    const qint64 cellVoxels =
+        qint64(volumeMaps->resolution) * volumeMaps->resolution * volumeMaps->resolution;
+    const int count = qMin(volumeMaps->nrOfSelectedMaps, int(volumeMaps->selectedMaps.size()));
+    ArVolumeMaps *converted = nullptr;
+    for (int k = 0; k < count; ++k) {
+        const int m = volumeMaps->selectedMaps[k];
+        if (m < 0 || m >= volumeMaps->maps.size())
+            continue;
+        const VolumeMap &source = *volumeMaps->maps[m];
+        if (!upmixFuncResMapToArVMP(source.mapData, interpolate, source.mapType == 3,
+                                    source.mapName, source.mapType, 3, true)) {
+            delete converted;
+            return;
+        }
+        ArVolumeMap *map = arVolumeMaps->maps.first();
+        if (converted) {
+            arVolumeMaps->maps.clear();
+            delete arVolumeMaps;
+            map->parentMaps = converted;
+            converted->maps << map;
+        } else {
+            converted = arVolumeMaps;
+            converted->selectedMaps.clear();
+        }
+        arVolumeMaps = nullptr;
+
+        const int index = int(converted->selectedMaps.size());
+        converted->selectedMaps << index;
+        converted->nrOfSelectedMaps = index + 1;
+        map->clusterSize = int(qBound(qint64(0), source.clusterSize * cellVoxels, qint64(INT_MAX)));
+        map->clusterCheckEnabled = source.clusterCheckEnabled;
+        map->threshMin = source.threshMin;
+        map->threshMax = source.threshMax;
+        map->statParam1 = source.statParam1;
+        map->statParam2 = source.statParam2;
+        map->statParam3 = source.statParam3;
+        map->showPosNeg = source.showPosNeg;
+        map->useMapColors = source.useMapColors;
+        std::copy(source.lagValues, source.lagValues + 4, map->lagValues);
+        map->mapColor1 = source.mapColor1;
+        map->mapColor2 = source.mapColor2;
+        map->mapColor3 = source.mapColor3;
+        map->mapColor4 = source.mapColor4;
+    }
+    arVolumeMaps = converted;
+}
+
+namespace {
+
+// Where the voxels of one axis of the box fall on the grid of cells.
+struct GridAxis
+{
+    GridAxis(qint64 nrOfVoxels, int resolution, int nrOfCells)
+    {
+        for (qint64 i = 0; i < nrOfVoxels; ++i) {
+            const double c = double(i) / resolution;
+            const qint64 nearest = qint64(std::floor(c + 0.5));
+            const qint64 low = qint64(std::floor(c));
+            nearestCell << (nearest < nrOfCells ? int(nearest) : -1);
+            lowCell << (low < nrOfCells ? int(low) : -1);
+            highCell << (low + 1 < nrOfCells ? int(low + 1) : -1);
+            highWeight << c - double(low);
+        }
+    }
+
+    // -1 for a cell beyond the grid.
+    QList<int> nearestCell;
+    QList<int> lowCell;
+    QList<int> highCell;
+    QList<double> highWeight;
+};
+
+} // namespace
+
+// Each voxel of the box but the last layer of every axis takes the value at
+// its position on the grid; cells beyond the grid count as 0. Lag maps hold
+// the lag in the integer part and the correlation, with its sign, in the
+// fraction; the sign belongs to the whole value.
+bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool interpolateLag,
+                                       QString name, int mapType, int, bool)
+{
+    if (!volumeMaps || !data)
+        return false;
+    delete arVolumeMaps;
+    arVolumeMaps = nullptr;
+
+    const VolumeMaps &grid = *volumeMaps;
+    auto *target = new ArVolumeMaps(this);
+    target->xStart = grid.xStart;
+    target->xEnd = grid.xEnd;
+    target->yStart = grid.yStart;
+    target->yEnd = grid.yEnd;
+    target->zStart = grid.zStart;
+    target->zEnd = grid.zEnd;
+    target->resolution = 1;
+    auto *map = new ArVolumeMap(target);
+    target->maps << map;
+    target->selectedMaps = {0};
+    target->nrOfSelectedMaps = 1;
+    map->mapName = name;
+    map->mapType = mapType;
+
+    // The box must fit the framing cube, which also bounds the memory taken.
+    const qint64 maxEdge = qMax(framingCubeDim, 256);
+    const qint64 nx = target->boxDimX();
+    const qint64 ny = target->boxDimY();
+    const qint64 nz = target->boxDimZ();
+    if (nx > maxEdge || ny > maxEdge || nz > maxEdge || !map->allocateMapData()) {
+        delete target;
+        return false;
+    }
+
+    const int fx = grid.gridDimX();
+    const int fy = grid.gridDimY();
+    const int fz = grid.gridDimZ();
+    const GridAxis ax(qMax<qint64>(nx - 1, 0), grid.resolution, fx);
+    const GridAxis ay(qMax<qint64>(ny - 1, 0), grid.resolution, fy);
+    const GridAxis az(qMax<qint64>(nz - 1, 0), grid.resolution, fz);
+    const qint64 sliceCells = qint64(fx) * fy;
+    auto cell = [&](int i, int j, int k) {
+        return i < 0 || j < 0 || k < 0 ? 0.0f : data[i + j * qint64(fx) + k * sliceCells];
+    };
+    const bool lagMap = mapType == 3;
+
+    float *out = map->mapData;
+    for (qint64 z = 0; z < az.lowCell.size(); ++z) {
+        for (qint64 y = 0; y < ay.lowCell.size(); ++y) {
+            float *row = out + y * nx + z * nx * ny;
+            for (qint64 x = 0; x < ax.lowCell.size(); ++x) {
+                const float nearest = cell(ax.nearestCell[x], ay.nearestCell[y], az.nearestCell[z]);
+                if (!interpolate) {
+                    row[x] = lagMap ? nearest - std::trunc(nearest) : nearest;
+                    continue;
+                }
+                double sum = 0.0;
+                double lagSum = 0.0;
+                double zeroWeight = 0.0;
+                for (int corner = 0; corner < 8; ++corner) {
+                    const bool hx = corner & 1, hy = corner & 2, hz = corner & 4;
+                    const double w = (hx ? ax.highWeight[x] : 1.0 - ax.highWeight[x]) *
+                                     (hy ? ay.highWeight[y] : 1.0 - ay.highWeight[y]) *
+                                     (hz ? az.highWeight[z] : 1.0 - az.highWeight[z]);
+                    const float v = cell(hx ? ax.highCell[x] : ax.lowCell[x],
+                                         hy ? ay.highCell[y] : ay.lowCell[y],
+                                         hz ? az.highCell[z] : az.lowCell[z]);
+                    if (v == 0.0f) {
+                        zeroWeight += w;
+                    } else if (lagMap) {
+                        sum += w * (v - std::trunc(v));
+                        lagSum += w * std::abs(std::trunc(v));
+                    } else {
+                        sum += w * v;
+                    }
+                }
+                if (zeroWeight >= 0.5) {
+                    row[x] = 0.0f;
+                    continue;
+                }
+                const double value = sum / (1.0 - zeroWeight);
+                if (!lagMap) {
+                    row[x] = float(value);
+                    continue;
+                }
+                const double lag = interpolateLag ? std::trunc(lagSum / (1.0 - zeroWeight) + 0.5)
+                                                  : std::trunc(0.5 + std::abs(nearest));
+                row[x] = float(value >= 0.0 ? value + lag : value - lag);
+            }
+        }
+    }
+    arVolumeMaps = target;
+    return true;
 }
