@@ -1,0 +1,599 @@
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "CXSCore.h"
+#include "FixtureStream.h"
+#include "VmpFixture.h"
+#include "VolumeDoc.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+using Color = StatisticalMap::Color;
+
+template <typename Maps, typename... Args> int load(Maps &maps, QByteArray bytes, Args... args)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return maps.loadVolumeMaps(buffer, args...);
+}
+
+// A volume of dimX × dimY × dimZ voxels of intensity 100.
+void makeVolume(VolumeDoc &doc, int dimX, int dimY, int dimZ)
+{
+    doc.dimX = dimX;
+    doc.dimY = dimY;
+    doc.dimZ = dimZ;
+    doc.vmrData = static_cast<unsigned char *>(malloc(size_t(dimX) * dimY * dimZ));
+    memset(doc.vmrData, 100, size_t(dimX) * dimY * dimZ);
+}
+
+QByteArray volumeBytes(const VolumeDoc &doc)
+{
+    return QByteArray(reinterpret_cast<const char *>(doc.vmrData), doc.dimX * doc.dimY * doc.dimZ);
+}
+
+Color color(const quint8 *c)
+{
+    return {c[0], c[1], c[2]};
+}
+
+} // namespace
+
+class TestVolumeMaps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void formats_data();
+    void formats();
+    void routing_data();
+    void routing();
+    void refused_data();
+    void refused();
+    void longTexts();
+    void zShift();
+    void conversion();
+    void interpolation_data();
+    void interpolation();
+    void clusterTest();
+    void clusterMarksRestoredWhenBuffersCannotGrow();
+    void thresholds_data();
+    void thresholds();
+
+private:
+    CXSCore core;
+    VolumeDoc *doc = nullptr;
+    std::unique_ptr<VolumeDoc> docOwner;
+};
+
+void TestVolumeMaps::init()
+{
+    docOwner = std::make_unique<VolumeDoc>(&core);
+    doc = docOwner.get();
+    makeVolume(*doc, 8, 8, 8);
+}
+
+void TestVolumeMaps::formats_data()
+{
+    QTest::addColumn<bool>("older");
+    QTest::addColumn<int>("version");
+    for (int v = 2; v <= 6; ++v)
+        QTest::addRow("current %d", v) << false << v;
+    for (int v = 1; v <= 4; ++v)
+        QTest::addRow("older %d", v) << true << v;
+}
+
+// Every field a version stores is read; the others keep their defaults.
+void TestVolumeMaps::formats()
+{
+    QFETCH(bool, older);
+    QFETCH(int, version);
+    VmpFixture f;
+    f.version = version;
+    f.maps << VmpFixture::Map();
+    f.maps[0].mapType = 3;
+    f.maps[1].name = "second";
+    f.maps[1].lagValues[0] = 9;
+    f.maps[1].timeCourse = {7, 8};
+    f.maps[0].timeCourse = {5, 6};
+    f.componentNames = {"c"};
+    f.maps[0].componentValues = {0.25f};
+    f.maps[1].componentValues = {0.75f};
+    doc->offsetX = 2;
+
+    StatisticalMap *maps[2];
+    const float *data[2];
+    std::unique_ptr<VolumeMaps> current;
+    std::unique_ptr<ArVolumeMaps> ar;
+    if (older) {
+        f.resolution = 1;
+        ar = std::make_unique<ArVolumeMaps>(doc);
+        QCOMPARE(load(*ar, f.older()), 1);
+        QCOMPARE(ar->maps.size(), 2);
+        QCOMPARE(QList<int>({ar->xStart, ar->xEnd, ar->zStart, ar->zEnd}),
+                 QList<int>({10, 19, 30, 33}));
+        QCOMPARE(QList<int>({ar->savedDimX, ar->savedDimY, ar->savedDimZ}), QList<int>(3, 8));
+        QCOMPARE(ar->selectedMaps, QList<int>({0, 0}));
+        for (int i = 0; i < 2; ++i) {
+            maps[i] = ar->maps[i];
+            data[i] = ar->maps[i]->mapData;
+        }
+    } else {
+        current = std::make_unique<VolumeMaps>(doc);
+        QCOMPARE(load(*current, f.current(), false), 1);
+        QCOMPARE(current->maps.size(), 2);
+        QCOMPARE(QList<int>({current->xStart, current->xEnd, current->yStart, current->zEnd}),
+                 QList<int>({8, 17, 20, 33}));
+        QCOMPARE(current->resolution, 3);
+        QCOMPARE(current->gridDimX(), 3);
+        QCOMPARE(current->headerStrings[2], "third");
+        QCOMPARE(QList<int>(current->headerValues, current->headerValues + 4),
+                 version >= 4 ? QList<int>({1, 2, 3, 4}) : QList<int>({0, 1, 0, 0}));
+        QCOMPARE(current->componentNames, QStringList({"c"}));
+        const VolumeMap *second = current->maps[1];
+        QCOMPARE(second->timeCourse, QList<float>({7, 8}));
+        QCOMPARE(second->componentValues, QList<float>({0.75f}));
+        QCOMPARE(second->pointTriples, version >= 5 ? QList<float>({1, 2, 3}) : QList<float>());
+        QCOMPARE(second->mapTrailerValue, version >= 5 ? 99 : -1);
+        for (int i = 0; i < 2; ++i) {
+            maps[i] = current->maps[i];
+            data[i] = current->maps[i]->mapData;
+        }
+    }
+
+    const int cells = f.nrOfCells(older);
+    for (int i = 0; i < cells; ++i)
+        QCOMPARE(data[1][i], 1.0f + 0.5f * i);
+    const StatisticalMap &m = *maps[1];
+    QCOMPARE(m.mapName, "second");
+
+    // Which fields each version stores, per format.
+    const bool modern = !older && version >= 5;
+    QCOMPARE(maps[0]->mapType, older || version >= 3 ? 3 : 1);
+    QCOMPARE(m.mapType, older && version <= 2 ? 3 : 1);
+    QCOMPARE(m.threshMin, older || version >= 3 ? 3.5f : 4.0f);
+    QCOMPARE(m.mapColor1, !older || version >= 2 ? color(f.maps[1].colors[0]) : Color({0, 0, 100}));
+    QCOMPARE(m.mapColor3, version >= 3 ? color(f.maps[1].colors[2]) : Color({100, 100, 50}));
+    const bool alpha = older ? version >= 2 : version >= 3;
+    QCOMPARE(m.useMapColors, alpha);
+    QCOMPARE(m.mapAlpha, alpha ? 0.5f : 1.0f);
+    QCOMPARE(m.clusterSize, older || modern ? 7 : 0);
+    QCOMPARE(m.clusterCheckEnabled, older ? version >= 2 : modern);
+    QCOMPARE(m.showPosNeg, (older ? version == 4 : modern) ? 2 : 3);
+    QCOMPARE(m.mapOption, (older ? version >= 3 : modern) ? 0 : 1);
+    QCOMPARE(m.statParam2, older || modern ? 12 : 0);
+    // Older files carry the lags of the last type-3 map on to the next maps.
+    QCOMPARE(maps[0]->lagValues[0], older || modern ? 5 : 0);
+    QCOMPARE(m.lagValues[2], older && version >= 3 ? 3 : 0);
+}
+
+void TestVolumeMaps::routing_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("currentResult");
+    QTest::addColumn<int>("olderResult");
+
+    VmpFixture f;
+    const QByteArray withMagic = f.current();
+    f.magic = false;
+    const QByteArray noMagic = f.current();
+    f.magic = true;
+    f.version = 4;
+    const QByteArray version4 = f.current();
+    f.version = 3;
+    f.resolution = 1;
+    const QByteArray older = f.older();
+
+    QTest::newRow("current") << withMagic << "a.vmp" << 1 << 2;
+    QTest::newRow("no magic, .vmp") << noMagic << "a.vmp" << 2 << 0;
+    QTest::newRow("no magic, other extension") << noMagic << "a.map" << 1 << 0;
+    QTest::newRow("version 4, .vmp") << version4 << "a.vmp" << 2 << 2;
+    QTest::newRow("version 4, other extension") << version4 << "a.VMPX" << 1 << 2;
+    QTest::newRow("older") << older << "a.VMP" << 2 << 1;
+    QTest::newRow("missing") << QByteArray() << "a.vmp" << 0 << 0;
+}
+
+void TestVolumeMaps::routing()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    QFETCH(int, currentResult);
+    QFETCH(int, olderResult);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (!bytes.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    QCOMPARE(doc->loadVolumeMaps(path), currentResult);
+    QCOMPARE(doc->volumeMaps != nullptr, currentResult == 1);
+    if (currentResult == 1)
+        QCOMPARE(doc->volumeMaps->fileNameWithPath, path);
+    QCOMPARE(doc->loadArVolumeMaps(path), olderResult);
+    QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.isEmpty(), olderResult == 1);
+}
+
+void TestVolumeMaps::refused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("older");
+
+    auto current = [](auto change) {
+        VmpFixture f;
+        change(f);
+        return f.current();
+    };
+    auto older = [](auto change) {
+        VmpFixture f;
+        f.version = 4;
+        f.resolution = 1;
+        change(f);
+        return f.older();
+    };
+    QTest::newRow("version 7") << current([](VmpFixture &f) { f.version = 7; }) << false;
+    QTest::newRow("version 1") << current([](VmpFixture &f) { f.version = 1; }) << false;
+    QTest::newRow("resolution 0") << current([](VmpFixture &f) { f.resolution = 0; }) << false;
+    QTest::newRow("resolution -3") << current([](VmpFixture &f) { f.resolution = -3; }) << false;
+    QTest::newRow("inverted box") << current([](VmpFixture &f) { f.box[3] = 19; }) << false;
+    QTest::newRow("box beyond the file") << current([](VmpFixture &f) {
+        f.box[1] = 0x7FFFFFF0;
+        f.maps[0].data = {1};
+    }) << false;
+    const QByteArray hugeCount = FixtureStream().i32(0x7FFFFFF0).data;
+    QTest::newRow("map count beyond the file")
+        << current([](VmpFixture &) {}).replace(8, 4, hugeCount) << false;
+    QByteArray points = current([](VmpFixture &) {});
+    points.replace(points.indexOf(FixtureStream().i32(1).f32(1).f32(2).f32(3).data), 4, hugeCount);
+    QTest::newRow("point count beyond the file") << points << false;
+    QTest::newRow("values cut") << current([](VmpFixture &) {}).chopped(1) << false;
+
+    QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true;
+    QTest::newRow("no maps") << older([](VmpFixture &f) { f.maps.clear(); }).left(6) << true;
+    QTest::newRow("resolution 2") << older([](VmpFixture &f) { f.resolution = 2; }) << true;
+    QTest::newRow("other dimX") << older([](VmpFixture &f) { f.savedDims[0] = 9; }) << true;
+    QTest::newRow("other dimY") << older([](VmpFixture &f) { f.savedDims[1] = 7; }) << true;
+    QTest::newRow("older inverted box") << older([](VmpFixture &f) { f.box[1] = 9; }) << true;
+    QTest::newRow("older box beyond the file") << older([](VmpFixture &f) {
+        f.box[3] = 0x7FFFFFF0;
+        f.maps[0].data = {1};
+    }) << true;
+    QTest::newRow("older map count beyond the file")
+        << older([](VmpFixture &) {}).replace(2, 4, hugeCount) << true;
+    QTest::newRow("older values cut") << older([](VmpFixture &) {}).chopped(1) << true;
+}
+
+// A refused file leaves no maps, and nothing is allocated for what the file cannot hold.
+void TestVolumeMaps::refused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, older);
+    if (older) {
+        ArVolumeMaps maps(doc);
+        QCOMPARE(load(maps, bytes), 0);
+        QVERIFY(maps.maps.isEmpty());
+    } else {
+        VolumeMaps maps(doc);
+        QCOMPARE(load(maps, bytes, false), 0);
+        QVERIFY(maps.maps.isEmpty());
+    }
+}
+
+// Texts longer than the format's 263 bytes are cut, and reading stays in step.
+void TestVolumeMaps::longTexts()
+{
+    VmpFixture f;
+    f.maps[0].name = QByteArray(400, 'n');
+    f.headerStrings[0] = QByteArray(300, 'h');
+    VolumeMaps current(doc);
+    QCOMPARE(load(current, f.current(), false), 1);
+    QCOMPARE(current.maps[0]->mapName, QString(263, 'n'));
+    QCOMPARE(current.headerStrings[0], QString(263, 'h'));
+    QCOMPARE(current.maps[0]->mapTrailerValue, 99);
+
+    f.version = 4;
+    f.resolution = 1;
+    ArVolumeMaps ar(doc);
+    QCOMPARE(load(ar, f.older()), 1);
+    QCOMPARE(ar.maps[0]->mapName, QString(263, 'n'));
+    QCOMPARE(ar.savedDimZ, 8);
+}
+
+// Maps made for another slice count are taken to be centred on the same slices.
+void TestVolumeMaps::zShift()
+{
+    docOwner = std::make_unique<VolumeDoc>(&core);
+    doc = docOwner.get();
+    makeVolume(*doc, 8, 8, 240);
+    VmpFixture f;
+    f.version = 1;
+    f.resolution = 1;
+    f.savedDims[2] = 256;
+    f.box[4] = 10;
+    f.box[5] = 12;
+    ArVolumeMaps maps(doc);
+    QCOMPARE(load(maps, f.older()), 1);
+    QCOMPARE(maps.zStart, 2);
+    QCOMPARE(maps.zEnd, 4);
+
+    f.box[4] = 7;
+    QCOMPARE(load(maps, f.older()), 0);
+    QVERIFY(maps.maps.isEmpty());
+}
+
+void TestVolumeMaps::conversion()
+{
+    VmpFixture f;
+    f.box[0] = 59;
+    f.box[1] = 179;
+    f.maps << VmpFixture::Map() << VmpFixture::Map();
+    f.maps[2].name = "third";
+    f.maps[2].clusterSize = 0x7FFFFFFF;
+    doc->volumeMaps = new VolumeMaps(doc);
+    QCOMPARE(load(*doc->volumeMaps, f.current(), false), 1);
+    QCOMPARE(doc->volumeMaps->gridDimX(), 40);
+
+    // Nearest cells: voxel 59 + 3i + d takes cell i + (d == 2); voxel 179 stays 0.
+    doc->volumeMaps->nrOfSelectedMaps = 1;
+    doc->volumeMaps->selectedMaps = {1};
+    doc->convertSelectedMapsToNrMaps(false);
+    ArVolumeMaps *ar = doc->arVolumeMaps;
+    QVERIFY(ar);
+    QCOMPARE(ar->boxDimX(), 121);
+    QCOMPARE(QList<int>({ar->xStart, ar->xEnd, ar->yStart, ar->zEnd}),
+             QList<int>({59, 179, 20, 33}));
+    const ArVolumeMap &map = *ar->maps[0];
+    const float *cells = doc->volumeMaps->maps[1]->mapData;
+    QCOMPARE(map.valueAt(59, 20, 30), cells[0]);
+    QCOMPARE(map.valueAt(61, 20, 30), cells[1]);
+    QCOMPARE(map.valueAt(176, 23, 30), cells[39 + 40]);
+    QCOMPARE(map.valueAt(178, 23, 30), 0.0f); // nearest cell beyond the grid
+    for (int y = 20; y <= 26; ++y)
+        QCOMPARE(map.valueAt(179, y, 31), 0.0f);
+    QCOMPARE(map.valueAt(100, 26, 31), 0.0f);
+    QCOMPARE(map.mapName, "t map");
+    QCOMPARE(map.clusterSize, 7 * 27);
+    QCOMPARE(map.showPosNeg, 2);
+    QCOMPARE(map.mapColor4, Color({10, 11, 12}));
+    QCOMPARE(ar->selectedMaps, QList<int>({0}));
+
+    // Several maps side by side; an index that names no map is passed over.
+    doc->volumeMaps->nrOfSelectedMaps = 3;
+    doc->volumeMaps->selectedMaps = {2, 5, 0};
+    doc->convertSelectedMapsToNrMaps(true);
+    ar = doc->arVolumeMaps;
+    QCOMPARE(ar->maps.size(), 2);
+    QCOMPARE(ar->maps[0]->mapName, "third");
+    QCOMPARE(ar->maps[0]->clusterSize, 0x7FFFFFFF);
+    QCOMPARE(ar->maps[1]->parentMaps, ar);
+    QCOMPARE(ar->selectedMaps, QList<int>({0, 1}));
+    QCOMPARE(ar->nrOfSelectedMaps, 2);
+
+    doc->volumeMaps->nrOfSelectedMaps = 0;
+    doc->convertSelectedMapsToNrMaps(true);
+    QVERIFY(!doc->arVolumeMaps);
+
+    // A box larger than the framing cube is not converted.
+    doc->volumeMaps->nrOfSelectedMaps = 1;
+    doc->volumeMaps->xEnd = 59 + 300;
+    doc->convertSelectedMapsToNrMaps(true);
+    QVERIFY(!doc->arVolumeMaps);
+}
+
+void TestVolumeMaps::interpolation_data()
+{
+    QTest::addColumn<QList<float>>("cells"); // two cells along x
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("mapType");
+    QTest::addColumn<bool>("interpolate");
+    QTest::addColumn<float>("expected");
+
+    QTest::newRow("between cells") << QList<float>({2, 4}) << 1 << 1 << true << 3.0f;
+    QTest::newRow("on a cell") << QList<float>({2, 4}) << 2 << 1 << true << 4.0f;
+    QTest::newRow("half the weight beyond the grid")
+        << QList<float>({2, 4}) << 3 << 1 << true << 0.0f;
+    QTest::newRow("half the weight on zero") << QList<float>({0, 4}) << 1 << 1 << true << 0.0f;
+    QTest::newRow("nearest, halves up") << QList<float>({2, 4}) << 1 << 1 << false << 4.0f;
+    QTest::newRow("lag") << QList<float>({2.25f, 4.75f}) << 1 << 3 << true << 3.5f;
+    QTest::newRow("negative lag") << QList<float>({-3.25f, -3.25f}) << 1 << 3 << true << -3.25f;
+    QTest::newRow("lag, nearest") << QList<float>({2.25f, 4.75f}) << 1 << 3 << false << 0.75f;
+}
+
+// A grid of 2 × 1 × 1 cells of resolution 2 over the box 0..4, 0..2, 0..2.
+void TestVolumeMaps::interpolation()
+{
+    QFETCH(QList<float>, cells);
+    QFETCH(int, x);
+    QFETCH(int, mapType);
+    QFETCH(bool, interpolate);
+    QFETCH(float, expected);
+    doc->volumeMaps = new VolumeMaps(doc);
+    VolumeMaps &grid = *doc->volumeMaps;
+    grid.xStart = grid.yStart = grid.zStart = 0;
+    grid.xEnd = 4;
+    grid.yEnd = grid.zEnd = 2;
+    grid.resolution = 2;
+    QVERIFY(grid.allocateMapsMemory(1, 0, 0));
+    std::copy(cells.begin(), cells.end(), grid.maps[0]->mapData);
+    grid.maps[0]->mapType = mapType;
+    grid.nrOfSelectedMaps = 1;
+    doc->convertSelectedMapsToNrMaps(interpolate);
+    QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(x, 0, 0), expected);
+}
+
+void TestVolumeMaps::clusterTest()
+{
+    ArVolumeMaps maps(doc);
+    maps.xStart = maps.yStart = maps.zStart = 0;
+    maps.xEnd = maps.yEnd = maps.zEnd = 7;
+    auto *map = new ArVolumeMap(&maps);
+    maps.maps << map;
+    QVERIFY(map->allocateMapData());
+    auto set = [map](int x, int y, int z, float v) { map->mapData[x + 8 * y + 64 * z] = v; };
+    const QByteArray volume = volumeBytes(*doc);
+    bool restored = true;
+    auto check = [&](ArVolumeMap *m, int x, int y, int z, int size, bool whole = false) {
+        m->clusterSize = size;
+        const bool result = m->check3DMapClusterSize(x, y, z, whole, false, false);
+        restored = restored && volumeBytes(*doc) == volume;
+        return result;
+    };
+
+    QVERIFY(check(map, 3, 3, 3, 2)); // filter off
+    map->clusterCheckEnabled = true;
+    set(3, 3, 3, 5);
+    QVERIFY(check(map, 3, 3, 3, 1));
+    QVERIFY(!check(map, 3, 3, 3, 2));
+
+    // A neighbour whose byte is 255 never joins.
+    set(3, 4, 3, 5);
+    unsigned char &byte = doc->vmrData[3 + 8 * 4 + 64 * 3];
+    byte = 255;
+    QVERIFY(!map->check3DMapClusterSize(3, 3, 3, false, false, false));
+    QCOMPARE(byte, 255);
+    byte = 100;
+    QVERIFY(check(map, 3, 3, 3, 2));
+
+    // Index 0 of an axis is never entered; index dim - 1 is.
+    set(0, 6, 6, 5);
+    set(1, 6, 6, 5);
+    QVERIFY(!check(map, 1, 6, 6, 2));
+    set(6, 1, 1, 5);
+    set(7, 1, 1, 5);
+    QVERIFY(check(map, 6, 1, 1, 2));
+
+    // Negative values count only when negative values are shown.
+    set(4, 6, 2, -5);
+    set(5, 6, 2, -5);
+    map->showPosNeg = 1;
+    QVERIFY(!check(map, 4, 6, 2, 2));
+    map->showPosNeg = 3;
+    QVERIFY(check(map, 4, 6, 2, 2));
+
+    // Lag maps: the fraction only.
+    map->showPosNeg = 1;
+    map->mapType = 3;
+    map->threshMin = 0.3f;
+    set(2, 2, 6, 4.35f);
+    set(2, 3, 6, 4.35f);
+    QVERIFY(check(map, 2, 2, 6, 2));
+    map->threshMin = 0.4f;
+    QVERIFY(!check(map, 2, 2, 6, 2));
+
+    // A box reaching beyond the volume, and starts outside it.
+    map->mapType = 1;
+    map->threshMin = 4;
+    maps.xStart = -4;
+    maps.xEnd = 3;
+    QVERIFY(check(map, 3, 3, 3, 1, true));
+    QVERIFY(!check(map, 8, 0, 0, 1));
+    QVERIFY(!check(map, -1, 3, 3, 1));
+
+    // Each map keeps to its own buffers, however far another map grew the
+    // capacities that new buffers start with.
+    maps.xStart = 0;
+    maps.xEnd = 7;
+    maps.stackCapacity = maps.visitedCapacity = 8;
+    ArVolumeMap *first = new ArVolumeMap(&maps);
+    ArVolumeMap *second = new ArVolumeMap(&maps);
+    maps.maps << first << second;
+    for (ArVolumeMap *m : {first, second}) {
+        QVERIFY(m->allocateMapData());
+        std::fill(m->mapData, m->mapData + 512, 5.0f);
+        m->clusterCheckEnabled = true;
+    }
+    QVERIFY(check(first, 3, 3, 3, 1));
+    QVERIFY(check(second, 3, 3, 3, 1, true));
+    QCOMPARE(maps.visitedCapacity, 1008);
+    QVERIFY(check(first, 3, 3, 3, 1, true));
+    QVERIFY(check(first, 1, 1, 1, 7 * 7 * 7));
+    QVERIFY(!check(first, 1, 1, 1, 7 * 7 * 7 + 1));
+    QVERIFY(restored);
+}
+
+// The marks are taken back even when the search runs out of memory midway.
+void TestVolumeMaps::clusterMarksRestoredWhenBuffersCannotGrow()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("an address-space limit would stop the sanitizer's own allocations");
+#else
+    docOwner = std::make_unique<VolumeDoc>(&core);
+    doc = docOwner.get();
+    makeVolume(*doc, 64, 64, 64);
+    ArVolumeMaps maps(doc);
+    maps.xStart = maps.yStart = maps.zStart = 0;
+    maps.xEnd = maps.yEnd = maps.zEnd = 63;
+    auto *map = new ArVolumeMap(&maps);
+    maps.maps << map;
+    QVERIFY(map->allocateMapData());
+    std::fill(map->mapData, map->mapData + 64 * 64 * 64, 5.0f);
+    map->clusterCheckEnabled = true;
+    map->clusterSize = 1;
+    QVERIFY(map->check3DMapClusterSize(1, 1, 1, false, false, false)); // makes the buffers
+    const QByteArray volume = volumeBytes(*doc);
+
+    // Large blocks always come from new mappings, which the limit forbids.
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+    QFile statm("/proc/self/statm");
+    QVERIFY(statm.open(QIODevice::ReadOnly));
+    const rlim_t used = statm.readAll().split(' ').first().toULongLong() * sysconf(_SC_PAGESIZE);
+    rlimit previous;
+    getrlimit(RLIMIT_AS, &previous);
+    rlimit limited = previous;
+    limited.rlim_cur = used;
+    QCOMPARE(setrlimit(RLIMIT_AS, &limited), 0);
+    const bool result = map->check3DMapClusterSize(1, 1, 1, true, false, false);
+    setrlimit(RLIMIT_AS, &previous);
+    QVERIFY(!result);
+    QCOMPARE(volumeBytes(*doc), volume);
+#endif
+}
+
+void TestVolumeMaps::thresholds_data()
+{
+    QTest::addColumn<int>("mapType");
+    QTest::addColumn<float>("min");
+    QTest::addColumn<float>("max");
+    QTest::addColumn<float>("expectedMin");
+    QTest::addColumn<float>("expectedMax");
+
+    QTest::newRow("correlation") << 2 << 0.5f << 0.3f << 0.5f << 0.7f;
+    QTest::newRow("lag, capped") << 3 << 1.5f << 0.2f << 0.999f << 1.0f;
+    QTest::newRow("t, equal") << 1 << 5.0f << 5.0f << 5.0f << 7.0f;
+    QTest::newRow("negative") << 14 << -2.0f << -1.0f << 0.0f << 2.0f;
+    QTest::newRow("F") << 4 << 3.0f << 1.0f << 3.0f << 7.0f;
+    QTest::newRow("other type") << 6 << 3.0f << 1.0f << 3.0f << 1.0f;
+    QTest::newRow("in order") << 5 << 2.0f << 8.0f << 2.0f << 8.0f;
+}
+
+void TestVolumeMaps::thresholds()
+{
+    QFETCH(int, mapType);
+    QFETCH(float, min);
+    QFETCH(float, max);
+    ArVolumeMaps maps(doc);
+    ArVolumeMap map(&maps);
+    map.mapType = mapType;
+    map.threshMin = min;
+    map.threshMax = max;
+    map.checkStatValueThreshMinMax();
+    QTEST(map.threshMin, "expectedMin");
+    QTEST(map.threshMax, "expectedMax");
+}
+
+QTEST_GUILESS_MAIN(TestVolumeMaps)
+#include "tst_volumemaps.moc"
