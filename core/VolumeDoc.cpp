@@ -345,32 +345,41 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
     const GridAxis ay(qMax<qint64>(ny - 1, 0), grid.resolution, fy);
     const GridAxis az(qMax<qint64>(nz - 1, 0), grid.resolution, fz);
     const qint64 sliceCells = qint64(fx) * fy;
-    auto cell = [&](int i, int j, int k) {
-        return i < 0 || j < 0 || k < 0 ? 0.0f : data[i + j * qint64(fx) + k * sliceCells];
+    // The row of cells (j, k) of the grid, or null beyond it.
+    auto cellRow = [&](int j, int k) {
+        return j < 0 || k < 0 ? nullptr : data + j * qint64(fx) + k * sliceCells;
     };
+    auto cell = [](const float *row, int i) { return row && i >= 0 ? row[i] : 0.0f; };
     const bool lagMap = mapType == 3;
 
-    float *out = map->mapData;
     for (qint64 z = 0; z < az.lowCell.size(); ++z) {
         for (qint64 y = 0; y < ay.lowCell.size(); ++y) {
-            float *row = out + y * nx + z * nx * ny;
+            float *out = map->mapData + y * nx + z * nx * ny;
+            const float *nearestRow = cellRow(ay.nearestCell[y], az.nearestCell[z]);
+            // The four rows around the voxel with their weights in y and z.
+            const float *rows[4];
+            double rowWeights[4];
+            for (int r = 0; r < 4; ++r) {
+                const bool highY = r & 1, highZ = r & 2;
+                rows[r] = cellRow(highY ? ay.highCell[y] : ay.lowCell[y],
+                                  highZ ? az.highCell[z] : az.lowCell[z]);
+                rowWeights[r] = (highY ? ay.highWeight[y] : 1.0 - ay.highWeight[y]) *
+                                (highZ ? az.highWeight[z] : 1.0 - az.highWeight[z]);
+            }
             for (qint64 x = 0; x < ax.lowCell.size(); ++x) {
-                const float nearest = cell(ax.nearestCell[x], ay.nearestCell[y], az.nearestCell[z]);
+                const float nearest = cell(nearestRow, ax.nearestCell[x]);
                 if (!interpolate) {
-                    row[x] = lagMap ? nearest - std::trunc(nearest) : nearest;
+                    out[x] = lagMap ? nearest - std::trunc(nearest) : nearest;
                     continue;
                 }
+                const double highX = ax.highWeight[x];
                 double sum = 0.0;
                 double lagSum = 0.0;
                 double zeroWeight = 0.0;
                 for (int corner = 0; corner < 8; ++corner) {
-                    const bool hx = corner & 1, hy = corner & 2, hz = corner & 4;
-                    const double w = (hx ? ax.highWeight[x] : 1.0 - ax.highWeight[x]) *
-                                     (hy ? ay.highWeight[y] : 1.0 - ay.highWeight[y]) *
-                                     (hz ? az.highWeight[z] : 1.0 - az.highWeight[z]);
-                    const float v = cell(hx ? ax.highCell[x] : ax.lowCell[x],
-                                         hy ? ay.highCell[y] : ay.lowCell[y],
-                                         hz ? az.highCell[z] : az.lowCell[z]);
+                    const bool high = corner & 4;
+                    const double w = rowWeights[corner & 3] * (high ? highX : 1.0 - highX);
+                    const float v = cell(rows[corner & 3], high ? ax.highCell[x] : ax.lowCell[x]);
                     if (v == 0.0f) {
                         zeroWeight += w;
                     } else if (lagMap) {
@@ -381,17 +390,17 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
                     }
                 }
                 if (zeroWeight >= 0.5) {
-                    row[x] = 0.0f;
+                    out[x] = 0.0f;
                     continue;
                 }
                 const double value = sum / (1.0 - zeroWeight);
                 if (!lagMap) {
-                    row[x] = float(value);
+                    out[x] = float(value);
                     continue;
                 }
                 const double lag = interpolateLag ? std::trunc(lagSum / (1.0 - zeroWeight) + 0.5)
                                                   : std::trunc(0.5 + std::abs(nearest));
-                row[x] = float(value >= 0.0 ? value + lag : value - lag);
+                out[x] = float(value >= 0.0 ? value + lag : value - lag);
             }
         }
     }
