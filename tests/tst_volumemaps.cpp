@@ -155,7 +155,7 @@ void TestVolumeMaps::formats()
         }
     }
 
-    const int cells = f.nrOfCells(older);
+    const qint64 cells = f.nrOfCells(older);
     for (int i = 0; i < cells; ++i)
         QCOMPARE(data[1][i], 1.0f + 0.5f * i);
     const StatisticalMap &m = *maps[1];
