@@ -226,8 +226,7 @@ void VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
     delete arVolumeMaps;
     arVolumeMaps = nullptr;
 
-    const qint64 cellVoxels =
-        qint64(volumeMaps->resolution) * volumeMaps->resolution * volumeMaps->resolution;
+    const double cellVoxels = std::pow(double(volumeMaps->resolution), 3);
     const int count = qMin(volumeMaps->nrOfSelectedMaps, int(volumeMaps->selectedMaps.size()));
     ArVolumeMaps *converted = nullptr;
     for (int k = 0; k < count; ++k) {
@@ -255,7 +254,7 @@ void VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
         const int index = int(converted->selectedMaps.size());
         converted->selectedMaps << index;
         converted->nrOfSelectedMaps = index + 1;
-        map->clusterSize = int(qBound(qint64(0), source.clusterSize * cellVoxels, qint64(INT_MAX)));
+        map->clusterSize = int(qBound(0.0, source.clusterSize * cellVoxels, double(INT_MAX)));
         map->clusterCheckEnabled = source.clusterCheckEnabled;
         map->threshMin = source.threshMin;
         map->threshMax = source.threshMax;

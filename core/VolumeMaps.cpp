@@ -120,7 +120,8 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         nrOfCells *= dim;
     }
     const qint64 perMap = (nrOfCells + counts[1] + counts[2]) * 4 + minMapHeaderSize;
-    if (!in.fits(counts[0], perMap))
+    // Each component has a name of at least its terminating zero.
+    if (!in.fits(counts[0], perMap) || !in.fits(counts[2], 1))
         return 0;
     if (!allocateMapsMemory(counts[0], counts[1], counts[2]))
         return 0;

@@ -268,6 +268,8 @@ void TestVolumeMaps::refused_data()
     QByteArray points = current([](VmpFixture &) {});
     points.replace(points.indexOf(FixtureStream().i32(1).f32(1).f32(2).f32(3).data), 4, hugeCount);
     QTest::newRow("point count beyond the file") << points << false;
+    QTest::newRow("component count beyond the file")
+        << current([](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false;
     QTest::newRow("values cut") << current([](VmpFixture &) {}).chopped(1) << false;
 
     QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true;
