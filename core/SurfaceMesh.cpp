@@ -496,7 +496,7 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
     const bool negative = map.showPosNeg == 2 || map.showPosNeg == 3;
     const bool lagMap = map.mapType == 3;
     const bool colorByLag = lagMap && map.lagValues[3] == 0;
-    const int lagDivisor = map.lagValues[0] - 1;
+    const double lagDivisor = double(map.lagValues[0]) - 1.0;
     const bool upperLimit = map.mapOption == 0;
 
     for (int v = 0; v < nrOfVertices; ++v) {

@@ -327,8 +327,9 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
     map->mapName = name;
     map->mapType = mapType;
 
-    // The box must fit the framing cube, which also bounds the memory taken.
-    const qint64 maxEdge = qMax(framingCubeDim, 256);
+    // The box must fit the framing cube, at most 512 voxels wide, which also
+    // bounds the memory and time taken.
+    const qint64 maxEdge = qMin(framingCubeDim, 512);
     const qint64 nx = target->boxDimX();
     const qint64 ny = target->boxDimY();
     const qint64 nz = target->boxDimZ();
