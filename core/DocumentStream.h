@@ -14,6 +14,9 @@ class QFile;
 class DocumentStream : public QDataStream
 {
 public:
+    // Room of the text buffers of the formats, without the terminating zero.
+    static const int maxTextLength = 263;
+
     DocumentStream(QIODevice *device, bool hostIsBigEndian);
 
     // Opens a document file for reading; anything but a regular file is

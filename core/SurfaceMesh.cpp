@@ -2,6 +2,8 @@
 
 #include "CXSCore.h"
 #include "DocumentStream.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
 
 #include <QFile>
 
@@ -9,11 +11,11 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
-// Room of the file-name buffer of the format, without the terminating zero.
-const int maxNameLength = 263;
 const int meshColorsSize = 8 * 4;
 
 // Never asks for zero bytes, so that null always means failure.
@@ -26,6 +28,42 @@ template <typename T> void release(T *&array)
 {
     free(array);
     array = nullptr;
+}
+
+// Scratch arrays of the overlay: null when the memory cannot be had.
+template <typename T> std::unique_ptr<T[]> scratch(qint64 count)
+{
+    return std::unique_ptr<T[]>(new (std::nothrow) T[size_t(qMax<qint64>(count, 1))]);
+}
+
+const int directColor = 0x3F000000;
+
+int directColorCode(const int *rgb)
+{
+    return directColor + rgb[0] * 65536 + rgb[1] * 256 + rgb[2];
+}
+
+// Where a value lies between the thresholds, 0..1; with no room between
+// them every value that passed is at the top.
+float position(float value, const StatisticalMap &map)
+{
+    if (!(map.threshMax > map.threshMin))
+        return 1.0f;
+    const float t = (value - map.threshMin) / (map.threshMax - map.threshMin);
+    return t > 0.0f ? qMin(t, 1.0f) : 0.0f;
+}
+
+void blend(const StatisticalMap::Color &a, const StatisticalMap::Color &b, float f, int *rgb)
+{
+    f = f > 0.0f ? qMin(f, 1.0f) : 0.0f;
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = int(a[i] * (1.0f - f) + b[i] * f);
+}
+
+void tableColor(const CXSCore &core, int entry, int *rgb)
+{
+    const unsigned char *c = core.mapColor(entry);
+    std::copy(c, c + 3, rgb);
 }
 
 } // namespace
@@ -57,6 +95,8 @@ void SurfaceMesh::releaseMesh()
     release(triangles);
     release(triangleStrips);
     release(savedVertexColors);
+    delete surfaceMaps;
+    surfaceMaps = nullptr;
     nrOfNeighbors.clear();
     neighbors.clear();
     indirectMeshFile.clear();
@@ -192,7 +232,7 @@ bool SurfaceMesh::readMesh(QIODevice &device)
     }
 
     if (srfVersion >= 4.0f) {
-        const QByteArray name = in.readText(maxNameLength);
+        const QByteArray name = in.readText(DocumentStream::maxTextLength);
         if (!name.isEmpty())
             indirectMeshFile = name;
     }
@@ -365,4 +405,228 @@ void SurfaceMesh::undoMeshColors()
     if (savedVertexColors)
         memcpy(vertexColors, savedVertexColors, size_t(nrOfVertices) * sizeof(int));
     noDeletedRegions = hasNoDeletedRegions();
+}
+
+bool SurfaceMesh::loadSMPs(QString name)
+{
+    if (!QFile::exists(name))
+        return false;
+    delete surfaceMaps;
+    surfaceMaps = new SurfaceMaps(this);
+    return surfaceMaps->loadSurfaceMaps(name);
+}
+
+void SurfaceMesh::prepareDisplayOfSMP()
+{
+    if (!savedVertexColors)
+        saveMeshColorsForUndo();
+    else
+        undoMeshColors();
+}
+
+// Each selected map colours the vertices it passes; the colours of several
+// maps are averaged. A selected index past the last map is passed over.
+void SurfaceMesh::overlaySMP()
+{
+    if (!surfaceMaps || surfaceMaps->maps.isEmpty() || surfaceMaps->nrOfSelectedMaps == 0 ||
+        reservedValue < 0 || nrOfVertices <= 0 || surfaceMaps->nrOfVertices != nrOfVertices)
+        return;
+    QList<const SurfaceMap *> selected;
+    const int count = qMin(surfaceMaps->nrOfSelectedMaps, int(surfaceMaps->selectedMaps.size()));
+    for (int k = 0; k < count; ++k) {
+        const int m = qMax(surfaceMaps->selectedMaps[k], 0);
+        if (m < surfaceMaps->maps.size())
+            selected << surfaceMaps->maps[m];
+    }
+    auto codes = scratch<int>(qint64(nrOfVertices) * selected.size());
+    if (selected.isEmpty() || !codes)
+        return;
+
+    std::fill(codes.get(), codes.get() + qint64(nrOfVertices) * selected.size(), -1);
+    for (qsizetype k = 0; k < selected.size(); ++k)
+        colorVerticesByMap(*selected[k], codes.get() + k * nrOfVertices);
+    for (qsizetype k = 0; k < selected.size(); ++k) {
+        if (selected[k]->clusterCheckEnabled)
+            removeSmallClusters(codes.get() + k * nrOfVertices, selected[k]->clusterSize);
+    }
+
+    for (int v = 0; v < nrOfVertices; ++v) {
+        if (vertexColors[v] < 0)
+            continue;
+        float sum[3] = {0.0f, 0.0f, 0.0f};
+        int contributions = 0;
+        for (qsizetype k = 0; k < selected.size(); ++k) {
+            const int code = codes[k * nrOfVertices + v];
+            if (code < 0)
+                continue;
+            float rgb[3];
+            colorOfCode(code, rgb);
+            for (int i = 0; i < 3; ++i)
+                sum[i] += rgb[i];
+            ++contributions;
+        }
+        if (contributions == 0)
+            continue;
+        int rgb[3];
+        for (int i = 0; i < 3; ++i)
+            rgb[i] = qBound(0, int(sum[i] / contributions + 0.5f), 255);
+        vertexColors[v] = directColorCode(rgb);
+    }
+}
+
+void SurfaceMesh::colorOfCode(int code, float *rgb) const
+{
+    if (code >= directColor) {
+        rgb[0] = (code >> 16) & 0xFF;
+        rgb[1] = (code >> 8) & 0xFF;
+        rgb[2] = code & 0xFF;
+        return;
+    }
+    const float *meshColor = code == 0 ? meshColor0 : meshColor1;
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = meshColor[i] * 255.0f;
+}
+
+// Lag maps keep the lag in thousands in the integer part of a value and the
+// correlation in its fraction.
+void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) const
+{
+    const bool positive = map.showPosNeg == 1 || map.showPosNeg == 3;
+    const bool negative = map.showPosNeg == 2 || map.showPosNeg == 3;
+    const bool lagMap = map.mapType == 3;
+    const bool colorByLag = lagMap && map.lagValues[3] == 0;
+    const double lagDivisor = double(map.lagValues[0]) - 1.0;
+    const bool upperLimit = map.mapOption == 0;
+
+    for (int v = 0; v < nrOfVertices; ++v) {
+        if (vertexColors[v] < 0)
+            continue;
+        float value = map.mapData[v];
+        double lag = 0.0;
+        if (lagMap && positive) {
+            lag = std::trunc(std::abs(std::trunc(double(value))) / 1000.0 + 0.5);
+            if (lag < map.lagValues[1] || lag > map.lagValues[2])
+                continue;
+            value -= std::trunc(value);
+        }
+
+        int rgb[3];
+        float tested;
+        if (negative && !colorByLag && -value > map.threshMin &&
+            (!upperLimit || -value <= map.threshMax)) {
+            tested = -value;
+            const float t = position(tested, map);
+            if (map.useMapColors)
+                blend(map.mapColor3, map.mapColor4, t, rgb);
+            else
+                tableColor(*core, 10 + qMin(int(9.0f * t), 9), rgb);
+        } else if (positive && value >= map.threshMin && (!upperLimit || value <= map.threshMax)) {
+            tested = value;
+            if (colorByLag) {
+                // Too few lags to spread over the table: the first colour.
+                const double s = lagDivisor > 0 ? lag / lagDivisor : 0.0;
+                if (map.useMapColors)
+                    blend(map.mapColor1, map.mapColor2, float(s), rgb);
+                else
+                    tableColor(*core, int(qBound(0.0, 19.0 * s, 19.0)), rgb);
+            } else {
+                const float t = position(tested, map);
+                if (map.useMapColors)
+                    blend(map.mapColor1, map.mapColor2, t, rgb);
+                else
+                    tableColor(*core, qMin(int(9.0f * t), 9), rgb);
+            }
+        } else {
+            continue;
+        }
+
+        if (map.mapAlpha < 1.0f && savedVertexColors) {
+            float w = qMax(map.mapAlpha, 0.0f);
+            if (w == 0.0f)
+                w = position(tested, map);
+            float meshRgb[3];
+            colorOfCode(savedVertexColors[v], meshRgb);
+            for (int i = 0; i < 3; ++i)
+                rgb[i] = qBound(0, int(rgb[i] * w + meshRgb[i] * (1.0f - w)), 255);
+        }
+        colorCodes[v] = directColorCode(rgb);
+    }
+}
+
+// Patches grow from vertex to vertex through shared triangles; a triangle
+// adds its area once all its corners have joined.
+void SurfaceMesh::removeSmallClusters(int *colorCodes, int minArea)
+{
+    if (!colorCodes || nrOfVertices <= 0 || reservedValue < 0)
+        return;
+    const bool alternate = indirectVerticesLoaded && altVertexX && altVertexY && altVertexZ;
+    const float *px = alternate ? altVertexX : vertexX;
+    const float *py = alternate ? altVertexY : vertexY;
+    const float *pz = alternate ? altVertexZ : vertexZ;
+
+    // The triangles of vertex v are trianglesOf[firstTriangle[v]] up to firstTriangle[v + 1].
+    const qint64 nrOfCorners = qint64(nrOfTriangles) * 3;
+    auto firstTriangle = scratch<qint64>(qint64(nrOfVertices) + 1);
+    auto trianglesOf = scratch<int>(nrOfCorners);
+    auto cornersJoined = scratch<unsigned char>(nrOfTriangles);
+    auto cluster = scratch<int>(nrOfVertices);
+    auto visited = scratch<bool>(nrOfVertices);
+    if (!firstTriangle || !trianglesOf || !cornersJoined || !cluster || !visited)
+        return;
+    std::fill(firstTriangle.get(), firstTriangle.get() + nrOfVertices + 1, 0);
+    for (qint64 c = 0; c < nrOfCorners; ++c)
+        ++firstTriangle[triangles[c] + 1];
+    for (int v = 0; v < nrOfVertices; ++v)
+        firstTriangle[v + 1] += firstTriangle[v];
+    {
+        auto next = scratch<qint64>(nrOfVertices);
+        if (!next)
+            return;
+        std::copy(firstTriangle.get(), firstTriangle.get() + nrOfVertices, next.get());
+        for (qint64 c = 0; c < nrOfCorners; ++c)
+            trianglesOf[next[triangles[c]]++] = int(c / 3);
+    }
+    std::fill(cornersJoined.get(), cornersJoined.get() + nrOfTriangles, 0);
+    std::fill(visited.get(), visited.get() + nrOfVertices, false);
+
+    auto area = [&](int t) {
+        const int *corner = triangles + 3 * qint64(t);
+        const double a[3] = {double(px[corner[1]]) - px[corner[0]],
+                             double(py[corner[1]]) - py[corner[0]],
+                             double(pz[corner[1]]) - pz[corner[0]]};
+        const double b[3] = {double(px[corner[2]]) - px[corner[0]],
+                             double(py[corner[2]]) - py[corner[0]],
+                             double(pz[corner[2]]) - pz[corner[0]]};
+        const double n[3] = {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2],
+                             a[0] * b[1] - a[1] * b[0]};
+        return 0.5 * std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    };
+
+    for (int seed = 0; seed < nrOfVertices; ++seed) {
+        if (visited[seed] || vertexColors[seed] < 0 || colorCodes[seed] < 0)
+            continue;
+        int size = 0;
+        cluster[size++] = seed;
+        visited[seed] = true;
+        double clusterArea = 0.0;
+        for (int head = 0; head < size; ++head) {
+            const int v = cluster[head];
+            for (qint64 i = firstTriangle[v]; i < firstTriangle[v + 1]; ++i) {
+                const int t = trianglesOf[i];
+                if (++cornersJoined[t] == 3)
+                    clusterArea += area(t);
+                for (int c = 0; c < 3; ++c) {
+                    const int u = triangles[3 * qint64(t) + c];
+                    if (!visited[u] && colorCodes[u] >= 0) {
+                        visited[u] = true;
+                        cluster[size++] = u;
+                    }
+                }
+            }
+        }
+        if (clusterArea <= minArea) {
+            for (int i = 0; i < size; ++i)
+                colorCodes[cluster[i]] = savedVertexColors ? savedVertexColors[cluster[i]] : 0;
+        }
+    }
 }

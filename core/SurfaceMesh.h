@@ -9,6 +9,7 @@
 
 class CXSCore;
 class QIODevice;
+class SurfaceMap;
 class SurfaceMaps;
 
 // One triangulated surface read from an SRF file. Per-vertex data live in flat
@@ -59,6 +60,16 @@ public:
     bool hasNoDeletedRegions();
     void saveMeshColorsForUndo();
     void undoMeshColors();
+
+    // Replaces surfaceMaps with the maps of an SMP file made for this mesh.
+    bool loadSMPs(QString fileName);
+    // Gives the vertices back the colours they had when the mesh was read.
+    void prepareDisplayOfSMP();
+    // Paints the selected maps of surfaceMaps into the vertex colour codes.
+    void overlaySMP();
+    // Gives the vertices of every connected patch of colourCodes ≥ 0 whose
+    // triangles cover at most minArea back their saved colour code.
+    void removeSmallClusters(int *colorCodes, int minArea);
 
     CXSCore *core;
 
@@ -111,6 +122,8 @@ private:
     void releaseMesh();
     void releaseAlternateVertices();
     bool areVertexIndices(const int *indices, qint64 count) const;
+    void colorVerticesByMap(const SurfaceMap &map, int *colorCodes) const;
+    void colorOfCode(int code, float *rgb) const;
 };
 
 #endif

@@ -1,19 +1,22 @@
 #include "VolumeDoc.h"
 
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DocumentStream.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 
 namespace {
 
-// Room of the name buffers of the format, without the terminating zero.
-const int maxNameLength = 263;
 // Smallest transformation: two empty names, the type and the value count.
 const int minTransformationSize = 1 + 4 + 1 + 4;
 
@@ -24,6 +27,8 @@ VolumeDoc::VolumeDoc(CXSCore *core) : core(core) {}
 VolumeDoc::~VolumeDoc()
 {
     free(vmrData);
+    delete volumeMaps;
+    delete arVolumeMaps;
 }
 
 bool VolumeDoc::readVolume(QString name)
@@ -169,11 +174,11 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
         return false;
     nrOfTransformations = count;
     for (int i = 0; i < count; ++i) {
-        transformationNames << QString::fromLatin1(in.readText(maxNameLength));
+        transformationNames << QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
         qint32 type;
         in >> type;
         transformationTypes << type;
-        QString sourceFile = QString::fromLatin1(in.readText(maxNameLength));
+        QString sourceFile = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
         core->convertWinDirSlashes2UnixSlashes(sourceFile);
         transformationSourceFiles << sourceFile;
         qint32 nrOfValues;
@@ -188,4 +193,218 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
             return false;
     }
     return in.status() == QDataStream::Ok;
+}
+
+int VolumeDoc::loadVolumeMaps(QString name)
+{
+    if (!QFile::exists(name))
+        return 0;
+    delete volumeMaps;
+    volumeMaps = new VolumeMaps(this);
+    const int result = volumeMaps->loadVolumeMaps(name);
+    if (result == 2) {
+        delete volumeMaps;
+        volumeMaps = nullptr;
+    }
+    return result;
+}
+
+int VolumeDoc::loadArVolumeMaps(QString name)
+{
+    if (!QFile::exists(name))
+        return 0;
+    delete arVolumeMaps;
+    arVolumeMaps = new ArVolumeMaps(this);
+    return arVolumeMaps->loadVolumeMaps(name);
+}
+
+// Several selected maps end up side by side in one set; a selected index
+// that names no map is passed over.
+void VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
+{
+    if (!volumeMaps)
+        return;
+    delete arVolumeMaps;
+    arVolumeMaps = nullptr;
+
+    const double cellVoxels = std::pow(double(volumeMaps->resolution), 3);
+    const int count = qMin(volumeMaps->nrOfSelectedMaps, int(volumeMaps->selectedMaps.size()));
+    ArVolumeMaps *converted = nullptr;
+    for (int k = 0; k < count; ++k) {
+        const int m = volumeMaps->selectedMaps[k];
+        if (m < 0 || m >= volumeMaps->maps.size())
+            continue;
+        const VolumeMap &source = *volumeMaps->maps[m];
+        if (!upmixFuncResMapToArVMP(source.mapData, interpolate, source.mapType == 3,
+                                    source.mapName, source.mapType, 3, true)) {
+            delete converted;
+            return;
+        }
+        ArVolumeMap *map = arVolumeMaps->maps.first();
+        if (converted) {
+            arVolumeMaps->maps.clear();
+            delete arVolumeMaps;
+            map->parentMaps = converted;
+            converted->maps << map;
+        } else {
+            converted = arVolumeMaps;
+            converted->selectedMaps.clear();
+        }
+        arVolumeMaps = nullptr;
+
+        const int index = int(converted->selectedMaps.size());
+        converted->selectedMaps << index;
+        converted->nrOfSelectedMaps = index + 1;
+        map->clusterSize = int(qBound(0.0, source.clusterSize * cellVoxels, double(INT_MAX)));
+        map->clusterCheckEnabled = source.clusterCheckEnabled;
+        map->threshMin = source.threshMin;
+        map->threshMax = source.threshMax;
+        map->statParam1 = source.statParam1;
+        map->statParam2 = source.statParam2;
+        map->statParam3 = source.statParam3;
+        map->showPosNeg = source.showPosNeg;
+        map->useMapColors = source.useMapColors;
+        std::copy(source.lagValues, source.lagValues + 4, map->lagValues);
+        map->mapColor1 = source.mapColor1;
+        map->mapColor2 = source.mapColor2;
+        map->mapColor3 = source.mapColor3;
+        map->mapColor4 = source.mapColor4;
+    }
+    arVolumeMaps = converted;
+}
+
+namespace {
+
+// Where the voxels of one axis of the box fall on the grid of cells.
+struct GridAxis
+{
+    GridAxis(qint64 nrOfVoxels, int resolution, int nrOfCells)
+    {
+        for (qint64 i = 0; i < nrOfVoxels; ++i) {
+            const double c = double(i) / resolution;
+            const qint64 nearest = qint64(std::floor(c + 0.5));
+            const qint64 low = qint64(std::floor(c));
+            nearestCell << (nearest < nrOfCells ? int(nearest) : -1);
+            lowCell << (low < nrOfCells ? int(low) : -1);
+            highCell << (low + 1 < nrOfCells ? int(low + 1) : -1);
+            highWeight << c - double(low);
+        }
+    }
+
+    // -1 for a cell beyond the grid.
+    QList<int> nearestCell;
+    QList<int> lowCell;
+    QList<int> highCell;
+    QList<double> highWeight;
+};
+
+} // namespace
+
+// Each voxel of the box but the last layer of every axis takes the value at
+// its position on the grid; cells beyond the grid count as 0. Lag maps hold
+// the lag in the integer part and the correlation, with its sign, in the
+// fraction; the sign belongs to the whole value.
+bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool interpolateLag,
+                                       QString name, int mapType, int, bool)
+{
+    if (!volumeMaps || !data)
+        return false;
+    delete arVolumeMaps;
+    arVolumeMaps = nullptr;
+
+    const VolumeMaps &grid = *volumeMaps;
+    auto *target = new ArVolumeMaps(this);
+    target->xStart = grid.xStart;
+    target->xEnd = grid.xEnd;
+    target->yStart = grid.yStart;
+    target->yEnd = grid.yEnd;
+    target->zStart = grid.zStart;
+    target->zEnd = grid.zEnd;
+    target->resolution = 1;
+    auto *map = new ArVolumeMap(target);
+    target->maps << map;
+    target->selectedMaps = {0};
+    target->nrOfSelectedMaps = 1;
+    map->mapName = name;
+    map->mapType = mapType;
+
+    // The box must fit the framing cube, at most 512 voxels wide, which also
+    // bounds the memory and time taken.
+    const qint64 maxEdge = qMin(framingCubeDim, 512);
+    const qint64 nx = target->boxDimX();
+    const qint64 ny = target->boxDimY();
+    const qint64 nz = target->boxDimZ();
+    if (nx > maxEdge || ny > maxEdge || nz > maxEdge || !map->allocateMapData()) {
+        delete target;
+        return false;
+    }
+
+    const int fx = grid.gridDimX();
+    const int fy = grid.gridDimY();
+    const int fz = grid.gridDimZ();
+    const GridAxis ax(qMax<qint64>(nx - 1, 0), grid.resolution, fx);
+    const GridAxis ay(qMax<qint64>(ny - 1, 0), grid.resolution, fy);
+    const GridAxis az(qMax<qint64>(nz - 1, 0), grid.resolution, fz);
+    const qint64 sliceCells = qint64(fx) * fy;
+    // The row of cells (j, k) of the grid, or null beyond it.
+    auto cellRow = [&](int j, int k) {
+        return j < 0 || k < 0 ? nullptr : data + j * qint64(fx) + k * sliceCells;
+    };
+    auto cell = [](const float *row, int i) { return row && i >= 0 ? row[i] : 0.0f; };
+    const bool lagMap = mapType == 3;
+
+    for (qint64 z = 0; z < az.lowCell.size(); ++z) {
+        for (qint64 y = 0; y < ay.lowCell.size(); ++y) {
+            float *out = map->mapData + y * nx + z * nx * ny;
+            const float *nearestRow = cellRow(ay.nearestCell[y], az.nearestCell[z]);
+            // The four rows around the voxel with their weights in y and z.
+            const float *rows[4];
+            double rowWeights[4];
+            for (int r = 0; r < 4; ++r) {
+                const bool highY = r & 1, highZ = r & 2;
+                rows[r] = cellRow(highY ? ay.highCell[y] : ay.lowCell[y],
+                                  highZ ? az.highCell[z] : az.lowCell[z]);
+                rowWeights[r] = (highY ? ay.highWeight[y] : 1.0 - ay.highWeight[y]) *
+                                (highZ ? az.highWeight[z] : 1.0 - az.highWeight[z]);
+            }
+            for (qint64 x = 0; x < ax.lowCell.size(); ++x) {
+                const float nearest = cell(nearestRow, ax.nearestCell[x]);
+                if (!interpolate) {
+                    out[x] = lagMap ? nearest - std::trunc(nearest) : nearest;
+                    continue;
+                }
+                const double highX = ax.highWeight[x];
+                double sum = 0.0;
+                double lagSum = 0.0;
+                double zeroWeight = 0.0;
+                for (int corner = 0; corner < 8; ++corner) {
+                    const bool high = corner & 4;
+                    const double w = rowWeights[corner & 3] * (high ? highX : 1.0 - highX);
+                    const float v = cell(rows[corner & 3], high ? ax.highCell[x] : ax.lowCell[x]);
+                    if (v == 0.0f) {
+                        zeroWeight += w;
+                    } else if (lagMap) {
+                        sum += w * (v - std::trunc(v));
+                        lagSum += w * std::abs(std::trunc(v));
+                    } else {
+                        sum += w * v;
+                    }
+                }
+                if (zeroWeight >= 0.5) {
+                    out[x] = 0.0f;
+                    continue;
+                }
+                const double value = sum / (1.0 - zeroWeight);
+                if (!lagMap) {
+                    out[x] = float(value);
+                    continue;
+                }
+                const double lag = interpolateLag ? std::trunc(lagSum / (1.0 - zeroWeight) + 0.5)
+                                                  : std::trunc(0.5 + std::abs(nearest));
+                out[x] = float(value >= 0.0 ? value + lag : value - lag);
+            }
+        }
+    }
+    arVolumeMaps = target;
+    return true;
 }

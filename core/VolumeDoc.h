@@ -24,6 +24,21 @@ public:
     // Reads the contents of a VMR file; leaves the name fields alone.
     bool readVolume(QIODevice &device);
 
+    // Replaces volumeMaps. 0: failed, 1: read, 2: an older-format file, which
+    // loadArVolumeMaps reads; then volumeMaps is null.
+    int loadVolumeMaps(QString fileName);
+    // Replaces arVolumeMaps. 0: failed, 1: read, 2: a current-format file.
+    int loadArVolumeMaps(QString fileName);
+    // Replaces arVolumeMaps with the selected maps of volumeMaps at the
+    // resolution of the volume; without a selection it only removes it.
+    void convertSelectedMapsToNrMaps(bool interpolate);
+    // Replaces arVolumeMaps with one map holding data, a map on the grid of
+    // volumeMaps, at the resolution of the volume. False when the box is
+    // larger than the framing cube or the memory cannot be had. The last two
+    // arguments have no effect.
+    bool upmixFuncResMapToArVMP(float *data, bool interpolate, bool interpolateLag, QString name,
+                                int mapType, int, bool);
+
     CXSCore *core;
 
     int vmrVersion = 0; // 1 for the old header without a version

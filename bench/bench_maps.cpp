@@ -1,0 +1,151 @@
+// The map operations that run while the user drags a threshold: converting a
+// functional map to the volume grid, the cluster test over one slice, and the
+// surface-map overlay with cluster removal.
+
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "CXSCore.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
+#include "SurfaceMesh.h"
+#include "VolumeDoc.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Smooth blobs of both signs, with scattered single values as noise.
+float blobs(int x, int y, int z)
+{
+    const float smooth =
+        9.0f * std::sin(x / 7.0f) * std::sin(y / 9.0f) * std::sin(z / 11.0f + 0.5f);
+    const unsigned hash =
+        unsigned(x) * 73856093u ^ unsigned(y) * 19349663u ^ unsigned(z) * 83492791u;
+    return hash % 17 == 0 ? 6.0f : smooth;
+}
+
+void convertWithInterpolation(benchmark::State &state)
+{
+    CXSCore core;
+    VolumeDoc doc(&core);
+    doc.volumeMaps = new VolumeMaps(&doc);
+    VolumeMaps &maps = *doc.volumeMaps;
+    maps.xStart = 38;
+    maps.xEnd = 218;
+    maps.yStart = 18;
+    maps.yEnd = 238;
+    maps.zStart = 38;
+    maps.zEnd = 218;
+    maps.resolution = 3;
+    maps.allocateMapsMemory(1, 0, 0);
+    const int fx = maps.gridDimX(), fy = maps.gridDimY(), fz = maps.gridDimZ();
+    for (int k = 0; k < fz; ++k) {
+        for (int j = 0; j < fy; ++j) {
+            for (int i = 0; i < fx; ++i)
+                maps.maps[0]->mapData[i + j * fx + k * fx * fy] = blobs(i, j, k);
+        }
+    }
+    maps.nrOfSelectedMaps = 1;
+    for (auto _ : state) {
+        doc.convertSelectedMapsToNrMaps(true);
+        benchmark::DoNotOptimize(doc.arVolumeMaps->maps[0]->mapData);
+    }
+}
+BENCHMARK(convertWithInterpolation)->Unit(benchmark::kMillisecond);
+
+void clusterTestOfSlice(benchmark::State &state)
+{
+    CXSCore core;
+    VolumeDoc doc(&core);
+    doc.dimX = doc.dimY = doc.dimZ = 256;
+    doc.vmrData = static_cast<unsigned char *>(malloc(256 * 256 * 256));
+    memset(doc.vmrData, 100, 256 * 256 * 256);
+    doc.arVolumeMaps = new ArVolumeMaps(&doc);
+    ArVolumeMaps &maps = *doc.arVolumeMaps;
+    maps.xStart = maps.yStart = maps.zStart = 0;
+    maps.xEnd = maps.yEnd = maps.zEnd = 255;
+    auto *map = new ArVolumeMap(&maps);
+    maps.maps << map;
+    map->allocateMapData();
+    for (int z = 0; z < 256; ++z) {
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x)
+                map->mapData[x + y * 256 + z * 65536] = blobs(x, y, z);
+        }
+    }
+    map->clusterCheckEnabled = true;
+    map->clusterSize = 50;
+    map->threshMin = 3.0f;
+    int supraThreshold = 0;
+    for (auto _ : state) {
+        supraThreshold = 0;
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                const float v = map->valueAt(x, y, 128);
+                if (v >= map->threshMin || v <= -map->threshMin) {
+                    ++supraThreshold;
+                    benchmark::DoNotOptimize(
+                        map->check3DMapClusterSize(x, y, 128, false, false, false));
+                }
+            }
+        }
+    }
+    state.counters["voxels"] = supraThreshold;
+}
+BENCHMARK(clusterTestOfSlice)->Unit(benchmark::kMillisecond);
+
+// A flat grid of 400 × 500 vertices, two triangles per square of edge 1.
+void overlayWithClusterRemoval(benchmark::State &state)
+{
+    const int width = 400, height = 500;
+    CXSCore core;
+    SurfaceMesh mesh(&core);
+    mesh.reservedValue = 0;
+    mesh.nrOfVertices = width * height;
+    mesh.vertexX = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
+    mesh.vertexY = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
+    mesh.vertexZ = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
+    mesh.vertexColors = static_cast<int *>(malloc(sizeof(int) * mesh.nrOfVertices));
+    for (int v = 0; v < mesh.nrOfVertices; ++v) {
+        mesh.vertexX[v] = float(v % width);
+        mesh.vertexY[v] = float(v / width);
+        mesh.vertexZ[v] = 0.0f;
+        mesh.vertexColors[v] = (v / 7) % 2;
+    }
+    mesh.nrOfTriangles = 2 * (width - 1) * (height - 1);
+    mesh.triangles = static_cast<int *>(malloc(sizeof(int) * 3 * mesh.nrOfTriangles));
+    int *t = mesh.triangles;
+    for (int y = 0; y + 1 < height; ++y) {
+        for (int x = 0; x + 1 < width; ++x) {
+            const int v = x + y * width;
+            const int corners[6] = {v, v + 1, v + width, v + 1, v + width + 1, v + width};
+            t = std::copy(corners, corners + 6, t);
+        }
+    }
+    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    SurfaceMaps &maps = *mesh.surfaceMaps;
+    maps.nrOfVertices = mesh.nrOfVertices;
+    maps.allocateMapsMemory(1, false);
+    for (int v = 0; v < mesh.nrOfVertices; ++v)
+        maps.maps[0]->mapData[v] = blobs(v % width, v / width, 0);
+    maps.maps[0]->clusterCheckEnabled = true;
+    maps.maps[0]->clusterSize = 50;
+    maps.maps[0]->threshMin = 3.0f;
+    maps.nrOfSelectedMaps = 1;
+    for (auto _ : state) {
+        mesh.prepareDisplayOfSMP();
+        mesh.overlaySMP();
+        benchmark::DoNotOptimize(mesh.vertexColors[0]);
+    }
+}
+BENCHMARK(overlayWithClusterRemoval)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,43 @@
+#ifndef ARVOLUMEMAP_H
+#define ARVOLUMEMAP_H
+
+#include "StatisticalMap.h"
+
+class ArVolumeMaps;
+
+// One map at the resolution of the volume, as the volume view colours it.
+class ArVolumeMap : public StatisticalMap
+{
+public:
+    explicit ArVolumeMap(ArVolumeMaps *parentMaps);
+    ~ArVolumeMap();
+
+    // Zero-filled values for the parent's box; false when the memory cannot be had.
+    bool allocateMapData();
+    // The value at voxel (x, y, z) of the volume; 0 outside the box.
+    float valueAt(int x, int y, int z) const;
+
+    // Whether the supra-threshold voxel (x, y, z) lies in a cluster of at least
+    // clusterSize such voxels. Marks visited voxels in the volume's own bytes
+    // and restores them before it returns. The last switch has no effect.
+    bool check3DMapClusterSize(int x, int y, int z, bool growWholeCluster, bool limitToNeighborhood,
+                               bool);
+
+    ArVolumeMaps *parentMaps;
+    // Voxel (x, y, z) of the box at (x - xStart) + (y - yStart)·nx + (z - zStart)·nx·ny.
+    float *mapData = nullptr;
+    // Cluster search buffers, kept between calls: x, y, z per entry on the
+    // stack; x, y, z and the saved volume byte per visited voxel.
+    int *clusterStack = nullptr;
+    int *clusterVoxels = nullptr;
+
+private:
+    Q_DISABLE_COPY(ArVolumeMap)
+
+    // Entries the two buffers have room for; the set's capacities only say
+    // how large new buffers start.
+    int stackEntries = 0;
+    int voxelEntries = 0;
+};
+
+#endif

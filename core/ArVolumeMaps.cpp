@@ -1,0 +1,181 @@
+#include "ArVolumeMaps.h"
+
+#include "ArVolumeMap.h"
+#include "CXSCore.h"
+#include "DocumentStream.h"
+#include "VolumeDoc.h"
+#include "VolumeMaps.h"
+
+#include <QFile>
+
+#include <climits>
+
+namespace {
+
+// Smallest map header, that of version 1: cluster size, thresholds, two
+// parameters and an empty name.
+const int minMapHeaderSize = 2 + 2 * 4 + 2 + 2 + 1;
+
+} // namespace
+
+ArVolumeMaps::ArVolumeMaps(VolumeDoc *volumeDoc) : volumeDoc(volumeDoc) {}
+
+ArVolumeMaps::~ArVolumeMaps()
+{
+    freeMapsMemory();
+}
+
+int ArVolumeMaps::loadVolumeMaps(QString name)
+{
+    QFile file(name);
+    if (!DocumentStream::openFile(file))
+        return 0;
+    const int result = loadVolumeMaps(file);
+    if (result == 1)
+        fileNameWithPath = name;
+    return result;
+}
+
+int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
+{
+    DocumentStream in(&device, volumeDoc->core->hostIsBigEndian);
+    quint16 version;
+    in >> version;
+    if (in.status() != QDataStream::Ok || version == 0)
+        return 0;
+    if (version > 4) {
+        quint32 magic;
+        if (!device.seek(0))
+            return 0;
+        in.resetStatus();
+        in >> magic;
+        return in.status() == QDataStream::Ok && magic == VolumeMaps::vmpMagic ? 2 : 0;
+    }
+
+    qint32 count;
+    if (version == 1) {
+        qint16 shortCount;
+        in >> shortCount;
+        count = shortCount;
+    } else {
+        in >> count;
+    }
+    if (in.status() != QDataStream::Ok || count <= 0 || !in.fits(count, minMapHeaderSize))
+        return 0;
+
+    // From here on a failure leaves no map behind.
+    freeMapsMemory();
+    const int result = readMaps(in, version, count);
+    if (result != 1)
+        freeMapsMemory();
+    return result;
+}
+
+int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
+{
+    // Fields that are int16 in version 1 and int32 later.
+    auto readShortOrInt = [&in, version]() {
+        if (version == 1) {
+            qint16 value;
+            in >> value;
+            return qint32(value);
+        }
+        qint32 value;
+        in >> value;
+        return value;
+    };
+
+    selectedMaps = QList<int>(count, 0);
+    for (int i = 0; i < count; ++i)
+        maps << new ArVolumeMap(this);
+
+    // Versions 1 and 2 store one type and one number of lags for all maps;
+    // later versions carry the type and lags of the last map that had them.
+    int mapType = 0;
+    int lagValues[4] = {};
+    if (version <= 2) {
+        mapType = readShortOrInt();
+        lagValues[0] = readShortOrInt();
+    }
+    for (ArVolumeMap *map : std::as_const(maps)) {
+        if (version >= 3) {
+            in >> mapType;
+            if (mapType == 3) {
+                for (int &lag : lagValues)
+                    in >> lag;
+            }
+        }
+        map->mapType = mapType;
+        std::copy(lagValues, lagValues + 4, map->lagValues);
+        map->clusterSize = readShortOrInt();
+        quint8 byte;
+        if (version >= 2) {
+            in >> byte;
+            map->clusterCheckEnabled = byte != 0;
+        }
+        in >> map->threshMin >> map->threshMax;
+        if (version >= 3)
+            in >> map->mapOption;
+        map->statParam1 = readShortOrInt();
+        map->statParam2 = readShortOrInt();
+        if (version == 4)
+            in >> map->showPosNeg;
+        else
+            map->showPosNeg = 3;
+        if (version >= 2) {
+            in >> map->statParam3;
+            map->mapColor1 = StatisticalMap::readColor(in);
+            map->mapColor2 = StatisticalMap::readColor(in);
+        }
+        if (version >= 3) {
+            map->mapColor3 = StatisticalMap::readColor(in);
+            map->mapColor4 = StatisticalMap::readColor(in);
+        }
+        if (version >= 2) {
+            in >> byte >> map->mapAlpha;
+            map->useMapColors = byte != 0;
+        }
+        map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
+    }
+
+    savedDimX = readShortOrInt();
+    savedDimY = readShortOrInt();
+    savedDimZ = readShortOrInt();
+    if (in.status() != QDataStream::Ok || savedDimX != volumeDoc->dimX ||
+        savedDimY != volumeDoc->dimY)
+        return 0;
+    for (int *limit : {&xStart, &xEnd, &yStart, &yEnd, &zStart, &zEnd, &resolution})
+        *limit = readShortOrInt();
+    if (in.status() != QDataStream::Ok || resolution != 1 || xEnd < xStart || yEnd < yStart ||
+        zEnd < zStart)
+        return 0;
+
+    // A volume of another slice count is taken to be centred on the same slices.
+    if (savedDimZ != volumeDoc->dimZ) {
+        const qint64 shift = (qint64(volumeDoc->dimZ) - savedDimZ) / 2;
+        if (qint64(zStart) + shift < 0 || qint64(zEnd) + shift > INT_MAX)
+            return 0;
+        zStart += int(shift);
+        zEnd += int(shift);
+    }
+
+    // The values of every map must be in the file before memory is taken for them.
+    const qint64 room = in.bytesLeft() / 4 / count;
+    if (boxDimX() > room || boxDimY() > room / boxDimX() ||
+        boxDimZ() > room / (boxDimX() * boxDimY()))
+        return 0;
+    const qint64 nrOfVoxels = boxDimX() * boxDimY() * boxDimZ();
+    for (ArVolumeMap *map : std::as_const(maps)) {
+        if (!map->allocateMapData() || !in.readFloats(map->mapData, nrOfVoxels))
+            return 0;
+    }
+    return in.status() == QDataStream::Ok ? 1 : 0;
+}
+
+void ArVolumeMaps::freeMapsMemory()
+{
+    qDeleteAll(maps);
+    maps.clear();
+    nrOfSelectedMaps = 0;
+    selectedMaps.clear();
+}

@@ -1,0 +1,48 @@
+#include "StatisticalMap.h"
+
+#include <QDataStream>
+
+StatisticalMap::StatisticalMap(const QString &mapName, int clusterSize, bool clusterCheckEnabled)
+    : mapName(mapName), clusterSize(clusterSize), clusterCheckEnabled(clusterCheckEnabled)
+{
+}
+
+void StatisticalMap::checkStatValueThreshMinMax()
+{
+    if (!(threshMin > 0.0f))
+        threshMin = 0.0f;
+    if (!(threshMax > 0.0f))
+        threshMax = 0.0f;
+    const bool correlation = mapType == 2 || mapType == 3;
+    if (correlation)
+        threshMin = qMin(threshMin, 0.999f);
+    if (threshMin < threshMax)
+        return;
+    if (mapType == 1 || mapType == 5 || mapType == 14)
+        threshMax = threshMin + 2.0f;
+    else if (correlation)
+        threshMax = qMin(threshMin + 0.2f, 1.0f);
+    else if (mapType == 4)
+        threshMax = threshMin + 4.0f;
+}
+
+void StatisticalMap::setColorSet(int index)
+{
+    static const Color positive[5][2] = {{{0, 0, 100}, {0, 0, 255}},
+                                         {{0, 100, 0}, {0, 255, 0}},
+                                         {{100, 0, 0}, {255, 0, 0}},
+                                         {{100, 0, 100}, {255, 0, 255}},
+                                         {{0, 100, 100}, {0, 255, 255}}};
+    mapColor1 = positive[index % 5][0];
+    mapColor2 = positive[index % 5][1];
+    mapColor3 = {100, 100, 50};
+    mapColor4 = {200, 200, 100};
+}
+
+StatisticalMap::Color StatisticalMap::readColor(QDataStream &in)
+{
+    Color color;
+    for (unsigned char &c : color)
+        in >> c;
+    return color;
+}

@@ -1,0 +1,50 @@
+#ifndef STATISTICALMAP_H
+#define STATISTICALMAP_H
+
+#include <QString>
+
+#include <array>
+
+class QDataStream;
+
+// The display settings that every kind of statistical map carries: the
+// statistic, its thresholds, the sign selection, the cluster filter and the
+// map's own colour range.
+class StatisticalMap
+{
+public:
+    using Color = std::array<unsigned char, 3>;
+
+    // Keeps the thresholds consistent for the map's statistic.
+    void checkStatValueThreshMinMax();
+    // The colour range of map number index of a file (five sets in turn).
+    void setColorSet(int index);
+    // A colour as the files store it: red, green, blue bytes.
+    static Color readColor(QDataStream &in);
+
+    QString mapName;
+    int mapType = 1; // 2 and 3: correlations; 3: lag maps
+    float threshMin = 4.0f;
+    float threshMax = 8.0f;
+    float mapAlpha = 1.0f;
+    int clusterSize = 0;
+    bool clusterCheckEnabled = false;
+    int showPosNeg = 3; // 1 positive values, 2 negative, 3 both
+    int mapOption = 1;  // 0: values must stay at or below threshMax
+    int statParam1 = 0;
+    int statParam2 = 0;
+    int statParam3 = 0;
+    Color mapColor1 = {0, 0, 100};     // positive at threshold
+    Color mapColor2 = {0, 0, 255};     // positive at maximum
+    Color mapColor3 = {100, 100, 50};  // negative at threshold
+    Color mapColor4 = {200, 200, 100}; // negative at maximum
+    bool useMapColors = false;
+    // Lag maps: number of lags, lowest and highest lag shown, colour by statistic.
+    int lagValues[4] = {};
+
+protected:
+    StatisticalMap(const QString &mapName, int clusterSize, bool clusterCheckEnabled);
+    ~StatisticalMap() = default;
+};
+
+#endif

@@ -1,0 +1,147 @@
+#include "SurfaceMaps.h"
+
+#include "CXSCore.h"
+#include "DocumentStream.h"
+#include "SurfaceMap.h"
+#include "SurfaceMesh.h"
+
+#include <QFile>
+
+#include <cstdlib>
+
+namespace {
+
+// Smallest map header, that of version 1: cluster size, thresholds, three
+// parameters and an empty name.
+const int minMapHeaderSize = 4 + 2 * 4 + 3 * 4 + 1;
+
+} // namespace
+
+SurfaceMaps::SurfaceMaps(SurfaceMesh *mesh) : mesh(mesh) {}
+
+SurfaceMaps::~SurfaceMaps()
+{
+    freeMapsMemory();
+}
+
+bool SurfaceMaps::loadSurfaceMaps(QString name)
+{
+    QFile file(name);
+    if (!DocumentStream::openFile(file) || !loadSurfaceMaps(file))
+        return false;
+    fileNameWithPath = name;
+    return true;
+}
+
+// A file that fails leaves no map behind, so that nothing half read is shown.
+bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
+{
+    freeMapsMemory();
+    DocumentStream in(&device, mesh->core->hostIsBigEndian);
+    qint16 version;
+    qint32 vertexCount;
+    in >> version >> vertexCount;
+    if (in.status() != QDataStream::Ok || version < 1 || version > 4 ||
+        vertexCount != mesh->nrOfVertices)
+        return false;
+    nrOfVertices = vertexCount;
+    if (readMaps(in, version))
+        return true;
+    freeMapsMemory();
+    return false;
+}
+
+bool SurfaceMaps::readMaps(DocumentStream &in, int version)
+{
+    qint16 count;
+    in >> count;
+    if (in.status() != QDataStream::Ok ||
+        !in.fits(count, qint64(nrOfVertices) * 4 + minMapHeaderSize) ||
+        !allocateMapsMemory(count, false))
+        return false;
+
+    // Versions 1 and 2 store one type and one number of lags for all maps;
+    // later versions carry the type and lags of the last map that had them.
+    int mapType = 1;
+    int lagValues[4] = {};
+    if (version <= 2) {
+        qint16 type;
+        qint16 nrOfLags;
+        in >> type >> nrOfLags;
+        mapType = type;
+        lagValues[2] = qMax(nrOfLags - 1, 0);
+    }
+    srfFileName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
+
+    for (SurfaceMap *map : std::as_const(maps)) {
+        if (version >= 3) {
+            in >> mapType;
+            if (mapType == 3) {
+                for (int &lag : lagValues)
+                    in >> lag;
+            }
+        }
+        map->mapType = mapType;
+        std::copy(lagValues, lagValues + 4, map->lagValues);
+        in >> map->clusterSize;
+        quint8 byte;
+        if (version >= 2) {
+            in >> byte;
+            map->clusterCheckEnabled = byte != 0;
+        }
+        in >> map->threshMin >> map->threshMax;
+        if (version == 4)
+            in >> map->mapOption;
+        in >> map->statParam1 >> map->statParam2 >> map->statParam3;
+        if (version >= 2) {
+            map->mapColor1 = StatisticalMap::readColor(in);
+            map->mapColor2 = StatisticalMap::readColor(in);
+        }
+        if (version == 4) {
+            map->mapColor3 = StatisticalMap::readColor(in);
+            map->mapColor4 = StatisticalMap::readColor(in);
+        }
+        if (version >= 2) {
+            in >> byte >> map->mapAlpha;
+            map->useMapColors = byte != 0;
+        }
+        map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
+        if (!in.readFloats(map->mapData, nrOfVertices))
+            return false;
+    }
+    return in.status() == QDataStream::Ok;
+}
+
+bool SurfaceMaps::allocateMapsMemory(int count, bool greys)
+{
+    freeMapsMemory();
+    for (int i = 0; i < count; ++i) {
+        auto *map = new SurfaceMap(this);
+        maps << map;
+        map->mapData = static_cast<float *>(calloc(size_t(qMax(nrOfVertices, 1)), sizeof(float)));
+        if (!map->mapData) {
+            freeMapsMemory();
+            return false;
+        }
+        map->mapName = QStringLiteral("SMP %1").arg(i + 1);
+        if (greys) {
+            map->mapColor1 = {50, 50, 50};
+            map->mapColor2 = {100, 100, 100};
+            map->mapColor3 = {125, 125, 125};
+            map->mapColor4 = {175, 175, 175};
+        } else {
+            map->setColorSet(i);
+        }
+    }
+    selectedMaps = QList<int>(count, 0);
+    fileNameWithPath = QStringLiteral("untitled.smp");
+    return true;
+}
+
+void SurfaceMaps::freeMapsMemory()
+{
+    qDeleteAll(maps);
+    maps.clear();
+    selectedMaps.clear();
+    nrOfSelectedMaps = 0;
+}

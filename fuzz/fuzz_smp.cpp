@@ -1,0 +1,43 @@
+// Feeds arbitrary bytes to the SMP reader onto a small mesh, then overlays
+// every map read, with the cluster filter.
+
+#include "CXSCore.h"
+#include "SrfFixture.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
+#include "SurfaceMesh.h"
+
+#include <QBuffer>
+
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const QByteArray octahedron = SrfFixture::octahedron().bytes();
+    QByteArray meshBytes = octahedron;
+    QBuffer meshBuffer(&meshBytes);
+    meshBuffer.open(QIODevice::ReadOnly);
+    CXSCore core;
+    SurfaceMesh mesh(&core);
+    if (!mesh.readMesh(meshBuffer))
+        return 0;
+
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    SurfaceMaps &maps = *mesh.surfaceMaps;
+    if (!maps.loadSurfaceMaps(buffer))
+        return 0;
+    for (int i = 0; i < maps.maps.size(); ++i)
+        maps.selectedMaps[i] = i;
+    maps.nrOfSelectedMaps = int(maps.maps.size());
+    for (int pass = 0; pass < 2; ++pass) {
+        mesh.prepareDisplayOfSMP();
+        mesh.overlaySMP();
+        for (SurfaceMap *map : std::as_const(maps.maps))
+            map->checkStatValueThreshMinMax();
+    }
+    return 0;
+}

@@ -1,0 +1,65 @@
+// Feeds arbitrary bytes to both VMP readers onto a small volume, then converts
+// what the current-format reader read and runs the cluster test over the maps.
+
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "CXSCore.h"
+#include "VolumeDoc.h"
+#include "VolumeMaps.h"
+
+#include <QBuffer>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+void testClusters(ArVolumeMaps &maps)
+{
+    for (ArVolumeMap *map : std::as_const(maps.maps)) {
+        map->clusterCheckEnabled = true;
+        map->clusterSize = 20;
+        for (int i = -1; i <= 8; i += 3)
+            map->check3DMapClusterSize(i, i, 7 - i, i == 2, i == 5, false);
+        map->checkStatValueThreshMinMax();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    CXSCore core;
+    VolumeDoc doc(&core);
+    doc.dimX = doc.dimY = doc.dimZ = 8;
+    doc.offsetX = 1;
+    doc.framingCubeDim = 16; // keeps conversions small enough for many runs
+    doc.vmrData = static_cast<unsigned char *>(malloc(8 * 8 * 8));
+    memset(doc.vmrData, 100, 8 * 8 * 8);
+
+    for (bool vmpExtension : {false, true}) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        doc.volumeMaps = new VolumeMaps(&doc);
+        if (doc.volumeMaps->loadVolumeMaps(buffer, vmpExtension) == 1 &&
+            !doc.volumeMaps->maps.isEmpty()) {
+            doc.volumeMaps->nrOfSelectedMaps = 2;
+            doc.volumeMaps->selectedMaps = {int(doc.volumeMaps->maps.size()) - 1, 0};
+            doc.convertSelectedMapsToNrMaps(vmpExtension);
+            if (doc.arVolumeMaps)
+                testClusters(*doc.arVolumeMaps);
+        }
+        delete doc.volumeMaps;
+        doc.volumeMaps = nullptr;
+    }
+
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    ArVolumeMaps maps(&doc);
+    if (maps.loadVolumeMaps(buffer) == 1)
+        testClusters(maps);
+    return 0;
+}

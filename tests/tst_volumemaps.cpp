@@ -1,0 +1,557 @@
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "CXSCore.h"
+#include "FixtureStream.h"
+#include "VmpFixture.h"
+#include "VolumeDoc.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <malloc.h>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+using Color = StatisticalMap::Color;
+
+template <typename Maps, typename... Args> int load(Maps &maps, QByteArray bytes, Args... args)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return maps.loadVolumeMaps(buffer, args...);
+}
+
+// A map over the whole volume of edge n, every value v, with the cluster filter on.
+ArVolumeMap *addMap(ArVolumeMaps &maps, int n, float v)
+{
+    maps.xStart = maps.yStart = maps.zStart = 0;
+    maps.xEnd = maps.yEnd = maps.zEnd = n - 1;
+    auto *map = new ArVolumeMap(&maps);
+    maps.maps << map;
+    map->allocateMapData();
+    std::fill(map->mapData, map->mapData + n * n * n, v);
+    map->clusterCheckEnabled = true;
+    return map;
+}
+
+// Runs f with no room for new mappings, from which large blocks come.
+template <typename F> auto withoutAddressSpace(F f)
+{
+    QFile statm("/proc/self/statm");
+    statm.open(QIODevice::ReadOnly);
+    rlimit previous;
+    getrlimit(RLIMIT_AS, &previous);
+    rlimit limited = previous;
+    limited.rlim_cur = statm.readAll().split(' ').first().toULongLong() * sysconf(_SC_PAGESIZE);
+    setrlimit(RLIMIT_AS, &limited);
+    const auto result = f();
+    setrlimit(RLIMIT_AS, &previous);
+    return result;
+}
+
+QByteArray volumeBytes(const VolumeDoc &doc)
+{
+    return QByteArray(reinterpret_cast<const char *>(doc.vmrData), doc.dimX * doc.dimY * doc.dimZ);
+}
+
+} // namespace
+
+class TestVolumeMaps : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void formats_data();
+    void formats();
+    void routing_data();
+    void routing();
+    void refused_data();
+    void refused();
+    void zShift();
+    void conversion();
+    void interpolation_data();
+    void interpolation();
+    void clusterTest();
+    void memoryRunsOut();
+    void thresholds_data();
+    void thresholds();
+
+private:
+    // A volume of dimX × dimY × dimZ voxels of intensity 100.
+    void newVolume(int dimX, int dimY, int dimZ)
+    {
+        doc = std::make_unique<VolumeDoc>(&core);
+        doc->dimX = dimX;
+        doc->dimY = dimY;
+        doc->dimZ = dimZ;
+        doc->vmrData = static_cast<unsigned char *>(malloc(size_t(dimX) * dimY * dimZ));
+        memset(doc->vmrData, 100, size_t(dimX) * dimY * dimZ);
+    }
+
+    CXSCore core;
+    std::unique_ptr<VolumeDoc> doc;
+};
+
+// Large blocks always come from new mappings, so that a limit on the address
+// space makes them fail.
+void TestVolumeMaps::initTestCase()
+{
+    mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+}
+
+void TestVolumeMaps::init()
+{
+    newVolume(8, 8, 8);
+}
+
+void TestVolumeMaps::formats_data()
+{
+    QTest::addColumn<bool>("older");
+    QTest::addColumn<int>("version");
+    for (int v = 2; v <= 6; ++v)
+        QTest::addRow("current %d", v) << false << v;
+    for (int v = 1; v <= 4; ++v)
+        QTest::addRow("older %d", v) << true << v;
+}
+
+// Every field a version stores is read, the others keep their defaults, and
+// texts longer than the format's 263 bytes are cut without losing step.
+void TestVolumeMaps::formats()
+{
+    QFETCH(bool, older);
+    QFETCH(int, version);
+    VmpFixture f;
+    f.version = version;
+    f.resolution = older ? 1 : 3;
+    f.maps << VmpFixture::Map();
+    f.maps[0].mapType = 3;
+    f.maps[0].name = QByteArray(400, 'n');
+    f.maps[1].name = "second";
+    f.maps[1].timeCourse = f.maps[0].timeCourse = {7, 8};
+    f.componentNames = {"c"};
+    f.maps[1].componentValues = f.maps[0].componentValues = {0.75f};
+    doc->offsetX = 2;
+
+    QList<StatisticalMap *> maps;
+    QList<float> values;
+    ArVolumeMaps ar(doc.get());
+    VolumeMaps current(doc.get());
+    if (older) {
+        QCOMPARE(load(ar, f.older()), 1);
+        QCOMPARE(QList<int>({ar.xStart, ar.xEnd, ar.zEnd, ar.savedDimZ}),
+                 QList<int>({10, 19, 33, 8}));
+        maps = {ar.maps[0], ar.maps[1]};
+        values = QList<float>(ar.maps[1]->mapData, ar.maps[1]->mapData + f.nrOfCells(true));
+    } else {
+        QCOMPARE(load(current, f.current(), false), 1);
+        QCOMPARE(QList<int>({current.xStart, current.xEnd, current.zEnd, current.gridDimX()}),
+                 QList<int>({8, 17, 33, 3}));
+        QCOMPARE(current.headerStrings[2], "third");
+        QCOMPARE(current.headerValues[0], version >= 4 ? 1 : 0);
+        QCOMPARE(current.componentNames, QStringList({"c"}));
+        const VolumeMap *second = current.maps[1];
+        QCOMPARE(second->timeCourse, QList<float>({7, 8}));
+        QCOMPARE(second->componentValues, QList<float>({0.75f}));
+        QCOMPARE(second->pointTriples.size(), version >= 5 ? 3 : 0);
+        QCOMPARE(second->mapTrailerValue, version >= 5 ? 99 : -1);
+        maps = {current.maps[0], current.maps[1]};
+        values = QList<float>(second->mapData, second->mapData + f.nrOfCells(false));
+    }
+    QCOMPARE(values.last(), 1.0f + 0.5f * (values.size() - 1));
+    QCOMPARE(maps[0]->mapName, QString(263, 'n'));
+    const StatisticalMap &m = *maps[1];
+    QCOMPARE(m.mapName, "second");
+
+    const bool modern = !older && version >= 5;
+    QCOMPARE(maps[0]->mapType, older || version >= 3 ? 3 : 1);
+    QCOMPARE(m.mapType, older && version <= 2 ? 3 : 1);
+    QCOMPARE(m.threshMin, older || version >= 3 ? 3.5f : 4.0f);
+    QCOMPARE(m.mapColor1, !older || version >= 2 ? Color({1, 2, 3}) : Color({0, 0, 100}));
+    QCOMPARE(m.mapColor3, version >= 3 ? Color({7, 8, 9}) : Color({100, 100, 50}));
+    QCOMPARE(m.mapAlpha, (older ? version >= 2 : version >= 3) ? 0.5f : 1.0f);
+    QCOMPARE(m.clusterSize, older || modern ? 7 : 0);
+    QCOMPARE(m.clusterCheckEnabled, older ? version >= 2 : modern);
+    QCOMPARE(m.showPosNeg, (older ? version == 4 : modern) ? 2 : 3);
+    QCOMPARE(m.mapOption, (older ? version >= 3 : modern) ? 0 : 1);
+    // Older files carry the lags of the last type-3 map on to the next maps.
+    QCOMPARE(maps[0]->lagValues[0], older || modern ? 5 : 0);
+    QCOMPARE(m.lagValues[2], older && version >= 3 ? 3 : 0);
+}
+
+void TestVolumeMaps::routing_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("currentResult");
+    QTest::addColumn<int>("olderResult");
+
+    VmpFixture f;
+    const QByteArray withMagic = f.current();
+    f.magic = false;
+    const QByteArray noMagic = f.current();
+    f.magic = true;
+    f.version = 4;
+    const QByteArray version4 = f.current();
+    f.version = 3;
+    f.resolution = 1;
+    const QByteArray older = f.older();
+
+    QTest::newRow("current") << withMagic << "a.vmp" << 1 << 2;
+    QTest::newRow("no magic, .vmp") << noMagic << "a.vmp" << 2 << 0;
+    QTest::newRow("no magic, other extension") << noMagic << "a.map" << 1 << 0;
+    QTest::newRow("version 4, .vmp") << version4 << "a.vmp" << 2 << 2;
+    QTest::newRow("version 4, other extension") << version4 << "a.VMPX" << 1 << 2;
+    QTest::newRow("older") << older << "a.VMP" << 2 << 1;
+    QTest::newRow("missing") << QByteArray() << "a.vmp" << 0 << 0;
+}
+
+void TestVolumeMaps::routing()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, name);
+    QFETCH(int, currentResult);
+    QFETCH(int, olderResult);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    if (!bytes.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    }
+    QCOMPARE(doc->loadVolumeMaps(path), currentResult);
+    QCOMPARE(doc->volumeMaps != nullptr, currentResult == 1);
+    if (currentResult == 1)
+        QCOMPARE(doc->volumeMaps->fileNameWithPath, path);
+    QCOMPARE(doc->loadArVolumeMaps(path), olderResult);
+    QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.isEmpty(), olderResult == 1);
+}
+
+void TestVolumeMaps::refused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("older");
+
+    auto current = [](auto change) {
+        VmpFixture f;
+        change(f);
+        return f.current();
+    };
+    auto older = [](auto change) {
+        VmpFixture f;
+        f.version = 4;
+        f.resolution = 1;
+        change(f);
+        return f.older();
+    };
+    QTest::newRow("version 7") << current([](VmpFixture &f) { f.version = 7; }) << false;
+    QTest::newRow("version 1") << current([](VmpFixture &f) { f.version = 1; }) << false;
+    QTest::newRow("resolution 0") << current([](VmpFixture &f) { f.resolution = 0; }) << false;
+    QTest::newRow("resolution -3") << current([](VmpFixture &f) { f.resolution = -3; }) << false;
+    QTest::newRow("inverted box") << current([](VmpFixture &f) { f.box[3] = 19; }) << false;
+    QTest::newRow("box beyond the file") << current([](VmpFixture &f) {
+        f.box[1] = 0x7FFFFFF0;
+        f.maps[0].data = {1};
+    }) << false;
+    const QByteArray hugeCount = FixtureStream().i32(0x7FFFFFF0).data;
+    QTest::newRow("map count beyond the file")
+        << current([](VmpFixture &) {}).replace(8, 4, hugeCount) << false;
+    QByteArray points = current([](VmpFixture &) {});
+    points.replace(points.indexOf(FixtureStream().i32(1).f32(1).f32(2).f32(3).data), 4, hugeCount);
+    QTest::newRow("point count beyond the file") << points << false;
+    QTest::newRow("component count beyond the file")
+        << current([](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false;
+    QTest::newRow("values cut") << current([](VmpFixture &) {}).chopped(1) << false;
+
+    QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true;
+    QTest::newRow("no maps") << older([](VmpFixture &f) { f.maps.clear(); }).left(6) << true;
+    QTest::newRow("resolution 2") << older([](VmpFixture &f) { f.resolution = 2; }) << true;
+    QTest::newRow("other dimX") << older([](VmpFixture &f) { f.savedDims[0] = 9; }) << true;
+    QTest::newRow("other dimY") << older([](VmpFixture &f) { f.savedDims[1] = 7; }) << true;
+    QTest::newRow("older inverted box") << older([](VmpFixture &f) { f.box[1] = 9; }) << true;
+    QTest::newRow("older box beyond the file") << older([](VmpFixture &f) {
+        f.box[3] = 0x7FFFFFF0;
+        f.maps[0].data = {1};
+    }) << true;
+    QTest::newRow("older map count beyond the file")
+        << older([](VmpFixture &) {}).replace(2, 4, hugeCount) << true;
+    QTest::newRow("older values cut") << older([](VmpFixture &) {}).chopped(1) << true;
+}
+
+// A refused file leaves no maps, and nothing is allocated for what the file cannot hold.
+void TestVolumeMaps::refused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, older);
+    if (older) {
+        ArVolumeMaps maps(doc.get());
+        QCOMPARE(load(maps, bytes), 0);
+        QVERIFY(maps.maps.isEmpty());
+    } else {
+        VolumeMaps maps(doc.get());
+        QCOMPARE(load(maps, bytes, false), 0);
+        QVERIFY(maps.maps.isEmpty());
+    }
+}
+
+// Maps made for another slice count are taken to be centred on the same slices.
+void TestVolumeMaps::zShift()
+{
+    newVolume(8, 8, 240);
+    VmpFixture f;
+    f.version = 1;
+    f.resolution = 1;
+    f.savedDims[2] = 256;
+    f.box[4] = 10;
+    f.box[5] = 12;
+    ArVolumeMaps maps(doc.get());
+    QCOMPARE(load(maps, f.older()), 1);
+    QCOMPARE(maps.zStart, 2);
+    QCOMPARE(maps.zEnd, 4);
+
+    f.box[4] = 7;
+    QCOMPARE(load(maps, f.older()), 0);
+    QVERIFY(maps.maps.isEmpty());
+}
+
+void TestVolumeMaps::conversion()
+{
+    VmpFixture f;
+    f.box[0] = 59;
+    f.box[1] = 179;
+    f.maps << VmpFixture::Map() << VmpFixture::Map();
+    f.maps[2].name = "third";
+    f.maps[2].clusterSize = 0x7FFFFFFF;
+    doc->volumeMaps = new VolumeMaps(doc.get());
+    QCOMPARE(load(*doc->volumeMaps, f.current(), false), 1);
+    QCOMPARE(doc->volumeMaps->gridDimX(), 40);
+
+    // Nearest cells: voxel 59 + 3i + d takes cell i + (d == 2); voxel 179 stays 0.
+    doc->volumeMaps->nrOfSelectedMaps = 1;
+    doc->volumeMaps->selectedMaps = {1};
+    doc->convertSelectedMapsToNrMaps(false);
+    ArVolumeMaps *ar = doc->arVolumeMaps;
+    QCOMPARE(QList<qint64>({ar->xStart, ar->xEnd, ar->boxDimX()}), QList<qint64>({59, 179, 121}));
+    const ArVolumeMap &map = *ar->maps[0];
+    const float *cells = doc->volumeMaps->maps[1]->mapData;
+    QCOMPARE(map.valueAt(59, 20, 30), cells[0]);
+    QCOMPARE(map.valueAt(176, 23, 30), cells[39 + 40]);
+    QCOMPARE(map.valueAt(178, 23, 30), 0.0f); // nearest cell beyond the grid
+    QCOMPARE(map.valueAt(179, 23, 31), 0.0f);
+    QCOMPARE(map.valueAt(100, 26, 31), 0.0f);
+    QCOMPARE(map.clusterSize, 7 * 27);
+    QCOMPARE(map.mapColor4, Color({10, 11, 12}));
+
+    // Several maps side by side; an index that names no map is passed over.
+    doc->volumeMaps->nrOfSelectedMaps = 3;
+    doc->volumeMaps->selectedMaps = {2, 5, 0};
+    doc->convertSelectedMapsToNrMaps(true);
+    ar = doc->arVolumeMaps;
+    QCOMPARE(ar->maps.size(), 2);
+    QCOMPARE(ar->maps[0]->mapName, "third");
+    QCOMPARE(ar->maps[0]->clusterSize, 0x7FFFFFFF);
+    QCOMPARE(ar->maps[1]->parentMaps, ar);
+    QCOMPARE(ar->selectedMaps, QList<int>({0, 1}));
+
+    doc->volumeMaps->nrOfSelectedMaps = 0;
+    doc->convertSelectedMapsToNrMaps(true);
+    QVERIFY(!doc->arVolumeMaps);
+
+    // A box larger than the framing cube is not converted.
+    doc->volumeMaps->nrOfSelectedMaps = 1;
+    doc->volumeMaps->xEnd = 59 + 300;
+    doc->convertSelectedMapsToNrMaps(true);
+    QVERIFY(!doc->arVolumeMaps);
+}
+
+void TestVolumeMaps::interpolation_data()
+{
+    QTest::addColumn<QList<float>>("cells"); // two cells along x
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("mapType");
+    QTest::addColumn<bool>("interpolate");
+    QTest::addColumn<float>("expected");
+
+    QTest::newRow("between cells") << QList<float>({2, 4}) << 1 << 1 << true << 3.0f;
+    QTest::newRow("on a cell") << QList<float>({2, 4}) << 2 << 1 << true << 4.0f;
+    QTest::newRow("half the weight beyond the grid")
+        << QList<float>({2, 4}) << 3 << 1 << true << 0.0f;
+    QTest::newRow("half the weight on zero") << QList<float>({0, 4}) << 1 << 1 << true << 0.0f;
+    QTest::newRow("nearest, halves up") << QList<float>({2, 4}) << 1 << 1 << false << 4.0f;
+    QTest::newRow("lag") << QList<float>({2.25f, 4.75f}) << 1 << 3 << true << 3.5f;
+    QTest::newRow("negative lag") << QList<float>({-3.25f, -3.25f}) << 1 << 3 << true << -3.25f;
+    QTest::newRow("lag, nearest") << QList<float>({2.25f, 4.75f}) << 1 << 3 << false << 0.75f;
+}
+
+// A grid of 2 × 1 × 1 cells of resolution 2 over the box 0..4, 0..2, 0..2.
+void TestVolumeMaps::interpolation()
+{
+    QFETCH(QList<float>, cells);
+    QFETCH(int, x);
+    QFETCH(int, mapType);
+    QFETCH(bool, interpolate);
+    QFETCH(float, expected);
+    doc->volumeMaps = new VolumeMaps(doc.get());
+    VolumeMaps &grid = *doc->volumeMaps;
+    grid.xStart = grid.yStart = grid.zStart = 0;
+    grid.xEnd = 4;
+    grid.yEnd = grid.zEnd = 2;
+    grid.resolution = 2;
+    QVERIFY(grid.allocateMapsMemory(1, 0, 0));
+    std::copy(cells.begin(), cells.end(), grid.maps[0]->mapData);
+    grid.maps[0]->mapType = mapType;
+    grid.nrOfSelectedMaps = 1;
+    doc->convertSelectedMapsToNrMaps(interpolate);
+    QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(x, 0, 0), expected);
+}
+
+void TestVolumeMaps::clusterTest()
+{
+    ArVolumeMaps maps(doc.get());
+    ArVolumeMap *map = addMap(maps, 8, 0);
+    auto set = [map](int x, int y, int z, float v) { map->mapData[x + 8 * y + 64 * z] = v; };
+    const QByteArray volume = volumeBytes(*doc);
+    bool restored = true;
+    auto check = [&](ArVolumeMap *m, int x, int y, int z, int size, bool whole = false) {
+        m->clusterSize = size;
+        const bool result = m->check3DMapClusterSize(x, y, z, whole, false, false);
+        restored = restored && volumeBytes(*doc) == volume;
+        return result;
+    };
+
+    map->clusterCheckEnabled = false;
+    QVERIFY(check(map, 3, 3, 3, 2));
+    map->clusterCheckEnabled = true;
+    set(3, 3, 3, 5);
+    QVERIFY(check(map, 3, 3, 3, 1));
+    QVERIFY(!check(map, 3, 3, 3, 2));
+
+    // A neighbour whose byte is 255 never joins.
+    set(3, 4, 3, 5);
+    doc->vmrData[3 + 8 * 4 + 64 * 3] = 255;
+    QVERIFY(!map->check3DMapClusterSize(3, 3, 3, false, false, false));
+    doc->vmrData[3 + 8 * 4 + 64 * 3] = 100;
+    QVERIFY(check(map, 3, 3, 3, 2));
+
+    // Index 0 of an axis is never entered; index dim - 1 is.
+    set(0, 6, 6, 5);
+    set(1, 6, 6, 5);
+    QVERIFY(!check(map, 1, 6, 6, 2));
+    set(6, 1, 1, 5);
+    set(7, 1, 1, 5);
+    QVERIFY(check(map, 6, 1, 1, 2));
+
+    // Negative values count only when negative values are shown.
+    set(4, 6, 2, -5);
+    set(5, 6, 2, -5);
+    map->showPosNeg = 1;
+    QVERIFY(!check(map, 4, 6, 2, 2));
+    map->showPosNeg = 3;
+    QVERIFY(check(map, 4, 6, 2, 2));
+
+    // Lag maps: the fraction only.
+    map->showPosNeg = 1;
+    map->mapType = 3;
+    map->threshMin = 0.3f;
+    set(2, 2, 6, 4.35f);
+    set(2, 3, 6, 4.35f);
+    QVERIFY(check(map, 2, 2, 6, 2));
+    map->threshMin = 0.4f;
+    QVERIFY(!check(map, 2, 2, 6, 2));
+
+    // A box reaching beyond the volume, and starts outside it.
+    map->mapType = 1;
+    map->threshMin = 4;
+    maps.xStart = -4;
+    maps.xEnd = 3;
+    QVERIFY(check(map, 3, 3, 3, 1, true));
+    QVERIFY(!check(map, 8, 0, 0, 1));
+    QVERIFY(!check(map, -1, 3, 3, 1));
+
+    // Each map keeps to its own buffers, however far another map grew the
+    // capacities that new buffers start with.
+    maps.stackCapacity = maps.visitedCapacity = 8;
+    ArVolumeMap *first = addMap(maps, 8, 5);
+    ArVolumeMap *second = addMap(maps, 8, 5);
+    QVERIFY(check(first, 3, 3, 3, 1));
+    QVERIFY(check(second, 3, 3, 3, 1, true));
+    QCOMPARE(maps.visitedCapacity, 1008);
+    QVERIFY(check(first, 3, 3, 3, 1, true));
+    QVERIFY(check(first, 1, 1, 1, 7 * 7 * 7));
+    QVERIFY(!check(first, 1, 1, 1, 7 * 7 * 7 + 1));
+    QVERIFY(restored);
+}
+
+// Neither a load nor a cluster search ends the process when memory runs out,
+// and the search takes its marks back.
+void TestVolumeMaps::memoryRunsOut()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("an address-space limit would stop the sanitizer's own allocations");
+#else
+    VmpFixture f;
+    f.box[1] = f.box[0] + 300;
+    f.box[3] = f.box[2] + 300;
+    f.resolution = 1;
+    const QByteArray bytes = f.current(); // 1.4 MB of values
+    VolumeMaps current(doc.get());
+    QCOMPARE(withoutAddressSpace([&] { return load(current, bytes, false); }), 0);
+    QVERIFY(current.maps.isEmpty());
+    QCOMPARE(load(current, bytes, false), 1);
+
+    newVolume(64, 64, 64);
+    ArVolumeMaps maps(doc.get());
+    ArVolumeMap *map = addMap(maps, 64, 5);
+    map->clusterSize = 1;
+    QVERIFY(map->check3DMapClusterSize(1, 1, 1, false, false, false)); // makes the buffers
+    const QByteArray volume = volumeBytes(*doc);
+    QVERIFY(!withoutAddressSpace(
+        [&] { return map->check3DMapClusterSize(1, 1, 1, true, false, false); }));
+    QCOMPARE(volumeBytes(*doc), volume);
+    QVERIFY(map->check3DMapClusterSize(1, 1, 1, true, false, false));
+#endif
+}
+
+void TestVolumeMaps::thresholds_data()
+{
+    QTest::addColumn<int>("mapType");
+    QTest::addColumn<float>("min");
+    QTest::addColumn<float>("max");
+    QTest::addColumn<float>("expectedMin");
+    QTest::addColumn<float>("expectedMax");
+
+    QTest::newRow("correlation") << 2 << 0.5f << 0.3f << 0.5f << 0.7f;
+    QTest::newRow("lag, capped") << 3 << 1.5f << 0.2f << 0.999f << 1.0f;
+    QTest::newRow("t, equal") << 1 << 5.0f << 5.0f << 5.0f << 7.0f;
+    QTest::newRow("negative") << 14 << -2.0f << -1.0f << 0.0f << 2.0f;
+    QTest::newRow("F") << 4 << 3.0f << 1.0f << 3.0f << 7.0f;
+    QTest::newRow("other type") << 6 << 3.0f << 1.0f << 3.0f << 1.0f;
+    QTest::newRow("in order") << 5 << 2.0f << 8.0f << 2.0f << 8.0f;
+}
+
+void TestVolumeMaps::thresholds()
+{
+    QFETCH(int, mapType);
+    QFETCH(float, min);
+    QFETCH(float, max);
+    ArVolumeMaps maps(doc.get());
+    ArVolumeMap map(&maps);
+    map.mapType = mapType;
+    map.threshMin = min;
+    map.threshMax = max;
+    map.checkStatValueThreshMinMax();
+    QTEST(map.threshMin, "expectedMin");
+    QTEST(map.threshMax, "expectedMax");
+}
+
+QTEST_GUILESS_MAIN(TestVolumeMaps)
+#include "tst_volumemaps.moc"
