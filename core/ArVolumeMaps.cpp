@@ -68,6 +68,8 @@ int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
     const int result = readMaps(in, version, count);
     if (result != 1)
         freeMapsMemory();
+    else
+        vmpVersion = version;
     return result;
 }
 

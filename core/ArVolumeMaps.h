@@ -30,6 +30,7 @@ public:
     VolumeDoc *volumeDoc;
     QString fileNameWithPath = QStringLiteral("untitled.vmp");
     QList<ArVolumeMap *> maps;
+    int vmpVersion = 0; // of the file read; 0 for converted maps
 
     // In voxels of the volume; the ends are inclusive.
     int xStart = 4096;

@@ -45,8 +45,10 @@ bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
         vertexCount != mesh->nrOfVertices)
         return false;
     nrOfVertices = vertexCount;
-    if (readMaps(in, version))
+    if (readMaps(in, version)) {
+        smpVersion = version;
         return true;
+    }
     freeMapsMemory();
     return false;
 }

@@ -29,6 +29,7 @@ public:
     int nrOfSelectedMaps = 0;
     QList<int> selectedMaps;
     int nrOfVertices = 0;
+    int smpVersion = 0;
     QString srfFileName;
 
 private:

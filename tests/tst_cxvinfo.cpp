@@ -1,5 +1,7 @@
 #include "DicomFixture.h"
+#include "SmpFixture.h"
 #include "SrfFixture.h"
+#include "VmpFixture.h"
 #include "VmrFixture.h"
 
 #include <QJsonArray>
@@ -17,6 +19,7 @@ private slots:
     void initTestCase();
     void json();
     void text();
+    void maps();
     void failures();
 
 private:
@@ -122,6 +125,77 @@ void TestCxvInfo::text()
     QVERIFY(out.startsWith(srf.toUtf8() + ": SRF\n"));
     QVERIFY(out.contains("  No. of vertices "));
     QVERIFY(out.contains("  meshCenter"));
+}
+
+void TestCxvInfo::maps()
+{
+    VmpFixture current;
+    current.maps[0].name = "Faces > Houses";
+    const QString currentVmp = write("current.vmp", current.current());
+    VmpFixture older;
+    older.version = 4;
+    older.resolution = 1;
+    older.savedDims[0] = 5; // the fixture volume's dimX and dimY
+    older.savedDims[1] = 4;
+    older.savedDims[2] = 3;
+    older.box[5] = 32; // within the volume's z range after no shift
+    const QString olderVmp = write("older.vmp", older.older());
+    SmpFixture surface;
+    surface.maps = {SmpFixture::Map(), SmpFixture::Map()};
+    surface.maps[1].mapType = 3;
+    surface.maps[1].name = "lags";
+    for (SmpFixture::Map &m : surface.maps)
+        m.data = QList<float>(6, 1.0f);
+    const QString smp = write("octa.smp", surface.bytes());
+
+    QByteArray out, err;
+    QCOMPARE(run({"--json", "--volume", vmr, currentVmp, olderVmp, smp}, &out, &err), 0);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    const QJsonObject c = QJsonDocument::fromJson(lines[0]).object();
+    QCOMPARE(c["kind"].toString(), QString("VMP"));
+    QCOMPARE(c["format"].toString(), QString("current"));
+    QCOMPARE(c["vmpVersion"].toInt(), 6);
+    QCOMPARE(c["resolution"].toInt(), 3);
+    QCOMPARE(c["xStart"].toInt(), 0); // the volume's offset 10 taken off
+    const QJsonObject map = c["maps"].toArray().first().toObject();
+    QCOMPARE(map["mapName"].toString(), QString("Faces > Houses"));
+    QCOMPARE(map["threshMin"].toDouble(), 3.5);
+    QCOMPARE(map["showPosNeg"].toInt(), 2);
+    QCOMPARE(map["mapColor2"].toArray(), QJsonArray({4, 5, 6}));
+
+    const QJsonObject o = QJsonDocument::fromJson(lines[1]).object();
+    QCOMPARE(o["format"].toString(), QString("older"));
+    QCOMPARE(o["vmpVersion"].toInt(), 4);
+    QCOMPARE(o["savedDimX"].toInt(), 5);
+
+    const QJsonObject m = QJsonDocument::fromJson(lines[2]).object();
+    QCOMPARE(m["kind"].toString(), QString("SMP"));
+    QCOMPARE(m["smpVersion"].toInt(), 4);
+    QCOMPARE(m["nrOfVertices"].toInt(), 6);
+    QCOMPARE(m["srfFileName"].toString(), QString("lh.srf"));
+    const QJsonArray maps = m["maps"].toArray();
+    QCOMPARE(maps.size(), 2);
+    QVERIFY(!maps[0].toObject().contains("lagValues"));
+    QCOMPARE(maps[1].toObject()["lagValues"].toArray(), QJsonArray({5, 1, 3, 1}));
+
+    // Without --volume the older file meets a 256-voxel volume it was not made for.
+    QCOMPARE(run({olderVmp}, &out, &err), 1);
+    QVERIFY(err.contains("made for another volume"));
+    // An SMP read onto a mesh of another vertex count.
+    QCOMPARE(run({"--mesh", srf,
+                  write("seven.smp",
+                        [] {
+                            SmpFixture f;
+                            f.nrOfVertices = 7;
+                            return f.bytes();
+                        }())},
+                 &out, &err),
+             1);
+    QVERIFY(err.contains("made for a mesh of 7 vertices, not 6"));
+    QCOMPARE(run({"--mesh", srf, smp}, &out), 0);
+    QVERIFY(out.contains("  maps 2\n    clusterCheckEnabled"));
+    QVERIFY(out.contains("    lagValues                  5 1 3 1\n"));
 }
 
 void TestCxvInfo::failures()

@@ -1,13 +1,21 @@
-// cxvinfo: prints what the viewer's core reads from VMR, SRF and DICOM files.
-// Usage: cxvinfo [--json] FILE...
+// cxvinfo: prints what the viewer's core reads from VMR, SRF, DICOM, VMP and SMP files.
+// Usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...
 
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "HeaderTexts.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +23,12 @@
 #include <QTextStream>
 
 namespace {
+
+// The shortest decimal that reads back as the same float, not the double's digits.
+double roundTrip(float v)
+{
+    return QString::number(double(v), 'g', 9).toDouble();
+}
 
 // What was read from one file: named values in the order they are printed.
 class Report
@@ -47,13 +61,24 @@ public:
 
     void print(QTextStream &out) const
     {
-        for (const auto &field : fields)
-            out << "  " << field.first.leftJustified(28) << ' ' << text(field.second) << '\n';
+        for (const auto &field : fields) {
+            if (field.second.isArray() && field.second.toArray().first().isObject())
+                printObjects(out, field.first, field.second.toArray());
+            else
+                out << "  " << field.first.leftJustified(28) << ' ' << text(field.second) << '\n';
+        }
     }
 
 private:
-    // The shortest decimal that reads back as the same float, not the double's digits.
-    static double roundTrip(float v) { return QString::number(double(v), 'g', 9).toDouble(); }
+    static void printObjects(QTextStream &out, const QString &key, const QJsonArray &objects)
+    {
+        for (int i = 0; i < objects.size(); ++i) {
+            out << "  " << key << ' ' << i + 1 << '\n';
+            const QJsonObject object = objects[i].toObject();
+            for (auto it = object.begin(); it != object.end(); ++it)
+                out << "    " << it.key().leftJustified(26) << ' ' << text(it.value()) << '\n';
+        }
+    }
 
     static QString text(const QJsonValue &value)
     {
@@ -82,8 +107,55 @@ QJsonArray floats(const QList<float> &values)
 {
     QJsonArray array;
     for (float v : values)
-        array.append(QString::number(double(v), 'g', 9).toDouble());
+        array.append(roundTrip(v));
     return array;
+}
+
+QJsonArray color(const StatisticalMap::Color &c)
+{
+    return {c[0], c[1], c[2]};
+}
+
+// The settings every kind of map has.
+QJsonObject describeMap(const StatisticalMap &map)
+{
+    QJsonObject object{{"mapName", map.mapName},
+                       {"mapType", map.mapType},
+                       {"threshMin", roundTrip(map.threshMin)},
+                       {"threshMax", roundTrip(map.threshMax)},
+                       {"clusterSize", map.clusterSize},
+                       {"clusterCheckEnabled", map.clusterCheckEnabled},
+                       {"showPosNeg", map.showPosNeg},
+                       {"mapOption", map.mapOption},
+                       {"mapAlpha", roundTrip(map.mapAlpha)},
+                       {"useMapColors", map.useMapColors},
+                       {"mapColor1", color(map.mapColor1)},
+                       {"mapColor2", color(map.mapColor2)},
+                       {"mapColor3", color(map.mapColor3)},
+                       {"mapColor4", color(map.mapColor4)}};
+    if (map.mapType == 3)
+        object.insert("lagValues", QJsonArray({map.lagValues[0], map.lagValues[1], map.lagValues[2],
+                                               map.lagValues[3]}));
+    return object;
+}
+
+template <typename Maps> QJsonArray describeMaps(const Maps &maps)
+{
+    QJsonArray array;
+    for (const auto *map : maps.maps)
+        array.append(describeMap(*map));
+    return array;
+}
+
+template <typename Maps> void describeBox(const Maps &maps, Report &r)
+{
+    r.add("xStart", maps.xStart);
+    r.add("xEnd", maps.xEnd);
+    r.add("yStart", maps.yStart);
+    r.add("yEnd", maps.yEnd);
+    r.add("zStart", maps.zStart);
+    r.add("zEnd", maps.zEnd);
+    r.add("resolution", maps.resolution);
 }
 
 QJsonArray ints(const QList<int> &values)
@@ -188,9 +260,97 @@ void describeDicom(const DICOMDoc &doc, Report &r)
     r.add("stdDevIntensity", doc.stdDevIntensity);
 }
 
-// Reads one file into the report; returns the reason when it cannot.
-QString describe(CXSCore &core, const QString &fileName, const QString &kind, Report &r)
+void describeVolumeMaps(const VolumeMaps &maps, Report &r)
 {
+    r.add("format", QString("current"));
+    r.add("vmpVersion", maps.vmpVersion);
+    describeBox(maps, r);
+    r.add("nrOfMaps", int(maps.maps.size()));
+    r.add("nrOfTimePoints", maps.nrOfTimePoints);
+    r.add("nrOfComponentParams", maps.nrOfComponentParams);
+    r.add("maps", describeMaps(maps));
+}
+
+void describeArVolumeMaps(const ArVolumeMaps &maps, Report &r)
+{
+    r.add("format", QString("older"));
+    r.add("vmpVersion", maps.vmpVersion);
+    describeBox(maps, r);
+    r.add("savedDimX", maps.savedDimX);
+    r.add("savedDimY", maps.savedDimY);
+    r.add("savedDimZ", maps.savedDimZ);
+    r.add("nrOfMaps", int(maps.maps.size()));
+    r.add("maps", describeMaps(maps));
+}
+
+void describeSurfaceMaps(const SurfaceMaps &maps, Report &r)
+{
+    r.add("smpVersion", maps.smpVersion);
+    r.add("nrOfVertices", maps.nrOfVertices);
+    r.add("srfFileName", maps.srfFileName);
+    r.add("nrOfMaps", int(maps.maps.size()));
+    r.add("maps", describeMaps(maps));
+}
+
+// The vertex count an SMP file states, so that it can be read without its mesh.
+int smpVertexCount(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    QDataStream in(&file);
+    in.setByteOrder(QDataStream::LittleEndian);
+    qint16 version = 0;
+    qint32 count = -1;
+    in >> version >> count;
+    return in.status() == QDataStream::Ok ? count : -1;
+}
+
+// The documents that maps are read onto.
+struct MapTargets
+{
+    VolumeDoc *volume = nullptr;
+    SurfaceMesh *mesh = nullptr;
+};
+
+QString describeMapFile(const QString &fileName, const QString &kind, const MapTargets &targets,
+                        Report &r)
+{
+    if (kind == "VMP") {
+        VolumeDoc *volume = targets.volume;
+        int result = volume->loadVolumeMaps(fileName);
+        if (result == 1)
+            describeVolumeMaps(*volume->volumeMaps, r);
+        else if (result == 2 && (result = volume->loadArVolumeMaps(fileName)) == 1)
+            describeArVolumeMaps(*volume->arVolumeMaps, r);
+        return result == 1 ? QString()
+                           : QString("not readable as volume maps of a %1 x %2 x %3 volume "
+                                     "(damaged, of an unsupported version, or made for another "
+                                     "volume: see --volume)")
+                                 .arg(volume->dimX)
+                                 .arg(volume->dimY)
+                                 .arg(volume->dimZ);
+    }
+    SurfaceMesh *mesh = targets.mesh;
+    const int stated = smpVertexCount(fileName);
+    if (mesh->reservedValue < 0)
+        mesh->nrOfVertices = stated;
+    if (stated != mesh->nrOfVertices)
+        return QString("made for a mesh of %1 vertices, not %2")
+            .arg(stated)
+            .arg(mesh->nrOfVertices);
+    if (!mesh->loadSMPs(fileName))
+        return "not readable as surface maps (damaged or of an unsupported version)";
+    describeSurfaceMaps(*mesh->surfaceMaps, r);
+    return QString();
+}
+
+// Reads one file into the report; returns the reason when it cannot.
+QString describe(CXSCore &core, const QString &fileName, const QString &kind,
+                 const MapTargets &targets, Report &r)
+{
+    if (kind == "VMP" || kind == "SMP")
+        return describeMapFile(fileName, kind, targets, r);
     if (kind == "VMR") {
         if (!core.loadVMR(fileName))
             return "not a readable VMR volume (damaged, cut short or of an unsupported version)";
@@ -216,7 +376,22 @@ QString kindOf(const QString &fileName)
         return "SRF";
     if (extension == "dcm")
         return "DICOM";
+    if (extension == "vmp")
+        return "VMP";
+    if (extension == "smp")
+        return "SMP";
     return QString();
+}
+
+// Takes "--name VALUE" out of the arguments.
+QString takeOption(QStringList &arguments, const QString &name)
+{
+    const int at = arguments.indexOf(name);
+    if (at < 0 || at + 1 >= arguments.size())
+        return QString();
+    const QString value = arguments[at + 1];
+    arguments.remove(at, 2);
+    return value;
 }
 
 } // namespace
@@ -226,14 +401,33 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList files = app.arguments().mid(1);
     const bool json = files.removeAll("--json") > 0;
+    const QString volumeFile = takeOption(files, "--volume");
+    const QString meshFile = takeOption(files, "--mesh");
     QTextStream out(stdout), err(stderr);
     if (files.isEmpty() || files.first().startsWith("-")) {
-        err << "usage: cxvinfo [--json] FILE...\n"
-               "Prints what the viewer reads from .vmr, .srf and .dcm files.\n";
+        err << "usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...\n"
+               "Prints what the viewer reads from .vmr, .srf, .dcm, .vmp and .smp files.\n"
+               "Volume maps are read onto the given volume (else a 256 x 256 x 256 one),\n"
+               "surface maps onto the given mesh (else any mesh of the vertex count they state).\n";
         return 2;
     }
 
-    CXSCore core;
+    // The documents that map files are read onto; the core's own are replaced by
+    // every file it reads.
+    CXSCore core, mapCore;
+    VolumeDoc volume(&mapCore);
+    volume.dimX = volume.dimY = volume.dimZ = 256;
+    SurfaceMesh mesh(&mapCore);
+    if (!volumeFile.isEmpty() && !volume.readVolume(volumeFile)) {
+        err << "cxvinfo: " << volumeFile << ": not a readable VMR volume\n";
+        return 2;
+    }
+    if (!meshFile.isEmpty() && !mesh.readMesh(meshFile)) {
+        err << "cxvinfo: " << meshFile << ": not a readable SRF mesh\n";
+        return 2;
+    }
+    const MapTargets targets{&volume, &mesh};
+
     int status = 0;
     for (const QString &fileName : std::as_const(files)) {
         const QString kind = kindOf(fileName);
@@ -242,9 +436,9 @@ int main(int argc, char *argv[])
         if (!QFileInfo(fileName).isFile())
             reason = QFileInfo::exists(fileName) ? "not a regular file" : "no such file";
         else if (kind.isEmpty())
-            reason = "unknown file kind (expected .vmr, .srf or .dcm)";
+            reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp or .smp)";
         else
-            reason = describe(core, fileName, kind, report);
+            reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {
             err << "cxvinfo: " << fileName << ": " << reason << '\n';
             status = 1;
