@@ -778,59 +778,41 @@ void CortivexViewer::connectCoverFlowSignals(bool connectThem)
 
 void CortivexViewer::switchToShowBitmaps()
 {
-    coverFlowBrowser->clearCoverStore();
-    coverFlowBrowser->repaint();
-    connectCoverFlowSignals(false);
-    showBitmaps = true;
-    showRawMRIData = false;
-    showCXFiles = false;
-    updateToolbarIcons();
-    viewStack->setCurrentIndex(0);
-    propertiesDock->setWidget(imagePropertiesBrowser);
-    connectCoverFlowSignals(true);
-    coverFlowBrowser->drawCoverFrames = false;
-    removeDockWidget(availableMapsDock);
-    availableMapsDock->hide();
-    showBusyCursor();
-    analyzeCurrentFolder();
-    hideBusyCursor();
+    switchBrowsingMode(1);
 }
 
 void CortivexViewer::switchToShowRawMRIData()
 {
-    coverFlowBrowser->clearCoverStore();
-    coverFlowBrowser->repaint();
-    connectCoverFlowSignals(false);
-    showBitmaps = false;
-    showRawMRIData = true;
-    showCXFiles = false;
-    updateToolbarIcons();
-    viewStack->setCurrentIndex(3);
-    propertiesDock->setWidget(rawMRIPropertiesBrowser);
-    connectCoverFlowSignals(true);
-    coverFlowBrowser->drawCoverFrames = true;
-    removeDockWidget(availableMapsDock);
-    availableMapsDock->hide();
-    showBusyCursor();
-    analyzeCurrentFolder();
-    hideBusyCursor();
+    switchBrowsingMode(2);
 }
 
 void CortivexViewer::switchToShowCXFiles()
 {
+    switchBrowsingMode(3);
+}
+
+void CortivexViewer::switchBrowsingMode(int mode)
+{
     coverFlowBrowser->clearCoverStore();
     coverFlowBrowser->repaint();
     connectCoverFlowSignals(false);
-    showBitmaps = false;
-    showRawMRIData = false;
-    showCXFiles = true;
+    showBitmaps = mode == 1;
+    showRawMRIData = mode == 2;
+    showCXFiles = mode == 3;
     updateToolbarIcons();
-    viewStack->setCurrentIndex(1);
-    propertiesDock->setWidget(cxPropertiesBrowser);
+    viewStack->setCurrentIndex(showBitmaps ? 0 : showRawMRIData ? 3 : 1);
+    propertiesDock->setWidget(showBitmaps      ? imagePropertiesBrowser
+                              : showRawMRIData ? rawMRIPropertiesBrowser
+                                               : cxPropertiesBrowser);
     connectCoverFlowSignals(true);
-    coverFlowBrowser->drawCoverFrames = true;
-    addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
-    availableMapsDock->show();
+    coverFlowBrowser->drawCoverFrames = !showBitmaps;
+    if (showCXFiles) {
+        addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
+        availableMapsDock->show();
+    } else {
+        removeDockWidget(availableMapsDock);
+        availableMapsDock->hide();
+    }
     showBusyCursor();
     analyzeCurrentFolder();
     hideBusyCursor();
@@ -838,35 +820,31 @@ void CortivexViewer::switchToShowCXFiles()
 
 void CortivexViewer::toggleShowBitmaps()
 {
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
-    showBusyCursor();
-    updateVisitedFolderThumbnailsData();
-    switchToShowBitmaps();
-    lookUpStoredThumbnails();
-    thumbnailTimer->start(300);
-    hideBusyCursor();
+    toggleBrowsingMode(1);
 }
 
 void CortivexViewer::toggleShowRawMRIData()
 {
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
-    showBusyCursor();
-    updateVisitedFolderThumbnailsData();
-    switchToShowRawMRIData();
-    lookUpStoredThumbnails();
-    hideBusyCursor();
+    toggleBrowsingMode(2);
 }
 
 void CortivexViewer::toggleShowCXFiles()
 {
+    toggleBrowsingMode(3);
+}
+
+// A toggle runs in full also for the active mode: the folder is listed again.
+void CortivexViewer::toggleBrowsingMode(int mode)
+{
     if (thumbnailTimer->isActive())
         thumbnailTimer->stop();
     showBusyCursor();
+    // The covers still belong to the mode being left.
     updateVisitedFolderThumbnailsData();
-    switchToShowCXFiles();
+    switchBrowsingMode(mode);
     lookUpStoredThumbnails();
+    if (showBitmaps)
+        thumbnailTimer->start(300);
     hideBusyCursor();
 }
 

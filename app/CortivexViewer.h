@@ -195,6 +195,8 @@ private:
     void createPropertyBrowsers();
     void createMapsDock();
     void updateToolbarIcons();
+    void switchBrowsingMode(int mode);
+    void toggleBrowsingMode(int mode);
     void connectCoverFlowSignals(bool connectThem);
     int browsingModeNumber() const;
     QMap<QString, QString> &currentModeThumbnailFiles();
