@@ -287,17 +287,22 @@ void TestSamples::meshes()
     QVERIFY(mesh.hasNoDeletedRegions());
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 6.0f * (vertices - 2) / vertices);
 
-    // The reader's normals, made from the neighbour rings, point outwards;
-    // the folds turn a few of them sideways.
+    // The mesh view mirrors the surface along z but draws the normal (n) as
+    // (-nx, -ny, nz), the negation of the mirrored one. So the surface is lit
+    // from outside when the drawn normal points along the drawn outward
+    // direction, the mirrored (ox, oy, -oz): when the reader's normals, made
+    // from the neighbour rings, point inwards. The folds turn a few sideways.
     QVector3D centre;
     for (int v = 0; v < vertices; ++v)
         centre += vertex(mesh, v) / vertices;
-    int outwards = 0;
+    int litOutside = 0;
     for (int v = 0; v < vertices; ++v) {
-        const QVector3D normal(mesh.normalX[v], mesh.normalY[v], mesh.normalZ[v]);
-        outwards += QVector3D::dotProduct(normal, vertex(mesh, v) - centre) > 0;
+        const QVector3D outward = vertex(mesh, v) - centre;
+        const QVector3D drawnNormal(-mesh.normalX[v], -mesh.normalY[v], mesh.normalZ[v]);
+        const QVector3D drawnOutward(outward.x(), outward.y(), -outward.z());
+        litOutside += QVector3D::dotProduct(drawnNormal, drawnOutward) > 0;
     }
-    QCOMPARE_GE(outwards, folded ? vertices * 9 / 10 : vertices);
+    QCOMPARE_GE(litOutside, folded ? vertices * 9 / 10 : vertices);
 
     // The triangles turn counter-clockwise seen from outside (the enclosed
     // volume is positive), and the strips hold each of them once, turned alike.

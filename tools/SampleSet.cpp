@@ -132,7 +132,8 @@ QByteArray meshBytes(const QList<QVector3D> &points, const Icosphere &sphere,
     const QList<QVector3D> normals = MeshRasterizer::vertexNormals(points, sphere.triangles);
     const QList<QList<int>> rings = sphere.neighbourRings();
     for (qsizetype v = 0; v < points.size(); ++v) {
-        const QVector3D &p = points[v], &n = normals[v];
+        // Stored pointing inwards, as a reader makes them from the rings.
+        const QVector3D &p = points[v], n = -normals[v];
         srf.vertices << SrfFixture::Vertex{p.x(), p.y(), p.z(),      n.x(),
                                            n.y(), n.z(), colours[v], rings[v]};
     }
