@@ -1,10 +1,16 @@
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "FileHelpers.h"
 #include "GifWriter.h"
 #include "SampleSet.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -52,6 +58,52 @@ QString text(const char *field)
     return DICOMDoc::cleanString(QString::fromLatin1(field), true);
 }
 
+struct Passing
+{
+    int positive = 0, negative = 0;
+    // Indices into the 256³ volume of the highest and the lowest value.
+    int highest = 0, lowest = 0;
+};
+
+// The voxels of a map beyond its threshold on either side.
+Passing passing(const ArVolumeMaps &set, const ArVolumeMap &map)
+{
+    Passing result;
+    const qint64 count = set.boxDimX() * set.boxDimY() * set.boxDimZ();
+    const float *data = map.mapData;
+    result.positive =
+        int(std::count_if(data, data + count, [&](float v) { return v >= map.threshMin; }));
+    result.negative =
+        int(std::count_if(data, data + count, [&](float v) { return v <= -map.threshMin; }));
+    const auto toVoxel = [&](qint64 i) {
+        const int x = int(set.xStart + i % set.boxDimX());
+        const int y = int(set.yStart + i / set.boxDimX() % set.boxDimY());
+        const int z = int(set.zStart + i / (set.boxDimX() * set.boxDimY()));
+        return x + 256 * y + 65536 * z;
+    };
+    result.highest = toVoxel(std::max_element(data, data + count) - data);
+    result.lowest = toVoxel(std::min_element(data, data + count) - data);
+    return result;
+}
+
+// The vertices that an overlay of map m gives a colour of its own, and how many colours.
+QPair<int, int> overlaid(SurfaceMesh &mesh, int m)
+{
+    mesh.surfaceMaps->selectedMaps = {m};
+    mesh.surfaceMaps->nrOfSelectedMaps = 1;
+    mesh.prepareDisplayOfSMP();
+    mesh.overlaySMP();
+    QSet<int> colours;
+    int count = 0;
+    for (int v = 0; v < mesh.nrOfVertices; ++v) {
+        if (mesh.vertexColors[v] >= 0x3F000000) {
+            ++count;
+            colours.insert(mesh.vertexColors[v]);
+        }
+    }
+    return {count, int(colours.size())};
+}
+
 } // namespace
 
 class TestSamples : public QObject
@@ -68,6 +120,7 @@ private slots:
     void volumes();
     void meshes_data();
     void meshes();
+    void maps();
     void sameBytesEveryRun();
 
 private:
@@ -287,17 +340,22 @@ void TestSamples::meshes()
     QVERIFY(mesh.hasNoDeletedRegions());
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 6.0f * (vertices - 2) / vertices);
 
-    // The reader's normals, made from the neighbour rings, point outwards;
-    // the folds turn a few of them sideways.
+    // The mesh view mirrors the surface along z but draws the normal (n) as
+    // (-nx, -ny, nz), the negation of the mirrored one. So the surface is lit
+    // from outside when the drawn normal points along the drawn outward
+    // direction, the mirrored (ox, oy, -oz): when the reader's normals, made
+    // from the neighbour rings, point inwards. The folds turn a few sideways.
     QVector3D centre;
     for (int v = 0; v < vertices; ++v)
         centre += vertex(mesh, v) / vertices;
-    int outwards = 0;
+    int litOutside = 0;
     for (int v = 0; v < vertices; ++v) {
-        const QVector3D normal(mesh.normalX[v], mesh.normalY[v], mesh.normalZ[v]);
-        outwards += QVector3D::dotProduct(normal, vertex(mesh, v) - centre) > 0;
+        const QVector3D outward = vertex(mesh, v) - centre;
+        const QVector3D drawnNormal(-mesh.normalX[v], -mesh.normalY[v], mesh.normalZ[v]);
+        const QVector3D drawnOutward(outward.x(), outward.y(), -outward.z());
+        litOutside += QVector3D::dotProduct(drawnNormal, drawnOutward) > 0;
     }
-    QCOMPARE_GE(outwards, folded ? vertices * 9 / 10 : vertices);
+    QCOMPARE_GE(litOutside, folded ? vertices * 9 / 10 : vertices);
 
     // The triangles turn counter-clockwise seen from outside (the enclosed
     // volume is positive), and the strips hold each of them once, turned alike.
@@ -362,6 +420,120 @@ void TestSamples::meshes()
         bool isNumber = false;
         word.toDouble(&isNumber);
         QVERIFY2(isNumber, qPrintable(word));
+    }
+}
+
+void TestSamples::maps()
+{
+    CXSCore core;
+    QVERIFY(core.loadVMR(path("Phantom_Head.vmr")));
+    VolumeDoc &doc = *core.getVolumeDoc(0);
+    const auto isGrey = [&](int voxel) {
+        return doc.vmrData[voxel] > 95 && doc.vmrData[voxel] < 130;
+    };
+
+    // The current format over the brain at resolution 3, each map converted
+    // onto the volume with thousands of voxels past the threshold either way.
+    QCOMPARE(doc.loadVolumeMaps(path("Phantom_Head_Maps.vmp")), 1);
+    VolumeMaps &set = *doc.volumeMaps;
+    QCOMPARE(set.vmpVersion, 6);
+    QCOMPARE(set.resolution, 3);
+    QCOMPARE(QList<int>({set.xStart, set.xEnd, set.yStart, set.yEnd, set.zStart, set.zEnd}),
+             QList<int>({56, 227, 48, 189, 58, 199}));
+    QCOMPARE(set.maps.size(), 2);
+    const QList<std::tuple<QString, int, float, float, int, bool>> volumeMaps = {
+        {"Faces > Houses", 1, 3.0f, 8.0f, 4, false},
+        {"Correlation with task", 2, 0.3f, 0.8f, 6, true}};
+    for (int m = 0; m < 2; ++m) {
+        const auto &[name, type, threshMin, threshMax, clusterSize, useMapColors] = volumeMaps[m];
+        const VolumeMap &map = *set.maps[m];
+        QCOMPARE(map.mapName, name);
+        QCOMPARE(map.mapType, type);
+        QCOMPARE(map.threshMin, threshMin);
+        QCOMPARE(map.threshMax, threshMax);
+        QCOMPARE(map.clusterSize, clusterSize);
+        QVERIFY(map.clusterCheckEnabled);
+        QCOMPARE(map.showPosNeg, 3);
+        QCOMPARE(map.useMapColors, useMapColors);
+        const float *data = map.mapData;
+        const qsizetype cells = 56 * 47 * 47;
+        QCOMPARE_LT(*std::max_element(data, data + cells), type == 2 ? 1.0f : 12.0f);
+        QCOMPARE_GT(*std::min_element(data, data + cells), type == 2 ? -1.0f : -12.0f);
+
+        set.selectedMaps = {m};
+        set.nrOfSelectedMaps = 1;
+        doc.convertSelectedMapsToNrMaps(true);
+        QVERIFY(doc.arVolumeMaps);
+        const ArVolumeMaps &converted = *doc.arVolumeMaps;
+        QCOMPARE(converted.boxDimX() * converted.boxDimY() * converted.boxDimZ(), 172 * 142 * 142);
+        QCOMPARE(converted.maps.size(), 1);
+        QCOMPARE(converted.maps[0]->clusterSize, clusterSize * 27);
+        const Passing p = passing(converted, *converted.maps[0]);
+        QCOMPARE_GT(p.positive, 3000);
+        QCOMPARE_GT(p.negative, 3000);
+    }
+
+    // The older format at the volume's resolution loads onto it unmoved; its
+    // strongest voxels lie in the cortex.
+    QCOMPARE(doc.loadVolumeMaps(path("Phantom_Head_Old.vmp")), 2);
+    QVERIFY(!doc.volumeMaps);
+    QCOMPARE(doc.loadArVolumeMaps(path("Phantom_Head_Old.vmp")), 1);
+    const ArVolumeMaps &older = *doc.arVolumeMaps;
+    QCOMPARE(QList<int>({older.savedDimX, older.savedDimY, older.savedDimZ}), QList<int>(3, 256));
+    QCOMPARE(
+        QList<int>({older.xStart, older.xEnd, older.yStart, older.yEnd, older.zStart, older.zEnd}),
+        QList<int>({56, 224, 48, 188, 58, 198}));
+    QCOMPARE(older.maps.size(), 1);
+    const ArVolumeMap &tapping = *older.maps[0];
+    QCOMPARE(tapping.mapName, QString("Finger tapping"));
+    QCOMPARE(tapping.mapType, 1);
+    QCOMPARE(tapping.threshMin, 4.0f);
+    QCOMPARE(tapping.threshMax, 8.0f);
+    QCOMPARE(tapping.clusterSize, 50);
+    QCOMPARE(tapping.showPosNeg, 3);
+    const Passing p = passing(older, tapping);
+    QCOMPARE_GT(p.positive, 1000);
+    QCOMPARE_GT(p.negative, 300);
+    QVERIFY(isGrey(p.highest) && isGrey(p.lowest));
+
+    // The surface maps: names, statistics and thresholds as written, and each
+    // colours a good part of its mesh. The lag map shows its six lags.
+    using SurfaceMapRow = std::tuple<QString, int, float, float>;
+    const QList<QPair<QString, QList<SurfaceMapRow>>> meshes = {
+        {"Phantom_Cortex",
+         {{"Faces > Houses", 1, 3.0f, 8.0f},
+          {"Correlation with task", 2, 0.3f, 0.8f},
+          {"Lag of the task response", 3, 0.3f, 0.8f}}},
+        {"Sphere", {{"Waves", 1, 3.0f, 8.0f}}}};
+    for (const auto &[mesh, rows] : meshes) {
+        QVERIFY(core.loadMesh(path(mesh + ".srf")));
+        SurfaceMesh &surface = *core.getMesh(0);
+        QVERIFY(surface.loadSMPs(path(mesh + ".smp")));
+        QCOMPARE(surface.surfaceMaps->srfFileName, mesh + ".srf");
+        QCOMPARE(surface.surfaceMaps->maps.size(), rows.size());
+        for (int m = 0; m < rows.size(); ++m) {
+            const auto &[name, type, threshMin, threshMax] = rows[m];
+            const SurfaceMap &map = *surface.surfaceMaps->maps[m];
+            QCOMPARE(map.mapName, name);
+            QCOMPARE(map.mapType, type);
+            QCOMPARE(map.threshMin, threshMin);
+            QCOMPARE(map.threshMax, threshMax);
+            const auto [coloured, colours] = overlaid(surface, m);
+            QCOMPARE_GT(coloured, surface.nrOfVertices / 10);
+            QCOMPARE_LT(coloured, surface.nrOfVertices * 6 / 10);
+            const float *data = map.mapData;
+            const float *end = data + surface.nrOfVertices;
+            if (type == 1) {
+                QCOMPARE_GT(std::count_if(data, end, [&](float v) { return v >= threshMin; }),
+                            surface.nrOfVertices / 50);
+                QCOMPARE_GT(std::count_if(data, end, [&](float v) { return v <= -threshMin; }),
+                            surface.nrOfVertices / 50);
+            }
+            if (type == 3) {
+                QCOMPARE(QList<int>(map.lagValues, map.lagValues + 4), QList<int>({6, 0, 5, 0}));
+                QCOMPARE(colours, 6);
+            }
+        }
     }
 }
 

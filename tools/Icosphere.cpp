@@ -49,13 +49,13 @@ Icosphere::Icosphere(int subdivisions)
 
 QList<QList<int>> Icosphere::neighbourRings() const
 {
-    // For each vertex, the pairs (b, c) of its triangles (v, b, c): c follows b.
+    // For each vertex, the pairs (c, b) of its triangles (v, b, c): b follows c.
     QList<QList<QPair<int, int>>> fans(vertices.size());
     for (qsizetype t = 0; t < triangles.size(); t += 3) {
         const int a = triangles[t], b = triangles[t + 1], c = triangles[t + 2];
-        fans[a] << qMakePair(b, c);
-        fans[b] << qMakePair(c, a);
-        fans[c] << qMakePair(a, b);
+        fans[a] << qMakePair(c, b);
+        fans[b] << qMakePair(a, c);
+        fans[c] << qMakePair(b, a);
     }
     QList<QList<int>> rings(vertices.size());
     for (qsizetype v = 0; v < vertices.size(); ++v) {

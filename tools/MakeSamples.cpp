@@ -1,5 +1,5 @@
 // Writes the sample folder that the viewer opens at its first start: pictures,
-// a DICOM series, VMR volumes and SRF meshes of a synthetic head.
+// a DICOM series, VMR volumes, SRF meshes and statistical maps of a synthetic head.
 // Usage: cxv-make-samples OUTDIR
 
 #include "SampleSet.h"

@@ -274,3 +274,19 @@ QVector3D Phantom::cortexPoint(const QVector3D &direction, bool &inSulcus)
     inSulcus = valley > 0.08f;
     return brainCentre + brainSemiAxes * direction * (1 - greyThickness / 2 - valley);
 }
+
+QVector3D Phantom::greyMatterPoint(const QVector3D &direction)
+{
+    bool inSulcus = false;
+    const QVector3D start = cortexPoint(direction, inSulcus);
+    const QVector3D outwards = (start - brainCentre).normalized();
+    // Steps of half a millimetre, alternately out and in: within the ribbon's
+    // width on either side, and past a slit's CSF where the point lies in one.
+    for (int step = 0; step <= 24; ++step) {
+        const float offset = (step % 2 ? 0.5f : -0.5f) * ((step + 1) / 2);
+        const QVector3D p = start + offset * outwards;
+        if (tissue(p) == grey)
+            return p;
+    }
+    return start;
+}

@@ -21,6 +21,9 @@ public:
     // unit sphere; inSulcus tells whether the point lies in a sulcus rather
     // than on a gyrus. Its sulci are open grooves along the volume's slits.
     static QVector3D cortexPoint(const QVector3D &direction, bool &inSulcus);
+    // The point of the volume's grey matter nearest to the cortex point in
+    // that direction, looking along the line from the brain's centre.
+    static QVector3D greyMatterPoint(const QVector3D &direction);
 
     static const QVector3D brainCentre;
 };

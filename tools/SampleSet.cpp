@@ -6,10 +6,13 @@
 #include "MeshRasterizer.h"
 #include "Phantom.h"
 #include "SamplePictures.h"
+#include "SmpFixture.h"
 #include "SrfFixture.h"
+#include "VmpFixture.h"
 #include "VmrFixture.h"
 
 #include <QBuffer>
+#include <QColor>
 #include <QFile>
 #include <QImageWriter>
 #include <QMatrix4x4>
@@ -17,6 +20,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -132,7 +136,8 @@ QByteArray meshBytes(const QList<QVector3D> &points, const Icosphere &sphere,
     const QList<QVector3D> normals = MeshRasterizer::vertexNormals(points, sphere.triangles);
     const QList<QList<int>> rings = sphere.neighbourRings();
     for (qsizetype v = 0; v < points.size(); ++v) {
-        const QVector3D &p = points[v], &n = normals[v];
+        // Stored pointing inwards, as a reader makes them from the rings.
+        const QVector3D &p = points[v], n = -normals[v];
         srf.vertices << SrfFixture::Vertex{p.x(), p.y(), p.z(),      n.x(),
                                            n.y(), n.z(), colours[v], rings[v]};
     }
@@ -149,9 +154,126 @@ QByteArray meshBytes(const QList<QVector3D> &points, const Icosphere &sphere,
 const QVector3D gyrusColour(0.95f, 0.80f, 0.64f);
 const QVector3D sulcusColour(0.62f, 0.36f, 0.34f);
 
+// A Gaussian blob of a statistic, in the Talairach volume's voxels (1 mm).
+struct Blob
+{
+    QVector3D centre;
+    float peak, width;
+};
+
+// A blob centred in the cortex's grey matter in a direction in the head's axes.
+Blob cortexBlob(const QVector3D &direction, float peak, float width)
+{
+    return {headToTalairach(Phantom::greyMatterPoint(direction.normalized())), peak, width};
+}
+
+float blobSum(const QList<Blob> &blobs, const QVector3D &p)
+{
+    float sum = 0;
+    for (const Blob &blob : blobs) {
+        const float distanceSquared = (p - blob.centre).lengthSquared();
+        // Nothing to add beyond five widths; that skips most of a volume.
+        if (distanceSquared < 25 * blob.width * blob.width)
+            sum += blob.peak * std::exp(-distanceSquared / (2 * blob.width * blob.width));
+    }
+    return sum;
+}
+
+// A t map: faces activate the back of the temporal lobes and the right
+// inferior frontal cortex, houses the upper parts of the occipital lobes.
+// Spread widens the blobs, as a surface analysis smooths more than one in
+// the volume.
+QList<Blob> facesOverHouses(float spread)
+{
+    return {cortexBlob({0.62f, -0.62f, -0.45f}, 10.5f, 7 * spread),
+            cortexBlob({-0.62f, -0.6f, -0.45f}, 8, 6 * spread),
+            cortexBlob({0.75f, 0.55f, 0.1f}, 7, 6 * spread),
+            cortexBlob({0.35f, -0.75f, 0.5f}, -7.5f, 6 * spread),
+            cortexBlob({-0.35f, -0.75f, 0.5f}, -6.5f, 6 * spread)};
+}
+
+// A correlation with the task, in -1..1: visual and motor cortex follow it,
+// the medial frontal and parietal cortex go against it.
+QList<Blob> taskCorrelation(float spread)
+{
+    return {cortexBlob({0.15f, -0.98f, 0.1f}, 0.9f, 10 * spread),
+            cortexBlob({-0.5f, 0.05f, 0.85f}, 0.8f, 8 * spread),
+            cortexBlob({0.2f, 0.9f, 0.35f}, -0.7f, 9 * spread),
+            cortexBlob({0.1f, -0.55f, 0.83f}, -0.6f, 8 * spread)};
+}
+
+float correlationAt(const QList<Blob> &blobs, const QVector3D &p)
+{
+    return std::clamp(blobSum(blobs, p), -0.98f, 0.98f);
+}
+
+// A t map of right-handed finger tapping: the left motor cortex and the
+// supplementary motor area, the right motor cortex a little against it.
+QList<Blob> fingerTapping()
+{
+    return {cortexBlob({-0.5f, 0.05f, 0.85f}, 9, 6), cortexBlob({0.1f, 0.2f, 0.97f}, 6, 5),
+            cortexBlob({0.5f, 0.05f, 0.85f}, -6.5f, 5.5f)};
+}
+
+// The brain's box in the Talairach volume, cerebellum included; ends inclusive.
+const int brainBox[6] = {56, 224, 48, 188, 58, 198};
+
+void setColours(quint8 (&colors)[4][3], const QList<QColor> &range)
+{
+    for (int c = 0; c < 4; ++c) {
+        colors[c][0] = quint8(range[c].red());
+        colors[c][1] = quint8(range[c].green());
+        colors[c][2] = quint8(range[c].blue());
+    }
+}
+
+// Red to yellow above the threshold, blue to cyan below its negation.
+const QList<QColor> hotAndCold = {QColor(255, 0, 0), QColor(255, 255, 0), QColor(0, 0, 255),
+                                  QColor(0, 255, 255)};
+// Orange to pale yellow, and blue to pale blue.
+const QList<QColor> orangeAndBlue = {QColor(230, 110, 0), QColor(255, 235, 130),
+                                     QColor(40, 70, 230), QColor(150, 210, 255)};
+
+VmpFixture::Map volumeMap(const QByteArray &name, int mapType, float threshMin, float threshMax,
+                          const QList<QColor> &colours, bool useMapColors)
+{
+    VmpFixture::Map map;
+    map.name = name;
+    map.mapType = mapType;
+    map.threshMin = threshMin;
+    map.threshMax = threshMax;
+    setColours(map.colors, colours);
+    map.useMapColors = useMapColors;
+    map.mapAlpha = 1;
+    map.clusterCheckEnabled = 1;
+    map.mapOption = 1;
+    map.statParam1 = map.statParam2 = map.statParam3 = 0;
+    map.showPosNeg = 3;
+    map.pointTriples.clear();
+    map.trailerValue = 0;
+    return map;
+}
+
+SmpFixture::Map surfaceMap(const QByteArray &name, int mapType, float threshMin, float threshMax,
+                           const QList<QColor> &colours, bool useMapColors)
+{
+    SmpFixture::Map map;
+    map.name = name;
+    map.mapType = mapType;
+    map.threshMin = threshMin;
+    map.threshMax = threshMax;
+    setColours(map.colors, colours);
+    map.useMapColors = useMapColors;
+    map.mapAlpha = 1;
+    map.clusterCheckEnabled = 0;
+    map.mapOption = 1;
+    map.statParam1 = map.statParam2 = map.statParam3 = 0;
+    return map;
+}
+
 } // namespace
 
-SampleSet::SampleSet(const QString &folder) : folder(folder), cortex(6)
+SampleSet::SampleSet(const QString &folder) : folder(folder), cortex(6), sphere(5)
 {
     sulcal.resize(cortex.vertices.size());
     for (qsizetype v = 0; v < cortex.vertices.size(); ++v) {
@@ -167,7 +289,8 @@ bool SampleSet::write()
     QScopedPointer<QThread> pictures(QThread::create([&] { picturesWritten = writePictures(); }));
     pictures->start();
     const bool restWritten = writeDicomSeries() && writeTalairachVolume() && writeNativeVolume() &&
-                             writeCortexMesh() && writeSphereMesh();
+                             writeCortexMesh() && writeSphereMesh() && writeVolumeMaps() &&
+                             writeOlderVolumeMap() && writeCortexMaps() && writeSphereMaps();
     pictures->wait();
     return picturesWritten && restWritten;
 }
@@ -375,11 +498,121 @@ bool SampleSet::writeCortexMesh()
 
 bool SampleSet::writeSphereMesh()
 {
-    const Icosphere sphere(5);
     QList<QVector3D> points;
     for (const QVector3D &v : sphere.vertices)
         points << QVector3D(128, 128, 128) + 70 * v;
     return save("Sphere.srf",
                 meshBytes(points, sphere, QList<qint32>(points.size(), 0),
                           QVector3D(0.35f, 0.6f, 0.9f), QVector3D(0.2f, 0.35f, 0.6f)));
+}
+
+bool SampleSet::writeVolumeMaps()
+{
+    VmpFixture vmp;
+    vmp.version = 6;
+    vmp.resolution = 3;
+    // The grid's end is exclusive and a whole number of cells on.
+    for (int axis = 0; axis < 3; ++axis) {
+        const int start = brainBox[2 * axis], end = brainBox[2 * axis + 1];
+        vmp.box[2 * axis] = start;
+        vmp.box[2 * axis + 1] = start + (end - start + 3) / 3 * 3;
+    }
+    std::fill(std::begin(vmp.headerValues), std::end(vmp.headerValues), 0);
+    std::fill(std::begin(vmp.headerStrings), std::end(vmp.headerStrings), QByteArray());
+
+    // Cluster sizes count cells of 27 voxels.
+    VmpFixture::Map faces = volumeMap("Faces > Houses", 1, 3, 8, hotAndCold, false);
+    faces.clusterSize = 4;
+    VmpFixture::Map correlation =
+        volumeMap("Correlation with task", 2, 0.3f, 0.8f, orangeAndBlue, true);
+    correlation.clusterSize = 6;
+    const QList<Blob> facesBlobs = facesOverHouses(1), correlationBlobs = taskCorrelation(1);
+    const int cells[3] = {(vmp.box[1] - vmp.box[0]) / 3, (vmp.box[3] - vmp.box[2]) / 3,
+                          (vmp.box[5] - vmp.box[4]) / 3};
+    // The conversion onto the volume puts cell i's value on voxel start + 3i.
+    for (int k = 0; k < cells[2]; ++k) {
+        for (int j = 0; j < cells[1]; ++j) {
+            for (int i = 0; i < cells[0]; ++i) {
+                const QVector3D p(vmp.box[0] + 3 * i, vmp.box[2] + 3 * j, vmp.box[4] + 3 * k);
+                faces.data << blobSum(facesBlobs, p);
+                correlation.data << correlationAt(correlationBlobs, p);
+            }
+        }
+    }
+    vmp.maps = {faces, correlation};
+    return save("Phantom_Head_Maps.vmp", vmp.current());
+}
+
+bool SampleSet::writeOlderVolumeMap()
+{
+    VmpFixture vmp;
+    vmp.version = 4;
+    vmp.resolution = 1;
+    std::copy(std::begin(brainBox), std::end(brainBox), std::begin(vmp.box));
+    // Made for the Talairach volume, so it loads onto it unmoved.
+    std::fill(std::begin(vmp.savedDims), std::end(vmp.savedDims), 256);
+
+    VmpFixture::Map tapping = volumeMap("Finger tapping", 1, 4, 8, hotAndCold, false);
+    tapping.clusterSize = 50; // voxels
+    const QList<Blob> blobs = fingerTapping();
+    tapping.data.reserve(vmp.nrOfCells(true));
+    for (int z = brainBox[4]; z <= brainBox[5]; ++z) {
+        for (int y = brainBox[2]; y <= brainBox[3]; ++y) {
+            for (int x = brainBox[0]; x <= brainBox[1]; ++x)
+                tapping.data << blobSum(blobs, QVector3D(x, y, z));
+        }
+    }
+    vmp.maps = {tapping};
+    return save("Phantom_Head_Old.vmp", vmp.older());
+}
+
+bool SampleSet::writeCortexMaps()
+{
+    SmpFixture smp;
+    smp.version = 4;
+    smp.nrOfVertices = qint32(cortex.vertices.size());
+    smp.srfFileName = "Phantom_Cortex.srf";
+
+    // The cluster size is an area in mm².
+    SmpFixture::Map faces = surfaceMap("Faces > Houses", 1, 3, 8, hotAndCold, false);
+    faces.clusterSize = 25;
+    faces.clusterCheckEnabled = 1;
+    SmpFixture::Map correlation =
+        surfaceMap("Correlation with task", 2, 0.3f, 0.8f, orangeAndBlue, true);
+    // A lag map holds lag · 1000 + correlation; its colours show the lag, one of
+    // six, where the correlation reaches the threshold.
+    SmpFixture::Map lags = surfaceMap("Lag of the task response", 3, 0.3f, 0.8f, hotAndCold, false);
+    const qint32 lagValues[4] = {6, 0, 5, 0};
+    std::copy(std::begin(lagValues), std::end(lagValues), std::begin(lags.lagValues));
+
+    const QList<Blob> facesBlobs = facesOverHouses(2.5f), correlationBlobs = taskCorrelation(2.5f);
+    const float pi = float(M_PI);
+    for (const QVector3D &p : std::as_const(cortex.vertices)) {
+        faces.data << blobSum(facesBlobs, p);
+        correlation.data << correlationAt(correlationBlobs, p);
+        // The response comes first at the back of the brain and last at the front.
+        const float front = std::cos((p.x() - brainBox[0]) / (brainBox[1] - brainBox[0]) * pi);
+        const int lag = std::clamp(qRound(2.5f + 2.5f * front + 0.7f * std::sin(p.z() / 17)), 0, 5);
+        // The correlation stays in 0..0.8: a negative one would change the lag read back.
+        const float wave = std::sin(p.y() / 13 + 0.4f) * std::sin(p.z() / 19 + p.x() / 23);
+        const float bestCorrelation = 0.8f * (0.5f + 0.5f * wave) * (0.5f + 0.5f * wave);
+        lags.data << lag * 1000 + bestCorrelation;
+    }
+    smp.maps = {faces, correlation, lags};
+    return save("Phantom_Cortex.smp", smp.bytes());
+}
+
+bool SampleSet::writeSphereMaps()
+{
+    SmpFixture smp;
+    smp.version = 4;
+    smp.nrOfVertices = qint32(sphere.vertices.size());
+    smp.srfFileName = "Sphere.srf";
+    SmpFixture::Map waves = surfaceMap("Waves", 1, 3, 8, hotAndCold, false);
+    for (const QVector3D &d : std::as_const(sphere.vertices)) {
+        waves.data << 3.2f * (std::sin(4 * d.x() + 0.5f) + std::sin(5 * d.y() + 1.2f) +
+                              std::sin(3 * d.z() + 2.1f));
+    }
+    smp.maps = {waves};
+    return save("Sphere.smp", smp.bytes());
 }

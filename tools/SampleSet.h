@@ -5,9 +5,10 @@
 
 #include <QDir>
 
-// Writes the sample folder of the viewer: pictures, a DICOM series, VMR volumes
-// and SRF meshes, all made from one synthetic head. Each kind of file has its
-// own function; every file is the same, byte for byte, on every run.
+// Writes the sample folder of the viewer: pictures, a DICOM series, VMR volumes,
+// SRF meshes and statistical maps on both, all made from one synthetic head.
+// Each kind of file has its own function; every file is the same, byte for
+// byte, on every run.
 class SampleSet
 {
 public:
@@ -23,6 +24,10 @@ private:
     bool writeNativeVolume();
     bool writeCortexMesh();
     bool writeSphereMesh();
+    bool writeVolumeMaps();
+    bool writeOlderVolumeMap();
+    bool writeCortexMaps();
+    bool writeSphereMaps();
 
     bool save(const QString &name, const QByteArray &bytes);
     bool saveImage(const QString &name, const QImage &image);
@@ -32,6 +37,7 @@ private:
     // anterior to posterior, superior to inferior and right to left.
     Icosphere cortex;
     QList<bool> sulcal;
+    Icosphere sphere;
 };
 
 #endif
