@@ -23,7 +23,7 @@ shot="$PWD/build/cxviewer-screenshot.png"
 rm -f "$shot"
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     build/bin/cxviewer & viewer=$!
-    sleep 5
+    sleep 7
     build/bin/cxv-screenshot "$1"
     kill $viewer; wait $viewer 2>/dev/null || true' _ "$shot"
 [ -f "$shot" ] || { echo "No screenshot was taken." >&2; exit 1; }
