@@ -194,7 +194,7 @@ void TestCxvInfo::maps()
              1);
     QVERIFY(err.contains("made for a mesh of 7 vertices, not 6"));
     QCOMPARE(run({"--mesh", srf, smp}, &out), 0);
-    QVERIFY(out.contains("  maps 2\n    clusterCheckEnabled"));
+    QVERIFY(out.contains("  map 2\n    clusterCheckEnabled"));
     QVERIFY(out.contains("    lagValues                  5 1 3 1\n"));
 }
 

@@ -14,6 +14,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
@@ -121,6 +122,7 @@ private slots:
     void meshes_data();
     void meshes();
     void maps();
+    void inspectorReadsEverything();
     void sameBytesEveryRun();
 
 private:
@@ -535,6 +537,20 @@ void TestSamples::maps()
             }
         }
     }
+}
+
+void TestSamples::inspectorReadsEverything()
+{
+    const QStringList documents =
+        QDir(folder.path()).entryList({"*.vmr", "*.srf", "*.dcm", "*.vmp", "*.smp"}, QDir::Files);
+    QProcess inspector;
+    inspector.setWorkingDirectory(folder.path());
+    inspector.start(QCoreApplication::applicationDirPath() + "/cxvinfo",
+                    QStringList{"--json", "--volume", "Phantom_Head.vmr"} + documents);
+    QVERIFY(inspector.waitForFinished(60000));
+    QCOMPARE(inspector.readAllStandardError(), QByteArray());
+    QCOMPARE(inspector.exitCode(), 0);
+    QCOMPARE(inspector.readAllStandardOutput().count("\"ok\":true"), documents.size());
 }
 
 void TestSamples::sameBytesEveryRun()

@@ -73,7 +73,7 @@ private:
     static void printObjects(QTextStream &out, const QString &key, const QJsonArray &objects)
     {
         for (int i = 0; i < objects.size(); ++i) {
-            out << "  " << key << ' ' << i + 1 << '\n';
+            out << "  " << (key.endsWith('s') ? key.chopped(1) : key) << ' ' << i + 1 << '\n';
             const QJsonObject object = objects[i].toObject();
             for (auto it = object.begin(); it != object.end(); ++it)
                 out << "    " << it.key().leftJustified(26) << ' ' << text(it.value()) << '\n';
