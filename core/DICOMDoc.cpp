@@ -69,9 +69,12 @@ bool findPixelData(const QByteArray &data, PixelDataTag *tag)
     return found;
 }
 
-// Sum, sum of squares and number of the values above 99; then every negative
-// value becomes 0. One pass, as this runs over every pixel of every image.
-void sumValuesAbove99AndClamp(qint16 *p, qint64 n, qint64 &sum, qint64 &sumOfSquares, qint64 &count)
+// Copies the pixels out of the file's bytes, swapping their two bytes when the
+// file's order is not the machine's; sums the values above 99, their squares and
+// their number; sets negative values to 0. One pass, as this runs over every
+// pixel of every image.
+void copyPixels(const char *from, qint16 *to, qint64 n, bool swap, qint64 &sum,
+                qint64 &sumOfSquares, qint64 &count)
 {
     qint64 i = 0;
 #ifdef __SSE2__
@@ -84,8 +87,10 @@ void sumValuesAbove99AndClamp(qint16 *p, qint64 n, qint64 &sum, qint64 &sumOfSqu
         const qint64 blockEnd = qMin(n, i + 8 * 4096);
         __m128i sum32 = zero, count32 = zero;
         for (; i + 8 <= blockEnd; i += 8) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(p + i), _mm_max_epi16(v, zero));
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + 2 * i));
+            if (swap)
+                v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(to + i), _mm_max_epi16(v, zero));
             const __m128i above = _mm_cmpgt_epi16(v, threshold);
             const __m128i counted = _mm_and_si128(v, above);
             // A pair of squares of values below 32768 fits in a signed 32-bit lane.
@@ -108,12 +113,16 @@ void sumValuesAbove99AndClamp(qint16 *p, qint64 n, qint64 &sum, qint64 &sumOfSqu
     sumOfSquares += squares[0] + squares[1];
 #endif
     for (; i < n; ++i) {
-        if (p[i] > 99) {
-            sum += p[i];
-            sumOfSquares += qint64(p[i]) * p[i];
+        qint16 v;
+        memcpy(&v, from + 2 * i, 2);
+        if (swap)
+            v = qbswap(v);
+        if (v > 99) {
+            sum += v;
+            sumOfSquares += qint64(v) * v;
             ++count;
         }
-        p[i] = qMax<qint16>(0, p[i]);
+        to[i] = qMax<qint16>(0, v);
     }
 }
 
@@ -516,18 +525,14 @@ bool DICOMDoc::readPixels(const QByteArray &data, qint64 pixelStart)
     pixelData = static_cast<qint16 *>(malloc(size_t(size)));
     if (!pixelData)
         return false;
-    memcpy(pixelData, data.constData() + pixelStart, size_t(size));
-    if ((byteOrder == 2) != core->hostIsBigEndian) {
-        for (qint64 i = 0; i < nrOfPixels; ++i)
-            pixelData[i] = qbswap(pixelData[i]);
-    }
 
     // Only values above 99 enter the statistics, the dim background stays out;
     // the count starts at 1, so an image of background only divides by 1.
     qint64 sum = 0;
     qint64 sumOfSquares = 0;
     qint64 count = 1;
-    sumValuesAbove99AndClamp(pixelData, nrOfPixels, sum, sumOfSquares, count);
+    copyPixels(data.constData() + pixelStart, pixelData, nrOfPixels,
+               (byteOrder == 2) != core->hostIsBigEndian, sum, sumOfSquares, count);
     const double mean = double(sum) / count;
     meanIntensity = float(mean);
     stdDevIntensity = float(std::sqrt(qMax(0.0, double(sumOfSquares) / count - mean * mean)));
