@@ -76,8 +76,7 @@ private slots:
     void cleanup();
     void placeholderCovers();
     void emptyStore();
-    void counterAndFullScreenIcon();
-    void caption();
+    void overlays();
     void textPointSizes();
     void keySteps_data();
     void keySteps();
@@ -290,22 +289,31 @@ void TestCoverFlow::emptyStore()
     QCOMPARE(countPixels(frame, frame.rect(), isNonBlack), 0);
 }
 
-void TestCoverFlow::counterAndFullScreenIcon()
+// The counter, the caption of the selected cover and, in full screen, the icon
+// that leaves it.
+void TestCoverFlow::overlays()
 {
-    const QString folder = makeFolder("one", {"only.vmr"});
+    openFolder(makeFolder("one", {"only.vmr"}), 3);
     cf->hideInstruction();
-    const QRect topRight(cf->width() - 60, 0, 60, 30);
-    QCOMPARE(countPixels(grab(), topRight, isNonBlack), 0);
-
-    openFolder(folder, 3);
     QImage frame = grab();
-    QVERIFY(countPixels(frame, topRight, isWhitish) > 5);
+    QVERIFY(countPixels(frame, QRect(cf->width() - 60, 0, 60, 30), isWhitish) > 5);
     // A single cover has no side covers: the row is black left and right of it.
     const int row = cf->height() / 2 - 30;
     QCOMPARE(countPixels(frame, QRect(0, row - 100, cf->width() / 2 - 140, 200), isNonBlack), 0);
     QCOMPARE(countPixels(frame, QRect(cf->width() / 2 + 140, row - 100, 400, 200), isNonBlack), 0);
     QVERIFY(countPixels(frame, QRect(cf->width() / 2 - 100, row - 100, 200, 200), isNonBlack) >
             1000);
+
+    // N toggles the caption; it is not drawn while the cover is still sliding in.
+    const QRect band(0, cf->height() * 3 / 4, cf->width(), cf->height() / 4);
+    QVERIFY(countPixels(frame, band, isWhitish) > 20);
+    QTest::keyClick(cf, Qt::Key_N);
+    QVERIFY(!cf->showFileNameForSelectedItem);
+    QCOMPARE(countPixels(grab(), band, isWhitish), 0);
+    QTest::keyClick(cf, Qt::Key_N);
+    cf->selectedCoverPos = 70;
+    QCOMPARE(countPixels(cf->grabFramebuffer(), band, isWhitish), 0);
+    cf->selectedCoverPos = 50;
 
     // Full screen: the icon takes the counter's place, exactly as in its file.
     viewer->slotToggleFullScreen();
@@ -333,27 +341,8 @@ void TestCoverFlow::counterAndFullScreenIcon()
     QTest::mouseClick(cf, Qt::LeftButton, {}, icon);
     QVERIFY(!viewer->fullScreen);
     QVERIFY(cf->selectedIndex > 0);
-}
 
-void TestCoverFlow::caption()
-{
-    openFolder(makeFolder("caption", {"a.vmr", "b.vmr"}), 3);
-    cf->hideInstruction();
-    const QRect band(0, cf->height() * 3 / 4, cf->width(), cf->height() / 4);
-    QVERIFY(countPixels(grab(), band, isWhitish) > 20);
-
-    // N toggles it.
-    QTest::keyClick(cf, Qt::Key_N);
-    QVERIFY(!cf->showFileNameForSelectedItem);
-    QCOMPARE(countPixels(grab(), band, isWhitish), 0);
-    QTest::keyClick(cf, Qt::Key_N);
-
-    // Not while the cover is still sliding in.
-    cf->selectedCoverPos = 70;
-    QCOMPARE(countPixels(cf->grabFramebuffer(), band, isWhitish), 0);
-    cf->selectedCoverPos = 50;
-
-    // Never on a strip 80 pixels high or lower.
+    // Never a caption on a strip 80 pixels high or lower.
     setStripHeight(80);
     QCOMPARE(countPixels(grab(), QRect(0, 40, cf->width(), 40), isWhitish), 0);
 }
