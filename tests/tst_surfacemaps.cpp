@@ -128,9 +128,8 @@ void TestSurfaceMaps::versions()
     const SurfaceMap &m = *maps.maps[1];
     QCOMPARE(m.mapName, "second");
     QCOMPARE(QList<float>(m.mapData, m.mapData + 6), f.maps[1].data);
-    QCOMPARE(m.clusterSize, 7);
-    QCOMPARE(m.threshMin, 4.0f);
-    QCOMPARE(m.statParam3, 13);
+    QCOMPARE(QList<float>({float(m.clusterSize), m.threshMin, m.threshMax, float(m.statParam3)}),
+             QList<float>({7, 4, 8, 13}));
     // Versions 1 and 2 give every map the first map's type and the lags of the header.
     QCOMPARE(m.mapType, version <= 2 ? 3 : 1);
     QCOMPARE(maps.maps[0]->lagValues[0], version <= 2 ? 0 : 5);

@@ -84,7 +84,6 @@ private slots:
     void interpolation();
     void clusterTest();
     void memoryRunsOut();
-    void thresholds_data();
     void thresholds();
 
 private:
@@ -292,15 +291,10 @@ void TestVolumeMaps::refused()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, older);
-    if (older) {
-        ArVolumeMaps maps(doc.get());
-        QCOMPARE(load(maps, bytes), 0);
-        QVERIFY(maps.maps.isEmpty());
-    } else {
-        VolumeMaps maps(doc.get());
-        QCOMPARE(load(maps, bytes, false), 0);
-        QVERIFY(maps.maps.isEmpty());
-    }
+    ArVolumeMaps olderMaps(doc.get());
+    VolumeMaps maps(doc.get());
+    QCOMPARE(older ? load(olderMaps, bytes) : load(maps, bytes, false), 0);
+    QVERIFY(olderMaps.maps.isEmpty() && maps.maps.isEmpty());
 }
 
 // Maps made for another slice count are taken to be centred on the same slices.
@@ -521,36 +515,30 @@ void TestVolumeMaps::memoryRunsOut()
 #endif
 }
 
-void TestVolumeMaps::thresholds_data()
-{
-    QTest::addColumn<int>("mapType");
-    QTest::addColumn<float>("min");
-    QTest::addColumn<float>("max");
-    QTest::addColumn<float>("expectedMin");
-    QTest::addColumn<float>("expectedMax");
-
-    QTest::newRow("correlation") << 2 << 0.5f << 0.3f << 0.5f << 0.7f;
-    QTest::newRow("lag, capped") << 3 << 1.5f << 0.2f << 0.999f << 1.0f;
-    QTest::newRow("t, equal") << 1 << 5.0f << 5.0f << 5.0f << 7.0f;
-    QTest::newRow("negative") << 14 << -2.0f << -1.0f << 0.0f << 2.0f;
-    QTest::newRow("F") << 4 << 3.0f << 1.0f << 3.0f << 7.0f;
-    QTest::newRow("other type") << 6 << 3.0f << 1.0f << 3.0f << 1.0f;
-    QTest::newRow("in order") << 5 << 2.0f << 8.0f << 2.0f << 8.0f;
-}
-
+// Thresholds out of order or out of range are put right for the map's type.
 void TestVolumeMaps::thresholds()
 {
-    QFETCH(int, mapType);
-    QFETCH(float, min);
-    QFETCH(float, max);
+    const struct
+    {
+        int mapType;
+        float min, max, expectedMin, expectedMax;
+    } cases[] = {{2, 0.5f, 0.3f, 0.5f, 0.7f},
+                 {3, 1.5f, 0.2f, 0.999f, 1.0f},
+                 {1, 5, 5, 5, 7},
+                 {14, -2, -1, 0, 2},
+                 {4, 3, 1, 3, 7},
+                 {6, 3, 1, 3, 1},
+                 {5, 2, 8, 2, 8}};
     ArVolumeMaps maps(doc.get());
-    ArVolumeMap map(&maps);
-    map.mapType = mapType;
-    map.threshMin = min;
-    map.threshMax = max;
-    map.checkStatValueThreshMinMax();
-    QTEST(map.threshMin, "expectedMin");
-    QTEST(map.threshMax, "expectedMax");
+    for (const auto &c : cases) {
+        ArVolumeMap map(&maps);
+        map.mapType = c.mapType;
+        map.threshMin = c.min;
+        map.threshMax = c.max;
+        map.checkStatValueThreshMinMax();
+        QCOMPARE(QList<float>({map.threshMin, map.threshMax}),
+                 QList<float>({c.expectedMin, c.expectedMax}));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestVolumeMaps)
