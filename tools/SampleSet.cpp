@@ -234,10 +234,12 @@ const QList<QColor> hotAndCold = {QColor(255, 0, 0), QColor(255, 255, 0), QColor
 const QList<QColor> orangeAndBlue = {QColor(230, 110, 0), QColor(255, 235, 130),
                                      QColor(40, 70, 230), QColor(150, 210, 255)};
 
-VmpFixture::Map volumeMap(const QByteArray &name, int mapType, float threshMin, float threshMax,
-                          const QList<QColor> &colours, bool useMapColors)
+// The settings both kinds of map file share.
+template <typename Map>
+Map statisticalMap(const QByteArray &name, int mapType, float threshMin, float threshMax,
+                   const QList<QColor> &colours, bool useMapColors)
 {
-    VmpFixture::Map map;
+    Map map;
     map.name = name;
     map.mapType = mapType;
     map.threshMin = threshMin;
@@ -245,9 +247,17 @@ VmpFixture::Map volumeMap(const QByteArray &name, int mapType, float threshMin, 
     setColours(map.colors, colours);
     map.useMapColors = useMapColors;
     map.mapAlpha = 1;
-    map.clusterCheckEnabled = 1;
     map.mapOption = 1;
     map.statParam1 = map.statParam2 = map.statParam3 = 0;
+    return map;
+}
+
+VmpFixture::Map volumeMap(const QByteArray &name, int mapType, float threshMin, float threshMax,
+                          const QList<QColor> &colours, bool useMapColors)
+{
+    auto map =
+        statisticalMap<VmpFixture::Map>(name, mapType, threshMin, threshMax, colours, useMapColors);
+    map.clusterCheckEnabled = 1;
     map.showPosNeg = 3;
     map.pointTriples.clear();
     map.trailerValue = 0;
@@ -257,17 +267,9 @@ VmpFixture::Map volumeMap(const QByteArray &name, int mapType, float threshMin, 
 SmpFixture::Map surfaceMap(const QByteArray &name, int mapType, float threshMin, float threshMax,
                            const QList<QColor> &colours, bool useMapColors)
 {
-    SmpFixture::Map map;
-    map.name = name;
-    map.mapType = mapType;
-    map.threshMin = threshMin;
-    map.threshMax = threshMax;
-    setColours(map.colors, colours);
-    map.useMapColors = useMapColors;
-    map.mapAlpha = 1;
+    auto map =
+        statisticalMap<SmpFixture::Map>(name, mapType, threshMin, threshMax, colours, useMapColors);
     map.clusterCheckEnabled = 0;
-    map.mapOption = 1;
-    map.statParam1 = map.statParam2 = map.statParam3 = 0;
     return map;
 }
 
