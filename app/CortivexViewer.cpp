@@ -92,6 +92,28 @@ bool isCoverFlowStepKey(int key)
 } // namespace
 
 CortivexViewer::CortivexViewer()
+    : favoritesFile(
+          [this](QIODevice &file) {
+              return readFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
+          },
+          [this](QIODevice &file) {
+              writeFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
+          }),
+      visitedFoldersFile(
+          [this](QIODevice &file) {
+              QDataStream in(&file);
+              in.setByteOrder(QDataStream::LittleEndian);
+              return readStringMap(in, imageFoldersToThumbnailFiles) &&
+                     readStringMap(in, rawMRIFoldersToThumbnailFiles) &&
+                     readStringMap(in, cxFoldersToThumbnailFiles);
+          },
+          [this](QIODevice &file) {
+              QDataStream out(&file);
+              out.setByteOrder(QDataStream::LittleEndian);
+              writeStringMap(out, imageFoldersToThumbnailFiles);
+              writeStringMap(out, rawMRIFoldersToThumbnailFiles);
+              writeStringMap(out, cxFoldersToThumbnailFiles);
+          })
 {
     setAttribute(Qt::WA_DeleteOnClose);
 
@@ -573,25 +595,17 @@ void CortivexViewer::loadFavoriteFoldersList()
 {
     favoriteFolders.clear();
     favoriteFolderModes.clear();
-    QFile file(combinePathAndFileName(folderDataDir, "FavoriteFolders.cxf"));
-    if (!file.exists()) {
+    if (!favoritesFile.load(combinePathAndFileName(folderDataDir, "FavoriteFolders.cxf"))) {
         favoriteFolders.append(viewerDataDir);
         favoriteFolderModes.append(1);
-        return;
     }
-    if (file.open(QIODevice::ReadOnly))
-        readFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
 }
 
+// Written only when the list changed; an empty list is written too, so that
+// removing every favorite lasts.
 void CortivexViewer::saveFavoriteFoldersList()
 {
-    if (folderDataDir.isEmpty())
-        return;
-    // An empty list is written too, so that removing every favorite lasts.
-    saveFileAtomically(combinePathAndFileName(folderDataDir, "FavoriteFolders.cxf"),
-                       [this](QIODevice &file) {
-                           writeFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
-                       });
+    favoritesFile.save();
 }
 
 void CortivexViewer::moveFavoriteFolder(int from, int to)
@@ -622,26 +636,12 @@ void CortivexViewer::loadVisitedFoldersToThumbnailFilesMaps()
     imageFoldersToThumbnailFiles.clear();
     rawMRIFoldersToThumbnailFiles.clear();
     cxFoldersToThumbnailFiles.clear();
-    QFile file(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"));
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    QDataStream in(&file);
-    in.setByteOrder(QDataStream::LittleEndian);
-    if (readStringMap(in, imageFoldersToThumbnailFiles) &&
-        readStringMap(in, rawMRIFoldersToThumbnailFiles))
-        readStringMap(in, cxFoldersToThumbnailFiles);
+    visitedFoldersFile.load(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"));
 }
 
 void CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
 {
-    saveFileAtomically(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"),
-                       [this](QIODevice &file) {
-                           QDataStream out(&file);
-                           out.setByteOrder(QDataStream::LittleEndian);
-                           writeStringMap(out, imageFoldersToThumbnailFiles);
-                           writeStringMap(out, rawMRIFoldersToThumbnailFiles);
-                           writeStringMap(out, cxFoldersToThumbnailFiles);
-                       });
+    visitedFoldersFile.save();
 }
 
 void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)

@@ -6,6 +6,8 @@
 #include <QMap>
 #include <QStringList>
 
+#include "ViewerDataFile.h"
+
 class CoverFlowBrowser;
 class ImageOGLViewer;
 class MeshOGLViewer;
@@ -202,6 +204,9 @@ private:
     QMap<QString, QString> &currentModeThumbnailFiles();
     void lookUpStoredThumbnails();
     void forwardKeyToCoverFlow(QKeyEvent *event);
+
+    ViewerDataFile favoritesFile;
+    ViewerDataFile visitedFoldersFile;
 };
 
 #endif

@@ -10,26 +10,30 @@ constexpr qint64 minFavoriteEntrySize = 8;
 
 } // namespace
 
-void readFavoriteFolders(QIODevice &device, QStringList &folders, QList<int> &modes)
+bool readFavoriteFolders(QIODevice &device, QStringList &folders, QList<int> &modes)
 {
     QDataStream in(&device);
     in.setByteOrder(QDataStream::LittleEndian);
     qint32 version = 0, count = 0;
     in >> version >> count;
     if (in.status() != QDataStream::Ok || count < 0)
-        return;
-    // A count that cannot fit in the rest of the file marks a damaged file.
-    if (count > (device.size() - device.pos()) / minFavoriteEntrySize)
-        return;
+        return false;
+    // The count only bounds what is reserved: a file cut short still gives up
+    // every complete entry before its end.
+    const qint64 fitting = (device.size() - device.pos()) / minFavoriteEntrySize;
+    const int expected = int(qMin<qint64>(count, fitting));
+    folders.reserve(folders.size() + expected);
+    modes.reserve(modes.size() + expected);
     for (qint32 i = 0; i < count; ++i) {
         QString folder;
         qint32 mode = 0;
         in >> folder >> mode;
         if (in.status() != QDataStream::Ok)
-            return;
+            return false;
         folders.append(folder);
         modes.append(mode);
     }
+    return true;
 }
 
 void writeFavoriteFolders(QIODevice &device, const QStringList &folders, const QList<int> &modes)
@@ -72,5 +76,11 @@ bool saveFileAtomically(const QString &fileName, const std::function<void(QIODev
     if (!file.open(QIODevice::WriteOnly))
         return false;
     write(file);
+    // commit() does not notice a final flush that fails on a full disk, so the
+    // broken file would replace the good one.
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
     return file.commit();
 }

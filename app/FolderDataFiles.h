@@ -13,7 +13,9 @@ class QIODevice;
 
 // The viewer's own files: little-endian data streams of ints and UTF-16 strings.
 
-void readFavoriteFolders(QIODevice &device, QStringList &folders, QList<int> &modes);
+// Appends the favorites of the device; false when the data end early or are
+// malformed, after every complete entry before the fault was read.
+bool readFavoriteFolders(QIODevice &device, QStringList &folders, QList<int> &modes);
 void writeFavoriteFolders(QIODevice &device, const QStringList &folders, const QList<int> &modes);
 
 // A map is written from the largest key to the smallest; reading accepts any
@@ -21,7 +23,8 @@ void writeFavoriteFolders(QIODevice &device, const QStringList &folders, const Q
 bool readStringMap(QDataStream &in, QMap<QString, QString> &map);
 void writeStringMap(QDataStream &out, const QMap<QString, QString> &map);
 
-// Writes through a temporary file, so a failed save never truncates the old one.
+// Writes through a temporary file that replaces the old one only when every byte
+// was written, so a failed save never truncates or damages it.
 bool saveFileAtomically(const QString &fileName, const std::function<void(QIODevice &)> &write);
 
 #endif

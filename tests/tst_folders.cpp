@@ -7,6 +7,8 @@
 #include <QDockWidget>
 #include <QFileSystemModel>
 #include <QListWidget>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -15,6 +17,9 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QtEndian>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "QtTreePropertyBrowser.h"
 
@@ -74,6 +79,9 @@ private slots:
     void favoritesFileBytes();
     void favoritesDamaged_data();
     void favoritesDamaged();
+    void damagedFilesKept_data();
+    void damagedFilesKept();
+    void saveOnFullDisk();
     void firstStartAndRemovingAll();
     void visitedFoldersBytes();
     void visitedFoldersTruncated();
@@ -161,21 +169,25 @@ void TestFolders::favoritesDamaged_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<bool>("complete");
     const QByteArray entryA = hex("04000000 2F00 6100 01000000");
     const QByteArray entryB = hex("04000000 2F00 6200 02000000");
+    QTest::newRow("whole") << hex("01000000 02000000") + entryA + entryB
+                           << QStringList({"/a", "/b"}) << true;
     QTest::newRow("count beyond entries")
-        << hex("01000000 03000000") + entryA + entryB << QStringList({"/a", "/b"});
+        << hex("01000000 14000000") + entryA + entryB << QStringList({"/a", "/b"}) << false;
     QTest::newRow("entry cut short")
-        << hex("01000000 02000000") + entryA + entryB.left(7) << QStringList({"/a"});
-    QTest::newRow("negative count") << hex("01000000 FFFFFFFF") + entryA << QStringList();
-    QTest::newRow("absurd count") << hex("01000000 FFFFFF7F") + entryA << QStringList();
+        << hex("01000000 02000000") + entryA + entryB.left(7) << QStringList({"/a"}) << false;
+    QTest::newRow("negative count") << hex("01000000 FFFFFFFF") + entryA << QStringList() << false;
+    QTest::newRow("absurd count") << hex("01000000 FFFFFF7F") + entryA << QStringList({"/a"})
+                                  << false;
     QTest::newRow("odd string length")
-        << hex("01000000 01000000 03000000 2F00 61") << QStringList();
+        << hex("01000000 01000000 03000000 2F00 61") << QStringList() << false;
     QTest::newRow("huge string length")
-        << hex("01000000 01000000 FEFFFF7F 2F00 6100 01000000") << QStringList();
+        << hex("01000000 01000000 FEFFFF7F 2F00 6100 01000000") << QStringList() << false;
     QTest::newRow("null string") << hex("01000000 01000000 FFFFFFFF 01000000")
-                                 << QStringList({QString()});
-    QTest::newRow("empty file") << QByteArray() << QStringList();
+                                 << QStringList({QString()}) << true;
+    QTest::newRow("empty file") << QByteArray() << QStringList() << false;
 }
 
 void TestFolders::favoritesDamaged()
@@ -185,9 +197,126 @@ void TestFolders::favoritesDamaged()
     buffer.open(QIODevice::ReadOnly);
     QStringList folders;
     QList<int> modes;
-    readFavoriteFolders(buffer, folders, modes);
+    QTEST(readFavoriteFolders(buffer, folders, modes), "complete");
     QTEST(folders, "folders");
     QCOMPARE(modes.size(), folders.size());
+}
+
+void TestFolders::damagedFilesKept_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("kind");
+    const QByteArray entries = hex("04000000 2F00 6100 01000000 04000000 2F00 6200 02000000");
+    QTest::newRow("favorites counting 20, holding 2")
+        << "FavoriteFolders.cxf" << hex("01000000 14000000") + entries << "file";
+    QTest::newRow("favorites garbage")
+        << "FavoriteFolders.cxf" << QByteArray("not a list at all") << "file";
+    QTest::newRow("favorites unreadable") << "FavoriteFolders.cxf" << entries << "unreadable";
+    QTest::newRow("favorites as a FIFO") << "FavoriteFolders.cxf" << QByteArray() << "fifo";
+    QTest::newRow("visited cut short")
+        << "VisitedFolders.cxv" << hex("01000000 04000000 2F00 6100 02000000 6100 0100") << "file";
+    QTest::newRow("visited garbage") << "VisitedFolders.cxv" << QByteArray(21, '\xEE') << "file";
+    QTest::newRow("visited unreadable") << "VisitedFolders.cxv" << entries << "unreadable";
+}
+
+// A file the viewer cannot read whole is left alone until the user changes what
+// it holds; then it is kept aside and the new contents written.
+void TestFolders::damagedFilesKept()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, kind);
+    if (kind == "unreadable" && geteuid() == 0)
+        QSKIP("file permissions do not bind the super-user");
+    const QString file = path("app/CXViewerFolderData/" + name);
+    const QString damaged = file + ".damaged";
+    const bool favorites = name.startsWith("Favorite");
+    delete viewer;
+    viewer = nullptr;
+    QFile::remove(file);
+    if (kind == "fifo") {
+        QVERIFY(mkfifo(QFile::encodeName(file).constData(), 0600) == 0);
+    } else {
+        writeFile(file, data);
+        if (kind == "unreadable")
+            QVERIFY(QFile::setPermissions(file, QFileDevice::WriteOwner));
+    }
+
+    // Started and quit without a change: nothing is written.
+    viewer = startViewer();
+    const QStringList readFolders = viewer->favoriteFolders;
+    delete viewer;
+    viewer = nullptr;
+    QVERIFY(!QFile::exists(damaged));
+    if (kind == "fifo")
+        QVERIFY(QFileInfo(file).isFile() == false && QFileInfo::exists(file));
+    else
+        QVERIFY(QFileInfo(file).size() == data.size());
+    if (kind == "file")
+        QCOMPARE(readAll(file), data);
+
+    // A change replaces the file and keeps the damaged one beside it.
+    viewer = startViewer();
+    QCOMPARE(viewer->favoriteFolders, readFolders);
+    if (favorites) {
+        viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
+        delete viewer;
+        viewer = nullptr;
+    } else {
+        viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3.cxi");
+        viewer->saveVisitedFoldersToThumbnailFilesMaps();
+    }
+    QVERIFY(QFileInfo::exists(damaged));
+    if (kind == "file")
+        QCOMPARE(readAll(damaged), data);
+    QFile::setPermissions(damaged, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile written(file);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    if (favorites) {
+        QStringList folders;
+        QList<int> modes;
+        QVERIFY(readFavoriteFolders(written, folders, modes));
+        QCOMPARE(folders, readFolders + QStringList({path("cx")}));
+    } else {
+        QDataStream in(&written);
+        in.setByteOrder(QDataStream::LittleEndian);
+        QMap<QString, QString> images, raw, cx;
+        QVERIFY(readStringMap(in, images) && readStringMap(in, raw) && readStringMap(in, cx));
+        QCOMPARE(cx.value("/x"), QString("x_3.cxi"));
+    }
+    QFile::remove(file);
+    QFile::remove(damaged);
+}
+
+// A save that runs out of space keeps the old file whole and says so.
+void TestFolders::saveOnFullDisk()
+{
+    if (geteuid() != 0)
+        QSKIP("mounting a small file system needs the super-user");
+    QTemporaryDir mountPoint;
+    QVERIFY(mountPoint.isValid());
+    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint.path()}) !=
+        0)
+        QSKIP("no tmpfs could be mounted here");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mountPoint.path()}); });
+
+    const QString file = mountPoint.filePath("FavoriteFolders.cxf");
+    const QByteArray good(12 * 1024, 'g');
+    QVERIFY(saveFileAtomically(file, [&](QIODevice &d) { d.write(good); }));
+    // Fill what is left, then try a save larger than the free space and one of a
+    // few bytes with no space at all.
+    QFile filler(mountPoint.filePath("filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(1024, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+    filler.close();
+    for (qsizetype size : {qsizetype(40 * 1024), qsizetype(16)}) {
+        QVERIFY(!saveFileAtomically(file, [&](QIODevice &d) { d.write(QByteArray(size, 'n')); }));
+        QCOMPARE(readAll(file), good);
+    }
+    QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files).size(), 2);
 }
 
 void TestFolders::firstStartAndRemovingAll()
