@@ -1,51 +1,37 @@
 #include "CortivexViewer.h"
 
 #include "CoverFlowBrowser.h"
-#include "DICOMDoc.h"
+#include "CoverStore.h"
 #include "DocRawDataInterface.h"
 #include "DocSRFInterface.h"
 #include "DocVMRInterface.h"
 #include "FileHelpers.h"
 #include "FolderDataFiles.h"
-#include "HeaderTexts.h"
 #include "ImageOGLViewer.h"
+#include "MapsPanel.h"
 #include "MeshOGLViewer.h"
-#include "QtBrowserItem.h"
+#include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
-#include "QtVariantEditorFactory.h"
-#include "QtVariantProperty.h"
-#include "QtVariantPropertyManager.h"
 #include "RawMRIDataOGLViewer.h"
-#include "SurfaceMesh.h"
-#include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDataStream>
 #include <QDockWidget>
-#include <QDoubleSpinBox>
-#include <QFile>
 #include <QFileSystemModel>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPluginLoader>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
-#include <QVBoxLayout>
 
 #include <cstdlib>
 
@@ -59,29 +45,6 @@ const char *const windowStyleSheet =
     "QMainWindow::separator {background: rgb(70, 70, 70); width: 10px; height: 10px;}"
     "QSplitter {border: 0px solid rgb(70, 70, 70); padding: 0px; margin: 0px;}"
     "QSplitter::handle {background: rgb(70, 70, 70);}";
-
-QString sizeText(qint64 size)
-{
-    if (size > 1048576)
-        return QString::number(float(size) / 1024 / 1024, 'f', 2) + " MB";
-    if (size <= 1024)
-        return QString::number(size) + " bytes";
-    return QString::number(float(size) / 1024, 'f', 2) + " KB";
-}
-
-void setFileProperties(QtVariantProperty *name, QtVariantProperty *folder, QtVariantProperty *size,
-                       int citem, const QString &fullFileName)
-{
-    if (citem == -1) {
-        name->setValue(QString());
-        folder->setValue(QString());
-        size->setValue(QString());
-        return;
-    }
-    name->setValue(getFileNameFromFullFileName(fullFileName));
-    folder->setValue(getPathFromFullFileName(fullFileName));
-    size->setValue(sizeText(QFileInfo(fullFileName).size()));
-}
 
 bool isCoverFlowStepKey(int key)
 {
@@ -127,13 +90,21 @@ CortivexViewer::CortivexViewer()
     showRawMRIData = false;
     showCXFiles = true;
 
-    coverFlowBrowser = new CoverFlowBrowser(this);
+    // The views are made with the core's interfaces, so the core comes first.
+    if (!initCXSCore()) {
+        QMessageBox::information(this, "CX Viewer", "Error - can not access CXSCore",
+                                 QMessageBox::Ok);
+        std::exit(1);
+    }
+
+    coverStore = new CoverStore(this);
+    coverFlowBrowser = new CoverFlowBrowser(coverStore, this);
     mainWindowSplitter->addWidget(coverFlowBrowser);
 
-    imageViewer = new ImageOGLViewer(this, coverFlowBrowser);
-    meshViewer = new MeshOGLViewer(this, coverFlowBrowser);
-    volumeViewer = new VolumeOGLViewer(this, coverFlowBrowser);
-    rawMRIDataViewer = new RawMRIDataOGLViewer(this, coverFlowBrowser);
+    imageViewer = new ImageOGLViewer;
+    meshViewer = new MeshOGLViewer(qobject_cast<DocSRFInterface *>(cxsCore));
+    volumeViewer = new VolumeOGLViewer(qobject_cast<DocVMRInterface *>(cxsCore));
+    rawMRIDataViewer = new RawMRIDataOGLViewer(qobject_cast<DocRawDataInterface *>(cxsCore));
 
     viewStack = new QStackedWidget;
     viewStack->addWidget(imageViewer);
@@ -147,12 +118,6 @@ CortivexViewer::CortivexViewer()
     mainWindowSplitter->setStretchFactor(1, 4);
     mainWindowSplitter->setSizes({100, 400});
 
-    if (!initCXSCore()) {
-        QMessageBox::information(this, "CX Viewer", "Error - can not access CXSCore",
-                                 QMessageBox::Ok);
-        std::exit(1);
-    }
-
     setUnifiedTitleAndToolBarOnMac(true);
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setIconSize(QSize(28, 28));
@@ -162,6 +127,9 @@ CortivexViewer::CortivexViewer()
     createToolBars();
     createDockWindows();
     updateToolbarIcons();
+    wireCoverFlow();
+    wireViews();
+    wireMapsPanel();
 
     setWindowTitle("Cortivex Viewer");
     mainWindowSplitter->setStretchFactor(0, 1);
@@ -185,11 +153,6 @@ CortivexViewer::~CortivexViewer()
     saveFavoriteFoldersList();
     updateVisitedFolderThumbnailsData();
     releaseCXSCore();
-    // A browser that has been in the properties dock goes with the dock.
-    for (QtTreePropertyBrowser *browser :
-         {imagePropertiesBrowser, cxPropertiesBrowser, rawMRIPropertiesBrowser})
-        if (!browser->parent())
-            delete browser;
 }
 
 void CortivexViewer::initDataFolders(const QString &applicationDir)
@@ -331,147 +294,99 @@ void CortivexViewer::createDockWindows()
 
     propertiesDock = new QDockWidget(tr("Properties"), this);
     propertiesDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    createPropertyBrowsers();
-    propertiesDock->setWidget(imagePropertiesBrowser);
+    propertyPanels = new PropertyPanels(cxsCore, this);
+    propertiesDock->setWidget(propertyPanels->imagePropertiesBrowser());
     addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
 
     createMapsDock();
-}
-
-void CortivexViewer::createPropertyBrowsers()
-{
-    variantManager = new QtVariantPropertyManager(this);
-    const int group = QtVariantPropertyManager::groupTypeId();
-    auto addGroup = [this, group](QtTreePropertyBrowser *browser, const QString &name,
-                                  QList<QtVariantProperty **> members,
-                                  const QStringList &memberNames) {
-        QtVariantProperty *groupProp = variantManager->addProperty(group, name);
-        for (int i = 0; i < members.size(); ++i) {
-            *members[i] = variantManager->addProperty(QMetaType::QString, memberNames[i]);
-            (*members[i])->setValue(QString());
-            groupProp->addSubProperty(*members[i]);
-        }
-        return browser->addProperty(groupProp);
-    };
-    auto newBrowser = [](const QString &styleSheet) {
-        auto *browser = new QtTreePropertyBrowser;
-        browser->setAttribute(Qt::WA_MacShowFocusRect, false);
-        browser->setHeaderVisible(false);
-        browser->setStyleSheet(styleSheet);
-        return browser;
-    };
-    const QStringList fileNames = {"Name", "Folder", "Size"};
-
-    imageEditorFactory = new QtVariantEditorFactory(this);
-    imagePropertiesBrowser = newBrowser(
-        "font-size: 11pt; alternate-background-color: rgb(50, 50, 50); background: rgb(39, 39, "
-        "39); color: rgb(200, 200, 200); selection-background-color: rgb(120, 120, 120); "
-        "selection-color: rgb(255, 255, 255);");
-    addGroup(imagePropertiesBrowser, "File Properties",
-             {&imageFileNameProp, &imageFolderProp, &imageSizeProp}, fileNames);
-    addGroup(imagePropertiesBrowser, "Image Properties", {&imageWidthProp, &imageHeightProp},
-             {"Width:", "Height:"});
-
-    cxEditorFactory = new QtVariantEditorFactory(this);
-    cxPropertiesBrowser =
-        newBrowser("alternate-background-color: rgb(50, 50, 60); font-size: 11pt;");
-    cxPropertiesBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
-    addGroup(cxPropertiesBrowser, "File Properties", {&cxFileNameProp, &cxFolderProp, &cxSizeProp},
-             fileNames);
-    vmrGroupItem =
-        addGroup(cxPropertiesBrowser, "VMR Info / Talairach Coords",
-                 {&vmrDimsProp, &vmrXProp, &vmrYProp, &vmrZProp}, {"Dims X/Y/Z", "X", "Y", "Z"});
-    srfGroupItem = addGroup(cxPropertiesBrowser, "SRF Header",
-                            {&srfTypeProp, &srfNrOfVerticesProp, &srfMeanNrOfNeighborsProp,
-                             &srfNrOfTrianglesProp, &srfNrOfEdgesProp, &srfMeanEdgeLengthProp},
-                            {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles",
-                             "No. of edges", "Mean edge length"});
-    cxPropertiesBrowser->setExpanded(vmrGroupItem, false);
-    cxPropertiesBrowser->setExpanded(srfGroupItem, false);
-
-    rawMRIEditorFactory = new QtVariantEditorFactory(this);
-    rawMRIPropertiesBrowser = newBrowser(
-        "font-size: 11pt; background: rgb(39, 39, 39); alternate-background-color: rgb(50, 55, "
-        "50);");
-    rawMRIPropertiesBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
-    addGroup(rawMRIPropertiesBrowser, "File Properties",
-             {&rawMRIFileNameProp, &rawMRIFolderProp, &rawMRISizeProp}, fileNames);
-    const QStringList dicomLabels = dicomHeaderLabels();
-    QList<QtVariantProperty **> dicomMembers;
-    dicomHeaderProps.resize(dicomLabels.size());
-    for (QtVariantProperty *&p : dicomHeaderProps)
-        dicomMembers.append(&p);
-    addGroup(rawMRIPropertiesBrowser, "DICOM Header", dicomMembers, dicomLabels);
 }
 
 void CortivexViewer::createMapsDock()
 {
     availableMapsDock = new QDockWidget(tr("Available Maps"), this);
     availableMapsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    auto *groupBox = new QGroupBox;
-    groupBox->setObjectName("AvailableMapsGrpBx");
-    groupBox->setStyleSheet("border: 0px; margin: 0px; padding 0px;");
-    auto *layout = new QVBoxLayout(groupBox);
-    layout->setObjectName("VBoxLayout");
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(1);
-
-    availableMapsLsWdg = new QListWidget;
-    availableMapsLsWdg->setObjectName("AvailableMapsLsWdg");
-    availableMapsLsWdg->setAlternatingRowColors(false);
-    layout->addWidget(availableMapsLsWdg);
-    availableSubMapsLsWdg = new QListWidget;
-    availableSubMapsLsWdg->setObjectName("AvailableSubMapsLsWdg");
-    availableSubMapsLsWdg->setAlternatingRowColors(false);
-    availableSubMapsLsWdg->setStyleSheet("background-color: #202225;");
-    layout->addWidget(availableSubMapsLsWdg);
-
-    auto *grid = new QGridLayout;
-    grid->setObjectName("GridForMapControls");
-    grid->setContentsMargins(9, 9, 9, 9);
-    grid->setSpacing(9);
-    showPosChkBx = new QCheckBox(tr("Show positive values"));
-    showPosChkBx->setChecked(true);
-    grid->addWidget(showPosChkBx, 0, 0);
-    showNegChkBx = new QCheckBox(tr("Show negative values"));
-    showNegChkBx->setChecked(true);
-    grid->addWidget(showNegChkBx, 0, 1);
-
-    auto *threshBox = new QHBoxLayout;
-    threshBox->setObjectName("HBoxLyForThreshSpBx");
-    threshBox->addWidget(new QLabel(tr("Threshold: ")));
-    threshSpBx = new QDoubleSpinBox;
-    threshSpBx->setRange(0.0, 1000.0);
-    threshBox->addWidget(threshSpBx);
-    threshBox->addSpacerItem(new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    grid->addLayout(threshBox, 1, 0);
-
-    auto *clusterBox = new QHBoxLayout;
-    clusterBox->setObjectName("HBoxLyForClusterSpBx");
-    clusterChkBx = new QCheckBox(tr("Cluster size:"));
-    clusterChkBx->setChecked(false);
-    clusterBox->addWidget(clusterChkBx);
-    clusterSpBx = new QSpinBox;
-    clusterSpBx->setRange(0, 10000);
-    clusterBox->addWidget(clusterSpBx);
-    clusterBox->addSpacerItem(
-        new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    grid->addLayout(clusterBox, 1, 1);
-    layout->addLayout(grid);
-    availableMapsDock->setWidget(groupBox);
-
-    connect(threshSpBx, &QDoubleSpinBox::valueChanged, this, &CortivexViewer::slotChangeThreshold);
-    connect(clusterChkBx, &QCheckBox::clicked, this, &CortivexViewer::slotEnableClusterSize);
-    connect(clusterSpBx, &QSpinBox::valueChanged, this, &CortivexViewer::slotChangeClusterSize);
-    connect(showPosChkBx, &QCheckBox::clicked, this, &CortivexViewer::slotShowPosNegMapValues);
-    connect(showNegChkBx, &QCheckBox::clicked, this, &CortivexViewer::slotShowPosNegMapValues);
-    connect(availableMapsLsWdg, &QListWidget::itemClicked, meshViewer, &MeshOGLViewer::clickedMap);
-    connect(availableSubMapsLsWdg, &QListWidget::itemClicked, meshViewer,
+    mapsPanel = new MapsPanel;
+    availableMapsDock->setWidget(mapsPanel);
+    connect(mapsPanel->mapFileList(), &QListWidget::itemClicked, meshViewer,
+            &MeshOGLViewer::clickedMap);
+    connect(mapsPanel->subMapList(), &QListWidget::itemClicked, meshViewer,
             &MeshOGLViewer::clickedSubMap);
-
     addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
     removeDockWidget(availableMapsDock);
     availableMapsDock->hide();
+}
+
+// Signals of the strip other than the pair of the browsing mode.
+void CortivexViewer::wireCoverFlow()
+{
+    connect(coverFlowBrowser, &CoverFlowBrowser::fullScreenRequested, this,
+            &CortivexViewer::slotToggleFullScreen);
+    connect(coverFlowBrowser, &CoverFlowBrowser::inputKindChanged, this,
+            [this](int kind) { inputKind = kind; });
+    connect(coverFlowBrowser, &CoverFlowBrowser::stripResizeRequested, this,
+            &CortivexViewer::resizeStrip);
+    connect(coverFlowBrowser, &CoverFlowBrowser::stripCollapseRequested, this,
+            [this] { resizeStrip(-mainWindowSplitter->sizes().value(0)); });
+}
+
+// The cover strip's pane grows by delta pixels and the views' pane shrinks by as much.
+void CortivexViewer::resizeStrip(int delta)
+{
+    QList<int> sizes = mainWindowSplitter->sizes();
+    if (sizes.size() < 2)
+        return;
+    sizes[0] += delta;
+    sizes[1] -= delta;
+    mainWindowSplitter->setSizes(sizes);
+}
+
+void CortivexViewer::wireViews()
+{
+    const QList<InspectionView *> views = {imageViewer, meshViewer, volumeViewer, rawMRIDataViewer};
+    for (InspectionView *view : views) {
+        connect(view, &InspectionView::coverFlowKeyPressed, this, [this](int key) {
+            QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
+            forwardKeyToCoverFlow(&event);
+        });
+        connect(view, &InspectionView::coverFlowSwiped, coverFlowBrowser,
+                &CoverFlowBrowser::swipeStep);
+        connect(view, &InspectionView::inputKindChanged, this,
+                [this](int kind) { inputKind = kind; });
+        if (view != meshViewer)
+            connect(view, &InspectionView::thumbnailOffered, this,
+                    &CortivexViewer::checkAddingImageAsThumbnail);
+    }
+    connect(meshViewer, &InspectionView::thumbnailOffered, this,
+            &CortivexViewer::checkAddingRenderedViewAsThumbnail);
+
+    connect(imageViewer, &ImageOGLViewer::imageMeasured, coverStore, &CoverStore::setImageSize);
+    connect(imageViewer, &ImageOGLViewer::imageMeasured, propertyPanels,
+            [this](int, int width, int height) {
+                propertyPanels->updateImageDimsProperties(width, height);
+            });
+    connect(rawMRIDataViewer, &RawMRIDataOGLViewer::dicomLoaded, propertyPanels,
+            &PropertyPanels::updateHeaderOfLoadedDICOM);
+    connect(volumeViewer, &VolumeOGLViewer::volumeLoaded, propertyPanels,
+            &PropertyPanels::updateHeaderOfLoadedVMR);
+    connect(volumeViewer, &VolumeOGLViewer::volumeLoaded, this,
+            &CortivexViewer::fillMapListWithVMPs);
+    connect(volumeViewer, &VolumeOGLViewer::crossMoved, this, &CortivexViewer::updateCrossCoords);
+    connect(meshViewer, &MeshOGLViewer::meshLoaded, propertyPanels,
+            &PropertyPanels::updateHeaderOfLoadedSRF);
+    connect(meshViewer, &MeshOGLViewer::meshLoaded, this, &CortivexViewer::fillMapListWithSMPs);
+    connect(meshViewer, &MeshOGLViewer::touchFontSizeRequested, this,
+            &CortivexViewer::adjustFontSizeForTouchScreen);
+}
+
+void CortivexViewer::wireMapsPanel()
+{
+    connect(mapsPanel, &MapsPanel::thresholdChanged, this, &CortivexViewer::slotChangeThreshold);
+    connect(mapsPanel, &MapsPanel::clusterFilterToggled, this,
+            &CortivexViewer::slotEnableClusterSize);
+    connect(mapsPanel, &MapsPanel::clusterSizeChanged, this,
+            &CortivexViewer::slotChangeClusterSize);
+    connect(mapsPanel, &MapsPanel::signSelectionChanged, this,
+            &CortivexViewer::slotShowPosNegMapValues);
 }
 
 void CortivexViewer::closeEvent(QCloseEvent *event)
@@ -487,6 +402,7 @@ void CortivexViewer::slotToggleFullScreen()
     bool *const wasVisible[] = {&toolBarWasVisible, &dirTreeDockWasVisible,
                                 &favoriteFoldersDockWasVisible, &propertiesDockWasVisible,
                                 &availableMapsDockWasVisible};
+    coverFlowBrowser->setFullScreen(fullScreen);
     if (fullScreen) {
         for (int i = 0; i < 5; ++i)
             *wasVisible[i] = hideable[i]->isVisible();
@@ -512,8 +428,8 @@ void CortivexViewer::adjustFontSizeForTouchScreen(float points)
     const QString sheet = QString("font-size: %1pt;").arg(double(points), 0, 'g', 6);
     favoriteFoldersLsWdg->setStyleSheet(sheet);
     dirTreeView->setStyleSheet(sheet);
-    availableMapsLsWdg->setStyleSheet(sheet);
-    availableSubMapsLsWdg->setStyleSheet(sheet);
+    mapsPanel->mapFileList()->setStyleSheet(sheet);
+    mapsPanel->subMapList()->setStyleSheet(sheet);
 }
 
 void CortivexViewer::forwardKeyToCoverFlow(QKeyEvent *event)
@@ -759,18 +675,18 @@ void CortivexViewer::connectCoverFlowSignals(bool connectThem)
         return;
     }
     if (showBitmaps) {
-        connect(cf, &CoverFlowBrowser::currentItemChanged, this,
-                &CortivexViewer::updateImageFileProperties);
+        connect(cf, &CoverFlowBrowser::currentItemChanged, propertyPanels,
+                &PropertyPanels::updateImageFileProperties);
         connect(cf, &CoverFlowBrowser::imageForInspectionChanged, imageViewer,
                 &ImageOGLViewer::newImageForInspection);
     } else if (showRawMRIData) {
-        connect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, this,
-                &CortivexViewer::updateRawMRIFileProperties);
+        connect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, propertyPanels,
+                &PropertyPanels::updateRawMRIFileProperties);
         connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, rawMRIDataViewer,
                 &RawMRIDataOGLViewer::newRawMRIFileForInspection);
     } else {
-        connect(cf, &CoverFlowBrowser::currentCXItemChanged, this,
-                &CortivexViewer::updateCXFileProperties);
+        connect(cf, &CoverFlowBrowser::currentCXItemChanged, propertyPanels,
+                &PropertyPanels::updateCXFileProperties);
         connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, this,
                 &CortivexViewer::newMeshOrVolumeForInspection);
     }
@@ -801,9 +717,10 @@ void CortivexViewer::switchBrowsingMode(int mode)
     showCXFiles = mode == 3;
     updateToolbarIcons();
     viewStack->setCurrentIndex(showBitmaps ? 0 : showRawMRIData ? 3 : 1);
-    propertiesDock->setWidget(showBitmaps      ? imagePropertiesBrowser
-                              : showRawMRIData ? rawMRIPropertiesBrowser
-                                               : cxPropertiesBrowser);
+    propertiesDock->setWidget(showBitmaps      ? propertyPanels->imagePropertiesBrowser()
+                              : showRawMRIData ? propertyPanels->rawMRIPropertiesBrowser()
+                                               : propertyPanels->cxPropertiesBrowser());
+    coverFlowBrowser->setBrowsingMode(mode);
     connectCoverFlowSignals(true);
     coverFlowBrowser->drawCoverFrames = !showBitmaps;
     if (showCXFiles) {
@@ -850,7 +767,7 @@ void CortivexViewer::toggleBrowsingMode(int mode)
 
 void CortivexViewer::analyzeCurrentFolder()
 {
-    updateImageFileProperties(-1, "", 0, 0, 1);
+    propertyPanels->updateImageFileProperties(-1, "", 0, 0, 1);
     QStringList patterns;
     if (showBitmaps)
         patterns << "*.jpg"
@@ -886,15 +803,17 @@ void CortivexViewer::newMeshOrVolumeForInspection(int sel_item, QString filename
 
 // Thumbnail cache
 
-void CortivexViewer::checkAddingImageAsThumbnail(int index, bool force)
+void CortivexViewer::checkAddingImageAsThumbnail(int index, const QImage &source, bool force)
 {
     Q_UNUSED(index);
+    Q_UNUSED(source);
     Q_UNUSED(force);
 }
 
-void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, bool force)
+void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force)
 {
     Q_UNUSED(index);
+    Q_UNUSED(frame);
     Q_UNUSED(force);
 }
 
@@ -915,77 +834,9 @@ void CortivexViewer::saveCurrentFolderThumbNails(QString fileName)
 
 void CortivexViewer::updateVisitedFolderThumbnailsData() {}
 
-// Property panels
-
-void CortivexViewer::updateImageFileProperties(int citem, QString strFullFileName, int img_width,
-                                               int img_height, int img_orientation)
-{
-    Q_UNUSED(img_orientation);
-    setFileProperties(imageFileNameProp, imageFolderProp, imageSizeProp, citem, strFullFileName);
-    if (citem == -1) {
-        imageWidthProp->setValue(QString());
-        imageHeightProp->setValue(QString());
-        return;
-    }
-    updateImageDimsProperties(img_width, img_height);
-}
-
-void CortivexViewer::updateImageDimsProperties(int img_width, int img_height)
-{
-    imageWidthProp->setValue(img_width == -1 ? QString() : QString::number(img_width));
-    imageHeightProp->setValue(img_height == -1 ? QString() : QString::number(img_height));
-}
-
-void CortivexViewer::updateCXFileProperties(int citem, QString strFullFileName)
-{
-    setFileProperties(cxFileNameProp, cxFolderProp, cxSizeProp, citem, strFullFileName);
-}
-
-void CortivexViewer::updateRawMRIFileProperties(int citem, QString strFullFileName)
-{
-    setFileProperties(rawMRIFileNameProp, rawMRIFolderProp, rawMRISizeProp, citem, strFullFileName);
-}
+// Header panels
 
 void CortivexViewer::updateCrossCoords() {}
-
-void CortivexViewer::updateHeaderOfLoadedVMR()
-{
-    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
-    if (const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr) {
-        vmrDimsProp->setValue(vmrDimsText(*doc));
-        if (doc->inTalairachSpace) {
-            vmrXProp->setPropertyName("TAL X");
-            vmrYProp->setPropertyName("TAL Y");
-            vmrZProp->setPropertyName("TAL Z");
-        }
-    }
-    cxPropertiesBrowser->setExpanded(vmrGroupItem, true);
-    cxPropertiesBrowser->setExpanded(srfGroupItem, false);
-}
-
-void CortivexViewer::updateHeaderOfLoadedSRF()
-{
-    auto *srf = qobject_cast<DocSRFInterface *>(cxsCore);
-    if (SurfaceMesh *mesh = srf ? srf->getMesh(0) : nullptr) {
-        const QStringList values = srfHeaderValues(*mesh);
-        QtVariantProperty *const props[] = {
-            srfTypeProp,          srfNrOfVerticesProp, srfMeanNrOfNeighborsProp,
-            srfNrOfTrianglesProp, srfNrOfEdgesProp,    srfMeanEdgeLengthProp};
-        for (int i = 0; i < values.size(); ++i)
-            props[i]->setValue(values[i]);
-    }
-    cxPropertiesBrowser->setExpanded(vmrGroupItem, false);
-    cxPropertiesBrowser->setExpanded(srfGroupItem, true);
-}
-
-void CortivexViewer::updateHeaderOfLoadedDICOM()
-{
-    auto *rawData = qobject_cast<DocRawDataInterface *>(cxsCore);
-    const DICOMDoc *doc = rawData ? rawData->getDICOMDoc() : nullptr;
-    const QStringList values = doc ? dicomHeaderValues(*doc) : QStringList();
-    for (int i = 0; i < dicomHeaderProps.size(); ++i)
-        dicomHeaderProps[i]->setValue(values.value(i));
-}
 
 // Maps panel
 
@@ -1000,16 +851,3 @@ void CortivexViewer::slotShowPosNegMapValues() {}
 void CortivexViewer::fillMapListWithVMPs() {}
 
 void CortivexViewer::fillMapListWithSMPs() {}
-
-bool CortivexViewer::checkSMPFitsSRF(QString fileName, int nrOfVertices)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QDataStream in(&file);
-    in.setByteOrder(QDataStream::LittleEndian);
-    qint16 version = 0;
-    qint32 count = 0;
-    in >> version >> count;
-    return in.status() == QDataStream::Ok && count == nrOfVertices;
-}

@@ -9,31 +9,30 @@
 #include "ViewerDataFile.h"
 
 class CoverFlowBrowser;
+class CoverStore;
 class ImageOGLViewer;
+class InspectionView;
+class MapsPanel;
 class MeshOGLViewer;
-class VolumeOGLViewer;
+class PropertyPanels;
 class RawMRIDataOGLViewer;
-class QtBrowserItem;
-class QtTreePropertyBrowser;
-class QtVariantEditorFactory;
-class QtVariantProperty;
-class QtVariantPropertyManager;
+class VolumeOGLViewer;
 class QAction;
-class QCheckBox;
 class QDockWidget;
-class QDoubleSpinBox;
 class QFileSystemModel;
+class QImage;
+class QKeyEvent;
 class QListWidget;
 class QListWidgetItem;
-class QKeyEvent;
 class QModelIndex;
-class QSpinBox;
 class QSplitter;
 class QStackedWidget;
 class QTimer;
 class QToolBar;
 class QTreeView;
 
+// The main window: builds the widgets, switches the browsing modes, routes
+// what the cover strip chooses to the views, and connects everyone's signals.
 class CortivexViewer : public QMainWindow
 {
     Q_OBJECT
@@ -64,8 +63,8 @@ public:
     void analyzeCurrentFolder();
 
     // Thumbnail cache.
-    void checkAddingImageAsThumbnail(int index, bool force);
-    void checkAddingRenderedViewAsThumbnail(int index, bool force);
+    void checkAddingImageAsThumbnail(int index, const QImage &source, bool force);
+    void checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force);
     void loadCurrentFolderThumbNails(QString fileName);
     void saveCurrentFolderThumbNails(QString fileName);
     void updateVisitedFolderThumbnailsData();
@@ -73,12 +72,12 @@ public:
     // Maps panel.
     void fillMapListWithVMPs();
     void fillMapListWithSMPs();
-    bool checkSMPFitsSRF(QString fileName, int nrOfVertices);
 
     QObject *cxsCore = nullptr;
     QString viewerBaseDir;
     QString viewerDataDir;
     QString folderDataDir;
+    CoverStore *coverStore = nullptr;
     CoverFlowBrowser *coverFlowBrowser = nullptr;
     QStackedWidget *viewStack = nullptr;
     ImageOGLViewer *imageViewer = nullptr;
@@ -93,8 +92,6 @@ public:
     QTreeView *dirTreeView = nullptr;
     QFileSystemModel *fileSystemModel = nullptr;
     QListWidget *favoriteFoldersLsWdg = nullptr;
-    QListWidget *availableMapsLsWdg = nullptr;
-    QListWidget *availableSubMapsLsWdg = nullptr;
     QString currentFolderPath;
     QDir currentDir{QString()};
     QToolBar *viewModeToolBar = nullptr;
@@ -107,37 +104,8 @@ public:
     bool showRawMRIData = false;
     bool showCXFiles = true;
 
-    QtVariantPropertyManager *variantManager = nullptr;
-    QtVariantEditorFactory *imageEditorFactory = nullptr;
-    QtVariantEditorFactory *cxEditorFactory = nullptr;
-    QtVariantEditorFactory *rawMRIEditorFactory = nullptr;
-    QtTreePropertyBrowser *imagePropertiesBrowser = nullptr;
-    QtTreePropertyBrowser *cxPropertiesBrowser = nullptr;
-    QtTreePropertyBrowser *rawMRIPropertiesBrowser = nullptr;
-    QtVariantProperty *imageFileNameProp = nullptr;
-    QtVariantProperty *imageFolderProp = nullptr;
-    QtVariantProperty *imageSizeProp = nullptr;
-    QtVariantProperty *imageWidthProp = nullptr;
-    QtVariantProperty *imageHeightProp = nullptr;
-    QtVariantProperty *cxFileNameProp = nullptr;
-    QtVariantProperty *cxFolderProp = nullptr;
-    QtVariantProperty *cxSizeProp = nullptr;
-    QtVariantProperty *vmrDimsProp = nullptr;
-    QtVariantProperty *vmrXProp = nullptr;
-    QtVariantProperty *vmrYProp = nullptr;
-    QtVariantProperty *vmrZProp = nullptr;
-    QtVariantProperty *srfTypeProp = nullptr;
-    QtVariantProperty *srfNrOfVerticesProp = nullptr;
-    QtVariantProperty *srfMeanNrOfNeighborsProp = nullptr;
-    QtVariantProperty *srfNrOfTrianglesProp = nullptr;
-    QtVariantProperty *srfNrOfEdgesProp = nullptr;
-    QtVariantProperty *srfMeanEdgeLengthProp = nullptr;
-    QtBrowserItem *vmrGroupItem = nullptr;
-    QtBrowserItem *srfGroupItem = nullptr;
-    QtVariantProperty *rawMRIFileNameProp = nullptr;
-    QtVariantProperty *rawMRIFolderProp = nullptr;
-    QtVariantProperty *rawMRISizeProp = nullptr;
-    QList<QtVariantProperty *> dicomHeaderProps;
+    PropertyPanels *propertyPanels = nullptr;
+    MapsPanel *mapsPanel = nullptr;
 
     QStringList favoriteFolders;
     QList<int> favoriteFolderModes;
@@ -146,11 +114,6 @@ public:
     QMap<QString, QString> cxFoldersToThumbnailFiles;
     bool thumbnailsChanged = false;
     QTimer *thumbnailTimer = nullptr;
-    QDoubleSpinBox *threshSpBx = nullptr;
-    QSpinBox *clusterSpBx = nullptr;
-    QCheckBox *clusterChkBx = nullptr;
-    QCheckBox *showPosChkBx = nullptr;
-    QCheckBox *showNegChkBx = nullptr;
     int inputKind = 0;
     bool fullScreen = false;
     bool toolBarWasVisible = false;
@@ -160,15 +123,7 @@ public:
     bool availableMapsDockWasVisible = false;
 
 public slots:
-    void updateImageFileProperties(int citem, QString strFullFileName, int img_width,
-                                   int img_height, int img_orientation);
-    void updateImageDimsProperties(int img_width, int img_height);
-    void updateCXFileProperties(int citem, QString strFullFileName);
     void updateCrossCoords();
-    void updateHeaderOfLoadedVMR();
-    void updateHeaderOfLoadedSRF();
-    void updateRawMRIFileProperties(int citem, QString strFullFileName);
-    void updateHeaderOfLoadedDICOM();
     void autoSelectFirstFavFolder();
     void slotChangeThreshold();
     void slotChangeClusterSize();
@@ -194,12 +149,15 @@ private:
     void createActions();
     void createToolBars();
     void createDockWindows();
-    void createPropertyBrowsers();
     void createMapsDock();
     void updateToolbarIcons();
     void switchBrowsingMode(int mode);
     void toggleBrowsingMode(int mode);
     void connectCoverFlowSignals(bool connectThem);
+    void wireCoverFlow();
+    void wireViews();
+    void wireMapsPanel();
+    void resizeStrip(int delta);
     int browsingModeNumber() const;
     QMap<QString, QString> &currentModeThumbnailFiles();
     void lookUpStoredThumbnails();

@@ -3,6 +3,7 @@
 
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
+#include "CoverStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -33,12 +34,12 @@ bool makeImageFolder(const QTemporaryDir &dir)
 }
 
 // Bytes held by distinct pictures: covers sharing one placeholder count once.
-qint64 distinctImageBytes(const QList<QImage> &images)
+qint64 distinctImageBytes(const CoverStore &store)
 {
     QSet<qint64> seen;
     qint64 bytes = 0;
-    for (const QImage &image : images)
-        if (!seen.contains(image.cacheKey())) {
+    for (int i = 0; i < store.count(); ++i)
+        if (const QImage image = store.image(i); !seen.contains(image.cacheKey())) {
             seen.insert(image.cacheKey());
             bytes += image.sizeInBytes();
         }
@@ -58,8 +59,8 @@ void BM_OpenFolderAndPaintFirstFrame(benchmark::State &state)
         openImageFolder();
         benchmark::DoNotOptimize(cf->grabFramebuffer());
     }
-    state.counters["covers"] = double(cf->coverImages.size());
-    state.counters["placeholderBytes"] = double(distinctImageBytes(cf->coverImages));
+    state.counters["covers"] = double(cf->coverStore()->count());
+    state.counters["placeholderBytes"] = double(distinctImageBytes(*cf->coverStore()));
     qint64 reflectionBytes = 0;
     for (const QImage &reflection : std::as_const(cf->reflectionCache))
         reflectionBytes += reflection.sizeInBytes();
@@ -72,7 +73,9 @@ void BM_AddPlaceholderCovers(benchmark::State &state)
 {
     openImageFolder();
     CoverFlowBrowser *cf = viewer->coverFlowBrowser;
-    const QStringList names = cf->coverFileNames;
+    QStringList names;
+    for (int i = 0; i < cf->coverStore()->count(); ++i)
+        names << cf->coverStore()->fileName(i);
     for (auto _ : state) {
         cf->clearCoverStore();
         for (const QString &name : names)

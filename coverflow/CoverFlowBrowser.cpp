@@ -1,14 +1,14 @@
 #include "CoverFlowBrowser.h"
 
-#include "CortivexViewer.h"
+#include "CoverStore.h"
 #include "FileHelpers.h"
+#include "InstructionBand.h"
 
 #include <QApplication>
 #include <QGestureEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QSplitter>
 #include <QSurfaceFormat>
 #include <QTimeLine>
 #include <QTimer>
@@ -46,8 +46,8 @@ QFont textFont(qreal pointSize)
 
 } // namespace
 
-CoverFlowBrowser::CoverFlowBrowser(CortivexViewer *mainWindow)
-    : QOpenGLWidget(mainWindow), mainWindow(mainWindow)
+CoverFlowBrowser::CoverFlowBrowser(CoverStore *store, QWidget *parent)
+    : QOpenGLWidget(parent), store(store)
 {
     QSurfaceFormat format;
     format.setSamples(4);
@@ -72,19 +72,35 @@ CoverFlowBrowser::CoverFlowBrowser(CortivexViewer *mainWindow)
 
     dragTime.start();
     fullScreenIcon = QImage(":/resources/Fullscreen3_32.png");
+    connect(store, &CoverStore::coverChanged, this, [this] { update(); });
+}
+
+void CoverFlowBrowser::setBrowsingMode(int mode)
+{
+    browsingMode = mode;
+}
+
+void CoverFlowBrowser::setFullScreen(bool on)
+{
+    fullScreen = on;
+    update();
+}
+
+void CoverFlowBrowser::setInputKind(int kind)
+{
+    if (kind == inputKind)
+        return;
+    inputKind = kind;
+    formatInstructions(width(), height());
+    reShowInstructions();
 }
 
 // Cover store
 
 void CoverFlowBrowser::clearCoverStore()
 {
-    coverImages.clear();
+    store->clear();
     reflectionCache.clear();
-    coverFileNames.clear();
-    thumbnailLoaded.clear();
-    imageWidths.clear();
-    imageHeights.clear();
-    imageOrientations.clear();
     selectedIndex = -1;
     // Animations of the old folder must not run on into the new one.
     flickTimeLine->stop();
@@ -95,14 +111,7 @@ void CoverFlowBrowser::clearCoverStore()
 
 bool CoverFlowBrowser::addEmptyCover(QString fileName)
 {
-    coverImages.append(placeholderCover(getExtension(fileName).toUpper()));
-    coverFileNames.append(fileName);
-    thumbnailLoaded.append(0);
-    if (mainWindow->showBitmaps) {
-        imageWidths.append(-1);
-        imageHeights.append(-1);
-        imageOrientations.append(0);
-    }
+    store->append(fileName, placeholderCover(getExtension(fileName).toUpper()), browsingMode == 1);
     return true;
 }
 
@@ -177,23 +186,7 @@ void CoverFlowBrowser::formatInstructions(int width, int height)
     const char *text = inputKind == 1   ? touchScreenInstructions
                        : inputKind == 2 ? touchPadInstructions
                                         : mouseInstructions;
-    const QFontMetrics metrics(font());
-    const int margin = metrics.leading() >= 5 ? metrics.leading() : 4;
-    const int flags = Qt::AlignCenter | Qt::TextWordWrap;
-    const QRect bounds = metrics.boundingRect(QRect(0, 0, width - 2 * margin, int(height * 0.125)),
-                                              flags, QString::fromUtf8(text));
-
-    instructionImage =
-        QImage(width, 2 * margin + bounds.height(), QImage::Format_ARGB32_Premultiplied);
-    if (instructionImage.isNull())
-        return;
-    instructionImage.fill(QColor(30, 30, 30, 200));
-    QPainter painter(&instructionImage);
-    painter.setFont(font());
-    painter.setPen(Qt::white);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.drawText(QRect((width - bounds.width()) / 2, margin, bounds.width(), bounds.height()),
-                     flags, QString::fromUtf8(text));
+    instructionImage = renderInstructionBand(QString::fromUtf8(text), font(), width, height);
 }
 
 // Painting
@@ -212,7 +205,7 @@ float CoverFlowBrowser::stripScale() const
 
 bool CoverFlowBrowser::hasValidSelection() const
 {
-    return selectedIndex >= 0 && selectedIndex < coverImages.size();
+    return selectedIndex >= 0 && selectedIndex < store->count();
 }
 
 void CoverFlowBrowser::paintGL()
@@ -221,11 +214,11 @@ void CoverFlowBrowser::paintGL()
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     painter.fillRect(rect(), Qt::black);
     // A collapsed strip has no scale to draw or hit-test with.
-    if (coverImages.isEmpty() || height() <= 0)
+    if (store->isEmpty() || height() <= 0)
         return;
 
     // Covers may have been removed behind our back; the side covers need a valid selection.
-    if (selectedIndex >= coverImages.size())
+    if (selectedIndex >= store->count())
         selectedIndex = 0;
 
     painter.save();
@@ -244,7 +237,7 @@ void CoverFlowBrowser::paintGL()
     drawCounter(painter);
     if (showInstruction)
         painter.drawImage((width() - instructionImage.width()) / 2, 0, instructionImage);
-    if (mainWindow->fullScreen)
+    if (fullScreen)
         painter.drawImage(width() - fullScreenIconArea, 1, fullScreenIcon);
 
     if (slideInEnded)
@@ -259,7 +252,7 @@ void CoverFlowBrowser::drawCaption(QPainter &painter)
     painter.setPen(Qt::white);
     painter.setFont(textFont(textPointSize(height(), 16)));
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const QString text = getFileNameFromFullFileName(coverFileNames.value(selectedIndex));
+    const QString text = getFileNameFromFullFileName(store->fileName(selectedIndex));
     const QRect bounds = painter.fontMetrics().boundingRect(text);
     const float h = float(height());
     const int baseline = qRound(0.5f * h + 0.5f * float(bounds.height()) + 21.0f * h / 60.0f);
@@ -268,12 +261,12 @@ void CoverFlowBrowser::drawCaption(QPainter &painter)
 
 void CoverFlowBrowser::drawCounter(QPainter &painter)
 {
-    if (mainWindow->fullScreen)
+    if (fullScreen)
         return;
     painter.setPen(Qt::white);
     painter.setFont(textFont(textPointSize(height(), 12)));
     painter.setRenderHint(QPainter::TextAntialiasing);
-    const QString text = QString("%1/%2").arg(selectedIndex + 1).arg(coverImages.size());
+    const QString text = QString("%1/%2").arg(selectedIndex + 1).arg(store->count());
     const QRect bounds = painter.fontMetrics().boundingRect(text);
     painter.drawText(width() - 5 - bounds.width(), bounds.height() + 2, text);
 }
@@ -282,13 +275,13 @@ void CoverFlowBrowser::drawItemsAfterSelected(QPainter &painter)
 {
     if (selectedIndex < 0)
         return;
-    const int selectedWidth = coverImages.at(selectedIndex).width();
+    const int selectedWidth = store->image(selectedIndex).width();
     const int y = height() / 2 - coverRowRaise;
     const int xR = selectedWidth / 2 + width() / 2;
     const int fitting = qRound(float(width() - xR) / posDiffBetweenCovers / stripScale());
-    const int last = qMin(selectedIndex + fitting, int(coverImages.size()) - 1);
+    const int last = qMin(selectedIndex + fitting, store->count() - 1);
     for (int i = last; i > selectedIndex; --i) {
-        const QImage &image = coverImages.at(i);
+        const QImage image = store->image(i);
         drawItemAt(painter, QPoint(xR + (i - selectedIndex) * posDiffBetweenCovers, y), image,
                    image.width() - sizeDiffBetweenSelAndUnSelected,
                    image.height() - sizeDiffBetweenSelAndUnSelected, sideCoverAngle);
@@ -299,12 +292,12 @@ void CoverFlowBrowser::drawItemsBeforeSelected(QPainter &painter)
 {
     if (selectedIndex < 0)
         return;
-    const int selectedWidth = coverImages.at(selectedIndex).width();
+    const int selectedWidth = store->image(selectedIndex).width();
     const int y = height() / 2 - coverRowRaise;
     const int xL = width() / 2 - selectedWidth / 2;
     const int fitting = qRound(float(xL) / posDiffBetweenCovers / stripScale());
     for (int i = qMax(0, selectedIndex - fitting); i < selectedIndex; ++i) {
-        const QImage &image = coverImages.at(i);
+        const QImage image = store->image(i);
         drawItemAt(painter, QPoint(xL - (selectedIndex - i) * posDiffBetweenCovers, y), image,
                    image.width() - sizeDiffBetweenSelAndUnSelected,
                    image.height() - sizeDiffBetweenSelAndUnSelected, -sideCoverAngle);
@@ -318,7 +311,7 @@ void CoverFlowBrowser::drawSelectedItem(QPainter &painter)
     const double t = (selectedCoverPos - 50) / 50.0;
     const int shrink = int(std::fabs(t) * sizeDiffBetweenSelAndUnSelected);
     const QPoint anchor(width() / 2 + int(posDiffBetweenCovers * t), height() / 2 - coverRowRaise);
-    const QImage &image = coverImages.at(selectedIndex);
+    const QImage image = store->image(selectedIndex);
     drawItemAt(painter, anchor, image, image.width() - shrink, image.height() - shrink,
                int(t * sideCoverAngle));
     advanceSlideIn();
@@ -418,7 +411,7 @@ void CoverFlowBrowser::animateCoverTranslation(int frame)
 
 void CoverFlowBrowser::setCurrentCoverIndex(int index)
 {
-    if (index == selectedIndex || index < 0 || index >= coverImages.size())
+    if (index == selectedIndex || index < 0 || index >= store->count())
         return;
     selectedIndex = index;
     emitCurrentItemChanged();
@@ -428,33 +421,41 @@ void CoverFlowBrowser::emitCurrentItemChanged()
 {
     if (!hasValidSelection())
         return;
-    const QString name = coverFileNames.value(selectedIndex);
-    if (mainWindow->showBitmaps)
-        emit currentItemChanged(selectedIndex, name, imageWidths.value(selectedIndex, -1),
-                                imageHeights.value(selectedIndex, -1),
-                                imageOrientations.value(selectedIndex, 0));
-    if (mainWindow->showCXFiles)
-        emit currentCXItemChanged(selectedIndex, name);
-    if (mainWindow->showRawMRIData)
+    const QString name = store->fileName(selectedIndex);
+    if (browsingMode == 1)
+        emit currentItemChanged(selectedIndex, name, store->imageWidth(selectedIndex),
+                                store->imageHeight(selectedIndex),
+                                store->imageOrientation(selectedIndex));
+    else if (browsingMode == 2)
         emit currentRawMRIItemChanged(selectedIndex, name);
+    else
+        emit currentCXItemChanged(selectedIndex, name);
 }
 
 void CoverFlowBrowser::emitCurrentItemChangedForInspection()
 {
     if (!hasValidSelection())
         return;
-    const QString name = coverFileNames.value(selectedIndex);
-    if (mainWindow->showBitmaps)
+    const QString name = store->fileName(selectedIndex);
+    if (browsingMode == 1)
         emit imageForInspectionChanged(selectedIndex, name);
-    if (mainWindow->showCXFiles)
-        emit CXFileForInspectionChanged(selectedIndex, name);
-    if (mainWindow->showRawMRIData)
+    else if (browsingMode == 2)
         emit rawMRIFileForInspectionChanged(selectedIndex, name);
+    else
+        emit CXFileForInspectionChanged(selectedIndex, name);
+}
+
+void CoverFlowBrowser::swipeStep(bool forward)
+{
+    if (store->isEmpty())
+        return;
+    stepSelection(forward);
+    emitCurrentItemChanged();
 }
 
 void CoverFlowBrowser::stepSelection(bool forward)
 {
-    const int count = coverImages.size();
+    const int count = store->count();
     selectedIndex = forward ? (selectedIndex + 1 >= count ? 0 : selectedIndex + 1)
                             : (selectedIndex - 1 < 0 ? count - 1 : selectedIndex - 1);
     if (!animating)
@@ -470,7 +471,7 @@ void CoverFlowBrowser::stepSelection(bool forward)
 
 void CoverFlowBrowser::keyPressEvent(QKeyEvent *event)
 {
-    if (coverImages.isEmpty()) {
+    if (store->isEmpty()) {
         QOpenGLWidget::keyPressEvent(event);
         return;
     }
@@ -514,7 +515,7 @@ int CoverFlowBrowser::hitTestCoverIndex(int x) const
         return -1;
     const int dx = x - width() / 2;
     const float s = stripScale();
-    const float off = float(coverImages.at(selectedIndex).width() / 2) * -0.65f;
+    const float off = float(store->image(selectedIndex).width() / 2) * -0.65f;
     if (dx < 1)
         return selectedIndex - int((-dx / s + off) / posDiffBetweenCovers);
     return selectedIndex + int((dx / s + off) / posDiffBetweenCovers);
@@ -523,10 +524,9 @@ int CoverFlowBrowser::hitTestCoverIndex(int x) const
 void CoverFlowBrowser::mousePressEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    if (mainWindow->fullScreen && pos.x() > width() - fullScreenIconArea &&
-        pos.y() < fullScreenIconArea) {
+    if (fullScreen && pos.x() > width() - fullScreenIconArea && pos.y() < fullScreenIconArea) {
         fullScreenIconPressed = true;
-        mainWindow->slotToggleFullScreen();
+        emit fullScreenRequested();
         return;
     }
     pressPos = pos;
@@ -593,7 +593,7 @@ void CoverFlowBrowser::mouseReleaseEvent(QMouseEvent *event)
     if (!dragged) {
         const int index = hitTestCoverIndex(event->position().toPoint().x());
         // Clicks beside the row, past either end, choose nothing.
-        if (index < 0 || index >= coverImages.size())
+        if (index < 0 || index >= store->count())
             return;
         if (index == selectedIndex) {
             emitCurrentItemChangedForInspection();
@@ -629,12 +629,8 @@ bool CoverFlowBrowser::event(QEvent *event)
         const bool touchPad =
             touch->device() && touch->device()->type() == QInputDevice::DeviceType::TouchPad;
         const int kind = touchPad ? 2 : 1;
-        mainWindow->inputKind = kind;
-        if (kind != inputKind) {
-            inputKind = kind;
-            formatInstructions(width(), height());
-            reShowInstructions();
-        }
+        emit inputKindChanged(kind);
+        setInputKind(kind);
         const qsizetype points = touch->points().size();
         if (!touchPad)
             multiTouchActive = points == 2 ? 1 : 0;
@@ -656,30 +652,17 @@ bool CoverFlowBrowser::gestureEvent(QGestureEvent *event)
         return true;
     if (auto *pinch = static_cast<QPinchGesture *>(event->gesture(Qt::PinchGesture))) {
         if (pinch->changeFlags() & QPinchGesture::ScaleFactorChanged) {
-            const int d = qRound((pinch->scaleFactor() - pinch->lastScaleFactor()) * 150);
-            QList<int> sizes = mainWindow->mainWindowSplitter->sizes();
-            if (sizes.size() >= 2) {
-                sizes[0] += d;
-                sizes[1] -= d;
-                mainWindow->mainWindowSplitter->setSizes(sizes);
-            }
+            emit stripResizeRequested(
+                qRound((pinch->scaleFactor() - pinch->lastScaleFactor()) * 150));
         }
         update();
     } else if (auto *swipe = static_cast<QSwipeGesture *>(event->gesture(Qt::SwipeGesture))) {
-        if (!coverImages.isEmpty() && swipe->state() == Qt::GestureFinished) {
+        if (!store->isEmpty() && swipe->state() == Qt::GestureFinished) {
             if (swipe->horizontalDirection() == QSwipeGesture::Right ||
-                swipe->horizontalDirection() == QSwipeGesture::Left) {
-                stepSelection(swipe->horizontalDirection() == QSwipeGesture::Right);
-                emitCurrentItemChanged();
-            } else if (swipe->verticalDirection() == QSwipeGesture::Up) {
-                // Collapse the strip and give its room to the inspection view.
-                QList<int> sizes = mainWindow->mainWindowSplitter->sizes();
-                if (sizes.size() >= 2) {
-                    sizes[1] += sizes[0];
-                    sizes[0] = 0;
-                    mainWindow->mainWindowSplitter->setSizes(sizes);
-                }
-            }
+                swipe->horizontalDirection() == QSwipeGesture::Left)
+                swipeStep(swipe->horizontalDirection() == QSwipeGesture::Right);
+            else if (swipe->verticalDirection() == QSwipeGesture::Up)
+                emit stripCollapseRequested();
         }
         update();
     } else if (QGesture *pan = event->gesture(Qt::PanGesture)) {

@@ -6,42 +6,47 @@
 #include <QImage>
 #include <QOpenGLWidget>
 #include <QPoint>
-#include <QStringList>
-#include <QVector>
 
-class CortivexViewer;
+class CoverStore;
 class QGestureEvent;
 class QPainter;
 class QTimeLine;
 class QTimer;
 
-// The strip of file covers above the inspection views.
+// The strip of file covers above the inspection views. It paints the covers of
+// its store, tells which cover is current and which is to be inspected, and asks
+// its owner for what lies outside it: full screen, the size of its pane.
 class CoverFlowBrowser : public QOpenGLWidget
 {
     Q_OBJECT
 
 public:
-    explicit CoverFlowBrowser(CortivexViewer *mainWindow);
+    explicit CoverFlowBrowser(CoverStore *store, QWidget *parent = nullptr);
 
+    CoverStore *coverStore() const { return store; }
     int getSelectedImageIndex() const { return selectedIndex; }
     QSize sizeHint() const override { return QSize(700, 350); }
     // Public so that the main window can hand on the step keys of its lists.
     void keyPressEvent(QKeyEvent *event) override;
 
+    // 1 images, 2 raw MRI data, 3 CX data: which signals are sent and whether
+    // covers keep an image size.
+    void setBrowsingMode(int mode);
+    // In full screen the counter gives way to the icon that leaves it.
+    void setFullScreen(bool on);
+    // Adopts an input kind (0 mouse, 1 touch screen, 2 touch pad); a new one
+    // shows its instructions.
+    void setInputKind(int kind);
+
     void reShowInstructions();
     void formatInstructions(int width, int height);
     void setAnimation(bool on);
+    // The slide-in of a swipe: the next or previous cover, reported at once and
+    // inspected when it has slid in.
+    void swipeStep(bool forward);
 
     // Point size of the caption and counter texts for a widget of the given height.
     static qreal textPointSize(int widgetHeight, qreal largest);
-
-    // Cover store; the thumbnail cache and the image view write into it directly.
-    QList<QImage> coverImages;
-    QStringList coverFileNames;
-    QVector<int> thumbnailLoaded;
-    QVector<int> imageWidths;
-    QVector<int> imageHeights;
-    QVector<unsigned char> imageOrientations;
 
     int selectedIndex = -1;
     int posDiffBetweenCovers = 95;
@@ -80,6 +85,14 @@ signals:
     void imageForInspectionChanged(int, QString);
     void CXFileForInspectionChanged(int, QString);
     void rawMRIFileForInspectionChanged(int, QString);
+    // The full-screen icon was clicked.
+    void fullScreenRequested();
+    // Sent with every touch event: the kind of device touched.
+    void inputKindChanged(int kind);
+    // A pinch: the strip's pane should grow by delta pixels (shrink when negative).
+    void stripResizeRequested(int delta);
+    // A swipe up: the strip's pane should give all its room to the views.
+    void stripCollapseRequested();
 
 public slots:
     void clearCoverStore();
@@ -120,7 +133,9 @@ private:
     void drawCounter(QPainter &painter);
     bool gestureEvent(QGestureEvent *event);
 
-    CortivexViewer *mainWindow;
+    CoverStore *store;
+    int browsingMode = 3;
+    bool fullScreen = false;
     // One placeholder per extension, shared by every cover that shows it.
     QHash<QString, QImage> placeholders;
     QImage fullScreenIcon;

@@ -1,13 +1,10 @@
-#include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
+#include "CoverStore.h"
 
 #include <QApplication>
 #include <QGestureEvent>
 #include <QGestureRecognizer>
 #include <QPainter>
-#include <QSplitter>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeLine>
 
@@ -87,18 +84,15 @@ private slots:
     void gestures();
 
 private:
-    QString makeFolder(const QString &name, const QStringList &files);
-    void openFolder(const QString &path, int mode);
+    void fill(int mode, const QStringList &files);
     QImage grab() { return cf->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
     void setStripHeight(int height);
-    void recordSignals();
     void waitPastFlickWindow();
     void sendGesture(Qt::GestureType type, QGestureRecognizer::Result result, qreal angle = 0);
 
-    QTemporaryDir tmp;
     QPointingDevice *touchScreen = nullptr;
     QPointingDevice *touchPad = nullptr;
-    CortivexViewer *viewer = nullptr;
+    CoverStore *store = nullptr;
     CoverFlowBrowser *cf = nullptr;
     // Every signal of the strip as "<signal> <index>"; a name other than that
     // of the cover at the index is added to the entry.
@@ -107,10 +101,6 @@ private:
 
 void TestCoverFlow::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(tmp.isValid());
-    QDir(tmp.path()).mkpath("work");
-    QDir(tmp.path()).mkpath("app");
     touchScreen = QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen);
     touchPad = QTest::createTouchDevice(QInputDevice::DeviceType::TouchPad);
     QCOMPARE(QGestureRecognizer::registerRecognizer(new ScriptedRecognizer<QSwipeGesture>),
@@ -127,35 +117,20 @@ void TestCoverFlow::cleanupTestCase()
 
 void TestCoverFlow::init()
 {
-    QDir::setCurrent(tmp.filePath("work"));
-    viewer = new CortivexViewer;
-    viewer->initDataFolders(tmp.filePath("app"));
-    viewer->resize(1200, 750);
-    viewer->show();
-    QVERIFY(QTest::qWaitForWindowExposed(viewer));
-    viewer->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(viewer));
-    cf = viewer->coverFlowBrowser;
-    setStripHeight(356); // the strip's natural size
-    recordSignals();
-}
+    store = new CoverStore;
+    cf = new CoverFlowBrowser(store);
+    cf->resize(1000, 356); // the strip's natural height
+    cf->show();
+    QVERIFY(QTest::qWaitForWindowExposed(cf));
+    cf->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(cf));
+    QCOMPARE(cf->height(), 356);
 
-void TestCoverFlow::cleanup()
-{
-    delete viewer;
-    viewer = nullptr;
-    cf = nullptr;
-}
-
-// The viewer cuts every connection of the strip when it switches modes.
-void TestCoverFlow::recordSignals()
-{
     log.clear();
-    cf->disconnect(this);
     auto record = [this](const char *kind) {
         return [this, kind](int index, const QString &name) {
             log << QString("%1 %2").arg(kind).arg(index) +
-                       (name == cf->coverFileNames.value(index) ? QString() : " " + name);
+                       (name == store->fileName(index) ? QString() : " " + name);
         };
     };
     connect(cf, &CoverFlowBrowser::currentItemChanged, this,
@@ -168,42 +143,37 @@ void TestCoverFlow::recordSignals()
     connect(cf, &CoverFlowBrowser::imageForInspectionChanged, this, record("inspect image"));
     connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, this, record("inspect cx"));
     connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, this, record("inspect raw"));
+    connect(cf, &CoverFlowBrowser::fullScreenRequested, this, [this] { log << "full screen"; });
+    connect(cf, &CoverFlowBrowser::inputKindChanged, this,
+            [this](int kind) { log << QString("input kind %1").arg(kind); });
+    connect(cf, &CoverFlowBrowser::stripResizeRequested, this,
+            [this](int delta) { log << QString("resize %1").arg(delta); });
+    connect(cf, &CoverFlowBrowser::stripCollapseRequested, this, [this] { log << "collapse"; });
 }
 
-QString TestCoverFlow::makeFolder(const QString &name, const QStringList &files)
+void TestCoverFlow::cleanup()
 {
-    QDir(tmp.path()).mkpath(name);
-    for (const QString &file : files) {
-        QFile f(tmp.filePath(name + "/" + file));
-        if (!f.open(QIODevice::WriteOnly))
-            qWarning("cannot create %s", qPrintable(f.fileName()));
-    }
-    return tmp.filePath(name);
+    delete cf;
+    delete store;
 }
 
-// mode: 1 images, 2 raw MRI data, 3 CX data
-void TestCoverFlow::openFolder(const QString &path, int mode)
+// mode: 1 images, 2 raw MRI data, 3 CX data; as the window fills the strip for a folder.
+void TestCoverFlow::fill(int mode, const QStringList &files)
 {
-    viewer->currentFolderPath = path;
-    viewer->currentDir = QDir(path);
-    if (mode == 1)
-        viewer->switchToShowBitmaps();
-    else if (mode == 2)
-        viewer->switchToShowRawMRIData();
-    else
-        viewer->switchToShowCXFiles();
-    recordSignals();
+    cf->clearCoverStore();
+    cf->setBrowsingMode(mode);
+    for (const QString &file : files)
+        cf->addEmptyCover("/data/" + file);
+    cf->setCurrentCoverIndex(0);
+    log.clear();
 }
 
 void TestCoverFlow::setStripHeight(int height)
 {
-    const QList<int> sizes = viewer->mainWindowSplitter->sizes();
-    viewer->mainWindowSplitter->setSizes({height, sizes[0] + sizes[1] - height});
+    cf->resize(cf->width(), height);
     QTRY_COMPARE(cf->height(), height);
 }
 
-// A release within 300 ms of the start of a drag flicks instead of clicking; the drag
-// clock also starts with the widget.
 void TestCoverFlow::waitPastFlickWindow()
 {
     QTRY_VERIFY(cf->dragTime.elapsed() >= 300);
@@ -218,18 +188,21 @@ void TestCoverFlow::sendGesture(Qt::GestureType type, QGestureRecognizer::Result
 
 void TestCoverFlow::placeholderCovers()
 {
-    openFolder(makeFolder("placeholders", {"scan.jpg", "b.png", "c.jpg", "notes.txt"}), 1);
-    QCOMPARE(cf->coverImages.size(), 3);
-    QCOMPARE(cf->coverFileNames[2], tmp.filePath("placeholders/scan.jpg"));
-    QCOMPARE(cf->thumbnailLoaded, QVector<int>(3, 0));
-    QCOMPARE(cf->imageWidths + cf->imageHeights, QVector<int>(6, -1));
-    QCOMPARE(cf->imageOrientations, QVector<unsigned char>(3, 0));
+    fill(1, {"b.png", "c.jpg", "scan.jpg"});
+    QCOMPARE(store->count(), 3);
+    QCOMPARE(store->fileName(2), QString("/data/scan.jpg"));
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(store->thumbnailLoaded(i), 0);
+        QCOMPARE(store->imageWidth(i), -1);
+        QCOMPARE(store->imageHeight(i), -1);
+        QCOMPARE(store->imageOrientation(i), 0);
+    }
     QCOMPARE(cf->selectedIndex, 0);
 
     // One picture per extension, shared.
-    QCOMPARE(cf->coverImages[1].cacheKey(), cf->coverImages[2].cacheKey());
-    QVERIFY(cf->coverImages[0] != cf->coverImages[1]);
-    const QImage cover = cf->coverImages[2];
+    QCOMPARE(store->image(1).cacheKey(), store->image(2).cacheKey());
+    QVERIFY(store->image(0) != store->image(1));
+    const QImage cover = store->image(2);
     QCOMPARE(cover.size(), QSize(256, 256));
     QCOMPARE(cover.format(), QImage::Format_ARGB32_Premultiplied);
     // A four-pixel grey frame round black at the top, opaque dark grey at the bottom.
@@ -245,11 +218,11 @@ void TestCoverFlow::placeholderCovers()
     QCOMPARE(countPixels(cover, QRect(0, 0, 256, 64), isPlaceholderYellow), 0);
     QCOMPARE(countPixels(cover, QRect(0, 192, 256, 64), isPlaceholderYellow), 0);
 
-    // Outside images mode the image size lists stay empty.
-    openFolder(makeFolder("cx", {"x.vmr", "Y.SRF", "z.smp"}), 3);
-    QCOMPARE(cf->coverFileNames.size(), 2);
-    QVERIFY(cf->imageWidths.isEmpty() && cf->imageHeights.isEmpty());
-    QVERIFY(cf->imageOrientations.isEmpty());
+    // Outside images mode covers keep no image size: a size reported for one is lost.
+    fill(3, {"x.vmr", "Y.SRF"});
+    store->setImageSize(0, 10, 20, 6);
+    QCOMPARE(store->imageWidth(0), -1);
+    QCOMPARE(store->imageOrientation(0), 0);
     // Covers that share a picture share its reflection; thumbnails replaced
     // again and again do not pile up reflections.
     cf->grabFramebuffer();
@@ -257,21 +230,21 @@ void TestCoverFlow::placeholderCovers()
     for (int i = 0; i < 300; ++i) {
         QImage thumbnail(256, 256, QImage::Format_ARGB32_Premultiplied);
         thumbnail.fill(QColor(i % 256, 40, 40));
-        cf->coverImages[0] = thumbnail;
+        store->setThumbnail(0, thumbnail);
         cf->grabFramebuffer();
     }
     QVERIFY(cf->reflectionCache.size() <= CoverFlowBrowser::maxCachedReflections);
 
+    QCOMPARE(store->thumbnailLoaded(0), 1);
     cf->clearCoverStore();
-    QVERIFY(cf->coverImages.isEmpty() && cf->coverFileNames.isEmpty());
-    QVERIFY(cf->thumbnailLoaded.isEmpty() && cf->reflectionCache.isEmpty());
+    QVERIFY(store->isEmpty() && cf->reflectionCache.isEmpty());
     QCOMPARE(cf->selectedIndex, -1);
 }
 
 // Without covers keys do nothing and the strip is black, in full screen too.
 void TestCoverFlow::emptyStore()
 {
-    QVERIFY(cf->coverImages.isEmpty());
+    QVERIFY(store->isEmpty());
     for (Qt::Key key : {Qt::Key_Right, Qt::Key_PageDown, Qt::Key_Plus, Qt::Key_Left, Qt::Key_PageUp,
                         Qt::Key_Minus, Qt::Key_Return, Qt::Key_N, Qt::Key_I})
         QTest::keyClick(cf, key);
@@ -283,8 +256,7 @@ void TestCoverFlow::emptyStore()
 
     QImage frame = grab();
     QCOMPARE(countPixels(frame, frame.rect(), isNonBlack), 0);
-    viewer->slotToggleFullScreen();
-    QTRY_VERIFY(viewer->isFullScreen());
+    cf->setFullScreen(true);
     frame = grab();
     QCOMPARE(countPixels(frame, frame.rect(), isNonBlack), 0);
 }
@@ -293,7 +265,7 @@ void TestCoverFlow::emptyStore()
 // that leaves it.
 void TestCoverFlow::overlays()
 {
-    openFolder(makeFolder("one", {"only.vmr"}), 3);
+    fill(3, {"only.vmr"});
     cf->hideInstruction();
     QImage frame = grab();
     QVERIFY(countPixels(frame, QRect(cf->width() - 60, 0, 60, 30), isWhitish) > 5);
@@ -316,8 +288,7 @@ void TestCoverFlow::overlays()
     cf->selectedCoverPos = 50;
 
     // Full screen: the icon takes the counter's place, exactly as in its file.
-    viewer->slotToggleFullScreen();
-    QTRY_VERIFY(viewer->isFullScreen());
+    cf->setFullScreen(true);
     frame = grab();
     QImage expected(32, 32, QImage::Format_RGB32);
     expected.fill(Qt::black);
@@ -329,17 +300,18 @@ void TestCoverFlow::overlays()
                      qPrintable(QString("icon pixel %1,%2").arg(x).arg(y)));
     QCOMPARE(countPixels(frame, QRect(cf->width() - 80, 0, 45, 30), isNonBlack), 0);
 
-    // A click on the icon leaves full screen and chooses no cover; outside
+    // A click on the icon asks to leave full screen and chooses no cover; outside
     // full screen the same place is a click on the strip.
-    openFolder(makeFolder("several", {"a.vmr", "b.vmr", "c.vmr", "d.vmr", "e.vmr", "f.vmr"}), 3);
+    fill(3, {"a.vmr", "b.vmr", "c.vmr", "d.vmr", "e.vmr", "f.vmr"});
+    connect(cf, &CoverFlowBrowser::fullScreenRequested, cf, [this] { cf->setFullScreen(false); });
     waitPastFlickWindow();
     const QPoint icon(cf->width() - 10, 10);
     QTest::mouseClick(cf, Qt::LeftButton, {}, icon);
-    QVERIFY(!viewer->fullScreen);
+    QCOMPARE(log, QStringList({"full screen"}));
     QCOMPARE(cf->selectedIndex, 0);
-    QVERIFY(log.isEmpty());
+    log.clear();
     QTest::mouseClick(cf, Qt::LeftButton, {}, icon);
-    QVERIFY(!viewer->fullScreen);
+    QVERIFY(!log.contains("full screen"));
     QVERIFY(cf->selectedIndex > 0);
 
     // Never a caption on a strip 80 pixels high or lower.
@@ -382,7 +354,7 @@ void TestCoverFlow::keySteps()
     QFETCH(int, key);
     QFETCH(int, from);
     QFETCH(int, to);
-    openFolder(makeFolder("keys", {"a.vmr", "b.vmr", "c.srf", "d.vmr", "e.vmr"}), 3);
+    fill(3, {"a.vmr", "b.vmr", "c.srf", "d.vmr", "e.vmr"});
     cf->setCurrentCoverIndex(from);
     log.clear();
 
@@ -402,7 +374,7 @@ void TestCoverFlow::keySteps()
 
 void TestCoverFlow::clicks()
 {
-    openFolder(makeFolder("clicks", {"a.png", "b.png", "c.jpg", "d.png", "e.gif", "f.png"}), 1);
+    fill(1, {"a.png", "b.png", "c.jpg", "d.png", "e.gif", "f.png"});
     cf->setCurrentCoverIndex(2);
     waitPastFlickWindow();
     log.clear();
@@ -449,7 +421,7 @@ void TestCoverFlow::drags()
     QStringList files;
     for (int i = 0; i < 10; ++i)
         files << QString("f%1.vmr").arg(i);
-    openFolder(makeFolder("drags", files), 3);
+    fill(3, files);
     QCOMPARE(cf->dragThreshold, cf->height() / 30 + 10);
     const int step = cf->dragThreshold;
     const QPoint start(cf->width() / 2, cf->height() / 2);
@@ -489,8 +461,7 @@ void TestCoverFlow::flicks()
     QStringList files;
     for (int i = 0; i < 40; ++i)
         files << QString("f%1.dcm").arg(i, 2, 10, QChar('0'));
-    openFolder(makeFolder("flicks", files), 2);
-    QCOMPARE(cf->coverImages.size(), 40);
+    fill(2, files);
     const QPoint start(cf->width() / 2, cf->height() / 2);
 
     // A quick drag keeps stepping after the release, one cover per frame.
@@ -528,7 +499,7 @@ void TestCoverFlow::touchInput()
     // Touch screen: two fingers enable gestures, one finger disables them again.
     QTest::touchEvent(cf, touchScreen).press(0, a).press(1, b);
     QCOMPARE(cf->inputKind, 1);
-    QCOMPARE(viewer->inputKind, 1);
+    QCOMPARE(log.last(), QString("input kind 1"));
     QCOMPARE(cf->multiTouchActive, 1);
     QVERIFY(cf->showInstruction);
     const QImage touchScreenText = cf->instructionImage;
@@ -547,7 +518,7 @@ void TestCoverFlow::touchInput()
     // Touch pad: once two fingers were seen, gestures stay enabled.
     QTest::touchEvent(cf, touchPad).press(0, a).press(1, b);
     QCOMPARE(cf->inputKind, 2);
-    QCOMPARE(viewer->inputKind, 2);
+    QCOMPARE(log.last(), QString("input kind 2"));
     QVERIFY(cf->showInstruction);
     QVERIFY(cf->instructionImage != touchScreenText && cf->instructionImage != mouseText);
     QTest::touchEvent(cf, touchPad).release(0, a).release(1, b);
@@ -566,8 +537,7 @@ void TestCoverFlow::touchInput()
 // Gestures act only while several fingers are on the surface.
 void TestCoverFlow::gestures()
 {
-    openFolder(makeFolder("gestures", {"a.vmr", "b.vmr", "c.vmr"}), 3);
-    const QList<int> before = viewer->mainWindowSplitter->sizes();
+    fill(3, {"a.vmr", "b.vmr", "c.vmr"});
 
     // A pinch moves the splitter.
     QPinchGesture pinch;
@@ -576,16 +546,16 @@ void TestCoverFlow::gestures()
     pinch.setScaleFactor(1.1);
     QGestureEvent ignored({&pinch});
     QVERIFY(QApplication::sendEvent(cf, &ignored));
-    QCOMPARE(viewer->mainWindowSplitter->sizes(), before);
+    QVERIFY(log.isEmpty());
     cf->multiTouchActive = 1;
     QGestureEvent grow({&pinch});
     QVERIFY(QApplication::sendEvent(cf, &grow));
-    QCOMPARE(viewer->mainWindowSplitter->sizes(), QList<int>({before[0] + 15, before[1] - 15}));
     pinch.setLastScaleFactor(1.1);
     pinch.setScaleFactor(1.0);
     QGestureEvent shrink({&pinch});
     QApplication::sendEvent(cf, &shrink);
-    QCOMPARE(viewer->mainWindowSplitter->sizes(), before);
+    QCOMPARE(log, QStringList({"resize 15", "resize -15"}));
+    log.clear();
 
     // A pan shows the move cursor while it lasts.
     sendGesture(Qt::PanGesture, QGestureRecognizer::TriggerGesture);
@@ -616,11 +586,10 @@ void TestCoverFlow::gestures()
     QCOMPARE(cf->selectedIndex, 2);
     QVERIFY(log.isEmpty());
 
-    // Up collapses the strip.
+    // Up asks to collapse the strip.
     cf->multiTouchActive = 1;
-    const QList<int> sizes = viewer->mainWindowSplitter->sizes();
     sendGesture(Qt::SwipeGesture, QGestureRecognizer::FinishGesture, 90);
-    QCOMPARE(viewer->mainWindowSplitter->sizes(), QList<int>({0, sizes[0] + sizes[1]}));
+    QCOMPARE(log, QStringList({"collapse"}));
     QCOMPARE(cf->selectedIndex, 2);
 }
 

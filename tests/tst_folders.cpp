@@ -1,7 +1,8 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
+#include "CoverStore.h"
 #include "FolderDataFiles.h"
-#include "QtVariantProperty.h"
+#include "PropertyPanels.h"
 
 #include <QBuffer>
 #include <QDockWidget>
@@ -22,6 +23,8 @@
 #include <unistd.h>
 
 #include "QtTreePropertyBrowser.h"
+
+#include <QTreeWidget>
 
 namespace {
 
@@ -61,8 +64,8 @@ void writeFile(const QString &name, const QByteArray &data = QByteArray())
 QStringList coverNames(CoverFlowBrowser *coverFlow)
 {
     QStringList names;
-    for (const QString &path : coverFlow->coverFileNames)
-        names << QFileInfo(path).fileName();
+    for (int i = 0; i < coverFlow->coverStore()->count(); ++i)
+        names << QFileInfo(coverFlow->coverStore()->fileName(i)).fileName();
     return names;
 }
 
@@ -399,7 +402,9 @@ void TestFolders::listingPerMode()
     viewer->switchToShowBitmaps();
     QCOMPARE(coverNames(viewer->coverFlowBrowser),
              QStringList({"a.PNG", "B.jpg", "d.jpeg", "e.GIF"}));
-    QCOMPARE(viewer->coverFlowBrowser->imageWidths.size(), 4);
+    QCOMPARE(viewer->coverStore->imageWidth(3), -1);
+    viewer->coverStore->setImageSize(3, 7, 8, 1);
+    QCOMPARE(viewer->coverStore->imageWidth(3), 7);
     QVERIFY(!viewer->coverFlowBrowser->drawCoverFrames);
     QCOMPARE(viewer->viewStack->currentIndex(), 0);
     QVERIFY(!viewer->availableMapsDock->isVisible());
@@ -407,23 +412,24 @@ void TestFolders::listingPerMode()
     viewer->currentDir = QDir(path("cx"));
     viewer->switchToShowCXFiles();
     QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"x.vmr", "Y.SRF"}));
-    QVERIFY(viewer->coverFlowBrowser->imageWidths.isEmpty());
+    viewer->coverStore->setImageSize(1, 7, 8, 1);
+    QCOMPARE(viewer->coverStore->imageWidth(1), -1);
     QVERIFY(viewer->coverFlowBrowser->drawCoverFrames);
     QVERIFY(viewer->availableMapsDock->isVisible());
-    QCOMPARE(viewer->propertiesDock->widget(), viewer->cxPropertiesBrowser);
+    QCOMPARE(viewer->propertiesDock->widget(), viewer->propertyPanels->cxPropertiesBrowser());
 
     viewer->currentDir = QDir(path("dicom"));
     viewer->switchToShowRawMRIData();
     QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"im1.dcm", "IM2.DCM"}));
     QCOMPARE(viewer->viewStack->currentIndex(), 3);
-    QCOMPARE(viewer->propertiesDock->widget(), viewer->rawMRIPropertiesBrowser);
+    QCOMPARE(viewer->propertiesDock->widget(), viewer->propertyPanels->rawMRIPropertiesBrowser());
     QVERIFY(viewer->showRawMRIDataAct->isChecked() && !viewer->showCXFilesAct->isChecked());
 
     // An empty or vanished folder gives no covers and no inspection request.
     QSignalSpy inspect(viewer->coverFlowBrowser, &CoverFlowBrowser::rawMRIFileForInspectionChanged);
     viewer->currentDir = QDir(path("missing"));
     viewer->switchToShowRawMRIData();
-    QVERIFY(viewer->coverFlowBrowser->coverFileNames.isEmpty());
+    QVERIFY(viewer->coverStore->isEmpty());
     QCOMPARE(inspect.count(), 0);
 }
 
@@ -431,27 +437,31 @@ void TestFolders::modeSwitchesReconnectSignals()
 {
     const QString file = path("images/a.PNG");
     CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    PropertyPanels *panels = viewer->propertyPanels;
+    // The file name each panel shows.
+    const auto name = [](QtTreePropertyBrowser *browser) {
+        return browser->treeWidget()->findItems("Name", Qt::MatchRecursive).value(0)->text(1);
+    };
     viewer->currentDir = QDir(path("images"));
     viewer->toggleShowBitmaps();
     emit cf->currentCXItemChanged(0, file);
     emit cf->currentRawMRIItemChanged(0, file);
-    QCOMPARE(viewer->cxFileNameProp->valueText(), QString());
-    QCOMPARE(viewer->rawMRIFileNameProp->valueText(), QString());
+    QCOMPARE(name(panels->cxPropertiesBrowser()), QString());
+    QCOMPARE(name(panels->rawMRIPropertiesBrowser()), QString());
     emit cf->currentItemChanged(0, file, 10, 20, 1);
-    QCOMPARE(viewer->imageFileNameProp->valueText(), QString("a.PNG"));
-    QCOMPARE(viewer->imageHeightProp->valueText(), QString("20"));
+    QCOMPARE(name(panels->imagePropertiesBrowser()), QString("a.PNG"));
 
     viewer->toggleShowRawMRIData();
     emit cf->currentItemChanged(0, path("images/B.jpg"), 1, 2, 1);
-    QCOMPARE(viewer->imageFileNameProp->valueText(), QString());
+    QCOMPARE(name(panels->imagePropertiesBrowser()), QString());
     emit cf->currentRawMRIItemChanged(0, file);
-    QCOMPARE(viewer->rawMRIFileNameProp->valueText(), QString("a.PNG"));
+    QCOMPARE(name(panels->rawMRIPropertiesBrowser()), QString("a.PNG"));
 
     viewer->toggleShowCXFiles();
     emit cf->currentRawMRIItemChanged(0, path("images/B.jpg"));
-    QCOMPARE(viewer->rawMRIFileNameProp->valueText(), QString("a.PNG"));
+    QCOMPARE(name(panels->rawMRIPropertiesBrowser()), QString("a.PNG"));
     emit cf->currentCXItemChanged(0, file);
-    QCOMPARE(viewer->cxFileNameProp->valueText(), QString("a.PNG"));
+    QCOMPARE(name(panels->cxPropertiesBrowser()), QString("a.PNG"));
     emit cf->CXFileForInspectionChanged(0, path("cx/Y.SRF"));
     QCOMPARE(viewer->viewStack->currentIndex(), 1);
 
@@ -512,7 +522,7 @@ void TestFolders::treeFolderKeepsMode()
     viewer->clickedFolder(viewer->fileSystemModel->index(path("cx")));
     QVERIFY(viewer->showRawMRIData);
     QCOMPARE(viewer->currentFolderPath, path("cx"));
-    QVERIFY(viewer->coverFlowBrowser->coverFileNames.isEmpty());
+    QVERIFY(viewer->coverStore->isEmpty());
     viewer->clickedFolder(viewer->fileSystemModel->index(path("dicom")));
     QCOMPARE(coverNames(viewer->coverFlowBrowser), QStringList({"im1.dcm", "IM2.DCM"}));
 }

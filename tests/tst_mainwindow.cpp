@@ -1,14 +1,13 @@
-#include "CXSCore.h"
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
-#include "DicomFixture.h"
-#include "HeaderTexts.h"
-#include "QtBrowserItem.h"
+#include "CoverStore.h"
+#include "ImageOGLViewer.h"
+#include "MapsPanel.h"
+#include "MeshOGLViewer.h"
+#include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
-#include "QtVariantProperty.h"
-#include "SrfFixture.h"
-#include "SurfaceMesh.h"
-#include "VmrFixture.h"
+#include "RawMRIDataOGLViewer.h"
+#include "VolumeOGLViewer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,14 +39,6 @@ protected:
     }
 };
 
-QStringList propertyNames(const QList<QtVariantProperty *> &props)
-{
-    QStringList names;
-    for (QtVariantProperty *p : props)
-        names << p->propertyName();
-    return names;
-}
-
 } // namespace
 
 class TestMainWindow : public QObject
@@ -60,12 +51,7 @@ private slots:
     void cleanup();
     void construction();
     void dataFolders();
-    void propertyPanels();
-    void headerPanels();
-    void srfType_data();
-    void srfType();
-    void sizeTexts_data();
-    void sizeTexts();
+    void requestsReachTheWindow();
     void fullScreenKeys();
     void fullScreenRestoresVisibleDocksOnly();
     void plainFResetsListFonts();
@@ -73,6 +59,8 @@ private slots:
     void shiftKeysStepCoverFlow();
 
 private:
+    void openCovers(const QStringList &files);
+
     QTemporaryDir tmp;
     CortivexViewer *viewer = nullptr;
 };
@@ -135,7 +123,7 @@ void TestMainWindow::construction()
     QCOMPARE(viewer->dockWidgetArea(viewer->propertiesDock), Qt::RightDockWidgetArea);
     QCOMPARE(viewer->dockWidgetArea(viewer->availableMapsDock), Qt::RightDockWidgetArea);
     QVERIFY(viewer->availableMapsDock->isVisible());
-    QCOMPARE(viewer->propertiesDock->widget(), viewer->cxPropertiesBrowser);
+    QCOMPARE(viewer->propertiesDock->widget(), viewer->propertyPanels->cxPropertiesBrowser());
     QCOMPARE(viewer->favoriteFoldersDock->windowTitle(), QString("Favorite Folders"));
     QCOMPARE(viewer->dirTreeDock->windowTitle(), QString("Directory Tree"));
     QVERIFY(viewer->styleSheet().startsWith("QListView { background-color: #272727;"));
@@ -168,202 +156,6 @@ void TestMainWindow::dataFolders()
     QCOMPARE(viewer->folderDataDir, userData + "/CXViewerFolderData");
     QVERIFY(QFileInfo(viewer->folderDataDir).isDir());
     viewer->initDataFolders(tmp.filePath("app"));
-}
-
-void TestMainWindow::propertyPanels()
-{
-    struct Expected
-    {
-        QtTreePropertyBrowser *browser;
-        QStringList groups;
-        QList<QStringList> members;
-    };
-    const QStringList file = {"Name", "Folder", "Size"};
-    const QStringList dicom = {"No. of rows",
-                               "No. of columns",
-                               "Pixel spacing",
-                               "Slice thickness",
-                               "Spacing bw slices",
-                               "Bits allocated",
-                               "Repetition time",
-                               "Series number",
-                               "Acquisition number",
-                               "Instance number",
-                               "Patient position",
-                               "Image position patient",
-                               "Image orientation patient",
-                               "Image type",
-                               "Modality",
-                               "Manufacturer",
-                               "Manufacturers model name",
-                               "Magnetic field strength",
-                               "Institution name",
-                               "Study description",
-                               "Series description",
-                               "Patients name",
-                               "Byte order"};
-    const QList<Expected> expected = {
-        {viewer->imagePropertiesBrowser,
-         {"File Properties", "Image Properties"},
-         {file, {"Width:", "Height:"}}},
-        {viewer->cxPropertiesBrowser,
-         {"File Properties", "VMR Info / Talairach Coords", "SRF Header"},
-         {file,
-          {"Dims X/Y/Z", "X", "Y", "Z"},
-          {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
-           "Mean edge length"}}},
-        {viewer->rawMRIPropertiesBrowser, {"File Properties", "DICOM Header"}, {file, dicom}},
-    };
-    for (const Expected &e : expected) {
-        const QList<QtBrowserItem *> tops = e.browser->topLevelItems();
-        QCOMPARE(tops.size(), e.groups.size());
-        for (int g = 0; g < tops.size(); ++g) {
-            QCOMPARE(tops[g]->property()->propertyName(), e.groups[g]);
-            QCOMPARE(propertyNames(tops[g]->property()->subProperties()), e.members[g]);
-            for (QtVariantProperty *p : tops[g]->property()->subProperties())
-                QCOMPARE(p->valueText(), QString());
-        }
-        QVERIFY(!e.browser->isHeaderVisible());
-    }
-    QVERIFY(!viewer->cxPropertiesBrowser->isExpanded(viewer->vmrGroupItem));
-    QVERIFY(!viewer->cxPropertiesBrowser->isExpanded(viewer->srfGroupItem));
-    // Each browser has its own file properties.
-    QVERIFY(viewer->imageFileNameProp != viewer->cxFileNameProp);
-    QVERIFY(viewer->cxFileNameProp != viewer->rawMRIFileNameProp);
-
-    // A renamed property shows its new name in the tree.
-    viewer->vmrXProp->setPropertyName("TAL X");
-    QCOMPARE(
-        viewer->cxPropertiesBrowser->treeWidget()->findItems("TAL X", Qt::MatchRecursive).size(),
-        1);
-}
-
-void TestMainWindow::headerPanels()
-{
-    const auto write = [this](const QString &name, const QByteArray &data) {
-        QFile file(tmp.filePath(name));
-        file.open(QIODevice::WriteOnly);
-        file.write(data);
-        return file.fileName();
-    };
-    auto *core = qobject_cast<CXSCore *>(viewer->cxsCore);
-    QVERIFY(core);
-
-    VmrFixture volume;
-    volume.dimX = 6;
-    volume.version = 3;
-    volume.talairach = 1;
-    QVERIFY(core->loadVMR(write("anat.vmr", volume.bytes())));
-    viewer->updateHeaderOfLoadedVMR();
-    QCOMPARE(viewer->vmrDimsProp->valueText(), QString("3 / 6 / 4"));
-    QCOMPARE(viewer->vmrXProp->propertyName(), QString("TAL X"));
-    QCOMPARE(viewer->vmrZProp->propertyName(), QString("TAL Z"));
-    QVERIFY(viewer->cxPropertiesBrowser->isExpanded(viewer->vmrGroupItem));
-    QVERIFY(!viewer->cxPropertiesBrowser->isExpanded(viewer->srfGroupItem));
-
-    QVERIFY(core->loadMesh(write("octa.srf", SrfFixture::octahedron().bytes())));
-    viewer->updateHeaderOfLoadedSRF();
-    const QStringList srf = {"Reconstructed", "6", "4", "8", "12", "1.41421"};
-    QtVariantProperty *const srfProps[] = {
-        viewer->srfTypeProp,          viewer->srfNrOfVerticesProp, viewer->srfMeanNrOfNeighborsProp,
-        viewer->srfNrOfTrianglesProp, viewer->srfNrOfEdgesProp,    viewer->srfMeanEdgeLengthProp};
-    for (int i = 0; i < srf.size(); ++i)
-        QCOMPARE(srfProps[i]->valueText(), srf[i]);
-    QVERIFY(!viewer->cxPropertiesBrowser->isExpanded(viewer->vmrGroupItem));
-    QVERIFY(viewer->cxPropertiesBrowser->isExpanded(viewer->srfGroupItem));
-
-    viewer->updateHeaderOfLoadedDICOM();
-    QCOMPARE(viewer->dicomHeaderProps[0]->valueText(), QString());
-    DicomFixture image(DicomFixture::ExplicitBigEndian);
-    image.text(0x0018, 0x0050, "DS", "1.25")
-        .text(0x0020, 0x0011, "IS", "7")
-        .text(0x0010, 0x0010, "PN", "Doe^Jane")
-        .text(0x0028, 0x0030, "DS", "0.9375\\0.5")
-        .unsignedShort(0x0028, 0x0010, 2)
-        .unsignedShort(0x0028, 0x0011, 1)
-        .unsignedShort(0x0028, 0x0100, 16)
-        .pixels({100, 200});
-    QVERIFY(core->loadDICOM(write("slice.dcm", image.file())));
-    viewer->updateHeaderOfLoadedDICOM();
-    const QStringList labels = dicomHeaderLabels();
-    const auto shown = [&](const char *label) {
-        return viewer->dicomHeaderProps[labels.indexOf(label)]->valueText();
-    };
-    QCOMPARE(shown("No. of rows"), QString("2"));
-    QCOMPARE(shown("No. of columns"), QString("1"));
-    QCOMPARE(shown("Pixel spacing"), QString("0.9375\\0.5"));
-    QCOMPARE(shown("Slice thickness"), QString("1.25"));
-    QCOMPARE(shown("Series number"), QString("7"));
-    QCOMPARE(shown("Acquisition number"), QString("-1"));
-    QCOMPARE(shown("Patients name"), QString("Doe^Jane"));
-    QCOMPARE(shown("Byte order"), QString("Big Endian"));
-}
-
-void TestMainWindow::srfType_data()
-{
-    QTest::addColumn<int>("reservedValue");
-    QTest::addColumn<int>("triangles");
-    QTest::addColumn<QString>("type");
-    QTest::newRow("reconstructed") << 0 << 1000 << "Reconstructed";
-    QTest::newRow("icosahedron count") << 0 << 81920 << "Sphere";
-    QTest::newRow("extended wins") << 1 << 81920 << "Reconstructed with extended set of neighbors";
-    QTest::newRow("sphere") << 2 << 10 << "Sphere";
-    QTest::newRow("other") << 5 << 20480 << "Sphere";
-    QTest::newRow("none") << 5 << 20481 << "";
-}
-
-void TestMainWindow::srfType()
-{
-    QFETCH(int, reservedValue);
-    QFETCH(int, triangles);
-    CXSCore core;
-    SurfaceMesh mesh(&core);
-    mesh.reservedValue = reservedValue;
-    mesh.nrOfTriangles = triangles;
-    QTEST(srfHeaderValues(mesh).first(), "type");
-}
-
-void TestMainWindow::sizeTexts_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << 0 << "0 bytes";
-    QTest::newRow("1024") << 1024 << "1024 bytes";
-    QTest::newRow("1025") << 1025 << "1.00 KB";
-    QTest::newRow("1536") << 1536 << "1.50 KB";
-    QTest::newRow("1048576") << 1048576 << "1024.00 KB";
-    QTest::newRow("1048577") << 1048577 << "1.00 MB";
-    QTest::newRow("5.25 MB") << 5505024 << "5.25 MB";
-}
-
-void TestMainWindow::sizeTexts()
-{
-    QFETCH(int, size);
-    QFETCH(QString, text);
-    const QString name = tmp.filePath(QString("data/file%1.png").arg(size));
-    QDir(tmp.path()).mkpath("data");
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(file.resize(size));
-    file.close();
-
-    viewer->updateCXFileProperties(3, name);
-    QCOMPARE(viewer->cxSizeProp->valueText(), text);
-    QCOMPARE(viewer->cxFileNameProp->valueText(), QString("file%1.png").arg(size));
-    QCOMPARE(viewer->cxFolderProp->valueText(), tmp.filePath("data"));
-    viewer->updateRawMRIFileProperties(0, name);
-    QCOMPARE(viewer->rawMRISizeProp->valueText(), text);
-    viewer->updateImageFileProperties(0, name, 640, -1, 6);
-    QCOMPARE(viewer->imageSizeProp->valueText(), text);
-    QCOMPARE(viewer->imageWidthProp->valueText(), QString("640"));
-    QCOMPARE(viewer->imageHeightProp->valueText(), QString());
-
-    viewer->updateImageFileProperties(-1, "", 0, 0, 1);
-    QCOMPARE(viewer->imageFileNameProp->valueText(), QString());
-    QCOMPARE(viewer->imageSizeProp->valueText(), QString());
-    QCOMPARE(viewer->imageWidthProp->valueText(), QString());
-    viewer->updateCXFileProperties(0, tmp.filePath("missing.vmr"));
-    QCOMPARE(viewer->cxSizeProp->valueText(), QString("0 bytes"));
 }
 
 void TestMainWindow::fullScreenKeys()
@@ -421,8 +213,8 @@ void TestMainWindow::plainFResetsListFonts()
     const QString expected = "font-size: 13pt;";
     QCOMPARE(viewer->favoriteFoldersLsWdg->styleSheet(), expected);
     QCOMPARE(viewer->dirTreeView->styleSheet(), expected);
-    QCOMPARE(viewer->availableMapsLsWdg->styleSheet(), expected);
-    QCOMPARE(viewer->availableSubMapsLsWdg->styleSheet(), expected);
+    QCOMPARE(viewer->mapsPanel->mapFileList()->styleSheet(), expected);
+    QCOMPARE(viewer->mapsPanel->subMapList()->styleSheet(), expected);
 
     // A pixel-sized font has no point size: the default takes its place.
     QFont pixelFont("DejaVu Sans");
@@ -476,15 +268,82 @@ void TestMainWindow::favoritesListKeys()
 
 void TestMainWindow::shiftKeysStepCoverFlow()
 {
+    openCovers({"a.png", "b.png", "c.png"});
     KeyRecorder recorder;
     viewer->coverFlowBrowser->installEventFilter(&recorder);
-    viewer->favoriteFoldersLsWdg->setFocus();
-    QVERIFY(QTest::qWaitFor([this] { return viewer->favoriteFoldersLsWdg->hasFocus(); }));
-    const int before = viewer->favoriteFoldersLsWdg->currentRow();
-    QTest::keyClick(viewer->favoriteFoldersLsWdg, Qt::Key_Right, Qt::ShiftModifier);
+    for (QWidget *list : {static_cast<QWidget *>(viewer->favoriteFoldersLsWdg),
+                          static_cast<QWidget *>(viewer->dirTreeView)}) {
+        list->setFocus();
+        QVERIFY(QTest::qWaitFor([list] { return list->hasFocus(); }));
+        const int before = viewer->coverFlowBrowser->selectedIndex;
+        QTest::keyClick(list, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(viewer->coverFlowBrowser->selectedIndex, before + 1);
+    }
     // Handed straight to the cover flow's key handler, not through the event system.
     QVERIFY(recorder.keys.isEmpty());
-    QCOMPARE(viewer->favoriteFoldersLsWdg->currentRow(), before);
+}
+
+// What the strip and the views ask of the window reaches it.
+void TestMainWindow::requestsReachTheWindow()
+{
+    openCovers({"a.png", "b.png", "c.png"});
+    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    QSplitter *splitter = viewer->mainWindowSplitter;
+    const QList<int> before = splitter->sizes();
+    emit cf->stripResizeRequested(15);
+    QCOMPARE(splitter->sizes(), QList<int>({before[0] + 15, before[1] - 15}));
+    emit cf->stripCollapseRequested();
+    QCOMPARE(splitter->sizes(), QList<int>({0, before[0] + before[1]}));
+    emit cf->inputKindChanged(2);
+    QCOMPARE(viewer->inputKind, 2);
+    emit viewer->volumeViewer->inputKindChanged(1);
+    QCOMPARE(viewer->inputKind, 1);
+    emit cf->fullScreenRequested();
+    QVERIFY(viewer->fullScreen);
+    emit cf->fullScreenRequested();
+    QVERIFY(!viewer->fullScreen);
+
+    // A measured image reaches the store and the images panel.
+    emit viewer->imageViewer->imageMeasured(1, 640, 480, 6);
+    QCOMPARE(viewer->coverStore->imageWidth(1), 640);
+    QCOMPARE(viewer->coverStore->imageHeight(1), 480);
+    QCOMPARE(viewer->coverStore->imageOrientation(1), 6);
+    const QString width = viewer->propertyPanels->imagePropertiesBrowser()
+                              ->treeWidget()
+                              ->findItems("Width:", Qt::MatchRecursive)
+                              .value(0)
+                              ->text(1);
+    QCOMPARE(width, QString("640"));
+
+    // Keys and swipes of the views step the strip.
+    emit viewer->volumeViewer->coverFlowKeyPressed(Qt::Key_Right);
+    QCOMPARE(cf->selectedIndex, 1);
+    emit viewer->meshViewer->coverFlowSwiped(false);
+    QCOMPARE(cf->selectedIndex, 0);
+    emit viewer->rawMRIDataViewer->coverFlowSwiped(false);
+    QCOMPARE(cf->selectedIndex, 2);
+
+    // A loaded document opens its header group; touch asks for larger list fonts.
+    QtTreePropertyBrowser *cx = viewer->propertyPanels->cxPropertiesBrowser();
+    emit viewer->volumeViewer->volumeLoaded();
+    QVERIFY(cx->isExpanded(viewer->propertyPanels->vmrGroupItem()));
+    emit viewer->meshViewer->meshLoaded();
+    QVERIFY(cx->isExpanded(viewer->propertyPanels->srfGroupItem()));
+    emit viewer->meshViewer->touchFontSizeRequested(11);
+    QCOMPARE(viewer->favoriteFoldersLsWdg->styleSheet(), QString("font-size: 11pt;"));
+}
+
+// Covers for the given (empty) image files, in images mode.
+void TestMainWindow::openCovers(const QStringList &files)
+{
+    QDir(tmp.path()).mkpath("covers");
+    for (const QString &name : files) {
+        QFile file(tmp.filePath("covers/" + name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    viewer->currentDir = QDir(tmp.filePath("covers"));
+    viewer->switchToShowBitmaps();
+    QCOMPARE(viewer->coverStore->count(), files.size());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,28 +1,21 @@
 #ifndef IMAGEOGLVIEWER_H
 #define IMAGEOGLVIEWER_H
 
-#include <QOpenGLWidget>
+#include "InspectionView.h"
 
-class CortivexViewer;
-class CoverFlowBrowser;
-class QListWidgetItem;
-
-class ImageOGLViewer : public QOpenGLWidget
+class ImageOGLViewer : public InspectionView
 {
     Q_OBJECT
 
 public:
-    ImageOGLViewer(CortivexViewer *mainWindow, CoverFlowBrowser *coverFlowBrowser);
+    explicit ImageOGLViewer(QWidget *parent = nullptr);
+
+signals:
+    // The size and EXIF orientation of the image loaded for the cover at index.
+    void imageMeasured(int index, int width, int height, int orientation);
 
 public slots:
     void newImageForInspection(int sel_item, QString filename);
-
-protected:
-    void paintGL() override;
-
-private:
-    CortivexViewer *mainWindow;
-    CoverFlowBrowser *coverFlowBrowser;
 };
 
 #endif

@@ -1,9 +1,7 @@
 #include "MeshOGLViewer.h"
 
-#include <QPainter>
-
-MeshOGLViewer::MeshOGLViewer(CortivexViewer *mainWindow, CoverFlowBrowser *coverFlowBrowser)
-    : mainWindow(mainWindow), coverFlowBrowser(coverFlowBrowser)
+MeshOGLViewer::MeshOGLViewer(DocSRFInterface *meshes, QWidget *parent)
+    : InspectionView(parent), meshes(meshes)
 {
 }
 
@@ -21,10 +19,4 @@ void MeshOGLViewer::clickedMap(QListWidgetItem *item)
 void MeshOGLViewer::clickedSubMap(QListWidgetItem *item)
 {
     Q_UNUSED(item);
-}
-
-void MeshOGLViewer::paintGL()
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
 }

@@ -1,30 +1,31 @@
 #ifndef MESHOGLVIEWER_H
 #define MESHOGLVIEWER_H
 
-#include <QOpenGLWidget>
+#include "InspectionView.h"
 
-class CortivexViewer;
-class CoverFlowBrowser;
+class DocSRFInterface;
 class QListWidgetItem;
 
-class MeshOGLViewer : public QOpenGLWidget
+class MeshOGLViewer : public InspectionView
 {
     Q_OBJECT
 
 public:
-    MeshOGLViewer(CortivexViewer *mainWindow, CoverFlowBrowser *coverFlowBrowser);
+    explicit MeshOGLViewer(DocSRFInterface *meshes, QWidget *parent = nullptr);
+
+signals:
+    // A mesh was loaded into the core; its maps may be listed.
+    void meshLoaded();
+    // Touch on a touch screen: the lists around should take a touch-sized font.
+    void touchFontSizeRequested(float points);
 
 public slots:
     void newMeshItemForInspection(int sel_item, QString filename);
     void clickedMap(QListWidgetItem *item);
     void clickedSubMap(QListWidgetItem *item);
 
-protected:
-    void paintGL() override;
-
 private:
-    CortivexViewer *mainWindow;
-    CoverFlowBrowser *coverFlowBrowser;
+    DocSRFInterface *meshes;
 };
 
 #endif

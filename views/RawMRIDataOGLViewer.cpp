@@ -1,10 +1,7 @@
 #include "RawMRIDataOGLViewer.h"
 
-#include <QPainter>
-
-RawMRIDataOGLViewer::RawMRIDataOGLViewer(CortivexViewer *mainWindow,
-                                         CoverFlowBrowser *coverFlowBrowser)
-    : mainWindow(mainWindow), coverFlowBrowser(coverFlowBrowser)
+RawMRIDataOGLViewer::RawMRIDataOGLViewer(DocRawDataInterface *rawData, QWidget *parent)
+    : InspectionView(parent), rawData(rawData)
 {
 }
 
@@ -12,10 +9,4 @@ void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filen
 {
     Q_UNUSED(sel_item);
     Q_UNUSED(filename);
-}
-
-void RawMRIDataOGLViewer::paintGL()
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
 }

@@ -1,28 +1,26 @@
 #ifndef RAWMRIDATAOGLVIEWER_H
 #define RAWMRIDATAOGLVIEWER_H
 
-#include <QOpenGLWidget>
+#include "InspectionView.h"
 
-class CortivexViewer;
-class CoverFlowBrowser;
-class QListWidgetItem;
+class DocRawDataInterface;
 
-class RawMRIDataOGLViewer : public QOpenGLWidget
+class RawMRIDataOGLViewer : public InspectionView
 {
     Q_OBJECT
 
 public:
-    RawMRIDataOGLViewer(CortivexViewer *mainWindow, CoverFlowBrowser *coverFlowBrowser);
+    explicit RawMRIDataOGLViewer(DocRawDataInterface *rawData, QWidget *parent = nullptr);
+
+signals:
+    // A DICOM file was loaded into the core.
+    void dicomLoaded();
 
 public slots:
     void newRawMRIFileForInspection(int sel_item, QString filename);
 
-protected:
-    void paintGL() override;
-
 private:
-    CortivexViewer *mainWindow;
-    CoverFlowBrowser *coverFlowBrowser;
+    DocRawDataInterface *rawData;
 };
 
 #endif

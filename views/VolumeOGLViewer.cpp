@@ -1,9 +1,7 @@
 #include "VolumeOGLViewer.h"
 
-#include <QPainter>
-
-VolumeOGLViewer::VolumeOGLViewer(CortivexViewer *mainWindow, CoverFlowBrowser *coverFlowBrowser)
-    : mainWindow(mainWindow), coverFlowBrowser(coverFlowBrowser)
+VolumeOGLViewer::VolumeOGLViewer(DocVMRInterface *volumes, QWidget *parent)
+    : InspectionView(parent), volumes(volumes)
 {
 }
 
@@ -21,10 +19,4 @@ void VolumeOGLViewer::clickedMap(QListWidgetItem *item)
 void VolumeOGLViewer::clickedSubMap(QListWidgetItem *item)
 {
     Q_UNUSED(item);
-}
-
-void VolumeOGLViewer::paintGL()
-{
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
 }

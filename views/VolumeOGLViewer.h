@@ -1,30 +1,30 @@
 #ifndef VOLUMEOGLVIEWER_H
 #define VOLUMEOGLVIEWER_H
 
-#include <QOpenGLWidget>
+#include "InspectionView.h"
 
-class CortivexViewer;
-class CoverFlowBrowser;
+class DocVMRInterface;
 class QListWidgetItem;
 
-class VolumeOGLViewer : public QOpenGLWidget
+class VolumeOGLViewer : public InspectionView
 {
     Q_OBJECT
 
 public:
-    VolumeOGLViewer(CortivexViewer *mainWindow, CoverFlowBrowser *coverFlowBrowser);
+    explicit VolumeOGLViewer(DocVMRInterface *volumes, QWidget *parent = nullptr);
+
+signals:
+    // A volume was loaded into the core; its maps may be listed.
+    void volumeLoaded();
+    void crossMoved();
 
 public slots:
     void newVolumeItemForInspection(int sel_item, QString filename);
     void clickedMap(QListWidgetItem *item);
     void clickedSubMap(QListWidgetItem *item);
 
-protected:
-    void paintGL() override;
-
 private:
-    CortivexViewer *mainWindow;
-    CoverFlowBrowser *coverFlowBrowser;
+    DocVMRInterface *volumes;
 };
 
 #endif

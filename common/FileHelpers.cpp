@@ -1,18 +1,18 @@
 #include "FileHelpers.h"
 
-#include <QApplication>
 #include <QCursor>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 void showBusyCursor()
 {
-    QApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
+    QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
 }
 
 void hideBusyCursor()
 {
-    QApplication::restoreOverrideCursor();
+    QGuiApplication::restoreOverrideCursor();
 }
 
 QString getPathFromFullFileName(const QString &name)

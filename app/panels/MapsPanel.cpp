@@ -1,0 +1,115 @@
+#include "MapsPanel.h"
+
+#include "DocumentStream.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+MapsPanel::MapsPanel(QWidget *parent) : QGroupBox(parent)
+{
+    setObjectName("AvailableMapsGrpBx");
+    setStyleSheet("border: 0px; margin: 0px; padding 0px;");
+    auto *layout = new QVBoxLayout(this);
+    layout->setObjectName("VBoxLayout");
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+
+    availableMapsLsWdg = new QListWidget;
+    availableMapsLsWdg->setObjectName("AvailableMapsLsWdg");
+    availableMapsLsWdg->setAlternatingRowColors(false);
+    layout->addWidget(availableMapsLsWdg);
+    availableSubMapsLsWdg = new QListWidget;
+    availableSubMapsLsWdg->setObjectName("AvailableSubMapsLsWdg");
+    availableSubMapsLsWdg->setAlternatingRowColors(false);
+    availableSubMapsLsWdg->setStyleSheet("background-color: #202225;");
+    layout->addWidget(availableSubMapsLsWdg);
+
+    auto *grid = new QGridLayout;
+    grid->setObjectName("GridForMapControls");
+    grid->setContentsMargins(9, 9, 9, 9);
+    grid->setSpacing(9);
+    showPosChkBx = new QCheckBox(tr("Show positive values"));
+    showPosChkBx->setChecked(true);
+    grid->addWidget(showPosChkBx, 0, 0);
+    showNegChkBx = new QCheckBox(tr("Show negative values"));
+    showNegChkBx->setChecked(true);
+    grid->addWidget(showNegChkBx, 0, 1);
+
+    auto *threshBox = new QHBoxLayout;
+    threshBox->setObjectName("HBoxLyForThreshSpBx");
+    threshBox->addWidget(new QLabel(tr("Threshold: ")));
+    threshSpBx = new QDoubleSpinBox;
+    threshSpBx->setRange(0.0, 1000.0);
+    threshBox->addWidget(threshSpBx);
+    threshBox->addSpacerItem(new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    grid->addLayout(threshBox, 1, 0);
+
+    auto *clusterBox = new QHBoxLayout;
+    clusterBox->setObjectName("HBoxLyForClusterSpBx");
+    clusterChkBx = new QCheckBox(tr("Cluster size:"));
+    clusterChkBx->setChecked(false);
+    clusterBox->addWidget(clusterChkBx);
+    clusterSpBx = new QSpinBox;
+    clusterSpBx->setRange(0, 10000);
+    clusterBox->addWidget(clusterSpBx);
+    clusterBox->addSpacerItem(
+        new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    grid->addLayout(clusterBox, 1, 1);
+    layout->addLayout(grid);
+
+    connect(threshSpBx, &QDoubleSpinBox::valueChanged, this, &MapsPanel::thresholdChanged);
+    connect(clusterChkBx, &QCheckBox::clicked, this, &MapsPanel::clusterFilterToggled);
+    connect(clusterSpBx, &QSpinBox::valueChanged, this, &MapsPanel::clusterSizeChanged);
+    connect(showPosChkBx, &QCheckBox::clicked, this, &MapsPanel::signSelectionChanged);
+    connect(showNegChkBx, &QCheckBox::clicked, this, &MapsPanel::signSelectionChanged);
+}
+
+void MapsPanel::setMapFiles(const QStringList &fileNames)
+{
+    availableMapsLsWdg->clear();
+    availableSubMapsLsWdg->clear();
+    availableMapsLsWdg->addItems(fileNames);
+}
+
+float MapsPanel::threshold() const
+{
+    return float(threshSpBx->value());
+}
+
+int MapsPanel::clusterSize() const
+{
+    return clusterSpBx->value();
+}
+
+bool MapsPanel::clusterFilterEnabled() const
+{
+    return clusterChkBx->isChecked();
+}
+
+int MapsPanel::signSelection() const
+{
+    const bool positive = showPosChkBx->isChecked();
+    const bool negative = showNegChkBx->isChecked();
+    return positive && negative ? 3 : negative ? 2 : positive ? 1 : 0;
+}
+
+bool MapsPanel::checkSMPFitsSRF(const QString &fileName, int nrOfVertices)
+{
+    QFile file(fileName);
+    // Only regular files: a FIFO named .smp would block the window.
+    if (!DocumentStream::openFile(file))
+        return false;
+    QDataStream in(&file);
+    in.setByteOrder(QDataStream::LittleEndian);
+    qint16 version = 0;
+    qint32 count = 0;
+    in >> version >> count;
+    return in.status() == QDataStream::Ok && count == nrOfVertices;
+}

@@ -1,0 +1,51 @@
+#ifndef MAPSPANEL_H
+#define MAPSPANEL_H
+
+#include <QGroupBox>
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QListWidget;
+class QSpinBox;
+
+// The contents of the "Available Maps" dock: the map files of the folder, the
+// maps of the chosen file, and the controls of the map shown.
+class MapsPanel : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    explicit MapsPanel(QWidget *parent = nullptr);
+
+    QListWidget *mapFileList() const { return availableMapsLsWdg; }
+    QListWidget *subMapList() const { return availableSubMapsLsWdg; }
+
+    // Empties both lists and offers the given map files.
+    void setMapFiles(const QStringList &fileNames);
+
+    float threshold() const;
+    int clusterSize() const;
+    bool clusterFilterEnabled() const;
+    // 0 no values, 1 positive only, 2 negative only, 3 both.
+    int signSelection() const;
+
+    // Whether the SMP file states the given number of vertices.
+    static bool checkSMPFitsSRF(const QString &fileName, int nrOfVertices);
+
+signals:
+    void thresholdChanged();
+    void clusterSizeChanged();
+    void clusterFilterToggled();
+    void signSelectionChanged();
+
+private:
+    QListWidget *availableMapsLsWdg;
+    QListWidget *availableSubMapsLsWdg;
+    QDoubleSpinBox *threshSpBx;
+    QSpinBox *clusterSpBx;
+    QCheckBox *clusterChkBx;
+    QCheckBox *showPosChkBx;
+    QCheckBox *showNegChkBx;
+};
+
+#endif

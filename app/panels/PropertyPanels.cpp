@@ -1,0 +1,176 @@
+#include "PropertyPanels.h"
+
+#include "DICOMDoc.h"
+#include "DocRawDataInterface.h"
+#include "DocSRFInterface.h"
+#include "DocVMRInterface.h"
+#include "FileHelpers.h"
+#include "HeaderTexts.h"
+#include "QtBrowserItem.h"
+#include "QtTreePropertyBrowser.h"
+#include "QtVariantEditorFactory.h"
+#include "QtVariantProperty.h"
+#include "QtVariantPropertyManager.h"
+#include "SurfaceMesh.h"
+#include "VolumeDoc.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString sizeText(qint64 size)
+{
+    if (size > 1048576)
+        return QString::number(float(size) / 1024 / 1024, 'f', 2) + " MB";
+    if (size <= 1024)
+        return QString::number(size) + " bytes";
+    return QString::number(float(size) / 1024, 'f', 2) + " KB";
+}
+
+QtTreePropertyBrowser *newBrowser(const QString &styleSheet)
+{
+    auto *browser = new QtTreePropertyBrowser;
+    browser->setAttribute(Qt::WA_MacShowFocusRect, false);
+    browser->setHeaderVisible(false);
+    browser->setStyleSheet(styleSheet);
+    return browser;
+}
+
+} // namespace
+
+PropertyPanels::PropertyPanels(QObject *cxsCore, QObject *parent)
+    : QObject(parent), cxsCore(cxsCore), variantManager(new QtVariantPropertyManager(this))
+{
+    imageEditorFactory = new QtVariantEditorFactory(this);
+    imageBrowser = newBrowser(
+        "font-size: 11pt; alternate-background-color: rgb(50, 50, 50); background: rgb(39, 39, "
+        "39); color: rgb(200, 200, 200); selection-background-color: rgb(120, 120, 120); "
+        "selection-color: rgb(255, 255, 255);");
+    imageFile = addFileGroup(imageBrowser);
+    addGroup(imageBrowser, "Image Properties", {"Width:", "Height:"}, imageDimsProps);
+
+    cxEditorFactory = new QtVariantEditorFactory(this);
+    cxBrowser = newBrowser("alternate-background-color: rgb(50, 50, 60); font-size: 11pt;");
+    cxBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
+    cxFile = addFileGroup(cxBrowser);
+    vmrGroup =
+        addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
+    srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
+    cxBrowser->setExpanded(vmrGroup, false);
+    cxBrowser->setExpanded(srfGroup, false);
+
+    rawMRIEditorFactory = new QtVariantEditorFactory(this);
+    rawMRIBrowser = newBrowser("font-size: 11pt; background: rgb(39, 39, 39); "
+                               "alternate-background-color: rgb(50, 55, 50);");
+    rawMRIBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
+    rawMRIFile = addFileGroup(rawMRIBrowser);
+    addGroup(rawMRIBrowser, "DICOM Header", dicomHeaderLabels(), dicomProps);
+}
+
+PropertyPanels::~PropertyPanels()
+{
+    for (QtTreePropertyBrowser *browser : {imageBrowser, cxBrowser, rawMRIBrowser})
+        if (browser && !browser->parent())
+            delete browser;
+}
+
+QtBrowserItem *PropertyPanels::addGroup(QtTreePropertyBrowser *browser, const QString &name,
+                                        const QStringList &labels,
+                                        QList<QtVariantProperty *> &members)
+{
+    QtVariantProperty *group =
+        variantManager->addProperty(QtVariantPropertyManager::groupTypeId(), name);
+    for (const QString &label : labels) {
+        QtVariantProperty *member = variantManager->addProperty(QMetaType::QString, label);
+        member->setValue(QString());
+        group->addSubProperty(member);
+        members.append(member);
+    }
+    return browser->addProperty(group);
+}
+
+PropertyPanels::FileProperties PropertyPanels::addFileGroup(QtTreePropertyBrowser *browser)
+{
+    QList<QtVariantProperty *> members;
+    addGroup(browser, "File Properties", {"Name", "Folder", "Size"}, members);
+    return {members[0], members[1], members[2]};
+}
+
+void PropertyPanels::setFileProperties(const FileProperties &file, int citem,
+                                       const QString &fullFileName)
+{
+    if (citem == -1) {
+        file.name->setValue(QString());
+        file.folder->setValue(QString());
+        file.size->setValue(QString());
+        return;
+    }
+    file.name->setValue(getFileNameFromFullFileName(fullFileName));
+    file.folder->setValue(getPathFromFullFileName(fullFileName));
+    file.size->setValue(sizeText(QFileInfo(fullFileName).size()));
+}
+
+void PropertyPanels::updateImageFileProperties(int citem, QString strFullFileName, int img_width,
+                                               int img_height, int img_orientation)
+{
+    Q_UNUSED(img_orientation);
+    setFileProperties(imageFile, citem, strFullFileName);
+    if (citem == -1) {
+        for (QtVariantProperty *p : std::as_const(imageDimsProps))
+            p->setValue(QString());
+        return;
+    }
+    updateImageDimsProperties(img_width, img_height);
+}
+
+void PropertyPanels::updateImageDimsProperties(int img_width, int img_height)
+{
+    imageDimsProps[0]->setValue(img_width == -1 ? QString() : QString::number(img_width));
+    imageDimsProps[1]->setValue(img_height == -1 ? QString() : QString::number(img_height));
+}
+
+void PropertyPanels::updateCXFileProperties(int citem, QString strFullFileName)
+{
+    setFileProperties(cxFile, citem, strFullFileName);
+}
+
+void PropertyPanels::updateRawMRIFileProperties(int citem, QString strFullFileName)
+{
+    setFileProperties(rawMRIFile, citem, strFullFileName);
+}
+
+void PropertyPanels::updateHeaderOfLoadedVMR()
+{
+    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
+    if (const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr) {
+        vmrProps[0]->setValue(vmrDimsText(*doc));
+        if (doc->inTalairachSpace) {
+            vmrProps[1]->setPropertyName("TAL X");
+            vmrProps[2]->setPropertyName("TAL Y");
+            vmrProps[3]->setPropertyName("TAL Z");
+        }
+    }
+    cxBrowser->setExpanded(vmrGroup, true);
+    cxBrowser->setExpanded(srfGroup, false);
+}
+
+void PropertyPanels::updateHeaderOfLoadedSRF()
+{
+    auto *srf = qobject_cast<DocSRFInterface *>(cxsCore);
+    if (SurfaceMesh *mesh = srf ? srf->getMesh(0) : nullptr) {
+        const QStringList values = srfHeaderValues(*mesh);
+        for (int i = 0; i < values.size() && i < srfProps.size(); ++i)
+            srfProps[i]->setValue(values[i]);
+    }
+    cxBrowser->setExpanded(vmrGroup, false);
+    cxBrowser->setExpanded(srfGroup, true);
+}
+
+void PropertyPanels::updateHeaderOfLoadedDICOM()
+{
+    auto *rawData = qobject_cast<DocRawDataInterface *>(cxsCore);
+    const DICOMDoc *doc = rawData ? rawData->getDICOMDoc() : nullptr;
+    const QStringList values = doc ? dicomHeaderValues(*doc) : QStringList();
+    for (int i = 0; i < dicomProps.size(); ++i)
+        dicomProps[i]->setValue(values.value(i));
+}

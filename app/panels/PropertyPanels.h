@@ -1,0 +1,75 @@
+#ifndef PROPERTYPANELS_H
+#define PROPERTYPANELS_H
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include "QtTreePropertyBrowser.h"
+
+class QtBrowserItem;
+class QtVariantEditorFactory;
+class QtVariantProperty;
+class QtVariantPropertyManager;
+
+// The three panels of the properties dock, one per browsing mode: the file
+// properties of the current cover and the header figures of the document the
+// view loaded, read from the core.
+class PropertyPanels : public QObject
+{
+    Q_OBJECT
+
+public:
+    PropertyPanels(QObject *cxsCore, QObject *parent = nullptr);
+    ~PropertyPanels() override;
+
+    QtTreePropertyBrowser *imagePropertiesBrowser() const { return imageBrowser; }
+    QtTreePropertyBrowser *cxPropertiesBrowser() const { return cxBrowser; }
+    QtTreePropertyBrowser *rawMRIPropertiesBrowser() const { return rawMRIBrowser; }
+    QtBrowserItem *vmrGroupItem() const { return vmrGroup; }
+    QtBrowserItem *srfGroupItem() const { return srfGroup; }
+
+public slots:
+    void updateImageFileProperties(int citem, QString strFullFileName, int img_width,
+                                   int img_height, int img_orientation);
+    void updateImageDimsProperties(int img_width, int img_height);
+    void updateCXFileProperties(int citem, QString strFullFileName);
+    void updateRawMRIFileProperties(int citem, QString strFullFileName);
+    void updateHeaderOfLoadedVMR();
+    void updateHeaderOfLoadedSRF();
+    void updateHeaderOfLoadedDICOM();
+
+private:
+    struct FileProperties
+    {
+        QtVariantProperty *name = nullptr;
+        QtVariantProperty *folder = nullptr;
+        QtVariantProperty *size = nullptr;
+    };
+
+    QtBrowserItem *addGroup(QtTreePropertyBrowser *browser, const QString &name,
+                            const QStringList &labels, QList<QtVariantProperty *> &members);
+    FileProperties addFileGroup(QtTreePropertyBrowser *browser);
+    static void setFileProperties(const FileProperties &file, int citem,
+                                  const QString &fullFileName);
+
+    QObject *cxsCore;
+    QtVariantPropertyManager *variantManager;
+    // Editors exist but are never attached: the panels only display.
+    QtVariantEditorFactory *imageEditorFactory;
+    QtVariantEditorFactory *cxEditorFactory;
+    QtVariantEditorFactory *rawMRIEditorFactory;
+    // A browser shown in a dock goes with the dock; the others go with us.
+    QPointer<QtTreePropertyBrowser> imageBrowser;
+    QPointer<QtTreePropertyBrowser> cxBrowser;
+    QPointer<QtTreePropertyBrowser> rawMRIBrowser;
+    QtBrowserItem *vmrGroup = nullptr;
+    QtBrowserItem *srfGroup = nullptr;
+    FileProperties imageFile, cxFile, rawMRIFile;
+    QList<QtVariantProperty *> imageDimsProps;
+    QList<QtVariantProperty *> vmrProps;
+    QList<QtVariantProperty *> srfProps;
+    QList<QtVariantProperty *> dicomProps;
+};
+
+#endif

@@ -1,0 +1,316 @@
+#include "CXSCore.h"
+#include "DicomFixture.h"
+#include "HeaderTexts.h"
+#include "MapsPanel.h"
+#include "PropertyPanels.h"
+#include "QtBrowserItem.h"
+#include "QtTreePropertyBrowser.h"
+#include "QtVariantProperty.h"
+#include "SmpFixture.h"
+#include "SrfFixture.h"
+#include "SurfaceMesh.h"
+#include "VmrFixture.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The property of a browser's group by its label.
+QtVariantProperty *propertyOf(QtTreePropertyBrowser *browser, const QString &group,
+                              const QString &label)
+{
+    for (QtBrowserItem *top : browser->topLevelItems())
+        if (top->property()->propertyName() == group)
+            for (QtVariantProperty *p : top->property()->subProperties())
+                if (p->propertyName() == label)
+                    return p;
+    return nullptr;
+}
+
+QString shown(QtTreePropertyBrowser *browser, const QString &group, const QString &label)
+{
+    QtVariantProperty *p = propertyOf(browser, group, label);
+    return p ? p->valueText() : QString("<no %1>").arg(label);
+}
+
+QStringList labels(QtBrowserItem *group)
+{
+    QStringList names;
+    for (QtVariantProperty *p : group->property()->subProperties())
+        names << p->propertyName();
+    return names;
+}
+
+} // namespace
+
+class TestPanels : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+    void propertyPanels();
+    void headerPanels();
+    void srfType_data();
+    void srfType();
+    void sizeTexts_data();
+    void sizeTexts();
+    void mapControls();
+    void smpFitsMesh();
+
+private:
+    QString write(const QString &name, const QByteArray &data);
+
+    QTemporaryDir tmp;
+    CXSCore core;
+    PropertyPanels panels{&core};
+};
+
+QString TestPanels::write(const QString &name, const QByteArray &data)
+{
+    QFile file(tmp.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+void TestPanels::propertyPanels()
+{
+    const QStringList file = {"Name", "Folder", "Size"};
+    const QStringList dicom = {"No. of rows",
+                               "No. of columns",
+                               "Pixel spacing",
+                               "Slice thickness",
+                               "Spacing bw slices",
+                               "Bits allocated",
+                               "Repetition time",
+                               "Series number",
+                               "Acquisition number",
+                               "Instance number",
+                               "Patient position",
+                               "Image position patient",
+                               "Image orientation patient",
+                               "Image type",
+                               "Modality",
+                               "Manufacturer",
+                               "Manufacturers model name",
+                               "Magnetic field strength",
+                               "Institution name",
+                               "Study description",
+                               "Series description",
+                               "Patients name",
+                               "Byte order"};
+    const struct
+    {
+        QtTreePropertyBrowser *browser;
+        QStringList groups;
+        QList<QStringList> members;
+    } expected[] = {
+        {panels.imagePropertiesBrowser(),
+         {"File Properties", "Image Properties"},
+         {file, {"Width:", "Height:"}}},
+        {panels.cxPropertiesBrowser(),
+         {"File Properties", "VMR Info / Talairach Coords", "SRF Header"},
+         {file,
+          {"Dims X/Y/Z", "X", "Y", "Z"},
+          {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
+           "Mean edge length"}}},
+        {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
+    };
+    for (const auto &e : expected) {
+        const QList<QtBrowserItem *> tops = e.browser->topLevelItems();
+        QCOMPARE(tops.size(), e.groups.size());
+        for (int g = 0; g < tops.size(); ++g) {
+            QCOMPARE(tops[g]->property()->propertyName(), e.groups[g]);
+            QCOMPARE(labels(tops[g]), e.members[g]);
+            for (QtVariantProperty *p : tops[g]->property()->subProperties())
+                QCOMPARE(p->valueText(), QString());
+        }
+        QVERIFY(!e.browser->isHeaderVisible());
+    }
+    QtTreePropertyBrowser *cx = panels.cxPropertiesBrowser();
+    QVERIFY(!cx->isExpanded(panels.vmrGroupItem()));
+    QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
+    // Each browser has its own file properties.
+    QVERIFY(propertyOf(panels.imagePropertiesBrowser(), "File Properties", "Name") !=
+            propertyOf(cx, "File Properties", "Name"));
+}
+
+void TestPanels::headerPanels()
+{
+    QtTreePropertyBrowser *cx = panels.cxPropertiesBrowser();
+    VmrFixture volume;
+    volume.dimX = 6;
+    volume.version = 3;
+    volume.talairach = 1;
+    QVERIFY(core.loadVMR(write("anat.vmr", volume.bytes())));
+    panels.updateHeaderOfLoadedVMR();
+    const QString vmr = "VMR Info / Talairach Coords";
+    QCOMPARE(shown(cx, vmr, "Dims X/Y/Z"), QString("3 / 6 / 4"));
+    // A Talairach volume renames the coordinates, in the tree too.
+    QCOMPARE(labels(panels.vmrGroupItem()), QStringList({"Dims X/Y/Z", "TAL X", "TAL Y", "TAL Z"}));
+    QCOMPARE(cx->treeWidget()->findItems("TAL X", Qt::MatchRecursive).size(), 1);
+    QVERIFY(cx->isExpanded(panels.vmrGroupItem()));
+    QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
+
+    QVERIFY(core.loadMesh(write("octa.srf", SrfFixture::octahedron().bytes())));
+    panels.updateHeaderOfLoadedSRF();
+    const QStringList srf = {"Reconstructed", "6", "4", "8", "12", "1.41421"};
+    for (int i = 0; i < srf.size(); ++i)
+        QCOMPARE(shown(cx, "SRF Header", srfHeaderLabels()[i]), srf[i]);
+    QVERIFY(!cx->isExpanded(panels.vmrGroupItem()));
+    QVERIFY(cx->isExpanded(panels.srfGroupItem()));
+
+    QtTreePropertyBrowser *raw = panels.rawMRIPropertiesBrowser();
+    panels.updateHeaderOfLoadedDICOM();
+    QCOMPARE(shown(raw, "DICOM Header", "No. of rows"), QString());
+    DicomFixture image(DicomFixture::ExplicitBigEndian);
+    image.text(0x0018, 0x0050, "DS", "1.25")
+        .text(0x0020, 0x0011, "IS", "7")
+        .text(0x0010, 0x0010, "PN", "Doe^Jane")
+        .text(0x0028, 0x0030, "DS", "0.9375\\0.5")
+        .unsignedShort(0x0028, 0x0010, 2)
+        .unsignedShort(0x0028, 0x0011, 1)
+        .unsignedShort(0x0028, 0x0100, 16)
+        .pixels({100, 200});
+    QVERIFY(core.loadDICOM(write("slice.dcm", image.file())));
+    panels.updateHeaderOfLoadedDICOM();
+    const QList<QPair<QString, QString>> fields = {{"No. of rows", "2"},
+                                                   {"No. of columns", "1"},
+                                                   {"Pixel spacing", "0.9375\\0.5"},
+                                                   {"Slice thickness", "1.25"},
+                                                   {"Series number", "7"},
+                                                   {"Acquisition number", "-1"},
+                                                   {"Patients name", "Doe^Jane"},
+                                                   {"Byte order", "Big Endian"}};
+    for (const auto &[label, value] : fields)
+        QCOMPARE(shown(raw, "DICOM Header", label), value);
+}
+
+void TestPanels::srfType_data()
+{
+    QTest::addColumn<int>("reservedValue");
+    QTest::addColumn<int>("triangles");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("reconstructed") << 0 << 1000 << "Reconstructed";
+    QTest::newRow("icosahedron count") << 0 << 81920 << "Sphere";
+    QTest::newRow("extended wins") << 1 << 81920 << "Reconstructed with extended set of neighbors";
+    QTest::newRow("sphere") << 2 << 10 << "Sphere";
+    QTest::newRow("other") << 5 << 20480 << "Sphere";
+    QTest::newRow("none") << 5 << 20481 << "";
+}
+
+void TestPanels::srfType()
+{
+    QFETCH(int, reservedValue);
+    QFETCH(int, triangles);
+    SurfaceMesh mesh(&core);
+    mesh.reservedValue = reservedValue;
+    mesh.nrOfTriangles = triangles;
+    QTEST(srfHeaderValues(mesh).first(), "type");
+}
+
+void TestPanels::sizeTexts_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << 0 << "0 bytes";
+    QTest::newRow("1024") << 1024 << "1024 bytes";
+    QTest::newRow("1025") << 1025 << "1.00 KB";
+    QTest::newRow("1536") << 1536 << "1.50 KB";
+    QTest::newRow("1048576") << 1048576 << "1024.00 KB";
+    QTest::newRow("1048577") << 1048577 << "1.00 MB";
+    QTest::newRow("5.25 MB") << 5505024 << "5.25 MB";
+}
+
+// The file properties of each panel, and the image size of the images panel.
+void TestPanels::sizeTexts()
+{
+    QFETCH(int, size);
+    QFETCH(QString, text);
+    QDir(tmp.path()).mkpath("data");
+    const QString name = tmp.filePath(QString("data/file%1.png").arg(size));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+    file.close();
+
+    const QString f = "File Properties";
+    QtTreePropertyBrowser *cx = panels.cxPropertiesBrowser();
+    QtTreePropertyBrowser *image = panels.imagePropertiesBrowser();
+    panels.updateCXFileProperties(3, name);
+    QCOMPARE(shown(cx, f, "Size"), text);
+    QCOMPARE(shown(cx, f, "Name"), QString("file%1.png").arg(size));
+    QCOMPARE(shown(cx, f, "Folder"), tmp.filePath("data"));
+    panels.updateRawMRIFileProperties(0, name);
+    QCOMPARE(shown(panels.rawMRIPropertiesBrowser(), f, "Size"), text);
+    panels.updateImageFileProperties(0, name, 640, -1, 6);
+    QCOMPARE(shown(image, f, "Size"), text);
+    QCOMPARE(shown(image, "Image Properties", "Width:"), QString("640"));
+    QCOMPARE(shown(image, "Image Properties", "Height:"), QString());
+
+    panels.updateImageFileProperties(-1, "", 0, 0, 1);
+    for (const char *label : {"Name", "Folder", "Size"})
+        QCOMPARE(shown(image, f, label), QString());
+    QCOMPARE(shown(image, "Image Properties", "Width:"), QString());
+    panels.updateCXFileProperties(0, tmp.filePath("missing.vmr"));
+    QCOMPARE(shown(cx, f, "Size"), QString("0 bytes"));
+}
+
+void TestPanels::mapControls()
+{
+    MapsPanel maps;
+    QCheckBox *showPositive = nullptr, *showNegative = nullptr;
+    for (QCheckBox *box : maps.findChildren<QCheckBox *>()) {
+        if (box->text() == "Show positive values")
+            showPositive = box;
+        if (box->text() == "Show negative values")
+            showNegative = box;
+    }
+    QVERIFY(showPositive && showNegative);
+    int changes = 0;
+    connect(&maps, &MapsPanel::signSelectionChanged, this, [&] { ++changes; });
+    const struct
+    {
+        bool positive, negative;
+        int value;
+    } cases[] = {{true, true, 3}, {false, true, 2}, {true, false, 1}, {false, false, 0}};
+    for (const auto &c : cases) {
+        if (showPositive->isChecked() != c.positive)
+            showPositive->click();
+        if (showNegative->isChecked() != c.negative)
+            showNegative->click();
+        QCOMPARE(maps.signSelection(), c.value);
+    }
+    QCOMPARE(changes, 4);
+
+    maps.subMapList()->addItem("old map");
+    maps.setMapFiles({"a.vmp", "b.vmp"});
+    QCOMPARE(maps.mapFileList()->count(), 2);
+    QCOMPARE(maps.mapFileList()->item(1)->text(), QString("b.vmp"));
+    QCOMPARE(maps.subMapList()->count(), 0);
+}
+
+void TestPanels::smpFitsMesh()
+{
+    SmpFixture smp;
+    smp.nrOfVertices = 5000;
+    const QString fits = write("a.smp", smp.bytes());
+    QVERIFY(MapsPanel::checkSMPFitsSRF(fits, 5000));
+    QVERIFY(!MapsPanel::checkSMPFitsSRF(fits, 3000));
+    QVERIFY(!MapsPanel::checkSMPFitsSRF(write("short.smp", smp.bytes().left(5)), 5000));
+    QVERIFY(!MapsPanel::checkSMPFitsSRF(tmp.filePath("missing.smp"), 5000));
+    // A FIFO would block the window if it were opened.
+    const QString fifo = tmp.filePath("fifo.smp");
+    QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    QVERIFY(!MapsPanel::checkSMPFitsSRF(fifo, 5000));
+}
+
+QTEST_MAIN(TestPanels)
+#include "tst_panels.moc"
