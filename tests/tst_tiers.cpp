@@ -3,7 +3,8 @@
 //   app/                 the main window: construction, modes, routing, wiring
 //   app/panels/, coverflow/, views/
 //                        the docks' contents, the strip, the views: each on its own,
-//                        none includes another (views/ knows no coverflow/)
+//                        none includes another (views/ knows no coverflow/);
+//                        views/render/ holds the views' plain classes, no widgets
 //   common/              path and file helpers, the viewer's own files, the cover
 //                        store, the instruction band
 //   core/, math/, propertybrowser/, piemenu/
@@ -31,10 +32,12 @@ const QMap<QString, QStringList> allowed = {
     {"piemenu", {}},
     {"common", {"core", "math", "propertybrowser", "piemenu"}},
     {"coverflow", {"common", "core", "math", "propertybrowser", "piemenu"}},
-    {"views", {"common", "core", "math", "propertybrowser", "piemenu"}},
+    {"views/render", {"common", "core", "math"}},
+    {"views", {"views/render", "common", "core", "math", "propertybrowser", "piemenu"}},
     {"app/panels", {"common", "core", "math", "propertybrowser", "piemenu"}},
-    {"app", {"app/panels", "coverflow", "views", "common", "core", "math", "propertybrowser",
-             "piemenu"}},
+    {"app",
+     {"app/panels", "coverflow", "views", "views/render", "common", "core", "math",
+      "propertybrowser", "piemenu"}},
 };
 
 // The folder of a source file: the deepest folder of the table that holds it.
