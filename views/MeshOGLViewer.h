@@ -24,6 +24,16 @@ public slots:
     void clickedMap(QListWidgetItem *item);
     void clickedSubMap(QListWidgetItem *item);
 
+public slots:
+    void resetView() override {}
+
+protected:
+    QString instructionText(int inputKind) const override;
+    void pinchTriggered(QPinchGesture *) override {}
+    void panTriggered(QPanGesture *) override {}
+    void swipeTriggered(QSwipeGesture *) override {}
+    void paintGL() override;
+
 private:
     DocSRFInterface *meshes;
 };

@@ -1,7 +1,9 @@
 #include "RawMRIDataOGLViewer.h"
 
+#include "ImageOGLViewer.h"
+
 RawMRIDataOGLViewer::RawMRIDataOGLViewer(DocRawDataInterface *rawData, QWidget *parent)
-    : InspectionView(parent), rawData(rawData)
+    : PlaneView(2, parent), rawData(rawData)
 {
 }
 
@@ -9,4 +11,9 @@ void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filen
 {
     Q_UNUSED(sel_item);
     Q_UNUSED(filename);
+}
+
+QString RawMRIDataOGLViewer::instructionText(int inputKind) const
+{
+    return ImageOGLViewer::imageInstructions(inputKind);
 }

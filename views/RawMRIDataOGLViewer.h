@@ -1,11 +1,11 @@
 #ifndef RAWMRIDATAOGLVIEWER_H
 #define RAWMRIDATAOGLVIEWER_H
 
-#include "InspectionView.h"
+#include "PlaneView.h"
 
 class DocRawDataInterface;
 
-class RawMRIDataOGLViewer : public InspectionView
+class RawMRIDataOGLViewer : public PlaneView
 {
     Q_OBJECT
 
@@ -18,6 +18,9 @@ signals:
 
 public slots:
     void newRawMRIFileForInspection(int sel_item, QString filename);
+
+protected:
+    QString instructionText(int inputKind) const override;
 
 private:
     DocRawDataInterface *rawData;

@@ -1,12 +1,12 @@
 #ifndef VOLUMEOGLVIEWER_H
 #define VOLUMEOGLVIEWER_H
 
-#include "InspectionView.h"
+#include "PlaneView.h"
 
 class DocVMRInterface;
 class QListWidgetItem;
 
-class VolumeOGLViewer : public InspectionView
+class VolumeOGLViewer : public PlaneView
 {
     Q_OBJECT
 
@@ -22,6 +22,9 @@ public slots:
     void newVolumeItemForInspection(int sel_item, QString filename);
     void clickedMap(QListWidgetItem *item);
     void clickedSubMap(QListWidgetItem *item);
+
+protected:
+    QString instructionText(int inputKind) const override;
 
 private:
     DocVMRInterface *volumes;
