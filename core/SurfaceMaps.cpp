@@ -41,7 +41,8 @@ bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
     qint16 version;
     qint32 vertexCount;
     in >> version >> vertexCount;
-    if (in.status() != QDataStream::Ok || version < 1 || version > 4 ||
+    // Checked on its own too: a caller may have set the mesh's count from the file.
+    if (in.status() != QDataStream::Ok || version < 1 || version > 4 || vertexCount < 0 ||
         vertexCount != mesh->nrOfVertices)
         return false;
     nrOfVertices = vertexCount;

@@ -367,6 +367,19 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
     return QString();
 }
 
+// Why a file cannot be opened at all, so that it is not called damaged; empty when it can.
+QString openFailure(const QString &fileName)
+{
+    if (!QFileInfo(fileName).isFile())
+        return QFileInfo::exists(fileName) ? "not a regular file" : "no such file";
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly))
+        return QString();
+    // The system's reason, such as "Permission denied", in the tool's lower case.
+    const QString reason = file.errorString();
+    return reason.left(1).toLower() + reason.mid(1);
+}
+
 QString kindOf(const QString &fileName)
 {
     const QString extension = QFileInfo(fileName).suffix().toLower();
@@ -431,13 +444,11 @@ int main(int argc, char *argv[])
     int status = 0;
     for (const QString &fileName : std::as_const(files)) {
         const QString kind = kindOf(fileName);
-        QString reason;
         Report report;
-        if (!QFileInfo(fileName).isFile())
-            reason = QFileInfo::exists(fileName) ? "not a regular file" : "no such file";
-        else if (kind.isEmpty())
+        QString reason = openFailure(fileName);
+        if (reason.isEmpty() && kind.isEmpty())
             reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp or .smp)";
-        else
+        else if (reason.isEmpty())
             reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {
             err << "cxvinfo: " << fileName << ": " << reason << '\n';
