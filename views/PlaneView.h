@@ -42,7 +42,7 @@ protected:
     // Translation, rotation and zoom back to the start, at once.
     void resetTransformation() { nav.resetTransformation(); }
     ViewNavigation::Sizes sizes() const;
-    ViewNavigation &navigation() { return nav; }
+    ViewNavigation &navigator() { return nav; }
     // The cover the shown item belongs to, for its thumbnail.
     void setInspectedIndex(int index) { inspectedIndex = index; }
     int inspectedItem() const { return inspectedIndex; }
