@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -192,6 +193,21 @@ void TestPanels::headerPanels()
                                                    {"Byte order", "Big Endian"}};
     for (const auto &[label, value] : fields)
         QCOMPARE(shown(raw, "DICOM Header", label), value);
+
+    // In a narrow dock the labels keep their width; long values are cut, with the
+    // whole value as tool tip.
+    raw->resize(240, 600);
+    raw->show();
+    QVERIFY(QTest::qWaitForWindowExposed(raw));
+    QTreeWidget *tree = raw->treeWidget();
+    const QString longest = "Image orientation patient";
+    QTreeWidgetItem *row = tree->findItems(longest, Qt::MatchRecursive).value(0);
+    QVERIFY(row);
+    QVERIFY(tree->header()->sectionSize(0) >=
+            tree->fontMetrics().horizontalAdvance(longest) + tree->indentation());
+    QTreeWidgetItem *name = tree->findItems("Patients name", Qt::MatchRecursive).value(0);
+    QCOMPARE(name->toolTip(1), QString("Doe^Jane"));
+    raw->hide();
 }
 
 void TestPanels::srfType_data()
