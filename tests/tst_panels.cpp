@@ -159,6 +159,11 @@ void TestPanels::headerPanels()
     QCOMPARE(labels(panels.vmrGroupItem()), QStringList({"Dims X/Y/Z", "TAL X", "TAL Y", "TAL Z"}));
     QCOMPARE(cx->treeWidget()->findItems("TAL X", Qt::MatchRecursive).size(), 1);
     QVERIFY(cx->isExpanded(panels.vmrGroupItem()));
+    // A volume outside Talairach space next: the plain names again.
+    volume.talairach = 0;
+    QVERIFY(core.loadVMR(write("native.vmr", volume.bytes())));
+    panels.updateHeaderOfLoadedVMR();
+    QCOMPARE(labels(panels.vmrGroupItem()), QStringList({"Dims X/Y/Z", "X", "Y", "Z"}));
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
     QVERIFY(core.loadMesh(write("octa.srf", SrfFixture::octahedron().bytes())));

@@ -144,11 +144,11 @@ void PropertyPanels::updateHeaderOfLoadedVMR()
     auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
     if (const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr) {
         vmrProps[0]->setValue(vmrDimsText(*doc));
-        if (doc->inTalairachSpace) {
-            vmrProps[1]->setPropertyName("TAL X");
-            vmrProps[2]->setPropertyName("TAL Y");
-            vmrProps[3]->setPropertyName("TAL Z");
-        }
+        // A volume outside Talairach space after one inside it gets the plain names back.
+        const QString prefix = doc->inTalairachSpace ? "TAL " : "";
+        vmrProps[1]->setPropertyName(prefix + "X");
+        vmrProps[2]->setPropertyName(prefix + "Y");
+        vmrProps[3]->setPropertyName(prefix + "Z");
     }
     cxBrowser->setExpanded(vmrGroup, true);
     cxBrowser->setExpanded(srfGroup, false);
