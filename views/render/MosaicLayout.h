@@ -67,9 +67,9 @@ public:
     // imageSize, normally imageSize()) scaled to fit the widget and centred,
     // then zoomed by zoom about the widget's centre and moved by translation
     // (in image pixels, the view's frustum units). A view that shows the image
-    // at another scale passes the zoom that gives its screen scale: in native
-    // size mode 1 / min(widget width / image width, widget height / image
-    // height). A rotation of the view is not undone.
+    // at another scale, as in native size mode, passes as zoom its widget
+    // pixels per image pixel over min(widget width / image width, widget
+    // height / image height). A rotation of the view is not undone.
     //
     // The position is turned into an image pixel (rounding halves away from
     // zero) and the pixel into a voxel of the slice under it, the fixed axis
