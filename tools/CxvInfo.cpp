@@ -5,6 +5,7 @@
 #include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DICOMDoc.h"
+#include "DocumentStream.h"
 #include "HeaderTexts.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -367,19 +368,6 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
     return QString();
 }
 
-// Why a file cannot be opened at all, so that it is not called damaged; empty when it can.
-QString openFailure(const QString &fileName)
-{
-    if (!QFileInfo(fileName).isFile())
-        return QFileInfo::exists(fileName) ? "not a regular file" : "no such file";
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly))
-        return QString();
-    // The system's reason, such as "Permission denied", in the tool's lower case.
-    const QString reason = file.errorString();
-    return reason.left(1).toLower() + reason.mid(1);
-}
-
 QString kindOf(const QString &fileName)
 {
     const QString extension = QFileInfo(fileName).suffix().toLower();
@@ -445,7 +433,7 @@ int main(int argc, char *argv[])
     for (const QString &fileName : std::as_const(files)) {
         const QString kind = kindOf(fileName);
         Report report;
-        QString reason = openFailure(fileName);
+        QString reason = DocumentStream::openFailure(fileName);
         if (reason.isEmpty() && kind.isEmpty())
             reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp or .smp)";
         else if (reason.isEmpty())

@@ -74,6 +74,20 @@ void InspectionView::drawInstructions(QPainter &painter)
         painter.drawImage(instructionPosition(), instructions);
 }
 
+void InspectionView::setFailureNote(const QString &note)
+{
+    failure = note;
+    update();
+}
+
+void InspectionView::drawFailureNote(QPainter &painter)
+{
+    if (failure.isEmpty())
+        return;
+    const QImage band = renderInstructionBand(failure, font(), width(), height());
+    painter.drawImage(0, (height() - band.height()) / 2, band);
+}
+
 void InspectionView::stepCoverFlow(int key)
 {
     hideInstruction();

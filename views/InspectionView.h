@@ -35,6 +35,9 @@ public:
     int viewMode() const { return mode; }
     bool touchPieMenuEnabled() const { return pieMenuEnabled; }
     bool isInstructionShown() const { return showInstruction; }
+    // A line over the cleared view saying which file could not be shown and
+    // why; empty while the view shows its item.
+    QString failureNote() const { return failure; }
     QImage instructionImage() const { return instructions; }
     QtPieMenu *touchPieMenu() const { return pieMenu; }
 
@@ -73,6 +76,9 @@ protected:
 
     bool event(QEvent *event) override;
     void drawInstructions(QPainter &painter);
+    void setFailureNote(const QString &note);
+    // Draws the failure note, if any, across the middle of the view.
+    void drawFailureNote(QPainter &painter);
     // Opens the pie menu at a screen position, making a new one when the last
     // was used up.
     void popUpTouchPieMenu(const QPoint &globalPos);
@@ -91,6 +97,7 @@ private:
     bool pieMenuEnabled = false;
     bool showInstruction = false;
     QImage instructions;
+    QString failure;
     QPointer<QtPieMenu> pieMenu;
 };
 

@@ -201,6 +201,7 @@ void PlaneView::paintGL()
 
 void PlaneView::drawOverlays(QPainter &painter)
 {
+    drawFailureNote(painter);
     drawInstructions(painter);
 }
 
