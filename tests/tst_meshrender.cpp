@@ -1,0 +1,274 @@
+#include "C3dVector.h"
+#include "CXSCore.h"
+#include "MeshArrays.h"
+#include "MeshRenderMode.h"
+#include "SrfFixture.h"
+#include "SurfaceMesh.h"
+
+#include <QBuffer>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Vertices 0, 1, 2 … along x, without neighbours; triangles and strips as given.
+SrfFixture row(int count, const QList<int> &triangles, const QList<int> &strips = {})
+{
+    SrfFixture f;
+    for (int i = 0; i < count; ++i)
+        f.vertices << SrfFixture::Vertex{float(i), 0, 0, 0, 0, 1, 0, {}};
+    f.triangles = triangles;
+    f.strips = strips;
+    return f;
+}
+
+// The colour codes are set after reading, which marks vertices without
+// neighbours deleted.
+std::unique_ptr<SurfaceMesh> read(CXSCore &core, const SrfFixture &f, const QList<int> &codes = {})
+{
+    auto mesh = std::make_unique<SurfaceMesh>(&core);
+    QBuffer buffer;
+    buffer.setData(f.bytes());
+    buffer.open(QIODevice::ReadOnly);
+    if (!mesh->readMesh(buffer))
+        return nullptr;
+    std::copy(codes.begin(), codes.end(), mesh->vertexColors);
+    return mesh;
+}
+
+// The colours sent, one letter each (fixture mesh colours): x convex, c concave,
+// h highlight, w white, r 0x102030, m 0xFFFFFF; "." in the expected text
+// stands for a colour that cannot show.
+QString coloursSent(const MeshArrays &arrays)
+{
+    const QMap<QString, QList<float>> letters = {{"x", {0.9f, 0.8f, 0.1f, 0.4f}},
+                                                 {"c", {0.2f, 0.3f, 0.4f, 0.4f}},
+                                                 {"h", {0.8f, 0.1f, 0.1f, 0.4f}},
+                                                 {"w", {1, 1, 1, 1}},
+                                                 {"r", {16 / 255.f, 32 / 255.f, 48 / 255.f, 0.4f}},
+                                                 {"m", {1, 1, 1, 0.4f}}};
+    QString text;
+    for (quint32 slot : arrays.indices()) {
+        const float *c = arrays.colours().data() + 4 * slot;
+        text += letters.key(QList<float>(c, c + 4), "?");
+    }
+    return text;
+}
+
+QList<float> triple(const float *v)
+{
+    return {v[0], v[1], v[2]};
+}
+
+} // namespace
+
+class TestMeshRender : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void colourCodes_data();
+    void colourCodes();
+    void vertexSentInTwoColours();
+    void mirroredAndSwapped();
+    void strips_data();
+    void strips();
+    void renderModes();
+
+private:
+    CXSCore core;
+};
+
+void TestMeshRender::colourCodes_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QList<int>>("codes"); // of vertices 0..5, sent in that order
+    QTest::addColumn<QString>("colours");
+
+    QTest::newRow("mesh colours") << 1 << QList<int>{0, 1, 0, 1, 1, 0} << "xcxccx";
+    QTest::newRow("2..999 concave") << 1 << QList<int>{2, 999, 0, 500, 3, 1} << "ccxccc";
+    QTest::newRow("negative highlight")
+        << 1 << QList<int>{-1, -10000, 0, INT_MIN, 1, -5} << "hhxhch";
+    QTest::newRow("direct RGB") << 1
+                                << QList<int>{0x3F102030, 0x3FFFFFFF, 0, 0x7F102030, 1, 0x3FFFFFFF}
+                                << "rmxrcm";
+    QTest::newRow("5000 after 0") << 1 << QList<int>{0, 5000, 1, 1000, 0x3EFFFFFF, 0} << "xxcccx";
+    QTest::newRow("white before any colour")
+        << 1 << QList<int>{5000, 1000, 1, 5000, 0, 5000} << "wwccxx";
+    QTest::newRow("Gouraud") << 1 << QList<int>{1, 0, 0, 1, 1, 5000} << "cxxccc";
+    // Only the last vertex of each triangle sets the colour, and only its
+    // colour shows.
+    QTest::newRow("flat") << 3 << QList<int>{1, 0, 0, 1, 1, 5000} << "..x..x";
+    QTest::newRow("flat, nothing set yet") << 103 << QList<int>{0, 0, 5000, 1, 1, 0} << "..w..x";
+    QTest::newRow("wireframe after flat") << 2 << QList<int>{1, 0, 0, 1, 1, 5000} << "..x..c";
+}
+
+void TestMeshRender::colourCodes()
+{
+    QFETCH(int, mode);
+    QFETCH(QList<int>, codes);
+    QFETCH(QString, colours);
+    // (0, 2, 1) and (3, 5, 4) send 0, 1, 2, 3, 4, 5.
+    const auto mesh = read(core, row(6, {0, 2, 1, 3, 5, 4}), codes);
+    QVERIFY(mesh);
+    // After flat mode, so that a mode keeping the shade model keeps it flat.
+    MeshArrays arrays;
+    QVERIFY(arrays.build(*mesh, MeshRenderMode().next(3).next(mode)));
+    QCOMPARE(arrays.slotCount(), 6);
+    QString sent = coloursSent(arrays);
+    for (int i = 0; i < colours.size(); ++i) {
+        if (colours[i] == '.')
+            sent[i] = '.';
+    }
+    QCOMPARE(sent, colours);
+}
+
+// A vertex that passes the colour on, sent after a convex and after a concave
+// vertex, is sent from two slots; colour changes report when slots change.
+void TestMeshRender::vertexSentInTwoColours()
+{
+    const auto mesh = read(core, row(5, {0, 2, 1, 3, 2, 4}), {0, 0, 5000, 1, 1});
+    MeshArrays arrays;
+    QVERIFY(arrays.build(*mesh, MeshRenderMode().next(1)));
+    QCOMPARE(arrays.indices(), std::vector<quint32>({0, 1, 2, 3, 4, 5}));
+    QCOMPARE(coloursSent(arrays), "xxxccc");
+    QCOMPARE(triple(&arrays.positions()[3 * 5]), triple(&arrays.positions()[3 * 2]));
+    QCOMPARE(triple(&arrays.normals()[3 * 5]), triple(&arrays.normals()[3 * 2]));
+
+    mesh->vertexColors[3] = mesh->vertexColors[4] = 0;
+    QVERIFY(!arrays.updateColours(*mesh, MeshRenderMode().next(1)));
+    QCOMPARE(arrays.slotCount(), 5);
+    QCOMPARE(arrays.positions().size(), size_t(15));
+    QCOMPARE(coloursSent(arrays), "xxxxxx");
+    mesh->vertexColors[0] = 0x3F102030;
+    QVERIFY(arrays.updateColours(*mesh, MeshRenderMode().next(1)));
+    QCOMPARE(coloursSent(arrays), "rxxxxx");
+    mesh->vertexColors[2] = 0;
+    QVERIFY(arrays.updateColours(*mesh, MeshRenderMode().next(1)));
+    QCOMPARE(coloursSent(arrays), "rxxxxx");
+}
+
+// Centred, mirrored along z, normals negated in x and y, and every triangle
+// sent as i0, i2, i1: a mesh whose normals point inwards (as its neighbour
+// rings run clockwise) is drawn counter-clockwise seen from the lit side.
+void TestMeshRender::mirroredAndSwapped()
+{
+    SrfFixture f = SrfFixture::octahedron();
+    for (SrfFixture::Vertex &v : f.vertices)
+        std::reverse(v.neighbors.begin(), v.neighbors.end());
+    const auto mesh = read(core, f);
+    QVERIFY(mesh && mesh->hasTriangleStrips);
+    mesh->hasTriangleStrips = false;
+    MeshArrays arrays;
+    QVERIFY(arrays.build(*mesh, MeshRenderMode()));
+    QCOMPARE(arrays.primitive(), MeshArrays::Triangles);
+    const float *c = mesh->meshCenter;
+    for (int v = 0; v < 6; ++v) {
+        QCOMPARE(triple(&arrays.positions()[3 * v]),
+                 QList<float>(
+                     {mesh->vertexX[v] - c[0], mesh->vertexY[v] - c[1], c[2] - mesh->vertexZ[v]}));
+        QCOMPARE(triple(&arrays.normals()[3 * v]),
+                 QList<float>({-mesh->normalX[v], -mesh->normalY[v], mesh->normalZ[v]}));
+    }
+    const std::vector<quint32> &sent = arrays.indices();
+    QCOMPARE(int(sent.size()), f.triangles.size());
+    for (int t = 0; t < 8; ++t) {
+        QCOMPARE(QList<int>({int(sent[3 * t]), int(sent[3 * t + 1]), int(sent[3 * t + 2])}),
+                 QList<int>({f.triangles[3 * t], f.triangles[3 * t + 2], f.triangles[3 * t + 1]}));
+        C3dVector p[3], normal(0, 0, 0);
+        for (int k = 0; k < 3; ++k) {
+            const float *q = &arrays.positions()[3 * sent[3 * t + k]];
+            p[k] = C3dVector(q[0], q[1], q[2]);
+            const float *n = &arrays.normals()[3 * sent[3 * t + k]];
+            normal += C3dVector(n[0], n[1], n[2]);
+        }
+        QVERIFY(((p[1] - p[0]) * (p[2] - p[0])).Dot(normal) > 0);
+    }
+}
+
+void TestMeshRender::strips_data()
+{
+    QTest::addColumn<QList<int>>("strips");
+    QTest::addColumn<QList<int>>("codes");
+    QTest::addColumn<std::vector<quint32>>("indices");
+    QTest::addColumn<std::vector<int>>("firsts");
+    QTest::addColumn<std::vector<int>>("counts");
+    QTest::addColumn<QString>("colours");
+
+    const QList<int> codes = {0, 1, 0, 1, 0, 1, 0};
+    QTest::newRow("one strip") << QList<int>{3, 4, 5, 6, -1} << codes
+                               << std::vector<quint32>{3, 5, 4, 4, 5, 6} << std::vector<int>{0, 3}
+                               << std::vector<int>{3, 3} << "ccxxcx";
+    QTest::newRow("no end mark") << QList<int>{3, 4, 5, 6} << codes
+                                 << std::vector<quint32>{3, 5, 4, 4, 5, 6} << std::vector<int>{0, 3}
+                                 << std::vector<int>{3, 3} << "ccxxcx";
+    // Strips of fewer than three entries send nothing.
+    QTest::newRow("short strips") << QList<int>{0, 1, 2, -1, 5, -1, -1, 1, 2, 3, 4} << codes
+                                  << std::vector<quint32>{0, 2, 1, 1, 2, 1, 3, 2, 2, 3, 4}
+                                  << std::vector<int>{0, 3, 5, 8} << std::vector<int>{3, 2, 3, 3}
+                                  << "xxccxccxxcx";
+    // The colour passes on from the vertex sent before, across strips too.
+    QTest::newRow("passing codes")
+        << QList<int>{0, 1, 2, 3, -1, 4, 5, 6} << QList<int>{0, 5000, 1, 0, 5000, 0, 1}
+        << std::vector<quint32>{0, 2, 1, 1, 2, 3, 4, 6, 5, 5, 6} << std::vector<int>{0, 3, 6, 9}
+        << std::vector<int>{3, 3, 3, 2} << "xccccxxcxxc";
+}
+
+void TestMeshRender::strips()
+{
+    QFETCH(QList<int>, strips);
+    QFETCH(QList<int>, codes);
+    const auto mesh = read(core, row(7, {0, 1, 2}, strips), codes);
+    QVERIFY(mesh);
+    MeshArrays arrays;
+    QVERIFY(arrays.build(*mesh, MeshRenderMode()));
+    QCOMPARE(arrays.primitive(), MeshArrays::TriangleStrips);
+    QTEST(arrays.indices(), "indices");
+    QTEST(arrays.stripFirsts(), "firsts");
+    QTEST(arrays.stripCounts(), "counts");
+    QTEST(coloursSent(arrays), "colours");
+
+    // Nothing is drawn from a mesh not read, or with an index out of range.
+    mesh->triangleStrips[0] = 7;
+    QVERIFY(!arrays.build(*mesh, MeshRenderMode()) && arrays.isEmpty());
+    mesh->reservedValue = -1;
+    mesh->triangleStrips[0] = 0;
+    QVERIFY(!arrays.build(*mesh, MeshRenderMode()) && arrays.indices().empty());
+}
+
+void TestMeshRender::renderModes()
+{
+    const struct
+    {
+        QList<int> modes;
+        MeshRenderMode::Polygons polygons;
+        bool flat, transparent;
+    } cases[] = {
+        {{1}, MeshRenderMode::Filled, false, false},
+        {{2}, MeshRenderMode::Lines, false, false},
+        {{3}, MeshRenderMode::Filled, true, false},
+        {{4}, MeshRenderMode::Points, false, false},
+        {{3, 2}, MeshRenderMode::Lines, true, false},
+        {{3, 104}, MeshRenderMode::Points, true, true},
+        {{3, 4, 1}, MeshRenderMode::Filled, false, false},
+        {{2, 7}, MeshRenderMode::Lines, false, false},
+        {{102}, MeshRenderMode::Lines, false, true},
+        {{101, 100}, MeshRenderMode::Filled, false, false},
+    };
+    for (const auto &c : cases) {
+        MeshRenderMode mode;
+        for (int m : c.modes)
+            mode = mode.next(m);
+        QCOMPARE(mode.polygons(), c.polygons);
+        QCOMPARE(mode.flatShading(), c.flat);
+        QCOMPARE(mode.transparent(), c.transparent);
+    }
+    const QList<QPair<int, int>> toggles = {{1, 2},     {2, 1}, {101, 102},
+                                            {102, 101}, {3, 1}, {104, 101}};
+    for (const auto &[from, to] : toggles)
+        QCOMPARE(MeshRenderMode::toggledWireframe(from), to);
+}
+
+QTEST_APPLESS_MAIN(TestMeshRender)
+#include "tst_meshrender.moc"
