@@ -4,8 +4,10 @@
 #include "MeshRenderMode.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
+#include "ViewingParameters.h"
 
 #include <QBuffer>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -75,6 +77,8 @@ private slots:
     void strips_data();
     void strips();
     void renderModes();
+    void viewingParameters_data();
+    void viewingParameters();
 
 private:
     CXSCore core;
@@ -268,6 +272,46 @@ void TestMeshRender::renderModes()
                                             {102, 101}, {3, 1}, {104, 101}};
     for (const auto &[from, to] : toggles)
         QCOMPARE(MeshRenderMode::toggledWireframe(from), to);
+}
+
+void TestMeshRender::viewingParameters_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QList<double>>("values"); // rotation x, z, translation z, light 1 z, far
+    QTest::addColumn<QList<bool>>("switches"); // light 0, light 1, culling, perspective
+
+    const QByteArray body = "10.5 20 30 1 2 -300 7 1 -0.8 -0.2 0.5 0.6 0.6 0.6 0 0.1 0.2 0.3 "
+                            "0.5 0.5 0.5 6914 7425 1 1 35 120 2 900";
+    QTest::newRow("no label") << body << QList<double>{10.5, 30, -300, 0.3f, 900}
+                              << QList<bool>{true, false, true, true};
+    QTest::newRow("version label")
+        << "FVersion 3\n" + body << QList<double>{10.5, 30, -300, 0.3f, 900}
+        << QList<bool>{true, false, true, true};
+    QTest::newRow("missing numbers") << QByteArray("1 2 3 4 5") << QList<double>{1, 3, 0, 0, 0}
+                                     << QList<bool>{false, false, false, false};
+    QTest::newRow("malformed number")
+        << QByteArray("1 2 x 4 5 6 7 1") << QList<double>{1, 0, 0, 0, 0}
+        << QList<bool>{false, false, false, false};
+}
+
+void TestMeshRender::viewingParameters()
+{
+    QFETCH(QByteArray, text);
+    const ViewingParameters p = ViewingParameters::fromText(text);
+    QTEST(
+        (QList<double>{p.rotationX, p.rotationZ, p.translationZ, p.light1Position[2], p.farPlane}),
+        "values");
+    QTEST((QList<bool>{p.light0On, p.light1On, p.cullBackFaces, p.perspectiveProjection}),
+          "switches");
+
+    QTemporaryDir dir;
+    QVERIFY(!ViewingParameters::fromFile(dir.filePath("none.vwp")));
+    QVERIFY(!ViewingParameters::fromFile(dir.path()));
+    QFile file(dir.filePath("mesh.vwp"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    file.close();
+    const auto read = ViewingParameters::fromFile(file.fileName());
+    QVERIFY(read && read->rotationZ == p.rotationZ && read->farPlane == p.farPlane);
 }
 
 QTEST_APPLESS_MAIN(TestMeshRender)
