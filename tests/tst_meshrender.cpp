@@ -1,6 +1,8 @@
-#include "C3dVector.h"
+#include "C3dMatrix.h"
 #include "CXSCore.h"
 #include "MeshArrays.h"
+#include "MeshCamera.h"
+#include "MeshLights.h"
 #include "MeshRenderMode.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
@@ -11,6 +13,8 @@
 #include <QTest>
 
 #include <memory>
+
+Q_DECLARE_METATYPE(MeshCamera::Flick)
 
 namespace {
 
@@ -63,6 +67,11 @@ QList<float> triple(const float *v)
     return {v[0], v[1], v[2]};
 }
 
+C3dVector operator*(const C3dMatrix &m, const float *v)
+{
+    return m * C3dVector(v[0], v[1], v[2]);
+}
+
 } // namespace
 
 class TestMeshRender : public QObject
@@ -79,6 +88,15 @@ private slots:
     void renderModes();
     void viewingParameters_data();
     void viewingParameters();
+    void resetAndOrthoHalfWidth();
+    void dragMapping_data();
+    void dragMapping();
+    void rotationFlick_data();
+    void rotationFlick();
+    void flickPriority_data();
+    void flickPriority();
+    void spinAndGestures();
+    void lights();
 
 private:
     CXSCore core;
@@ -312,6 +330,218 @@ void TestMeshRender::viewingParameters()
     file.close();
     const auto read = ViewingParameters::fromFile(file.fileName());
     QVERIFY(read && read->rotationZ == p.rotationZ && read->farPlane == p.farPlane);
+}
+
+void TestMeshRender::resetAndOrthoHalfWidth()
+{
+    MeshCamera camera;
+    QVERIFY(camera.perspectiveProjection());
+    camera.setPerspectiveProjection(false);
+    ViewingParameters p;
+    camera.apply(p);
+    camera.reset();
+    QCOMPARE((QList<double>{camera.translationX(), camera.translationY(), camera.translationZ(),
+                            camera.rotationX(), camera.rotationY(), camera.rotationZ(),
+                            camera.fieldOfView(), camera.nearPlane(), camera.farPlane()}),
+             (QList<double>{0, 0, -350, 187, -35, 0, 30, 1, 1100}));
+    QVERIFY(!camera.perspectiveProjection());
+    QCOMPARE(camera.orthoHalfWidth(), 350.0 / 3);
+
+    // A zoom drag past the eye.
+    camera.beginDrag(QPoint(0, 0));
+    camera.drag(QPoint(0, 351), Qt::MiddleButton, Qt::NoModifier, 0, 0);
+    QCOMPARE(camera.translationZ(), 1.0);
+    QCOMPARE(camera.orthoHalfWidth(), 0.0);
+}
+
+void TestMeshRender::dragMapping_data()
+{
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("inputKind");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("keepsPosition");
+
+    const int left = Qt::LeftButton, right = Qt::RightButton;
+    const int shift = Qt::ShiftModifier, control = Qt::ControlModifier, alt = Qt::AltModifier;
+    QTest::newRow("left") << left << 0 << 0 << "rotate" << true;
+    QTest::newRow("right") << right << 0 << 0 << "translate" << true;
+    QTest::newRow("both") << (left | right) << 0 << 0 << "zoom" << true;
+    QTest::newRow("middle") << int(Qt::MiddleButton) << 0 << 0 << "zoom" << true;
+    QTest::newRow("Shift left") << left << shift << 0 << "translate" << true;
+    QTest::newRow("Shift Control left") << left << (shift | control) << 0 << "zoom" << true;
+    QTest::newRow("Control left") << left << control << 0 << "" << false;
+    QTest::newRow("Control right") << right << control << 0 << "translate" << true;
+    QTest::newRow("Alt left") << left << alt << 0 << "" << true;
+    QTest::newRow("touch screen, translation mode") << left << 0 << 1 << "translate" << true;
+    QTest::newRow("touch pad, translation mode") << left << 0 << 2 << "rotate" << true;
+}
+
+void TestMeshRender::dragMapping()
+{
+    QFETCH(int, buttons);
+    QFETCH(int, modifiers);
+    QFETCH(int, inputKind);
+    QFETCH(QString, action);
+    QFETCH(bool, keepsPosition);
+    MeshCamera camera;
+    camera.setTouchPanMode(MeshCamera::TranslationMode);
+    camera.beginDrag(QPoint(100, 100));
+    camera.drag(QPoint(110, 120), Qt::MouseButtons(buttons), Qt::KeyboardModifiers(modifiers),
+                inputKind, 0);
+    const QList<double> moved = {camera.translationX(), camera.translationY(),
+                                 camera.translationZ(), camera.rotationX(), camera.rotationY()};
+    const QMap<QString, QList<double>> expected = {{"", {0, 0, -350, 187, -35}},
+                                                   {"zoom", {0, 0, -330, 187, -35}},
+                                                   {"translate", {10, -20, -350, 187, -35}},
+                                                   {"rotate", {0, 0, -350, 191, -37}}};
+    QCOMPARE(moved, expected[action]);
+
+    // The next plain move starts where the last one was kept.
+    camera.reset();
+    camera.drag(QPoint(110, 130), Qt::RightButton, Qt::NoModifier, 0, 0);
+    QCOMPARE(camera.translationY(), keepsPosition ? -10.0 : -30.0);
+}
+
+void TestMeshRender::rotationFlick_data()
+{
+    QTest::addColumn<QPoint>("drag");        // in pixels: a rotation step of a fifth
+    QTest::addColumn<QPoint>("delta");       // the step kept after the first frame
+    QTest::addColumn<QList<double>>("turn"); // rotation x, y after frames 0 and 100
+
+    QTest::newRow("mostly horizontal")
+        << QPoint(150, 25) << QPoint(30, 0) << QList<double>{187 + 5, -35 - 30 - 10 - 5};
+    QTest::newRow("mostly vertical, up")
+        << QPoint(10, -300) << QPoint(0, -60) << QList<double>{187 - 60 - 10 - 5, -35 - 2};
+    QTest::newRow("diagonal") << QPoint(-60, 20) << QPoint(-12, 4)
+                              << QList<double>{187 + 4 + 4 + 2, -35 + 12 + 10 + 5};
+}
+
+void TestMeshRender::rotationFlick()
+{
+    QFETCH(QPoint, drag);
+    MeshCamera camera;
+    camera.beginDrag(QPoint(0, 0));
+    camera.drag(drag, Qt::LeftButton, Qt::NoModifier, 0, 0);
+    QCOMPARE(camera.endDrag(50), MeshCamera::RotationFlick);
+    camera.rotationFlickFrame(0);
+    QTEST(camera.flickDelta(), "delta");
+    camera.rotationFlickFrame(100);
+    QTEST((QList<double>{camera.rotationX(), camera.rotationY()}), "turn");
+}
+
+void TestMeshRender::flickPriority_data()
+{
+    QTest::addColumn<QList<int>>("moves"); // times of translation, rotation, zoom moves
+    QTest::addColumn<MeshCamera::Flick>("flick");
+    const int none = -1000;
+
+    QTest::newRow("zoom over rotation over translation")
+        << QList<int>{90, 50, 10} << MeshCamera::ZoomFlick;
+    QTest::newRow("rotation over translation")
+        << QList<int>{99, 1, none} << MeshCamera::RotationFlick;
+    QTest::newRow("zoom too long ago") << QList<int>{50, none, 0} << MeshCamera::TranslationFlick;
+    QTest::newRow("all too long ago") << QList<int>{0, 0, -100} << MeshCamera::NoFlick;
+}
+
+void TestMeshRender::flickPriority()
+{
+    QFETCH(QList<int>, moves);
+    MeshCamera camera;
+    camera.beginDrag(QPoint(0, 0));
+    for (int t = -100; t < 100; ++t) {
+        if (t == moves[0])
+            camera.drag(camera.flickDelta() + QPoint(1, 1), Qt::RightButton, {}, 0, t);
+        if (t == moves[1])
+            camera.drag(QPoint(t, t), Qt::LeftButton, {}, 0, t);
+        if (t == moves[2])
+            camera.drag(QPoint(t, 2 * t), Qt::MiddleButton, {}, 0, t);
+    }
+    QTEST(camera.endDrag(100), "flick");
+    QVERIFY(!camera.isDragging());
+}
+
+void TestMeshRender::spinAndGestures()
+{
+    MeshCamera camera;
+    camera.startSpin(-2, 0);
+    for (int frame = 0; frame < 3; ++frame)
+        camera.spinFrame();
+    QCOMPARE(camera.rotationY(), -35.0 + 6);
+    QCOMPARE(camera.rotationX(), 187.0);
+    camera.stopMotion();
+    camera.spinFrame();
+    QCOMPARE(camera.rotationY(), -35.0 + 6);
+
+    // A wheel step away from the user moves the model away.
+    camera.wheel(120);
+    QCOMPARE(camera.translationZ(), -360.0);
+    camera.wheel(-60);
+    QCOMPARE(camera.translationZ(), -355.0);
+
+    camera.pan(QPointF(-3, 5));
+    QCOMPARE(camera.flickDelta(), QPoint(-2, 3)); // halves away from zero
+    QCOMPARE(camera.rotationX(), 187.0 + 2.5);
+    camera.setTouchPanMode(MeshCamera::TranslationMode);
+    camera.pan(QPointF(-3, 5));
+    QCOMPARE(camera.flickDelta(), QPoint(-1, 3));
+    QCOMPARE(camera.translationY(), -5.0);
+
+    camera.pinch(0.25, 1000, 500);
+    QCOMPARE(camera.translationZ(), -355.0 + 75);
+    camera.pinch(0.25, 599, 500);
+    QCOMPARE(camera.translationZ(), -355.0 + 100);
+    QVERIFY(camera.pinchedRecently(799) && !camera.pinchedRecently(800));
+    camera.turnPinched(-30);
+    QCOMPARE(camera.rotationZ(), -15.0);
+}
+
+// With the lights fixed to the viewer, the model rotation applied to a light's
+// direction gives (-z, -y, -x) in eye coordinates whatever the rotation.
+void TestMeshRender::lights()
+{
+    MeshLights lights;
+    const float eye[2][3] = {{-0.5f, 0.2f, 0.8f}, {0.5f, 0.2f, 0.8f}};
+    for (const C3dVector &r : {C3dVector(187, -35, 0), C3dVector(0, 0, 0), C3dVector(33, 71, -120),
+                               C3dVector(-90, 180, 45)}) {
+        C3dMatrix model;
+        model.Rotate(r.x, r.y, r.z);
+        const auto gl = lights.openGLLights(1, r.x, r.y, r.z);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(gl[i].enabled);
+            QCOMPARE(gl[i].position[3], 0.0f);
+            const C3dVector d = model * gl[i].position;
+            const C3dVector expected(eye[i][0], eye[i][1], eye[i][2]);
+            QVERIFY2((d - expected).Mag() < 1e-5f, qPrintable(QString::number(i)));
+        }
+    }
+
+    ViewingParameters p;
+    p.light1On = true;
+    std::copy_n(eye[0], 3, p.light1Position);
+    std::fill_n(p.light1Diffuse, 3, 0.25f);
+    lights.apply(p);
+    lights.setFixedToViewer(false);
+    // Light 1 takes OpenGL light 0 when light 0 is off; turning with the model.
+    auto gl = lights.openGLLights(2, 10, 20, 30);
+    QVERIFY(gl[0].enabled && !gl[1].enabled);
+    QCOMPARE(QList<float>(gl[0].position, gl[0].position + 4),
+             QList<float>({-0.8f, 0.2f, -0.5f, 0}));
+    QCOMPARE(QList<float>(gl[0].diffuse, gl[0].diffuse + 4),
+             QList<float>({0.25f, 0.25f, 0.25f, 1}));
+    QCOMPARE(QList<float>(gl[0].ambient, gl[0].ambient + 4), QList<float>({0, 0, 0, 1}));
+    p.light0On = true;
+    lights.apply(p);
+    gl = lights.openGLLights(2, 0, 0, 0);
+    QVERIFY(gl[0].enabled && gl[1].enabled);
+    QCOMPARE(QList<float>(gl[0].diffuse, gl[0].diffuse + 4), QList<float>({1, 1, 1, 1}));
+    gl = lights.openGLLights(1, 0, 0, 0);
+    QCOMPARE(QList<float>(gl[0].ambient, gl[0].ambient + 4), QList<float>({0.1f, 0.1f, 0.1f, 1}));
+    QCOMPARE(QList<float>(gl[1].specular, gl[1].specular + 4), QList<float>({0.3f, 0.3f, 0.3f, 1}));
+    p.light0On = p.light1On = false;
+    lights.apply(p);
+    gl = lights.openGLLights(1, 0, 0, 0);
+    QVERIFY(!gl[0].enabled && !gl[1].enabled);
 }
 
 QTEST_APPLESS_MAIN(TestMeshRender)
