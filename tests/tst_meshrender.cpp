@@ -18,6 +18,8 @@ Q_DECLARE_METATYPE(MeshCamera::Flick)
 
 namespace {
 
+const int none = -1000; // no move of a kind
+
 // Vertices 0, 1, 2 … along x, without neighbours; triangles and strips as given.
 SrfFixture row(int count, const QList<int> &triangles, const QList<int> &strips = {})
 {
@@ -67,11 +69,6 @@ QList<float> triple(const float *v)
     return {v[0], v[1], v[2]};
 }
 
-C3dVector operator*(const C3dMatrix &m, const float *v)
-{
-    return m * C3dVector(v[0], v[1], v[2]);
-}
-
 } // namespace
 
 class TestMeshRender : public QObject
@@ -88,14 +85,11 @@ private slots:
     void renderModes();
     void viewingParameters_data();
     void viewingParameters();
-    void resetAndOrthoHalfWidth();
-    void dragMapping_data();
-    void dragMapping();
+    void cameraMoves();
     void rotationFlick_data();
     void rotationFlick();
     void flickPriority_data();
     void flickPriority();
-    void spinAndGestures();
     void lights();
 
 private:
@@ -156,7 +150,6 @@ void TestMeshRender::vertexSentInTwoColours()
     QCOMPARE(arrays.indices(), std::vector<quint32>({0, 1, 2, 3, 4, 5}));
     QCOMPARE(coloursSent(arrays), "xxxccc");
     QCOMPARE(triple(&arrays.positions()[3 * 5]), triple(&arrays.positions()[3 * 2]));
-    QCOMPARE(triple(&arrays.normals()[3 * 5]), triple(&arrays.normals()[3 * 2]));
 
     mesh->vertexColors[3] = mesh->vertexColors[4] = 0;
     QVERIFY(!arrays.updateColours(*mesh, MeshRenderMode().next(1)));
@@ -164,9 +157,6 @@ void TestMeshRender::vertexSentInTwoColours()
     QCOMPARE(arrays.positions().size(), size_t(15));
     QCOMPARE(coloursSent(arrays), "xxxxxx");
     mesh->vertexColors[0] = 0x3F102030;
-    QVERIFY(arrays.updateColours(*mesh, MeshRenderMode().next(1)));
-    QCOMPARE(coloursSent(arrays), "rxxxxx");
-    mesh->vertexColors[2] = 0;
     QVERIFY(arrays.updateColours(*mesh, MeshRenderMode().next(1)));
     QCOMPARE(coloursSent(arrays), "rxxxxx");
 }
@@ -222,10 +212,8 @@ void TestMeshRender::strips_data()
     QTest::newRow("one strip") << QList<int>{3, 4, 5, 6, -1} << codes
                                << std::vector<quint32>{3, 5, 4, 4, 5, 6} << std::vector<int>{0, 3}
                                << std::vector<int>{3, 3} << "ccxxcx";
-    QTest::newRow("no end mark") << QList<int>{3, 4, 5, 6} << codes
-                                 << std::vector<quint32>{3, 5, 4, 4, 5, 6} << std::vector<int>{0, 3}
-                                 << std::vector<int>{3, 3} << "ccxxcx";
-    // Strips of fewer than three entries send nothing.
+    // Strips of fewer than three entries send nothing; the list may end
+    // without a mark.
     QTest::newRow("short strips") << QList<int>{0, 1, 2, -1, 5, -1, -1, 1, 2, 3, 4} << codes
                                   << std::vector<quint32>{0, 2, 1, 1, 2, 1, 3, 2, 2, 3, 4}
                                   << std::vector<int>{0, 3, 5, 8} << std::vector<int>{3, 2, 3, 3}
@@ -259,32 +247,23 @@ void TestMeshRender::strips()
     QVERIFY(!arrays.build(*mesh, MeshRenderMode()) && arrays.indices().empty());
 }
 
+// Modes drawn one after another, and the state the last one leaves.
 void TestMeshRender::renderModes()
 {
-    const struct
-    {
-        QList<int> modes;
-        MeshRenderMode::Polygons polygons;
-        bool flat, transparent;
-    } cases[] = {
-        {{1}, MeshRenderMode::Filled, false, false},
-        {{2}, MeshRenderMode::Lines, false, false},
-        {{3}, MeshRenderMode::Filled, true, false},
-        {{4}, MeshRenderMode::Points, false, false},
-        {{3, 2}, MeshRenderMode::Lines, true, false},
-        {{3, 104}, MeshRenderMode::Points, true, true},
-        {{3, 4, 1}, MeshRenderMode::Filled, false, false},
-        {{2, 7}, MeshRenderMode::Lines, false, false},
-        {{102}, MeshRenderMode::Lines, false, true},
-        {{101, 100}, MeshRenderMode::Filled, false, false},
-    };
-    for (const auto &c : cases) {
+    const QList<QPair<QList<int>, QString>> cases = {
+        {{1}, "filled"},       {{2}, "lines"},         {{3}, "filled flat"},
+        {{4}, "points"},       {{3, 2}, "lines flat"}, {{3, 104}, "points flat transparent"},
+        {{3, 4, 1}, "filled"}, {{2, 7}, "lines"},      {{102}, "lines transparent"},
+        {{101, 100}, "filled"}};
+    const char *polygons[] = {"filled", "lines", "points"};
+    for (const auto &[modes, expected] : cases) {
         MeshRenderMode mode;
-        for (int m : c.modes)
+        for (int m : modes)
             mode = mode.next(m);
-        QCOMPARE(mode.polygons(), c.polygons);
-        QCOMPARE(mode.flatShading(), c.flat);
-        QCOMPARE(mode.transparent(), c.transparent);
+        QString state = polygons[mode.polygons()];
+        state +=
+            QString(mode.flatShading() ? " flat" : "") + (mode.transparent() ? " transparent" : "");
+        QCOMPARE(state, expected);
     }
     const QList<QPair<int, int>> toggles = {{1, 2},     {2, 1}, {101, 102},
                                             {102, 101}, {3, 1}, {104, 101}};
@@ -322,23 +301,22 @@ void TestMeshRender::viewingParameters()
     QTEST((QList<bool>{p.light0On, p.light1On, p.cullBackFaces, p.perspectiveProjection}),
           "switches");
 
+    // Files that cannot be opened change nothing.
     QTemporaryDir dir;
     QVERIFY(!ViewingParameters::fromFile(dir.filePath("none.vwp")));
     QVERIFY(!ViewingParameters::fromFile(dir.path()));
-    QFile file(dir.filePath("mesh.vwp"));
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-    file.close();
-    const auto read = ViewingParameters::fromFile(file.fileName());
-    QVERIFY(read && read->rotationZ == p.rotationZ && read->farPlane == p.farPlane);
 }
 
-void TestMeshRender::resetAndOrthoHalfWidth()
+// Reset values and the orthographic half width; the spin turns by its step
+// every frame until stopped; a wheel step away from the user moves the model
+// away; a rotation pan keeps half its delta as the flick step, halves rounded
+// away from zero.
+void TestMeshRender::cameraMoves()
 {
     MeshCamera camera;
     QVERIFY(camera.perspectiveProjection());
     camera.setPerspectiveProjection(false);
-    ViewingParameters p;
-    camera.apply(p);
+    camera.apply(ViewingParameters());
     camera.reset();
     QCOMPARE((QList<double>{camera.translationX(), camera.translationY(), camera.translationZ(),
                             camera.rotationX(), camera.rotationY(), camera.rotationZ(),
@@ -347,60 +325,22 @@ void TestMeshRender::resetAndOrthoHalfWidth()
     QVERIFY(!camera.perspectiveProjection());
     QCOMPARE(camera.orthoHalfWidth(), 350.0 / 3);
 
+    camera.startSpin(-2, 0);
+    for (int frame = 0; frame < 3; ++frame)
+        camera.spinFrame();
+    camera.stopMotion();
+    camera.spinFrame();
+    camera.wheel(120);
+    camera.pan(QPointF(-3, 5));
+    QCOMPARE((QList<double>{camera.rotationX(), camera.rotationY(), camera.translationZ()}),
+             (QList<double>{187 + 2.5, -35 + 6 + 1.5, -360}));
+    QCOMPARE(camera.flickDelta(), QPoint(-2, 3));
+
     // A zoom drag past the eye.
     camera.beginDrag(QPoint(0, 0));
-    camera.drag(QPoint(0, 351), Qt::MiddleButton, Qt::NoModifier, 0, 0);
+    camera.drag(QPoint(0, 361), Qt::MiddleButton, Qt::NoModifier, 0, 0);
     QCOMPARE(camera.translationZ(), 1.0);
     QCOMPARE(camera.orthoHalfWidth(), 0.0);
-}
-
-void TestMeshRender::dragMapping_data()
-{
-    QTest::addColumn<int>("buttons");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("inputKind");
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<bool>("keepsPosition");
-
-    const int left = Qt::LeftButton, right = Qt::RightButton;
-    const int shift = Qt::ShiftModifier, control = Qt::ControlModifier, alt = Qt::AltModifier;
-    QTest::newRow("left") << left << 0 << 0 << "rotate" << true;
-    QTest::newRow("right") << right << 0 << 0 << "translate" << true;
-    QTest::newRow("both") << (left | right) << 0 << 0 << "zoom" << true;
-    QTest::newRow("middle") << int(Qt::MiddleButton) << 0 << 0 << "zoom" << true;
-    QTest::newRow("Shift left") << left << shift << 0 << "translate" << true;
-    QTest::newRow("Shift Control left") << left << (shift | control) << 0 << "zoom" << true;
-    QTest::newRow("Control left") << left << control << 0 << "" << false;
-    QTest::newRow("Control right") << right << control << 0 << "translate" << true;
-    QTest::newRow("Alt left") << left << alt << 0 << "" << true;
-    QTest::newRow("touch screen, translation mode") << left << 0 << 1 << "translate" << true;
-    QTest::newRow("touch pad, translation mode") << left << 0 << 2 << "rotate" << true;
-}
-
-void TestMeshRender::dragMapping()
-{
-    QFETCH(int, buttons);
-    QFETCH(int, modifiers);
-    QFETCH(int, inputKind);
-    QFETCH(QString, action);
-    QFETCH(bool, keepsPosition);
-    MeshCamera camera;
-    camera.setTouchPanMode(MeshCamera::TranslationMode);
-    camera.beginDrag(QPoint(100, 100));
-    camera.drag(QPoint(110, 120), Qt::MouseButtons(buttons), Qt::KeyboardModifiers(modifiers),
-                inputKind, 0);
-    const QList<double> moved = {camera.translationX(), camera.translationY(),
-                                 camera.translationZ(), camera.rotationX(), camera.rotationY()};
-    const QMap<QString, QList<double>> expected = {{"", {0, 0, -350, 187, -35}},
-                                                   {"zoom", {0, 0, -330, 187, -35}},
-                                                   {"translate", {10, -20, -350, 187, -35}},
-                                                   {"rotate", {0, 0, -350, 191, -37}}};
-    QCOMPARE(moved, expected[action]);
-
-    // The next plain move starts where the last one was kept.
-    camera.reset();
-    camera.drag(QPoint(110, 130), Qt::RightButton, Qt::NoModifier, 0, 0);
-    QCOMPARE(camera.translationY(), keepsPosition ? -10.0 : -30.0);
 }
 
 void TestMeshRender::rotationFlick_data()
@@ -434,7 +374,6 @@ void TestMeshRender::flickPriority_data()
 {
     QTest::addColumn<QList<int>>("moves"); // times of translation, rotation, zoom moves
     QTest::addColumn<MeshCamera::Flick>("flick");
-    const int none = -1000;
 
     QTest::newRow("zoom over rotation over translation")
         << QList<int>{90, 50, 10} << MeshCamera::ZoomFlick;
@@ -448,100 +387,49 @@ void TestMeshRender::flickPriority()
 {
     QFETCH(QList<int>, moves);
     MeshCamera camera;
+    const Qt::MouseButton buttons[] = {Qt::RightButton, Qt::LeftButton, Qt::MiddleButton};
     camera.beginDrag(QPoint(0, 0));
-    for (int t = -100; t < 100; ++t) {
-        if (t == moves[0])
-            camera.drag(camera.flickDelta() + QPoint(1, 1), Qt::RightButton, {}, 0, t);
-        if (t == moves[1])
-            camera.drag(QPoint(t, t), Qt::LeftButton, {}, 0, t);
-        if (t == moves[2])
-            camera.drag(QPoint(t, 2 * t), Qt::MiddleButton, {}, 0, t);
+    for (int kind = 0; kind < 3; ++kind) {
+        if (moves[kind] != none)
+            camera.drag(QPoint(kind, kind), buttons[kind], {}, 0, moves[kind]);
     }
     QTEST(camera.endDrag(100), "flick");
     QVERIFY(!camera.isDragging());
 }
 
-void TestMeshRender::spinAndGestures()
-{
-    MeshCamera camera;
-    camera.startSpin(-2, 0);
-    for (int frame = 0; frame < 3; ++frame)
-        camera.spinFrame();
-    QCOMPARE(camera.rotationY(), -35.0 + 6);
-    QCOMPARE(camera.rotationX(), 187.0);
-    camera.stopMotion();
-    camera.spinFrame();
-    QCOMPARE(camera.rotationY(), -35.0 + 6);
-
-    // A wheel step away from the user moves the model away.
-    camera.wheel(120);
-    QCOMPARE(camera.translationZ(), -360.0);
-    camera.wheel(-60);
-    QCOMPARE(camera.translationZ(), -355.0);
-
-    camera.pan(QPointF(-3, 5));
-    QCOMPARE(camera.flickDelta(), QPoint(-2, 3)); // halves away from zero
-    QCOMPARE(camera.rotationX(), 187.0 + 2.5);
-    camera.setTouchPanMode(MeshCamera::TranslationMode);
-    camera.pan(QPointF(-3, 5));
-    QCOMPARE(camera.flickDelta(), QPoint(-1, 3));
-    QCOMPARE(camera.translationY(), -5.0);
-
-    camera.pinch(0.25, 1000, 500);
-    QCOMPARE(camera.translationZ(), -355.0 + 75);
-    camera.pinch(0.25, 599, 500);
-    QCOMPARE(camera.translationZ(), -355.0 + 100);
-    QVERIFY(camera.pinchedRecently(799) && !camera.pinchedRecently(800));
-    camera.turnPinched(-30);
-    QCOMPARE(camera.rotationZ(), -15.0);
-}
-
-// With the lights fixed to the viewer, the model rotation applied to a light's
-// direction gives (-z, -y, -x) in eye coordinates whatever the rotation.
+// Fixed to the viewer, a light stays at (-z, -y, -x) in eye coordinates: the
+// model rotation applied to its direction gives that whatever the rotation.
 void TestMeshRender::lights()
 {
     MeshLights lights;
-    const float eye[2][3] = {{-0.5f, 0.2f, 0.8f}, {0.5f, 0.2f, 0.8f}};
+    const C3dVector eye[2] = {{-0.5f, 0.2f, 0.8f}, {0.5f, 0.2f, 0.8f}};
     for (const C3dVector &r : {C3dVector(187, -35, 0), C3dVector(0, 0, 0), C3dVector(33, 71, -120),
                                C3dVector(-90, 180, 45)}) {
         C3dMatrix model;
         model.Rotate(r.x, r.y, r.z);
         const auto gl = lights.openGLLights(1, r.x, r.y, r.z);
         for (int i = 0; i < 2; ++i) {
-            QVERIFY(gl[i].enabled);
-            QCOMPARE(gl[i].position[3], 0.0f);
-            const C3dVector d = model * gl[i].position;
-            const C3dVector expected(eye[i][0], eye[i][1], eye[i][2]);
-            QVERIFY2((d - expected).Mag() < 1e-5f, qPrintable(QString::number(i)));
+            const float *p = gl[i].position;
+            QVERIFY(gl[i].enabled && p[3] == 0.0f);
+            QVERIFY((model * C3dVector(p[0], p[1], p[2]) - eye[i]).Mag() < 1e-5f);
         }
     }
 
+    // Light 1 alone takes OpenGL light 0; not fixed, it turns with the model.
     ViewingParameters p;
     p.light1On = true;
-    std::copy_n(eye[0], 3, p.light1Position);
+    const float position[3] = {-0.5f, 0.2f, 0.8f};
+    std::copy_n(position, 3, p.light1Position);
     std::fill_n(p.light1Diffuse, 3, 0.25f);
     lights.apply(p);
     lights.setFixedToViewer(false);
-    // Light 1 takes OpenGL light 0 when light 0 is off; turning with the model.
-    auto gl = lights.openGLLights(2, 10, 20, 30);
+    const auto gl = lights.openGLLights(2, 10, 20, 30);
     QVERIFY(gl[0].enabled && !gl[1].enabled);
     QCOMPARE(QList<float>(gl[0].position, gl[0].position + 4),
              QList<float>({-0.8f, 0.2f, -0.5f, 0}));
+    QCOMPARE(QList<float>(gl[0].ambient, gl[0].ambient + 4), QList<float>({0, 0, 0, 1}));
     QCOMPARE(QList<float>(gl[0].diffuse, gl[0].diffuse + 4),
              QList<float>({0.25f, 0.25f, 0.25f, 1}));
-    QCOMPARE(QList<float>(gl[0].ambient, gl[0].ambient + 4), QList<float>({0, 0, 0, 1}));
-    p.light0On = true;
-    lights.apply(p);
-    gl = lights.openGLLights(2, 0, 0, 0);
-    QVERIFY(gl[0].enabled && gl[1].enabled);
-    QCOMPARE(QList<float>(gl[0].diffuse, gl[0].diffuse + 4), QList<float>({1, 1, 1, 1}));
-    gl = lights.openGLLights(1, 0, 0, 0);
-    QCOMPARE(QList<float>(gl[0].ambient, gl[0].ambient + 4), QList<float>({0.1f, 0.1f, 0.1f, 1}));
-    QCOMPARE(QList<float>(gl[1].specular, gl[1].specular + 4), QList<float>({0.3f, 0.3f, 0.3f, 1}));
-    p.light0On = p.light1On = false;
-    lights.apply(p);
-    gl = lights.openGLLights(1, 0, 0, 0);
-    QVERIFY(!gl[0].enabled && !gl[1].enabled);
 }
 
 QTEST_APPLESS_MAIN(TestMeshRender)
