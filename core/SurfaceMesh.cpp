@@ -5,7 +5,9 @@
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <climits>
 #include <cmath>
@@ -132,8 +134,11 @@ bool SurfaceMesh::readMesh(QString name)
     if (!DocumentStream::openFile(file) || !readMesh(file))
         return false;
     if (!indirectMeshFile.isEmpty()) {
-        indirectVerticesLoaded =
-            !loadIndirectMeshVerticesFromFile(QFile::decodeName(indirectMeshFile)).isEmpty();
+        // The name travels with the mesh: a relative one means beside it, not
+        // wherever the viewer happens to run.
+        const QString alternate =
+            QFileInfo(name).dir().filePath(QFile::decodeName(indirectMeshFile));
+        indirectVerticesLoaded = !loadIndirectMeshVerticesFromFile(alternate).isEmpty();
         if (!indirectVerticesLoaded)
             indirectMeshFile.clear();
     }

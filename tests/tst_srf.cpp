@@ -10,6 +10,10 @@
 
 #include <cmath>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 bool readBytes(SurfaceMesh &mesh, const QByteArray &bytes)
@@ -98,6 +102,8 @@ private slots:
     void hugeCountsAllocateNothing();
     void indirectVertices_data();
     void indirectVertices();
+    void alternateFileBesideMesh_data();
+    void alternateFileBesideMesh();
 
 private:
     CXSCore core;
@@ -458,6 +464,70 @@ void TestSrf::indirectVertices()
     for (int v = 0; v < 6; ++v) {
         QCOMPARE(mesh.altNormalZ[v], expected.vertices[v].nz);
         QCOMPARE(mesh.altVertexColors[v], expected.vertices[v].color);
+    }
+}
+
+void TestSrf::alternateFileBesideMesh_data()
+{
+    QTest::addColumn<QString>("beside");       // what the name leads to beside the mesh
+    QTest::addColumn<bool>("inWorkingFolder"); // a valid alternate file there too
+    QTest::addColumn<bool>("loaded");
+
+    QTest::newRow("beside the mesh") << "file" << false << true;
+    QTest::newRow("beside the mesh and in the working folder") << "file" << true << true;
+    QTest::newRow("only in the working folder") << "none" << true << false;
+    QTest::newRow("a folder") << "folder" << true << false;
+#ifdef Q_OS_UNIX
+    // Opening a FIFO for reading would wait for a writer that never comes.
+    QTest::newRow("a FIFO") << "fifo" << true << false;
+#endif
+}
+
+// A relative alternate name is looked up in the mesh's folder, and only a
+// regular file there is read.
+void TestSrf::alternateFileBesideMesh()
+{
+    QFETCH(QString, beside);
+    QFETCH(bool, inWorkingFolder);
+    QFETCH(bool, loaded);
+    QTemporaryDir root;
+    const QString meshFolder = root.filePath("meshes/sub");
+    const QString workingFolder = root.filePath("work");
+    QVERIFY(QDir().mkpath(meshFolder) && QDir().mkpath(workingFolder));
+
+    SrfFixture main = SrfFixture::octahedron();
+    main.indirectFile = "sub/alt.srf";
+    const QString mainPath = root.filePath("meshes/main.srf");
+    QVERIFY(writeFile(mainPath, main.bytes()));
+    const QString altPath = meshFolder + "/alt.srf";
+    if (beside == "file")
+        QVERIFY(writeFile(altPath, inflated().bytes()));
+    else if (beside == "folder")
+        QVERIFY(QDir().mkpath(altPath));
+#ifdef Q_OS_UNIX
+    else if (beside == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(altPath).constData(), 0600), 0);
+#endif
+    if (inWorkingFolder) {
+        SrfFixture other = inflated();
+        for (SrfFixture::Vertex &v : other.vertices)
+            v.x *= 3;
+        QVERIFY(QDir().mkpath(workingFolder + "/sub"));
+        QVERIFY(writeFile(workingFolder + "/sub/alt.srf", other.bytes()));
+    }
+
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(workingFolder));
+    SurfaceMesh mesh(&core);
+    const bool read = mesh.readMesh(mainPath);
+    QDir::setCurrent(previous);
+
+    QVERIFY(read);
+    QCOMPARE(mesh.indirectVerticesLoaded, loaded);
+    QCOMPARE(mesh.indirectMeshFile, loaded ? QByteArray("sub/alt.srf") : QByteArray());
+    if (loaded) {
+        QCOMPARE(corners(mesh.altVertexX, mesh.altVertexY, mesh.altVertexZ, 6),
+                 corners(inflated()));
     }
 }
 
