@@ -370,7 +370,12 @@ void CortivexViewer::wireViews()
             &PropertyPanels::updateHeaderOfLoadedVMR);
     connect(volumeViewer, &VolumeOGLViewer::volumeLoaded, this,
             &CortivexViewer::fillMapListWithVMPs);
-    connect(volumeViewer, &VolumeOGLViewer::crossMoved, this, &CortivexViewer::updateCrossCoords);
+    connect(volumeViewer, &VolumeOGLViewer::crossMoved, propertyPanels,
+            &PropertyPanels::updateCrossCoords);
+    connect(volumeViewer, &VolumeOGLViewer::loadFailed, propertyPanels,
+            &PropertyPanels::clearHeaderOfVMR);
+    connect(rawMRIDataViewer, &RawMRIDataOGLViewer::loadFailed, propertyPanels,
+            &PropertyPanels::clearHeaderOfDICOM);
     connect(meshViewer, &MeshOGLViewer::meshLoaded, propertyPanels,
             &PropertyPanels::updateHeaderOfLoadedSRF);
     connect(meshViewer, &MeshOGLViewer::meshLoaded, this, &CortivexViewer::fillMapListWithSMPs);
@@ -833,10 +838,6 @@ void CortivexViewer::saveCurrentFolderThumbNails(QString fileName)
 }
 
 void CortivexViewer::updateVisitedFolderThumbnailsData() {}
-
-// Header panels
-
-void CortivexViewer::updateCrossCoords() {}
 
 // Maps panel
 

@@ -123,7 +123,6 @@ public:
     bool availableMapsDockWasVisible = false;
 
 public slots:
-    void updateCrossCoords();
     void autoSelectFirstFavFolder();
     void slotChangeThreshold();
     void slotChangeClusterSize();

@@ -44,6 +44,7 @@ public slots:
 
 protected:
     QString instructionText(int inputKind) const override;
+    QColor clearColour() const override { return QColor(12, 12, 12); }
     DragAction dragAction(Qt::MouseButtons buttons, Qt::KeyboardModifiers keys) const override;
     void ownDrag(const QPoint &pos) override;
     bool releaseMayGlide(const QMouseEvent *event) const override;
