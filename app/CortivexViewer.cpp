@@ -379,6 +379,8 @@ void CortivexViewer::wireViews()
     connect(meshViewer, &MeshOGLViewer::meshLoaded, propertyPanels,
             &PropertyPanels::updateHeaderOfLoadedSRF);
     connect(meshViewer, &MeshOGLViewer::meshLoaded, this, &CortivexViewer::fillMapListWithSMPs);
+    connect(meshViewer, &MeshOGLViewer::loadFailed, propertyPanels,
+            &PropertyPanels::clearHeaderOfSRF);
     connect(meshViewer, &MeshOGLViewer::touchFontSizeRequested, this,
             &CortivexViewer::adjustFontSizeForTouchScreen);
 }

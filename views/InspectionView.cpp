@@ -74,6 +74,12 @@ void InspectionView::drawInstructions(QPainter &painter)
         painter.drawImage(instructionPosition(), instructions);
 }
 
+void InspectionView::setInstructionShown(bool shown)
+{
+    showInstruction = shown;
+    update();
+}
+
 void InspectionView::setFailureNote(const QString &note)
 {
     failure = note;

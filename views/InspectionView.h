@@ -77,6 +77,8 @@ protected:
     bool event(QEvent *event) override;
     void drawInstructions(QPainter &painter);
     void setFailureNote(const QString &note);
+    // Shows or hides the instructions without the ten-second timer.
+    void setInstructionShown(bool shown);
     // Draws the failure note, if any, across the middle of the view.
     void drawFailureNote(QPainter &painter);
     // Opens the pie menu at a screen position, making a new one when the last
