@@ -412,13 +412,19 @@ void SurfaceMesh::undoMeshColors()
     noDeletedRegions = hasNoDeletedRegions();
 }
 
+// A file that cannot be read leaves the maps already loaded as they were.
 bool SurfaceMesh::loadSMPs(QString name)
 {
     if (!QFile::exists(name))
         return false;
+    auto *maps = new SurfaceMaps(this);
+    if (!maps->loadSurfaceMaps(name)) {
+        delete maps;
+        return false;
+    }
     delete surfaceMaps;
-    surfaceMaps = new SurfaceMaps(this);
-    return surfaceMaps->loadSurfaceMaps(name);
+    surfaceMaps = maps;
+    return true;
 }
 
 void SurfaceMesh::prepareDisplayOfSMP()

@@ -478,8 +478,8 @@ void TestSamples::maps()
     // The older format at the volume's resolution loads onto it unmoved; its
     // strongest voxels lie in the cortex.
     QCOMPARE(doc.loadVolumeMaps(path("Phantom_Head_Old.vmp")), 2);
-    QVERIFY(!doc.volumeMaps);
     QCOMPARE(doc.loadArVolumeMaps(path("Phantom_Head_Old.vmp")), 1);
+    QVERIFY(!doc.volumeMaps);
     const ArVolumeMaps &older = *doc.arVolumeMaps;
     QCOMPARE(QList<int>({older.savedDimX, older.savedDimY, older.savedDimZ}), QList<int>(3, 256));
     QCOMPARE(

@@ -1,10 +1,9 @@
 #include "MapsPanel.h"
 
-#include "DocumentStream.h"
+#include "SurfaceMaps.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -102,14 +101,5 @@ int MapsPanel::signSelection() const
 
 bool MapsPanel::checkSMPFitsSRF(const QString &fileName, int nrOfVertices)
 {
-    QFile file(fileName);
-    // Only regular files: a FIFO named .smp would block the window.
-    if (!DocumentStream::openFile(file))
-        return false;
-    QDataStream in(&file);
-    in.setByteOrder(QDataStream::LittleEndian);
-    qint16 version = 0;
-    qint32 count = 0;
-    in >> version >> count;
-    return in.status() == QDataStream::Ok && count == nrOfVertices;
+    return nrOfVertices >= 0 && SurfaceMaps::statedVertexCount(fileName) == nrOfVertices;
 }
