@@ -156,6 +156,8 @@ private:
     void wireCoverFlow();
     void wireViews();
     void wireMapsPanel();
+    template <class View> void connectMapLists(View *view);
+    QStringList mapFilesOfCurrentFolder(const QString &pattern);
     void resizeStrip(int delta);
     int browsingModeNumber() const;
     QMap<QString, QString> &currentModeThumbnailFiles();

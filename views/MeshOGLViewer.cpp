@@ -5,6 +5,8 @@
 #include "DocSRFInterface.h"
 #include "DocumentStream.h"
 #include "FileHelpers.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
 #include "ViewingParameters.h"
 
@@ -628,12 +630,93 @@ void MeshOGLViewer::swipeTriggered(QSwipeGesture *swipe)
     update();
 }
 
-void MeshOGLViewer::clickedMap(QListWidgetItem *item)
+// Maps
+
+SurfaceMaps *MeshOGLViewer::getSurfMaps(SurfaceMesh **mesh) const
 {
-    Q_UNUSED(item);
+    SurfaceMesh *shown = meshShown && meshes ? meshes->getMesh(0) : nullptr;
+    if (mesh)
+        *mesh = shown;
+    return shown ? shown->surfaceMaps : nullptr;
 }
 
-void MeshOGLViewer::clickedSubMap(QListWidgetItem *item)
+void MeshOGLViewer::clickedMap(const QString &fileName)
 {
-    Q_UNUSED(item);
+    loadSurfaceMaps(fileName);
+}
+
+void MeshOGLViewer::loadSurfaceMaps(QString fileName)
+{
+    SurfaceMesh *mesh = nullptr;
+    getSurfMaps(&mesh);
+    // A file that cannot be read leaves the maps and their list as they were.
+    if (!mesh || !mesh->loadSMPs(fileName))
+        return;
+    QStringList names;
+    for (const SurfaceMap *map : std::as_const(mesh->surfaceMaps->maps))
+        names << map->mapName;
+    emit mapNamesListed(names);
+}
+
+void MeshOGLViewer::clickedSubMap(int row, int rowCount)
+{
+    SurfaceMaps *maps = getSurfMaps(nullptr);
+    if (!maps || maps->maps.size() != rowCount || row < 0 || row >= rowCount)
+        return;
+    maps->nrOfSelectedMaps = 1;
+    maps->selectedMaps = {row};
+    const SurfaceMap &map = *maps->maps[row];
+    emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled, map.showPosNeg);
+    overlay();
+}
+
+SurfaceMap *MeshOGLViewer::shownMap() const
+{
+    const SurfaceMaps *maps = getSurfMaps(nullptr);
+    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
+        return nullptr;
+    const int index = maps->selectedMaps.first();
+    return index >= 0 && index < maps->maps.size() ? maps->maps[index] : nullptr;
+}
+
+void MeshOGLViewer::overlay()
+{
+    SurfaceMesh *mesh = nullptr;
+    getSurfMaps(&mesh);
+    mesh->prepareDisplayOfSMP();
+    mesh->overlaySMP();
+    meshColoursChanged();
+}
+
+void MeshOGLViewer::showPosNegMapValues(int signSelection)
+{
+    if (SurfaceMap *map = shownMap()) {
+        map->showPosNeg = signSelection;
+        overlay();
+    }
+}
+
+void MeshOGLViewer::enableClusterSize(bool on)
+{
+    if (SurfaceMap *map = shownMap()) {
+        map->clusterCheckEnabled = on;
+        overlay();
+    }
+}
+
+void MeshOGLViewer::changeClusterSize(int size)
+{
+    if (SurfaceMap *map = shownMap()) {
+        map->clusterSize = size;
+        overlay();
+    }
+}
+
+void MeshOGLViewer::changeThreshold(float threshold)
+{
+    if (SurfaceMap *map = shownMap()) {
+        map->threshMin = threshold;
+        map->checkStatValueThreshMinMax();
+        overlay();
+    }
 }

@@ -10,8 +10,9 @@
 #include <QElapsedTimer>
 
 class DocSRFInterface;
-class QListWidgetItem;
 class QTimeLine;
+class SurfaceMap;
+class SurfaceMaps;
 class SurfaceMesh;
 
 // Shows an SRF mesh lit by two lights, turned, moved and brought nearer by
@@ -36,18 +37,34 @@ public:
     // The colours of the mesh changed (a map was overlaid): they are drawn anew.
     void meshColoursChanged();
 
+    // Reads a map file onto the mesh and lists its maps.
+    void loadSurfaceMaps(QString fileName);
+    // The maps of the mesh shown, or none; the mesh through its argument.
+    SurfaceMaps *getSurfMaps(SurfaceMesh **mesh) const;
+    // The settings of the map shown, which is overlaid anew.
+    void showPosNegMapValues(int signSelection);
+    void enableClusterSize(bool on);
+    void changeClusterSize(int size);
+    void changeThreshold(float threshold);
+
 signals:
     // A mesh was loaded into the core; its maps may be listed.
     void meshLoaded();
     // A file could not be shown; the note says which and why.
     void loadFailed(const QString &note);
+    // The maps of the file read last, for the maps panel.
+    void mapNamesListed(const QStringList &names);
+    // The settings of the map chosen, for the panel's controls.
+    void mapSettingsShown(float threshold, int clusterSize, bool clusterFilter, int signSelection);
     // Touch on a touch screen: the lists around should take a touch-sized font.
     void touchFontSizeRequested(float points);
 
 public slots:
     void newMeshItemForInspection(int sel_item, QString filename);
-    void clickedMap(QListWidgetItem *item);
-    void clickedSubMap(QListWidgetItem *item);
+    // A map file chosen in the maps panel.
+    void clickedMap(const QString &fileName);
+    // Map row of the file's rowCount maps chosen in the maps panel.
+    void clickedSubMap(int row, int rowCount);
     void resetView() override;
     void animateTranslation(int frame);
     void animateRotation(int frame);
@@ -84,6 +101,9 @@ private:
     void drawArrays();
     void freeBuffers();
     void fail(const QString &fileName, const QString &reason);
+    // The one map shown, whose settings the panel's controls change.
+    SurfaceMap *shownMap() const;
+    void overlay();
 
     DocSRFInterface *meshes;
     MeshCamera cam;

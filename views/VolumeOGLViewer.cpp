@@ -1,9 +1,13 @@
 #include "VolumeOGLViewer.h"
 
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
 #include "DocVMRInterface.h"
 #include "DocumentStream.h"
 #include "FileHelpers.h"
 #include "VolumeDoc.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
 
 #include <QCursor>
 #include <QGesture>
@@ -124,10 +128,15 @@ void VolumeOGLViewer::fail(const QString &fileName, const QString &reason)
     emit loadFailed(note);
 }
 
+VolumeDoc *VolumeOGLViewer::shownVolume() const
+{
+    return layout.isEmpty() || !volumes ? nullptr : volumes->getVolumeDoc(0);
+}
+
 QImage VolumeOGLViewer::composeMosaic(bool borders, bool labels, bool crossHair) const
 {
-    const VolumeDoc *doc = volumes ? volumes->getVolumeDoc(0) : nullptr;
-    if (layout.isEmpty() || !doc)
+    const VolumeDoc *doc = shownVolume();
+    if (!doc)
         return QImage();
     QImage image = mosaic.compose(*doc, cross[0], cross[1], cross[2]);
     if (borders)
@@ -347,12 +356,109 @@ void VolumeOGLViewer::drawOverlays(QPainter &painter)
     painter.drawImage(34, 1, translationIcons[panMode == 1]);
 }
 
-void VolumeOGLViewer::clickedMap(QListWidgetItem *item)
+// Maps
+
+void VolumeOGLViewer::clickedMap(const QString &fileName)
 {
-    Q_UNUSED(item);
+    loadVolumeMaps(fileName);
 }
 
-void VolumeOGLViewer::clickedSubMap(QListWidgetItem *item)
+void VolumeOGLViewer::loadVolumeMaps(QString fileName)
 {
-    Q_UNUSED(item);
+    VolumeDoc *doc = shownVolume();
+    if (!doc)
+        return;
+    const int result = doc->loadVolumeMaps(fileName);
+    // A file that cannot be read leaves the maps, their list and the slices as they were.
+    if (result == 0 || (result == 2 && doc->loadArVolumeMaps(fileName) != 1))
+        return;
+    QStringList names;
+    if (result == 1) {
+        for (const VolumeMap *map : std::as_const(doc->volumeMaps->maps))
+            names << map->mapName;
+    } else {
+        for (const ArVolumeMap *map : std::as_const(doc->arVolumeMaps->maps))
+            names << map->mapName;
+    }
+    emit mapNamesListed(names);
+}
+
+void VolumeOGLViewer::clickedSubMap(int row, int rowCount)
+{
+    VolumeDoc *doc = shownVolume();
+    if (!doc || row < 0 || row >= rowCount)
+        return;
+    if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
+        if (rowCount != maps->maps.size())
+            return;
+        maps->nrOfSelectedMaps = 1;
+        maps->selectedMaps = {row};
+        showBusyCursor();
+        doc->convertSelectedMapsToNrMaps(true);
+        hideBusyCursor();
+        const VolumeMap &map = *maps->maps[row];
+        const ArVolumeMaps *converted = doc->arVolumeMaps;
+        const int clusterSize =
+            converted && converted->maps.size() == 1 ? converted->maps[0]->clusterSize : -1;
+        emit mapSettingsShown(map.threshMin, clusterSize, map.clusterCheckEnabled, map.showPosNeg);
+    } else if (ArVolumeMaps *maps = doc->arVolumeMaps) {
+        if (rowCount != maps->maps.size())
+            return;
+        maps->nrOfSelectedMaps = 1;
+        maps->selectedMaps = {row};
+        const ArVolumeMap &map = *maps->maps[row];
+        emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled,
+                              map.showPosNeg);
+    } else {
+        return;
+    }
+    recolour();
+}
+
+ArVolumeMap *VolumeOGLViewer::shownMap() const
+{
+    const VolumeDoc *doc = shownVolume();
+    const ArVolumeMaps *maps = doc ? doc->arVolumeMaps : nullptr;
+    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
+        return nullptr;
+    const int index = maps->selectedMaps.first();
+    return index >= 0 && index < maps->maps.size() ? maps->maps[index] : nullptr;
+}
+
+void VolumeOGLViewer::recolour()
+{
+    renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
+}
+
+void VolumeOGLViewer::showPosNegMapValues(int signSelection)
+{
+    if (ArVolumeMap *map = shownMap()) {
+        map->showPosNeg = signSelection;
+        recolour();
+    }
+}
+
+void VolumeOGLViewer::enableClusterSize(bool on)
+{
+    if (ArVolumeMap *map = shownMap()) {
+        map->clusterCheckEnabled = on;
+        recolour();
+    }
+}
+
+void VolumeOGLViewer::changeClusterSize(int size)
+{
+    if (ArVolumeMap *map = shownMap()) {
+        map->clusterSize = size;
+        recolour();
+    }
+}
+
+void VolumeOGLViewer::changeThreshold(float threshold)
+{
+    if (ArVolumeMap *map = shownMap()) {
+        map->threshMin = threshold;
+        map->checkStatValueThreshMinMax();
+        recolour();
+    }
 }

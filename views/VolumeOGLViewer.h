@@ -5,9 +5,10 @@
 #include "PlaneView.h"
 #include "SliceMosaic.h"
 
+class ArVolumeMap;
 class DocVMRInterface;
-class QListWidgetItem;
 class QTimeLine;
+class VolumeDoc;
 
 // Shows a VMR volume as three orthogonal slices through the red cross, which
 // follows the mouse, the arrow keys and a one- or two-finger pan, or travels
@@ -29,18 +30,33 @@ public:
     bool areOrientationLabelsShown() const { return showOrientationLabels; }
     QTimeLine *crossTimeLine() const { return crossLine; }
 
+    // Reads a map file onto the volume and lists its maps.
+    void loadVolumeMaps(QString fileName);
+    // The settings of the map shown, which is coloured anew.
+    void showPosNegMapValues(int signSelection);
+    void enableClusterSize(bool on);
+    void changeClusterSize(int size);
+    void changeThreshold(float threshold);
+
 signals:
     // A volume was loaded into the core; its maps may be listed.
     void volumeLoaded();
     // A file could not be shown; the note says which and why.
     void loadFailed(const QString &note);
     void crossMoved(int x, int y, int z);
+    // The maps of the file read last, for the maps panel; empty when it held none.
+    void mapNamesListed(const QStringList &names);
+    // The settings of the map chosen, for the panel's controls; a cluster size
+    // below 0 leaves the panel's as it is.
+    void mapSettingsShown(float threshold, int clusterSize, bool clusterFilter, int signSelection);
 
 public slots:
     void newVolumeItemForInspection(int sel_item, QString filename);
     void animateCrossMovement(int frame);
-    void clickedMap(QListWidgetItem *item);
-    void clickedSubMap(QListWidgetItem *item);
+    // A map file chosen in the maps panel.
+    void clickedMap(const QString &fileName);
+    // Map row of the file's rowCount maps chosen in the maps panel.
+    void clickedSubMap(int row, int rowCount);
 
 protected:
     QString instructionText(int inputKind) const override;
@@ -69,6 +85,10 @@ private:
     void travel(int axis, int step);
     void resetCrossAnimation();
     void fail(const QString &fileName, const QString &reason);
+    VolumeDoc *shownVolume() const;
+    // The one map shown, whose settings the panel's controls change.
+    ArVolumeMap *shownMap() const;
+    void recolour();
 
     DocVMRInterface *volumes;
     SliceMosaic mosaic;
