@@ -75,6 +75,7 @@ void PlaneView::freeTexture()
     if (textureId)
         glDeleteTextures(1, &textureId);
     textureId = 0;
+    textureSize = QSize();
 }
 
 // Called with the context current. The image goes up as it is when it can:
@@ -83,9 +84,10 @@ void PlaneView::uploadTexture()
 {
     textureStale = false;
     textureReduced = false;
-    freeTexture();
-    if (image.width() < 2)
+    if (image.width() < 2) {
+        freeTexture();
         return;
+    }
     if (maxTextureSize <= 0)
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTextureSize);
     QImage pixels = image;
@@ -98,17 +100,26 @@ void PlaneView::uploadTexture()
     if (pixels.format() != QImage::Format_RGB32 && pixels.format() != QImage::Format_ARGB32)
         pixels = pixels.convertToFormat(QImage::Format_ARGB32);
 
-    glGenTextures(1, &textureId);
-    glBindTexture(GL_TEXTURE_2D, textureId);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ROW_LENGTH, GLint(pixels.bytesPerLine() / 4));
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixels.width(), pixels.height(), 0, GL_BGRA,
-                 GL_UNSIGNED_BYTE, pixels.constBits());
+    if (textureId && textureSize == pixels.size()) {
+        // Pictures of one camera share a size: their texture is filled anew, not made anew.
+        glBindTexture(GL_TEXTURE_2D, textureId);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, pixels.width(), pixels.height(), GL_BGRA,
+                        GL_UNSIGNED_BYTE, pixels.constBits());
+    } else {
+        freeTexture();
+        glGenTextures(1, &textureId);
+        glBindTexture(GL_TEXTURE_2D, textureId);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, pixels.width(), pixels.height(), 0, GL_BGRA,
+                     GL_UNSIGNED_BYTE, pixels.constBits());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+        textureSize = pixels.size();
+    }
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
 void PlaneView::initializeGL()

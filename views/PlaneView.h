@@ -92,6 +92,7 @@ private:
     int inspectedIndex = -1;
     // Texture name, 0 when there is none; made on the next paint after setImage().
     unsigned textureId = 0;
+    QSize textureSize;
     bool textureStale = false;
     bool textureReduced = false;
     int maxTextureSize = 0;
