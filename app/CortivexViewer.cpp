@@ -388,7 +388,9 @@ template <class View> void CortivexViewer::connectMapLists(View *view)
 {
     disconnect(mapsPanel, &MapsPanel::mapFileChosen, nullptr, nullptr);
     disconnect(mapsPanel, &MapsPanel::mapChosen, nullptr, nullptr);
-    connect(mapsPanel, &MapsPanel::mapFileChosen, view, &View::clickedMap);
+    // The lists hold bare names of files in the current folder.
+    connect(mapsPanel, &MapsPanel::mapFileChosen, view,
+            [this, view](const QString &name) { view->clickedMap(currentDir.filePath(name)); });
     connect(mapsPanel, &MapsPanel::mapChosen, view, &View::clickedSubMap);
 }
 

@@ -7,6 +7,10 @@
 #include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
 #include "RawMRIDataOGLViewer.h"
+#include "SmpFixture.h"
+#include "SrfFixture.h"
+#include "VmpFixture.h"
+#include "VmrFixture.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
@@ -52,6 +56,7 @@ private slots:
     void construction();
     void dataFolders();
     void requestsReachTheWindow();
+    void mapListsFollowTheView();
     void fullScreenKeys();
     void fullScreenRestoresVisibleDocksOnly();
     void plainFResetsListFonts();
@@ -331,6 +336,57 @@ void TestMainWindow::requestsReachTheWindow()
     QVERIFY(cx->isExpanded(viewer->propertyPanels->srfGroupItem()));
     emit viewer->meshViewer->touchFontSizeRequested(11);
     QCOMPARE(viewer->favoriteFoldersLsWdg->styleSheet(), QString("font-size: 11pt;"));
+}
+
+// The maps panel lists the map files of the item inspected last; its clicks go
+// to the view that filled it.
+void TestMainWindow::mapListsFollowTheView()
+{
+    QDir(tmp.path()).mkpath("maps");
+    const auto write = [this](const QString &name, const QByteArray &data) {
+        QFile file(tmp.filePath("maps/" + name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+    };
+    write("a.srf", SrfFixture::octahedron().bytes());
+    SmpFixture smp;
+    smp.maps = {SmpFixture::Map()};
+    write("fits.smp", smp.bytes());
+    smp.nrOfVertices = 3;
+    write("other.smp", smp.bytes());
+    VmrFixture volume;
+    volume.dimX = volume.dimY = volume.dimZ = 40;
+    write("v.vmr", volume.bytes());
+    VmpFixture vmp;
+    vmp.maps[0].name = "faces";
+    write("m.vmp", vmp.current());
+
+    viewer->currentDir = QDir(tmp.filePath("maps"));
+    viewer->toggleShowCXFiles();
+    QListWidget *files = viewer->mapsPanel->mapFileList();
+    QListWidget *maps = viewer->mapsPanel->subMapList();
+    const auto click = [](QListWidget *list, int row) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
+    };
+    // The mesh first: only the SMP made for its six vertices.
+    QCOMPARE(viewer->viewStack->currentWidget(), viewer->meshViewer);
+    QCOMPARE(files->count(), 1);
+    QCOMPARE(files->item(0)->text(), QString("fits.smp"));
+    click(files, 0);
+    QCOMPARE(maps->count(), 1);
+    QCOMPARE(maps->item(0)->text(), QString("t map"));
+
+    // The volume next: its VMP, and the clicks reach the volume view only.
+    viewer->coverFlowBrowser->setCurrentCoverIndex(1);
+    viewer->coverFlowBrowser->emitCurrentItemChangedForInspection();
+    QCOMPARE(viewer->viewStack->currentWidget(), viewer->volumeViewer);
+    QCOMPARE(files->count(), 1);
+    QCOMPARE(files->item(0)->text(), QString("m.vmp"));
+    QCOMPARE(maps->count(), 0);
+    click(files, 0);
+    QCOMPARE(maps->count(), 1);
+    QCOMPARE(maps->item(0)->text(), QString("faces"));
+    QCOMPARE(maps->currentRow(), 0);
 }
 
 // Covers for the given (empty) image files, in images mode.
