@@ -24,11 +24,11 @@ float clamp01(float value)
     return value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
 }
 
-// Where value lies between the thresholds. Thresholds that are equal or crossed
-// leave no room between them: a value that passed them is at the maximum.
+// Where value lies between the thresholds. Equal thresholds leave no room
+// between them: a value that passed them is at the maximum.
 float between(float value, float lower, float upper)
 {
-    return upper > lower ? clamp01((value - lower) / (upper - lower)) : 1.0f;
+    return upper != lower ? clamp01((value - lower) / (upper - lower)) : 1.0f;
 }
 
 void lerp(const Color &from, const Color &to, float t, int rgb[3])

@@ -17,9 +17,8 @@ class VolumeDoc;
 // or added as the set's mixing mode says.
 //
 // Selected entries that name no map, and maps whose data does not cover their
-// box, colour nothing. Values that are not numbers colour nothing; thresholds
-// that are equal or crossed give every value that passes them the colour of
-// the maximum.
+// box, colour nothing. Values that are not numbers colour nothing; equal
+// thresholds give the value that passes them the colour of the maximum.
 //
 // With the cluster filter on, a composition asks the map's cluster test once
 // per cluster that a slice cuts rather than once per voxel: voxels that join
