@@ -1,15 +1,19 @@
 // What a volume view does on every move of the cross: the slice mosaic of a
-// 256³ volume composed at a new cross position, alone and with the borders,
-// labels and cross drawn on top; and what the raw MRI view does per image: the
-// grey mapping of a 512 × 512 DICOM image. Drawing labels needs a display (run
-// under xvfb-run -a) or QT_QPA_PLATFORM=offscreen.
+// 256³ volume composed at a new cross position, alone, with the borders,
+// labels and cross drawn on top, and with a statistical map over the whole
+// brain coloured in, without and with the cluster filter; and what the raw MRI
+// view does per image: the grey mapping of a 512 × 512 DICOM image. Drawing
+// labels needs a display (run under xvfb-run -a) or QT_QPA_PLATFORM=offscreen.
 
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
 #include "MosaicLayout.h"
 #include "SliceMosaic.h"
 #include "VolumeDoc.h"
+#include "VolumeMapColouring.h"
 
 #include <QGuiApplication>
 
@@ -80,6 +84,73 @@ void composeWithOverlaysAtNewCross(benchmark::State &state)
     }
 }
 BENCHMARK(composeWithOverlaysAtNewCross)->Unit(benchmark::kMicrosecond);
+
+// Blobs of both signs through the brain, with scattered single voxels as noise
+// that the cluster filter removes; 0 outside the brain.
+float blobs(int x, int y, int z)
+{
+    if (std::hypot(x - 128.0f, y - 128.0f, z - 128.0f) > 100)
+        return 0.0f;
+    const unsigned hash =
+        unsigned(x) * 73856093u ^ unsigned(y) * 19349663u ^ unsigned(z) * 83492791u;
+    if (hash % 17 == 0)
+        return 6.0f;
+    return 9.0f * std::sin(x / 7.0f) * std::sin(y / 9.0f) * std::sin(z / 11.0f + 0.5f);
+}
+
+// One map over the whole volume, threshold 3, both signs, cluster size 50.
+void makeMap(VolumeDoc &doc, bool clusterFilter)
+{
+    doc.arVolumeMaps = new ArVolumeMaps(&doc);
+    ArVolumeMaps &maps = *doc.arVolumeMaps;
+    maps.xStart = maps.yStart = maps.zStart = 0;
+    maps.xEnd = maps.yEnd = maps.zEnd = side - 1;
+    auto *map = new ArVolumeMap(&maps);
+    maps.maps << map;
+    map->allocateMapData();
+    float *v = map->mapData;
+    for (int z = 0; z < side; ++z)
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                *v++ = blobs(x, y, z);
+    map->threshMin = 3.0f;
+    map->threshMax = 8.0f;
+    map->clusterSize = 50;
+    map->clusterCheckEnabled = clusterFilter;
+    maps.selectedMaps = {0};
+    maps.nrOfSelectedMaps = 1;
+}
+
+void composeWithMapAtNewCross(benchmark::State &state)
+{
+    CXSCore core;
+    VolumeDoc doc(&core);
+    makeVolume(doc);
+    makeMap(doc, state.range(0));
+    SliceMosaic mosaic;
+    VolumeMapColouring colouring;
+    int step = 0;
+    for (auto _ : state) {
+        const int x = (step * 37) % side, y = side - 1 - x, z = (x + 100) % side;
+        ++step;
+        QImage image = mosaic.compose(doc, x, y, z, colouring.mapColouring(doc, x, y, z));
+        benchmark::DoNotOptimize(image.constBits());
+    }
+    // How much of the mosaic the map colours, at the middle of the volume.
+    const int c = side / 2;
+    const QImage plain = mosaic.compose(doc, c, c, c);
+    const QImage coloured = mosaic.compose(doc, c, c, c, colouring.mapColouring(doc, c, c, c));
+    int pixels = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            pixels += plain.pixel(x, y) != coloured.pixel(x, y);
+    state.counters["colouredPixels"] = pixels;
+}
+BENCHMARK(composeWithMapAtNewCross)
+    ->ArgName("clusterFilter")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond);
 
 void greyMappingOfDicomImage(benchmark::State &state)
 {

@@ -44,6 +44,7 @@ bool ArVolumeMap::allocateMapData()
     free(mapData);
     const qint64 nrOfVoxels = parentMaps->boxDimX() * parentMaps->boxDimY() * parentMaps->boxDimZ();
     mapData = static_cast<float *>(calloc(size_t(qMax<qint64>(nrOfVoxels, 1)), sizeof(float)));
+    allocatedValues = mapData ? nrOfVoxels : 0;
     return mapData;
 }
 
@@ -54,8 +55,9 @@ float ArVolumeMap::valueAt(int x, int y, int z) const
         z < box.zStart || z > box.zEnd)
         return 0.0f;
     const qint64 nx = box.boxDimX();
-    return mapData[(x - box.xStart) + (y - box.yStart) * nx +
-                   (z - box.zStart) * nx * box.boxDimY()];
+    const qint64 index = (qint64(x) - box.xStart) + (qint64(y) - box.yStart) * nx +
+                         (qint64(z) - box.zStart) * nx * box.boxDimY();
+    return index < allocatedValues ? mapData[index] : 0.0f;
 }
 
 // A flood fill over the six face neighbours that stops once the cluster is
@@ -110,8 +112,6 @@ bool ArVolumeMap::check3DMapClusterSize(int x, int y, int z, bool growWholeClust
         byte = 255;
     };
 
-    const bool positive = showPosNeg == 1 || showPosNeg == 3;
-    const bool negative = (showPosNeg == 2 || showPosNeg == 3) && threshMin > 0.0f;
     const bool stopEarly = !growWholeCluster && !limitToNeighborhood;
     bool buffersGrew = true;
     join(start);
@@ -134,12 +134,8 @@ bool ArVolumeMap::check3DMapClusterSize(int x, int y, int z, bool growWholeClust
             for (int step : {-1, 1}) {
                 int n[3] = {current[0], current[1], current[2]};
                 n[axis] += step;
-                if (!inLimits(n) || voxels[index(n)] == 255)
-                    continue;
-                float v = valueAt(n[0], n[1], n[2]);
-                if (mapType == 3)
-                    v -= std::trunc(v);
-                if ((positive && v >= threshMin) || (negative && v <= -threshMin))
+                if (inLimits(n) && voxels[index(n)] != 255 &&
+                    joinsByValue(valueAt(n[0], n[1], n[2])))
                     join(n);
             }
         }
@@ -152,4 +148,24 @@ bool ArVolumeMap::check3DMapClusterSize(int x, int y, int z, bool growWholeClust
     if (!buffersGrew)
         return false;
     return growWholeCluster || count >= clusterSize;
+}
+
+bool ArVolumeMap::joinsCluster(int x, int y, int z) const
+{
+    const VolumeDoc &volume = *parentMaps->volumeDoc;
+    if (!volume.vmrData || x < 1 || x >= volume.dimX || y < 1 || y >= volume.dimY || z < 1 ||
+        z >= volume.dimZ)
+        return false;
+    const qint64 dimX = volume.dimX;
+    return volume.vmrData[x + y * dimX + z * dimX * volume.dimY] != 255 &&
+           joinsByValue(valueAt(x, y, z));
+}
+
+bool ArVolumeMap::joinsByValue(float v) const
+{
+    if (mapType == 3)
+        v -= std::trunc(v);
+    const bool positive = showPosNeg == 1 || showPosNeg == 3;
+    const bool negative = (showPosNeg == 2 || showPosNeg == 3) && threshMin > 0.0f;
+    return (positive && v >= threshMin) || (negative && v <= -threshMin);
 }

@@ -479,6 +479,11 @@ void TestVolumeMaps::clusterTest()
     QVERIFY(check(first, 1, 1, 1, 7 * 7 * 7));
     QVERIFY(!check(first, 1, 1, 1, 7 * 7 * 7 + 1));
     QVERIFY(restored);
+
+    // A box grown after the values were allocated reads none beyond them.
+    maps.zEnd = 8;
+    QCOMPARE(first->nrOfValues(), 8 * 8 * 8);
+    QCOMPARE(first->valueAt(3, 3, 8), 0.0f);
 }
 
 // Neither a load nor a cluster search ends the process when memory runs out,

@@ -1,0 +1,275 @@
+// The colour of single voxels under statistical maps, at the edges of the
+// thresholds, transparency, lags, mixing and the cluster filter; and the
+// colouring put into a slice mosaic.
+
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "MosaicLayout.h"
+#include "SliceMosaic.h"
+#include "VolumeDoc.h"
+#include "VolumeMapColouring.h"
+#include "VoxelColours.h"
+
+#include <QTest>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+// A volume of nx × ny × nz voxels, every byte 100, with maps over the box from
+// 1 to dim - 2 of each axis; map 0 is selected.
+struct Scene
+{
+    Scene(int nx = 8, int ny = 8, int nz = 8) : doc(nullptr)
+    {
+        doc.dimX = nx;
+        doc.dimY = ny;
+        doc.dimZ = nz;
+        doc.vmrData = static_cast<unsigned char *>(malloc(size_t(nx) * ny * nz));
+        memset(doc.vmrData, 100, size_t(nx) * ny * nz);
+        doc.arVolumeMaps = new ArVolumeMaps(&doc);
+        maps().xStart = maps().yStart = maps().zStart = 1;
+        maps().xEnd = nx - 2;
+        maps().yEnd = ny - 2;
+        maps().zEnd = nz - 2;
+        addMap();
+        maps().selectedMaps = {0};
+        maps().nrOfSelectedMaps = 1;
+    }
+    ArVolumeMaps &maps() { return *doc.arVolumeMaps; }
+    ArVolumeMap &map(int i = 0) { return *maps().maps[i]; }
+    ArVolumeMap &addMap()
+    {
+        auto *map = new ArVolumeMap(&maps());
+        maps().maps << map;
+        map->allocateMapData();
+        return *map;
+    }
+    void set(ArVolumeMap &map, int x, int y, int z, float v)
+    {
+        const ArVolumeMaps &box = maps();
+        const qint64 nx = box.boxDimX(), ny = box.boxDimY();
+        map.mapData[(x - box.xStart) + (y - box.yStart) * nx + (z - box.zStart) * nx * ny] = v;
+    }
+
+    VolumeDoc doc;
+};
+
+using Setup = std::function<void(Scene &)>;
+using Rgb = QList<int>; // empty: no map colour
+
+} // namespace
+
+Q_DECLARE_METATYPE(Setup)
+
+class TestMapColouring : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void voxel_data();
+    void voxel();
+    void mosaic();
+};
+
+// Map 0 has thresholds 4 and 8, no upper threshold, both signs and the
+// built-in scale unless the row says otherwise; the voxel (3, 3, 3) holds
+// value, its anatomy is grey 100.
+void TestMapColouring::voxel_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<float>("value");
+    QTest::addColumn<Rgb>("expected");
+
+    const Setup plain = [](Scene &) {};
+    const Setup upperOn = [](Scene &s) { s.map().mapOption = 0; };
+    const Setup ownColours = [](Scene &s) { s.map().useMapColors = true; };
+    const Setup seeThrough = [](Scene &s) { s.map().mapAlpha = -1.0f; };
+    auto lags = [](int byStatistic, bool own = false) {
+        return Setup([=](Scene &s) {
+            ArVolumeMap &m = s.map();
+            m.mapType = 3;
+            m.threshMin = 0.25f;
+            m.threshMax = 0.75f;
+            std::copy_n(std::data({5, 1, 3, byStatistic}), 4, m.lagValues);
+            m.useMapColors = own;
+            m.mapAlpha = own ? 0.0f : 1.0f;
+        });
+    };
+    // A second selected map holding -4.5 at the voxel, blue (0, 95, 235).
+    auto withSecond = [](int mixMode) {
+        return Setup([=](Scene &s) {
+            s.set(s.addMap(), 3, 3, 3, -4.5f);
+            s.maps().selectedMaps = {0, 1};
+            s.maps().nrOfSelectedMaps = 2;
+            s.maps().mapMixMode = mixMode;
+        });
+    };
+
+    QTest::newRow("at the lower threshold") << plain << 4.0f << Rgb{255, 75, 0};
+    QTest::newRow("at minus the lower threshold") << plain << -4.0f << Rgb{};
+    QTest::newRow("just below it") << plain << -4.5f << Rgb{0, 95, 235};
+    QTest::newRow("above the upper threshold") << upperOn << 9.0f << Rgb{};
+    QTest::newRow("above it, no upper") << plain << 9.0f << Rgb{255, 255, 0};
+    QTest::newRow("at the upper threshold") << upperOn << 8.0f << Rgb{255, 255, 0};
+    QTest::newRow("positive only")
+        << Setup([](Scene &s) { s.map().showPosNeg = 1; }) << -6.0f << Rgb{};
+    QTest::newRow("negative only")
+        << Setup([](Scene &s) { s.map().showPosNeg = 2; }) << 6.0f << Rgb{};
+    QTest::newRow("own range, positive") << ownColours << 6.0f << Rgb{0, 0, 177};
+    QTest::newRow("own range, negative") << ownColours << -6.0f << Rgb{150, 150, 75};
+    QTest::newRow("transparency -1, at threshold") << seeThrough << 4.0f << Rgb{100, 100, 100};
+    QTest::newRow("transparency -1, halfway") << seeThrough << 6.0f << Rgb{177, 127, 50};
+    QTest::newRow("transparency -1, at maximum") << seeThrough << 8.0f << Rgb{255, 255, 0};
+    QTest::newRow("transparency 0.5")
+        << Setup([](Scene &s) { s.map().mapAlpha = 0.5f; }) << 8.0f << Rgb{177, 177, 50};
+    QTest::newRow("transparent overlay") << Setup([](Scene &s) {
+        s.map().mapAlpha = 0.5f;
+        s.maps().transparentOverlay = 1;
+    }) << 7.0f << Rgb{216, 171, 25};
+    QTest::newRow("lag coloured") << lags(0) << 3.5f << Rgb{0, 155, 175};
+    QTest::newRow("lag beyond the range") << lags(0) << 4.5f << Rgb{};
+    QTest::newRow("lag, fraction below") << lags(0) << 3.2f << Rgb{};
+    QTest::newRow("lag, negative fraction") << lags(0) << -3.75f << Rgb{};
+    QTest::newRow("lag, own range") << lags(0, true) << 3.5f << Rgb{50, 50, 158};
+    QTest::newRow("lag as statistic") << lags(1) << 3.5f << Rgb{255, 155, 0};
+    QTest::newRow("lag as statistic, negative") << lags(1) << -3.75f << Rgb{0, 255, 75};
+    QTest::newRow("two maps averaged") << withSecond(1) << 8.0f << Rgb{128, 175, 118};
+    QTest::newRow("two maps summed") << withSecond(0) << 8.0f << Rgb{186, 255, 171};
+    QTest::newRow("twelve maps") << Setup([](Scene &s) {
+        for (int i = 1; i < 12; ++i)
+            s.set(s.addMap(), 3, 3, 3, i % 2 ? 8.0f : 4.0f);
+        s.maps().selectedMaps = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+        s.maps().nrOfSelectedMaps = 12;
+    }) << 4.0f << Rgb{255, 165, 0};
+    QTest::newRow("isolated, cluster filter") << Setup([](Scene &s) {
+        s.map().clusterCheckEnabled = true;
+        s.map().clusterSize = 2;
+    }) << 6.0f << Rgb{};
+    QTest::newRow("pair, cluster filter") << Setup([](Scene &s) {
+        s.map().clusterCheckEnabled = true;
+        s.map().clusterSize = 2;
+        s.set(s.map(), 4, 3, 3, -5.0f);
+    }) << 6.0f << Rgb{255, 155, 0};
+    QTest::newRow("outside the box") << Setup([](Scene &s) { s.maps().xEnd = 2; }) << 6.0f << Rgb{};
+
+    // Sound where the settings or data are not.
+    QTest::newRow("equal thresholds") << Setup([](Scene &s) {
+        s.map().mapOption = 0;
+        s.map().threshMax = 4.0f;
+    }) << 4.0f << Rgb{255, 255, 0};
+    QTest::newRow("not a number") << plain << NAN << Rgb{};
+    QTest::newRow("lag not a number") << lags(0) << NAN << Rgb{};
+    QTest::newRow("huge lag") << lags(0) << 3e30f << Rgb{};
+    QTest::newRow("one lag") << Setup([&](Scene &s) {
+        lags(0)(s);
+        std::copy_n(std::data({1, 0, 1, 0}), 4, s.map().lagValues);
+    }) << 0.5f << Rgb{255, 75, 0};
+    QTest::newRow("selection beyond the maps") << Setup([](Scene &s) {
+        s.maps().selectedMaps = {0, 3, -1};
+        s.maps().nrOfSelectedMaps = 5;
+    }) << 6.0f << Rgb{255, 155, 0};
+    QTest::newRow("data shorter than the box")
+        << Setup([](Scene &s) { s.maps().zEnd = 7; }) << 6.0f << Rgb{};
+}
+
+void TestMapColouring::voxel()
+{
+    QFETCH(Setup, setup);
+    QFETCH(float, value);
+    QFETCH(Rgb, expected);
+
+    Scene scene;
+    scene.set(scene.map(), 3, 3, 3, value);
+    setup(scene);
+    VolumeMapColouring colouring;
+    Rgb rgb(3);
+    colouring.getVMPColorForVoxel(&scene.doc, 3, 3, 3, rgb[0], rgb[1], rgb[2], 100, 100, 100);
+    QCOMPARE(rgb[0] == -1 ? Rgb{} : rgb, expected);
+}
+
+// The slices take the map colours at the voxels the map colours, and keep
+// their grey elsewhere; with the cluster filter on, as separate tests of each
+// voxel would have it.
+void TestMapColouring::mosaic()
+{
+    const int nx = 16, ny = 12, nz = 10;
+    Scene scene(nx, ny, nz);
+    const MosaicLayout layout(nx, ny, nz);
+    VolumeMapColouring colouring;
+    SliceMosaic mosaic;
+    const QImage grey = mosaic.compose(scene.doc, 5, 6, 7);
+
+    scene.maps().nrOfSelectedMaps = 0;
+    QVERIFY(!colouring.mapColouring(scene.doc, 5, 6, 7));
+    scene.maps().nrOfSelectedMaps = 1;
+
+    scene.set(scene.map(), 5, 6, 7, 8.0f);
+    scene.set(scene.map(), 5, 9, 3, -8.0f);
+    QImage image = mosaic.compose(scene.doc, 5, 6, 7, colouring.mapColouring(scene.doc, 5, 6, 7));
+    const QPoint yellow[] = {layout.upperLeftPixel(5, 6), layout.upperRightPixel(6, 7),
+                             layout.lowerRightPixel(5, 7)};
+    for (const QPoint p : yellow) {
+        QCOMPARE(image.pixel(p), qRgb(255, 255, 0));
+        image.setPixel(p, grey.pixel(p));
+    }
+    const QPoint green = layout.upperRightPixel(9, 3);
+    QCOMPARE(image.pixel(green), qRgb(0, 255, 75));
+    image.setPixel(green, grey.pixel(green));
+    QCOMPARE(image, grey);
+
+    // Blobs of both signs and sizes over the whole volume, with scattered single
+    // values and white voxels among them.
+    ArVolumeMaps &maps = scene.maps();
+    maps.xStart = maps.yStart = maps.zStart = 0;
+    maps.xEnd = nx - 1;
+    maps.yEnd = ny - 1;
+    maps.zEnd = nz - 1;
+    scene.map().allocateMapData();
+    for (int z = 0; z < nz; ++z)
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x)
+                scene.set(scene.map(), x, y, z,
+                          (x * 7 + y * 5 + z * 3) % 11 == 0
+                              ? 6.0f
+                              : 6.0f * std::sin(x * 0.6f + 0.4f) * std::sin(y * 0.5f + z * 0.4f));
+    const int nrOfVoxels = nx * ny * nz;
+    for (int i = 0; i < nrOfVoxels; i += 7)
+        scene.doc.vmrData[i] = 255;
+    scene.map().clusterCheckEnabled = true;
+    scene.map().clusterSize = 6;
+    const QByteArray volume(reinterpret_cast<char *>(scene.doc.vmrData), nrOfVoxels);
+    const VoxelColours table;
+    int coloured = 0;
+    auto expected = [&](int x, int y, int z) {
+        const QRgb anatomy = table.voxel(scene.doc.vmrData[x + y * nx + z * nx * ny]);
+        int r, g, b;
+        colouring.getVMPColorForVoxel(&scene.doc, x, y, z, r, g, b, qRed(anatomy), qGreen(anatomy),
+                                      qBlue(anatomy));
+        coloured += r >= 0;
+        return r >= 0 ? qRgb(r, g, b) : anatomy;
+    };
+    const int crosses[][3] = {{0, 9, 4}, {5, 11, 9}, {15, 2, 0}};
+    for (const auto &c : crosses) {
+        image = mosaic.compose(scene.doc, c[0], c[1], c[2],
+                               colouring.mapColouring(scene.doc, c[0], c[1], c[2]));
+        coloured = 0;
+        for (int y = 0; y < ny; ++y)
+            for (int x = 0; x < nx; ++x)
+                QCOMPARE(image.pixel(layout.upperLeftPixel(x, y)), expected(x, y, c[2]));
+        for (int z = 0; z < nz; ++z) {
+            for (int y = 0; y < ny; ++y)
+                QCOMPARE(image.pixel(layout.upperRightPixel(y, z)), expected(c[0], y, z));
+            for (int x = 0; x < nx; ++x)
+                QCOMPARE(image.pixel(layout.lowerRightPixel(x, z)), expected(x, c[1], z));
+        }
+        QVERIFY(coloured > 40);
+    }
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(scene.doc.vmrData), nrOfVoxels), volume);
+}
+
+QTEST_APPLESS_MAIN(TestMapColouring)
+#include "tst_mapcolouring.moc"
