@@ -2,6 +2,7 @@
 #include "Icosphere.h"
 #include "MeshOGLViewer.h"
 #include "MeshRasterizer.h"
+#include "SmpFixture.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
 
@@ -58,6 +59,7 @@ private slots:
     void cameraByMouseKeysAndWheel();
     void viewingParametersAndThumbnail();
     void failedLoad();
+    void mapsColourTheMesh();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -213,6 +215,45 @@ void TestMeshView::failedLoad()
     // The sphere the core still holds is not shown under the new name.
     const QImage shot = frame();
     QCOMPARE(shot.pixelColor(200, 120), QColor(Qt::black));
+}
+
+void TestMeshView::mapsColourTheMesh()
+{
+    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
+    SurfaceMesh *mesh = core.getMesh(0);
+    const auto directColours = [mesh] {
+        int n = 0;
+        for (int v = 0; v < mesh->nrOfVertices; ++v)
+            n += mesh->vertexColors[v] >= 0x3F000000;
+        return n;
+    };
+    // Values of 6 on the upper half of the sphere, where y is above its middle.
+    SmpFixture smp;
+    smp.nrOfVertices = mesh->nrOfVertices;
+    SmpFixture::Map map;
+    map.threshMin = 4;
+    map.clusterCheckEnabled = 0;
+    map.mapOption = 1;
+    for (int v = 0; v < mesh->nrOfVertices; ++v)
+        map.data << (mesh->vertexY[v] > 128 ? 6.0f : 0.0f);
+    smp.maps = {map};
+
+    QSignalSpy names(view, &MeshOGLViewer::mapNamesListed);
+    QSignalSpy settings(view, &MeshOGLViewer::mapSettingsShown);
+    const QImage plain = frame();
+    view->clickedMap(write("sphere.smp", smp.bytes()));
+    QCOMPARE(names.value(0), QVariantList({QStringList({"t map"})}));
+    view->clickedSubMap(0, 1);
+    QCOMPARE(settings.size(), 1);
+    const int coloured = directColours();
+    QVERIFY(coloured > mesh->nrOfVertices / 3 && coloured < mesh->nrOfVertices * 2 / 3);
+    QVERIFY(frame() != plain);
+    // Above every value: the mesh's own colours again.
+    view->changeThreshold(100);
+    QCOMPARE(directColours(), 0);
+    // A row the list does not hold, or a list of another length, changes nothing.
+    view->clickedSubMap(0, 2);
+    QCOMPARE(settings.size(), 1);
 }
 
 QTEST_MAIN(TestMeshView)

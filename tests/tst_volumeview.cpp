@@ -1,6 +1,7 @@
 #include "CXSCore.h"
 #include "DicomFixture.h"
 #include "RawMRIDataOGLViewer.h"
+#include "VmpFixture.h"
 #include "VmrFixture.h"
 #include "VolumeOGLViewer.h"
 
@@ -25,6 +26,16 @@ int redPixels(const QImage &image)
     return n;
 }
 
+// Pixels in colour: the anatomy is grey, the map scales are not.
+int colouredPixels(const QImage &image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += qRed(image.pixel(x, y)) != qBlue(image.pixel(x, y));
+    return n;
+}
+
 QList<int> cross(const VolumeOGLViewer &view)
 {
     return {view.crossPosX(), view.crossPosY(), view.crossPosZ()};
@@ -42,6 +53,7 @@ private slots:
     void crossKeysAndTravel();
     void failedLoads();
     void dicomInGrey();
+    void mapsColourTheSlices();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -227,6 +239,56 @@ void TestVolumeView::dicomInGrey()
     QVERIFY(view.shownImage().isNull());
     QCOMPARE(view.failureNote(), QString("empty.dcm: no pixel data"));
     QCOMPARE(offered.size(), 1);
+}
+
+void TestVolumeView::mapsColourTheSlices()
+{
+    VmrFixture volume;
+    volume.dimX = volume.dimY = volume.dimZ = 40;
+    volume.voxels = QByteArray(40 * 40 * 40, char(100));
+    volume.offsetX = volume.offsetY = volume.offsetZ = 0;
+    VmpFixture vmp;
+    vmp.maps[0].showPosNeg = 3;
+    vmp.maps[0].useMapColors = 0;
+    vmp.maps[0].mapOption = 1;
+    vmp.maps[0].clusterCheckEnabled = 0;
+    vmp.maps[0].threshMin = 3.5f;
+    vmp.maps[0].data = QList<float>(vmp.nrOfCells(false), 6.0f);
+    VolumeOGLViewer view(&core);
+    show(view);
+    view.newVolumeItemForInspection(0, write("anat.vmr", volume.bytes()));
+    QTest::keyClick(&view, Qt::Key_X); // the red cross would count as colour
+    QCOMPARE(colouredPixels(view.shownImage()), 0);
+
+    QSignalSpy names(&view, &VolumeOGLViewer::mapNamesListed);
+    QSignalSpy settings(&view, &VolumeOGLViewer::mapSettingsShown);
+    view.clickedMap(write("anat.vmp", vmp.current()));
+    QCOMPARE(names.value(0), QVariantList({QStringList({"t map"})}));
+    // The cross inside the map's box: the slices through it show the map.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(75, 115));
+    view.clickedSubMap(0, 1);
+    QCOMPARE(settings.size(), 1);
+    QCOMPARE(settings[0][0].toFloat(), 3.5f);
+    QCOMPARE(settings[0][3].toInt(), 3);
+    const int coloured = colouredPixels(view.shownImage());
+    QVERIFY2(coloured > 10, qPrintable(QString::number(coloured)));
+
+    // A threshold above every value takes the colours away; back, they return.
+    view.changeThreshold(100);
+    QCOMPARE(colouredPixels(view.shownImage()), 0);
+    view.changeThreshold(3.5f);
+    QCOMPARE(colouredPixels(view.shownImage()), coloured);
+    // Negative values only: none here.
+    view.showPosNegMapValues(2);
+    QCOMPARE(colouredPixels(view.shownImage()), 0);
+    view.showPosNegMapValues(3);
+
+    // A file that is no map file leaves the maps, their list and the slices as they were.
+    view.clickedMap(write("bad.vmp", "not a map"));
+    QCOMPARE(names.size(), 1);
+    QTest::keyClick(&view, Qt::Key_L);
+    QTest::keyClick(&view, Qt::Key_L);
+    QCOMPARE(colouredPixels(view.shownImage()), coloured);
 }
 
 QTEST_MAIN(TestVolumeView)

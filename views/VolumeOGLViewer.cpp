@@ -133,12 +133,13 @@ VolumeDoc *VolumeOGLViewer::shownVolume() const
     return layout.isEmpty() || !volumes ? nullptr : volumes->getVolumeDoc(0);
 }
 
-QImage VolumeOGLViewer::composeMosaic(bool borders, bool labels, bool crossHair) const
+QImage VolumeOGLViewer::composeMosaic(bool borders, bool labels, bool crossHair)
 {
-    const VolumeDoc *doc = shownVolume();
+    VolumeDoc *doc = shownVolume();
     if (!doc)
         return QImage();
-    QImage image = mosaic.compose(*doc, cross[0], cross[1], cross[2]);
+    QImage image = mosaic.compose(*doc, cross[0], cross[1], cross[2],
+                                  mapColouring.mapColouring(*doc, cross[0], cross[1], cross[2]));
     if (borders)
         SliceMosaic::drawBorders(image);
     if (labels)

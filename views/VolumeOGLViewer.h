@@ -4,6 +4,7 @@
 #include "MosaicLayout.h"
 #include "PlaneView.h"
 #include "SliceMosaic.h"
+#include "VolumeMapColouring.h"
 
 class ArVolumeMap;
 class DocVMRInterface;
@@ -76,7 +77,7 @@ protected:
 private:
     // Composes the slices at the cross and shows them with what is asked on top.
     void renderVolumeAtCrossPosition(bool borders, bool labels, bool crossHair);
-    QImage composeMosaic(bool borders, bool labels, bool crossHair) const;
+    QImage composeMosaic(bool borders, bool labels, bool crossHair);
     // Moves the cross to the voxel under a widget position, if there is one,
     // and shows it there when asked.
     void moveCrossTo(const QPoint &pos, bool render = true);
@@ -92,6 +93,7 @@ private:
 
     DocVMRInterface *volumes;
     SliceMosaic mosaic;
+    VolumeMapColouring mapColouring;
     MosaicLayout layout;
     int cross[3] = {0, 0, 0};
     int crossStep[3] = {0, 0, 0};
