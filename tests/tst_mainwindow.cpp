@@ -16,19 +16,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QDockWidget>
+#include <QFileSystemModel>
 #include <QListWidget>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
 
 namespace {
 
-// Records the key presses that reach the object it watches.
+// Records the key presses that reach the objects it watches.
 class KeyRecorder : public QObject
 {
 public:
@@ -43,6 +46,36 @@ protected:
     }
 };
 
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QByteArray readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &name, const QByteArray &data = QByteArray())
+{
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(name));
+}
+
+bool focus(QWidget *widget)
+{
+    widget->setFocus();
+    return QTest::qWaitFor([widget] { return widget->hasFocus(); });
+}
+
+// What a property panel shows for the label.
+QString shown(QtTreePropertyBrowser *browser, const QString &label = "Name")
+{
+    return browser->treeWidget()->findItems(label, Qt::MatchRecursive).value(0)->text(1);
+}
+
 } // namespace
 
 class TestMainWindow : public QObject
@@ -55,16 +88,22 @@ private slots:
     void cleanup();
     void construction();
     void dataFolders();
+    void fullScreen();
+    void listKeys();
     void requestsReachTheWindow();
     void mapListsFollowTheView();
-    void fullScreenKeys();
-    void fullScreenRestoresVisibleDocksOnly();
-    void plainFResetsListFonts();
-    void favoritesListKeys();
-    void shiftKeysStepCoverFlow();
+    void listingPerMode();
+    void modeSwitchesReconnectSignals();
+    void favorites();
+    void savedFiles();
 
 private:
-    void openCovers(const QStringList &files);
+    // Builds a window the way the entry point does, with its data next to "app".
+    void startViewer();
+    void quitViewer() { delete std::exchange(viewer, nullptr); }
+    void openFolder(const QString &folder);
+    QStringList coverNames() const;
+    QString path(const QString &relative) const { return tmp.filePath(relative); }
 
     QTemporaryDir tmp;
     CortivexViewer *viewer = nullptr;
@@ -74,17 +113,33 @@ void TestMainWindow::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(tmp.isValid());
-    QDir(tmp.path()).mkpath("work");
-    QDir(tmp.path()).mkpath("app");
-    QDir::setCurrent(tmp.filePath("work"));
+    QDir root(tmp.path());
+    for (const char *folder : {"work", "app", "images/sub.png", "cx", "dicom"})
+        root.mkpath(folder);
+    QDir::setCurrent(path("work"));
+    for (const char *file :
+         {"images/a.PNG", "images/B.jpg", "images/c.txt", "images/d.jpeg", "images/e.GIF",
+          "images/.hidden.png", "cx/x.vmr", "cx/Y.SRF", "cx/z.smp", "cx/w.vmp", "dicom/IM2.DCM",
+          "dicom/im1.dcm", "dicom/notes.txt"})
+        writeFile(path(file));
+    QFile::link(path("images/a.PNG"), path("images/link.png"));
+}
+
+void TestMainWindow::startViewer()
+{
+    viewer = new CortivexViewer;
+    viewer->initDataFolders(path("app"));
+    viewer->loadFavoriteFoldersList();
+    viewer->fillFavoriteFoldersLsWdg();
+    viewer->loadVisitedFoldersToThumbnailFilesMaps();
+    viewer->resize(1200, 750);
+    viewer->show();
 }
 
 void TestMainWindow::init()
 {
-    viewer = new CortivexViewer;
-    viewer->initDataFolders(tmp.filePath("app"));
-    viewer->resize(1200, 750);
-    viewer->show();
+    QDir(path("app/CXViewerFolderData")).removeRecursively();
+    startViewer();
     QVERIFY(QTest::qWaitForWindowExposed(viewer));
     viewer->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(viewer));
@@ -92,34 +147,42 @@ void TestMainWindow::init()
 
 void TestMainWindow::cleanup()
 {
-    delete viewer;
-    viewer = nullptr;
+    quitViewer();
+    QDir::setCurrent(path("work"));
+}
+
+void TestMainWindow::openFolder(const QString &folder)
+{
+    viewer->currentDir = QDir(path(folder));
+    viewer->switchToShowBitmaps();
+}
+
+QStringList TestMainWindow::coverNames() const
+{
+    QStringList names;
+    for (int i = 0; i < viewer->coverStore->count(); ++i)
+        names << QFileInfo(viewer->coverStore->fileName(i)).fileName();
+    return names;
 }
 
 void TestMainWindow::construction()
 {
     QCOMPARE(viewer->windowTitle(), QString("Cortivex Viewer"));
-    QVERIFY(viewer->cxsCore);
     QVERIFY(viewer->showCXFiles && !viewer->showBitmaps && !viewer->showRawMRIData);
-    QCOMPARE(viewer->inputKind, 0);
 
-    // Toolbar order, texts, check states.
+    // Toolbar order and texts.
     QStringList texts;
     for (QAction *a : viewer->viewModeToolBar->actions())
         if (!a->isSeparator() && !a->text().isEmpty())
             texts << a->text();
     QCOMPARE(texts, QStringList({"CX Data", "MRI Data", "Images", "Load in CX", "Full Screen"}));
-    QVERIFY(viewer->showCXFilesAct->isChecked());
-    QVERIFY(!viewer->showImagesAct->isChecked() && !viewer->showRawMRIDataAct->isChecked());
     QVERIFY(!viewer->loadInCXSAct->isCheckable());
-    QCOMPARE(viewer->fullScreenAct->shortcut(), QKeySequence("Ctrl+F"));
     QVERIFY(!viewer->viewModeToolBar->isMovable() && !viewer->viewModeToolBar->isFloatable());
     QVERIFY(!viewer->showCXFilesAct->icon().isNull());
 
     // Splitter with the cover flow above the four views.
     QCOMPARE(viewer->mainWindowSplitter->widget(0), viewer->coverFlowBrowser);
     QCOMPARE(viewer->mainWindowSplitter->widget(1), viewer->viewStack);
-    QCOMPARE(viewer->viewStack->count(), 4);
     QCOMPARE(viewer->viewStack->currentIndex(), 1); // CX data mode shows the mesh view
 
     // Docks: favorites and tree on the left, properties and (in CX data mode) maps on the right.
@@ -127,7 +190,6 @@ void TestMainWindow::construction()
     QCOMPARE(viewer->dockWidgetArea(viewer->dirTreeDock), Qt::LeftDockWidgetArea);
     QCOMPARE(viewer->dockWidgetArea(viewer->propertiesDock), Qt::RightDockWidgetArea);
     QCOMPARE(viewer->dockWidgetArea(viewer->availableMapsDock), Qt::RightDockWidgetArea);
-    QVERIFY(viewer->availableMapsDock->isVisible());
     QCOMPARE(viewer->propertiesDock->widget(), viewer->propertyPanels->cxPropertiesBrowser());
     QCOMPARE(viewer->favoriteFoldersDock->windowTitle(), QString("Favorite Folders"));
     QCOMPARE(viewer->dirTreeDock->windowTitle(), QString("Directory Tree"));
@@ -139,159 +201,123 @@ void TestMainWindow::construction()
 void TestMainWindow::dataFolders()
 {
     // Next to the executable, created when missing.
-    QCOMPARE(viewer->viewerBaseDir, tmp.filePath("app"));
-    QCOMPARE(viewer->viewerDataDir, tmp.filePath("app/ViewerData"));
-    QCOMPARE(viewer->folderDataDir, tmp.filePath("app/CXViewerFolderData"));
+    QCOMPARE(viewer->viewerBaseDir, path("app"));
+    QCOMPARE(viewer->viewerDataDir, path("app/ViewerData"));
+    QCOMPARE(viewer->folderDataDir, path("app/CXViewerFolderData"));
     QVERIFY(QFileInfo(viewer->folderDataDir).isDir());
 
     // In a macOS bundle the data sit next to the bundle.
     QDir(tmp.path()).mkpath("Viewer.app/Contents/MacOS");
-    viewer->initDataFolders(tmp.filePath("Viewer.app/Contents/MacOS"));
+    viewer->initDataFolders(path("Viewer.app/Contents/MacOS"));
     QCOMPARE(viewer->viewerBaseDir, tmp.path());
-    QVERIFY(QFileInfo(tmp.filePath("CXViewerFolderData")).isDir());
+    QVERIFY(QFileInfo(path("CXViewerFolderData")).isDir());
 
     // When the folder cannot be made there, the user's data folder takes it.
     QDir(tmp.path()).mkpath("readonly");
-    QFile blocker(tmp.filePath("readonly/CXViewerFolderData"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    viewer->initDataFolders(tmp.filePath("readonly"));
-    QCOMPARE(viewer->viewerDataDir, tmp.filePath("readonly/ViewerData"));
+    writeFile(path("readonly/CXViewerFolderData"));
+    viewer->initDataFolders(path("readonly"));
+    QCOMPARE(viewer->viewerDataDir, path("readonly/ViewerData"));
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QCOMPARE(viewer->folderDataDir, userData + "/CXViewerFolderData");
     QVERIFY(QFileInfo(viewer->folderDataDir).isDir());
-    viewer->initDataFolders(tmp.filePath("app"));
+    viewer->initDataFolders(path("app"));
 }
 
-void TestMainWindow::fullScreenKeys()
+// Ctrl+F enters and leaves full screen; Escape leaves it, and passes on outside it.
+// Leaving shows again what was visible before, and nothing else.
+void TestMainWindow::fullScreen()
 {
+    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    const QList<QWidget *> restored = {viewer->viewModeToolBar, viewer->dirTreeDock,
+                                       viewer->propertiesDock, viewer->availableMapsDock};
     KeyRecorder recorder;
-    viewer->coverFlowBrowser->setFocus();
-    viewer->coverFlowBrowser->installEventFilter(&recorder);
+    cf->installEventFilter(&recorder);
+    QVERIFY(focus(cf));
+    viewer->favoriteFoldersDock->close();
 
-    // Windowed: Escape and Ctrl+F are not consumed; Ctrl+F acts through the action.
-    QTest::keyClick(viewer->coverFlowBrowser, Qt::Key_Escape);
+    QTest::keyClick(cf, Qt::Key_Escape);
     QCOMPARE(recorder.keys, QList<int>({Qt::Key_Escape}));
     QVERIFY(!viewer->fullScreen);
-    QTest::keyClick(viewer->coverFlowBrowser, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
     QVERIFY(viewer->fullScreen);
     QTRY_VERIFY(viewer->isFullScreen());
-    QVERIFY(!viewer->viewModeToolBar->isVisible());
+    for (QWidget *widget : restored)
+        QVERIFY(!widget->isVisible());
 
-    // Full screen: Ctrl+F and Escape leave it and are consumed.
-    QTest::keyClick(viewer->coverFlowBrowser, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
     QVERIFY(!viewer->fullScreen);
     QTRY_VERIFY(!viewer->isFullScreen());
+    for (QWidget *widget : restored)
+        QVERIFY(widget->isVisible());
+    QVERIFY(!viewer->favoriteFoldersDock->isVisible());
+
     viewer->slotToggleFullScreen();
-    QVERIFY(viewer->fullScreen);
     recorder.keys.clear();
-    QTest::keyClick(viewer->coverFlowBrowser, Qt::Key_Escape);
+    QTest::keyClick(cf, Qt::Key_Escape);
     QVERIFY(!viewer->fullScreen);
     QVERIFY(recorder.keys.isEmpty());
-    QVERIFY(viewer->viewModeToolBar->isVisible());
 }
 
-void TestMainWindow::fullScreenRestoresVisibleDocksOnly()
+// Plain F sets the lists' font size from the application's; in the favorites
+// Delete and Backspace remove the current one and Return opens it; Shift and a
+// step key in either list step the strip.
+void TestMainWindow::listKeys()
 {
-    viewer->favoriteFoldersDock->close();
-    QVERIFY(viewer->propertiesDock->isVisible());
-    viewer->slotToggleFullScreen();
-    for (QDockWidget *dock : {viewer->dirTreeDock, viewer->propertiesDock,
-                              viewer->availableMapsDock, viewer->favoriteFoldersDock})
-        QVERIFY(!dock->isVisible());
-    viewer->slotToggleFullScreen();
-    QVERIFY(!viewer->favoriteFoldersDock->isVisible());
-    QVERIFY(viewer->dirTreeDock->isVisible());
-    QVERIFY(viewer->propertiesDock->isVisible());
-    QVERIFY(viewer->availableMapsDock->isVisible());
-    QVERIFY(viewer->viewModeToolBar->isVisible());
-}
-
-void TestMainWindow::plainFResetsListFonts()
-{
+    QListWidget *list = viewer->favoriteFoldersLsWdg;
+    QTreeView *tree = viewer->dirTreeView;
     KeyRecorder recorder;
-    viewer->dirTreeView->installEventFilter(&recorder);
-    viewer->dirTreeView->setFocus();
+    tree->installEventFilter(&recorder);
+    viewer->coverFlowBrowser->installEventFilter(&recorder);
+    QVERIFY(focus(tree));
     QApplication::setFont(QFont("DejaVu Sans", 13));
-    QTest::keyClick(viewer->dirTreeView, Qt::Key_F);
-    QVERIFY(recorder.keys.isEmpty());
-    const QString expected = "font-size: 13pt;";
-    QCOMPARE(viewer->favoriteFoldersLsWdg->styleSheet(), expected);
-    QCOMPARE(viewer->dirTreeView->styleSheet(), expected);
-    QCOMPARE(viewer->mapsPanel->mapFileList()->styleSheet(), expected);
-    QCOMPARE(viewer->mapsPanel->subMapList()->styleSheet(), expected);
-
+    QTest::keyClick(tree, Qt::Key_F);
+    for (QWidget *widget : QList<QWidget *>{list, tree, viewer->mapsPanel->mapFileList(),
+                                            viewer->mapsPanel->subMapList()})
+        QCOMPARE(widget->styleSheet(), QString("font-size: 13pt;"));
     // A pixel-sized font has no point size: the default takes its place.
     QFont pixelFont("DejaVu Sans");
     pixelFont.setPixelSize(12);
     QApplication::setFont(pixelFont);
-    QTest::keyClick(viewer->dirTreeView, Qt::Key_F);
-    QCOMPARE(viewer->dirTreeView->styleSheet(), QString("font-size: 8.25pt;"));
+    QTest::keyClick(tree, Qt::Key_F);
+    QCOMPARE(tree->styleSheet(), QString("font-size: 8.25pt;"));
+    QVERIFY(recorder.keys.isEmpty());
 
-    viewer->adjustFontSizeForTouchScreen(11.0f);
-    QCOMPARE(viewer->favoriteFoldersLsWdg->styleSheet(), QString("font-size: 11pt;"));
-}
-
-void TestMainWindow::favoritesListKeys()
-{
-    QDir(tmp.path()).mkpath("fav/a");
-    QDir(tmp.path()).mkpath("fav/b");
-    QDir(tmp.path()).mkpath("fav/c");
-    viewer->favoriteFolders = {tmp.filePath("fav/a"), tmp.filePath("fav/b"), tmp.filePath("fav/c")};
-    viewer->favoriteFolderModes = {1, 2, 3};
+    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom")};
+    viewer->favoriteFolderModes = {1, 3, 2};
     viewer->fillFavoriteFoldersLsWdg();
-    QCOMPARE(viewer->favoriteFoldersLsWdg->item(1)->text(), QString("b"));
-    QCOMPARE(viewer->favoriteFoldersLsWdg->item(1)->toolTip(), tmp.filePath("fav/b"));
-
-    QListWidget *list = viewer->favoriteFoldersLsWdg;
-    list->setFocus();
-    QVERIFY(QTest::qWaitFor([list] { return list->hasFocus(); }));
-
-    // No current row: Delete passes untouched.
+    QCOMPARE(list->item(1)->toolTip(), path("cx"));
+    QVERIFY(focus(list));
     list->setCurrentRow(-1);
     QTest::keyClick(list, Qt::Key_Delete);
     QCOMPARE(viewer->favoriteFolders.size(), 3);
-
     list->setCurrentRow(1);
     QTest::keyClick(list, Qt::Key_Delete);
-    QCOMPARE(viewer->favoriteFolders, QStringList({tmp.filePath("fav/a"), tmp.filePath("fav/c")}));
-    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1, 3}));
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("images"), path("dicom")}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1, 2}));
     QCOMPARE(list->count(), 2);
-
     list->setCurrentRow(0);
     QTest::keyClick(list, Qt::Key_Backspace);
-    QCOMPARE(viewer->favoriteFolders, QStringList({tmp.filePath("fav/c")}));
-
-    // Return opens the current favorite in its stored mode.
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("dicom")}));
     list->setCurrentRow(0);
     QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(viewer->currentFolderPath, tmp.filePath("fav/c"));
-    QVERIFY(viewer->showCXFiles);
-    QCOMPARE(QDir::currentPath(), tmp.filePath("fav/c"));
-    QDir::setCurrent(tmp.filePath("work"));
-}
+    QCOMPARE(viewer->currentFolderPath, path("dicom"));
+    QVERIFY(viewer->showRawMRIData);
 
-void TestMainWindow::shiftKeysStepCoverFlow()
-{
-    openCovers({"a.png", "b.png", "c.png"});
-    KeyRecorder recorder;
-    viewer->coverFlowBrowser->installEventFilter(&recorder);
-    for (QWidget *list : {static_cast<QWidget *>(viewer->favoriteFoldersLsWdg),
-                          static_cast<QWidget *>(viewer->dirTreeView)}) {
-        list->setFocus();
-        QVERIFY(QTest::qWaitFor([list] { return list->hasFocus(); }));
+    openFolder("images");
+    for (QWidget *widget : QList<QWidget *>{list, tree}) {
+        QVERIFY(focus(widget));
         const int before = viewer->coverFlowBrowser->selectedIndex;
-        QTest::keyClick(list, Qt::Key_Right, Qt::ShiftModifier);
+        QTest::keyClick(widget, Qt::Key_Right, Qt::ShiftModifier);
         QCOMPARE(viewer->coverFlowBrowser->selectedIndex, before + 1);
     }
-    // Handed straight to the cover flow's key handler, not through the event system.
-    QVERIFY(recorder.keys.isEmpty());
+    // Handled by the window, and handed straight to the strip's key handler.
+    QVERIFY(!recorder.keys.contains(Qt::Key_Right));
 }
 
 // What the strip and the views ask of the window reaches it.
 void TestMainWindow::requestsReachTheWindow()
 {
-    openCovers({"a.png", "b.png", "c.png"});
+    openFolder("images");
     CoverFlowBrowser *cf = viewer->coverFlowBrowser;
     QSplitter *splitter = viewer->mainWindowSplitter;
     const QList<int> before = splitter->sizes();
@@ -313,12 +339,7 @@ void TestMainWindow::requestsReachTheWindow()
     QCOMPARE(viewer->coverStore->imageWidth(1), 640);
     QCOMPARE(viewer->coverStore->imageHeight(1), 480);
     QCOMPARE(viewer->coverStore->imageOrientation(1), 6);
-    const QString width = viewer->propertyPanels->imagePropertiesBrowser()
-                              ->treeWidget()
-                              ->findItems("Width:", Qt::MatchRecursive)
-                              .value(0)
-                              ->text(1);
-    QCOMPARE(width, QString("640"));
+    QCOMPARE(shown(viewer->propertyPanels->imagePropertiesBrowser(), "Width:"), QString("640"));
 
     // Keys and swipes of the views step the strip.
     emit viewer->volumeViewer->coverFlowKeyPressed(Qt::Key_Right);
@@ -326,7 +347,7 @@ void TestMainWindow::requestsReachTheWindow()
     emit viewer->meshViewer->coverFlowSwiped(false);
     QCOMPARE(cf->selectedIndex, 0);
     emit viewer->rawMRIDataViewer->coverFlowSwiped(false);
-    QCOMPARE(cf->selectedIndex, 2);
+    QCOMPARE(cf->selectedIndex, 3);
 
     // A loaded document opens its header group; touch asks for larger list fonts.
     QtTreePropertyBrowser *cx = viewer->propertyPanels->cxPropertiesBrowser();
@@ -389,17 +410,198 @@ void TestMainWindow::mapListsFollowTheView()
     QCOMPARE(maps->currentRow(), 0);
 }
 
-// Covers for the given (empty) image files, in images mode.
-void TestMainWindow::openCovers(const QStringList &files)
+// Each mode lists its own files, shows its view and panel; a folder clicked in
+// the tree is listed in the current mode.
+void TestMainWindow::listingPerMode()
 {
-    QDir(tmp.path()).mkpath("covers");
-    for (const QString &name : files) {
-        QFile file(tmp.filePath("covers/" + name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    viewer->currentDir = QDir(tmp.filePath("covers"));
-    viewer->switchToShowBitmaps();
-    QCOMPARE(viewer->coverStore->count(), files.size());
+    openFolder("images");
+    QCOMPARE(coverNames(), QStringList({"a.PNG", "B.jpg", "d.jpeg", "e.GIF"}));
+    QVERIFY(!viewer->coverFlowBrowser->drawCoverFrames);
+    QCOMPARE(viewer->viewStack->currentIndex(), 0);
+    QVERIFY(!viewer->availableMapsDock->isVisible());
+
+    viewer->currentDir = QDir(path("cx"));
+    viewer->switchToShowCXFiles();
+    QCOMPARE(coverNames(), QStringList({"x.vmr", "Y.SRF"}));
+    QVERIFY(viewer->coverFlowBrowser->drawCoverFrames);
+    QVERIFY(viewer->availableMapsDock->isVisible());
+
+    viewer->currentDir = QDir(path("dicom"));
+    viewer->switchToShowRawMRIData();
+    QCOMPARE(coverNames(), QStringList({"im1.dcm", "IM2.DCM"}));
+    QCOMPARE(viewer->viewStack->currentIndex(), 3);
+    QCOMPARE(viewer->propertiesDock->widget(), viewer->propertyPanels->rawMRIPropertiesBrowser());
+    QVERIFY(viewer->showRawMRIDataAct->isChecked() && !viewer->showCXFilesAct->isChecked());
+
+    viewer->clickedFolder(viewer->fileSystemModel->index(path("cx")));
+    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(viewer->currentFolderPath, path("cx"));
+    QVERIFY(viewer->coverStore->isEmpty());
+    viewer->clickedFolder(viewer->fileSystemModel->index(path("dicom")));
+    QCOMPARE(coverNames(), QStringList({"im1.dcm", "IM2.DCM"}));
+
+    // An empty or vanished folder gives no covers and no inspection request.
+    QSignalSpy inspect(viewer->coverFlowBrowser, &CoverFlowBrowser::rawMRIFileForInspectionChanged);
+    viewer->currentDir = QDir(path("missing"));
+    viewer->switchToShowRawMRIData();
+    QVERIFY(viewer->coverStore->isEmpty());
+    QCOMPARE(inspect.count(), 0);
+}
+
+// Only the active mode's signals reach the panels and views; CX files go to the
+// mesh view or the volume view by their extension.
+void TestMainWindow::modeSwitchesReconnectSignals()
+{
+    const QString file = path("images/a.PNG");
+    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    PropertyPanels *panels = viewer->propertyPanels;
+    openFolder("images");
+    emit cf->currentCXItemChanged(0, file);
+    emit cf->currentRawMRIItemChanged(0, file);
+    QCOMPARE(shown(panels->cxPropertiesBrowser()), QString());
+    QCOMPARE(shown(panels->rawMRIPropertiesBrowser()), QString());
+    emit cf->currentItemChanged(0, file, 10, 20, 1);
+    QCOMPARE(shown(panels->imagePropertiesBrowser()), QString("a.PNG"));
+
+    viewer->toggleShowRawMRIData();
+    emit cf->currentItemChanged(0, path("images/B.jpg"), 1, 2, 1);
+    QCOMPARE(shown(panels->imagePropertiesBrowser()), QString());
+    emit cf->currentRawMRIItemChanged(0, file);
+    QCOMPARE(shown(panels->rawMRIPropertiesBrowser()), QString("a.PNG"));
+
+    viewer->toggleShowCXFiles();
+    emit cf->currentRawMRIItemChanged(0, path("images/B.jpg"));
+    QCOMPARE(shown(panels->rawMRIPropertiesBrowser()), QString("a.PNG"));
+    emit cf->currentCXItemChanged(0, file);
+    QCOMPARE(shown(panels->cxPropertiesBrowser()), QString("a.PNG"));
+    emit cf->CXFileForInspectionChanged(0, path("cx/Y.SRF"));
+    QCOMPARE(viewer->viewStack->currentIndex(), 1);
+    emit cf->CXFileForInspectionChanged(0, "/data/srf");
+    QCOMPARE(viewer->viewStack->currentIndex(), 2);
+
+    // Toggling the active mode lists the folder again.
+    viewer->currentDir = QDir(path("cx"));
+    viewer->toggleShowCXFiles();
+    QCOMPARE(coverNames(), QStringList({"x.vmr", "Y.SRF"}));
+    QVERIFY(viewer->showCXFilesAct->isChecked());
+}
+
+// Favorites open in the mode stored with them; a drag reorders them, a double
+// click in the tree adds a folder once, and the list is saved as it stands.
+void TestMainWindow::favorites()
+{
+    QListWidget *list = viewer->favoriteFoldersLsWdg;
+    const auto open = [&](int row) {
+        list->setCurrentRow(row);
+        viewer->clickedFavoriteFolder(list->item(row));
+    };
+    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom"), path("images"),
+                               path("gone")};
+    viewer->favoriteFolderModes = {1, 0, 2, 7, 1};
+    viewer->fillFavoriteFoldersLsWdg();
+    open(0);
+    QVERIFY(viewer->showBitmaps);
+    QVERIFY(viewer->thumbnailTimer->isActive());
+    QCOMPARE(viewer->currentFolderPath, path("images"));
+    QCOMPARE(QDir::currentPath(), path("images"));
+    QCOMPARE(viewer->fileSystemModel->filePath(viewer->dirTreeView->currentIndex()),
+             path("images"));
+    open(1);
+    QVERIFY(viewer->showCXFiles);
+    QVERIFY(!viewer->thumbnailTimer->isActive());
+    QCOMPARE(coverNames(), QStringList({"x.vmr", "Y.SRF"}));
+    open(2);
+    QVERIFY(viewer->showRawMRIData);
+    open(3);
+    QVERIFY(viewer->showCXFiles);
+    QCOMPARE(viewer->currentFolderPath, path("images"));
+    // A vanished favorite changes nothing.
+    open(4);
+    QCOMPARE(viewer->currentFolderPath, path("images"));
+    QVERIFY(viewer->showCXFiles);
+
+    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom")};
+    viewer->favoriteFolderModes = {1, 3, 2};
+    viewer->fillFavoriteFoldersLsWdg();
+    // The drop of an internal move ends in this call.
+    QVERIFY(list->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
+    QCOMPARE(list->item(2)->text(), QString("images"));
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("cx"), path("dicom"), path("images")}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({3, 2, 1}));
+    QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("images"), path("cx"), path("dicom")}));
+    open(2);
+    QVERIFY(viewer->showRawMRIData);
+
+    for (int i = 0; i < 2; ++i)
+        viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("work")));
+    QCOMPARE(list->count(), 4);
+    QCOMPARE(viewer->favoriteFolders.last(), path("work"));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1, 3, 2, 2}));
+
+    quitViewer();
+    startViewer();
+    QCOMPARE(viewer->favoriteFolders,
+             QStringList({path("images"), path("cx"), path("dicom"), path("work")}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1, 3, 2, 2}));
+}
+
+// The favorites and the visited folders last across restarts; damaged files are
+// read as far as they go, and kept aside once their contents change.
+void TestMainWindow::savedFiles()
+{
+    const QString favorites = path("app/CXViewerFolderData/FavoriteFolders.cxf");
+    const QString visited = path("app/CXViewerFolderData/VisitedFolders.cxv");
+    // No files yet: the sample folder is the one favorite, in images mode.
+    QCOMPARE(viewer->favoriteFolders, QStringList({path("app/ViewerData")}));
+    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1}));
+    QCOMPARE(viewer->favoriteFoldersLsWdg->item(0)->text(), QString("ViewerData"));
+    QDir(tmp.path()).mkpath("app/ViewerData");
+    writeFile(path("app/ViewerData/pic.png"));
+    viewer->autoSelectFirstFavFolder();
+    QVERIFY(viewer->showBitmaps);
+    QCOMPARE(coverNames(), QStringList({"pic.png"}));
+    QDir(path("app/ViewerData")).removeRecursively();
+
+    viewer->imageFoldersToThumbnailFiles = {{"/a", "a"}, {"/b", "bb"}};
+    viewer->cxFoldersToThumbnailFiles = {{"/a", "c"}};
+    viewer->saveVisitedFoldersToThumbnailFilesMaps();
+    // Images, raw data, CX data; each map from its largest key to its smallest.
+    QCOMPARE(readAll(visited), hex("02000000"
+                                   "04000000 2F00 6200 04000000 6200 6200"
+                                   "04000000 2F00 6100 02000000 6100"
+                                   "00000000"
+                                   "01000000 04000000 2F00 6100 02000000 6300"));
+
+    viewer->favoriteFolders.clear();
+    viewer->favoriteFolderModes.clear();
+    quitViewer();
+    QCOMPARE(readAll(favorites), hex("01000000 00000000"));
+    startViewer();
+    QVERIFY(viewer->favoriteFolders.isEmpty());
+    QCOMPARE(viewer->favoriteFoldersLsWdg->count(), 0);
+    viewer->autoSelectFirstFavFolder();
+    QVERIFY(viewer->showCXFiles);
+    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), QString("bb"));
+    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), QString("c"));
+    QVERIFY(viewer->rawMRIFoldersToThumbnailFiles.isEmpty());
+
+    quitViewer();
+    const QByteArray damagedFavorites = hex("01000000 14000000 04000000 2F00 6100 01000000");
+    const QByteArray damagedVisited = hex("01000000 04000000 2F00 6100 02000000 6100 0100");
+    writeFile(favorites, damagedFavorites);
+    writeFile(visited, damagedVisited);
+    startViewer();
+    QCOMPARE(viewer->favoriteFolders, QStringList({"/a"}));
+    viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
+    viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3.cxi");
+    viewer->saveVisitedFoldersToThumbnailFilesMaps();
+    quitViewer();
+    QCOMPARE(readAll(favorites + ".damaged"), damagedFavorites);
+    QCOMPARE(readAll(visited + ".damaged"), damagedVisited);
+    startViewer();
+    QCOMPARE(viewer->favoriteFolders, QStringList({"/a", path("cx")}));
+    QCOMPARE(viewer->cxFoldersToThumbnailFiles, (QMap<QString, QString>{{"/x", "x_3.cxi"}}));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -59,12 +59,9 @@ private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
     void propertyPanels();
     void headerPanels();
-    void srfType_data();
     void srfType();
-    void sizeTexts_data();
-    void sizeTexts();
-    void mapControls();
-    void smpFitsMesh();
+    void fileProperties();
+    void mapsPanel();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -85,29 +82,13 @@ QString TestPanels::write(const QString &name, const QByteArray &data)
 void TestPanels::propertyPanels()
 {
     const QStringList file = {"Name", "Folder", "Size"};
-    const QStringList dicom = {"No. of rows",
-                               "No. of columns",
-                               "Pixel spacing",
-                               "Slice thickness",
-                               "Spacing bw slices",
-                               "Bits allocated",
-                               "Repetition time",
-                               "Series number",
-                               "Acquisition number",
-                               "Instance number",
-                               "Patient position",
-                               "Image position patient",
-                               "Image orientation patient",
-                               "Image type",
-                               "Modality",
-                               "Manufacturer",
-                               "Manufacturers model name",
-                               "Magnetic field strength",
-                               "Institution name",
-                               "Study description",
-                               "Series description",
-                               "Patients name",
-                               "Byte order"};
+    const QStringList dicom =
+        QString("No. of rows|No. of columns|Pixel spacing|Slice thickness|Spacing bw slices|"
+                "Bits allocated|Repetition time|Series number|Acquisition number|Instance number|"
+                "Patient position|Image position patient|Image orientation patient|Image type|"
+                "Modality|Manufacturer|Manufacturers model name|Magnetic field strength|"
+                "Institution name|Study description|Series description|Patients name|Byte order")
+            .split('|');
     const struct
     {
         QtTreePropertyBrowser *browser;
@@ -187,6 +168,8 @@ void TestPanels::headerPanels()
         QCOMPARE(shown(cx, "SRF Header", srfHeaderLabels()[i]), srf[i]);
     QVERIFY(!cx->isExpanded(panels.vmrGroupItem()));
     QVERIFY(cx->isExpanded(panels.srfGroupItem()));
+    panels.updateHeaderOfLoadedVMR();
+    QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
     QtTreePropertyBrowser *raw = panels.rawMRIPropertiesBrowser();
     panels.updateHeaderOfLoadedDICOM();
@@ -229,64 +212,50 @@ void TestPanels::headerPanels()
     raw->hide();
 }
 
-void TestPanels::srfType_data()
-{
-    QTest::addColumn<int>("reservedValue");
-    QTest::addColumn<int>("triangles");
-    QTest::addColumn<QString>("type");
-    QTest::newRow("reconstructed") << 0 << 1000 << "Reconstructed";
-    QTest::newRow("icosahedron count") << 0 << 81920 << "Sphere";
-    QTest::newRow("extended wins") << 1 << 81920 << "Reconstructed with extended set of neighbors";
-    QTest::newRow("sphere") << 2 << 10 << "Sphere";
-    QTest::newRow("other") << 5 << 20480 << "Sphere";
-    QTest::newRow("none") << 5 << 20481 << "";
-}
-
+// The type is read from the reserved value, or else from the triangle count.
 void TestPanels::srfType()
 {
-    QFETCH(int, reservedValue);
-    QFETCH(int, triangles);
-    SurfaceMesh mesh(&core);
-    mesh.reservedValue = reservedValue;
-    mesh.nrOfTriangles = triangles;
-    QTEST(srfHeaderValues(mesh).first(), "type");
+    const struct
+    {
+        int reservedValue, triangles;
+        const char *type;
+    } cases[] = {{0, 1000, "Reconstructed"},
+                 {0, 81920, "Sphere"},
+                 {1, 81920, "Reconstructed with extended set of neighbors"},
+                 {2, 10, "Sphere"},
+                 {5, 20480, "Sphere"},
+                 {5, 20481, ""}};
+    for (const auto &c : cases) {
+        SurfaceMesh mesh(&core);
+        mesh.reservedValue = c.reservedValue;
+        mesh.nrOfTriangles = c.triangles;
+        QCOMPARE(srfHeaderValues(mesh).first(), QString(c.type));
+    }
 }
 
-void TestPanels::sizeTexts_data()
+// Name, folder and size of the file in each panel, and the image size.
+void TestPanels::fileProperties()
 {
-    QTest::addColumn<int>("size");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << 0 << "0 bytes";
-    QTest::newRow("1024") << 1024 << "1024 bytes";
-    QTest::newRow("1025") << 1025 << "1.00 KB";
-    QTest::newRow("1536") << 1536 << "1.50 KB";
-    QTest::newRow("1048576") << 1048576 << "1024.00 KB";
-    QTest::newRow("1048577") << 1048577 << "1.00 MB";
-    QTest::newRow("5.25 MB") << 5505024 << "5.25 MB";
-}
-
-// The file properties of each panel, and the image size of the images panel.
-void TestPanels::sizeTexts()
-{
-    QFETCH(int, size);
-    QFETCH(QString, text);
-    QDir(tmp.path()).mkpath("data");
-    const QString name = tmp.filePath(QString("data/file%1.png").arg(size));
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
-    file.close();
-
-    const QString f = "File Properties";
+    const QString f = "File Properties", name = tmp.filePath("data/file.png");
     QtTreePropertyBrowser *cx = panels.cxPropertiesBrowser();
+    QtTreePropertyBrowser *raw = panels.rawMRIPropertiesBrowser();
     QtTreePropertyBrowser *image = panels.imagePropertiesBrowser();
-    panels.updateCXFileProperties(3, name);
-    QCOMPARE(shown(cx, f, "Size"), text);
-    QCOMPARE(shown(cx, f, "Name"), QString("file%1.png").arg(size));
+    QDir(tmp.path()).mkpath("data");
+    const QList<std::pair<int, QString>> sizeTexts = {
+        {0, "0 bytes"},          {1024, "1024 bytes"}, {1025, "1.00 KB"},   {1536, "1.50 KB"},
+        {1048576, "1024.00 KB"}, {1048577, "1.00 MB"}, {5505024, "5.25 MB"}};
+    for (const auto &[size, text] : sizeTexts) {
+        QFile file(name);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(size));
+        file.close();
+        panels.updateCXFileProperties(3, name);
+        panels.updateRawMRIFileProperties(0, name);
+        panels.updateImageFileProperties(0, name, 640, -1, 6);
+        for (QtTreePropertyBrowser *browser : {cx, raw, image})
+            QCOMPARE(shown(browser, f, "Size"), text);
+    }
+    QCOMPARE(shown(cx, f, "Name"), QString("file.png"));
     QCOMPARE(shown(cx, f, "Folder"), tmp.filePath("data"));
-    panels.updateRawMRIFileProperties(0, name);
-    QCOMPARE(shown(panels.rawMRIPropertiesBrowser(), f, "Size"), text);
-    panels.updateImageFileProperties(0, name, 640, -1, 6);
-    QCOMPARE(shown(image, f, "Size"), text);
     QCOMPARE(shown(image, "Image Properties", "Width:"), QString("640"));
     QCOMPARE(shown(image, "Image Properties", "Height:"), QString());
 
@@ -298,7 +267,8 @@ void TestPanels::sizeTexts()
     QCOMPARE(shown(cx, f, "Size"), QString("0 bytes"));
 }
 
-void TestPanels::mapControls()
+// The sign check boxes, the lists, and which SMP files fit a mesh.
+void TestPanels::mapsPanel()
 {
     MapsPanel maps;
     QCheckBox *showPositive = nullptr, *showNegative = nullptr;
@@ -330,10 +300,7 @@ void TestPanels::mapControls()
     QCOMPARE(maps.mapFileList()->count(), 2);
     QCOMPARE(maps.mapFileList()->item(1)->text(), QString("b.vmp"));
     QCOMPARE(maps.subMapList()->count(), 0);
-}
 
-void TestPanels::smpFitsMesh()
-{
     SmpFixture smp;
     smp.nrOfVertices = 5000;
     const QString fits = write("a.smp", smp.bytes());
