@@ -13,12 +13,14 @@
 #include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
 #include "RawMRIDataOGLViewer.h"
+#include "ThumbnailCache.h"
+#include "ThumbnailFile.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDataStream>
+#include <QDateTime>
 #include <QDockWidget>
 #include <QFileSystemModel>
 #include <QKeyEvent>
@@ -33,6 +35,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -64,18 +67,12 @@ CortivexViewer::CortivexViewer()
           }),
       visitedFoldersFile(
           [this](QIODevice &file) {
-              QDataStream in(&file);
-              in.setByteOrder(QDataStream::LittleEndian);
-              return readStringMap(in, imageFoldersToThumbnailFiles) &&
-                     readStringMap(in, rawMRIFoldersToThumbnailFiles) &&
-                     readStringMap(in, cxFoldersToThumbnailFiles);
+              return readVisitedFolders(file, imageFoldersToThumbnailFiles,
+                                        rawMRIFoldersToThumbnailFiles, cxFoldersToThumbnailFiles);
           },
           [this](QIODevice &file) {
-              QDataStream out(&file);
-              out.setByteOrder(QDataStream::LittleEndian);
-              writeStringMap(out, imageFoldersToThumbnailFiles);
-              writeStringMap(out, rawMRIFoldersToThumbnailFiles);
-              writeStringMap(out, cxFoldersToThumbnailFiles);
+              writeVisitedFolders(file, imageFoldersToThumbnailFiles, rawMRIFoldersToThumbnailFiles,
+                                  cxFoldersToThumbnailFiles);
           })
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -98,6 +95,7 @@ CortivexViewer::CortivexViewer()
     }
 
     coverStore = new CoverStore(this);
+    thumbnailCache = new ThumbnailCache(coverStore, this);
     coverFlowBrowser = new CoverFlowBrowser(coverStore, this);
     mainWindowSplitter->addWidget(coverFlowBrowser);
 
@@ -130,6 +128,7 @@ CortivexViewer::CortivexViewer()
     wireCoverFlow();
     wireViews();
     wireMapsPanel();
+    wireThumbnails();
 
     setWindowTitle("Cortivex Viewer");
     mainWindowSplitter->setStretchFactor(0, 1);
@@ -555,9 +554,9 @@ void CortivexViewer::loadVisitedFoldersToThumbnailFilesMaps()
     visitedFoldersFile.load(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"));
 }
 
-void CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
+bool CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
 {
-    visitedFoldersFile.save();
+    return visitedFoldersFile.save();
 }
 
 void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
@@ -803,36 +802,69 @@ void CortivexViewer::newMeshOrVolumeForInspection(int sel_item, QString filename
 
 // Thumbnail cache
 
+void CortivexViewer::wireThumbnails()
+{
+    connect(thumbnailCache, &ThumbnailCache::thumbnailMade, this,
+            [this] { thumbnailsChanged = true; });
+}
+
 void CortivexViewer::checkAddingImageAsThumbnail(int index, const QImage &source, bool force)
 {
-    Q_UNUSED(index);
-    Q_UNUSED(source);
-    Q_UNUSED(force);
+    thumbnailCache->offerImage(index, source, force, coverFlowBrowser->drawCoverFrames);
 }
 
 void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force)
 {
-    Q_UNUSED(index);
-    Q_UNUSED(frame);
-    Q_UNUSED(force);
+    thumbnailCache->offerRenderedView(index, frame, force, coverFlowBrowser->drawCoverFrames);
 }
 
+// Each tick hands the workers the covers nearest the selection of the moment.
 void CortivexViewer::cycleThroughImagesToGetThumbnails()
 {
-    thumbnailTimer->stop();
+    if (!thumbnailCache->makeMissingThumbnails(coverFlowBrowser->getSelectedImageIndex(),
+                                               coverFlowBrowser->drawCoverFrames))
+        thumbnailTimer->stop();
 }
 
 void CortivexViewer::loadCurrentFolderThumbNails(QString fileName)
 {
-    Q_UNUSED(fileName);
+    thumbnailCache->loadFile(fileName);
 }
 
 void CortivexViewer::saveCurrentFolderThumbNails(QString fileName)
 {
-    Q_UNUSED(fileName);
+    thumbnailCache->saveFile(fileName);
 }
 
-void CortivexViewer::updateVisitedFolderThumbnailsData() {}
+// The new file is written before the old one is deleted, and the old one only
+// once the index no longer names it: a save that fails anywhere loses nothing.
+void CortivexViewer::updateVisitedFolderThumbnailsData()
+{
+    if (currentFolderPath.isEmpty())
+        return;
+    thumbnailCache->installArrived();
+    QMap<QString, QString> &files = currentModeThumbnailFiles();
+    const QString oldName = files.value(currentFolderPath);
+    if (!thumbnailsChanged && files.contains(currentFolderPath))
+        return;
+    if (coverStore->isEmpty())
+        return;
+    const auto taken = [this](const QString &name) {
+        for (const QMap<QString, QString> *map :
+             {&imageFoldersToThumbnailFiles, &rawMRIFoldersToThumbnailFiles,
+              &cxFoldersToThumbnailFiles})
+            if (std::find(map->cbegin(), map->cend(), name) != map->cend())
+                return true;
+        return QFileInfo::exists(combinePathAndFileName(folderDataDir, name));
+    };
+    const QString name = thumbnailFileName(currentFolderPath, browsingModeNumber(),
+                                           QDateTime::currentDateTime(), taken);
+    if (!thumbnailCache->saveFile(combinePathAndFileName(folderDataDir, name)))
+        return;
+    files.insert(currentFolderPath, name);
+    if (saveVisitedFoldersToThumbnailFilesMaps() && !oldName.isEmpty())
+        QFile::remove(combinePathAndFileName(folderDataDir, oldName));
+}
 
 // Header panels
 
