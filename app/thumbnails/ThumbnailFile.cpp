@@ -46,7 +46,7 @@ bool readThumbnailFile(QIODevice &device, QList<ThumbnailEntry> &entries)
     in.setByteOrder(QDataStream::LittleEndian);
     qint32 version = 0, count = 0;
     in >> version >> count;
-    if (in.status() != QDataStream::Ok)
+    if (in.status() != QDataStream::Ok || count < 0)
         return false;
     // The count never sizes anything: the loop ends with the data.
     for (qint32 i = 0; i < count; ++i) {
