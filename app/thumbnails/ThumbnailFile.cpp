@@ -13,29 +13,36 @@ const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
 // A thumbnail's PNG stream takes a few hundred kilobytes at most; a longer one is damage.
 constexpr qint64 largestPngStream = 16 * 1024 * 1024;
 
-// The PNG stream at the device's position, chunk by chunk up to the end of its
-// IEND chunk; empty when the data end first or are no PNG stream.
+// The PNG stream at the device's position, up to the end of its IEND chunk;
+// empty when the data end first or are no PNG stream. The chunks are walked
+// first and the stream then read in one piece: it is kept for as long as the
+// folder is shown, so it should take one allocation of its own size.
 QByteArray readPngStream(QIODevice &device)
 {
-    QByteArray png = device.read(pngSignature.size());
-    if (png != pngSignature)
+    const qint64 start = device.pos();
+    const qint64 available = device.size() - start;
+    if (device.read(pngSignature.size()) != pngSignature)
         return QByteArray();
+    qint64 length = pngSignature.size();
     for (;;) {
         const QByteArray header = device.read(8);
         if (header.size() != 8)
             return QByteArray();
-        const quint32 length = qFromBigEndian<quint32>(header.constData());
-        // Chunk data, then its CRC.
-        const qint64 rest = qint64(length) + 4;
-        if (length > 0x7FFFFFFFu || png.size() + header.size() + rest > largestPngStream)
+        const quint32 dataLength = qFromBigEndian<quint32>(header.constData());
+        if (dataLength > 0x7FFFFFFFu)
             return QByteArray();
-        const QByteArray chunk = device.read(rest);
-        if (chunk.size() != rest)
+        // Header, data and CRC.
+        length += 8 + qint64(dataLength) + 4;
+        if (length > available || length > largestPngStream)
             return QByteArray();
-        png += header + chunk;
         if (header.mid(4) == "IEND")
-            return png;
+            break;
+        if (!device.seek(start + length))
+            return QByteArray();
     }
+    device.seek(start);
+    const QByteArray png = device.read(length);
+    return png.size() == length ? png : QByteArray();
 }
 
 } // namespace

@@ -128,5 +128,7 @@ QByteArray encodeThumbnail(const QImage &thumbnail)
     writer.setCompression(pngCompression);
     if (!writer.write(thumbnail))
         png.clear();
+    // Kept for as long as the folder is shown: without the room grown for writing.
+    png.squeeze();
     return png;
 }
