@@ -591,7 +591,7 @@ void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
 
     lookUpStoredThumbnails();
     if (mode == 1)
-        thumbnailTimer->start(300);
+        startThumbnailTimer();
     hideBusyCursor();
 }
 
@@ -613,7 +613,7 @@ void CortivexViewer::clickedFolder(const QModelIndex &index)
     analyzeCurrentFolder();
     lookUpStoredThumbnails();
     if (showBitmaps)
-        thumbnailTimer->start(300);
+        startThumbnailTimer();
     hideBusyCursor();
 }
 
@@ -760,7 +760,7 @@ void CortivexViewer::toggleBrowsingMode(int mode)
     switchBrowsingMode(mode);
     lookUpStoredThumbnails();
     if (showBitmaps)
-        thumbnailTimer->start(300);
+        startThumbnailTimer();
     hideBusyCursor();
 }
 
@@ -816,6 +816,13 @@ void CortivexViewer::checkAddingImageAsThumbnail(int index, const QImage &source
 void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force)
 {
     thumbnailCache->offerRenderedView(index, frame, force, coverFlowBrowser->drawCoverFrames);
+}
+
+// The first tick comes at once rather than after 300 ms of idle workers.
+void CortivexViewer::startThumbnailTimer()
+{
+    thumbnailTimer->start(300);
+    cycleThroughImagesToGetThumbnails();
 }
 
 // Each tick hands the workers the covers nearest the selection of the moment.

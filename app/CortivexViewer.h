@@ -160,6 +160,7 @@ private:
     void wireViews();
     void wireMapsPanel();
     void wireThumbnails();
+    void startThumbnailTimer();
     void resizeStrip(int delta);
     int browsingModeNumber() const;
     QMap<QString, QString> &currentModeThumbnailFiles();
