@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QtEndian>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray hex(const char *text)
@@ -308,6 +310,10 @@ void TestThumbnails::frames()
     // Nothing to read: no picture.
     QVERIFY(fileThumbnail(path("pics/d.jpg"), false).isNull());
     QVERIFY(fileThumbnail(path("pics"), false).isNull());
+    // A FIFO in a picture's place would block the worker for good.
+    QFile::remove(path("work/fifo.png"));
+    QVERIFY(mkfifo(QFile::encodeName(path("work/fifo.png")).constData(), 0600) == 0);
+    QVERIFY(fileThumbnail(path("work/fifo.png"), false).isNull());
     QVERIFY(encodeThumbnail(QImage()).isEmpty());
 }
 
