@@ -96,31 +96,16 @@ QByteArray exifJpeg(const QByteArray &jpeg, int orientation)
     return QByteArray(jpeg).insert(2, hex("FFE1") + be16(quint16(app1.size() + 2)) + app1);
 }
 
-bool isRed(QRgb p)
+// 'r', 'g' or 'b' for an opaque pixel of about that colour, else '?'.
+char colour(QRgb p)
 {
-    return qAlpha(p) == 255 && qRed(p) > 200 && qBlue(p) < 60;
-}
-bool isBlue(QRgb p)
-{
-    return qAlpha(p) == 255 && qBlue(p) > 200 && qRed(p) < 60;
-}
-bool isGreen(QRgb p)
-{
-    return qAlpha(p) == 255 && qGreen(p) > 100 && qRed(p) < 60 && qBlue(p) < 60;
-}
-
-QPoint insetCorner(const QRect &r, Qt::Corner corner, int inset)
-{
-    const int x = corner == Qt::TopLeftCorner || corner == Qt::BottomLeftCorner ? r.left() + inset
-                                                                                : r.right() - inset;
-    const int y = corner == Qt::TopLeftCorner || corner == Qt::TopRightCorner ? r.top() + inset
-                                                                              : r.bottom() - inset;
-    return QPoint(x, y);
-}
-
-Qt::Corner opposite(Qt::Corner corner)
-{
-    return Qt::Corner(3 - int(corner));
+    if (qAlpha(p) != 255)
+        return '?';
+    const int r = qRed(p), g = qGreen(p), b = qBlue(p);
+    return r > 200 && g < 60 && b < 60   ? 'r'
+           : g > 90 && r < 60 && b < 60  ? 'g'
+           : b > 200 && r < 60 && g < 60 ? 'b'
+                                         : '?';
 }
 
 } // namespace
@@ -240,23 +225,26 @@ void TestThumbnails::geometry_data()
     // 0: a PNG file, else a JPEG with this EXIF orientation.
     QTest::addColumn<int>("orientation");
     QTest::addColumn<QRect>("picture");
-    QTest::addColumn<int>("redCorner");
-    QTest::newRow("portrait") << QSize(300, 600) << 0 << QRect(64, 0, 128, 256)
-                              << int(Qt::TopLeftCorner);
-    QTest::newRow("landscape") << QSize(600, 300) << 0 << QRect(0, 128, 256, 128)
-                               << int(Qt::TopLeftCorner);
-    QTest::newRow("square") << QSize(500, 500) << 0 << QRect(0, 0, 256, 256)
-                            << int(Qt::TopLeftCorner);
+    // Where the stored picture's red upper-left quadrant is shown, and where its blue
+    // lower-right one.
+    QTest::addColumn<QPoint>("red");
+    QTest::addColumn<QPoint>("blue");
+    QTest::newRow("portrait") << QSize(300, 600) << 0 << QRect(64, 0, 128, 256) << QPoint(80, 16)
+                              << QPoint(175, 239);
+    QTest::newRow("landscape") << QSize(600, 300) << 0 << QRect(0, 128, 256, 128) << QPoint(16, 144)
+                               << QPoint(239, 239);
+    QTest::newRow("square") << QSize(500, 500) << 0 << QRect(0, 0, 256, 256) << QPoint(16, 16)
+                            << QPoint(239, 239);
     QTest::newRow("12 MP upright")
-        << QSize(4000, 3000) << 1 << QRect(0, 64, 256, 192) << int(Qt::TopLeftCorner);
+        << QSize(4000, 3000) << 1 << QRect(0, 64, 256, 192) << QPoint(16, 80) << QPoint(239, 239);
     QTest::newRow("12 MP turned 180")
-        << QSize(4000, 3000) << 3 << QRect(0, 64, 256, 192) << int(Qt::BottomRightCorner);
+        << QSize(4000, 3000) << 3 << QRect(0, 64, 256, 192) << QPoint(239, 239) << QPoint(16, 80);
     QTest::newRow("12 MP turned 90 clockwise")
-        << QSize(4000, 3000) << 6 << QRect(32, 0, 192, 256) << int(Qt::TopRightCorner);
+        << QSize(4000, 3000) << 6 << QRect(32, 0, 192, 256) << QPoint(207, 16) << QPoint(48, 239);
     QTest::newRow("12 MP turned 270 clockwise")
-        << QSize(4000, 3000) << 8 << QRect(32, 0, 192, 256) << int(Qt::BottomLeftCorner);
+        << QSize(4000, 3000) << 8 << QRect(32, 0, 192, 256) << QPoint(48, 239) << QPoint(207, 16);
     QTest::newRow("portrait JPEG decoded small")
-        << QSize(768, 1024) << 1 << QRect(32, 0, 192, 256) << int(Qt::TopLeftCorner);
+        << QSize(768, 1024) << 1 << QRect(32, 0, 192, 256) << QPoint(48, 16) << QPoint(207, 239);
 }
 
 // The file's thumbnail and, for unturned files, the view's: the same picture.
@@ -265,7 +253,8 @@ void TestThumbnails::geometry()
     QFETCH(QSize, stored);
     QFETCH(int, orientation);
     QFETCH(QRect, picture);
-    QFETCH(int, redCorner);
+    QFETCH(QPoint, red);
+    QFETCH(QPoint, blue);
     const QImage source = quadrants(stored);
     const QString file = path(orientation ? "work/turned.jpg" : "work/plain.png");
     writeFile(file,
@@ -280,8 +269,8 @@ void TestThumbnails::geometry()
             for (int x = 0; x < 256; ++x)
                 if (qAlpha(thumbnail.pixel(x, y)) != (picture.contains(x, y) ? 255 : 0))
                     QFAIL(qPrintable(QString("alpha wrong at %1, %2").arg(x).arg(y)));
-        QVERIFY(isRed(thumbnail.pixel(insetCorner(picture, Qt::Corner(redCorner), 16))));
-        QVERIFY(isBlue(thumbnail.pixel(insetCorner(picture, opposite(Qt::Corner(redCorner)), 16))));
+        QCOMPARE(colour(thumbnail.pixel(red)), 'r');
+        QCOMPARE(colour(thumbnail.pixel(blue)), 'b');
     }
 }
 
@@ -299,7 +288,7 @@ void TestThumbnails::frames()
     const QImage image = imageThumbnail(landscape, true);
     QVERIFY(frameIs(image, qRgb(64, 64, 64)));
     QCOMPARE(qAlpha(image.pixel(128, 60)), 0);
-    QVERIFY(isBlue(image.pixel(200, 250)));
+    QCOMPARE(colour(image.pixel(200, 250)), 'b');
     // A rendered view has no alpha: black where the picture does not reach.
     const QImage rendered = renderedViewThumbnail(landscape, true);
     QCOMPARE(rendered.format(), QImage::Format_RGB888);
@@ -461,7 +450,7 @@ void TestThumbnails::storedPerFolderAndMode()
     CoverStore *store = viewer->coverStore;
     // b.jpg is stored lying and turned upright; d.jpg cannot be read.
     QCOMPARE(qAlpha(store->image(1).pixel(10, 128)), 0);
-    QVERIFY(isRed(store->image(1).pixel(200, 30)));
+    QCOMPARE(colour(store->image(1).pixel(200, 30)), 'r');
     QVERIFY(store->image(3).isNull());
     const QImage picture = store->image(0);
 
@@ -497,16 +486,16 @@ void TestThumbnails::storedPerFolderAndMode()
     const QImage green = filled(QSize(100, 100), Qt::darkGreen);
     emit viewer->imageViewer->thumbnailOffered(2, green, false);
     QTest::qWait(100);
-    QVERIFY(!isGreen(store->image(2).pixel(128, 128)));
+    QVERIFY(colour(store->image(2).pixel(128, 128)) != 'g');
     emit viewer->imageViewer->thumbnailOffered(2, green, true);
-    QTRY_VERIFY(isGreen(store->image(2).pixel(128, 128)));
+    QTRY_COMPARE(colour(store->image(2).pixel(128, 128)), 'g');
     open("empty");
     const QString newName = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
     QVERIFY(newName != name);
     QCOMPARE(thumbnailFiles(), QStringList({newName}));
     entries = storedEntries(newName);
     QCOMPARE(entries.size(), 4);
-    QVERIFY(isGreen(QImage::fromData(entries[2].png).pixel(128, 128)));
+    QCOMPARE(colour(QImage::fromData(entries[2].png).pixel(128, 128)), 'g');
 }
 
 void TestThumbnails::offersInEveryMode()
@@ -543,8 +532,7 @@ void TestThumbnails::folderChangeDropsOldResults()
     QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
     QTest::qWait(300);
     for (int i = 0; i < viewer->coverStore->count(); ++i)
-        QVERIFY2(isBlue(viewer->coverStore->image(i).pixel(60, 60)),
-                 qPrintable(QString::number(i)));
+        QCOMPARE(colour(viewer->coverStore->image(i).pixel(60, 60)), 'b');
     // What was made of the folder left was stored.
     QVERIFY(!storedEntries(viewer->imageFoldersToThumbnailFiles.value(path("slow"))).isEmpty());
 }
@@ -561,7 +549,7 @@ void TestThumbnails::failedIndexSaveKeepsOldFile()
     QVERIFY(QDir().mkdir(index));
     open("pics");
     emit viewer->imageViewer->thumbnailOffered(0, filled(QSize(8, 8), Qt::darkGreen), true);
-    QTRY_VERIFY(isGreen(viewer->coverStore->image(0).pixel(128, 128)));
+    QTRY_COMPARE(colour(viewer->coverStore->image(0).pixel(128, 128)), 'g');
     open("empty");
     QVERIFY(thumbnailFiles().contains(name));
     QCOMPARE(thumbnailFiles().size(), 2);
