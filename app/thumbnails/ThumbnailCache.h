@@ -15,8 +15,8 @@ class CoverStore;
 
 // Turns the placeholders of a cover store into thumbnails without stalling the
 // window: the pictures are made on worker threads, the covers nearest the
-// selection first, and installed on the store in batches, at most one batch a
-// frame. Emptying the store cancels what is queued, and whatever was still being
+// selection first, and installed on the store in batches, at most twenty a
+// second. Emptying the store cancels what is queued, and whatever was still being
 // made for the old covers is dropped when it arrives. Loads and saves a folder's
 // thumbnail file.
 class ThumbnailCache : public QObject
@@ -44,7 +44,7 @@ public:
     // file stays whole unless the new one was written completely.
     bool saveFile(const QString &fileName);
 
-    // Installs at once the thumbnails that arrived since the last frame, as
+    // Installs at once the thumbnails that arrived since the last batch, as
     // before the covers change or are stored.
     void installArrived();
 
