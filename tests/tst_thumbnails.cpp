@@ -1,4 +1,5 @@
 #include "CortivexViewer.h"
+#include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "ImageOGLViewer.h"
 #include "MeshOGLViewer.h"
@@ -127,6 +128,7 @@ private slots:
     void fileNames_data();
     void fileNames();
     void storeDecodesNearSelection();
+    void onlyShownCoversRepaint();
     void storedPerFolderAndMode();
     void offersInEveryMode();
     void folderChangeDropsOldResults();
@@ -440,6 +442,33 @@ void TestThumbnails::storeDecodesNearSelection()
     QVERIFY(store.image(1).isNull() && store.image(2).isNull() && store.image(3).isNull());
     QCOMPARE(store.image(4).size(), QSize(256, 256));
     QCOMPARE(store.thumbnailLoaded(1), 1);
+}
+
+// A folder filling far from the selection leaves the strip, and the window, alone.
+void TestThumbnails::onlyShownCoversRepaint()
+{
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    CoverFlowBrowser *strip = viewer->coverFlowBrowser;
+    strip->clearCoverStore();
+    for (int i = 0; i < 100; ++i)
+        strip->addEmptyCover(QString("/f/%1.png").arg(i));
+    strip->setCurrentCoverIndex(0);
+    QTest::qWait(100);
+    strip->installEventFilter(&counter);
+    const QByteArray png = encodeThumbnail(filled(QSize(8, 8), Qt::red));
+    viewer->coverStore->setThumbnail(99, png);
+    QTest::qWait(100);
+    QCOMPARE(counter.paints, 0);
+    viewer->coverStore->setThumbnail(1, png);
+    QTRY_COMPARE(counter.paints, 1);
 }
 
 void TestThumbnails::storedPerFolderAndMode()
