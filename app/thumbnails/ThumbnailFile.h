@@ -22,8 +22,9 @@ struct ThumbnailEntry
 };
 
 // Appends the entries of the device (a file or buffer: it seeks), up to the count
-// it states or to the end of its data. The PNG streams are delimited, never decoded. False when the data are
-// damaged (after every whole entry before the damage was appended).
+// it states or to the end of its data. The PNG streams are delimited, never
+// decoded. False when the data are damaged (after every whole entry before the
+// damage was appended).
 bool readThumbnailFile(QIODevice &device, QList<ThumbnailEntry> &entries);
 void writeThumbnailFile(QIODevice &device, const QList<ThumbnailEntry> &entries);
 
