@@ -13,6 +13,7 @@
 #include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
 #include "RawMRIDataOGLViewer.h"
+#include "SurfaceMesh.h"
 #include "ThumbnailCache.h"
 #include "ThumbnailFile.h"
 #include "VolumeOGLViewer.h"
@@ -306,10 +307,7 @@ void CortivexViewer::createMapsDock()
     availableMapsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     mapsPanel = new MapsPanel;
     availableMapsDock->setWidget(mapsPanel);
-    connect(mapsPanel->mapFileList(), &QListWidget::itemClicked, meshViewer,
-            &MeshOGLViewer::clickedMap);
-    connect(mapsPanel->subMapList(), &QListWidget::itemClicked, meshViewer,
-            &MeshOGLViewer::clickedSubMap);
+    connectMapLists(meshViewer);
     addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
     removeDockWidget(availableMapsDock);
     availableMapsDock->hide();
@@ -369,16 +367,41 @@ void CortivexViewer::wireViews()
             &PropertyPanels::updateHeaderOfLoadedVMR);
     connect(volumeViewer, &VolumeOGLViewer::volumeLoaded, this,
             &CortivexViewer::fillMapListWithVMPs);
-    connect(volumeViewer, &VolumeOGLViewer::crossMoved, this, &CortivexViewer::updateCrossCoords);
+    connect(volumeViewer, &VolumeOGLViewer::crossMoved, propertyPanels,
+            &PropertyPanels::updateCrossCoords);
+    connect(volumeViewer, &VolumeOGLViewer::loadFailed, propertyPanels,
+            &PropertyPanels::clearHeaderOfVMR);
+    connect(rawMRIDataViewer, &RawMRIDataOGLViewer::loadFailed, propertyPanels,
+            &PropertyPanels::clearHeaderOfDICOM);
     connect(meshViewer, &MeshOGLViewer::meshLoaded, propertyPanels,
             &PropertyPanels::updateHeaderOfLoadedSRF);
     connect(meshViewer, &MeshOGLViewer::meshLoaded, this, &CortivexViewer::fillMapListWithSMPs);
+    connect(meshViewer, &MeshOGLViewer::loadFailed, propertyPanels,
+            &PropertyPanels::clearHeaderOfSRF);
     connect(meshViewer, &MeshOGLViewer::touchFontSizeRequested, this,
             &CortivexViewer::adjustFontSizeForTouchScreen);
 }
 
+// The map lists follow the view that filled them last.
+template <class View> void CortivexViewer::connectMapLists(View *view)
+{
+    disconnect(mapsPanel, &MapsPanel::mapFileChosen, nullptr, nullptr);
+    disconnect(mapsPanel, &MapsPanel::mapChosen, nullptr, nullptr);
+    connect(mapsPanel, &MapsPanel::mapFileChosen, view, &View::clickedMap);
+    connect(mapsPanel, &MapsPanel::mapChosen, view, &View::clickedSubMap);
+}
+
 void CortivexViewer::wireMapsPanel()
 {
+    // A file that fails takes the maps of the last one out of the panel.
+    const auto clearMaps = [this] { mapsPanel->setMapFiles({}); };
+    connect(volumeViewer, &VolumeOGLViewer::loadFailed, mapsPanel, clearMaps);
+    connect(meshViewer, &MeshOGLViewer::loadFailed, mapsPanel, clearMaps);
+    connect(volumeViewer, &VolumeOGLViewer::mapNamesListed, mapsPanel, &MapsPanel::setSubMapNames);
+    connect(volumeViewer, &VolumeOGLViewer::mapSettingsShown, mapsPanel,
+            &MapsPanel::showMapSettings);
+    connect(meshViewer, &MeshOGLViewer::mapNamesListed, mapsPanel, &MapsPanel::setSubMapNames);
+    connect(meshViewer, &MeshOGLViewer::mapSettingsShown, mapsPanel, &MapsPanel::showMapSettings);
     connect(mapsPanel, &MapsPanel::thresholdChanged, this, &CortivexViewer::slotChangeThreshold);
     connect(mapsPanel, &MapsPanel::clusterFilterToggled, this,
             &CortivexViewer::slotEnableClusterSize);
@@ -873,20 +896,70 @@ void CortivexViewer::updateVisitedFolderThumbnailsData()
         QFile::remove(combinePathAndFileName(folderDataDir, oldName));
 }
 
-// Header panels
-
-void CortivexViewer::updateCrossCoords() {}
-
 // Maps panel
 
-void CortivexViewer::slotChangeThreshold() {}
+// The controls act on the map of the view shown: the mesh view or the volume view.
+void CortivexViewer::slotChangeThreshold()
+{
+    if (viewStack->currentWidget() == meshViewer)
+        meshViewer->changeThreshold(mapsPanel->threshold());
+    else if (viewStack->currentWidget() == volumeViewer)
+        volumeViewer->changeThreshold(mapsPanel->threshold());
+}
 
-void CortivexViewer::slotChangeClusterSize() {}
+void CortivexViewer::slotChangeClusterSize()
+{
+    if (viewStack->currentWidget() == meshViewer)
+        meshViewer->changeClusterSize(mapsPanel->clusterSize());
+    else if (viewStack->currentWidget() == volumeViewer)
+        volumeViewer->changeClusterSize(mapsPanel->clusterSize());
+}
 
-void CortivexViewer::slotEnableClusterSize() {}
+void CortivexViewer::slotEnableClusterSize()
+{
+    if (viewStack->currentWidget() == meshViewer)
+        meshViewer->enableClusterSize(mapsPanel->clusterFilterEnabled());
+    else if (viewStack->currentWidget() == volumeViewer)
+        volumeViewer->enableClusterSize(mapsPanel->clusterFilterEnabled());
+}
 
-void CortivexViewer::slotShowPosNegMapValues() {}
+void CortivexViewer::slotShowPosNegMapValues()
+{
+    if (viewStack->currentWidget() == meshViewer)
+        meshViewer->showPosNegMapValues(mapsPanel->signSelection());
+    else if (viewStack->currentWidget() == volumeViewer)
+        volumeViewer->showPosNegMapValues(mapsPanel->signSelection());
+}
 
-void CortivexViewer::fillMapListWithVMPs() {}
+// The map files of the current folder by name; the pattern stays on the
+// folder until it is listed again.
+QStringList CortivexViewer::mapFilesOfCurrentFolder(const QString &pattern)
+{
+    currentDir.setNameFilters({pattern});
+    QStringList names;
+    for (const QFileInfo &file : currentDir.entryInfoList())
+        names << file.fileName();
+    return names;
+}
 
-void CortivexViewer::fillMapListWithSMPs() {}
+void CortivexViewer::fillMapListWithVMPs()
+{
+    mapsPanel->setMapFiles(mapFilesOfCurrentFolder("*.vmp"));
+    connectMapLists(volumeViewer);
+}
+
+// Only the SMP files made for as many vertices as the mesh has.
+void CortivexViewer::fillMapListWithSMPs()
+{
+    mapsPanel->setMapFiles({});
+    auto *srf = qobject_cast<DocSRFInterface *>(cxsCore);
+    const SurfaceMesh *mesh = srf ? srf->getMesh(0) : nullptr;
+    if (!mesh)
+        return;
+    QStringList fitting;
+    for (const QString &name : mapFilesOfCurrentFolder("*.smp"))
+        if (MapsPanel::checkSMPFitsSRF(currentDir.filePath(name), mesh->nrOfVertices))
+            fitting << name;
+    mapsPanel->setMapFiles(fitting);
+    connectMapLists(meshViewer);
+}

@@ -125,7 +125,6 @@ public:
     bool availableMapsDockWasVisible = false;
 
 public slots:
-    void updateCrossCoords();
     void autoSelectFirstFavFolder();
     void slotChangeThreshold();
     void slotChangeClusterSize();
@@ -161,6 +160,8 @@ private:
     void wireMapsPanel();
     void wireThumbnails();
     void startThumbnailTimer();
+    template <class View> void connectMapLists(View *view);
+    QStringList mapFilesOfCurrentFolder(const QString &pattern);
     void resizeStrip(int delta);
     int browsingModeNumber() const;
     QMap<QString, QString> &currentModeThumbnailFiles();

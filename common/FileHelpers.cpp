@@ -155,8 +155,9 @@ int readExifOrientation(ExifReader &in)
 
 int getOrientationFromExif(const QString &fileName)
 {
+    // Only a regular file: opening a FIFO or a device could block or never end.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return 1;
     ExifReader in(file);
     return readExifOrientation(in);

@@ -17,6 +17,17 @@ bool DocumentStream::openFile(QFile &file)
     return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
 }
 
+QString DocumentStream::openFailure(const QString &fileName)
+{
+    if (!QFileInfo(fileName).isFile())
+        return QFileInfo::exists(fileName) ? "not a regular file" : "no such file";
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly))
+        return QString();
+    const QString reason = file.errorString();
+    return reason.left(1).toLower() + reason.mid(1);
+}
+
 // Asking a file for its size costs a system call, too much once per vertex.
 qint64 DocumentStream::bytesLeft() const
 {

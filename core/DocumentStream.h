@@ -22,6 +22,10 @@ public:
     // Opens a document file for reading; anything but a regular file is
     // refused, as opening a FIFO or a device could block or never end.
     static bool openFile(QFile &file);
+    // Why a file cannot be opened at all ("no such file", "not a regular file",
+    // or the system's reason in lower case), so that it is not called damaged;
+    // empty when it can.
+    static QString openFailure(const QString &fileName);
 
     qint64 bytesLeft() const;
     // Whether count items of itemSize bytes can still be read; never for a negative count.

@@ -4,6 +4,8 @@
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 
+#include <cmath>
+
 namespace {
 
 QString general(float value)
@@ -27,11 +29,35 @@ QString srfType(const SurfaceMesh &mesh)
     return type;
 }
 
+// Halves up, exactly: the float widened to double takes the half without
+// rounding. Printed from the double, as a damaged voxel size may give a value
+// beyond an int, or none.
+QString roundedHalfUp(float value)
+{
+    return QString::number(std::floor(double(value) + 0.5), 'f', 0);
+}
+
 } // namespace
 
 QString vmrDimsText(const VolumeDoc &doc)
 {
     return QString("%1 / %2 / %3").arg(doc.dimZ).arg(doc.dimX).arg(doc.dimY);
+}
+
+QStringList crossCoordValues(std::array<int, 3> cross, std::array<int, 3> offsets,
+                             std::array<float, 3> voxelSizes, int referenceSpace)
+{
+    QStringList values;
+    if (referenceSpace == 3) {
+        const float talairachCentre = 128.0f;
+        for (int axis : {2, 0, 1})
+            values << roundedHalfUp(talairachCentre -
+                                    float(cross[axis] + offsets[axis]) * voxelSizes[axis]);
+    } else {
+        for (int axis : {2, 0, 1})
+            values << QString::number(cross[axis]);
+    }
+    return values;
 }
 
 QStringList srfHeaderLabels()

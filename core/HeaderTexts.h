@@ -3,6 +3,8 @@
 
 #include <QStringList>
 
+#include <array>
+
 class DICOMDoc;
 class SurfaceMesh;
 class VolumeDoc;
@@ -12,6 +14,15 @@ class VolumeDoc;
 
 // "Dims X/Y/Z": the panel's X, Y and Z are the volume's third, first and second axes.
 QString vmrDimsText(const VolumeDoc &doc);
+
+// The cross position shown as the panel's "X", "Y" and "Z", in the same axis
+// order as the dimensions. In Talairach space (referenceSpace 3) each axis
+// gives 128 - (cross + offset) · voxel size, the Talairach centre lying at 128
+// in the framing cube, computed in single precision and rounded to the nearest
+// integer with halves rounded up; otherwise the voxel indices. cross, offsets
+// and voxelSizes are in x, y, z order.
+QStringList crossCoordValues(std::array<int, 3> cross, std::array<int, 3> offsets,
+                             std::array<float, 3> voxelSizes, int referenceSpace);
 
 QStringList srfHeaderLabels();
 QStringList srfHeaderValues(SurfaceMesh &mesh);

@@ -6,6 +6,7 @@
 #include "SurfaceMesh.h"
 
 #include <QFile>
+#include <QSysInfo>
 
 #include <cstdlib>
 
@@ -40,9 +41,7 @@ bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
     DocumentStream in(&device, mesh->core->hostIsBigEndian);
     qint16 version;
     qint32 vertexCount;
-    in >> version >> vertexCount;
-    if (in.status() != QDataStream::Ok || version < 1 || version > 4 ||
-        vertexCount != mesh->nrOfVertices)
+    if (!readHeader(in, version, vertexCount) || vertexCount != mesh->nrOfVertices)
         return false;
     nrOfVertices = vertexCount;
     if (readMaps(in, version)) {
@@ -51,6 +50,25 @@ bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
     }
     freeMapsMemory();
     return false;
+}
+
+bool SurfaceMaps::readHeader(DocumentStream &in, qint16 &version, qint32 &vertexCount)
+{
+    in >> version >> vertexCount;
+    // A negative count is refused here too: a caller may have set the mesh's
+    // count from the file.
+    return in.status() == QDataStream::Ok && version >= 1 && version <= 4 && vertexCount >= 0;
+}
+
+int SurfaceMaps::statedVertexCount(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!DocumentStream::openFile(file))
+        return -1;
+    DocumentStream in(&file, QSysInfo::ByteOrder == QSysInfo::BigEndian);
+    qint16 version;
+    qint32 vertexCount;
+    return readHeader(in, version, vertexCount) ? vertexCount : -1;
 }
 
 bool SurfaceMaps::readMaps(DocumentStream &in, int version)

@@ -18,6 +18,9 @@ public:
 
     bool loadSurfaceMaps(QString fileName);
     bool loadSurfaceMaps(QIODevice &device);
+    // The number of vertices an SMP file states, read from its header alone;
+    // -1 when the file cannot be read or its header is not one of an SMP file.
+    static int statedVertexCount(const QString &fileName);
     // Maps of nrOfVertices zero values, coloured by their number or, with
     // greys, in grey. False when the memory cannot be had; then no map is held.
     bool allocateMapsMemory(int nrOfMaps, bool greys);
@@ -36,6 +39,9 @@ private:
     Q_DISABLE_COPY(SurfaceMaps)
 
     bool readMaps(DocumentStream &in, int version);
+    // The version and vertex count that lead the file; false for a header
+    // that cannot be one.
+    static bool readHeader(DocumentStream &in, qint16 &version, qint32 &vertexCount);
 };
 
 #endif

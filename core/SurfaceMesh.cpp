@@ -5,7 +5,9 @@
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <climits>
 #include <cmath>
@@ -132,8 +134,11 @@ bool SurfaceMesh::readMesh(QString name)
     if (!DocumentStream::openFile(file) || !readMesh(file))
         return false;
     if (!indirectMeshFile.isEmpty()) {
-        indirectVerticesLoaded =
-            !loadIndirectMeshVerticesFromFile(QFile::decodeName(indirectMeshFile)).isEmpty();
+        // The name travels with the mesh: a relative one means beside it, not
+        // wherever the viewer happens to run.
+        const QString alternate =
+            QFileInfo(name).dir().filePath(QFile::decodeName(indirectMeshFile));
+        indirectVerticesLoaded = !loadIndirectMeshVerticesFromFile(alternate).isEmpty();
         if (!indirectVerticesLoaded)
             indirectMeshFile.clear();
     }
@@ -407,13 +412,19 @@ void SurfaceMesh::undoMeshColors()
     noDeletedRegions = hasNoDeletedRegions();
 }
 
+// A file that cannot be read leaves the maps already loaded as they were.
 bool SurfaceMesh::loadSMPs(QString name)
 {
     if (!QFile::exists(name))
         return false;
+    auto *maps = new SurfaceMaps(this);
+    if (!maps->loadSurfaceMaps(name)) {
+        delete maps;
+        return false;
+    }
     delete surfaceMaps;
-    surfaceMaps = new SurfaceMaps(this);
-    return surfaceMaps->loadSurfaceMaps(name);
+    surfaceMaps = maps;
+    return true;
 }
 
 void SurfaceMesh::prepareDisplayOfSMP()

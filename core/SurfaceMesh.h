@@ -23,14 +23,16 @@ public:
     explicit SurfaceMesh(CXSCore *core);
     ~SurfaceMesh();
 
-    // Reads the file, loads the alternate vertex set it names, if any, and
-    // sets fileNameWithPath.
+    // Reads the file, loads the alternate vertex set it names, if any (a
+    // relative name is taken from the mesh file's folder), and sets
+    // fileNameWithPath.
     bool readMesh(QString fileName);
     // Reads the contents of an SRF file. The name of an alternate vertex file
     // is kept in indirectMeshFile but not followed.
     bool readMesh(QIODevice &device);
 
     // Returns fileName when its vertex set became the alternate one, else "".
+    // Only a regular file is opened.
     QString loadIndirectMeshVerticesFromFile(QString fileName);
     bool readIndirectMeshVertices(QIODevice &device);
 

@@ -195,17 +195,19 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
     return in.status() == QDataStream::Ok;
 }
 
+// A file that cannot be read leaves the maps already loaded, and shown, as they were.
 int VolumeDoc::loadVolumeMaps(QString name)
 {
     if (!QFile::exists(name))
         return 0;
-    delete volumeMaps;
-    volumeMaps = new VolumeMaps(this);
-    const int result = volumeMaps->loadVolumeMaps(name);
-    if (result == 2) {
-        delete volumeMaps;
-        volumeMaps = nullptr;
+    auto *maps = new VolumeMaps(this);
+    const int result = maps->loadVolumeMaps(name);
+    if (result != 1) {
+        delete maps;
+        return result;
     }
+    delete volumeMaps;
+    volumeMaps = maps;
     return result;
 }
 
@@ -213,9 +215,18 @@ int VolumeDoc::loadArVolumeMaps(QString name)
 {
     if (!QFile::exists(name))
         return 0;
+    auto *maps = new ArVolumeMaps(this);
+    const int result = maps->loadVolumeMaps(name);
+    if (result != 1) {
+        delete maps;
+        return result;
+    }
     delete arVolumeMaps;
-    arVolumeMaps = new ArVolumeMaps(this);
-    return arVolumeMaps->loadVolumeMaps(name);
+    arVolumeMaps = maps;
+    // Maps of another file at their own resolution no longer belong to those shown.
+    delete volumeMaps;
+    volumeMaps = nullptr;
+    return result;
 }
 
 // Several selected maps end up side by side in one set; a selected index

@@ -1,4 +1,6 @@
 // Runs a fuzz target over files and folders of inputs, for builds without libFuzzer.
+// With -max_len=N first, an input longer than N fails the run: libFuzzer would cut
+// it to N bytes, so the seed would no longer be the complete file it was made as.
 
 #include <QDirIterator>
 #include <QFile>
@@ -11,7 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 int main(int argc, char *argv[])
 {
     int count = 0;
-    for (int i = 1; i < argc; ++i) {
+    qint64 maxLength = -1;
+    int first = 1;
+    if (argc > 1 && qstrncmp(argv[1], "-max_len=", 9) == 0) {
+        maxLength = QByteArray(argv[1] + 9).toLongLong();
+        first = 2;
+    }
+    for (int i = first; i < argc; ++i) {
         const QString path = QString::fromLocal8Bit(argv[i]);
         QStringList files;
         if (QFileInfo(path).isDir()) {
@@ -28,6 +36,11 @@ int main(int argc, char *argv[])
                 return 1;
             }
             const QByteArray data = file.readAll();
+            if (maxLength >= 0 && data.size() > maxLength) {
+                QTextStream(stderr) << name << " is longer than the " << maxLength
+                                    << " bytes the fuzzer is given\n";
+                return 1;
+            }
             LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(data.constData()),
                                    size_t(data.size()));
             ++count;

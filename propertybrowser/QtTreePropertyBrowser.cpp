@@ -64,6 +64,8 @@ void QtTreePropertyBrowser::updateItem(QtBrowserItem *item)
 {
     item->treeItem->setText(0, item->property()->propertyName());
     item->treeItem->setText(1, item->property()->valueText());
+    // A value too long for its column is cut short; the whole of it shows on hovering.
+    item->treeItem->setToolTip(1, item->property()->valueText());
 }
 
 void QtTreePropertyBrowser::propertyChanged(QtVariantProperty *property)
@@ -109,4 +111,8 @@ void QtTreePropertyBrowser::setResizeMode(ResizeMode resizeMode)
                                                     QHeaderView::Fixed,
                                                     QHeaderView::ResizeToContents};
     tree->header()->setSectionResizeMode(modes[mode]);
+    // Stretching both columns alike cuts the labels short in a narrow dock:
+    // the names take what they need and the values the rest.
+    if (mode == Stretch)
+        tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
 }

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 class TestCxvInfo : public QObject
 {
     Q_OBJECT
@@ -21,6 +23,7 @@ private slots:
     void text();
     void maps();
     void failures();
+    void unreadable();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -214,6 +217,25 @@ void TestCxvInfo::failures()
     QVERIFY(reasons[1].endsWith("no such file"));
     QVERIFY(reasons[2].contains("unknown file kind"));
     QCOMPARE(run({}, &out), 2);
+
+    // A negative vertex count is refused even onto a mesh of that count.
+    SmpFixture negative;
+    negative.nrOfVertices = -3;
+    negative.maps.clear();
+    QCOMPARE(run({"--json", write("negative.smp", negative.bytes())}, &out, &err), 1);
+    QVERIFY(!QJsonDocument::fromJson(out).object()["ok"].toBool());
+    QVERIFY(err.contains("not readable as surface maps"));
+}
+
+void TestCxvInfo::unreadable()
+{
+    if (geteuid() == 0)
+        QSKIP("file permissions do not bind root");
+    const QString locked = write("locked.vmr", VmrFixture().bytes());
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    QByteArray out, err;
+    QCOMPARE(run({locked}, &out, &err), 1);
+    QCOMPARE(err.trimmed(), "cxvinfo: " + locked.toUtf8() + ": permission denied");
 }
 
 QTEST_GUILESS_MAIN(TestCxvInfo)

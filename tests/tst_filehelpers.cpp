@@ -6,6 +6,13 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+
 namespace {
 
 QByteArray u16(quint16 v, bool bigEndian)
@@ -86,6 +93,7 @@ private slots:
     void exifOrientation_data();
     void exifOrientation();
     void exifTruncated();
+    void exifFromFifo();
     void exifMatchesExiftool();
 
 private:
@@ -277,6 +285,18 @@ void TestFileHelpers::exifTruncated()
             QCOMPARE(result, n < valueEnd ? 1 : 6);
         }
     }
+}
+
+void TestFileHelpers::exifFromFifo()
+{
+    const QByteArray fifo = QFile::encodeName(dir.filePath("x.jpg"));
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    auto result = std::async(std::launch::async, [&] { return getOrientationFromExif(fifo); });
+    const bool returned = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    if (!returned) // a writer lets a reader stuck in open() go, so that the test ends
+        ::close(::open(fifo.constData(), O_WRONLY | O_NONBLOCK));
+    QVERIFY2(returned, "the FIFO was opened and blocked");
+    QCOMPARE(result.get(), 1);
 }
 
 void TestFileHelpers::exifMatchesExiftool()

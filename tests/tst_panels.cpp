@@ -13,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -158,6 +159,25 @@ void TestPanels::headerPanels()
     QCOMPARE(labels(panels.vmrGroupItem()), QStringList({"Dims X/Y/Z", "TAL X", "TAL Y", "TAL Z"}));
     QCOMPARE(cx->treeWidget()->findItems("TAL X", Qt::MatchRecursive).size(), 1);
     QVERIFY(cx->isExpanded(panels.vmrGroupItem()));
+    // A volume outside Talairach space next: the plain names again, and the
+    // cross in voxels, the panel's X being the third axis.
+    volume.talairach = 0;
+    QVERIFY(core.loadVMR(write("native.vmr", volume.bytes())));
+    panels.updateHeaderOfLoadedVMR();
+    QCOMPARE(labels(panels.vmrGroupItem()), QStringList({"Dims X/Y/Z", "X", "Y", "Z"}));
+    panels.updateCrossCoords(1, 2, 0);
+    QCOMPARE(shown(cx, vmr, "X") + shown(cx, vmr, "Y") + shown(cx, vmr, "Z"), QString("012"));
+    // In Talairach space, millimetres from the centre of the framing cube.
+    volume.version = 4;
+    volume.referenceSpace = 3;
+    volume.offsetX = volume.offsetY = volume.offsetZ = 0;
+    volume.voxelSize[0] = volume.voxelSize[1] = volume.voxelSize[2] = 1.0f;
+    QVERIFY(core.loadVMR(write("tal.vmr", volume.bytes())));
+    panels.updateCrossCoords(100, 90, 128);
+    QCOMPARE(shown(cx, vmr, "X") + "/" + shown(cx, vmr, "Y") + "/" + shown(cx, vmr, "Z"),
+             QString("0/28/38"));
+    panels.clearHeaderOfVMR();
+    QCOMPARE(shown(cx, vmr, "Dims X/Y/Z") + shown(cx, vmr, "Y"), QString());
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
     QVERIFY(core.loadMesh(write("octa.srf", SrfFixture::octahedron().bytes())));
@@ -192,6 +212,21 @@ void TestPanels::headerPanels()
                                                    {"Byte order", "Big Endian"}};
     for (const auto &[label, value] : fields)
         QCOMPARE(shown(raw, "DICOM Header", label), value);
+
+    // In a narrow dock the labels keep their width; long values are cut, with the
+    // whole value as tool tip.
+    raw->resize(240, 600);
+    raw->show();
+    QVERIFY(QTest::qWaitForWindowExposed(raw));
+    QTreeWidget *tree = raw->treeWidget();
+    const QString longest = "Image orientation patient";
+    QTreeWidgetItem *row = tree->findItems(longest, Qt::MatchRecursive).value(0);
+    QVERIFY(row);
+    QVERIFY(tree->header()->sectionSize(0) >=
+            tree->fontMetrics().horizontalAdvance(longest) + tree->indentation());
+    QTreeWidgetItem *name = tree->findItems("Patients name", Qt::MatchRecursive).value(0);
+    QCOMPARE(name->toolTip(1), QString("Doe^Jane"));
+    raw->hide();
 }
 
 void TestPanels::srfType_data()

@@ -8,7 +8,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -55,13 +60,24 @@ QList<float> normalOf(const SurfaceMesh &mesh, int v)
 
 bool fuzzyEqual(const QList<float> &a, const QList<float> &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (int i = 0; i < a.size(); ++i) {
-        if (std::abs(a[i] - b[i]) > 1e-6f)
-            return false;
-    }
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](float x, float y) { return std::abs(x - y) <= 1e-6f; });
+}
+
+// A header with the given counts, and room after it for what they announce
+// when they are small.
+QByteArray header(qint32 vertices, qint32 triangles)
+{
+    FixtureStream s;
+    s.f32(4).i32(0).i32(vertices).i32(triangles).f32(0).f32(0).f32(0);
+    return s.data + QByteArray(1000, 0);
+}
+
+// The octahedron up to a section, then a count, and room after it.
+QByteArray countAfter(SrfFixture::Section section, qint32 count)
+{
+    return SrfFixture::octahedron().bytes(section) + FixtureStream().i32(count).data +
+           QByteArray(1000, 0);
 }
 
 // The octahedron of an alternate vertex set: stretched, with stored normals
@@ -93,11 +109,14 @@ private slots:
     void meshStatistics();
     void undoColors();
     void shortFiles();
+    void files();
     void brokenFiles_data();
     void brokenFiles();
     void hugeCountsAllocateNothing();
     void indirectVertices_data();
     void indirectVertices();
+    void alternateFileBesideMesh_data();
+    void alternateFileBesideMesh();
 
 private:
     CXSCore core;
@@ -108,11 +127,8 @@ void TestSrf::versions_data()
 {
     QTest::addColumn<float>("version");
     QTest::addColumn<bool>("bigEndianHost");
-    QTest::newRow("0.5") << 0.5f << false;
-    QTest::newRow("1") << 1.0f << false;
-    QTest::newRow("2") << 2.0f << false;
-    QTest::newRow("3") << 3.0f << false;
-    QTest::newRow("4") << 4.0f << false;
+    for (float version : {0.5f, 1.0f, 2.0f, 3.0f, 4.0f})
+        QTest::addRow("%g", version) << version << false;
     // Value by value on a big-endian host gives what the raw reads give here.
     QTest::newRow("4, big-endian host") << 4.0f << true;
 }
@@ -176,10 +192,8 @@ void TestSrf::deletedVertices()
     for (int v : {1, 2, 4, 5})
         f.vertices[v].color = -3;
     QVERIFY(readBytes(mesh, f.bytes()));
-    for (int v = 0; v < 6; ++v) {
-        QCOMPARE(normalOf(mesh, v), QList<float>({0, 0, 0}));
-        QCOMPARE(mesh.vertexColors[v], -10000);
-    }
+    QCOMPARE(corners(mesh.normalX, mesh.normalY, mesh.normalZ, 6), QList<float>(18, 0));
+    QCOMPARE(toList(mesh.vertexColors, 6), QList<int>(6, -10000));
 
     // Without neighbours there is no normal either.
     f = SrfFixture::octahedron();
@@ -207,9 +221,10 @@ void TestSrf::meshStatistics()
     QCOMPARE(minLength, float(std::sqrt(2.0)));
     QCOMPARE(maxLength, float(std::sqrt(5.0)));
 
-    f.vertices[0].color = -1;
+    f.vertices[5].color = -1;
     QVERIFY(readBytes(mesh, f.bytes()));
-    QCOMPARE(mesh.computeAverageEdgeLength(edges, minLength, maxLength), std::sqrt(2.0));
+    QCOMPARE(mesh.computeAverageEdgeLength(edges, minLength, maxLength),
+             (3 * std::sqrt(5.0) + 5 * std::sqrt(2.0)) / 8);
     QCOMPARE(edges, 8);
 
     // No usable edge, no vertex: no division by zero.
@@ -217,9 +232,7 @@ void TestSrf::meshStatistics()
         v.color = -1;
     QVERIFY(readBytes(mesh, f.bytes()));
     QCOMPARE(mesh.computeAverageEdgeLength(edges, minLength, maxLength), 0.0);
-    QCOMPARE(edges, 0);
-    QCOMPARE(minLength, 1000.0f);
-    QCOMPARE(maxLength, 0.0f);
+    QCOMPARE(QList<float>({float(edges), minLength, maxLength}), QList<float>({0, 1000, 0}));
     QVERIFY(readBytes(mesh, SrfFixture().bytes()));
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 0.0f);
 }
@@ -255,16 +268,6 @@ void TestSrf::undoColors()
 void TestSrf::shortFiles()
 {
     SurfaceMesh mesh(&core);
-    QCOMPARE(mesh.reservedValue, -1);
-    QCOMPARE(mesh.renderMode, 1);
-    int edges = -1;
-    float minLength = -1, maxLength = -1;
-    QCOMPARE(mesh.computeAverageEdgeLength(edges, minLength, maxLength), 0.0);
-    QCOMPARE(edges, 0);
-    QCOMPARE(minLength, 1000.0f);
-    mesh.computeVertexNormals();
-    QVERIFY(mesh.hasNoDeletedRegions());
-
     SrfFixture f = SrfFixture::octahedron();
     f.indirectFile = "other.srf";
     const QByteArray triangles = f.bytes(SrfFixture::Triangles);
@@ -290,11 +293,31 @@ void TestSrf::shortFiles()
     QCOMPARE(mesh.nrOfVertices, 0);
     QVERIFY(!mesh.vertexX && !mesh.meshLoaded);
     QVERIFY(readBytes(mesh, f.bytes(SrfFixture::Header).left(8)));
+}
 
-    SurfaceMesh missing(&core);
-    QVERIFY(!missing.readMesh(dir.filePath("none.srf")));
-    QVERIFY(!missing.readMesh(dir.path()));
-    QCOMPARE(missing.fileNameWithPath, "untitled.srf");
+// A failed read leaves the mesh unnamed. The core keeps one mesh, replaced
+// only by one that reads.
+void TestSrf::files()
+{
+    const SrfFixture f = SrfFixture::octahedron();
+    const QString first = dir.filePath("first.srf"), second = dir.filePath("second.srf"),
+                  broken = dir.filePath("broken.srf"), missing = dir.filePath("none.srf");
+    QVERIFY(writeFile(first, f.bytes()) && writeFile(second, f.bytes()) &&
+            writeFile(broken, f.bytes(SrfFixture::Neighbors)));
+    SurfaceMesh unread(&core);
+    QVERIFY(!unread.readMesh(missing) && !unread.readMesh(dir.path()));
+    QCOMPARE(unread.fileNameWithPath, "untitled.srf");
+
+    CXSCore loader;
+    QVERIFY(!loader.getMesh(0) && !loader.loadMesh(broken));
+    QCOMPARE(QList<int>({loader.getNrOfMeshes(), loader.currentMesh}), QList<int>({0, -1}));
+    QVERIFY(loader.loadMesh(first) && loader.loadMesh(second));
+    for (const QString &name : {broken, missing}) {
+        QVERIFY(!loader.loadMesh(name));
+        QCOMPARE(QList<int>({loader.getNrOfMeshes(), loader.currentMesh}), QList<int>({1, 0}));
+        QCOMPARE(loader.getMesh(0)->fileNameWithPath, second);
+    }
+    QVERIFY(!loader.getMesh(1));
 }
 
 void TestSrf::brokenFiles_data()
@@ -302,11 +325,6 @@ void TestSrf::brokenFiles_data()
     QTest::addColumn<QByteArray>("bytes");
 
     const SrfFixture f = SrfFixture::octahedron();
-    auto header = [](qint32 vertices, qint32 triangles) {
-        FixtureStream s;
-        s.f32(4).i32(0).i32(vertices).i32(triangles).f32(0).f32(0).f32(0);
-        return s.data + QByteArray(1000, 0);
-    };
     auto withRing = [&f](int v, const QList<qint32> &ring) {
         SrfFixture g = f;
         g.vertices[v].neighbors = ring;
@@ -317,9 +335,6 @@ void TestSrf::brokenFiles_data()
         g.triangles[i] = index;
         return g.bytes();
     };
-    auto after = [&f](SrfFixture::Section section, qint32 count) {
-        return f.bytes(section) + FixtureStream().i32(count).data + QByteArray(1000, 0);
-    };
 
     QTest::newRow("empty") << QByteArray();
     QTest::newRow("reserved value cut") << f.bytes(SrfFixture::Header).left(6);
@@ -327,14 +342,13 @@ void TestSrf::brokenFiles_data()
     QTest::newRow("centre cut") << f.bytes(SrfFixture::Header).chopped(1);
     QTest::newRow("negative vertex count") << header(-1, 0);
     QTest::newRow("negative triangle count") << header(0, -1);
-    QTest::newRow("huge vertex count") << header(0x7fffffff, 0);
     QTest::newRow("huge triangle count") << header(0, 0x7fffffff);
     QTest::newRow("vertices cut") << f.bytes(SrfFixture::Vertices).chopped(1);
     QTest::newRow("colour codes cut") << f.bytes(SrfFixture::VertexColors).chopped(1);
     QTest::newRow("neighbours cut") << f.bytes(SrfFixture::Neighbors).chopped(1);
     QTest::newRow("triangles cut") << f.bytes(SrfFixture::Triangles).chopped(1);
-    QTest::newRow("negative neighbour count") << after(SrfFixture::VertexColors, -1);
-    QTest::newRow("huge neighbour count") << after(SrfFixture::VertexColors, 0x20000000);
+    QTest::newRow("negative neighbour count") << countAfter(SrfFixture::VertexColors, -1);
+    QTest::newRow("huge neighbour count") << countAfter(SrfFixture::VertexColors, 0x20000000);
     QTest::newRow("neighbour count beyond int16") << withRing(2, QList<qint32>(32768, 1));
     QTest::newRow("neighbour index too large") << withRing(3, {5, 4, 6, 1});
     QTest::newRow("negative neighbour index") << withRing(0, {1, 2, -1, 5});
@@ -345,7 +359,6 @@ void TestSrf::brokenFiles_data()
     SrfFixture badStrip = f;
     badStrip.strips[2] = 6;
     QTest::newRow("strip index too large") << badStrip.bytes();
-    QTest::newRow("huge strip count") << after(SrfFixture::Triangles, 0x7fffffff);
     QTest::newRow("strips cut") << f.bytes(SrfFixture::Strips).chopped(1);
     SrfFixture noTriangles;
     noTriangles.vertices = f.vertices.mid(0, 1);
@@ -364,16 +377,11 @@ void TestSrf::brokenFiles()
 // Counts are weighed against the file before any array is made for them.
 void TestSrf::hugeCountsAllocateNothing()
 {
-    const QByteArray header = FixtureStream().f32(4).i32(0).data;
-    const QByteArray centre = FixtureStream().f32(0).f32(0).f32(0).data + QByteArray(1000, 0);
     SurfaceMesh mesh(&core);
-    QVERIFY(!readBytes(mesh, header + FixtureStream().i32(0x7fffffff).i32(0).data + centre));
-    QVERIFY(!mesh.vertexX);
-    QVERIFY(!readBytes(mesh, header + FixtureStream().i32(1).i32(0x2000000).data + centre));
-    QVERIFY(!mesh.triangles);
-    const QByteArray triangles = SrfFixture::octahedron().bytes(SrfFixture::Triangles);
-    QVERIFY(!readBytes(mesh, triangles + FixtureStream().i32(0x10000000).data));
-    QVERIFY(!mesh.triangleStrips);
+    QVERIFY(!readBytes(mesh, header(0x7fffffff, 0)) && !mesh.vertexX);
+    QVERIFY(!readBytes(mesh, header(1, 0x2000000)) && !mesh.triangles);
+    QVERIFY(!readBytes(mesh, countAfter(SrfFixture::Triangles, 0x10000000)) &&
+            !mesh.triangleStrips);
 }
 
 void TestSrf::indirectVertices_data()
@@ -458,6 +466,70 @@ void TestSrf::indirectVertices()
     for (int v = 0; v < 6; ++v) {
         QCOMPARE(mesh.altNormalZ[v], expected.vertices[v].nz);
         QCOMPARE(mesh.altVertexColors[v], expected.vertices[v].color);
+    }
+}
+
+void TestSrf::alternateFileBesideMesh_data()
+{
+    QTest::addColumn<QString>("beside");       // what the name leads to beside the mesh
+    QTest::addColumn<bool>("inWorkingFolder"); // a valid alternate file there too
+    QTest::addColumn<bool>("loaded");
+
+    QTest::newRow("beside the mesh") << "file" << false << true;
+    QTest::newRow("beside the mesh and in the working folder") << "file" << true << true;
+    QTest::newRow("only in the working folder") << "none" << true << false;
+    QTest::newRow("a folder") << "folder" << true << false;
+#ifdef Q_OS_UNIX
+    // Opening a FIFO for reading would wait for a writer that never comes.
+    QTest::newRow("a FIFO") << "fifo" << true << false;
+#endif
+}
+
+// A relative alternate name is looked up in the mesh's folder, and only a
+// regular file there is read.
+void TestSrf::alternateFileBesideMesh()
+{
+    QFETCH(QString, beside);
+    QFETCH(bool, inWorkingFolder);
+    QFETCH(bool, loaded);
+    QTemporaryDir root;
+    const QString meshFolder = root.filePath("meshes/sub");
+    const QString workingFolder = root.filePath("work");
+    QVERIFY(QDir().mkpath(meshFolder) && QDir().mkpath(workingFolder));
+
+    SrfFixture main = SrfFixture::octahedron();
+    main.indirectFile = "sub/alt.srf";
+    const QString mainPath = root.filePath("meshes/main.srf");
+    QVERIFY(writeFile(mainPath, main.bytes()));
+    const QString altPath = meshFolder + "/alt.srf";
+    if (beside == "file")
+        QVERIFY(writeFile(altPath, inflated().bytes()));
+    else if (beside == "folder")
+        QVERIFY(QDir().mkpath(altPath));
+#ifdef Q_OS_UNIX
+    else if (beside == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(altPath).constData(), 0600), 0);
+#endif
+    if (inWorkingFolder) {
+        SrfFixture other = inflated();
+        for (SrfFixture::Vertex &v : other.vertices)
+            v.x *= 3;
+        QVERIFY(QDir().mkpath(workingFolder + "/sub"));
+        QVERIFY(writeFile(workingFolder + "/sub/alt.srf", other.bytes()));
+    }
+
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(workingFolder));
+    SurfaceMesh mesh(&core);
+    const bool read = mesh.readMesh(mainPath);
+    QDir::setCurrent(previous);
+
+    QVERIFY(read);
+    QCOMPARE(mesh.indirectVerticesLoaded, loaded);
+    QCOMPARE(mesh.indirectMeshFile, loaded ? QByteArray("sub/alt.srf") : QByteArray());
+    if (loaded) {
+        QCOMPARE(corners(mesh.altVertexX, mesh.altVertexY, mesh.altVertexZ, 6),
+                 corners(inflated()));
     }
 }
 

@@ -81,6 +81,7 @@ private slots:
     void versions();
     void refused_data();
     void refused();
+    void negativeVertexCount();
     void fromFile();
     void colors_data();
     void colors();
@@ -167,6 +168,21 @@ void TestSurfaceMaps::refused()
     SurfaceMaps maps(mesh.get());
     QVERIFY(!readMaps(maps, bytes));
     QVERIFY(maps.maps.isEmpty());
+}
+
+void TestSurfaceMaps::negativeVertexCount()
+{
+    // A mesh never read, given the count the file states, as cxvinfo does.
+    SurfaceMesh unread(&core);
+    unread.nrOfVertices = -3;
+    SmpFixture f;
+    f.nrOfVertices = -3;
+    for (int count : {0, 1}) {
+        f.maps.resize(count);
+        SurfaceMaps maps(&unread);
+        QVERIFY2(!readMaps(maps, f.bytes()), qPrintable(QString("%1 maps").arg(count)));
+        QVERIFY(maps.maps.isEmpty());
+    }
 }
 
 void TestSurfaceMaps::fromFile()

@@ -5,6 +5,7 @@
 #include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DICOMDoc.h"
+#include "DocumentStream.h"
 #include "HeaderTexts.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -431,13 +432,11 @@ int main(int argc, char *argv[])
     int status = 0;
     for (const QString &fileName : std::as_const(files)) {
         const QString kind = kindOf(fileName);
-        QString reason;
         Report report;
-        if (!QFileInfo(fileName).isFile())
-            reason = QFileInfo::exists(fileName) ? "not a regular file" : "no such file";
-        else if (kind.isEmpty())
+        QString reason = DocumentStream::openFailure(fileName);
+        if (reason.isEmpty() && kind.isEmpty())
             reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp or .smp)";
-        else
+        else if (reason.isEmpty())
             reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {
             err << "cxvinfo: " << fileName << ": " << reason << '\n';

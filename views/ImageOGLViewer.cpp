@@ -1,9 +1,62 @@
 #include "ImageOGLViewer.h"
 
-ImageOGLViewer::ImageOGLViewer(QWidget *parent) : InspectionView(parent) {}
+#include "FileHelpers.h"
+
+#include <QDebug>
+#include <QGesture>
+#include <QImageReader>
+
+ImageOGLViewer::ImageOGLViewer(QWidget *parent) : PlaneView(2, parent)
+{
+    setAutoFillBackground(false);
+}
+
+QString ImageOGLViewer::imageInstructions(int inputKind)
+{
+    if (inputKind == 1)
+        return "Touch and move one finger to move image\n"
+               "Use two-finger pinch gesture to zoom and rotate image\n"
+               "Touch and hold for a couple of seconds to get the context menu";
+    if (inputKind == 2)
+        return "Use two-finger pan gesture to translate image\n"
+               "Use two-finger pinch gesture to zoom and rotate image\n"
+               "Perform \"secondary click\" (e.g. two-finger click) to get context menu";
+    return "Click and drag with the left mouse button to move image\n"
+           "Use both buttons, double click or wheel to zoom image";
+}
 
 void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
 {
-    Q_UNUSED(sel_item);
-    Q_UNUSED(filename);
+    resetTransformation();
+    QImageReader reader(filename);
+    reader.setDecideFormatFromContent(true);
+    // The EXIF orientation is applied below, by the viewer's own reading of it.
+    reader.setAutoTransform(false);
+    QImage loaded = reader.read();
+
+    int orientation = 1;
+    const QString lower = filename.toLower();
+    if (lower.endsWith("jpg") || lower.endsWith("jpeg")) {
+        orientation = getOrientationFromExif(filename);
+        const int angle = orientation == 3   ? 180
+                          : orientation == 6 ? 90
+                          : orientation == 8 ? 270
+                                             : 0;
+        if (angle && !loaded.isNull())
+            loaded = loaded.transformed(QTransform().rotate(angle), Qt::FastTransformation);
+    }
+
+    setInspectedIndex(sel_item);
+    setImage(loaded);
+    emit imageMeasured(sel_item, loaded.width(), loaded.height(), orientation);
+    emit thumbnailOffered(sel_item, loaded, false);
+}
+
+void ImageOGLViewer::swipeTriggered(QSwipeGesture *swipe)
+{
+    if (swipe->state() == Qt::GestureFinished) {
+        qDebug() << "swipe direction" << swipe->horizontalDirection();
+        qDebug() << "swipe angle" << swipe->swipeAngle();
+    }
+    PlaneView::swipeTriggered(swipe);
 }

@@ -1,11 +1,152 @@
 #include "InspectionView.h"
 
+#include "InstructionBand.h"
+#include "QtPieMenu.h"
+
+#include <QGestureEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QTouchEvent>
 
-InspectionView::InspectionView(QWidget *parent) : QOpenGLWidget(parent) {}
-
-void InspectionView::paintGL()
+InspectionView::InspectionView(int viewMode, QWidget *parent)
+    : QOpenGLWidget(parent), mode(viewMode)
 {
-    QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_AcceptTouchEvents);
+    grabGesture(Qt::PanGesture);
+    grabGesture(Qt::PinchGesture);
+    grabGesture(Qt::SwipeGesture);
+    createTouchPieMenu();
+}
+
+InspectionView::~InspectionView() = default;
+
+void InspectionView::createTouchPieMenu()
+{
+    pieMenu = new QtPieMenu("Root menu", this, "Root menu", 15, 90);
+    pieMenu->insertItem("Zoom-Rot Mode", this, SLOT(setZoomRotateMode()));
+    pieMenu->insertItem("Reset View", this, SLOT(resetView()));
+    pieMenu->insertItem("Zoom-Pan Mode", this, SLOT(setZoomPanMode()));
+    pieMenu->insertItem("Zoom Mode", this, SLOT(setZoomOnlyMode()));
+    connect(pieMenu, &QtPieMenu::aboutToHide, this, &InspectionView::deleteTouchPieMenu);
+}
+
+void InspectionView::deleteTouchPieMenu()
+{
+    // Deleted once its signals are over; the next right press builds a new one.
+    if (pieMenu)
+        pieMenu->deleteLater();
+}
+
+void InspectionView::popUpTouchPieMenu(const QPoint &globalPos)
+{
+    if (!pieMenu)
+        createTouchPieMenu();
+    pieMenu->popup(globalPos);
+}
+
+void InspectionView::hideInstruction()
+{
+    showInstruction = false;
+    update();
+}
+
+void InspectionView::reShowInstructions()
+{
+    showInstruction = true;
+    QTimer::singleShot(10000, this, &InspectionView::hideInstruction);
+    update();
+}
+
+void InspectionView::formatInstructions(int width, int height)
+{
+    instructions = renderInstructionBand(instructionText(kind), font(), width, height);
+}
+
+QPoint InspectionView::instructionPosition() const
+{
+    return QPoint((width() - instructions.width()) / 2, (height() - instructions.height()) / 2);
+}
+
+void InspectionView::drawInstructions(QPainter &painter)
+{
+    if (showInstruction)
+        painter.drawImage(instructionPosition(), instructions);
+}
+
+void InspectionView::setInstructionShown(bool shown)
+{
+    showInstruction = shown;
+    update();
+}
+
+void InspectionView::setFailureNote(const QString &note)
+{
+    failure = note;
+    update();
+}
+
+void InspectionView::drawFailureNote(QPainter &painter)
+{
+    if (failure.isEmpty())
+        return;
+    const QImage band = renderInstructionBand(failure, font(), width(), height());
+    painter.drawImage(0, (height() - band.height()) / 2, band);
+}
+
+void InspectionView::stepCoverFlow(int key)
+{
+    hideInstruction();
+    emit coverFlowKeyPressed(key);
+}
+
+void InspectionView::swipeCoverFlow(bool forward)
+{
+    hideInstruction();
+    emit coverFlowSwiped(forward);
+}
+
+bool InspectionView::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd: {
+        auto *touch = static_cast<QTouchEvent *>(event);
+        const bool touchPad =
+            touch->device() && touch->device()->type() == QInputDevice::DeviceType::TouchPad;
+        const int touchKind = touchPad ? 2 : 1;
+        emit inputKindChanged(touchKind);
+        if (touchKind != kind) {
+            kind = touchKind;
+            formatInstructions(width(), height());
+            reShowInstructions();
+        }
+        const qsizetype points = touch->points().size();
+        if (!touchPad)
+            multiTouch = points == 2 ? 1 : 0;
+        else if (points > 1)
+            multiTouch = 1;
+        pieMenuEnabled = true;
+        break;
+    }
+    case QEvent::Gesture:
+        return gestureEvent(static_cast<QGestureEvent *>(event));
+    default:
+        break;
+    }
+    return QOpenGLWidget::event(event);
+}
+
+bool InspectionView::gestureEvent(QGestureEvent *event)
+{
+    if (multiTouch != 1)
+        return true;
+    if (auto *pinch = static_cast<QPinchGesture *>(event->gesture(Qt::PinchGesture)))
+        pinchTriggered(pinch);
+    else if (auto *swipe = static_cast<QSwipeGesture *>(event->gesture(Qt::SwipeGesture)))
+        swipeTriggered(swipe);
+    else if (auto *pan = static_cast<QPanGesture *>(event->gesture(Qt::PanGesture)))
+        panTriggered(pan);
+    return true;
 }

@@ -1,12 +1,92 @@
 #include "RawMRIDataOGLViewer.h"
 
+#include "DICOMDoc.h"
+#include "DicomGreyImage.h"
+#include "DocRawDataInterface.h"
+#include "DocumentStream.h"
+#include "FileHelpers.h"
+#include "ImageOGLViewer.h"
+
+#include <QGesture>
+
+#include <cstdio>
+
 RawMRIDataOGLViewer::RawMRIDataOGLViewer(DocRawDataInterface *rawData, QWidget *parent)
-    : InspectionView(parent), rawData(rawData)
+    : PlaneView(2, parent), rawData(rawData)
 {
+}
+
+QString RawMRIDataOGLViewer::instructionText(int inputKind) const
+{
+    return ImageOGLViewer::imageInstructions(inputKind);
+}
+
+// At the bottom edge, where it hides least of the image.
+QPoint RawMRIDataOGLViewer::instructionPosition() const
+{
+    const QImage band = instructionImage();
+    return QPoint((width() - band.width()) / 2, height() - band.height());
 }
 
 void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filename)
 {
-    Q_UNUSED(sel_item);
-    Q_UNUSED(filename);
+    resetTransformation();
+    if (!rawData)
+        return;
+    showBusyCursor();
+    const bool loaded = rawData->loadDICOM(filename);
+    hideBusyCursor();
+    const DICOMDoc *doc = loaded ? rawData->getDICOMDoc() : nullptr;
+    if (!doc) {
+        // The core keeps the last image it read; showing it under this file's name would lie.
+        const QString reason = DocumentStream::openFailure(filename);
+        fail(filename, reason.isEmpty()
+                           ? "not a readable DICOM image (no 16-bit pixel data found, or damaged)"
+                           : reason);
+        return;
+    }
+    emit dicomLoaded();
+    const QImage grey = dicomGreyImage(*doc);
+    setInspectedIndex(sel_item);
+    setImage(grey);
+    setFailureNote(grey.isNull() ? getFileNameFromFullFileName(filename) + ": no pixel data"
+                                 : QString());
+    if (!grey.isNull())
+        emit thumbnailOffered(sel_item, grey, false);
+}
+
+void RawMRIDataOGLViewer::fail(const QString &fileName, const QString &reason)
+{
+    setImage(QImage());
+    const QString note = getFileNameFromFullFileName(fileName) + ": " + reason;
+    setFailureNote(note);
+    emit loadFailed(note);
+}
+
+void RawMRIDataOGLViewer::panTriggered(QPanGesture *pan)
+{
+    if (pinchTime.elapsed() < 300) {
+        setCursor(Qt::ArrowCursor);
+        return;
+    }
+    switch (pan->state()) {
+    case Qt::GestureStarted:
+        std::puts("Pan started");
+        break;
+    case Qt::GestureUpdated:
+        setCursor(Qt::SizeAllCursor);
+        std::puts("Pan updated");
+        break;
+    case Qt::GestureFinished:
+        setCursor(Qt::ArrowCursor);
+        std::puts("Pan finished");
+        break;
+    default:
+        setCursor(Qt::ArrowCursor);
+    }
+    std::fflush(stdout);
+    // Unscaled, and without a glide afterwards.
+    navigator().translate(pan->delta().x(), pan->delta().y());
+    if (++panEventCount % panUpdateEvery == 0)
+        update();
 }

@@ -1,10 +1,9 @@
 #include "MapsPanel.h"
 
-#include "DocumentStream.h"
+#include "SurfaceMaps.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -64,6 +63,11 @@ MapsPanel::MapsPanel(QWidget *parent) : QGroupBox(parent)
     grid->addLayout(clusterBox, 1, 1);
     layout->addLayout(grid);
 
+    connect(availableMapsLsWdg, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem *item) { emit mapFileChosen(item->text()); });
+    connect(availableSubMapsLsWdg, &QListWidget::itemClicked, this, [this] {
+        emit mapChosen(availableSubMapsLsWdg->currentRow(), availableSubMapsLsWdg->count());
+    });
     connect(threshSpBx, &QDoubleSpinBox::valueChanged, this, &MapsPanel::thresholdChanged);
     connect(clusterChkBx, &QCheckBox::clicked, this, &MapsPanel::clusterFilterToggled);
     connect(clusterSpBx, &QSpinBox::valueChanged, this, &MapsPanel::clusterSizeChanged);
@@ -76,6 +80,29 @@ void MapsPanel::setMapFiles(const QStringList &fileNames)
     availableMapsLsWdg->clear();
     availableSubMapsLsWdg->clear();
     availableMapsLsWdg->addItems(fileNames);
+}
+
+void MapsPanel::setSubMapNames(const QStringList &names)
+{
+    availableSubMapsLsWdg->clear();
+    availableSubMapsLsWdg->addItems(names);
+    if (names.isEmpty())
+        return;
+    availableSubMapsLsWdg->setCurrentRow(0);
+    emit mapChosen(0, availableSubMapsLsWdg->count());
+}
+
+void MapsPanel::showMapSettings(float threshold, int clusterSize, bool clusterFilter,
+                                int signSelection)
+{
+    // The view shows the map with these already; an echo would draw it again.
+    const QSignalBlocker thresholdBlocker(threshSpBx), sizeBlocker(clusterSpBx);
+    threshSpBx->setValue(threshold);
+    if (clusterSize >= 0)
+        clusterSpBx->setValue(clusterSize);
+    clusterChkBx->setChecked(clusterFilter);
+    showPosChkBx->setChecked(signSelection == 1 || signSelection == 3);
+    showNegChkBx->setChecked(signSelection == 2 || signSelection == 3);
 }
 
 float MapsPanel::threshold() const
@@ -102,14 +129,5 @@ int MapsPanel::signSelection() const
 
 bool MapsPanel::checkSMPFitsSRF(const QString &fileName, int nrOfVertices)
 {
-    QFile file(fileName);
-    // Only regular files: a FIFO named .smp would block the window.
-    if (!DocumentStream::openFile(file))
-        return false;
-    QDataStream in(&file);
-    in.setByteOrder(QDataStream::LittleEndian);
-    qint16 version = 0;
-    qint32 count = 0;
-    in >> version >> count;
-    return in.status() == QDataStream::Ok && count == nrOfVertices;
+    return nrOfVertices >= 0 && SurfaceMaps::statedVertexCount(fileName) == nrOfVertices;
 }

@@ -22,6 +22,10 @@ public:
 
     // Empties both lists and offers the given map files.
     void setMapFiles(const QStringList &fileNames);
+    // Lists the maps of the chosen file and chooses the first, if any.
+    void setSubMapNames(const QStringList &names);
+    // The controls take the settings of the map chosen, without reporting a change.
+    void showMapSettings(float threshold, int clusterSize, bool clusterFilter, int signSelection);
 
     float threshold() const;
     int clusterSize() const;
@@ -33,6 +37,10 @@ public:
     static bool checkSMPFitsSRF(const QString &fileName, int nrOfVertices);
 
 signals:
+    // A map file of the list was clicked.
+    void mapFileChosen(const QString &fileName);
+    // A map of the chosen file was chosen: its row, and how many the list holds.
+    void mapChosen(int row, int rowCount);
     void thresholdChanged();
     void clusterSizeChanged();
     void clusterFilterToggled();

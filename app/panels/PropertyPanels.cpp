@@ -144,14 +144,47 @@ void PropertyPanels::updateHeaderOfLoadedVMR()
     auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
     if (const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr) {
         vmrProps[0]->setValue(vmrDimsText(*doc));
-        if (doc->inTalairachSpace) {
-            vmrProps[1]->setPropertyName("TAL X");
-            vmrProps[2]->setPropertyName("TAL Y");
-            vmrProps[3]->setPropertyName("TAL Z");
-        }
+        // A volume outside Talairach space after one inside it gets the plain names back.
+        const QString prefix = doc->inTalairachSpace ? "TAL " : "";
+        vmrProps[1]->setPropertyName(prefix + "X");
+        vmrProps[2]->setPropertyName(prefix + "Y");
+        vmrProps[3]->setPropertyName(prefix + "Z");
     }
     cxBrowser->setExpanded(vmrGroup, true);
     cxBrowser->setExpanded(srfGroup, false);
+}
+
+void PropertyPanels::updateCrossCoords(int x, int y, int z)
+{
+    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
+    const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr;
+    if (!doc)
+        return;
+    // A voxel size the file does not state counts as 1.
+    const auto size = [](float stored) { return stored < 0 ? 1.0f : stored; };
+    const QStringList values = crossCoordValues(
+        {x, y, z}, {doc->offsetX, doc->offsetY, doc->offsetZ},
+        {size(doc->voxelSizeX), size(doc->voxelSizeY), size(doc->voxelSizeZ)}, doc->referenceSpace);
+    for (int i = 0; i < values.size(); ++i)
+        vmrProps[i + 1]->setValue(values[i]);
+}
+
+void PropertyPanels::clearHeaderOfVMR()
+{
+    for (QtVariantProperty *p : std::as_const(vmrProps))
+        p->setValue(QString());
+}
+
+void PropertyPanels::clearHeaderOfSRF()
+{
+    for (QtVariantProperty *p : std::as_const(srfProps))
+        p->setValue(QString());
+}
+
+void PropertyPanels::clearHeaderOfDICOM()
+{
+    for (QtVariantProperty *p : std::as_const(dicomProps))
+        p->setValue(QString());
 }
 
 void PropertyPanels::updateHeaderOfLoadedSRF()

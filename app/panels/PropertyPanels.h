@@ -36,8 +36,15 @@ public slots:
     void updateCXFileProperties(int citem, QString strFullFileName);
     void updateRawMRIFileProperties(int citem, QString strFullFileName);
     void updateHeaderOfLoadedVMR();
+    // The cross of the volume view at voxel (x, y, z) of the core's volume, in
+    // voxels or, for a volume in Talairach space, in Talairach coordinates.
+    void updateCrossCoords(int x, int y, int z);
     void updateHeaderOfLoadedSRF();
     void updateHeaderOfLoadedDICOM();
+    // A file that failed to load shows no figures, and none of the last one read.
+    void clearHeaderOfVMR();
+    void clearHeaderOfSRF();
+    void clearHeaderOfDICOM();
 
 private:
     struct FileProperties

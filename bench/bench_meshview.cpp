@@ -1,0 +1,135 @@
+// Drawing a 200,000-vertex mesh in the mesh view while it spins, from strips and
+// from separate triangles, and the time from a change of its colours to the next
+// frame. Needs a display (run under xvfb-run -a).
+#include "CXSCore.h"
+#include "Icosphere.h"
+#include "MeshOGLViewer.h"
+#include "MeshRasterizer.h"
+#include "SrfFixture.h"
+#include "SurfaceMesh.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+CXSCore *core = nullptr;
+MeshOGLViewer *view = nullptr;
+QString withStrips, withoutStrips;
+
+// A folded sphere of about 164,000 vertices and 328,000 triangles.
+QByteArray foldedSphere(const Icosphere &sphere, bool strips)
+{
+    SrfFixture srf;
+    QList<QVector3D> points;
+    for (const QVector3D &v : sphere.vertices)
+        points << QVector3D(128, 128, 128) +
+                      (70 + 4 * std::sin(9 * v.x()) * std::sin(7 * v.y())) * v;
+    const QList<QVector3D> normals = MeshRasterizer::vertexNormals(points, sphere.triangles);
+    const QList<QList<int>> rings = sphere.neighbourRings();
+    for (qsizetype v = 0; v < points.size(); ++v) {
+        const QVector3D &p = points[v], n = -normals[v];
+        srf.vertices << SrfFixture::Vertex{p.x(), p.y(), p.z(),           n.x(),
+                                           n.y(), n.z(), int(v % 7 == 0), rings[v]};
+    }
+    srf.triangles = sphere.triangles;
+    if (strips)
+        srf.strips = sphere.strips();
+    std::fill(std::begin(srf.meshCenter), std::end(srf.meshCenter), 128.0f);
+    return srf.bytes();
+}
+
+void finishFrame()
+{
+    view->repaint();
+    view->makeCurrent();
+    glFinish();
+    view->doneCurrent();
+}
+
+void spin(benchmark::State &state, const QString &file)
+{
+    view->newMeshItemForInspection(0, file);
+    QCoreApplication::processEvents();
+    finishFrame();
+    for (auto _ : state) {
+        view->animateLongRotation(0);
+        finishFrame();
+    }
+    state.counters["frames/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["vertices"] = core->getMesh(0)->nrOfVertices;
+}
+
+void BM_SpinWithStrips(benchmark::State &state)
+{
+    spin(state, withStrips);
+}
+
+void BM_SpinWithoutStrips(benchmark::State &state)
+{
+    spin(state, withoutStrips);
+}
+
+// A map overlay writes new colour codes; the next frame shows them.
+void BM_ColourChangeToFrame(benchmark::State &state)
+{
+    view->newMeshItemForInspection(0, withStrips);
+    QCoreApplication::processEvents();
+    finishFrame();
+    SurfaceMesh *mesh = core->getMesh(0);
+    int round = 0;
+    for (auto _ : state) {
+        ++round;
+        for (int v = 0; v < mesh->nrOfVertices; ++v)
+            mesh->vertexColors[v] = (v / 97 + round) % 2 ? 0x3F000000 + (v & 0xFFFF) : 1;
+        view->meshColoursChanged();
+        finishFrame();
+    }
+}
+
+BENCHMARK(BM_SpinWithStrips)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_SpinWithoutStrips)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ColourChangeToFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+bool save(const QString &name, const QByteArray &data)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const Icosphere sphere(7);
+    withStrips = dir.filePath("strips.srf");
+    withoutStrips = dir.filePath("triangles.srf");
+    if (!dir.isValid() || !save(withStrips, foldedSphere(sphere, true)) ||
+        !save(withoutStrips, foldedSphere(sphere, false)))
+        return 1;
+
+    core = new CXSCore;
+    view = new MeshOGLViewer(core);
+    view->resize(1000, 700);
+    view->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!view->windowHandle()->isExposed() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete view;
+    delete core;
+    return 0;
+}

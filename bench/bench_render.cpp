@@ -1,0 +1,117 @@
+// What a volume view does on every move of the cross: the slice mosaic of a
+// 256³ volume composed at a new cross position, alone and with the borders,
+// labels and cross drawn on top; and what the raw MRI view does per image: the
+// grey mapping of a 512 × 512 DICOM image. Drawing labels needs a display (run
+// under xvfb-run -a) or QT_QPA_PLATFORM=offscreen.
+
+#include "CXSCore.h"
+#include "DICOMDoc.h"
+#include "DicomGreyImage.h"
+#include "MosaicLayout.h"
+#include "SliceMosaic.h"
+#include "VolumeDoc.h"
+
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+const int side = 256;
+
+// A ball of grey tissue with bright rims and a few coloured voxels.
+unsigned char phantom(int x, int y, int z)
+{
+    const float r = std::hypot(x - 128.0f, y - 128.0f, z - 128.0f);
+    if (r > 110)
+        return (x * 7 + y * 3 + z) % 9;
+    if (r > 100)
+        return 240;
+    return (unsigned char)(60 + 100 * (0.5f + 0.5f * std::sin(x / 9.0f + y / 13.0f + z / 17.0f)));
+}
+
+void makeVolume(VolumeDoc &doc)
+{
+    doc.dimX = doc.dimY = doc.dimZ = side;
+    doc.vmrData = static_cast<unsigned char *>(malloc(size_t(side) * side * side));
+    unsigned char *v = doc.vmrData;
+    for (int z = 0; z < side; ++z)
+        for (int y = 0; y < side; ++y)
+            for (int x = 0; x < side; ++x)
+                *v++ = phantom(x, y, z);
+}
+
+void composeAtNewCross(benchmark::State &state)
+{
+    CXSCore core;
+    VolumeDoc doc(&core);
+    makeVolume(doc);
+    SliceMosaic mosaic;
+    int step = 0;
+    for (auto _ : state) {
+        // Every axis moves, as when the cross travels diagonally.
+        const int c = (step++ * 37) % side;
+        QImage image = mosaic.compose(doc, c, side - 1 - c, (c + 100) % side);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(composeAtNewCross)->Unit(benchmark::kMicrosecond);
+
+void composeWithOverlaysAtNewCross(benchmark::State &state)
+{
+    CXSCore core;
+    VolumeDoc doc(&core);
+    makeVolume(doc);
+    const MosaicLayout layout(side, side, side);
+    SliceMosaic mosaic;
+    const QFont font = SliceMosaic::labelFont();
+    int step = 0;
+    for (auto _ : state) {
+        const int x = (step * 37) % side, y = side - 1 - x, z = (x + 100) % side;
+        ++step;
+        QImage image = mosaic.compose(doc, x, y, z);
+        SliceMosaic::drawBorders(image);
+        SliceMosaic::drawLabels(image, 1, font);
+        SliceMosaic::drawCross(image, layout, x, y, z);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(composeWithOverlaysAtNewCross)->Unit(benchmark::kMicrosecond);
+
+void greyMappingOfDicomImage(benchmark::State &state)
+{
+    CXSCore core;
+    DICOMDoc doc(&core);
+    doc.nrOfColumns = doc.nrOfRows = 512;
+    doc.pixelData = static_cast<qint16 *>(malloc(sizeof(qint16) * 512 * 512));
+    double sum = 0, squares = 0;
+    for (int i = 0; i < 512 * 512; ++i) {
+        const int x = i % 512, y = i / 512;
+        const qint16 p = qint16(std::hypot(x - 256, y - 256) < 200 ? 800 + (x * y) % 700 : 20);
+        doc.pixelData[i] = p;
+        sum += p;
+        squares += double(p) * p;
+    }
+    doc.meanIntensity = float(sum / (512 * 512));
+    doc.stdDevIntensity =
+        float(std::sqrt(squares / (512 * 512) - double(doc.meanIntensity) * doc.meanIntensity));
+    for (auto _ : state) {
+        QImage image = dicomGreyImage(doc);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+BENCHMARK(greyMappingOfDicomImage)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,139 @@
+// The volume and raw MRI views at the speed of the hand: a cross moved by the
+// mouse to the finished frame, the slices composed and uploaded at a new cross,
+// and a 512 × 512 DICOM image loaded, mapped to grey and painted beside a bare
+// read of its bytes. Needs a display (run under xvfb-run -a).
+#include "CXSCore.h"
+#include "DicomFixture.h"
+#include "RawMRIDataOGLViewer.h"
+#include "VmrFixture.h"
+#include "VolumeOGLViewer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <GL/gl.h>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+CXSCore *core = nullptr;
+VolumeOGLViewer *volumeView = nullptr;
+RawMRIDataOGLViewer *rawView = nullptr;
+QString volumeFile, dicomFile;
+
+bool save(const QString &name, const QByteArray &data)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+void waitForExposure(QWidget *widget)
+{
+    widget->resize(1000, 700);
+    widget->show();
+    QElapsedTimer waited;
+    waited.start();
+    while (!widget->windowHandle()->isExposed() && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+void finish(QOpenGLWidget *view)
+{
+    view->makeCurrent();
+    glFinish();
+    view->doneCurrent();
+}
+
+// Left-button moves across the upper-left slice, each one composing, uploading
+// and painting the slices at the new cross.
+void BM_CrossMoveToFrame(benchmark::State &state)
+{
+    volumeView->newVolumeItemForInspection(0, volumeFile);
+    int step = 0;
+    for (auto _ : state) {
+        const QPointF pos(200 + step++ % 200, 200);
+        QMouseEvent move(QEvent::MouseMove, pos, volumeView->mapToGlobal(pos), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(volumeView, &move);
+        finish(volumeView);
+    }
+}
+
+// The slices at a new cross and their upload, without painting the frame.
+void BM_ComposeAndUpload(benchmark::State &state)
+{
+    volumeView->newVolumeItemForInspection(0, volumeFile);
+    int step = 0;
+    for (auto _ : state) {
+        QKeyEvent key(QEvent::KeyPress, step++ % 2 ? Qt::Key_Left : Qt::Key_Right, Qt::NoModifier);
+        QApplication::sendEvent(volumeView, &key);
+        finish(volumeView);
+    }
+}
+
+void BM_DicomToFrame(benchmark::State &state)
+{
+    for (auto _ : state) {
+        rawView->newRawMRIFileForInspection(0, dicomFile);
+        rawView->repaint();
+        finish(rawView);
+    }
+}
+
+void BM_DicomBytes(benchmark::State &state)
+{
+    for (auto _ : state) {
+        QFile file(dicomFile);
+        file.open(QIODevice::ReadOnly);
+        benchmark::DoNotOptimize(file.readAll());
+    }
+}
+
+BENCHMARK(BM_CrossMoveToFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ComposeAndUpload)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DicomBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DicomToFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    VmrFixture volume;
+    volume.dimX = volume.dimY = volume.dimZ = 256;
+    QByteArray voxels(256 * 256 * 256, 0);
+    for (int i = 0; i < voxels.size(); ++i)
+        voxels[i] = char(10 + (i * 7 + i / 256 * 3 + i / 65536 * 5) % 216);
+    volume.voxels = voxels;
+    QList<qint16> pixels;
+    for (int i = 0; i < 512 * 512; ++i)
+        pixels << qint16(100 + (i * 13 + i / 512 * 7) % 1500);
+    DicomFixture image;
+    image.unsignedShort(0x0028, 0x0010, 512)
+        .unsignedShort(0x0028, 0x0011, 512)
+        .unsignedShort(0x0028, 0x0100, 16)
+        .pixels(pixels);
+    volumeFile = dir.filePath("head.vmr");
+    dicomFile = dir.filePath("slice.dcm");
+    if (!dir.isValid() || !save(volumeFile, volume.bytes()) || !save(dicomFile, image.file()))
+        return 1;
+
+    core = new CXSCore;
+    volumeView = new VolumeOGLViewer(core);
+    rawView = new RawMRIDataOGLViewer(core);
+    waitForExposure(volumeView);
+    waitForExposure(rawView);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    delete volumeView;
+    delete rawView;
+    delete core;
+    return 0;
+}

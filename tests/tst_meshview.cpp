@@ -1,0 +1,219 @@
+#include "CXSCore.h"
+#include "Icosphere.h"
+#include "MeshOGLViewer.h"
+#include "MeshRasterizer.h"
+#include "SrfFixture.h"
+#include "SurfaceMesh.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeLine>
+
+#include <GL/gl.h>
+
+namespace {
+
+// A sphere of radius 70 about (128, 128, 128), drawn in the given colour, its
+// normals stored pointing inwards as a reader makes them from the rings.
+QByteArray sphereMesh(bool withStrips)
+{
+    const Icosphere sphere(3);
+    SrfFixture srf;
+    QList<QVector3D> points;
+    for (const QVector3D &v : sphere.vertices)
+        points << QVector3D(128, 128, 128) + 70 * v;
+    const QList<QVector3D> normals = MeshRasterizer::vertexNormals(points, sphere.triangles);
+    const QList<QList<int>> rings = sphere.neighbourRings();
+    for (qsizetype v = 0; v < points.size(); ++v) {
+        const QVector3D &p = points[v], n = -normals[v];
+        srf.vertices << SrfFixture::Vertex{p.x(), p.y(), p.z(), n.x(), n.y(), n.z(), 0, rings[v]};
+    }
+    srf.triangles = sphere.triangles;
+    if (withStrips)
+        srf.strips = sphere.strips();
+    std::fill(std::begin(srf.meshCenter), std::end(srf.meshCenter), 128.0f);
+    const float convex[4] = {0.2f, 0.8f, 0.3f, 1};
+    std::copy(std::begin(convex), std::end(convex), std::begin(srf.meshColor0));
+    return srf.bytes();
+}
+
+int brightness(const QColor &c)
+{
+    return c.red() + c.green() + c.blue();
+}
+
+} // namespace
+
+class TestMeshView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+    void init();
+    void cleanup() { delete view; }
+    void litSphere();
+    void renderModes();
+    void cameraByMouseKeysAndWheel();
+    void viewingParametersAndThumbnail();
+    void failedLoad();
+
+private:
+    QString write(const QString &name, const QByteArray &data);
+    QImage frame() { return view->grabFramebuffer(); }
+
+    QTemporaryDir tmp;
+    CXSCore core;
+    MeshOGLViewer *view = nullptr;
+};
+
+QString TestMeshView::write(const QString &name, const QByteArray &data)
+{
+    QFile file(tmp.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+void TestMeshView::init()
+{
+    view = new MeshOGLViewer(&core);
+    view->resize(400, 400);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+    view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(view));
+}
+
+// The outer side faces the lights: the middle of the sphere is lit in its
+// colour, the corners are background, drawn from strips or triangles alike.
+void TestMeshView::litSphere()
+{
+    QImage pictures[2];
+    for (bool strips : {true, false}) {
+        view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(strips)));
+        const QImage shot = frame();
+        const QColor middle = shot.pixelColor(200, 200);
+        QVERIFY2(middle.green() > 120 && middle.green() > middle.red() + 40,
+                 qPrintable(middle.name()));
+        QCOMPARE(shot.pixelColor(5, 5), QColor(Qt::black));
+        pictures[strips] = shot;
+    }
+    int differing = 0;
+    for (int y = 0; y < 400; y += 4)
+        for (int x = 0; x < 400; x += 4)
+            differing += qAbs(brightness(pictures[0].pixelColor(x, y)) -
+                              brightness(pictures[1].pixelColor(x, y))) > 12;
+    QVERIFY2(differing < 20, qPrintable(QString::number(differing)));
+}
+
+void TestMeshView::renderModes()
+{
+    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
+    SurfaceMesh *mesh = core.getMesh(0);
+    const QImage filled = frame();
+    QTest::keyClick(view, Qt::Key_W);
+    QCOMPARE(mesh->renderMode, 2);
+    const QImage lines = frame();
+    int dark = 0;
+    for (int x = 150; x < 250; ++x)
+        dark += brightness(lines.pixelColor(x, 200)) < 60;
+    QVERIFY2(dark > 20, qPrintable(QString::number(dark))); // between the wires
+    QTest::keyClick(view, Qt::Key_W);
+    QCOMPARE(mesh->renderMode, 1);
+
+    // Transparent wireframe, then the depth writes and blending are as before.
+    mesh->renderMode = 101;
+    QTest::keyClick(view, Qt::Key_W);
+    QCOMPARE(mesh->renderMode, 102);
+    frame();
+    view->makeCurrent();
+    GLboolean depthWrites = GL_FALSE;
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthWrites);
+    QCOMPARE(depthWrites, GLboolean(GL_TRUE));
+    QVERIFY(!glIsEnabled(GL_BLEND));
+    view->doneCurrent();
+    QVERIFY(filled != lines);
+}
+
+void TestMeshView::cameraByMouseKeysAndWheel()
+{
+    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
+    const MeshCamera &cam = view->camera();
+    QCOMPARE(cam.translationZ(), -350.0);
+
+    QWheelEvent wheel(QPointF(200, 200), view->mapToGlobal(QPointF(200, 200)), QPoint(),
+                      QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view, &wheel);
+    QCOMPARE(cam.translationZ(), -370.0);
+
+    // A left drag turns the model; released at once it keeps turning.
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(200, 200));
+    QTest::mouseMove(view, QPoint(250, 200));
+    QCOMPARE(cam.rotationY(), -35.0 - 0.2 * 50);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(250, 200));
+    QVERIFY(view->isAnimating());
+    QTest::keyClick(view, Qt::Key_Space);
+    QVERIFY(!view->isAnimating());
+
+    // The arrows spin until Space; P switches to the orthographic projection.
+    QTest::keyClick(view, Qt::Key_Left);
+    QCOMPARE(view->spinTimeLine()->state(), QTimeLine::Running);
+    const double before = cam.rotationY();
+    QTRY_VERIFY(cam.rotationY() > before + 4);
+    QTest::keyClick(view, Qt::Key_Space);
+    QVERIFY(!view->isAnimating());
+    QTest::keyClick(view, Qt::Key_P);
+    QVERIFY(!cam.perspectiveProjection());
+    const QColor middle = frame().pixelColor(200, 200);
+    QVERIFY(middle.green() > 120);
+
+    // Shift hands the step keys to the strip; a double click resets the camera.
+    QSignalSpy steps(view, &MeshOGLViewer::coverFlowKeyPressed);
+    QTest::keyClick(view, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(steps.size(), 1);
+    QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(200, 200));
+    QCOMPARE(cam.rotationY(), -35.0);
+    QCOMPARE(cam.translationZ(), -350.0);
+}
+
+void TestMeshView::viewingParametersAndThumbnail()
+{
+    write("near.vwp", "FileVersion 1\n190 -20 0\n0 0 -420\n0\n"
+                      "1 -0.8 -0.2 0.5 0.9 0.9 0.9\n0 -0.8 -0.2 -0.5 0.5 0.5 0.5\n"
+                      "0 0 1 1 30 400 1 1100\n");
+    QSignalSpy offered(view, &MeshOGLViewer::thumbnailOffered);
+    QSignalSpy loaded(view, &MeshOGLViewer::meshLoaded);
+    view->reShowInstructions();
+    view->newMeshItemForInspection(3, write("near.srf", sphereMesh(true)));
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(view->camera().translationZ(), -420.0);
+    QCOMPARE(view->camera().rotationX(), 190.0);
+    // The cover is the view without instructions, taken a moment later.
+    QVERIFY(!view->isInstructionShown());
+    QVERIFY(offered.isEmpty());
+    QTRY_COMPARE(offered.size(), 1);
+    QCOMPARE(offered[0][0].toInt(), 3);
+    QCOMPARE(offered[0][1].value<QImage>().size(), view->size() * view->devicePixelRatio());
+    QCOMPARE(offered[0][2].toBool(), false);
+    QVERIFY(view->isInstructionShown());
+    QTest::keyClick(view, Qt::Key_U);
+    QCOMPARE(offered.size(), 2);
+    QCOMPARE(offered[1][2].toBool(), true);
+}
+
+void TestMeshView::failedLoad()
+{
+    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
+    QSignalSpy failed(view, &MeshOGLViewer::loadFailed);
+    view->newMeshItemForInspection(1, write("cut.srf", sphereMesh(true).left(100)));
+    QVERIFY(view->failureNote().startsWith("cut.srf: not a readable SRF mesh"));
+    QCOMPARE(failed.size(), 1);
+    // The sphere the core still holds is not shown under the new name.
+    const QImage shot = frame();
+    QCOMPARE(shot.pixelColor(200, 120), QColor(Qt::black));
+}
+
+QTEST_MAIN(TestMeshView)
+#include "tst_meshview.moc"

@@ -1,0 +1,233 @@
+#include "CXSCore.h"
+#include "DicomFixture.h"
+#include "RawMRIDataOGLViewer.h"
+#include "VmrFixture.h"
+#include "VolumeOGLViewer.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeLine>
+
+namespace {
+
+QColor colourAt(const QImage &frame, double x, double y)
+{
+    return frame.pixelColor(int(x * frame.width()), int(y * frame.height()));
+}
+
+int redPixels(const QImage &image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == qRgb(255, 0, 0);
+    return n;
+}
+
+QList<int> cross(const VolumeOGLViewer &view)
+{
+    return {view.crossPosX(), view.crossPosY(), view.crossPosZ()};
+}
+
+} // namespace
+
+class TestVolumeView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+    void slicesAndCross();
+    void crossKeysAndTravel();
+    void failedLoads();
+    void dicomInGrey();
+
+private:
+    QString write(const QString &name, const QByteArray &data);
+    template <class View> void show(View &view);
+
+    QTemporaryDir tmp;
+    CXSCore core;
+};
+
+QString TestVolumeView::write(const QString &name, const QByteArray &data)
+{
+    QFile file(tmp.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+template <class View> void TestVolumeView::show(View &view)
+{
+    view.resize(400, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    view.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+}
+
+// A 32-voxel cube of value 200 fills three quadrants in light grey; the
+// lower-left quadrant stays black; clicks move the cross.
+void TestVolumeView::slicesAndCross()
+{
+    VmrFixture cube;
+    cube.dimX = cube.dimY = cube.dimZ = 32;
+    cube.voxels = QByteArray(32 * 32 * 32, char(200));
+    VolumeOGLViewer view(&core);
+    show(view);
+    QSignalSpy moved(&view, &VolumeOGLViewer::crossMoved);
+    QSignalSpy loaded(&view, &VolumeOGLViewer::volumeLoaded);
+    QSignalSpy offered(&view, &VolumeOGLViewer::thumbnailOffered);
+    view.newVolumeItemForInspection(7, write("cube.vmr", cube.bytes()));
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(moved.value(0), QVariantList({16, 16, 16}));
+    // The cover gets the slices without labels or cross.
+    QCOMPARE(offered.size(), 1);
+    QCOMPARE(offered[0][0].toInt(), 7);
+    QCOMPARE(offered[0][1].value<QImage>().size(), QSize(64, 64));
+    QCOMPARE(redPixels(offered[0][1].value<QImage>()), 0);
+
+    // Away from the labels: voxel value 200 is grey table entry 190.
+    const QImage frame = view.grabFramebuffer();
+    QCOMPARE(colourAt(frame, 0.25, 0.45), QColor(225, 225, 225));
+    QCOMPARE(colourAt(frame, 0.75, 0.45), QColor(225, 225, 225));
+    QCOMPARE(colourAt(frame, 0.75, 0.95), QColor(225, 225, 225));
+    QCOMPARE(colourAt(frame, 0.25, 0.75), QColor(Qt::black));
+
+    // Widget pixels per image pixel: 400 / 64. (100, 50) is image pixel (16, 8)
+    // of the upper-left slice: voxel x 16, y 8 at the cross's z.
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(100, 50));
+    QCOMPARE(cross(view), QList<int>({16, 8, 16}));
+    QCOMPARE(moved.last(), QVariantList({16, 8, 16}));
+    QVERIFY(redPixels(view.shownImage()) > 0);
+    // The empty lower-left quadrant gives voxel (0, 0, 0).
+    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(100, 300));
+    QCOMPARE(cross(view), QList<int>({0, 0, 0}));
+    // A drag with the right button moves the image, not the cross.
+    QTest::mousePress(&view, Qt::RightButton, {}, QPoint(300, 100));
+    QTest::mouseMove(&view, QPoint(320, 100));
+    QTest::mouseRelease(&view, Qt::RightButton, {}, QPoint(320, 100));
+    QCOMPARE(cross(view), QList<int>({0, 0, 0}));
+    QVERIFY(view.navigation().translationX() > 0);
+}
+
+void TestVolumeView::crossKeysAndTravel()
+{
+    VmrFixture volume;
+    volume.dimX = 6;
+    volume.dimY = 5;
+    volume.dimZ = 4;
+    VolumeOGLViewer view(&core);
+    show(view);
+    view.newVolumeItemForInspection(0, write("small.vmr", volume.bytes()));
+    QCOMPARE(cross(view), QList<int>({3, 2, 2}));
+    QSignalSpy moved(&view, &VolumeOGLViewer::crossMoved);
+    QSignalSpy steps(&view, &VolumeOGLViewer::coverFlowKeyPressed);
+
+    // Left and Right walk along z, up and down along y, with Shift along x; a
+    // step past the edge is ignored.
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(&view, Qt::Key_Left);
+    QCOMPARE(cross(view), QList<int>({3, 2, 3}));
+    QCOMPARE(moved.size(), 1);
+    QTest::keyClick(&view, Qt::Key_Right);
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(&view, Qt::Key_Up);
+    QCOMPARE(cross(view), QList<int>({4, 1, 2}));
+    // With Shift, Left and Right go to the strip instead.
+    QTest::keyClick(&view, Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(steps.value(0), QVariantList({int(Qt::Key_Right)}));
+    QCOMPARE(cross(view), QList<int>({4, 1, 2}));
+
+    // Control sets the cross travelling; it wraps at the edge and stops on Space.
+    QTest::keyClick(&view, Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(view.crossTimeLine()->state(), QTimeLine::Running);
+    for (int frame = 1; frame <= 4; ++frame)
+        view.animateCrossMovement(frame);
+    QCOMPARE(cross(view), QList<int>({4, 0, 2}));
+    QTest::keyClick(&view, Qt::Key_Space);
+    QCOMPARE(view.crossTimeLine()->state(), QTimeLine::NotRunning);
+    view.animateCrossMovement(5);
+    QCOMPARE(cross(view), QList<int>({4, 0, 2}));
+
+    // X and L take the cross and the labels away.
+    QVERIFY(redPixels(view.shownImage()) > 0);
+    QTest::keyClick(&view, Qt::Key_X);
+    QCOMPARE(redPixels(view.shownImage()), 0);
+    QVERIFY(!view.isCrossShown());
+    QTest::keyClick(&view, Qt::Key_L);
+    QVERIFY(!view.areOrientationLabelsShown());
+}
+
+// A file that cannot be read never leaves the last item on screen.
+void TestVolumeView::failedLoads()
+{
+    VmrFixture volume;
+    VolumeOGLViewer view(&core);
+    show(view);
+    view.newVolumeItemForInspection(0, write("good.vmr", volume.bytes()));
+    QVERIFY(!view.shownImage().isNull());
+    QSignalSpy failed(&view, &VolumeOGLViewer::loadFailed);
+    view.newVolumeItemForInspection(1, write("cut.vmr", volume.bytes().left(20)));
+    QVERIFY(view.shownImage().isNull());
+    QVERIFY(view.failureNote().startsWith("cut.vmr: not a readable VMR volume"));
+    QCOMPARE(failed.value(0), QVariantList({view.failureNote()}));
+    view.newVolumeItemForInspection(2, tmp.filePath("missing.vmr"));
+    QCOMPARE(view.failureNote(), QString("missing.vmr: no such file"));
+    // Keys find nothing to move.
+    QTest::keyClick(&view, Qt::Key_Left);
+    QVERIFY(view.shownImage().isNull());
+    const QImage frame = view.grabFramebuffer();
+    QCOMPARE(colourAt(frame, 0.1, 0.1), QColor(12, 12, 12));
+
+    RawMRIDataOGLViewer raw(&core);
+    raw.newRawMRIFileForInspection(0, write("bad.dcm", "DICM and nothing more"));
+    QVERIFY(raw.failureNote().startsWith("bad.dcm: not a readable DICOM image"));
+}
+
+void TestVolumeView::dicomInGrey()
+{
+    // Values around 1100 and a few of 3000: the mean and deviation (of the
+    // values above 99) put 0 below lo and 3000 above hi.
+    QList<qint16> ramp;
+    for (int i = 0; i < 64 * 64; ++i)
+        ramp << qint16(i % 64 < 8 ? 0 : i % 64 >= 62 ? 3000 : 1000 + 2 * (i % 64));
+    DicomFixture image;
+    image.unsignedShort(0x0028, 0x0010, 64)
+        .unsignedShort(0x0028, 0x0011, 64)
+        .unsignedShort(0x0028, 0x0100, 16)
+        .pixels(ramp);
+    RawMRIDataOGLViewer view(&core);
+    show(view);
+    QSignalSpy loaded(&view, &RawMRIDataOGLViewer::dicomLoaded);
+    QSignalSpy offered(&view, &RawMRIDataOGLViewer::thumbnailOffered);
+    view.newRawMRIFileForInspection(4, write("ramp.dcm", image.file()));
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(offered.value(0).value(0).toInt(), 4);
+    QImage frame = view.grabFramebuffer();
+    QCOMPARE(colourAt(frame, 0.03, 0.5), QColor(Qt::black));
+    QCOMPARE(colourAt(frame, 0.99, 0.5), QColor(Qt::white));
+    const QColor middle = colourAt(frame, 0.5, 0.5);
+    QVERIFY(middle.red() > 20 && middle.red() < 235 && middle.red() == middle.green());
+
+    // The instructions sit at the bottom edge.
+    QTest::keyClick(&view, Qt::Key_I);
+    QVERIFY(view.isInstructionShown());
+    frame = view.grabFramebuffer();
+    QVERIFY(colourAt(frame, 0.99, 0.99) != QColor(Qt::white));
+    QCOMPARE(colourAt(frame, 0.99, 0.02), QColor(Qt::white));
+
+    // Without pixels the view is cleared and says so; the header still loads.
+    DicomFixture empty;
+    empty.unsignedShort(0x0028, 0x0010, 0).unsignedShort(0x0028, 0x0011, 0).pixels({});
+    view.newRawMRIFileForInspection(5, write("empty.dcm", empty.file()));
+    QCOMPARE(loaded.size(), 2);
+    QVERIFY(view.shownImage().isNull());
+    QCOMPARE(view.failureNote(), QString("empty.dcm: no pixel data"));
+    QCOMPARE(offered.size(), 1);
+}
+
+QTEST_MAIN(TestVolumeView)
+#include "tst_volumeview.moc"
