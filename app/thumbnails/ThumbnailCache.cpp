@@ -42,9 +42,17 @@ ThumbnailCache::~ThumbnailCache()
     pool.waitForDone();
 }
 
+// An offer that is not forced is of no use to a cover that has a thumbnail or
+// will have one: in images mode the file is being made into the same picture.
+bool ThumbnailCache::takesOffer(int index, bool force) const
+{
+    return index >= 0 && index < store->count() &&
+           (force || (!store->thumbnailLoaded(index) && !claimed.contains(index)));
+}
+
 void ThumbnailCache::offerImage(int index, const QImage &image, bool force, bool framed)
 {
-    if (index < 0 || index >= store->count() || (!force && store->thumbnailLoaded(index)))
+    if (!takesOffer(index, force))
         return;
     submit(index, force, false, offerPriority,
            [image, framed] { return imageThumbnail(image, framed); });
@@ -52,7 +60,7 @@ void ThumbnailCache::offerImage(int index, const QImage &image, bool force, bool
 
 void ThumbnailCache::offerRenderedView(int index, const QImage &frame, bool force, bool framed)
 {
-    if (index < 0 || index >= store->count() || (!force && store->thumbnailLoaded(index)))
+    if (!takesOffer(index, force))
         return;
     submit(index, force, false, offerPriority,
            [frame, framed] { return renderedViewThumbnail(frame, framed); });

@@ -28,7 +28,7 @@ public:
     ~ThumbnailCache() override;
 
     // What a view shows, offered as the thumbnail of the cover at index. A cover
-    // that has a thumbnail keeps it unless the offer is forced.
+    // that has a thumbnail, or is getting one, keeps it unless the offer is forced.
     void offerImage(int index, const QImage &image, bool force, bool framed);
     void offerRenderedView(int index, const QImage &frame, bool force, bool framed);
 
@@ -63,6 +63,7 @@ private:
         QByteArray png;
     };
 
+    bool takesOffer(int index, bool force) const;
     void cancel();
     void feed();
     int nextMissingCover();
