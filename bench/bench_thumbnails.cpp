@@ -222,6 +222,7 @@ void BM_StallWhileFilling200(benchmark::State &state)
         openFresh(folder("two-hundred"));
         // The first frame of the opened folder is the opening's, not the filling's.
         QCoreApplication::processEvents();
+        lastCpuNs = threadCpuNs();
         sinceTick.start();
         probe.start(1);
         runUntil(allThumbnailsMade);
