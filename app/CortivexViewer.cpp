@@ -14,12 +14,14 @@
 #include "QtTreePropertyBrowser.h"
 #include "RawMRIDataOGLViewer.h"
 #include "SurfaceMesh.h"
+#include "ThumbnailCache.h"
+#include "ThumbnailFile.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDataStream>
+#include <QDateTime>
 #include <QDockWidget>
 #include <QFileSystemModel>
 #include <QKeyEvent>
@@ -34,6 +36,7 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -65,18 +68,12 @@ CortivexViewer::CortivexViewer()
           }),
       visitedFoldersFile(
           [this](QIODevice &file) {
-              QDataStream in(&file);
-              in.setByteOrder(QDataStream::LittleEndian);
-              return readStringMap(in, imageFoldersToThumbnailFiles) &&
-                     readStringMap(in, rawMRIFoldersToThumbnailFiles) &&
-                     readStringMap(in, cxFoldersToThumbnailFiles);
+              return readVisitedFolders(file, imageFoldersToThumbnailFiles,
+                                        rawMRIFoldersToThumbnailFiles, cxFoldersToThumbnailFiles);
           },
           [this](QIODevice &file) {
-              QDataStream out(&file);
-              out.setByteOrder(QDataStream::LittleEndian);
-              writeStringMap(out, imageFoldersToThumbnailFiles);
-              writeStringMap(out, rawMRIFoldersToThumbnailFiles);
-              writeStringMap(out, cxFoldersToThumbnailFiles);
+              writeVisitedFolders(file, imageFoldersToThumbnailFiles, rawMRIFoldersToThumbnailFiles,
+                                  cxFoldersToThumbnailFiles);
           })
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -99,6 +96,7 @@ CortivexViewer::CortivexViewer()
     }
 
     coverStore = new CoverStore(this);
+    thumbnailCache = new ThumbnailCache(coverStore, this);
     coverFlowBrowser = new CoverFlowBrowser(coverStore, this);
     mainWindowSplitter->addWidget(coverFlowBrowser);
 
@@ -131,6 +129,7 @@ CortivexViewer::CortivexViewer()
     wireCoverFlow();
     wireViews();
     wireMapsPanel();
+    wireThumbnails();
 
     setWindowTitle("Cortivex Viewer");
     mainWindowSplitter->setStretchFactor(0, 1);
@@ -580,9 +579,9 @@ void CortivexViewer::loadVisitedFoldersToThumbnailFilesMaps()
     visitedFoldersFile.load(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"));
 }
 
-void CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
+bool CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
 {
-    visitedFoldersFile.save();
+    return visitedFoldersFile.save();
 }
 
 void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
@@ -617,7 +616,7 @@ void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
 
     lookUpStoredThumbnails();
     if (mode == 1)
-        thumbnailTimer->start(300);
+        startThumbnailTimer();
     hideBusyCursor();
 }
 
@@ -639,7 +638,7 @@ void CortivexViewer::clickedFolder(const QModelIndex &index)
     analyzeCurrentFolder();
     lookUpStoredThumbnails();
     if (showBitmaps)
-        thumbnailTimer->start(300);
+        startThumbnailTimer();
     hideBusyCursor();
 }
 
@@ -786,7 +785,7 @@ void CortivexViewer::toggleBrowsingMode(int mode)
     switchBrowsingMode(mode);
     lookUpStoredThumbnails();
     if (showBitmaps)
-        thumbnailTimer->start(300);
+        startThumbnailTimer();
     hideBusyCursor();
 }
 
@@ -828,36 +827,76 @@ void CortivexViewer::newMeshOrVolumeForInspection(int sel_item, QString filename
 
 // Thumbnail cache
 
+void CortivexViewer::wireThumbnails()
+{
+    connect(thumbnailCache, &ThumbnailCache::thumbnailMade, this,
+            [this] { thumbnailsChanged = true; });
+}
+
 void CortivexViewer::checkAddingImageAsThumbnail(int index, const QImage &source, bool force)
 {
-    Q_UNUSED(index);
-    Q_UNUSED(source);
-    Q_UNUSED(force);
+    thumbnailCache->offerImage(index, source, force, coverFlowBrowser->drawCoverFrames);
 }
 
 void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force)
 {
-    Q_UNUSED(index);
-    Q_UNUSED(frame);
-    Q_UNUSED(force);
+    thumbnailCache->offerRenderedView(index, frame, force, coverFlowBrowser->drawCoverFrames);
 }
 
+// The first tick comes at once rather than after 300 ms of idle workers.
+void CortivexViewer::startThumbnailTimer()
+{
+    thumbnailTimer->start(300);
+    cycleThroughImagesToGetThumbnails();
+}
+
+// Each tick hands the workers the covers nearest the selection of the moment.
 void CortivexViewer::cycleThroughImagesToGetThumbnails()
 {
-    thumbnailTimer->stop();
+    if (!thumbnailCache->makeMissingThumbnails(coverFlowBrowser->getSelectedImageIndex(),
+                                               coverFlowBrowser->drawCoverFrames))
+        thumbnailTimer->stop();
 }
 
 void CortivexViewer::loadCurrentFolderThumbNails(QString fileName)
 {
-    Q_UNUSED(fileName);
+    thumbnailCache->loadFile(fileName);
 }
 
 void CortivexViewer::saveCurrentFolderThumbNails(QString fileName)
 {
-    Q_UNUSED(fileName);
+    thumbnailCache->saveFile(fileName);
 }
 
-void CortivexViewer::updateVisitedFolderThumbnailsData() {}
+// The new file is written before the old one is deleted, and the old one only
+// once the index no longer names it: a save that fails anywhere loses nothing.
+void CortivexViewer::updateVisitedFolderThumbnailsData()
+{
+    if (currentFolderPath.isEmpty())
+        return;
+    thumbnailCache->installArrived();
+    QMap<QString, QString> &files = currentModeThumbnailFiles();
+    const QString oldName = files.value(currentFolderPath);
+    if (!thumbnailsChanged && files.contains(currentFolderPath))
+        return;
+    if (coverStore->isEmpty())
+        return;
+    const auto taken = [this](const QString &name) {
+        for (const QMap<QString, QString> *map :
+             {&imageFoldersToThumbnailFiles, &rawMRIFoldersToThumbnailFiles,
+              &cxFoldersToThumbnailFiles})
+            if (std::find(map->cbegin(), map->cend(), name) != map->cend())
+                return true;
+        return QFileInfo::exists(combinePathAndFileName(folderDataDir, name));
+    };
+    const QString name = thumbnailFileName(currentFolderPath, browsingModeNumber(),
+                                           QDateTime::currentDateTime(), taken);
+    if (!thumbnailCache->saveFile(combinePathAndFileName(folderDataDir, name)))
+        return;
+    files.insert(currentFolderPath, name);
+    if (saveVisitedFoldersToThumbnailFilesMaps() && !oldName.isEmpty())
+        QFile::remove(combinePathAndFileName(folderDataDir, oldName));
+}
 
 // Maps panel
 

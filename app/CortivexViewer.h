@@ -16,6 +16,7 @@ class MapsPanel;
 class MeshOGLViewer;
 class PropertyPanels;
 class RawMRIDataOGLViewer;
+class ThumbnailCache;
 class VolumeOGLViewer;
 class QAction;
 class QDockWidget;
@@ -54,7 +55,8 @@ public:
     void fillFavoriteFoldersLsWdg();
     void moveFavoriteFolder(int from, int to);
     void loadVisitedFoldersToThumbnailFilesMaps();
-    void saveVisitedFoldersToThumbnailFilesMaps();
+    // False when the file could not be written.
+    bool saveVisitedFoldersToThumbnailFilesMaps();
 
     // Browsing modes and folder analysis.
     void switchToShowBitmaps();
@@ -62,7 +64,7 @@ public:
     void switchToShowCXFiles();
     void analyzeCurrentFolder();
 
-    // Thumbnail cache.
+    // Thumbnail cache. The views' offers are made into thumbnails on worker threads.
     void checkAddingImageAsThumbnail(int index, const QImage &source, bool force);
     void checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force);
     void loadCurrentFolderThumbNails(QString fileName);
@@ -156,6 +158,8 @@ private:
     void wireCoverFlow();
     void wireViews();
     void wireMapsPanel();
+    void wireThumbnails();
+    void startThumbnailTimer();
     template <class View> void connectMapLists(View *view);
     QStringList mapFilesOfCurrentFolder(const QString &pattern);
     void resizeStrip(int delta);
@@ -164,6 +168,7 @@ private:
     void lookUpStoredThumbnails();
     void forwardKeyToCoverFlow(QKeyEvent *event);
 
+    ThumbnailCache *thumbnailCache = nullptr;
     ViewerDataFile favoritesFile;
     ViewerDataFile visitedFoldersFile;
 };

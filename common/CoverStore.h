@@ -1,6 +1,8 @@
 #ifndef COVERSTORE_H
 #define COVERSTORE_H
 
+#include <QByteArray>
+#include <QCache>
 #include <QImage>
 #include <QList>
 #include <QObject>
@@ -11,6 +13,10 @@
 // picture (a placeholder until a thumbnail arrives) and, for images, the size
 // and EXIF orientation the image view found. Reads outside the store give the
 // values of an unknown cover; writes outside it are ignored.
+//
+// Thumbnails are kept as PNG bytes and decoded only when asked for, into a cache
+// of a few hundred pictures: the strip shows a few dozen covers around the
+// selection, and a folder of ten thousand decoded thumbnails would take gigabytes.
 class CoverStore : public QObject
 {
     Q_OBJECT
@@ -21,16 +27,21 @@ public:
     int count() const { return int(coverFileNames.size()); }
     bool isEmpty() const { return coverFileNames.isEmpty(); }
 
-    // Adds a cover showing image; the image size and orientation are kept only
-    // when withImageSize is set (images mode), starting unknown.
-    void append(const QString &fileName, const QImage &image, bool withImageSize);
+    // Adds a cover showing placeholder; the image size and orientation are kept
+    // only when withImageSize is set (images mode), starting unknown.
+    void append(const QString &fileName, const QImage &placeholder, bool withImageSize);
     void clear();
 
     QString fileName(int index) const { return coverFileNames.value(index); }
-    QImage image(int index) const { return coverImages.value(index); }
+    // The placeholder, or the thumbnail; a null image for a thumbnail that is
+    // empty (its file could not be read) or cannot be decoded.
+    QImage image(int index) const;
     // 0 while the cover is a placeholder, 1 once a thumbnail is in place.
     int thumbnailLoaded(int index) const { return thumbnailLoadedFlags.value(index); }
-    void setThumbnail(int index, const QImage &thumbnail);
+    // The thumbnail as a PNG stream, empty while there is none or for an empty one.
+    QByteArray thumbnail(int index) const { return thumbnails.value(index); }
+    // picture is what png holds, when the caller has it at hand: it saves a decode.
+    void setThumbnail(int index, const QByteArray &png, const QImage &picture = QImage());
 
     // -1 until known, and always outside images mode.
     int imageWidth(int index) const { return imageWidths.value(index, -1); }
@@ -39,13 +50,20 @@ public:
     int imageOrientation(int index) const { return imageOrientations.value(index, 0); }
     void setImageSize(int index, int width, int height, int orientation);
 
+    // Decoded thumbnails kept at most: enough for a full-screen strip at its lowest.
+    static constexpr int maxDecodedThumbnails = 256;
+
 signals:
     void coverChanged(int index);
+    // Every cover is gone: what was being made for them no longer belongs here.
+    void cleared();
 
 private:
-    QList<QImage> coverImages;
+    QList<QImage> placeholders;
     QStringList coverFileNames;
     QVector<int> thumbnailLoadedFlags;
+    QList<QByteArray> thumbnails;
+    mutable QCache<int, QImage> decoded{maxDecodedThumbnails};
     QVector<int> imageWidths;
     QVector<int> imageHeights;
     QVector<unsigned char> imageOrientations;

@@ -70,6 +70,27 @@ void writeStringMap(QDataStream &out, const QMap<QString, QString> &map)
     }
 }
 
+bool readVisitedFolders(QIODevice &device, QMap<QString, QString> &images,
+                        QMap<QString, QString> &rawMRI, QMap<QString, QString> &cx)
+{
+    images.clear();
+    rawMRI.clear();
+    cx.clear();
+    QDataStream in(&device);
+    in.setByteOrder(QDataStream::LittleEndian);
+    return readStringMap(in, images) && readStringMap(in, rawMRI) && readStringMap(in, cx);
+}
+
+void writeVisitedFolders(QIODevice &device, const QMap<QString, QString> &images,
+                         const QMap<QString, QString> &rawMRI, const QMap<QString, QString> &cx)
+{
+    QDataStream out(&device);
+    out.setByteOrder(QDataStream::LittleEndian);
+    writeStringMap(out, images);
+    writeStringMap(out, rawMRI);
+    writeStringMap(out, cx);
+}
+
 bool saveFileAtomically(const QString &fileName, const std::function<void(QIODevice &)> &write)
 {
     QSaveFile file(fileName);

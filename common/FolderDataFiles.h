@@ -23,6 +23,14 @@ void writeFavoriteFolders(QIODevice &device, const QStringList &folders, const Q
 bool readStringMap(QDataStream &in, QMap<QString, QString> &map);
 void writeStringMap(QDataStream &out, const QMap<QString, QString> &map);
 
+// The visited-folder index: per browsing mode (images, raw MRI data, CX data) a
+// map from folder to thumbnail file name. A map cut short is left empty, and so
+// is every map after it; false then.
+bool readVisitedFolders(QIODevice &device, QMap<QString, QString> &images,
+                        QMap<QString, QString> &rawMRI, QMap<QString, QString> &cx);
+void writeVisitedFolders(QIODevice &device, const QMap<QString, QString> &images,
+                         const QMap<QString, QString> &rawMRI, const QMap<QString, QString> &cx);
+
 // Writes through a temporary file that replaces the old one only when every byte
 // was written, so a failed save never truncates or damages it.
 bool saveFileAtomically(const QString &fileName, const std::function<void(QIODevice &)> &write);

@@ -72,7 +72,14 @@ CoverFlowBrowser::CoverFlowBrowser(CoverStore *store, QWidget *parent)
 
     dragTime.start();
     fullScreenIcon = QImage(":/resources/Fullscreen3_32.png");
-    connect(store, &CoverStore::coverChanged, this, [this] { update(); });
+    // A folder filling with thumbnails changes mostly covers off the strip, and
+    // each repaint of the strip is one of the window.
+    connect(store, &CoverStore::coverChanged, this, [this](int index) {
+        if (height() > 0 && hasValidSelection() &&
+            (index < firstCoverShown() || index > lastCoverShown()))
+            return;
+        update();
+    });
 }
 
 void CoverFlowBrowser::setBrowsingMode(int mode)
@@ -271,6 +278,20 @@ void CoverFlowBrowser::drawCounter(QPainter &painter)
     painter.drawText(width() - 5 - bounds.width(), bounds.height() + 2, text);
 }
 
+// The first and last of the covers that fit on the strip around the selected one.
+int CoverFlowBrowser::firstCoverShown() const
+{
+    const int xL = width() / 2 - store->image(selectedIndex).width() / 2;
+    return qMax(0, selectedIndex - qRound(float(xL) / posDiffBetweenCovers / stripScale()));
+}
+
+int CoverFlowBrowser::lastCoverShown() const
+{
+    const int xR = store->image(selectedIndex).width() / 2 + width() / 2;
+    const int fitting = qRound(float(width() - xR) / posDiffBetweenCovers / stripScale());
+    return qMin(selectedIndex + fitting, store->count() - 1);
+}
+
 void CoverFlowBrowser::drawItemsAfterSelected(QPainter &painter)
 {
     if (selectedIndex < 0)
@@ -278,9 +299,7 @@ void CoverFlowBrowser::drawItemsAfterSelected(QPainter &painter)
     const int selectedWidth = store->image(selectedIndex).width();
     const int y = height() / 2 - coverRowRaise;
     const int xR = selectedWidth / 2 + width() / 2;
-    const int fitting = qRound(float(width() - xR) / posDiffBetweenCovers / stripScale());
-    const int last = qMin(selectedIndex + fitting, store->count() - 1);
-    for (int i = last; i > selectedIndex; --i) {
+    for (int i = lastCoverShown(); i > selectedIndex; --i) {
         const QImage image = store->image(i);
         drawItemAt(painter, QPoint(xR + (i - selectedIndex) * posDiffBetweenCovers, y), image,
                    image.width() - sizeDiffBetweenSelAndUnSelected,
@@ -295,8 +314,7 @@ void CoverFlowBrowser::drawItemsBeforeSelected(QPainter &painter)
     const int selectedWidth = store->image(selectedIndex).width();
     const int y = height() / 2 - coverRowRaise;
     const int xL = width() / 2 - selectedWidth / 2;
-    const int fitting = qRound(float(xL) / posDiffBetweenCovers / stripScale());
-    for (int i = qMax(0, selectedIndex - fitting); i < selectedIndex; ++i) {
+    for (int i = firstCoverShown(); i < selectedIndex; ++i) {
         const QImage image = store->image(i);
         drawItemAt(painter, QPoint(xL - (selectedIndex - i) * posDiffBetweenCovers, y), image,
                    image.width() - sizeDiffBetweenSelAndUnSelected,

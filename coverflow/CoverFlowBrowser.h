@@ -126,6 +126,8 @@ private:
     float stripScale() const;
     int hitTestCoverIndex(int x) const;
     bool hasValidSelection() const;
+    int firstCoverShown() const;
+    int lastCoverShown() const;
     void stepSelection(bool forward);
     void advanceSlideIn();
     void finishSlideIn();

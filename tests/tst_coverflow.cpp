@@ -2,6 +2,7 @@
 #include "CoverStore.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QGestureEvent>
 #include <QGestureRecognizer>
 #include <QPainter>
@@ -213,7 +214,11 @@ void TestCoverFlow::covers()
     for (int i = 0; i < 300; ++i) {
         QImage thumbnail(256, 256, QImage::Format_ARGB32_Premultiplied);
         thumbnail.fill(QColor(i % 256, 40, 40));
-        store->setThumbnail(0, thumbnail);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        thumbnail.save(&buffer, "png");
+        store->setThumbnail(0, png);
         cf->grabFramebuffer();
     }
     QVERIFY(cf->reflectionCache.size() <= CoverFlowBrowser::maxCachedReflections);

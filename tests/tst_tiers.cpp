@@ -1,9 +1,10 @@
 // The tiers of the viewer, each a folder and a library, include one way down:
 //
 //   app/                 the main window: construction, modes, routing, wiring
-//   app/panels/, coverflow/, views/
-//                        the docks' contents, the strip, the views: each on its own,
-//                        none includes another (views/ knows no coverflow/);
+//   app/panels/, app/thumbnails/, coverflow/, views/
+//                        the docks' contents, the thumbnail cache, the strip, the
+//                        views: each on its own, none includes another (views/
+//                        knows no coverflow/);
 //                        views/render/ holds the views' plain classes, no widgets
 //   common/              path and file helpers, the viewer's own files, the cover
 //                        store, the instruction band
@@ -35,9 +36,10 @@ const QMap<QString, QStringList> allowed = {
     {"views/render", {"common", "core", "math"}},
     {"views", {"views/render", "common", "core", "math", "propertybrowser", "piemenu"}},
     {"app/panels", {"common", "core", "math", "propertybrowser", "piemenu"}},
+    {"app/thumbnails", {"common", "core", "math", "propertybrowser", "piemenu"}},
     {"app",
-     {"app/panels", "coverflow", "views", "views/render", "common", "core", "math",
-      "propertybrowser", "piemenu"}},
+     {"app/panels", "app/thumbnails", "coverflow", "views", "views/render", "common", "core",
+      "math", "propertybrowser", "piemenu"}},
 };
 
 // The folder of a source file: the deepest folder of the table that holds it.

@@ -1,0 +1,206 @@
+#include "ThumbnailCache.h"
+
+#include "CoverStore.h"
+#include "FileHelpers.h"
+#include "FolderDataFiles.h"
+#include "ThumbnailFile.h"
+#include "ThumbnailRule.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QThread>
+
+#include <utility>
+
+namespace {
+
+// A view's offer is what the user looks at: it goes before the files of the folder.
+constexpr int offerPriority = 1;
+constexpr int filePriority = 0;
+// Each install repaints the strip and with it the window, which a machine that
+// draws in software pays for with tens of milliseconds taken from the workers:
+// installs come at most twenty times a second, still a steady fill to the eye.
+constexpr int installIntervalMs = 50;
+
+} // namespace
+
+ThumbnailCache::ThumbnailCache(CoverStore *store, QObject *parent) : QObject(parent), store(store)
+{
+    // One core stays with the window.
+    pool.setMaxThreadCount(qMax(1, QThread::idealThreadCount() - 1));
+    installTimer.setSingleShot(true);
+    installTimer.setInterval(installIntervalMs);
+    installTimer.setTimerType(Qt::PreciseTimer);
+    connect(&installTimer, &QTimer::timeout, this, &ThumbnailCache::installArrived);
+    connect(store, &CoverStore::cleared, this, &ThumbnailCache::cancel);
+}
+
+ThumbnailCache::~ThumbnailCache()
+{
+    pool.clear();
+    pool.waitForDone();
+}
+
+// An offer that is not forced is of no use to a cover that has a thumbnail or
+// will have one: in images mode the file is being made into the same picture.
+bool ThumbnailCache::takesOffer(int index, bool force) const
+{
+    return index >= 0 && index < store->count() &&
+           (force || (!store->thumbnailLoaded(index) && !claimed.contains(index)));
+}
+
+void ThumbnailCache::offerImage(int index, const QImage &image, bool force, bool framed)
+{
+    if (!takesOffer(index, force))
+        return;
+    submit(index, force, false, offerPriority,
+           [image, framed] { return imageThumbnail(image, framed); });
+}
+
+void ThumbnailCache::offerRenderedView(int index, const QImage &frame, bool force, bool framed)
+{
+    if (!takesOffer(index, force))
+        return;
+    submit(index, force, false, offerPriority,
+           [frame, framed] { return renderedViewThumbnail(frame, framed); });
+}
+
+bool ThumbnailCache::makeMissingThumbnails(int selectedIndex, bool framed)
+{
+    if (store->isEmpty()) {
+        feeding = false;
+        return false;
+    }
+    const int centre = qBound(0, selectedIndex, store->count() - 1);
+    if (centre != feedCentre) {
+        feedCentre = centre;
+        doneRadius = 0;
+    }
+    feedFramed = framed;
+    feeding = true;
+    feed();
+    if (claimed.isEmpty() && nextMissingCover() < 0) {
+        feeding = false;
+        return false;
+    }
+    return true;
+}
+
+// One task waits beside those running: more would only delay a change of selection.
+void ThumbnailCache::feed()
+{
+    while (feeding && fileTasks <= pool.maxThreadCount()) {
+        const int index = nextMissingCover();
+        if (index < 0)
+            return;
+        const QString fileName = store->fileName(index);
+        const bool framed = feedFramed;
+        submit(index, false, true, filePriority,
+               [fileName, framed] { return fileThumbnail(fileName, framed); });
+    }
+}
+
+int ThumbnailCache::nextMissingCover()
+{
+    const int count = store->count();
+    for (; feedCentre - doneRadius >= 0 || feedCentre + doneRadius < count; ++doneRadius) {
+        for (const int index : {feedCentre + doneRadius, feedCentre - doneRadius}) {
+            if (index >= 0 && index < count && !store->thumbnailLoaded(index) &&
+                !claimed.contains(index))
+                return index;
+        }
+    }
+    return -1;
+}
+
+void ThumbnailCache::submit(int index, bool forced, bool fromFile, int priority,
+                            const std::function<QImage()> &make)
+{
+    claimed.insert(index);
+    if (fromFile)
+        ++fileTasks;
+    Result result;
+    result.generation = generation;
+    result.index = index;
+    result.forced = forced;
+    result.fromFile = fromFile;
+    pool.start(
+        [this, result, make]() mutable {
+            result.picture = make();
+            result.png = encodeThumbnail(result.picture);
+            QMetaObject::invokeMethod(
+                this, [this, result] { receive(result); }, Qt::QueuedConnection);
+        },
+        priority);
+}
+
+void ThumbnailCache::receive(const Result &result)
+{
+    if (result.generation != generation)
+        return;
+    if (result.fromFile)
+        --fileTasks;
+    arrived.append(result);
+    feed();
+    if (!installTimer.isActive())
+        installTimer.start();
+}
+
+void ThumbnailCache::installArrived()
+{
+    installTimer.stop();
+    const QList<Result> results = std::exchange(arrived, {});
+    for (const Result &result : results) {
+        claimed.remove(result.index);
+        if (!result.forced && store->thumbnailLoaded(result.index))
+            continue;
+        store->setThumbnail(result.index, result.png, result.picture);
+        emit thumbnailMade(result.index);
+    }
+}
+
+void ThumbnailCache::cancel()
+{
+    pool.clear();
+    ++generation;
+    claimed.clear();
+    arrived.clear();
+    installTimer.stop();
+    fileTasks = 0;
+    feeding = false;
+    feedCentre = 0;
+    doneRadius = 0;
+}
+
+bool ThumbnailCache::loadFile(const QString &fileName)
+{
+    // Only a regular file: a FIFO in its place would block the window.
+    QFile file(fileName);
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    QList<ThumbnailEntry> entries;
+    const bool whole = readThumbnailFile(file, entries);
+    // Names are matched exactly, the first cover of a name taking its entry.
+    QHash<QString, int> coverOfName;
+    for (int i = store->count() - 1; i >= 0; --i)
+        coverOfName.insert(getFileNameFromFullFileName(store->fileName(i)), i);
+    for (const ThumbnailEntry &entry : std::as_const(entries)) {
+        const int index = coverOfName.value(entry.fileName, -1);
+        if (index >= 0)
+            store->setThumbnail(index, entry.png);
+    }
+    return whole;
+}
+
+bool ThumbnailCache::saveFile(const QString &fileName)
+{
+    installArrived();
+    QList<ThumbnailEntry> entries;
+    for (int i = 0; i < store->count(); ++i) {
+        if (store->thumbnailLoaded(i) >= 1)
+            entries.append({getFileNameFromFullFileName(store->fileName(i)), store->thumbnail(i)});
+    }
+    return saveFileAtomically(
+        fileName, [&entries](QIODevice &device) { writeThumbnailFile(device, entries); });
+}

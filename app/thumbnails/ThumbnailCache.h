@@ -1,0 +1,90 @@
+#ifndef THUMBNAILCACHE_H
+#define THUMBNAILCACHE_H
+
+#include <QByteArray>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <functional>
+
+class CoverStore;
+
+// Turns the placeholders of a cover store into thumbnails without stalling the
+// window: the pictures are made on worker threads, the covers nearest the
+// selection first, and installed on the store in batches, at most twenty a
+// second. Emptying the store cancels what is queued, and whatever was still being
+// made for the old covers is dropped when it arrives. Loads and saves a folder's
+// thumbnail file.
+class ThumbnailCache : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ThumbnailCache(CoverStore *store, QObject *parent = nullptr);
+    ~ThumbnailCache() override;
+
+    // What a view shows, offered as the thumbnail of the cover at index. A cover
+    // that has a thumbnail, or is getting one, keeps it unless the offer is forced.
+    void offerImage(int index, const QImage &image, bool force, bool framed);
+    void offerRenderedView(int index, const QImage &frame, bool force, bool framed);
+
+    // Keeps the workers busy with the image files of the covers that have no
+    // thumbnail yet, nearest selectedIndex first, until every cover has one;
+    // false once every cover has one (or there are none).
+    bool makeMissingThumbnails(int selectedIndex, bool framed);
+
+    // Puts the thumbnails of a stored file on the covers of the same file names;
+    // false when there is no such file or it cannot be read.
+    bool loadFile(const QString &fileName);
+    // Writes the thumbnails of the covers that have one, in cover order; the old
+    // file stays whole unless the new one was written completely.
+    bool saveFile(const QString &fileName);
+
+    // Installs at once the thumbnails that arrived since the last batch, as
+    // before the covers change or are stored.
+    void installArrived();
+
+signals:
+    // A thumbnail made here was put on the cover at index.
+    void thumbnailMade(int index);
+
+private:
+    struct Result
+    {
+        quint64 generation = 0;
+        int index = -1;
+        bool forced = false;
+        bool fromFile = false;
+        QImage picture;
+        QByteArray png;
+    };
+
+    bool takesOffer(int index, bool force) const;
+    void cancel();
+    void feed();
+    int nextMissingCover();
+    void submit(int index, bool forced, bool fromFile, int priority,
+                const std::function<QImage()> &make);
+    void receive(const Result &result);
+
+    CoverStore *store;
+    QThreadPool pool;
+    QTimer installTimer;
+    // Counts the store's contents: a result of another generation belongs to covers gone.
+    quint64 generation = 0;
+    // Covers with a thumbnail being made or arrived but not installed.
+    QSet<int> claimed;
+    QList<Result> arrived;
+    int fileTasks = 0;
+    bool feeding = false;
+    bool feedFramed = false;
+    int feedCentre = 0;
+    // Every cover this close to feedCentre has a thumbnail or is claimed.
+    int doneRadius = 0;
+};
+
+#endif

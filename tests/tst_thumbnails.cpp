@@ -1,0 +1,589 @@
+#include "CortivexViewer.h"
+#include "CoverFlowBrowser.h"
+#include "CoverStore.h"
+#include "ImageOGLViewer.h"
+#include "MeshOGLViewer.h"
+#include "ThumbnailFile.h"
+#include "ThumbnailRule.h"
+#include "VolumeOGLViewer.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QFileSystemModel>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QtEndian>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+QByteArray le32(quint32 v)
+{
+    QByteArray b(4, 0);
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+QByteArray be16(quint16 v)
+{
+    QByteArray b(2, 0);
+    qToBigEndian(v, b.data());
+    return b;
+}
+
+// A data-stream string: byte count, then UTF-16 little-endian.
+QByteArray string(const QString &text)
+{
+    QByteArray b = le32(quint32(text.size() * 2));
+    for (QChar c : text)
+        b += le32(c.unicode()).left(2);
+    return b;
+}
+
+QByteArray readAll(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &name, const QByteArray &data)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(name));
+}
+
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, 90);
+    return bytes;
+}
+
+// Red upper-left quadrant, blue elsewhere: shows where a turn takes the corner.
+QImage quadrants(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QPainter(&image).fillRect(0, 0, size.width() / 2, size.height() / 2, Qt::red);
+    return image;
+}
+
+QImage filled(QSize size, Qt::GlobalColor colour)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(colour);
+    return image;
+}
+
+// A JPEG with an EXIF block that holds only the orientation (big-endian TIFF).
+QByteArray exifJpeg(const QByteArray &jpeg, int orientation)
+{
+    const QByteArray tiff = hex("4D4D 002A 00000008 0001 0112 0003 00000001") +
+                            be16(quint16(orientation)) + hex("0000 00000000");
+    const QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
+    return QByteArray(jpeg).insert(2, hex("FFE1") + be16(quint16(app1.size() + 2)) + app1);
+}
+
+// 'r', 'g' or 'b' for an opaque pixel of about that colour, else '?'.
+char colour(QRgb p)
+{
+    if (qAlpha(p) != 255)
+        return '?';
+    const int r = qRed(p), g = qGreen(p), b = qBlue(p);
+    return r > 200 && g < 60 && b < 60   ? 'r'
+           : g > 90 && r < 60 && b < 60  ? 'g'
+           : b > 200 && r < 60 && g < 60 ? 'b'
+                                         : '?';
+}
+
+} // namespace
+
+class TestThumbnails : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void geometry_data();
+    void geometry();
+    void frames();
+    void fileBytes();
+    void damagedFiles_data();
+    void damagedFiles();
+    void fileNames_data();
+    void fileNames();
+    void storeDecodesNearSelection();
+    void onlyShownCoversRepaint();
+    void storedPerFolderAndMode();
+    void offersInEveryMode();
+    void folderChangeDropsOldResults();
+    void failedIndexSaveKeepsOldFile();
+
+private:
+    CortivexViewer *startViewer();
+    QString path(const QString &relative) const { return tmp.filePath(relative); }
+    QString dataDir() const { return path("app/CXViewerFolderData"); }
+    QStringList thumbnailFiles() const
+    {
+        return QDir(dataDir()).entryList({"*.cxi"}, QDir::Files, QDir::Name);
+    }
+    void open(const QString &folder);
+    bool allCoversDone() const;
+    QList<ThumbnailEntry> storedEntries(const QString &name) const;
+
+    QTemporaryDir tmp;
+    CortivexViewer *viewer = nullptr;
+};
+
+void TestThumbnails::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(tmp.isValid());
+    QDir root(tmp.path());
+    for (const char *folder : {"work", "app", "pics", "empty", "cx", "other/cx", "slow", "fast"})
+        root.mkpath(folder);
+    QDir::setCurrent(path("work"));
+    writeFile(path("pics/a.png"), encoded(quadrants(QSize(300, 600)), "png"));
+    writeFile(path("pics/b.jpg"), exifJpeg(encoded(quadrants(QSize(400, 300)), "jpg"), 6));
+    writeFile(path("pics/c.png"), encoded(quadrants(QSize(600, 300)), "png"));
+    writeFile(path("pics/d.jpg"), "not a picture");
+    writeFile(path("cx/x.vmr"), "");
+    writeFile(path("cx/Y.SRF"), "");
+    writeFile(path("other/cx/z.vmr"), "");
+    // The same names in both: a late thumbnail of "slow" would fit a cover of "fast".
+    const QByteArray large = encoded(quadrants(QSize(2400, 2400)), "png");
+    const QByteArray small = encoded(filled(QSize(64, 64), Qt::blue), "png");
+    for (int i = 0; i < 8; ++i) {
+        writeFile(path(QString("slow/s%1.png").arg(i)), large);
+        writeFile(path(QString("fast/s%1.png").arg(i)), small);
+    }
+}
+
+CortivexViewer *TestThumbnails::startViewer()
+{
+    auto *w = new CortivexViewer;
+    w->initDataFolders(path("app"));
+    w->loadVisitedFoldersToThumbnailFilesMaps();
+    w->resize(1000, 700);
+    w->show();
+    return w;
+}
+
+void TestThumbnails::init()
+{
+    QDir(dataDir()).removeRecursively();
+    viewer = startViewer();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer));
+    viewer->toggleShowBitmaps();
+}
+
+void TestThumbnails::cleanup()
+{
+    delete viewer;
+    viewer = nullptr;
+    QDir::setCurrent(path("work"));
+}
+
+void TestThumbnails::open(const QString &folder)
+{
+    viewer->clickedFolder(viewer->fileSystemModel->index(path(folder)));
+}
+
+bool TestThumbnails::allCoversDone() const
+{
+    for (int i = 0; i < viewer->coverStore->count(); ++i)
+        if (!viewer->coverStore->thumbnailLoaded(i))
+            return false;
+    return true;
+}
+
+QList<ThumbnailEntry> TestThumbnails::storedEntries(const QString &name) const
+{
+    QFile file(QDir(dataDir()).filePath(name));
+    QList<ThumbnailEntry> entries;
+    if (!file.open(QIODevice::ReadOnly) || !readThumbnailFile(file, entries))
+        return {};
+    return entries;
+}
+
+void TestThumbnails::geometry_data()
+{
+    QTest::addColumn<QSize>("stored");
+    // 0: a PNG file, else a JPEG with this EXIF orientation.
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QRect>("picture");
+    // Where the stored picture's red upper-left quadrant is shown, and where its blue
+    // lower-right one.
+    QTest::addColumn<QPoint>("red");
+    QTest::addColumn<QPoint>("blue");
+    QTest::newRow("portrait") << QSize(300, 600) << 0 << QRect(64, 0, 128, 256) << QPoint(80, 16)
+                              << QPoint(175, 239);
+    QTest::newRow("landscape") << QSize(600, 300) << 0 << QRect(0, 128, 256, 128) << QPoint(16, 144)
+                               << QPoint(239, 239);
+    QTest::newRow("square") << QSize(500, 500) << 0 << QRect(0, 0, 256, 256) << QPoint(16, 16)
+                            << QPoint(239, 239);
+    QTest::newRow("12 MP upright")
+        << QSize(4000, 3000) << 1 << QRect(0, 64, 256, 192) << QPoint(16, 80) << QPoint(239, 239);
+    QTest::newRow("12 MP turned 180")
+        << QSize(4000, 3000) << 3 << QRect(0, 64, 256, 192) << QPoint(239, 239) << QPoint(16, 80);
+    QTest::newRow("12 MP turned 90 clockwise")
+        << QSize(4000, 3000) << 6 << QRect(32, 0, 192, 256) << QPoint(207, 16) << QPoint(48, 239);
+    QTest::newRow("12 MP turned 270 clockwise")
+        << QSize(4000, 3000) << 8 << QRect(32, 0, 192, 256) << QPoint(48, 239) << QPoint(207, 16);
+    QTest::newRow("portrait JPEG decoded small")
+        << QSize(768, 1024) << 1 << QRect(32, 0, 192, 256) << QPoint(48, 16) << QPoint(207, 239);
+}
+
+// The file's thumbnail and, for unturned files, the view's: the same picture.
+void TestThumbnails::geometry()
+{
+    QFETCH(QSize, stored);
+    QFETCH(int, orientation);
+    QFETCH(QRect, picture);
+    QFETCH(QPoint, red);
+    QFETCH(QPoint, blue);
+    const QImage source = quadrants(stored);
+    const QString file = path(orientation ? "work/turned.jpg" : "work/plain.png");
+    writeFile(file,
+              orientation ? exifJpeg(encoded(source, "jpg"), orientation) : encoded(source, "png"));
+    QList<QImage> thumbnails = {fileThumbnail(file, false)};
+    if (orientation <= 1)
+        thumbnails << imageThumbnail(source, false);
+    for (const QImage &thumbnail : thumbnails) {
+        QCOMPARE(thumbnail.size(), QSize(256, 256));
+        QCOMPARE(thumbnail.format(), QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < 256; ++y)
+            for (int x = 0; x < 256; ++x)
+                if (qAlpha(thumbnail.pixel(x, y)) != (picture.contains(x, y) ? 255 : 0))
+                    QFAIL(qPrintable(QString("alpha wrong at %1, %2").arg(x).arg(y)));
+        QCOMPARE(colour(thumbnail.pixel(red)), 'r');
+        QCOMPARE(colour(thumbnail.pixel(blue)), 'b');
+    }
+}
+
+void TestThumbnails::frames()
+{
+    const auto frameIs = [](const QImage &image, QRgb grey) {
+        for (int inset = 0; inset < 4; ++inset)
+            for (const QPoint &p : {QPoint(inset, 128), QPoint(255 - inset, 40), QPoint(100, inset),
+                                    QPoint(200, 255 - inset)})
+                if (image.pixel(p) != grey)
+                    return false;
+        return true;
+    };
+    const QImage landscape = quadrants(QSize(600, 300));
+    const QImage image = imageThumbnail(landscape, true);
+    QVERIFY(frameIs(image, qRgb(64, 64, 64)));
+    QCOMPARE(qAlpha(image.pixel(128, 60)), 0);
+    QCOMPARE(colour(image.pixel(200, 250)), 'b');
+    // A rendered view has no alpha: black where the picture does not reach.
+    const QImage rendered = renderedViewThumbnail(landscape, true);
+    QCOMPARE(rendered.format(), QImage::Format_RGB888);
+    QVERIFY(frameIs(rendered, qRgb(128, 128, 128)));
+    QCOMPARE(rendered.pixel(128, 60), qRgb(0, 0, 0));
+    QCOMPARE(qAlpha(imageThumbnail(landscape, false).pixel(0, 255)), 255);
+    QCOMPARE(qAlpha(fileThumbnail(path("pics/c.png"), true).pixel(0, 0)), 255);
+    // Nothing to read: no picture.
+    QVERIFY(fileThumbnail(path("pics/d.jpg"), false).isNull());
+    QVERIFY(fileThumbnail(path("pics"), false).isNull());
+    // A FIFO in a picture's place would block the worker for good.
+    QFile::remove(path("work/fifo.png"));
+    QVERIFY(mkfifo(QFile::encodeName(path("work/fifo.png")).constData(), 0600) == 0);
+    QVERIFY(fileThumbnail(path("work/fifo.png"), false).isNull());
+    QVERIFY(encodeThumbnail(QImage()).isEmpty());
+}
+
+void TestThumbnails::fileBytes()
+{
+    const QImage thumbnail = imageThumbnail(quadrants(QSize(300, 600)), false);
+    const QByteArray red = encodeThumbnail(thumbnail);
+    // Two flat colours and a transparent band: compressed to almost nothing.
+    QVERIFY(red.size() < 4096);
+    QCOMPARE(QImage::fromData(red).convertToFormat(QImage::Format_ARGB32_Premultiplied), thumbnail);
+    const QByteArray blue = encodeThumbnail(filled(QSize(1, 1), Qt::blue));
+    const QList<ThumbnailEntry> entries = {
+        {"a.png", red}, {"b.jpg", QByteArray()}, {QString::fromUtf8("Ü.gif"), blue}};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    writeThumbnailFile(buffer, entries);
+    QCOMPARE(bytes, hex("01000000 03000000") + string("a.png") + le32(1) + red + string("b.jpg") +
+                        le32(0) + string(QString::fromUtf8("Ü.gif")) + le32(1) + blue);
+
+    // Each PNG stream ends with its IEND chunk, whatever follows the last.
+    bytes += "trailing";
+    buffer.close();
+    buffer.open(QIODevice::ReadOnly);
+    QList<ThumbnailEntry> read;
+    QVERIFY(readThumbnailFile(buffer, read));
+    QCOMPARE(read.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(read[i].fileName, entries[i].fileName);
+        QCOMPARE(read[i].png, entries[i].png);
+    }
+}
+
+void TestThumbnails::damagedFiles_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<bool>("whole");
+    const QByteArray png = encodeThumbnail(filled(QSize(2, 2), Qt::red));
+    const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    const QByteArray a = string("a") + le32(1) + png;
+    const QByteArray b = string("b") + le32(1) + png;
+    QByteArray endless = signature;
+    for (int i = 0; i < 1000; ++i)
+        endless += hex("00000004") + "IDAT" + hex("00000000 00000000");
+    QTest::newRow("whole") << hex("01000000 02000000") + a + b << QStringList({"a", "b"}) << true;
+    QTest::newRow("count beyond the entries")
+        << hex("01000000 FFFFFF7F") + a + b << QStringList({"a", "b"}) << false;
+    QTest::newRow("negative count") << hex("01000000 FFFFFFFF") + a << QStringList() << false;
+    QTest::newRow("name cut short")
+        << hex("01000000 02000000") + a + b.left(5) << QStringList({"a"}) << false;
+    QTest::newRow("no PNG after the marker")
+        << hex("01000000 01000000") + string("a") + le32(1) + "GIF89a" << QStringList() << false;
+    QTest::newRow("PNG cut short")
+        << hex("01000000 02000000") + a + b.chopped(6) << QStringList({"a"}) << false;
+    QTest::newRow("PNG without end")
+        << hex("01000000 01000000") + string("a") + le32(1) + endless << QStringList() << false;
+    QTest::newRow("chunk longer than the data")
+        << hex("01000000 01000000") + string("a") + le32(1) + signature + hex("7FFFFFF0") + "IDAT" +
+               QByteArray(100, 'x')
+        << QStringList() << false;
+    QTest::newRow("chunk length past 2^31")
+        << hex("01000000 01000000") + string("a") + le32(1) + signature + hex("FFFFFFFF") + "IDAT"
+        << QStringList() << false;
+    QTest::newRow("marker other than 1")
+        << hex("01000000 01000000") + string("a") + le32(7) + png << QStringList({"a"}) << true;
+    QTest::newRow("empty") << QByteArray() << QStringList() << false;
+}
+
+void TestThumbnails::damagedFiles()
+{
+    QFETCH(QByteArray, data);
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QList<ThumbnailEntry> entries;
+    QTEST(readThumbnailFile(buffer, entries), "whole");
+    QStringList names;
+    for (const ThumbnailEntry &entry : std::as_const(entries))
+        names << entry.fileName;
+    QTEST(names, "names");
+}
+
+void TestThumbnails::fileNames_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QStringList>("taken");
+    QTest::addColumn<QString>("name");
+    const QStringList none;
+    QTest::newRow("folder") << "/data/MyScans" << 1 << none << "MyScans_1_2011-05-04T13-22-11.cxi";
+    QTest::newRow("root") << "/" << 2 << none << "_2_2011-05-04T13-22-11.cxi";
+    QTest::newRow("drive") << "C:/" << 3 << none << "C_3_2011-05-04T13-22-11.cxi";
+    QTest::newRow("trailing slash")
+        << "/data/MyScans/" << 1 << none << "MyScans_1_2011-05-04T13-22-11.cxi";
+    QTest::newRow("percent sign") << "/data/50%2" << 1 << none << "50%2_1_2011-05-04T13-22-11.cxi";
+    QTest::newRow("taken twice") << "/other/MyScans" << 1
+                                 << QStringList({"MyScans_1_2011-05-04T13-22-11.cxi",
+                                                 "MyScans_1_2011-05-04T13-22-11_2.cxi"})
+                                 << "MyScans_1_2011-05-04T13-22-11_3.cxi";
+}
+
+void TestThumbnails::fileNames()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, mode);
+    QFETCH(QStringList, taken);
+    const QDateTime when(QDate(2011, 5, 4), QTime(13, 22, 11));
+    QTEST(thumbnailFileName(folder, mode, when,
+                            [&taken](const QString &name) { return taken.contains(name); }),
+          "name");
+}
+
+// Thumbnails stay compressed; only those asked for are decoded, and only a few hundred stay so.
+void TestThumbnails::storeDecodesNearSelection()
+{
+    CoverStore store;
+    const int count = CoverStore::maxDecodedThumbnails + 50;
+    for (int i = 0; i < count; ++i) {
+        store.append(QString("/f/%1.png").arg(i), QImage(), true);
+        store.setThumbnail(i,
+                           encodeThumbnail(filled(QSize(4, 4), Qt::GlobalColor(Qt::red + i % 8))));
+    }
+    const QImage first = store.image(0);
+    QCOMPARE(first.pixel(1, 1), QColor(Qt::red).rgb());
+    QCOMPARE(store.image(0).cacheKey(), first.cacheKey());
+    for (int i = 1; i < count; ++i)
+        QCOMPARE(store.image(i).pixel(0, 0), QColor(Qt::GlobalColor(Qt::red + i % 8)).rgb());
+    QVERIFY(store.image(0).cacheKey() != first.cacheKey());
+
+    // Empty, damaged and oversized pictures show nothing; large ones are shrunk.
+    store.setThumbnail(1, QByteArray());
+    store.setThumbnail(2, encodeThumbnail(filled(QSize(4, 4), Qt::red)).left(40));
+    store.setThumbnail(3, encodeThumbnail(filled(QSize(2000, 1), Qt::red)));
+    store.setThumbnail(4, encodeThumbnail(filled(QSize(512, 512), Qt::red)));
+    QVERIFY(store.image(1).isNull() && store.image(2).isNull() && store.image(3).isNull());
+    QCOMPARE(store.image(4).size(), QSize(256, 256));
+    QCOMPARE(store.thumbnailLoaded(1), 1);
+}
+
+// A folder filling far from the selection leaves the strip, and the window, alone.
+void TestThumbnails::onlyShownCoversRepaint()
+{
+    struct PaintCounter : QObject
+    {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    CoverFlowBrowser *strip = viewer->coverFlowBrowser;
+    strip->clearCoverStore();
+    for (int i = 0; i < 100; ++i)
+        strip->addEmptyCover(QString("/f/%1.png").arg(i));
+    strip->setCurrentCoverIndex(0);
+    QTest::qWait(100);
+    strip->installEventFilter(&counter);
+    const QByteArray png = encodeThumbnail(filled(QSize(8, 8), Qt::red));
+    viewer->coverStore->setThumbnail(99, png);
+    QTest::qWait(100);
+    QCOMPARE(counter.paints, 0);
+    viewer->coverStore->setThumbnail(1, png);
+    QTRY_COMPARE(counter.paints, 1);
+}
+
+void TestThumbnails::storedPerFolderAndMode()
+{
+    open("pics");
+    QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
+    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
+    CoverStore *store = viewer->coverStore;
+    // b.jpg is stored lying and turned upright; d.jpg cannot be read.
+    QCOMPARE(qAlpha(store->image(1).pixel(10, 128)), 0);
+    QCOMPARE(colour(store->image(1).pixel(200, 30)), 'r');
+    QVERIFY(store->image(3).isNull());
+    const QImage picture = store->image(0);
+
+    open("empty");
+    QCOMPARE(thumbnailFiles().size(), 1);
+    const QString name = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
+    QVERIFY(QRegularExpression(R"(^pics_1_\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.cxi$)")
+                .match(name)
+                .hasMatch());
+    QCOMPARE(thumbnailFiles(), QStringList({name}));
+    QList<ThumbnailEntry> entries = storedEntries(name);
+    QCOMPARE(entries.size(), 4);
+    QCOMPARE(entries[3].fileName, QString("d.jpg"));
+    QVERIFY(entries[3].png.isEmpty());
+    QVERIFY(!viewer->imageFoldersToThumbnailFiles.contains(path("empty")));
+
+    // After a restart the folder shows its thumbnails at once; leaving it unchanged writes nothing.
+    delete viewer;
+    viewer = startViewer();
+    viewer->toggleShowBitmaps();
+    const QByteArray stored = readAll(QDir(dataDir()).filePath(name));
+    open("pics");
+    QVERIFY(allCoversDone());
+    store = viewer->coverStore;
+    QCOMPARE(store->image(0).convertToFormat(picture.format()), picture);
+    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
+    open("empty");
+    QCOMPARE(thumbnailFiles(), QStringList({name}));
+    QCOMPARE(readAll(QDir(dataDir()).filePath(name)), stored);
+
+    // U replaces a thumbnail, an offer without it does not; leaving writes a new file.
+    open("pics");
+    const QImage green = filled(QSize(100, 100), Qt::darkGreen);
+    emit viewer->imageViewer->thumbnailOffered(2, green, false);
+    QTest::qWait(100);
+    QVERIFY(colour(store->image(2).pixel(128, 128)) != 'g');
+    emit viewer->imageViewer->thumbnailOffered(2, green, true);
+    QTRY_COMPARE(colour(store->image(2).pixel(128, 128)), 'g');
+    open("empty");
+    const QString newName = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
+    QVERIFY(newName != name);
+    QCOMPARE(thumbnailFiles(), QStringList({newName}));
+    entries = storedEntries(newName);
+    QCOMPARE(entries.size(), 4);
+    QCOMPARE(colour(QImage::fromData(entries[2].png).pixel(128, 128)), 'g');
+}
+
+void TestThumbnails::offersInEveryMode()
+{
+    viewer->toggleShowCXFiles();
+    open("cx");
+    const QImage lying = quadrants(QSize(600, 300));
+    emit viewer->volumeViewer->thumbnailOffered(0, lying, false);
+    emit viewer->meshViewer->thumbnailOffered(1, quadrants(QSize(300, 600)), false);
+    QTRY_VERIFY(allCoversDone());
+    CoverStore *store = viewer->coverStore;
+    QCOMPARE(store->image(0).pixel(0, 0), qRgb(64, 64, 64));
+    QCOMPARE(qAlpha(store->image(0).pixel(128, 60)), 0);
+    QCOMPARE(store->image(1).pixel(0, 0), qRgb(128, 128, 128));
+    QCOMPARE(store->image(1).pixel(20, 128), qRgb(0, 0, 0));
+    // Two folders of one name, saved in the same second or not, keep a file each.
+    open("empty");
+    open("other/cx");
+    emit viewer->volumeViewer->thumbnailOffered(0, lying, false);
+    QTRY_VERIFY(allCoversDone());
+    open("empty");
+    const QString first = viewer->cxFoldersToThumbnailFiles.value(path("cx"));
+    const QString second = viewer->cxFoldersToThumbnailFiles.value(path("other/cx"));
+    QVERIFY(first.startsWith("cx_3_") && second.startsWith("cx_3_") && first != second);
+    QCOMPARE(thumbnailFiles().size(), 2);
+    QCOMPARE(storedEntries(first).size(), 2);
+}
+
+void TestThumbnails::folderChangeDropsOldResults()
+{
+    open("slow");
+    QTRY_VERIFY(viewer->coverStore->thumbnailLoaded(0));
+    open("fast");
+    QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
+    QTest::qWait(300);
+    for (int i = 0; i < viewer->coverStore->count(); ++i)
+        QCOMPARE(colour(viewer->coverStore->image(i).pixel(60, 60)), 'b');
+    // What was made of the folder left was stored.
+    QVERIFY(!storedEntries(viewer->imageFoldersToThumbnailFiles.value(path("slow"))).isEmpty());
+}
+
+// The old file goes only once the index on disk no longer names it.
+void TestThumbnails::failedIndexSaveKeepsOldFile()
+{
+    open("pics");
+    QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
+    open("empty");
+    const QString name = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
+    const QString index = QDir(dataDir()).filePath("VisitedFolders.cxv");
+    QVERIFY(QFile::remove(index));
+    QVERIFY(QDir().mkdir(index));
+    open("pics");
+    emit viewer->imageViewer->thumbnailOffered(0, filled(QSize(8, 8), Qt::darkGreen), true);
+    QTRY_COMPARE(colour(viewer->coverStore->image(0).pixel(128, 128)), 'g');
+    open("empty");
+    QVERIFY(thumbnailFiles().contains(name));
+    QCOMPARE(thumbnailFiles().size(), 2);
+    QDir(index).removeRecursively();
+}
+
+QTEST_MAIN(TestThumbnails)
+#include "tst_thumbnails.moc"
