@@ -17,6 +17,9 @@ public:
     ~DICOMDoc();
 
     bool readDICOM(QString fileName);
+    // Reads from the start of a random-access device (a file or a buffer): the
+    // first 200 KB, where the pixel data is looked for, the header elements up
+    // to the image group, then only the pixels.
     bool readDICOM(QIODevice &device);
 
     // text without leading spaces and without trailing carriage returns, line
@@ -70,9 +73,9 @@ public:
 private:
     Q_DISABLE_COPY(DICOMDoc)
 
-    bool readHeader(const QByteArray &data);
+    bool readHeader(QIODevice &device, const QByteArray &window);
     bool keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian);
-    bool readPixels(const QByteArray &data, qint64 pixelStart);
+    bool readPixels(QIODevice &device, qint64 pixelStart);
 
     template <int size> void keepText(char (&field)[size], const char *value, quint32 length);
 };
