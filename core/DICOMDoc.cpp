@@ -1,6 +1,7 @@
 #include "DICOMDoc.h"
 
 #include "CXSCore.h"
+#include "DocumentStream.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -314,6 +315,37 @@ quint16 unsignedShort(const char *value, bool bigEndian)
     return bigEndian ? qFromBigEndian<quint16>(value) : qFromLittleEndian<quint16>(value);
 }
 
+// The name of a transfer syntax whose pixel data is compressed, which the
+// reader cannot decode; empty for the others.
+QString compressionOf(QByteArray uid)
+{
+    while (uid.endsWith('\0') || uid.endsWith(' '))
+        uid.chop(1);
+    static const char *const names[][2] = {{"1.2.840.10008.1.2.4.50", "JPEG baseline"},
+                                           {"1.2.840.10008.1.2.4.51", "JPEG extended"},
+                                           {"1.2.840.10008.1.2.4.57", "JPEG lossless"},
+                                           {"1.2.840.10008.1.2.4.70", "JPEG lossless"},
+                                           {"1.2.840.10008.1.2.4.80", "JPEG-LS"},
+                                           {"1.2.840.10008.1.2.4.81", "JPEG-LS"},
+                                           {"1.2.840.10008.1.2.4.90", "JPEG 2000"},
+                                           {"1.2.840.10008.1.2.4.91", "JPEG 2000"},
+                                           {"1.2.840.10008.1.2.5", "RLE"}};
+    for (const auto &name : names) {
+        if (uid == name[0])
+            return name[1];
+    }
+    // The rest of that branch (retired JPEG processes, other JPEG 2000 and
+    // video syntaxes) is compressed too; the UID names it.
+    if (uid.startsWith("1.2.840.10008.1.2.4."))
+        return QString::fromLatin1(uid);
+    return QString();
+}
+
+QString unreadable(const QString &why)
+{
+    return QString("not a readable DICOM image (%1)").arg(why);
+}
+
 } // namespace
 
 DICOMDoc::DICOMDoc(CXSCore *core) : core(core) {}
@@ -325,24 +357,27 @@ DICOMDoc::~DICOMDoc()
 
 bool DICOMDoc::readDICOM(QString fileName)
 {
-    // Opening anything but a regular file (a FIFO, a device) could block.
-    if (!QFileInfo(fileName).isFile())
-        return false;
     QFile file(fileName);
-    // The reader reads in blocks of its own, so the file's buffer would only copy.
-    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && readDICOM(file);
+    // Opening anything but a regular file (a FIFO, a device) could block. The
+    // reader reads in blocks of its own, so the file's buffer would only copy.
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        const QString reason = DocumentStream::openFailure(fileName);
+        return fail(reason.isEmpty() ? "cannot be opened" : reason);
+    }
+    return readDICOM(file);
 }
 
 bool DICOMDoc::readDICOM(QIODevice &device)
 {
+    failure.clear();
     // Nothing past the search window is read before the pixel data is found,
     // so a large file without it is refused at once.
     QByteArray window(qMin(device.size(), headerWindowSize), Qt::Uninitialized);
     if (!readAt(device, 0, window.data(), window.size()))
-        return false;
+        return fail(unreadable("read error"));
     PixelDataTag tag;
     if (!findPixelData(window, &tag))
-        return false;
+        return fail(unreadable("no pixel data found"));
     byteOrder = metaByteOrder = tag.bigEndian ? 2 : 1;
     explicitVR = tag.explicitVR;
 
@@ -351,6 +386,12 @@ bool DICOMDoc::readDICOM(QIODevice &device)
     if (spacingBetweenSlices >= 0 && sliceThickness >= 0)
         sliceDistance = spacingBetweenSlices;
     return readPixels(device, tag.pixelStart);
+}
+
+bool DICOMDoc::fail(const QString &reason)
+{
+    failure = reason;
+    return false;
 }
 
 QString DICOMDoc::cleanString(const QString &text, bool alsoSpaces)
@@ -373,8 +414,9 @@ QString DICOMDoc::cleanString(const QString &text, bool alsoSpaces)
 // another byte order and VR mode than the data set that follows it.
 bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
 {
+    const QString damaged = unreadable("damaged or cut short header");
     if (device.size() < 128)
-        return false;
+        return fail(unreadable("shorter than 128 bytes"));
     const bool dataBigEndian = byteOrder == 2;
     // The window holds the file's first 200 KB, or all of a shorter one.
     const bool hasPreamble =
@@ -384,27 +426,27 @@ bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
     bool metaExplicit = explicitVR;
     if (hasPreamble) {
         if (!in.load(4))
-            return false;
+            return fail(damaged);
         const char *group = in.here();
         if (group[0] == 0x02 && group[1] == 0x00)
             metaByteOrder = 1;
         else if (group[0] == 0x00 && group[1] == 0x02)
             metaByteOrder = 2;
         else
-            return false;
+            return fail(unreadable("no file meta group after DICM"));
         metaExplicit = in.load(6) && memcmp(in.here() + 4, "UL", 2) == 0;
         in.bigEndian = metaByteOrder == 2;
     }
 
     for (;;) {
         if (!in.load(4))
-            return false;
+            return fail(damaged);
         quint16 group = in.u16();
         quint16 element = in.u16();
         quint32 length;
         bool shortLength;
         if (!readLength(in, explicitVR || (metaExplicit && group == 0x0002), &length, &shortLength))
-            return false;
+            return fail(damaged);
 
         if (group != 0x0002 && in.bigEndian != dataBigEndian) {
             group = qbswap(group);
@@ -421,20 +463,20 @@ bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
             if (endOfWalk)
                 return true;
             if (!skipUndefinedLength(in, explicitVR))
-                return false;
+                return fail(damaged);
             length = 0;
         }
         if (length > maxElementLength)
-            return false;
+            return fail(unreadable(QString("an element of %1 bytes is too long").arg(length)));
         if (endOfWalk)
             return true;
         if (!in.has(length))
-            return false;
+            return fail(damaged);
         // Only short values are kept, so long ones are passed over unread.
         const char *value = nullptr;
         if (length <= longestKeptValue) {
             if (!in.load(length))
-                return false;
+                return fail(damaged);
             value = in.here();
         }
         in.skip(length);
@@ -454,11 +496,18 @@ template <int size> void DICOMDoc::keepText(char (&field)[size], const char *val
 }
 
 // Stores the value of a kept element, which is null when longer than any
-// kept one; false for an element that breaks the read (an image dimension
-// that is not one 16-bit value).
+// kept one; false for an element that breaks the read (a compressed transfer
+// syntax, an image dimension that is not one 16-bit value).
 bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian)
 {
     switch (tag) {
+    case 0x00020010:
+        if (value) {
+            const QString compression = compressionOf(QByteArray(value, length));
+            if (!compression.isEmpty())
+                return fail(QString("compressed DICOM (%1) is not supported").arg(compression));
+        }
+        break;
     case 0x00080008:
         keepText(imageType, value, length);
         break;
@@ -525,7 +574,7 @@ bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool 
     case 0x00280011:
     case 0x00280100: {
         if (length != 2)
-            return false;
+            return fail(unreadable("rows, columns or bits allocated not one 16-bit value"));
         const int number = unsignedShort(value, bigEndian);
         if (tag == 0x00280010)
             nrOfRows = number;
@@ -555,7 +604,8 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 pixelStart)
     free(pixelData);
     pixelData = nullptr;
     if (bitsAllocated != 0 && bitsAllocated != 16)
-        return false;
+        return fail(
+            QString("%1-bit pixels are not supported, only 16-bit ones").arg(bitsAllocated));
     if (nrOfRows <= 0 || nrOfColumns <= 0) {
         meanIntensity = 0.0f;
         stdDevIntensity = 0.0f;
@@ -566,15 +616,15 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 pixelStart)
     const qint64 nrOfPixels = qint64(nrOfRows) * nrOfColumns;
     const qint64 size = 2 * nrOfPixels;
     if (pixelStart > device.size() || size > device.size() - pixelStart)
-        return false;
+        return fail(unreadable("pixel data cut short"));
     pixelData = static_cast<qint16 *>(malloc(size_t(size)));
     if (!pixelData)
-        return false;
+        return fail("image too large for memory");
     // Straight into the pixel buffer, then converted where they lie.
     if (!readAt(device, pixelStart, reinterpret_cast<char *>(pixelData), size)) {
         free(pixelData);
         pixelData = nullptr;
-        return false;
+        return fail(unreadable("read error"));
     }
 
     // Only values above 99 enter the statistics, the dim background stays out;

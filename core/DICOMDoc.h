@@ -21,6 +21,9 @@ public:
     // first 200 KB, where the pixel data is looked for, the header elements up
     // to the image group, then only the pixels.
     bool readDICOM(QIODevice &device);
+    // Why the last read failed, in a few words for the user ("compressed DICOM
+    // (JPEG 2000) is not supported"); empty after one that succeeded.
+    QString failureReason() const { return failure; }
 
     // text without leading spaces and without trailing carriage returns, line
     // feeds and, with alsoSpaces, spaces.
@@ -76,8 +79,12 @@ private:
     bool readHeader(QIODevice &device, const QByteArray &window);
     bool keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian);
     bool readPixels(QIODevice &device, qint64 pixelStart);
+    // Records why the read failed; returns false.
+    bool fail(const QString &reason);
 
     template <int size> void keepText(char (&field)[size], const char *value, quint32 length);
+
+    QString failure;
 };
 
 #endif
