@@ -26,6 +26,9 @@ namespace {
 const qint64 pixelSearchEnd = 2 * 100001;
 const qint64 headerWindowSize = pixelSearchEnd + 4;
 const quint32 maxElementLength = 1050000;
+// The pixel data may be as long as the 16-bit image it holds, when that is
+// longer, in images of up to this many rows and columns (128 MiB).
+const int maxImageDimension = 8192;
 // Past the window, the header is read in blocks of this size.
 const qint64 readBlockSize = 65536;
 // The longest value of an element kept, Image Position and Orientation.
@@ -466,7 +469,13 @@ bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
                 return fail(damaged);
             length = 0;
         }
-        if (length > maxElementLength)
+        // A longer element is taken for damage, but the pixels of an ordinary
+        // 1024 x 1024 or 2048 x 2048 image are longer.
+        qint64 limit = maxElementLength;
+        if (endOfWalk && group == 0x7FE0 && element == 0x0010 && nrOfRows <= maxImageDimension &&
+            nrOfColumns <= maxImageDimension)
+            limit = qMax(limit, 2 * qint64(nrOfRows) * nrOfColumns);
+        if (length > limit)
             return fail(unreadable(QString("an element of %1 bytes is too long").arg(length)));
         if (endOfWalk)
             return true;

@@ -201,6 +201,7 @@ private slots:
     void files();
     void boundedReads_data();
     void boundedReads();
+    void matchesDcmtk_data();
     void matchesDcmtk();
     void compressedByDcmtk();
 
@@ -551,6 +552,19 @@ void TestDicom::walk_data()
     row("pixel data of 2,000,000 bytes", pixelsOfLength(2000000),
         unreadable("an element of 2000000 bytes is too long"));
     row("pixel data of undefined length", pixelsOfLength(0xFFFFFFFF), reads, ones);
+    // Pixel data may be longer, as long as its image, in images of up to 8192
+    // rows and columns.
+    auto ofSize = [](quint16 rows, quint16 columns, int extra) {
+        const int length = 2 * rows * columns + extra;
+        DicomFixture f;
+        f.unsignedShort(0x0028, 0x0010, rows).unsignedShort(0x0028, 0x0011, columns);
+        return f.header(0x7FE0, 0x0010, "OW", length).bytes(QByteArray(length, '\x01')).file();
+    };
+    row("1024 x 1024", ofSize(1024, 1024, 0), reads, QList<qint16>(1024 * 1024, 0x0101));
+    row("1024 x 1024, 2 bytes more", ofSize(1024, 1024, 2),
+        unreadable("an element of 2097154 bytes is too long"));
+    row("8192 x 129", ofSize(8192, 129, 0), reads, QList<qint16>(8192 * 129, 0x0101));
+    row("8193 x 128", ofSize(8193, 128, 0), unreadable("an element of 2097408 bytes is too long"));
 
     DicomFixture oddLengths;
     oddLengths.element(0x0019, 0x1010, "LO", "abc").element(0x0010, 0x0010, "PN", "Doe^J");
@@ -736,7 +750,7 @@ namespace {
 // The data set handed to dump2dcm: every kept attribute, texts of odd length
 // (padded by the encoder), a private unlimited text, a nested sequence, and
 // the image attributes the compressors need.
-const char dcmtkDump[] = R"((0008,0008) CS [DERIVED\SECONDARY\M]
+const char dcmtkHeader[] = R"((0008,0008) CS [DERIVED\SECONDARY\M]
 (0008,0016) UI =MRImageStorage
 (0008,0018) UI [1.2.826.0.1.3680043.2.1143.99]
 (0008,0060) CS [MR]
@@ -771,15 +785,28 @@ const char dcmtkDump[] = R"((0008,0008) CS [DERIVED\SECONDARY\M]
 (0020,0105) IS [1]
 (0028,0002) US 1
 (0028,0004) CS [MONOCHROME2]
-(0028,0010) US 3
-(0028,0011) US 4
-(0028,0030) DS [0.9375\0.5]
-(0028,0100) US 16
-(0028,0101) US 16
-(0028,0102) US 15
-(0028,0103) US 1
-(7fe0,0010) OW 0064\00c8\fffb\0102\7fff\8000\0000\0063\03e8\1234\abcd\0001
 )";
+
+// The image of the data set: pixels as hexadecimal words, or "=file" to take
+// them from a file.
+QByteArray dcmtkDump(int rows = 3, int columns = 4,
+                     const QByteArray &pixels =
+                         "0064\\00c8\\fffb\\0102\\7fff\\8000\\0000\\0063\\03e8\\1234\\abcd\\0001")
+{
+    return dcmtkHeader +
+           QString("(0028,0010) US %1\n"
+                   "(0028,0011) US %2\n"
+                   "(0028,0030) DS [0.9375\\0.5]\n"
+                   "(0028,0100) US 16\n"
+                   "(0028,0101) US 16\n"
+                   "(0028,0102) US 15\n"
+                   "(0028,0103) US 1\n"
+                   "(7fe0,0010) OW ")
+               .arg(rows)
+               .arg(columns)
+               .toLatin1() +
+           pixels + '\n';
+}
 
 // A JPEG 2000 file as far as the reader can tell: DCMTK has no JPEG 2000
 // encoder, but writes encapsulated pixel data under any transfer syntax.
@@ -841,53 +868,83 @@ bool TestDicom::dumpToFile(const QByteArray &dump, const QString &name)
     return runTool(QStandardPaths::findExecutable("dump2dcm"), {"-q", dumpFile.fileName(), name});
 }
 
+void TestDicom::matchesDcmtk_data()
+{
+    QTest::addColumn<int>("size"); // 0: the 3 x 4 image of the dump
+    QTest::addColumn<QString>("options");
+    for (const char *options :
+         {"+te", "+ti", "+tb", "+te -e", "+ti -e", "+tb -e", "+ti -F", "+tb -F -e"})
+        QTest::addRow("3 x 4, %s", options) << 0 << QString(options);
+    for (int size : {1024, 2048}) {
+        for (const char *options : {"+te", "+tb", "+ti -F"})
+            QTest::addRow("%d x %d, %s", size, size, options) << size << QString(options);
+    }
+}
+
 // DCMTK encodes one data set in every transfer syntax, with and without
-// undefined lengths and meta group; each file reads as dcmdump lists it.
+// undefined lengths and meta group, and with images of ordinary sizes; each
+// file reads as dcmdump lists it.
 void TestDicom::matchesDcmtk()
 {
-    const QString dump2dcm = QStandardPaths::findExecutable("dump2dcm");
+    QFETCH(int, size);
+    QFETCH(QString, options);
     const QString dcmconv = QStandardPaths::findExecutable("dcmconv");
     const QString dcmdump = QStandardPaths::findExecutable("dcmdump");
-    if (dump2dcm.isEmpty() || dcmconv.isEmpty() || dcmdump.isEmpty())
+    if (QStandardPaths::findExecutable("dump2dcm").isEmpty() || dcmconv.isEmpty() ||
+        dcmdump.isEmpty())
         QSKIP("DCMTK (dump2dcm, dcmconv, dcmdump) is not installed");
 
-    const QString source = dir.filePath("dcmtk.dcm");
-    QVERIFY(dumpToFile(dcmtkDump, source));
-
-    for (const QString options :
-         {"+te", "+ti", "+tb", "+te -e", "+ti -e", "+tb -e", "+ti -F", "+tb -F -e"}) {
-        const QString name = dir.filePath("dcmtk" + QString(options).remove(' ') + ".dcm");
-        QVERIFY(
-            runTool(dcmconv, QStringList{"-q"} + options.split(' ') + QStringList{source, name}));
-        QString dump;
-        QVERIFY(runTool(dcmdump, {"-q", "+L", name}, &dump));
-        const QMap<quint32, QString> listed = parseDcmdump(dump);
-
-        DICOMDoc doc(&core);
-        QVERIFY2(doc.readDICOM(name), qPrintable(name));
-        QCOMPARE(doc.byteOrder, listed.value(0).startsWith("Big") ? 2 : 1);
-        QCOMPARE(doc.explicitVR, listed.value(0).endsWith("Explicit"));
-        for (const TextField &field : textFields) {
-            QByteArray text = field.value(doc);
-            QCOMPARE(text.size() % 2, 0);
-            while (text.endsWith(' '))
-                text.chop(1);
-            QCOMPARE(QString::fromLatin1(text), listed.value(field.tag));
+    const QString source = dir.filePath(QString("dcmtk%1.dcm").arg(size));
+    if (!QFile::exists(source)) {
+        QByteArray dump = dcmtkDump();
+        if (size > 0) {
+            // Values over the whole range, negative ones too.
+            QFile raw(dir.filePath(QString("pixels%1.raw").arg(size)));
+            QByteArray pixels(2 * size * size, Qt::Uninitialized);
+            for (int i = 0; i < size * size; ++i)
+                qToLittleEndian(qint16(i * 7919), pixels.data() + 2 * i);
+            QVERIFY(raw.open(QIODevice::WriteOnly) && raw.write(pixels) == pixels.size());
+            dump = dcmtkDump(size, size, "=" + raw.fileName().toLocal8Bit());
         }
-        for (const NumberField &field : numberFields)
-            QCOMPARE(field.value(doc), listed.value(field.tag).toDouble());
-        QCOMPARE(doc.nrOfRows, listed.value(0x00280010).toInt());
-        QCOMPARE(doc.nrOfColumns, listed.value(0x00280011).toInt());
-        QCOMPARE(doc.bitsAllocated, listed.value(0x00280100).toInt());
-        const QStringList spacing = listed.value(0x00280030).split('\\');
-        QCOMPARE(numbersOf(doc, 0x00280030),
-                 QList<double>({spacing.value(0).toFloat(), spacing.value(1).toFloat()}));
-        QList<qint16> pixels;
-        for (const QString &word : listed.value(0x7FE00010).split('\\'))
-            pixels << qMax<qint16>(0, qint16(word.toUShort(nullptr, 16)));
-        QCOMPARE(pixels.size(), 12);
-        QCOMPARE(pixelsOf(doc), pixels);
+        QVERIFY(dumpToFile(dump, source));
     }
+
+    const QString name =
+        dir.filePath(QString("dcmtk%1%2.dcm").arg(size).arg(QString(options).remove(' ')));
+    QVERIFY(runTool(dcmconv, QStringList{"-q"} + options.split(' ') + QStringList{source, name}));
+    QString dump;
+    QVERIFY(runTool(dcmdump, {"-q", "+L", "+W", dir.path(), name}, &dump));
+    const QMap<quint32, QString> listed = parseDcmdump(dump);
+
+    DICOMDoc doc(&core);
+    QVERIFY2(doc.readDICOM(name), qPrintable(doc.failureReason()));
+    QCOMPARE(doc.byteOrder, listed.value(0).startsWith("Big") ? 2 : 1);
+    QCOMPARE(doc.explicitVR, listed.value(0).endsWith("Explicit"));
+    for (const TextField &field : textFields) {
+        QByteArray text = field.value(doc);
+        QCOMPARE(text.size() % 2, 0);
+        while (text.endsWith(' '))
+            text.chop(1);
+        QCOMPARE(QString::fromLatin1(text), listed.value(field.tag));
+    }
+    for (const NumberField &field : numberFields)
+        QCOMPARE(field.value(doc), listed.value(field.tag).toDouble());
+    QCOMPARE(doc.nrOfRows, listed.value(0x00280010).toInt());
+    QCOMPARE(doc.nrOfColumns, listed.value(0x00280011).toInt());
+    QCOMPARE(doc.bitsAllocated, listed.value(0x00280100).toInt());
+    const QStringList spacing = listed.value(0x00280030).split('\\');
+    QCOMPARE(numbersOf(doc, 0x00280030),
+             QList<double>({spacing.value(0).toFloat(), spacing.value(1).toFloat()}));
+
+    // dcmdump writes the pixels to a file of their own, little-endian.
+    QFile raw(listed.value(0x7FE00010).mid(1));
+    QVERIFY2(raw.open(QIODevice::ReadOnly), qPrintable(raw.fileName()));
+    const QByteArray bytes = raw.readAll();
+    QList<qint16> pixels;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+        pixels << qMax<qint16>(0, qFromLittleEndian<qint16>(bytes.constData() + i));
+    QCOMPARE(pixels.size(), doc.nrOfRows * doc.nrOfColumns);
+    QCOMPARE(pixelsOf(doc), pixels);
 }
 
 // The same data set compressed by DCMTK in each way it can, and a JPEG 2000
@@ -902,7 +959,7 @@ void TestDicom::compressedByDcmtk()
         QSKIP("DCMTK (dump2dcm, dcmcjpeg, dcmcjpls, dcmcrle) is not installed");
 
     const QString source = dir.filePath("uncompressed.dcm");
-    QVERIFY(dumpToFile(dcmtkDump, source));
+    QVERIFY(dumpToFile(dcmtkDump(), source));
     QVERIFY(core.loadDICOM(source));
     const struct
     {
