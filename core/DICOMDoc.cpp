@@ -138,7 +138,8 @@ void copyPixels(const char *from, qint16 *to, qint64 n, bool swap, qint64 &sum,
 // Reads size bytes from pos on; false when the device ends first or fails.
 bool readAt(QIODevice &device, qint64 pos, char *data, qint64 size)
 {
-    if (!device.seek(pos))
+    // Seeking a file costs a system call even where it is already.
+    if (device.pos() != pos && !device.seek(pos))
         return false;
     while (size > 0) {
         const qint64 got = device.read(data, size);
@@ -157,8 +158,8 @@ bool readAt(QIODevice &device, qint64 pos, char *data, qint64 size)
 class ByteCursor
 {
 public:
-    ByteCursor(QIODevice &device, const QByteArray &window, qint64 pos)
-        : device(device), size(device.size()), block(window), pos(pos)
+    ByteCursor(QIODevice &device, qint64 size, const QByteArray &window, qint64 pos)
+        : device(device), size(size), block(window), pos(pos)
     {
     }
 
@@ -349,6 +350,11 @@ QString unreadable(const QString &why)
     return QString("not a readable DICOM image (%1)").arg(why);
 }
 
+QString damagedHeader()
+{
+    return unreadable("damaged or cut short header");
+}
+
 } // namespace
 
 DICOMDoc::DICOMDoc(CXSCore *core) : core(core) {}
@@ -373,9 +379,11 @@ bool DICOMDoc::readDICOM(QString fileName)
 bool DICOMDoc::readDICOM(QIODevice &device)
 {
     failure.clear();
+    // Asking a file for its size costs a system call, so it is asked once.
+    const qint64 fileSize = device.size();
     // Nothing past the search window is read before the pixel data is found,
     // so a large file without it is refused at once.
-    QByteArray window(qMin(device.size(), headerWindowSize), Qt::Uninitialized);
+    QByteArray window(qMin(fileSize, headerWindowSize), Qt::Uninitialized);
     if (!readAt(device, 0, window.data(), window.size()))
         return fail(unreadable("read error"));
     PixelDataTag tag;
@@ -384,11 +392,11 @@ bool DICOMDoc::readDICOM(QIODevice &device)
     byteOrder = metaByteOrder = tag.bigEndian ? 2 : 1;
     explicitVR = tag.explicitVR;
 
-    if (!readHeader(device, window))
+    if (!readHeader(device, fileSize, window))
         return false;
     if (spacingBetweenSlices >= 0 && sliceThickness >= 0)
         sliceDistance = spacingBetweenSlices;
-    return readPixels(device, tag.pixelStart);
+    return readPixels(device, fileSize, window, tag.pixelStart);
 }
 
 bool DICOMDoc::fail(const QString &reason)
@@ -415,21 +423,20 @@ QString DICOMDoc::cleanString(const QString &text, bool alsoSpaces)
 // Walks the header elements in file order up to the image group, keeping the
 // known ones. The file meta group (after the preamble and "DICM") may have
 // another byte order and VR mode than the data set that follows it.
-bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
+bool DICOMDoc::readHeader(QIODevice &device, qint64 fileSize, const QByteArray &window)
 {
-    const QString damaged = unreadable("damaged or cut short header");
-    if (device.size() < 128)
+    if (fileSize < 128)
         return fail(unreadable("shorter than 128 bytes"));
     const bool dataBigEndian = byteOrder == 2;
     // The window holds the file's first 200 KB, or all of a shorter one.
     const bool hasPreamble =
         window.size() >= 132 && memcmp(window.constData() + 128, "DICM", 4) == 0;
-    ByteCursor in(device, window, hasPreamble ? 132 : 0);
+    ByteCursor in(device, fileSize, window, hasPreamble ? 132 : 0);
     in.bigEndian = dataBigEndian;
     bool metaExplicit = explicitVR;
     if (hasPreamble) {
         if (!in.load(4))
-            return fail(damaged);
+            return fail(damagedHeader());
         const char *group = in.here();
         if (group[0] == 0x02 && group[1] == 0x00)
             metaByteOrder = 1;
@@ -443,13 +450,13 @@ bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
 
     for (;;) {
         if (!in.load(4))
-            return fail(damaged);
+            return fail(damagedHeader());
         quint16 group = in.u16();
         quint16 element = in.u16();
         quint32 length;
         bool shortLength;
         if (!readLength(in, explicitVR || (metaExplicit && group == 0x0002), &length, &shortLength))
-            return fail(damaged);
+            return fail(damagedHeader());
 
         if (group != 0x0002 && in.bigEndian != dataBigEndian) {
             group = qbswap(group);
@@ -466,7 +473,7 @@ bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
             if (endOfWalk)
                 return true;
             if (!skipUndefinedLength(in, explicitVR))
-                return fail(damaged);
+                return fail(damagedHeader());
             length = 0;
         }
         // A longer element is taken for damage, but the pixels of an ordinary
@@ -480,12 +487,12 @@ bool DICOMDoc::readHeader(QIODevice &device, const QByteArray &window)
         if (endOfWalk)
             return true;
         if (!in.has(length))
-            return fail(damaged);
+            return fail(damagedHeader());
         // Only short values are kept, so long ones are passed over unread.
         const char *value = nullptr;
         if (length <= longestKeptValue) {
             if (!in.load(length))
-                return fail(damaged);
+                return fail(damagedHeader());
             value = in.here();
         }
         in.skip(length);
@@ -608,7 +615,8 @@ bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool 
     return true;
 }
 
-bool DICOMDoc::readPixels(QIODevice &device, qint64 pixelStart)
+bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &window,
+                          qint64 pixelStart)
 {
     free(pixelData);
     pixelData = nullptr;
@@ -624,13 +632,17 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 pixelStart)
     // The file must hold every pixel; this also bounds the allocation.
     const qint64 nrOfPixels = qint64(nrOfRows) * nrOfColumns;
     const qint64 size = 2 * nrOfPixels;
-    if (pixelStart > device.size() || size > device.size() - pixelStart)
+    if (pixelStart > fileSize || size > fileSize - pixelStart)
         return fail(unreadable("pixel data cut short"));
     pixelData = static_cast<qint16 *>(malloc(size_t(size)));
     if (!pixelData)
         return fail("image too large for memory");
-    // Straight into the pixel buffer, then converted where they lie.
-    if (!readAt(device, pixelStart, reinterpret_cast<char *>(pixelData), size)) {
+    // The pixels in the search window are taken from it; the rest are read
+    // straight into the pixel buffer and converted where they lie.
+    const qint64 inWindow = qBound<qint64>(0, (window.size() - pixelStart) / 2, nrOfPixels);
+    qint16 *rest = pixelData + inWindow;
+    if (!readAt(device, pixelStart + 2 * inWindow, reinterpret_cast<char *>(rest),
+                2 * (nrOfPixels - inWindow))) {
         free(pixelData);
         pixelData = nullptr;
         return fail(unreadable("read error"));
@@ -641,8 +653,11 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 pixelStart)
     qint64 sum = 0;
     qint64 sumOfSquares = 0;
     qint64 count = 1;
-    copyPixels(reinterpret_cast<const char *>(pixelData), pixelData, nrOfPixels,
-               (byteOrder == 2) != core->hostIsBigEndian, sum, sumOfSquares, count);
+    const bool swap = (byteOrder == 2) != core->hostIsBigEndian;
+    copyPixels(window.constData() + pixelStart, pixelData, inWindow, swap, sum, sumOfSquares,
+               count);
+    copyPixels(reinterpret_cast<const char *>(rest), rest, nrOfPixels - inWindow, swap, sum,
+               sumOfSquares, count);
     const double mean = double(sum) / count;
     meanIntensity = float(mean);
     stdDevIntensity = float(std::sqrt(qMax(0.0, double(sumOfSquares) / count - mean * mean)));

@@ -76,9 +76,10 @@ public:
 private:
     Q_DISABLE_COPY(DICOMDoc)
 
-    bool readHeader(QIODevice &device, const QByteArray &window);
+    bool readHeader(QIODevice &device, qint64 fileSize, const QByteArray &window);
     bool keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian);
-    bool readPixels(QIODevice &device, qint64 pixelStart);
+    bool readPixels(QIODevice &device, qint64 fileSize, const QByteArray &window,
+                    qint64 pixelStart);
     // Records why the read failed; returns false.
     bool fail(const QString &reason);
 
