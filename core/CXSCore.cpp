@@ -80,9 +80,11 @@ bool CXSCore::loadDICOM(QString fileName)
 {
     auto *doc = new DICOMDoc(this);
     if (!doc->readDICOM(fileName)) {
+        dicomFailureReason = doc->failureReason();
         delete doc;
         return false;
     }
+    dicomFailureReason.clear();
     delete dicomDoc;
     dicomDoc = doc;
     return true;
@@ -91,6 +93,11 @@ bool CXSCore::loadDICOM(QString fileName)
 DICOMDoc *CXSCore::getDICOMDoc()
 {
     return dicomDoc;
+}
+
+QString CXSCore::getDICOMFailureReason()
+{
+    return dicomFailureReason;
 }
 
 void CXSCore::convertWinDirSlashes2UnixSlashes(QString &path)

@@ -36,6 +36,7 @@ public:
 
     bool loadDICOM(QString fileName) override;
     DICOMDoc *getDICOMDoc() override;
+    QString getDICOMFailureReason() override;
 
     void convertWinDirSlashes2UnixSlashes(QString &path) override;
 
@@ -62,6 +63,10 @@ public:
     bool hostIsBigEndian = false;
     unsigned char mapPosColorTable[10][3];
     unsigned char mapNegColorTable[10][3];
+
+private:
+    // The failed document is deleted; its reason outlives it.
+    QString dicomFailureReason;
 };
 
 #endif

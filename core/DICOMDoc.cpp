@@ -1,6 +1,7 @@
 #include "DICOMDoc.h"
 
 #include "CXSCore.h"
+#include "DocumentStream.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -17,13 +18,21 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-#include <new>
 
 namespace {
 
-// The pixel data tag is looked for in the first 100,001 byte pairs.
+// The pixel data tag is looked for in the first 100,001 byte pairs; the
+// window read for it ends with the VR after a tag in the last pair.
 const qint64 pixelSearchEnd = 2 * 100001;
+const qint64 headerWindowSize = pixelSearchEnd + 4;
 const quint32 maxElementLength = 1050000;
+// The pixel data may be as long as the 16-bit image it holds, when that is
+// longer, in images of up to this many rows and columns (128 MiB).
+const int maxImageDimension = 8192;
+// Past the window, the header is read in blocks of this size.
+const qint64 readBlockSize = 65536;
+// The longest value of an element kept, Image Position and Orientation.
+const quint32 longestKeptValue = 150;
 const quint32 undefinedLength = 0xFFFFFFFF;
 // Work buffers of the numeric texts, terminating zero included.
 const quint32 decimalBufferSize = 24;
@@ -38,10 +47,10 @@ struct PixelDataTag
 
 // Finds the last (7FE0,0010) Pixel Data tag at an even offset of the search
 // range, in either byte order; its VR, when there is one, tells the VR mode.
-bool findPixelData(const QByteArray &data, PixelDataTag *tag)
+bool findPixelData(const QByteArray &window, PixelDataTag *tag)
 {
-    const auto *b = reinterpret_cast<const uchar *>(data.constData());
-    const qint64 size = data.size();
+    const auto *b = reinterpret_cast<const uchar *>(window.constData());
+    const qint64 size = window.size();
     const qint64 end = qMin(size, pixelSearchEnd + 1);
     bool found = false;
     // Every candidate holds a 0x7F byte, so only those places are looked at.
@@ -69,10 +78,10 @@ bool findPixelData(const QByteArray &data, PixelDataTag *tag)
     return found;
 }
 
-// Copies the pixels out of the file's bytes, swapping their two bytes when the
-// file's order is not the machine's; sums the values above 99, their squares and
-// their number; sets negative values to 0. One pass, as this runs over every
-// pixel of every image.
+// Copies the pixels out of the file's bytes (from may be to itself), swapping
+// their two bytes when the file's order is not the machine's; sums the values
+// above 99, their squares and their number; sets negative values to 0. One
+// pass, as this runs over every pixel of every image.
 void copyPixels(const char *from, qint16 *to, qint64 n, bool swap, qint64 &sum,
                 qint64 &sumOfSquares, qint64 &count)
 {
@@ -126,30 +135,62 @@ void copyPixels(const char *from, qint16 *to, qint64 n, bool swap, qint64 &sum,
     }
 }
 
-// The file's bytes with a read position; values are assembled in the byte
-// order in force. Callers check has() before every read.
+// Reads size bytes from pos on; false when the device ends first or fails.
+bool readAt(QIODevice &device, qint64 pos, char *data, qint64 size)
+{
+    // Seeking a file costs a system call even where it is already.
+    if (device.pos() != pos && !device.seek(pos))
+        return false;
+    while (size > 0) {
+        const qint64 got = device.read(data, size);
+        if (got <= 0)
+            return false;
+        data += got;
+        size -= got;
+    }
+    return true;
+}
+
+// A read position in the device with the bytes around it: first the search
+// window, then blocks read as the position passes it, so that skipped values
+// are never read. Values are assembled in the byte order in force. Callers
+// check has() before a skip and load() before reading.
 class ByteCursor
 {
 public:
-    ByteCursor(const QByteArray &data, qint64 pos)
-        : bytes(reinterpret_cast<const uchar *>(data.constData())), size(data.size()), pos(pos)
+    ByteCursor(QIODevice &device, qint64 size, const QByteArray &window, qint64 pos)
+        : device(device), size(size), block(window), pos(pos)
     {
     }
 
     bool has(qint64 count) const { return count <= size - pos; }
-    const char *here() const { return reinterpret_cast<const char *>(bytes + pos); }
+    // Brings the next count bytes (a few hundred at most) into the block.
+    bool load(qint64 count)
+    {
+        if (!has(count))
+            return false;
+        if (pos + count <= blockStart + block.size())
+            return true;
+        block.resize(qMin(qMax(count, readBlockSize), size - pos));
+        blockStart = pos;
+        if (readAt(device, pos, block.data(), block.size()))
+            return true;
+        block.clear();
+        return false;
+    }
+    const char *here() const { return block.constData() + (pos - blockStart); }
     void skip(qint64 count) { pos += count; }
     quint16 u16()
     {
-        const quint16 v = bigEndian ? qFromBigEndian<quint16>(bytes + pos)
-                                    : qFromLittleEndian<quint16>(bytes + pos);
+        const quint16 v =
+            bigEndian ? qFromBigEndian<quint16>(here()) : qFromLittleEndian<quint16>(here());
         pos += 2;
         return v;
     }
     quint32 u32()
     {
-        const quint32 v = bigEndian ? qFromBigEndian<quint32>(bytes + pos)
-                                    : qFromLittleEndian<quint32>(bytes + pos);
+        const quint32 v =
+            bigEndian ? qFromBigEndian<quint32>(here()) : qFromLittleEndian<quint32>(here());
         pos += 4;
         return v;
     }
@@ -157,8 +198,10 @@ public:
     bool bigEndian = false;
 
 private:
-    const uchar *bytes;
+    QIODevice &device;
     qint64 size;
+    QByteArray block;
+    qint64 blockStart = 0;
     qint64 pos;
 };
 
@@ -186,12 +229,12 @@ bool readLength(ByteCursor &in, bool withVR, quint32 *length, bool *shortLength)
 {
     *shortLength = false;
     if (withVR) {
-        if (!in.has(2))
+        if (!in.load(2))
             return false;
         const bool longForm = hasLongLength(in.here());
         in.skip(2);
         if (!longForm) {
-            if (!in.has(2))
+            if (!in.load(2))
                 return false;
             *length = in.u16();
             *shortLength = true;
@@ -201,7 +244,7 @@ bool readLength(ByteCursor &in, bool withVR, quint32 *length, bool *shortLength)
             return false;
         in.skip(2);
     }
-    if (!in.has(4))
+    if (!in.load(4))
         return false;
     *length = in.u32();
     return true;
@@ -217,7 +260,7 @@ bool skipUndefinedLength(ByteCursor &in, bool explicitVR)
 {
     qint64 depth = 1;
     while (depth > 0) {
-        if (!in.has(4))
+        if (!in.load(4))
             return false;
         const quint16 group = in.u16();
         const quint16 element = in.u16();
@@ -232,7 +275,7 @@ bool skipUndefinedLength(ByteCursor &in, bool explicitVR)
                 continue;
             }
         } else {
-            const bool withVR = explicitVR && in.has(2) && isVR(in.here());
+            const bool withVR = explicitVR && in.load(2) && isVR(in.here());
             if (!readLength(in, withVR, &length, &shortLength))
                 return false;
         }
@@ -276,6 +319,42 @@ quint16 unsignedShort(const char *value, bool bigEndian)
     return bigEndian ? qFromBigEndian<quint16>(value) : qFromLittleEndian<quint16>(value);
 }
 
+// The name of a transfer syntax whose pixel data is compressed, which the
+// reader cannot decode; empty for the others.
+QString compressionOf(QByteArray uid)
+{
+    while (uid.endsWith('\0') || uid.endsWith(' '))
+        uid.chop(1);
+    static const char *const names[][2] = {{"1.2.840.10008.1.2.4.50", "JPEG baseline"},
+                                           {"1.2.840.10008.1.2.4.51", "JPEG extended"},
+                                           {"1.2.840.10008.1.2.4.57", "JPEG lossless"},
+                                           {"1.2.840.10008.1.2.4.70", "JPEG lossless"},
+                                           {"1.2.840.10008.1.2.4.80", "JPEG-LS"},
+                                           {"1.2.840.10008.1.2.4.81", "JPEG-LS"},
+                                           {"1.2.840.10008.1.2.4.90", "JPEG 2000"},
+                                           {"1.2.840.10008.1.2.4.91", "JPEG 2000"},
+                                           {"1.2.840.10008.1.2.5", "RLE"}};
+    for (const auto &name : names) {
+        if (uid == name[0])
+            return name[1];
+    }
+    // The rest of that branch (retired JPEG processes, other JPEG 2000 and
+    // video syntaxes) is compressed too; the UID names it.
+    if (uid.startsWith("1.2.840.10008.1.2.4."))
+        return QString::fromLatin1(uid);
+    return QString();
+}
+
+QString unreadable(const QString &why)
+{
+    return QString("not a readable DICOM image (%1)").arg(why);
+}
+
+QString damagedHeader()
+{
+    return unreadable("damaged or cut short header");
+}
+
 } // namespace
 
 DICOMDoc::DICOMDoc(CXSCore *core) : core(core) {}
@@ -287,34 +366,43 @@ DICOMDoc::~DICOMDoc()
 
 bool DICOMDoc::readDICOM(QString fileName)
 {
-    // Opening anything but a regular file (a FIFO, a device) could block.
-    if (!QFileInfo(fileName).isFile())
-        return false;
     QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) && readDICOM(file);
+    // Opening anything but a regular file (a FIFO, a device) could block. The
+    // reader reads in blocks of its own, so the file's buffer would only copy.
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        const QString reason = DocumentStream::openFailure(fileName);
+        return fail(reason.isEmpty() ? "cannot be opened" : reason);
+    }
+    return readDICOM(file);
 }
 
 bool DICOMDoc::readDICOM(QIODevice &device)
 {
-    QByteArray data;
-    try {
-        data = device.readAll();
-    } catch (const std::bad_alloc &) {
-        // A file too large for memory fails like any unreadable one.
-        return false;
-    }
-
+    failure.clear();
+    // Asking a file for its size costs a system call, so it is asked once.
+    const qint64 fileSize = device.size();
+    // Nothing past the search window is read before the pixel data is found,
+    // so a large file without it is refused at once.
+    QByteArray window(qMin(fileSize, headerWindowSize), Qt::Uninitialized);
+    if (!readAt(device, 0, window.data(), window.size()))
+        return fail(unreadable("read error"));
     PixelDataTag tag;
-    if (!findPixelData(data, &tag))
-        return false;
+    if (!findPixelData(window, &tag))
+        return fail(unreadable("no pixel data found"));
     byteOrder = metaByteOrder = tag.bigEndian ? 2 : 1;
     explicitVR = tag.explicitVR;
 
-    if (!readHeader(data))
+    if (!readHeader(device, fileSize, window))
         return false;
     if (spacingBetweenSlices >= 0 && sliceThickness >= 0)
         sliceDistance = spacingBetweenSlices;
-    return readPixels(data, tag.pixelStart);
+    return readPixels(device, fileSize, window, tag.pixelStart);
+}
+
+bool DICOMDoc::fail(const QString &reason)
+{
+    failure = reason;
+    return false;
 }
 
 QString DICOMDoc::cleanString(const QString &text, bool alsoSpaces)
@@ -335,38 +423,40 @@ QString DICOMDoc::cleanString(const QString &text, bool alsoSpaces)
 // Walks the header elements in file order up to the image group, keeping the
 // known ones. The file meta group (after the preamble and "DICM") may have
 // another byte order and VR mode than the data set that follows it.
-bool DICOMDoc::readHeader(const QByteArray &data)
+bool DICOMDoc::readHeader(QIODevice &device, qint64 fileSize, const QByteArray &window)
 {
-    if (data.size() < 128)
-        return false;
+    if (fileSize < 128)
+        return fail(unreadable("shorter than 128 bytes"));
     const bool dataBigEndian = byteOrder == 2;
-    const bool hasPreamble = data.size() >= 132 && memcmp(data.constData() + 128, "DICM", 4) == 0;
-    ByteCursor in(data, hasPreamble ? 132 : 0);
+    // The window holds the file's first 200 KB, or all of a shorter one.
+    const bool hasPreamble =
+        window.size() >= 132 && memcmp(window.constData() + 128, "DICM", 4) == 0;
+    ByteCursor in(device, fileSize, window, hasPreamble ? 132 : 0);
     in.bigEndian = dataBigEndian;
     bool metaExplicit = explicitVR;
     if (hasPreamble) {
-        if (!in.has(4))
-            return false;
+        if (!in.load(4))
+            return fail(damagedHeader());
         const char *group = in.here();
         if (group[0] == 0x02 && group[1] == 0x00)
             metaByteOrder = 1;
         else if (group[0] == 0x00 && group[1] == 0x02)
             metaByteOrder = 2;
         else
-            return false;
-        metaExplicit = in.has(6) && group[4] == 'U' && group[5] == 'L';
+            return fail(unreadable("no file meta group after DICM"));
+        metaExplicit = in.load(6) && memcmp(in.here() + 4, "UL", 2) == 0;
         in.bigEndian = metaByteOrder == 2;
     }
 
     for (;;) {
-        if (!in.has(4))
-            return false;
+        if (!in.load(4))
+            return fail(damagedHeader());
         quint16 group = in.u16();
         quint16 element = in.u16();
         quint32 length;
         bool shortLength;
         if (!readLength(in, explicitVR || (metaExplicit && group == 0x0002), &length, &shortLength))
-            return false;
+            return fail(damagedHeader());
 
         if (group != 0x0002 && in.bigEndian != dataBigEndian) {
             group = qbswap(group);
@@ -383,16 +473,28 @@ bool DICOMDoc::readHeader(const QByteArray &data)
             if (endOfWalk)
                 return true;
             if (!skipUndefinedLength(in, explicitVR))
-                return false;
+                return fail(damagedHeader());
             length = 0;
         }
-        if (length > maxElementLength)
-            return false;
+        // A longer element is taken for damage, but the pixels of an ordinary
+        // 1024 x 1024 or 2048 x 2048 image are longer.
+        qint64 limit = maxElementLength;
+        if (endOfWalk && group == 0x7FE0 && element == 0x0010 && nrOfRows <= maxImageDimension &&
+            nrOfColumns <= maxImageDimension)
+            limit = qMax(limit, 2 * qint64(nrOfRows) * nrOfColumns);
+        if (length > limit)
+            return fail(unreadable(QString("an element of %1 bytes is too long").arg(length)));
         if (endOfWalk)
             return true;
         if (!in.has(length))
-            return false;
-        const char *value = in.here();
+            return fail(damagedHeader());
+        // Only short values are kept, so long ones are passed over unread.
+        const char *value = nullptr;
+        if (length <= longestKeptValue) {
+            if (!in.load(length))
+                return fail(damagedHeader());
+            value = in.here();
+        }
         in.skip(length);
         if (!keepElement(quint32(group) << 16 | element, value, length, in.bigEndian))
             return false;
@@ -409,11 +511,19 @@ template <int size> void DICOMDoc::keepText(char (&field)[size], const char *val
     }
 }
 
-// Stores the value of a kept element; false for an element that breaks the
-// read (an image dimension that is not one 16-bit value).
+// Stores the value of a kept element, which is null when longer than any
+// kept one; false for an element that breaks the read (a compressed transfer
+// syntax, an image dimension that is not one 16-bit value).
 bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian)
 {
     switch (tag) {
+    case 0x00020010:
+        if (value) {
+            const QString compression = compressionOf(QByteArray(value, length));
+            if (!compression.isEmpty())
+                return fail(QString("compressed DICOM (%1) is not supported").arg(compression));
+        }
+        break;
     case 0x00080008:
         keepText(imageType, value, length);
         break;
@@ -480,7 +590,7 @@ bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool 
     case 0x00280011:
     case 0x00280100: {
         if (length != 2)
-            return false;
+            return fail(unreadable("rows, columns or bits allocated not one 16-bit value"));
         const int number = unsignedShort(value, bigEndian);
         if (tag == 0x00280010)
             nrOfRows = number;
@@ -505,12 +615,14 @@ bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool 
     return true;
 }
 
-bool DICOMDoc::readPixels(const QByteArray &data, qint64 pixelStart)
+bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &window,
+                          qint64 pixelStart)
 {
     free(pixelData);
     pixelData = nullptr;
     if (bitsAllocated != 0 && bitsAllocated != 16)
-        return false;
+        return fail(
+            QString("%1-bit pixels are not supported, only 16-bit ones").arg(bitsAllocated));
     if (nrOfRows <= 0 || nrOfColumns <= 0) {
         meanIntensity = 0.0f;
         stdDevIntensity = 0.0f;
@@ -520,19 +632,32 @@ bool DICOMDoc::readPixels(const QByteArray &data, qint64 pixelStart)
     // The file must hold every pixel; this also bounds the allocation.
     const qint64 nrOfPixels = qint64(nrOfRows) * nrOfColumns;
     const qint64 size = 2 * nrOfPixels;
-    if (pixelStart > data.size() || size > data.size() - pixelStart)
-        return false;
+    if (pixelStart > fileSize || size > fileSize - pixelStart)
+        return fail(unreadable("pixel data cut short"));
     pixelData = static_cast<qint16 *>(malloc(size_t(size)));
     if (!pixelData)
-        return false;
+        return fail("image too large for memory");
+    // The pixels in the search window are taken from it; the rest are read
+    // straight into the pixel buffer and converted where they lie.
+    const qint64 inWindow = qBound<qint64>(0, (window.size() - pixelStart) / 2, nrOfPixels);
+    qint16 *rest = pixelData + inWindow;
+    if (!readAt(device, pixelStart + 2 * inWindow, reinterpret_cast<char *>(rest),
+                2 * (nrOfPixels - inWindow))) {
+        free(pixelData);
+        pixelData = nullptr;
+        return fail(unreadable("read error"));
+    }
 
     // Only values above 99 enter the statistics, the dim background stays out;
     // the count starts at 1, so an image of background only divides by 1.
     qint64 sum = 0;
     qint64 sumOfSquares = 0;
     qint64 count = 1;
-    copyPixels(data.constData() + pixelStart, pixelData, nrOfPixels,
-               (byteOrder == 2) != core->hostIsBigEndian, sum, sumOfSquares, count);
+    const bool swap = (byteOrder == 2) != core->hostIsBigEndian;
+    copyPixels(window.constData() + pixelStart, pixelData, inWindow, swap, sum, sumOfSquares,
+               count);
+    copyPixels(reinterpret_cast<const char *>(rest), rest, nrOfPixels - inWindow, swap, sum,
+               sumOfSquares, count);
     const double mean = double(sum) / count;
     meanIntensity = float(mean);
     stdDevIntensity = float(std::sqrt(qMax(0.0, double(sumOfSquares) / count - mean * mean)));

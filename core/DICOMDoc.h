@@ -17,7 +17,13 @@ public:
     ~DICOMDoc();
 
     bool readDICOM(QString fileName);
+    // Reads from the start of a random-access device (a file or a buffer): the
+    // first 200 KB, where the pixel data is looked for, the header elements up
+    // to the image group, then only the pixels.
     bool readDICOM(QIODevice &device);
+    // Why the last read failed, in a few words for the user ("compressed DICOM
+    // (JPEG 2000) is not supported"); empty after one that succeeded.
+    QString failureReason() const { return failure; }
 
     // text without leading spaces and without trailing carriage returns, line
     // feeds and, with alsoSpaces, spaces.
@@ -70,11 +76,16 @@ public:
 private:
     Q_DISABLE_COPY(DICOMDoc)
 
-    bool readHeader(const QByteArray &data);
+    bool readHeader(QIODevice &device, qint64 fileSize, const QByteArray &window);
     bool keepElement(quint32 tag, const char *value, quint32 length, bool bigEndian);
-    bool readPixels(const QByteArray &data, qint64 pixelStart);
+    bool readPixels(QIODevice &device, qint64 fileSize, const QByteArray &window,
+                    qint64 pixelStart);
+    // Records why the read failed; returns false.
+    bool fail(const QString &reason);
 
     template <int size> void keepText(char (&field)[size], const char *value, quint32 length);
+
+    QString failure;
 };
 
 #endif

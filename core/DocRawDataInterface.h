@@ -12,6 +12,9 @@ public:
     virtual ~DocRawDataInterface() {}
     virtual bool loadDICOM(QString fileName) = 0;
     virtual DICOMDoc *getDICOMDoc() = 0;
+    // Why the last loadDICOM failed, in a few words for the user ("compressed
+    // DICOM (JPEG 2000) is not supported"); empty after one that succeeded.
+    virtual QString getDICOMFailureReason() = 0;
 };
 
 #define DocRawDataInterface_iid "com.cortivex.CXSCoreDocRawDataInterface/0.1"

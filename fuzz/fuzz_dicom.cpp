@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes to the DICOM reader and checks what a successful read
 // promises: every pixel readable, a null pixel pointer only for an empty
-// image, and every text field terminated.
+// image, and every text field terminated; and that a failed one says why.
 
 #include "CXSCore.h"
 #include "DICOMDoc.h"
@@ -28,8 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     DICOMDoc doc(&core);
-    if (!doc.readDICOM(buffer))
+    // A refusal always says why, a successful read never.
+    if (!doc.readDICOM(buffer)) {
+        if (doc.failureReason().isEmpty())
+            abort();
         return 0;
+    }
+    if (!doc.failureReason().isEmpty())
+        abort();
 
     const bool empty = doc.nrOfRows <= 0 || doc.nrOfColumns <= 0;
     if (empty != !doc.pixelData)

@@ -225,6 +225,18 @@ void TestCxvInfo::failures()
     QCOMPARE(run({"--json", write("negative.smp", negative.bytes())}, &out, &err), 1);
     QVERIFY(!QJsonDocument::fromJson(out).object()["ok"].toBool());
     QVERIFY(err.contains("not readable as surface maps"));
+
+    // DICOM files say why they cannot be read.
+    DicomFixture jpeg2000;
+    jpeg2000.transferSyntaxUid = "1.2.840.10008.1.2.4.90";
+    const QString compressed = write("j2k.dcm", jpeg2000.pixels({1, 2}).file());
+    const QString noPixels = write("nopixels.dcm", DicomFixture().file());
+    QCOMPARE(run({compressed, noPixels}, &out, &err), 1);
+    const QList<QByteArray> dicomReasons = err.trimmed().split('\n');
+    QCOMPARE(dicomReasons.value(0),
+             "cxvinfo: " + compressed.toUtf8() + ": compressed DICOM (JPEG 2000) is not supported");
+    QCOMPARE(dicomReasons.value(1), "cxvinfo: " + noPixels.toUtf8() +
+                                        ": not a readable DICOM image (no pixel data found)");
 }
 
 void TestCxvInfo::unreadable()

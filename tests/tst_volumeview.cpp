@@ -194,9 +194,15 @@ void TestVolumeView::failedLoads()
     const QImage frame = view.grabFramebuffer();
     QCOMPARE(colourAt(frame, 0.1, 0.1), QColor(12, 12, 12));
 
+    // The raw MRI view says why, in the core's words.
     RawMRIDataOGLViewer raw(&core);
     raw.newRawMRIFileForInspection(0, write("bad.dcm", "DICM and nothing more"));
-    QVERIFY(raw.failureNote().startsWith("bad.dcm: not a readable DICOM image"));
+    QCOMPARE(raw.failureNote(),
+             QString("bad.dcm: not a readable DICOM image (no pixel data found)"));
+    DicomFixture jpeg2000;
+    jpeg2000.transferSyntaxUid = "1.2.840.10008.1.2.4.90";
+    raw.newRawMRIFileForInspection(1, write("j2k.dcm", jpeg2000.pixels({1, 2}).file()));
+    QCOMPARE(raw.failureNote(), QString("j2k.dcm: compressed DICOM (JPEG 2000) is not supported"));
 }
 
 void TestVolumeView::dicomInGrey()

@@ -362,7 +362,7 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
         describeMesh(*core.getMesh(0), r);
     } else {
         if (!core.loadDICOM(fileName))
-            return "not a readable DICOM image (no 16-bit pixel data found, or damaged)";
+            return core.getDICOMFailureReason();
         describeDicom(*core.getDICOMDoc(), r);
     }
     return QString();

@@ -40,9 +40,7 @@ void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filen
     if (!doc) {
         // The core keeps the last image it read; showing it under this file's name would lie.
         const QString reason = DocumentStream::openFailure(filename);
-        fail(filename, reason.isEmpty()
-                           ? "not a readable DICOM image (no 16-bit pixel data found, or damaged)"
-                           : reason);
+        fail(filename, reason.isEmpty() ? rawData->getDICOMFailureReason() : reason);
         return;
     }
     emit dicomLoaded();
