@@ -5,6 +5,7 @@
 #include "CXSCore.h"
 #include "DicomFixture.h"
 #include "RawMRIDataOGLViewer.h"
+#include "VmpFixture.h"
 #include "VmrFixture.h"
 #include "VolumeOGLViewer.h"
 
@@ -17,13 +18,14 @@
 
 #include <GL/gl.h>
 #include <benchmark/benchmark.h>
+#include <cmath>
 
 namespace {
 
 CXSCore *core = nullptr;
 VolumeOGLViewer *volumeView = nullptr;
 RawMRIDataOGLViewer *rawView = nullptr;
-QString volumeFile, dicomFile;
+QString volumeFile, dicomFile, mapFile;
 
 bool save(const QString &name, const QByteArray &data)
 {
@@ -75,6 +77,18 @@ void BM_ComposeAndUpload(benchmark::State &state)
     }
 }
 
+// Choosing a map at resolution 3 over the whole brain: converted to the
+// volume's grid and coloured into the slices, to the finished frame.
+void BM_MapChosenToFrame(benchmark::State &state)
+{
+    volumeView->newVolumeItemForInspection(0, volumeFile);
+    volumeView->clickedMap(mapFile);
+    for (auto _ : state) {
+        volumeView->clickedSubMap(0, 1);
+        finish(volumeView);
+    }
+}
+
 void BM_DicomToFrame(benchmark::State &state)
 {
     for (auto _ : state) {
@@ -95,6 +109,7 @@ void BM_DicomBytes(benchmark::State &state)
 
 BENCHMARK(BM_CrossMoveToFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ComposeAndUpload)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_MapChosenToFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DicomBytes)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DicomToFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -118,9 +133,24 @@ int main(int argc, char **argv)
         .unsignedShort(0x0028, 0x0011, 512)
         .unsignedShort(0x0028, 0x0100, 16)
         .pixels(pixels);
+    // A t map over the brain's box at resolution 3: smooth blobs of both signs.
+    VmpFixture vmp;
+    vmp.resolution = 3;
+    const int box[6] = {38, 218, 38, 218, 38, 218};
+    std::copy(box, box + 6, vmp.box);
+    VmpFixture::Map map;
+    map.useMapColors = 0;
+    map.clusterCheckEnabled = 0;
+    map.showPosNeg = 3;
+    for (qint64 i = 0; i < vmp.nrOfCells(false); ++i)
+        map.data << float(9 * std::sin(i * 0.37) * std::cos(i * 0.011));
+    vmp.maps = {map};
+    volume.offsetX = volume.offsetY = volume.offsetZ = 0;
+    mapFile = dir.filePath("maps.vmp");
     volumeFile = dir.filePath("head.vmr");
     dicomFile = dir.filePath("slice.dcm");
-    if (!dir.isValid() || !save(volumeFile, volume.bytes()) || !save(dicomFile, image.file()))
+    if (!dir.isValid() || !save(volumeFile, volume.bytes()) || !save(dicomFile, image.file()) ||
+        !save(mapFile, vmp.current()))
         return 1;
 
     core = new CXSCore;

@@ -301,6 +301,27 @@ void TestPanels::mapsPanel()
     QCOMPARE(maps.mapFileList()->item(1)->text(), QString("b.vmp"));
     QCOMPARE(maps.subMapList()->count(), 0);
 
+    // A chosen file's maps: the first is chosen at once. Its settings reach the
+    // controls without being echoed back as changes.
+    QList<QList<int>> chosen;
+    connect(&maps, &MapsPanel::mapChosen, this,
+            [&](int row, int count) { chosen << QList<int>{row, count}; });
+    maps.setSubMapNames({"t", "r"});
+    QCOMPARE(chosen, QList<QList<int>>({{0, 2}}));
+    QCOMPARE(maps.subMapList()->currentRow(), 0);
+    int echoes = 0;
+    for (auto signal : {&MapsPanel::thresholdChanged, &MapsPanel::clusterSizeChanged})
+        connect(&maps, signal, this, [&] { ++echoes; });
+    maps.showMapSettings(5.5f, 12, true, 2);
+    QCOMPARE(maps.threshold(), 5.5f);
+    QCOMPARE(maps.clusterSize(), 12);
+    QVERIFY(maps.clusterFilterEnabled());
+    QCOMPARE(maps.signSelection(), 2);
+    maps.showMapSettings(4.0f, -1, false, 3);
+    QCOMPARE(maps.clusterSize(), 12);
+    QCOMPARE(maps.signSelection(), 3);
+    QCOMPARE(echoes, 0);
+
     SmpFixture smp;
     smp.nrOfVertices = 5000;
     const QString fits = write("a.smp", smp.bytes());
