@@ -50,12 +50,6 @@ const char *const windowStyleSheet =
     "QSplitter {border: 0px solid rgb(70, 70, 70); padding: 0px; margin: 0px;}"
     "QSplitter::handle {background: rgb(70, 70, 70);}";
 
-bool isCoverFlowStepKey(int key)
-{
-    return key == Qt::Key_PageDown || key == Qt::Key_Plus || key == Qt::Key_Right ||
-           key == Qt::Key_PageUp || key == Qt::Key_Minus || key == Qt::Key_Left;
-}
-
 } // namespace
 
 CortivexViewer::CortivexViewer()
@@ -508,7 +502,7 @@ bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
             clickedFavoriteFolder(favoriteFoldersLsWdg->currentItem());
             return true;
         }
-        if (shift && isCoverFlowStepKey(key)) {
+        if (shift && InspectionView::isStepKey(key)) {
             forwardKeyToCoverFlow(keyEvent);
             return true;
         }
@@ -519,7 +513,7 @@ bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
             clickedFolder(dirTreeView->currentIndex());
             return true;
         }
-        if (shift && isCoverFlowStepKey(key)) {
+        if (shift && InspectionView::isStepKey(key)) {
             forwardKeyToCoverFlow(keyEvent);
             return true;
         }

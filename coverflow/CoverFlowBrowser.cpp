@@ -3,6 +3,7 @@
 #include "CoverStore.h"
 #include "FileHelpers.h"
 #include "InstructionBand.h"
+#include "TouchInput.h"
 
 #include <QApplication>
 #include <QGestureEvent>
@@ -643,17 +644,11 @@ bool CoverFlowBrowser::event(QEvent *event)
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd: {
-        auto *touch = static_cast<QTouchEvent *>(event);
-        const bool touchPad =
-            touch->device() && touch->device()->type() == QInputDevice::DeviceType::TouchPad;
-        const int kind = touchPad ? 2 : 1;
+        const auto &touch = *static_cast<QTouchEvent *>(event);
+        const int kind = touchInputKind(touch);
         emit inputKindChanged(kind);
         setInputKind(kind);
-        const qsizetype points = touch->points().size();
-        if (!touchPad)
-            multiTouchActive = points == 2 ? 1 : 0;
-        else if (points > 1)
-            multiTouchActive = 1;
+        multiTouchActive = multiTouchAfter(touch, multiTouchActive);
         break;
     }
     case QEvent::Gesture:

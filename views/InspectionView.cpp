@@ -2,6 +2,7 @@
 
 #include "InstructionBand.h"
 #include "QtPieMenu.h"
+#include "TouchInput.h"
 
 #include <QGestureEvent>
 #include <QPainter>
@@ -94,6 +95,12 @@ void InspectionView::drawFailureNote(QPainter &painter)
     painter.drawImage(0, (height() - band.height()) / 2, band);
 }
 
+bool InspectionView::isStepKey(int key)
+{
+    return key == Qt::Key_Right || key == Qt::Key_PageDown || key == Qt::Key_Plus ||
+           key == Qt::Key_Left || key == Qt::Key_PageUp || key == Qt::Key_Minus;
+}
+
 void InspectionView::stepCoverFlow(int key)
 {
     hideInstruction();
@@ -112,21 +119,15 @@ bool InspectionView::event(QEvent *event)
     case QEvent::TouchBegin:
     case QEvent::TouchUpdate:
     case QEvent::TouchEnd: {
-        auto *touch = static_cast<QTouchEvent *>(event);
-        const bool touchPad =
-            touch->device() && touch->device()->type() == QInputDevice::DeviceType::TouchPad;
-        const int touchKind = touchPad ? 2 : 1;
+        const auto &touch = *static_cast<QTouchEvent *>(event);
+        const int touchKind = touchInputKind(touch);
         emit inputKindChanged(touchKind);
         if (touchKind != kind) {
             kind = touchKind;
             formatInstructions(width(), height());
             reShowInstructions();
         }
-        const qsizetype points = touch->points().size();
-        if (!touchPad)
-            multiTouch = points == 2 ? 1 : 0;
-        else if (points > 1)
-            multiTouch = 1;
+        multiTouch = multiTouchAfter(touch, multiTouch);
         pieMenuEnabled = true;
         break;
     }

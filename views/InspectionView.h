@@ -41,6 +41,9 @@ public:
     QImage instructionImage() const { return instructions; }
     QtPieMenu *touchPieMenu() const { return pieMenu; }
 
+    // The keys that step the cover strip: Right, Page Down, +, Left, Page Up, -.
+    static bool isStepKey(int key);
+
     // Shows the instructions for ten seconds.
     void reShowInstructions();
     void formatInstructions(int width, int height);

@@ -26,12 +26,6 @@
 
 namespace {
 
-bool isStepKey(int key)
-{
-    return key == Qt::Key_Right || key == Qt::Key_PageDown || key == Qt::Key_Plus ||
-           key == Qt::Key_Left || key == Qt::Key_PageUp || key == Qt::Key_Minus;
-}
-
 QTimeLine *newTimeLine(int duration, int frames, QObject *parent)
 {
     auto *line = new QTimeLine(duration, parent);

@@ -20,12 +20,6 @@
 
 namespace {
 
-bool isStepKey(int key)
-{
-    return key == Qt::Key_Right || key == Qt::Key_PageDown || key == Qt::Key_Plus ||
-           key == Qt::Key_Left || key == Qt::Key_PageUp || key == Qt::Key_Minus;
-}
-
 // The stored cross, truncated; a file's value that is no voxel index (damaged,
 // or far outside) gives the middle of the axis instead.
 int initialCross(float stored, int dim)
