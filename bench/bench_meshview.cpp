@@ -45,9 +45,12 @@ QByteArray foldedSphere(const Icosphere &sphere, bool strips)
     return srf.bytes();
 }
 
+// The frame on screen: painted by the event loop, as a widget of this kind
+// always is, and finished by the renderer.
 void finishFrame()
 {
-    view->repaint();
+    view->update();
+    QCoreApplication::processEvents();
     view->makeCurrent();
     glFinish();
     view->doneCurrent();

@@ -5,6 +5,9 @@
 #include "TouchInput.h"
 
 #include <QGestureEvent>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QTimer>
 #include <QTouchEvent>
@@ -99,6 +102,23 @@ bool InspectionView::isStepKey(int key)
 {
     return key == Qt::Key_Right || key == Qt::Key_PageDown || key == Qt::Key_Plus ||
            key == Qt::Key_Left || key == Qt::Key_PageUp || key == Qt::Key_Minus;
+}
+
+bool InspectionView::isSoftwareRendered()
+{
+    static const bool software = [] {
+        QOffscreenSurface surface;
+        surface.create();
+        QOpenGLContext context;
+        if (!context.create() || !context.makeCurrent(&surface))
+            return true;
+        const QByteArray renderer =
+            reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+        context.doneCurrent();
+        return renderer.contains("llvmpipe") || renderer.contains("softpipe") ||
+               renderer.contains("Software");
+    }();
+    return software;
 }
 
 void InspectionView::stepCoverFlow(int key)

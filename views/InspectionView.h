@@ -43,6 +43,9 @@ public:
 
     // The keys that step the cover strip: Right, Page Down, +, Left, Page Up, -.
     static bool isStepKey(int key);
+    // Whether OpenGL is drawn by the processor (Mesa's llvmpipe and the like),
+    // where multisampling costs as much again per frame.
+    static bool isSoftwareRendered();
 
     // Shows the instructions for ten seconds.
     void reShowInstructions();
