@@ -1,6 +1,7 @@
 #include "CXSCore.h"
 
 #include "DICOMDoc.h"
+#include "NiftiImage.h"
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 
@@ -32,7 +33,9 @@ CXSCore::~CXSCore()
 bool CXSCore::loadVMR(QString fileName)
 {
     auto *doc = new VolumeDoc(this);
-    if (!doc->readVolume(fileName)) {
+    const bool read = NiftiImage::isNiftiFileName(fileName) ? doc->readNifti(fileName)
+                                                            : doc->readVolume(fileName);
+    if (!read) {
         delete doc;
         return false;
     }

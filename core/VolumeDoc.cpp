@@ -4,6 +4,9 @@
 #include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "DocumentStream.h"
+#include "GridResampler.h"
+#include "NiftiImage.h"
+#include "NiftiVolume.h"
 #include "VolumeMap.h"
 #include "VolumeMaps.h"
 
@@ -14,6 +17,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
 
 namespace {
 
@@ -29,6 +33,8 @@ VolumeDoc::~VolumeDoc()
     free(vmrData);
     delete volumeMaps;
     delete arVolumeMaps;
+    delete niftiVolume;
+    delete niftiMaps;
 }
 
 bool VolumeDoc::readVolume(QString name)
@@ -36,7 +42,12 @@ bool VolumeDoc::readVolume(QString name)
     QFile file(name);
     if (!DocumentStream::openFile(file) || !readVolume(file))
         return false;
+    setFileName(name);
+    return true;
+}
 
+void VolumeDoc::setFileName(const QString &name)
+{
     const int slash = name.lastIndexOf('/');
     if (slash >= 0) {
         fileNameWithPath = name;
@@ -47,7 +58,6 @@ bool VolumeDoc::readVolume(QString name)
         filePath = core->getCurrentDir();
         fileNameWithPath = core->combinePathAndFileName(filePath, fileName);
     }
-    return true;
 }
 
 bool VolumeDoc::readVolume(QIODevice &device)
@@ -208,6 +218,8 @@ int VolumeDoc::loadVolumeMaps(QString name)
     }
     delete volumeMaps;
     volumeMaps = maps;
+    delete niftiMaps;
+    niftiMaps = nullptr;
     return result;
 }
 
@@ -223,6 +235,8 @@ int VolumeDoc::loadArVolumeMaps(QString name)
     }
     delete arVolumeMaps;
     arVolumeMaps = maps;
+    delete niftiMaps;
+    niftiMaps = nullptr;
     // Maps of another file at their own resolution no longer belong to those shown.
     delete volumeMaps;
     volumeMaps = nullptr;
@@ -417,5 +431,144 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
         }
     }
     arVolumeMaps = target;
+    return true;
+}
+
+// NIfTI
+
+bool VolumeDoc::readNifti(QString name)
+{
+    auto image = std::make_unique<NiftiImage>();
+    if (!image->read(name, false))
+        return false;
+    auto volume = std::make_unique<NiftiVolume>(std::move(image));
+    if (!volume->fillVolume(*this))
+        return false;
+    delete niftiVolume;
+    niftiVolume = volume.release();
+    setFileName(name);
+    return true;
+}
+
+bool VolumeDoc::worldTransform(AffineTransform &gridToWorld) const
+{
+    if (niftiVolume) {
+        gridToWorld = niftiVolume->gridToWorld();
+        return true;
+    }
+    if (referenceSpace != 3)
+        return false;
+    // The Talairach coordinates the header panel shows: right, anterior and
+    // superior from the centre of the framing cube.
+    const auto size = [](float stored) { return stored < 0 ? 1.0 : double(stored); };
+    const double sx = size(voxelSizeX), sy = size(voxelSizeY), sz = size(voxelSizeZ);
+    gridToWorld = AffineTransform::fromRows({{{0, 0, -sz, 128 - offsetZ * sz},
+                                              {-sx, 0, 0, 128 - offsetX * sx},
+                                              {0, -sy, 0, 128 - offsetY * sy}}});
+    return true;
+}
+
+bool VolumeDoc::niftiMapFits(QString name) const
+{
+    AffineTransform gridToWorld;
+    if (!vmrData || !worldTransform(gridToWorld))
+        return false;
+    NiftiImage map;
+    if (!map.readHeader(name))
+        return false;
+    const auto volumeBox = gridToWorld.boxOfGrid({dimX, dimY, dimZ});
+    const auto mapBox = map.voxelToWorld().boxOfGrid({map.dim(0), map.dim(1), map.dim(2)});
+    for (int axis = 0; axis < 3; ++axis)
+        if (mapBox[0][axis] > volumeBox[1][axis] || mapBox[1][axis] < volumeBox[0][axis])
+            return false;
+    if (map.hasStatisticIntent())
+        return true;
+    return map.isFloatingPoint() && map.read(name, false) && map.hasNegativeValues();
+}
+
+void VolumeDoc::removeMaps()
+{
+    delete volumeMaps;
+    volumeMaps = nullptr;
+    delete arVolumeMaps;
+    arVolumeMaps = nullptr;
+    delete niftiMaps;
+    niftiMaps = nullptr;
+}
+
+int VolumeDoc::loadNiftiMaps(QString name)
+{
+    AffineTransform gridToWorld;
+    if (!vmrData || !worldTransform(gridToWorld))
+        return 0;
+    auto maps = std::make_unique<NiftiImage>();
+    if (!maps->read(name, true) || maps->nrOfVolumesRead() < 1)
+        return 0;
+    removeMaps();
+    niftiMaps = maps.release();
+    return niftiMaps->nrOfVolumesRead();
+}
+
+QStringList VolumeDoc::niftiMapNames() const
+{
+    if (!niftiMaps)
+        return {};
+    QStringList names;
+    for (int v = 0; v < niftiMaps->nrOfVolumesRead(); ++v)
+        names << QString("Volume %1").arg(v + 1);
+    return names;
+}
+
+bool VolumeDoc::convertNiftiMapToArVMP(int index)
+{
+    AffineTransform gridToWorld, worldToMap;
+    const float *values = niftiMaps ? niftiMaps->volumeValues(index) : nullptr;
+    if (!values || !vmrData || !worldTransform(gridToWorld) ||
+        !niftiMaps->voxelToWorld().inverted(worldToMap))
+        return false;
+    delete arVolumeMaps;
+    arVolumeMaps = nullptr;
+
+    // Only the part of the volume the map covers, which bounds work and memory.
+    AffineTransform volumeToGrid;
+    if (!gridToWorld.inverted(volumeToGrid))
+        return false;
+    const std::array<qint64, 3> mapDims = {niftiMaps->dim(0), niftiMaps->dim(1), niftiMaps->dim(2)};
+    const auto box = (volumeToGrid * niftiMaps->voxelToWorld()).boxOfGrid(mapDims);
+    const int dims[3] = {dimX, dimY, dimZ};
+    int start[3], end[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        start[axis] = int(qBound(0.0, std::floor(box[0][axis]), double(dims[axis] - 1)));
+        end[axis] = int(qBound(0.0, std::ceil(box[1][axis]), double(dims[axis] - 1)));
+    }
+    auto target = std::make_unique<ArVolumeMaps>(this);
+    target->xStart = start[0];
+    target->xEnd = end[0];
+    target->yStart = start[1];
+    target->yEnd = end[1];
+    target->zStart = start[2];
+    target->zEnd = end[2];
+    target->resolution = 1;
+    target->savedDimX = dimX;
+    target->savedDimY = dimY;
+    target->savedDimZ = dimZ;
+    auto *map = new ArVolumeMap(target.get());
+    target->maps << map;
+    target->selectedMaps = {0};
+    target->nrOfSelectedMaps = 1;
+    map->mapName = niftiMapNames().value(index);
+    map->mapType = 1;
+    if (!map->allocateMapData())
+        return false;
+    GridResampler(values, mapDims, !niftiMaps->isFloatingPoint())
+        .fill(worldToMap * gridToWorld, {start[0], start[1], start[2]},
+              {end[0] - start[0] + 1, end[1] - start[1] + 1, end[2] - start[2] + 1}, map->mapData);
+    // The colour scale reaches the map's largest magnitude.
+    float largest = 0.0f;
+    for (qint64 v = 0; v < map->nrOfValues(); ++v)
+        largest = std::max(largest, std::abs(map->mapData[v]));
+    if (largest > map->threshMin)
+        map->threshMax = largest;
+    arVolumeMaps = target.release();
     return true;
 }

@@ -5,9 +5,12 @@
 #include <QString>
 #include <QStringList>
 
+class AffineTransform;
 class ArVolumeMaps;
 class CXSCore;
 class DocumentStream;
+class NiftiImage;
+class NiftiVolume;
 class QIODevice;
 class VolumeMaps;
 
@@ -23,6 +26,23 @@ public:
     bool readVolume(QString fileName);
     // Reads the contents of a VMR file; leaves the name fields alone.
     bool readVolume(QIODevice &device);
+
+    // Reads a NIfTI image into the volume's grid and keeps it in niftiVolume.
+    bool readNifti(QString fileName);
+    // The transform from the volume's voxels to world millimetres: the NIfTI
+    // image's world, or Talairach coordinates in Talairach space; false without one.
+    bool worldTransform(AffineTransform &gridToWorld) const;
+    // Whether a NIfTI file holds statistics (a statistic intent code, or
+    // floating-point values below 0) over world space the volume shows.
+    bool niftiMapFits(QString fileName) const;
+    // Reads every volume of a NIfTI map into niftiMaps; their number, 0 when
+    // the file cannot be read or the volume has no world transform.
+    int loadNiftiMaps(QString fileName);
+    // Names of the maps of niftiMaps: the file's name, or one per volume.
+    QStringList niftiMapNames() const;
+    // Replaces arVolumeMaps with volume index of niftiMaps resampled into
+    // this volume's grid, trilinearly (nearest for integer values).
+    bool convertNiftiMapToArVMP(int index);
 
     // Replaces volumeMaps. 0: failed, 1: read, 2: an older-format file, which
     // loadArVolumeMaps reads; then volumeMaps is null.
@@ -90,11 +110,17 @@ public:
     // Owned map sets, loaded on request.
     VolumeMaps *volumeMaps = nullptr;
     ArVolumeMaps *arVolumeMaps = nullptr;
+    // For a volume read from a NIfTI file: the image and the grid's placement.
+    NiftiVolume *niftiVolume = nullptr;
+    // The NIfTI map file read onto the volume, all its volumes.
+    NiftiImage *niftiMaps = nullptr;
 
 private:
     Q_DISABLE_COPY(VolumeDoc)
 
     bool readTransformations(DocumentStream &in);
+    void setFileName(const QString &name);
+    void removeMaps();
 };
 
 #endif

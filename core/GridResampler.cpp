@@ -1,0 +1,66 @@
+#include "GridResampler.h"
+
+#include <cmath>
+
+namespace {
+
+// Rounding error at the grid's faces must not drop their voxels.
+const double faceTolerance = 1e-4;
+
+} // namespace
+
+GridResampler::GridResampler(const float *values, std::array<qint64, 3> dims, bool nearest)
+    : values(values), dims(dims), nearest(nearest)
+{
+}
+
+float GridResampler::at(const AffineTransform::Point &p) const
+{
+    double c[3];
+    for (int axis = 0; axis < 3; ++axis) {
+        c[axis] = p[axis];
+        const double last = double(dims[axis] - 1);
+        if (!(c[axis] >= -faceTolerance && c[axis] <= last + faceTolerance))
+            return 0.0f;
+        c[axis] = qBound(0.0, c[axis], last);
+    }
+    if (!nearest)
+        return trilinear(c[0], c[1], c[2]);
+    const qint64 i = qint64(c[0] + 0.5), j = qint64(c[1] + 0.5), k = qint64(c[2] + 0.5);
+    return values[i + dims[0] * (j + dims[1] * k)];
+}
+
+float GridResampler::trilinear(double i, double j, double k) const
+{
+    const qint64 i0 = qint64(i), j0 = qint64(j), k0 = qint64(k);
+    const double fi = i - double(i0), fj = j - double(j0), fk = k - double(k0);
+    // At the last voxel of an axis the upper neighbour has no weight.
+    const qint64 di = i0 + 1 < dims[0] ? 1 : 0;
+    const qint64 dj = j0 + 1 < dims[1] ? dims[0] : 0;
+    const qint64 dk = k0 + 1 < dims[2] ? dims[0] * dims[1] : 0;
+    const float *v = values + i0 + dims[0] * (j0 + dims[1] * k0);
+    const double c00 = v[0] + fi * (v[di] - v[0]);
+    const double c10 = v[dj] + fi * (v[dj + di] - v[dj]);
+    const double c01 = v[dk] + fi * (v[dk + di] - v[dk]);
+    const double c11 = v[dk + dj] + fi * (v[dk + dj + di] - v[dk + dj]);
+    const double c0 = c00 + fj * (c10 - c00);
+    const double c1 = c01 + fj * (c11 - c01);
+    return float(c0 + fk * (c1 - c0));
+}
+
+void GridResampler::fill(const AffineTransform &targetToSource, std::array<int, 3> start,
+                         std::array<int, 3> count, float *out) const
+{
+    const AffineTransform::Point origin = targetToSource.map({0, 0, 0});
+    AffineTransform::Point stepX;
+    for (int r = 0; r < 3; ++r)
+        stepX[r] = targetToSource.map({1, 0, 0})[r] - origin[r];
+    for (int z = 0; z < count[2]; ++z) {
+        for (int y = 0; y < count[1]; ++y) {
+            const AffineTransform::Point row =
+                targetToSource.map({double(start[0]), double(start[1] + y), double(start[2] + z)});
+            for (int x = 0; x < count[0]; ++x)
+                *out++ = at({row[0] + x * stepX[0], row[1] + x * stepX[1], row[2] + x * stepX[2]});
+        }
+    }
+}

@@ -1,0 +1,145 @@
+#include "NiftiVolume.h"
+
+#include "GridResampler.h"
+#include "VolumeDoc.h"
+
+#include <nifti1.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const int maxGridEdge = 256;
+const double minVoxelEdge = 0.5;
+
+// The value at quantile q (0..1) of values, which it reorders.
+float quantile(std::vector<float> &values, double q)
+{
+    const auto at = values.begin() + qint64(std::llround(q * double(values.size() - 1)));
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
+}
+
+} // namespace
+
+NiftiVolume::NiftiVolume(std::unique_ptr<NiftiImage> image) : source(std::move(image)) {}
+
+AffineTransform NiftiVolume::worldToViewerAxes()
+{
+    // x = -anterior, y = -superior, z = -right.
+    return AffineTransform::fromRows({{{0, -1, 0, 0}, {0, 0, -1, 0}, {-1, 0, 0, 0}}});
+}
+
+bool NiftiVolume::fillVolume(VolumeDoc &doc)
+{
+    const float *values = source->volumeValues(0);
+    if (!values)
+        return false;
+    const std::array<qint64, 3> dims = {source->dim(0), source->dim(1), source->dim(2)};
+    const AffineTransform toViewer = worldToViewerAxes() * source->voxelToWorld();
+
+    // The box of the voxel centres in the viewer's axes.
+    const auto box = toViewer.boxOfGrid(dims);
+    const AffineTransform::Point &low = box[0], &high = box[1];
+    edge = minVoxelEdge;
+    double extent = 0.0;
+    for (int axis = 0; axis < 3; ++axis)
+        extent = std::max(extent, high[axis] - low[axis]);
+    double smallest = HUGE_VAL;
+    for (int axis = 0; axis < 3; ++axis)
+        if (dims[axis] > 1)
+            smallest = std::min(smallest, source->voxelToWorld().columnLength(axis));
+    if (std::isfinite(smallest))
+        edge = std::max(edge, smallest);
+    if (extent / edge + 1 > maxGridEdge)
+        edge = extent / (maxGridEdge - 1);
+    if (!std::isfinite(edge) || edge <= 0)
+        return false;
+    int n[3];
+    for (int axis = 0; axis < 3; ++axis)
+        n[axis] =
+            std::min(int(std::floor((high[axis] - low[axis]) / edge + 1e-6)) + 1, maxGridEdge);
+
+    AffineTransform viewerInverse;
+    worldToViewerAxes().inverted(viewerInverse);
+    toWorld =
+        viewerInverse * AffineTransform::fromRows(
+                            {{{edge, 0, 0, low[0]}, {0, edge, 0, low[1]}, {0, 0, edge, low[2]}}});
+    AffineTransform worldToSource;
+    if (!source->voxelToWorld().inverted(worldToSource))
+        return false;
+
+    const qint64 count = qint64(n[0]) * n[1] * n[2];
+    std::vector<float> grid(size_t(count), 0.0f);
+    GridResampler(values, dims, false)
+        .fill(worldToSource * toWorld, {0, 0, 0}, {n[0], n[1], n[2]}, grid.data());
+
+    const qint64 sourceCount = dims[0] * dims[1] * dims[2];
+    std::vector<float> nonZero;
+    nonZero.reserve(size_t(sourceCount));
+    for (qint64 v = 0; v < sourceCount; ++v)
+        if (values[v] != 0.0f && std::isfinite(values[v]))
+            nonZero.push_back(values[v]);
+    const float lo = nonZero.empty() ? 0.0f : quantile(nonZero, 0.005);
+    const float hi = nonZero.empty() ? 0.0f : quantile(nonZero, 0.995);
+
+    auto *bytes = static_cast<unsigned char *>(malloc(size_t(count)));
+    if (!bytes)
+        return false;
+    const double scale = hi > lo ? 215.0 / (double(hi) - double(lo)) : 0.0;
+    for (qint64 v = 0; v < count; ++v) {
+        const float r = grid[size_t(v)];
+        if (r == 0.0f || !std::isfinite(r))
+            bytes[v] = 0;
+        else if (scale == 0.0)
+            bytes[v] = r >= hi ? 225 : 10;
+        else
+            bytes[v] = (unsigned char)(10 + std::lround(qBound(0.0, (r - lo) * scale, 215.0)));
+    }
+
+    free(doc.vmrData);
+    doc.vmrData = bytes;
+    doc.dimX = n[0];
+    doc.dimY = n[1];
+    doc.dimZ = n[2];
+    doc.offsetX = doc.offsetY = doc.offsetZ = 0;
+    doc.framingCubeDim = maxGridEdge;
+    doc.voxelSizeX = doc.voxelSizeY = doc.voxelSizeZ = float(edge);
+    doc.voxelSizeVerified = true;
+    // Right on the left of the coronal and transverse slices, as z runs right to left.
+    doc.leftRightConvention = 1;
+    doc.referenceSpace = 0;
+    doc.inTalairachSpace = false;
+    doc.crossPosX = float(n[0] / 2);
+    doc.crossPosY = float(n[1] / 2);
+    doc.crossPosZ = float(n[2] / 2);
+    return true;
+}
+
+bool NiftiVolume::fileVoxelAt(int x, int y, int z, std::array<qint64, 3> &ijk) const
+{
+    AffineTransform worldToSource;
+    if (!source->voxelToWorld().inverted(worldToSource))
+        return false;
+    const AffineTransform::Point p =
+        (worldToSource * toWorld).map({double(x), double(y), double(z)});
+    for (int axis = 0; axis < 3; ++axis) {
+        const double rounded = std::floor(p[axis] + 0.5);
+        if (!(rounded >= 0 && rounded < double(source->dim(axis))))
+            return false;
+        ijk[axis] = qint64(rounded);
+    }
+    return true;
+}
+
+QString NiftiVolume::spaceName() const
+{
+    if (source->spaceCode() == NIFTI_XFORM_MNI_152)
+        return "MNI";
+    if (source->spaceCode() == NIFTI_XFORM_TALAIRACH)
+        return "TAL";
+    return QString();
+}

@@ -1,0 +1,306 @@
+#include "AffineTransform.h"
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "CXSCore.h"
+#include "GridResampler.h"
+#include "NiftiImage.h"
+#include "NiftiVolume.h"
+#include "VolumeDoc.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include <zlib.h>
+
+namespace {
+
+QString fixture(const QString &name)
+{
+    return QStringLiteral(CXV_NIFTI_FIXTURES "/") + name;
+}
+
+// A NIfTI-1 single-file image of 4 × 4 × 4 uint8 voxels, as the standard lays it out.
+QByteArray smallImage()
+{
+    QByteArray bytes(352 + 64, '\0');
+    auto put16 = [&](int at, qint16 v) { std::memcpy(bytes.data() + at, &v, 2); };
+    auto put32 = [&](int at, qint32 v) { std::memcpy(bytes.data() + at, &v, 4); };
+    auto putFloat = [&](int at, float v) { std::memcpy(bytes.data() + at, &v, 4); };
+    put32(0, 348);
+    const qint16 dims[8] = {3, 4, 4, 4, 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) {
+        put16(40 + 2 * i, dims[i]);
+        putFloat(76 + 4 * i, 1.0f);
+    }
+    put16(70, 2); // uint8
+    put16(72, 8);
+    putFloat(108, 352.0f);
+    std::memcpy(bytes.data() + 344, "n+1\0", 4);
+    for (int v = 0; v < 64; ++v)
+        bytes[352 + v] = char(v + 1);
+    return bytes;
+}
+
+void writeFile(const QString &name, const QByteArray &bytes, bool compressed)
+{
+    if (compressed) {
+        gzFile file = gzopen(QFile::encodeName(name).constData(), "wb");
+        gzwrite(file, bytes.constData(), unsigned(bytes.size()));
+        gzclose(file);
+        return;
+    }
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+struct Expected
+{
+    QString file;
+    AffineTransform::Point world;
+    double value, low, high;
+};
+
+QList<Expected> expectedValues()
+{
+    QFile file(fixture("expected.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<Expected> rows;
+    while (!file.atEnd()) {
+        const QList<QByteArray> f = file.readLine().simplified().split(' ');
+        if (f.size() == 7)
+            rows.append({QString::fromLatin1(f[0]),
+                         {f[1].toDouble(), f[2].toDouble(), f[3].toDouble()},
+                         f[4].toDouble(),
+                         f[5].toDouble(),
+                         f[6].toDouble()});
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestNifti : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void matchesNibabelAtWorldPoints_data();
+    void matchesNibabelAtWorldPoints();
+    void originalVoxelsAndSpace();
+    void refusesHostileHeaders_data();
+    void refusesHostileHeaders();
+    void mapsByStatisticsAndOverlap();
+    void mapOverlaysWithBothSigns();
+
+private:
+    CXSCore core;
+};
+
+void TestNifti::matchesNibabelAtWorldPoints_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("orientation");
+    QTest::addColumn<float>("voxelSize");
+    QTest::newRow("RAS uint8, gzip") << "ras_uint8.nii.gz"
+                                     << "sform" << 2.0f;
+    QTest::newRow("LPI int16") << "lpi_int16.nii"
+                               << "sform" << 1.5f;
+    QTest::newRow("oblique sform float32") << "oblique_float32.nii.gz"
+                                           << "sform" << 1.0f;
+    QTest::newRow("qform only") << "qform_int16.nii"
+                                << "qform" << 1.0f;
+    QTest::newRow("neither, hdr/img pair") << "neither_uint8.hdr"
+                                           << "none" << 1.0f;
+    QTest::newRow("float64 scaled") << "scaled_float64.nii"
+                                    << "sform" << 1.0f;
+    QTest::newRow("4-D, first volume") << "fourd_int16.nii.gz"
+                                       << "sform" << 2.0f;
+    QTest::newRow("NIfTI-2") << "nifti2_float32.nii"
+                             << "sform" << 1.0f;
+}
+
+// The grid's bytes, interpolated at a world point, give the value nibabel
+// computes there, mapped by the percentiles to 10..225; the ramp volumes make
+// trilinear resampling exact, so only the bytes' rounding remains.
+void TestNifti::matchesNibabelAtWorldPoints()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, orientation);
+    QFETCH(float, voxelSize);
+    QVERIFY2(core.loadVMR(fixture(file)), qPrintable(file));
+    const VolumeDoc *doc = core.getVolumeDoc(0);
+    QVERIFY(doc->niftiVolume);
+    QCOMPARE(doc->niftiVolume->image().orientationName(), orientation);
+    QCOMPARE(doc->voxelSizeX, voxelSize);
+    QVERIFY(doc->dimX <= 256 && doc->dimY <= 256 && doc->dimZ <= 256);
+
+    AffineTransform worldToGrid;
+    QVERIFY(doc->niftiVolume->gridToWorld().inverted(worldToGrid));
+    const std::vector<float> bytes(doc->vmrData,
+                                   doc->vmrData + qint64(doc->dimX) * doc->dimY * doc->dimZ);
+    const GridResampler grid(bytes.data(), {doc->dimX, doc->dimY, doc->dimZ}, false);
+    int points = 0;
+    for (const Expected &e : expectedValues()) {
+        if (e.file != file)
+            continue;
+        const double expected = 10 + qBound(0.0, (e.value - e.low) / (e.high - e.low), 1.0) * 215;
+        const float shown = grid.at(worldToGrid.map(e.world));
+        QVERIFY2(std::abs(shown - expected) <= 1.5,
+                 qPrintable(QString("at %1 %2 %3: %4, nibabel %5")
+                                .arg(e.world[0])
+                                .arg(e.world[1])
+                                .arg(e.world[2])
+                                .arg(shown)
+                                .arg(expected)));
+        ++points;
+    }
+    QCOMPARE(points, 6);
+}
+
+// The cross's world position, the file's own voxel there and its value, and
+// the coordinate names the space code gives.
+void TestNifti::originalVoxelsAndSpace()
+{
+    QVERIFY(core.loadVMR(fixture("ras_uint8.nii.gz")));
+    const VolumeDoc *doc = core.getVolumeDoc(0);
+    const NiftiVolume &volume = *doc->niftiVolume;
+    QCOMPARE(volume.spaceName(), QString("MNI"));
+    // The file's voxel (3, 5, 7) lies at world (-10, -10, 0).
+    AffineTransform worldToGrid;
+    QVERIFY(volume.gridToWorld().inverted(worldToGrid));
+    const AffineTransform::Point g = worldToGrid.map({-10, -10, 0});
+    for (double c : g)
+        QCOMPARE(c, std::round(c)); // a 2 mm grid on the file's voxel centres
+    std::array<qint64, 3> ijk;
+    QVERIFY(volume.fileVoxelAt(int(g[0]), int(g[1]), int(g[2]), ijk));
+    QCOMPARE(ijk, (std::array<qint64, 3>{3, 5, 7}));
+    QCOMPARE(volume.image().valueAt(3, 5, 7), 2.0f * 3 + 3 * 5 + 5 * 7 + 1);
+    QVERIFY(!volume.fileVoxelAt(-1000, 0, 0, ijk));
+    // x runs anterior to posterior, y superior to inferior, z right to left.
+    const AffineTransform &toWorld = volume.gridToWorld();
+    QCOMPARE(QList<double>({toWorld.at(1, 0), toWorld.at(2, 1), toWorld.at(0, 2)}),
+             QList<double>({-2.0, -2.0, -2.0}));
+    QCOMPARE(QList<double>({toWorld.at(0, 0), toWorld.at(2, 0), toWorld.at(0, 1), toWorld.at(1, 1),
+                            toWorld.at(1, 2), toWorld.at(2, 2)}),
+             QList<double>(6, 0.0));
+
+    QVERIFY(core.loadVMR(fixture("oblique_float32.nii.gz")));
+    QCOMPARE(core.getVolumeDoc(0)->niftiVolume->spaceName(), QString());
+}
+
+void TestNifti::refusesHostileHeaders_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("compressed");
+    QTest::addColumn<QString>("reason");
+    auto with16 = [](int at, qint16 v) {
+        QByteArray b = smallImage();
+        std::memcpy(b.data() + at, &v, 2);
+        return b;
+    };
+    auto withFloat = [](int at, float v) {
+        QByteArray b = smallImage();
+        std::memcpy(b.data() + at, &v, 4);
+        return b;
+    };
+    QTest::newRow("sound") << smallImage() << false << QString();
+    QTest::newRow("sound, gzip") << smallImage() << true << QString();
+    QTest::newRow("cut header") << smallImage().left(200) << false << "no NIfTI header";
+    QTest::newRow("dim[0] 0") << with16(40, 0) << false << "dim[0]";
+    QTest::newRow("dim[0] 8") << with16(40, 8) << false << "dim[0]";
+    QTest::newRow("dim[2] 0") << with16(44, 0) << false << "dim[2]";
+    QTest::newRow("dim[1] negative") << with16(42, -5) << false << "dim[1]";
+    QTest::newRow("huge, short file") << with16(42, 32767) << false << "too short";
+    QByteArray huge = smallImage();
+    for (int i = 1; i <= 7; ++i) {
+        const qint16 big = 32767;
+        std::memcpy(huge.data() + 40, "\x07\x00", 2);
+        std::memcpy(huge.data() + 40 + 2 * i, &big, 2);
+    }
+    QTest::newRow("huge, all axes") << huge << false << "more voxels";
+    QTest::newRow("huge, gzip") << with16(46, 32767) << true << "too short";
+    QTest::newRow("complex") << with16(70, 32) << false << "datatype";
+    QTest::newRow("RGB") << with16(70, 128) << false << "datatype";
+    QTest::newRow("pixdim NaN") << withFloat(80, NAN) << false << "pixdim[1]";
+    QTest::newRow("pixdim 0") << withFloat(88, 0.0f) << false << "pixdim[3]";
+    QTest::newRow("pixdim infinite") << withFloat(84, INFINITY) << false << "pixdim[2]";
+    QTest::newRow("vox_offset in header") << withFloat(108, 10.0f) << false << "vox_offset";
+    QTest::newRow("vox_offset NaN") << withFloat(108, NAN) << false << "vox_offset";
+    QTest::newRow("data cut") << smallImage().left(380) << false << "too short";
+}
+
+void TestNifti::refusesHostileHeaders()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, compressed);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString name = dir.filePath(compressed ? "image.nii.gz" : "image.nii");
+    writeFile(name, bytes, compressed);
+    NiftiImage image;
+    const bool read = image.read(name, true);
+    QCOMPARE(read, reason.isEmpty());
+    QVERIFY2(image.failureReason().contains(reason), qPrintable(image.failureReason()));
+    if (read)
+        QCOMPARE(image.valueAt(3, 3, 3), 64.0f);
+}
+
+// Files with a statistic intent, or floats below 0, over the volume's world
+// are listed; an integer mask and a map far away are not; a Talairach VMR's
+// world is its Talairach coordinates.
+void TestNifti::mapsByStatisticsAndOverlap()
+{
+    QVERIFY(core.loadVMR(fixture("ras_uint8.nii.gz")));
+    VolumeDoc *doc = core.getVolumeDoc(0);
+    QVERIFY(doc->niftiMapFits(fixture("zmap_float32.nii.gz")));
+    QVERIFY(doc->niftiMapFits(fixture("twomaps_float32.nii")));
+    QVERIFY(!doc->niftiMapFits(fixture("far_float32.nii")));
+    QVERIFY(!doc->niftiMapFits(fixture("mask_uint8.nii")));
+    QVERIFY(!doc->niftiMapFits(fixture("nothing.nii")));
+
+    VolumeDoc talairach(&core);
+    talairach.dimX = talairach.dimY = talairach.dimZ = 256;
+    talairach.vmrData = static_cast<unsigned char *>(calloc(256 * 256 * 256, 1));
+    QVERIFY(!talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));
+    talairach.referenceSpace = 3;
+    QVERIFY(talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));
+    QVERIFY(!talairach.niftiMapFits(fixture("far_float32.nii")));
+}
+
+// Each volume of a 4-D map is a map; the chosen one is resampled into the
+// volume's grid with both signs, ready for the VMP colouring.
+void TestNifti::mapOverlaysWithBothSigns()
+{
+    QVERIFY(core.loadVMR(fixture("ras_uint8.nii.gz")));
+    VolumeDoc *doc = core.getVolumeDoc(0);
+    QCOMPARE(doc->loadNiftiMaps(fixture("twomaps_float32.nii")), 2);
+    QCOMPARE(doc->niftiMapNames(), QStringList({"Volume 1", "Volume 2"}));
+    AffineTransform worldToGrid;
+    QVERIFY(doc->niftiVolume->gridToWorld().inverted(worldToGrid));
+    // The blobs' centres lie at world (-5, 1, 1), positive, and (7, 1, 1), negative.
+    auto valueAt = [&](const AffineTransform::Point &world) {
+        const AffineTransform::Point g = worldToGrid.map(world);
+        return doc->arVolumeMaps->maps[0]->valueAt(int(std::lround(g[0])), int(std::lround(g[1])),
+                                                   int(std::lround(g[2])));
+    };
+    for (int volume : {0, 1}) {
+        QVERIFY(doc->convertNiftiMapToArVMP(volume));
+        QCOMPARE(doc->arVolumeMaps->nrOfSelectedMaps, 1);
+        const float sign = volume == 0 ? 1.0f : -1.0f;
+        QVERIFY(sign * valueAt({-5, 1, 1}) > 3.0f);
+        QVERIFY(sign * valueAt({7, 1, 1}) < -3.0f);
+        QCOMPARE(valueAt({-5, 1, 60}), 0.0f);
+        QVERIFY(doc->arVolumeMaps->maps[0]->threshMax >= std::abs(valueAt({-5, 1, 1})));
+    }
+    QVERIFY(!doc->convertNiftiMapToArVMP(2));
+}
+
+QTEST_GUILESS_MAIN(TestNifti)
+#include "tst_nifti.moc"
