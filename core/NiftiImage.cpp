@@ -32,6 +32,7 @@ struct RawHeader
     int bitpix = 0;
     double pixdim[8] = {};
     double voxOffset = 0;
+    double srow[3][4] = {};
     QByteArray magic;
 };
 
@@ -81,6 +82,9 @@ bool parseHeader(const QByteArray &bytes, RawHeader &h)
         h.datatype = field<qint16>(bytes, 70, s);
         h.bitpix = field<qint16>(bytes, 72, s);
         h.voxOffset = field<float>(bytes, 108, s);
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                h.srow[r][c] = field<float>(bytes, 280 + 16 * r + 4 * c, s);
         h.magic = bytes.mid(344, 4);
     } else if (h.version == 2) {
         for (int i = 0; i < 8; ++i) {
@@ -90,6 +94,9 @@ bool parseHeader(const QByteArray &bytes, RawHeader &h)
         h.datatype = field<qint16>(bytes, 12, s);
         h.bitpix = field<qint16>(bytes, 14, s);
         h.voxOffset = double(field<qint64>(bytes, 168, s));
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 4; ++c)
+                h.srow[r][c] = field<double>(bytes, 400 + 32 * r + 8 * c, s);
         h.magic = bytes.mid(4, 4);
     }
     return h.version != 0;
@@ -327,9 +334,9 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
               {"qoffset_x", image->qoffset_x},
               {"qoffset_y", image->qoffset_y},
               {"qoffset_z", image->qoffset_z},
-              {"srow_x", numbers(image->sto_xyz.m[0], 4)},
-              {"srow_y", numbers(image->sto_xyz.m[1], 4)},
-              {"srow_z", numbers(image->sto_xyz.m[2], 4)},
+              {"srow_x", numbers(h.srow[0], 4)},
+              {"srow_y", numbers(h.srow[1], 4)},
+              {"srow_z", numbers(h.srow[2], 4)},
               {"descrip", text(image->descrip, sizeof image->descrip)},
               {"aux_file", text(image->aux_file, sizeof image->aux_file)}};
     if (!withValues)

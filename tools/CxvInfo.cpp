@@ -1,4 +1,4 @@
-// cxvinfo: prints what the viewer's core reads from VMR, SRF, DICOM, VMP and SMP files.
+// cxvinfo: prints what the viewer's core reads from VMR, SRF, DICOM, VMP, SMP and NIfTI files.
 // Usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...
 
 #include "ArVolumeMap.h"
@@ -7,6 +7,8 @@
 #include "DICOMDoc.h"
 #include "DocumentStream.h"
 #include "HeaderTexts.h"
+#include "NiftiImage.h"
+#include "NiftiVolume.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -201,6 +203,27 @@ void describeVolume(const VolumeDoc &doc, Report &r)
     r.add("rangeMaxValue", doc.rangeMaxValue);
 }
 
+// The header by its standard field names, then the grid the viewer shows.
+void describeNifti(const VolumeDoc &doc, Report &r)
+{
+    const NiftiVolume &volume = *doc.niftiVolume;
+    for (const auto &field : volume.image().headerFields())
+        r.add(field.first, QJsonValue::fromVariant(field.second));
+    r.add("orientation", volume.image().orientationName());
+    r.add("space", volume.spaceName());
+    r.add("volumes", QJsonValue(double(volume.image().nrOfVolumes())));
+    r.add("gridDims", QJsonArray({doc.dimX, doc.dimY, doc.dimZ}));
+    r.add("gridVoxelSize", volume.gridVoxelSize());
+    QJsonArray rows;
+    for (int row = 0; row < 3; ++row) {
+        QJsonArray values;
+        for (int column = 0; column < 4; ++column)
+            values.append(volume.gridToWorld().at(row, column));
+        rows.append(values);
+    }
+    r.add("gridToWorld", rows);
+}
+
 void describeMesh(SurfaceMesh &mesh, Report &r)
 {
     r.addTexts(srfHeaderLabels(), srfHeaderValues(mesh));
@@ -356,6 +379,13 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
         if (!core.loadVMR(fileName))
             return "not a readable VMR volume (damaged, cut short or of an unsupported version)";
         describeVolume(*core.getVolumeDoc(0), r);
+    } else if (kind == "NIfTI") {
+        NiftiImage check;
+        if (!check.readHeader(fileName))
+            return check.failureReason();
+        if (!core.loadVMR(fileName))
+            return "the NIfTI image's values cannot be read or shown";
+        describeNifti(*core.getVolumeDoc(0), r);
     } else if (kind == "SRF") {
         if (!core.loadMesh(fileName))
             return "not a readable SRF mesh (damaged or cut short)";
@@ -370,6 +400,8 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
 
 QString kindOf(const QString &fileName)
 {
+    if (NiftiImage::isNiftiFileName(fileName))
+        return "NIfTI";
     const QString extension = QFileInfo(fileName).suffix().toLower();
     if (extension == "vmr")
         return "VMR";
@@ -407,7 +439,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout), err(stderr);
     if (files.isEmpty() || files.first().startsWith("-")) {
         err << "usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...\n"
-               "Prints what the viewer reads from .vmr, .srf, .dcm, .vmp and .smp files.\n"
+               "Prints what the viewer reads from .vmr, .srf, .dcm, .vmp, .smp and NIfTI\n"
+               "(.nii, .nii.gz, .hdr) files.\n"
                "Volume maps are read onto the given volume (else a 256 x 256 x 256 one),\n"
                "surface maps onto the given mesh (else any mesh of the vertex count they state).\n";
         return 2;
@@ -435,7 +468,8 @@ int main(int argc, char *argv[])
         Report report;
         QString reason = DocumentStream::openFailure(fileName);
         if (reason.isEmpty() && kind.isEmpty())
-            reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp or .smp)";
+            reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp, .smp, .nii, .nii.gz or "
+                     ".hdr)";
         else if (reason.isEmpty())
             reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {
