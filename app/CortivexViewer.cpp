@@ -16,6 +16,7 @@
 #include "SurfaceMesh.h"
 #include "ThumbnailCache.h"
 #include "ThumbnailFile.h"
+#include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
@@ -796,7 +797,10 @@ void CortivexViewer::analyzeCurrentFolder()
         patterns << "*.dcm";
     if (showCXFiles)
         patterns << "*.srf"
-                 << "*.vmr";
+                 << "*.vmr"
+                 << "*.nii"
+                 << "*.nii.gz"
+                 << "*.hdr";
     currentDir.setFilter(QDir::Files | QDir::NoSymLinks);
     currentDir.setSorting(QDir::Name | QDir::IgnoreCase);
     currentDir.setNameFilters(patterns);
@@ -929,9 +933,9 @@ void CortivexViewer::slotShowPosNegMapValues()
 
 // The map files of the current folder by name; the pattern stays on the
 // folder until it is listed again.
-QStringList CortivexViewer::mapFilesOfCurrentFolder(const QString &pattern)
+QStringList CortivexViewer::mapFilesOfCurrentFolder(const QStringList &patterns)
 {
-    currentDir.setNameFilters({pattern});
+    currentDir.setNameFilters(patterns);
     QStringList names;
     for (const QFileInfo &file : currentDir.entryInfoList())
         names << file.fileName();
@@ -940,7 +944,15 @@ QStringList CortivexViewer::mapFilesOfCurrentFolder(const QString &pattern)
 
 void CortivexViewer::fillMapListWithVMPs()
 {
-    mapsPanel->setMapFiles(mapFilesOfCurrentFolder("*.vmp"));
+    QStringList files = mapFilesOfCurrentFolder({"*.vmp"});
+    // NIfTI statistics over the world a NIfTI volume or a Talairach VMR shows.
+    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
+    if (const VolumeDoc *volume = vmr ? vmr->getVolumeDoc(0) : nullptr) {
+        for (const QString &name : mapFilesOfCurrentFolder({"*.nii", "*.nii.gz", "*.hdr"}))
+            if (name != volume->fileName && volume->niftiMapFits(currentDir.filePath(name)))
+                files << name;
+    }
+    mapsPanel->setMapFiles(files);
     connectMapLists(volumeViewer);
 }
 
@@ -953,7 +965,7 @@ void CortivexViewer::fillMapListWithSMPs()
     if (!mesh)
         return;
     QStringList fitting;
-    for (const QString &name : mapFilesOfCurrentFolder("*.smp"))
+    for (const QString &name : mapFilesOfCurrentFolder({"*.smp"}))
         if (MapsPanel::checkSMPFitsSRF(currentDir.filePath(name), mesh->nrOfVertices))
             fitting << name;
     mapsPanel->setMapFiles(fitting);

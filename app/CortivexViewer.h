@@ -161,7 +161,7 @@ private:
     void wireThumbnails();
     void startThumbnailTimer();
     template <class View> void connectMapLists(View *view);
-    QStringList mapFilesOfCurrentFolder(const QString &pattern);
+    QStringList mapFilesOfCurrentFolder(const QStringList &patterns);
     void resizeStrip(int delta);
     int browsingModeNumber() const;
     QMap<QString, QString> &currentModeThumbnailFiles();

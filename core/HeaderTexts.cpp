@@ -1,6 +1,7 @@
 #include "HeaderTexts.h"
 
 #include "DICOMDoc.h"
+#include "NiftiVolume.h"
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 
@@ -58,6 +59,42 @@ QStringList crossCoordValues(std::array<int, 3> cross, std::array<int, 3> offset
             values << QString::number(cross[axis]);
     }
     return values;
+}
+
+QStringList niftiHeaderLabels(const NiftiVolume *volume)
+{
+    const QString space = volume ? volume->spaceName() : QString();
+    QStringList labels = {"Dims", "Voxel size", "Data type", "Orientation"};
+    for (const QString axis : {"X", "Y", "Z"})
+        labels << (space.isEmpty() ? axis + " mm" : space + ' ' + axis);
+    return labels << "Voxel i/j/k"
+                  << "Value";
+}
+
+QStringList niftiHeaderValues(const NiftiVolume &volume)
+{
+    const NiftiImage &image = volume.image();
+    QString dims = QString("%1 × %2 × %3").arg(image.dim(0)).arg(image.dim(1)).arg(image.dim(2));
+    if (image.nrOfVolumes() > 1)
+        dims += QString(" × %1").arg(image.nrOfVolumes());
+    return {dims,
+            QString("%1 × %2 × %3 mm")
+                .arg(general(image.pixdim(0)), general(image.pixdim(1)), general(image.pixdim(2))),
+            image.datatypeName(), image.orientationName()};
+}
+
+QStringList niftiCrossValues(const NiftiVolume &volume, int x, int y, int z)
+{
+    const AffineTransform::Point world =
+        volume.gridToWorld().map({double(x), double(y), double(z)});
+    QStringList values;
+    for (double c : world)
+        values << QString::number(c, 'f', 1);
+    std::array<qint64, 3> ijk;
+    if (!volume.fileVoxelAt(x, y, z, ijk))
+        return values << QString() << QString();
+    return values << QString("%1 / %2 / %3").arg(ijk[0]).arg(ijk[1]).arg(ijk[2])
+                  << general(volume.image().valueAt(ijk[0], ijk[1], ijk[2]));
 }
 
 QStringList srfHeaderLabels()

@@ -6,6 +6,7 @@
 #include <array>
 
 class DICOMDoc;
+class NiftiVolume;
 class SurfaceMesh;
 class VolumeDoc;
 
@@ -23,6 +24,14 @@ QString vmrDimsText(const VolumeDoc &doc);
 // and voxelSizes are in x, y, z order.
 QStringList crossCoordValues(std::array<int, 3> cross, std::array<int, 3> offsets,
                              std::array<float, 3> voxelSizes, int referenceSpace);
+
+// A NIfTI volume: "Dims", "Voxel size", "Data type", "Orientation" of the
+// file, then at the cross its world coordinates in mm (named after the space
+// the sform or qform code gives: "MNI X", "TAL X", else "X mm"), the file's
+// voxel indices there and the file's value.
+QStringList niftiHeaderLabels(const NiftiVolume *volume);
+QStringList niftiHeaderValues(const NiftiVolume &volume);
+QStringList niftiCrossValues(const NiftiVolume &volume, int x, int y, int z);
 
 QStringList srfHeaderLabels();
 QStringList srfHeaderValues(SurfaceMesh &mesh);

@@ -99,11 +99,13 @@ void TestPanels::propertyPanels()
          {"File Properties", "Image Properties"},
          {file, {"Width:", "Height:"}}},
         {panels.cxPropertiesBrowser(),
-         {"File Properties", "VMR Info / Talairach Coords", "SRF Header"},
+         {"File Properties", "VMR Info / Talairach Coords", "SRF Header", "NIfTI Info"},
          {file,
           {"Dims X/Y/Z", "X", "Y", "Z"},
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
-           "Mean edge length"}}},
+           "Mean edge length"},
+          {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
+           "Value"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
     };
     for (const auto &e : expected) {

@@ -5,6 +5,7 @@
 #include "DocVMRInterface.h"
 #include "DocumentStream.h"
 #include "FileHelpers.h"
+#include "NiftiImage.h"
 #include "VolumeDoc.h"
 #include "VolumeMap.h"
 #include "VolumeMaps.h"
@@ -82,10 +83,12 @@ void VolumeOGLViewer::newVolumeItemForInspection(int sel_item, QString filename)
     if (!doc) {
         // The core keeps the last volume it read; showing it under this file's name would lie.
         const QString reason = DocumentStream::openFailure(filename);
-        fail(filename, reason.isEmpty()
-                           ? "not a readable VMR volume (damaged, cut short or of an unsupported "
-                             "version)"
-                           : reason);
+        const QString unreadable =
+            NiftiImage::isNiftiFileName(filename)
+                ? "not a readable NIfTI image (damaged, cut short, of an unsupported data type "
+                  "or too large)"
+                : "not a readable VMR volume (damaged, cut short or of an unsupported version)";
+        fail(filename, reason.isEmpty() ? unreadable : reason);
         return;
     }
     layout = MosaicLayout(doc->dimX, doc->dimY, doc->dimZ);
@@ -363,6 +366,14 @@ void VolumeOGLViewer::loadVolumeMaps(QString fileName)
     VolumeDoc *doc = shownVolume();
     if (!doc)
         return;
+    if (NiftiImage::isNiftiFileName(fileName)) {
+        showBusyCursor();
+        const int nrOfMaps = doc->loadNiftiMaps(fileName);
+        hideBusyCursor();
+        if (nrOfMaps > 0)
+            emit mapNamesListed(doc->niftiMapNames());
+        return;
+    }
     const int result = doc->loadVolumeMaps(fileName);
     // A file that cannot be read leaves the maps, their list and the slices as they were.
     if (result == 0 || (result == 2 && doc->loadArVolumeMaps(fileName) != 1))
@@ -383,7 +394,18 @@ void VolumeOGLViewer::clickedSubMap(int row, int rowCount)
     VolumeDoc *doc = shownVolume();
     if (!doc || row < 0 || row >= rowCount)
         return;
-    if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
+    if (doc->niftiMaps) {
+        if (rowCount != doc->niftiMaps->nrOfVolumesRead())
+            return;
+        showBusyCursor();
+        const bool converted = doc->convertNiftiMapToArVMP(row);
+        hideBusyCursor();
+        if (!converted)
+            return;
+        const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
+        emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled,
+                              map.showPosNeg);
+    } else if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
         if (rowCount != maps->maps.size())
             return;
         maps->nrOfSelectedMaps = 1;

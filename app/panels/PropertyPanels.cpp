@@ -6,6 +6,7 @@
 #include "DocVMRInterface.h"
 #include "FileHelpers.h"
 #include "HeaderTexts.h"
+#include "NiftiVolume.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantEditorFactory.h"
@@ -56,8 +57,10 @@ PropertyPanels::PropertyPanels(QObject *cxsCore, QObject *parent)
     vmrGroup =
         addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
     srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
+    niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
     cxBrowser->setExpanded(vmrGroup, false);
     cxBrowser->setExpanded(srfGroup, false);
+    cxBrowser->setExpanded(niftiGroup, false);
 
     rawMRIEditorFactory = new QtVariantEditorFactory(this);
     rawMRIBrowser = newBrowser("font-size: 11pt; background: rgb(39, 39, 39); "
@@ -150,8 +153,20 @@ void PropertyPanels::updateHeaderOfLoadedVMR()
         vmrProps[2]->setPropertyName(prefix + "Y");
         vmrProps[3]->setPropertyName(prefix + "Z");
     }
+    const NiftiVolume *nifti =
+        vmr && vmr->getVolumeDoc(0) ? vmr->getVolumeDoc(0)->niftiVolume : nullptr;
+    clearHeaderOfNifti();
+    const QStringList labels = niftiHeaderLabels(nifti);
+    for (int i = 0; i < labels.size(); ++i)
+        niftiProps[i]->setPropertyName(labels[i]);
+    if (nifti) {
+        const QStringList values = niftiHeaderValues(*nifti);
+        for (int i = 0; i < values.size(); ++i)
+            niftiProps[i]->setValue(values[i]);
+    }
     cxBrowser->setExpanded(vmrGroup, true);
     cxBrowser->setExpanded(srfGroup, false);
+    cxBrowser->setExpanded(niftiGroup, nifti != nullptr);
 }
 
 void PropertyPanels::updateCrossCoords(int x, int y, int z)
@@ -167,11 +182,23 @@ void PropertyPanels::updateCrossCoords(int x, int y, int z)
         {size(doc->voxelSizeX), size(doc->voxelSizeY), size(doc->voxelSizeZ)}, doc->referenceSpace);
     for (int i = 0; i < values.size(); ++i)
         vmrProps[i + 1]->setValue(values[i]);
+    if (doc->niftiVolume) {
+        const QStringList cross = niftiCrossValues(*doc->niftiVolume, x, y, z);
+        for (int i = 0; i < cross.size(); ++i)
+            niftiProps[i + 4]->setValue(cross[i]);
+    }
 }
 
 void PropertyPanels::clearHeaderOfVMR()
 {
     for (QtVariantProperty *p : std::as_const(vmrProps))
+        p->setValue(QString());
+    clearHeaderOfNifti();
+}
+
+void PropertyPanels::clearHeaderOfNifti()
+{
+    for (QtVariantProperty *p : std::as_const(niftiProps))
         p->setValue(QString());
 }
 
@@ -197,6 +224,7 @@ void PropertyPanels::updateHeaderOfLoadedSRF()
     }
     cxBrowser->setExpanded(vmrGroup, false);
     cxBrowser->setExpanded(srfGroup, true);
+    cxBrowser->setExpanded(niftiGroup, false);
 }
 
 void PropertyPanels::updateHeaderOfLoadedDICOM()

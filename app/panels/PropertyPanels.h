@@ -28,6 +28,7 @@ public:
     QtTreePropertyBrowser *rawMRIPropertiesBrowser() const { return rawMRIBrowser; }
     QtBrowserItem *vmrGroupItem() const { return vmrGroup; }
     QtBrowserItem *srfGroupItem() const { return srfGroup; }
+    QtBrowserItem *niftiGroupItem() const { return niftiGroup; }
 
 public slots:
     void updateImageFileProperties(int citem, QString strFullFileName, int img_width,
@@ -57,6 +58,7 @@ private:
     QtBrowserItem *addGroup(QtTreePropertyBrowser *browser, const QString &name,
                             const QStringList &labels, QList<QtVariantProperty *> &members);
     FileProperties addFileGroup(QtTreePropertyBrowser *browser);
+    void clearHeaderOfNifti();
     static void setFileProperties(const FileProperties &file, int citem,
                                   const QString &fullFileName);
 
@@ -72,10 +74,12 @@ private:
     QPointer<QtTreePropertyBrowser> rawMRIBrowser;
     QtBrowserItem *vmrGroup = nullptr;
     QtBrowserItem *srfGroup = nullptr;
+    QtBrowserItem *niftiGroup = nullptr;
     FileProperties imageFile, cxFile, rawMRIFile;
     QList<QtVariantProperty *> imageDimsProps;
     QList<QtVariantProperty *> vmrProps;
     QList<QtVariantProperty *> srfProps;
+    QList<QtVariantProperty *> niftiProps;
     QList<QtVariantProperty *> dicomProps;
 };
 
