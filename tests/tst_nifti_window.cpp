@@ -1,0 +1,110 @@
+#include "CortivexViewer.h"
+#include "CoverStore.h"
+#include "MapsPanel.h"
+#include "VolumeOGLViewer.h"
+
+#include <QCheckBox>
+#include <QDoubleSpinBox>
+#include <QListWidget>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Pixels of the shown slices in the map colours: red to yellow, and blue to green.
+QPair<int, int> mapPixels(const QImage &image)
+{
+    int positive = 0, negative = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb c = image.pixel(x, y);
+            if (qRed(c) == 255 && qGreen(c) >= 75 && qBlue(c) == 0)
+                ++positive;
+            else if (qRed(c) == 0 && qGreen(c) >= 75 && qBlue(c) > 0 && qBlue(c) < 255)
+                ++negative;
+        }
+    return {positive, negative};
+}
+
+} // namespace
+
+class TestNiftiWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void folderOfNiftiFiles();
+
+private:
+    QTemporaryDir tmp;
+};
+
+// A NIfTI template beside maps: listed and shown as a volume, its statistics
+// offered and overlaid with the map controls working.
+void TestNiftiWindow::folderOfNiftiFiles()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QDir root(tmp.path());
+    root.mkpath("app");
+    root.mkpath("nifti");
+    const QString fixtures = CXV_NIFTI_FIXTURES "/";
+    QFile::copy(fixtures + "ras_uint8.nii.gz", tmp.filePath("nifti/Brain.NII.GZ"));
+    for (const char *name :
+         {"zmap_float32.nii.gz", "twomaps_float32.nii", "far_float32.nii", "mask_uint8.nii"})
+        QFile::copy(fixtures + name, tmp.filePath(QString("nifti/") + name));
+    QDir::setCurrent(tmp.filePath("nifti"));
+
+    CortivexViewer viewer;
+    viewer.initDataFolders(tmp.filePath("app"));
+    viewer.resize(1200, 750);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    viewer.currentDir = QDir(tmp.filePath("nifti"));
+    viewer.switchToShowCXFiles();
+
+    QStringList covers;
+    for (int i = 0; i < viewer.coverStore->count(); ++i)
+        covers << QFileInfo(viewer.coverStore->fileName(i)).fileName();
+    QCOMPARE(covers, QStringList({"Brain.NII.GZ", "far_float32.nii", "mask_uint8.nii",
+                                  "twomaps_float32.nii", "zmap_float32.nii.gz"}));
+    QCOMPARE(viewer.viewStack->currentWidget(), viewer.volumeViewer);
+    QVERIFY(!viewer.volumeViewer->shownImage().isNull());
+
+    QListWidget *files = viewer.mapsPanel->mapFileList();
+    QListWidget *maps = viewer.mapsPanel->subMapList();
+    QStringList offered;
+    for (int i = 0; i < files->count(); ++i)
+        offered << files->item(i)->text();
+    QCOMPARE(offered, QStringList({"twomaps_float32.nii", "zmap_float32.nii.gz"}));
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
+                      files->visualItemRect(files->item(1)).center());
+    QCOMPARE(maps->count(), 1);
+    QCOMPARE(maps->item(0)->text(), QString("Volume 1"));
+
+    auto *threshold = viewer.mapsPanel->findChild<QDoubleSpinBox *>();
+    threshold->setValue(1.0);
+    const QPair<int, int> both = mapPixels(viewer.volumeViewer->shownImage());
+    QVERIFY2(both.first >= 5 && both.second >= 5,
+             qPrintable(QString("%1 %2").arg(both.first).arg(both.second)));
+
+    auto *negatives = viewer.mapsPanel->findChildren<QCheckBox *>().at(1);
+    QCOMPARE(negatives->text(), QString("Show negative values"));
+    negatives->click();
+    QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), qMakePair(both.first, 0));
+    negatives->click();
+
+    // Blobs of some dozens of voxels pass a cluster filter of 10 but not of 1000.
+    auto *clusterSize = viewer.mapsPanel->findChild<QSpinBox *>();
+    auto *clusterFilter = viewer.mapsPanel->findChildren<QCheckBox *>().at(2);
+    clusterSize->setValue(10);
+    clusterFilter->click();
+    QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), both);
+    clusterSize->setValue(1000);
+    QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), qMakePair(0, 0));
+}
+
+QTEST_MAIN(TestNiftiWindow)
+#include "tst_nifti_window.moc"
