@@ -39,6 +39,9 @@ float GridResampler::trilinear(double i, double j, double k) const
     const qint64 dj = j0 + 1 < dims[1] ? dims[0] : 0;
     const qint64 dk = k0 + 1 < dims[2] ? dims[0] * dims[1] : 0;
     const float *v = values + i0 + dims[0] * (j0 + dims[1] * k0);
+    // Grids that share the voxel centres, as most do, need no weights.
+    if (fi == 0 && fj == 0 && fk == 0)
+        return *v;
     const double c00 = v[0] + fi * (v[di] - v[0]);
     const double c10 = v[dj] + fi * (v[dj + di] - v[dj]);
     const double c01 = v[dk] + fi * (v[dk + di] - v[dk]);

@@ -97,7 +97,7 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
         else if (scale == 0.0)
             bytes[v] = r >= hi ? 225 : 10;
         else
-            bytes[v] = (unsigned char)(10 + std::lround(qBound(0.0, (r - lo) * scale, 215.0)));
+            bytes[v] = (unsigned char)(10.5 + qBound(0.0, (r - lo) * scale, 215.0));
     }
 
     free(doc.vmrData);
