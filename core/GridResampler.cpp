@@ -39,9 +39,6 @@ float GridResampler::trilinear(double i, double j, double k) const
     const qint64 dj = j0 + 1 < dims[1] ? dims[0] : 0;
     const qint64 dk = k0 + 1 < dims[2] ? dims[0] * dims[1] : 0;
     const float *v = values + i0 + dims[0] * (j0 + dims[1] * k0);
-    // Grids that share the voxel centres, as most do, need no weights.
-    if (fi == 0 && fj == 0 && fk == 0)
-        return *v;
     const double c00 = v[0] + fi * (v[di] - v[0]);
     const double c10 = v[dj] + fi * (v[dj + di] - v[dj]);
     const double c01 = v[dk] + fi * (v[dk + di] - v[dk]);
@@ -54,6 +51,35 @@ float GridResampler::trilinear(double i, double j, double k) const
 void GridResampler::fill(const AffineTransform &targetToSource, std::array<int, 3> start,
                          std::array<int, 3> count, float *out) const
 {
+    // A transform of whole numbers puts voxel centres on voxel centres, as
+    // between most grids of one space: a copy, without weights.
+    qint64 whole[3][4];
+    bool copy = true;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) {
+            const double rounded = std::round(targetToSource.at(r, c));
+            copy = copy && std::abs(targetToSource.at(r, c) - rounded) < 1e-6 &&
+                   std::abs(rounded) < 1e9;
+            whole[r][c] = copy ? qint64(rounded) : 0;
+        }
+    if (copy) {
+        for (int z = 0; z < count[2]; ++z)
+            for (int y = 0; y < count[1]; ++y) {
+                qint64 index[3];
+                for (int r = 0; r < 3; ++r)
+                    index[r] = whole[r][0] * start[0] + whole[r][1] * (start[1] + y) +
+                               whole[r][2] * (start[2] + z) + whole[r][3];
+                for (int x = 0; x < count[0]; ++x) {
+                    const qint64 i = index[0] + whole[0][0] * x;
+                    const qint64 j = index[1] + whole[1][0] * x;
+                    const qint64 k = index[2] + whole[2][0] * x;
+                    *out++ = i >= 0 && j >= 0 && k >= 0 && i < dims[0] && j < dims[1] && k < dims[2]
+                                 ? values[i + dims[0] * (j + dims[1] * k)]
+                                 : 0.0f;
+                }
+            }
+        return;
+    }
     const AffineTransform::Point origin = targetToSource.map({0, 0, 0});
     AffineTransform::Point stepX;
     for (int r = 0; r < 3; ++r)
