@@ -72,8 +72,11 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
     if (!source->voxelToWorld().inverted(worldToSource))
         return false;
 
-    // The grey levels of the non-zero values' percentiles, then the grid row by
-    // row, with no float copy of the whole grid.
+    const qint64 count = qint64(n[0]) * n[1] * n[2];
+    std::vector<float> grid(size_t(count), 0.0f);
+    GridResampler(values, dims, false)
+        .fill(worldToSource * toWorld, {0, 0, 0}, {n[0], n[1], n[2]}, grid.data());
+
     const qint64 sourceCount = dims[0] * dims[1] * dims[2];
     std::vector<float> nonZero;
     nonZero.reserve(size_t(sourceCount));
@@ -82,29 +85,20 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
             nonZero.push_back(values[v]);
     const float lo = nonZero.empty() ? 0.0f : quantile(nonZero, 0.005);
     const float hi = nonZero.empty() ? 0.0f : quantile(nonZero, 0.995);
-    nonZero = std::vector<float>();
 
-    const qint64 count = qint64(n[0]) * n[1] * n[2];
     auto *bytes = static_cast<unsigned char *>(malloc(size_t(count)));
     if (!bytes)
         return false;
     const double scale = hi > lo ? 215.0 / (double(hi) - double(lo)) : 0.0;
-    const GridResampler resampler(values, dims, false);
-    const AffineTransform gridToSource = worldToSource * toWorld;
-    std::vector<float> row(static_cast<size_t>(n[0]));
-    unsigned char *out = bytes;
-    for (int z = 0; z < n[2]; ++z)
-        for (int y = 0; y < n[1]; ++y) {
-            resampler.fill(gridToSource, {0, y, z}, {n[0], 1, 1}, row.data());
-            for (const float r : row) {
-                if (r == 0.0f || !std::isfinite(r))
-                    *out++ = 0;
-                else if (scale == 0.0)
-                    *out++ = r >= hi ? 225 : 10;
-                else
-                    *out++ = (unsigned char)(10.5 + qBound(0.0, (r - lo) * scale, 215.0));
-            }
-        }
+    for (qint64 v = 0; v < count; ++v) {
+        const float r = grid[size_t(v)];
+        if (r == 0.0f || !std::isfinite(r))
+            bytes[v] = 0;
+        else if (scale == 0.0)
+            bytes[v] = r >= hi ? 225 : 10;
+        else
+            bytes[v] = (unsigned char)(10.5 + qBound(0.0, (r - lo) * scale, 215.0));
+    }
 
     free(doc.vmrData);
     doc.vmrData = bytes;
