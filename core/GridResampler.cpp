@@ -63,8 +63,14 @@ void GridResampler::fill(const AffineTransform &targetToSource, std::array<int, 
             whole[r][c] = copy ? qint64(rounded) : 0;
         }
     if (copy) {
-        for (int z = 0; z < count[2]; ++z)
-            for (int y = 0; y < count[1]; ++y) {
+        // Of y and z, the axis along the source's rows goes second innermost, so
+        // that successive rows read the neighbours of the values just read.
+        const bool zFirst = whole[0][0] == 0 && whole[0][2] != 0;
+        const int outer = zFirst ? 1 : 2, middle = zFirst ? 2 : 1;
+        for (int o = 0; o < count[outer]; ++o)
+            for (int m = 0; m < count[middle]; ++m) {
+                const int y = zFirst ? o : m, z = zFirst ? m : o;
+                float *row = out + (qint64(z) * count[1] + y) * count[0];
                 qint64 index[3];
                 for (int r = 0; r < 3; ++r)
                     index[r] = whole[r][0] * start[0] + whole[r][1] * (start[1] + y) +
@@ -73,7 +79,7 @@ void GridResampler::fill(const AffineTransform &targetToSource, std::array<int, 
                     const qint64 i = index[0] + whole[0][0] * x;
                     const qint64 j = index[1] + whole[1][0] * x;
                     const qint64 k = index[2] + whole[2][0] * x;
-                    *out++ = i >= 0 && j >= 0 && k >= 0 && i < dims[0] && j < dims[1] && k < dims[2]
+                    row[x] = i >= 0 && j >= 0 && k >= 0 && i < dims[0] && j < dims[1] && k < dims[2]
                                  ? values[i + dims[0] * (j + dims[1] * k)]
                                  : 0.0f;
                 }
