@@ -24,10 +24,11 @@ QString fixture(const QString &name)
     return QStringLiteral(CXV_NIFTI_FIXTURES "/") + name;
 }
 
-// A NIfTI-1 single-file image of 4 × 4 × 4 uint8 voxels, as the standard lays it out.
-QByteArray smallImage()
+// A NIfTI-1 single-file image of 4 × 4 × 4 voxels of values 1..64 of type T,
+// as the standard lays it out.
+template <typename T = quint8> QByteArray smallImage(qint16 datatype = 2)
 {
-    QByteArray bytes(352 + 64, '\0');
+    QByteArray bytes(352 + 64 * sizeof(T), '\0');
     auto put16 = [&](int at, qint16 v) { std::memcpy(bytes.data() + at, &v, 2); };
     auto put32 = [&](int at, qint32 v) { std::memcpy(bytes.data() + at, &v, 4); };
     auto putFloat = [&](int at, float v) { std::memcpy(bytes.data() + at, &v, 4); };
@@ -37,12 +38,14 @@ QByteArray smallImage()
         put16(40 + 2 * i, dims[i]);
         putFloat(76 + 4 * i, 1.0f);
     }
-    put16(70, 2); // uint8
-    put16(72, 8);
+    put16(70, datatype);
+    put16(72, 8 * sizeof(T));
     putFloat(108, 352.0f);
     std::memcpy(bytes.data() + 344, "n+1\0", 4);
-    for (int v = 0; v < 64; ++v)
-        bytes[352 + v] = char(v + 1);
+    for (int v = 0; v < 64; ++v) {
+        const T value = T(v + 1);
+        std::memcpy(bytes.data() + 352 + v * sizeof(T), &value, sizeof(T));
+    }
     return bytes;
 }
 
@@ -94,6 +97,8 @@ private slots:
     void matchesNibabelAtWorldPoints_data();
     void matchesNibabelAtWorldPoints();
     void originalVoxelsAndSpace();
+    void everyScalarType_data();
+    void everyScalarType();
     void refusesHostileHeaders_data();
     void refusesHostileHeaders();
     void mapsByStatisticsAndOverlap();
@@ -193,6 +198,31 @@ void TestNifti::originalVoxelsAndSpace()
 
     QVERIFY(core.loadVMR(fixture("oblique_float32.nii.gz")));
     QCOMPARE(core.getVolumeDoc(0)->niftiVolume->spaceName(), QString());
+}
+
+void TestNifti::everyScalarType_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("int8") << smallImage<qint8>(256);
+    QTest::newRow("uint16") << smallImage<quint16>(512);
+    QTest::newRow("int32") << smallImage<qint32>(8);
+    QTest::newRow("uint32") << smallImage<quint32>(768);
+    QTest::newRow("int64") << smallImage<qint64>(1024);
+    QTest::newRow("uint64") << smallImage<quint64>(1280);
+    QTest::newRow("float32") << smallImage<float>(16);
+    QTest::newRow("float64") << smallImage<double>(64);
+    QTest::newRow("float128") << smallImage<long double>(1536);
+}
+
+void TestNifti::everyScalarType()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    writeFile(dir.filePath("image.nii"), bytes, false);
+    NiftiImage image;
+    QVERIFY2(image.read(dir.filePath("image.nii"), false), qPrintable(image.failureReason()));
+    QCOMPARE(image.valueAt(3, 3, 3), 64.0f);
+    QCOMPARE(image.valueAt(1, 2, 0), 10.0f);
 }
 
 void TestNifti::refusesHostileHeaders_data()
