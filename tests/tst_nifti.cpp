@@ -129,6 +129,8 @@ void TestNifti::matchesNibabelAtWorldPoints_data()
                                        << "sform" << 2.0f;
     QTest::newRow("NIfTI-2") << "nifti2_float32.nii"
                              << "sform" << 1.0f;
+    QTest::newRow("big-endian") << "bigendian_int16.nii"
+                                << "sform" << 1.0f;
 }
 
 // The grid's bytes, interpolated at a world point, give the value nibabel
@@ -177,6 +179,8 @@ void TestNifti::originalVoxelsAndSpace()
     const VolumeDoc *doc = core.getVolumeDoc(0);
     const NiftiVolume &volume = *doc->niftiVolume;
     QCOMPARE(volume.spaceName(), QString("MNI"));
+    // Right is on the left of the coronal and transverse slices.
+    QCOMPARE(doc->leftRightConvention, 1);
     // The file's voxel (3, 5, 7) lies at world (-10, -10, 0).
     AffineTransform worldToGrid;
     QVERIFY(volume.gridToWorld().inverted(worldToGrid));

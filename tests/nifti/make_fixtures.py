@@ -122,6 +122,11 @@ save(nib.Nifti2Image(ramp((12, 10, 14), np.float32), affine(np.eye(3), (-5, -4, 
      "nifti2_float32.nii", 4, 4)
 record("nifti2_float32.nii")
 
+save(nib.Nifti1Image(ramp((10, 12, 14), ">i2"), affine(np.eye(3), (-5, -6, -7)),
+                     nib.Nifti1Header(endianness=">")),
+     "bigendian_int16.nii", 4, 4)
+record("bigendian_int16.nii")
+
 (out / "expected.txt").write_text("\n".join(lines) + "\n")
 
 # Maps: a z map of a positive and a negative blob over the ramp volumes' MNI
