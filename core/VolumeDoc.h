@@ -38,7 +38,7 @@ public:
     // Reads every volume of a NIfTI map into niftiMaps; their number, 0 when
     // the file cannot be read or the volume has no world transform.
     int loadNiftiMaps(QString fileName);
-    // Names of the maps of niftiMaps: the file's name, or one per volume.
+    // Names of the maps of niftiMaps: "Volume 1", "Volume 2"... one per volume.
     QStringList niftiMapNames() const;
     // Replaces arVolumeMaps with volume index of niftiMaps resampled into
     // this volume's grid, trilinearly (nearest for integer values).
