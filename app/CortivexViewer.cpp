@@ -850,8 +850,11 @@ void CortivexViewer::openPaths(const QStringList &paths)
 {
     // The volume or mesh opened last, whose maps a map file given next belongs to.
     FileTypes::Kind inspected = FileTypes::Unknown;
-    for (const QString &path : paths) {
-        const QFileInfo info(path);
+    // Relative paths are taken before a folder is opened, which makes it the working directory.
+    QList<QFileInfo> infos;
+    for (const QString &path : paths)
+        infos << QFileInfo(QFileInfo(path).absoluteFilePath());
+    for (const QFileInfo &info : std::as_const(infos)) {
         if (info.isDir()) {
             openFolder(info.absoluteFilePath(), fittingBrowsingMode(info.absoluteFilePath()));
             inspected = FileTypes::Unknown;
@@ -859,7 +862,7 @@ void CortivexViewer::openPaths(const QStringList &paths)
         }
         if (!info.isFile())
             continue;
-        const FileTypes::Kind kind = FileTypes::kindOf(path);
+        const FileTypes::Kind kind = FileTypes::kindOf(info.fileName());
         const bool mapsOfInspected =
             (kind == FileTypes::VolumeMaps && inspected == FileTypes::Volume) ||
             (kind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);

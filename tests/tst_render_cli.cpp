@@ -46,6 +46,12 @@ int differences(const QImage &a, const QImage &b)
     return n;
 }
 
+QString chosenMapFile(const CortivexViewer &viewer)
+{
+    const QListWidgetItem *item = viewer.mapsPanel->mapFileList()->currentItem();
+    return item ? item->text() : QString();
+}
+
 bool isGrey(QRgb rgb)
 {
     return qRed(rgb) == qGreen(rgb) && qGreen(rgb) == qBlue(rgb);
@@ -338,11 +344,14 @@ void TestRenderCli::openingPaths()
     QCOMPARE(viewer->meshViewer->failureNote(), QString());
 
     // A volume and its maps: the map file chosen, its first map shown in colour.
-    viewer->openPaths({sample("Phantom_Head.vmr"), sample("Phantom_Head_Maps.vmp")});
+    // Relative paths stay relative to where they were given.
+    viewer->openPaths({out("dicom")});
+    QDir::setCurrent(QFileInfo(samples.path()).path());
+    const QString relative = QFileInfo(samples.path()).fileName();
+    viewer->openPaths({relative + "/Phantom_Head.vmr", relative + "/Phantom_Head_Maps.vmp"});
     QCOMPARE(selected(), QString("Phantom_Head.vmr"));
     QCOMPARE(viewer->viewStack->currentWidget(), viewer->volumeViewer);
-    QCOMPARE(viewer->mapsPanel->mapFileList()->currentItem()->text(),
-             QString("Phantom_Head_Maps.vmp"));
+    QCOMPARE(chosenMapFile(*viewer), QString("Phantom_Head_Maps.vmp"));
     QCOMPARE(viewer->mapsPanel->subMapList()->count(), 2);
     QCOMPARE(viewer->mapsPanel->subMapList()->currentRow(), 0);
     QCOMPARE(viewer->mapsPanel->threshold(), 3.0f);
@@ -396,7 +405,7 @@ void TestRenderCli::droppingPaths()
     QCOMPARE(viewer->coverStore->fileName(viewer->coverFlowBrowser->getSelectedImageIndex()),
              sample("Sphere.srf"));
     QCOMPARE(viewer->viewStack->currentWidget(), viewer->meshViewer);
-    QCOMPARE(viewer->mapsPanel->mapFileList()->currentItem()->text(), QString("Sphere.smp"));
+    QCOMPARE(chosenMapFile(*viewer), QString("Sphere.smp"));
     QVERIFY(viewer->mapsPanel->subMapList()->count() > 0);
 
     // Text without files is not taken.
