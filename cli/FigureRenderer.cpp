@@ -19,7 +19,13 @@ bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
     const QImage figure = draw(line);
-    return !figure.isNull() && write(figure, line.outputFile());
+    if (figure.isNull())
+        // A view that read its file but could not be drawn (no framebuffer of that size).
+        return fail(QString("cannot draw %1 at %2 × %3 pixels")
+                        .arg(getFileNameFromFullFileName(line.paths().value(0)))
+                        .arg(line.size().width())
+                        .arg(line.size().height()));
+    return write(figure, line.outputFile());
 }
 
 bool FigureRenderer::fail(const QString &why)
