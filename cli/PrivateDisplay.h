@@ -21,7 +21,6 @@ public:
     // pointing DISPLAY at a private one if need be; false when none can be had.
     bool ensure(const QSize &screen);
     QString error() const { return failure; }
-    bool isPrivate() const { return server > 0; }
 
 private:
     void stop();

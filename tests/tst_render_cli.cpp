@@ -68,6 +68,7 @@ private slots:
     void volumeAsTheMosaicIs();
     void mapColoursAboveThreshold();
     void meshShowsItsLitOuterSide();
+    void pictureAndDicom();
     void withoutDisplay();
     void failures();
     void openingPaths();
@@ -241,6 +242,28 @@ void TestRenderCli::meshShowsItsLitOuterSide()
     const QImage cortex(out("cortex.png"));
     QCOMPARE(cortex.pixelColor(200, 150).alpha(), 255);
     QVERIFY(cortex.pixelColor(200, 150) != QColor(Qt::black));
+}
+
+// A picture at its own size is drawn one pixel for one; a DICOM image in grey.
+void TestRenderCli::pictureAndDicom()
+{
+    const QImage plasma = QImage(sample("Plasma.png")).convertToFormat(QImage::Format_RGB32);
+    const QString size = QString("%1x%2").arg(plasma.width()).arg(plasma.height());
+    QCOMPARE(run({"--render", out("plasma.png"), "--size", size, sample("Plasma.png")}).status, 0);
+    QCOMPARE(differences(QImage(out("plasma.png")), plasma), 0);
+
+    QCOMPARE(run({"--render", out("dicom.png"), "--size", "256x256", sample("MR_Phantom_0016.dcm")})
+                 .status,
+             0);
+    const QImage dicom(out("dicom.png"));
+    QCOMPARE(dicom.size(), QSize(256, 256));
+    int bright = 0;
+    for (int y = 0; y < dicom.height(); ++y)
+        for (int x = 0; x < dicom.width(); ++x) {
+            QVERIFY(isGrey(dicom.pixel(x, y)));
+            bright += qGray(dicom.pixel(x, y)) > 100;
+        }
+    QVERIFY(bright > 1000);
 }
 
 // A private X server is started and ended: the same figure as with a display.
