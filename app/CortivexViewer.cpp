@@ -6,6 +6,7 @@
 #include "DocSRFInterface.h"
 #include "DocVMRInterface.h"
 #include "FileHelpers.h"
+#include "FileTypes.h"
 #include "FolderDataFiles.h"
 #include "ImageOGLViewer.h"
 #include "MapsPanel.h"
@@ -24,11 +25,13 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QDockWidget>
+#include <QDropEvent>
 #include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPluginLoader>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -72,6 +75,7 @@ CortivexViewer::CortivexViewer()
           })
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
 
     mainWindowSplitter = new QSplitter(Qt::Vertical);
     mainWindowSplitter->setObjectName("mainWindowSplitter");
@@ -582,26 +586,25 @@ bool CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
 void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
 {
     Q_UNUSED(item);
+    const int row = favoriteFoldersLsWdg->currentRow();
+    const bool listed = row >= 0 && row < favoriteFolders.size();
+    openFolder(listed ? favoriteFolders[row] : QString(), favoriteFolderModes.value(row, 3));
+}
+
+void CortivexViewer::openFolder(const QString &path, int mode)
+{
     if (thumbnailTimer->isActive())
         thumbnailTimer->stop();
     showBusyCursor();
     updateVisitedFolderThumbnailsData();
-    const int row = favoriteFoldersLsWdg->currentRow();
-    if (row < 0 || row >= favoriteFolders.size() || !QDir(favoriteFolders[row]).exists()) {
+    if (!QFileInfo(path).isDir()) {
         hideBusyCursor();
         return;
     }
-    const QString path = favoriteFolders[row];
     currentFolderPath = path;
     currentDir = QDir(path);
     QDir::setCurrent(path);
-    const int mode = favoriteFolderModes.value(row, 3);
-    if (mode == 1)
-        switchToShowBitmaps();
-    else if (mode == 2)
-        switchToShowRawMRIData();
-    else
-        switchToShowCXFiles();
+    switchBrowsingMode(mode == 1 || mode == 2 ? mode : 3);
 
     const QModelIndex index = fileSystemModel->index(path);
     dirTreeView->expand(index);
@@ -610,7 +613,7 @@ void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
     dirTreeView->resizeColumnToContents(0);
 
     lookUpStoredThumbnails();
-    if (mode == 1)
+    if (showBitmaps)
         startThumbnailTimer();
     hideBusyCursor();
 }
@@ -810,6 +813,101 @@ void CortivexViewer::analyzeCurrentFolder()
     coverFlowBrowser->setCurrentCoverIndex(0);
     coverFlowBrowser->repaint();
     coverFlowBrowser->emitCurrentItemChangedForInspection();
+}
+
+int CortivexViewer::fittingBrowsingMode(const QString &folder) const
+{
+    const QString path = QDir::cleanPath(folder);
+    for (int i = 0; i < favoriteFolders.size(); ++i)
+        if (QDir::cleanPath(favoriteFolders[i]) == path)
+            return favoriteFolderModes.value(i, 3);
+    QDir dir(path);
+    dir.setFilter(QDir::Files | QDir::NoSymLinks);
+    bool dicom = false;
+    for (const QString &name : dir.entryList()) {
+        const FileTypes::Kind kind = FileTypes::kindOf(name);
+        if (kind == FileTypes::Volume || kind == FileTypes::Mesh)
+            return 3;
+        dicom = dicom || kind == FileTypes::Dicom;
+    }
+    return dicom ? 2 : 1;
+}
+
+bool CortivexViewer::inspectCover(const QString &fileName)
+{
+    const QString wanted = QFileInfo(fileName).canonicalFilePath();
+    for (int i = 0; i < coverStore->count(); ++i) {
+        if (QFileInfo(coverStore->fileName(i)).canonicalFilePath() != wanted)
+            continue;
+        // The folder's first cover was inspected when it was listed.
+        if (i != coverFlowBrowser->getSelectedImageIndex()) {
+            coverFlowBrowser->setCurrentCoverIndex(i);
+            coverFlowBrowser->repaint();
+            coverFlowBrowser->emitCurrentItemChangedForInspection();
+        }
+        return true;
+    }
+    return false;
+}
+
+void CortivexViewer::openPaths(const QStringList &paths)
+{
+    // The volume or mesh opened last, whose maps a map file given next belongs to.
+    FileTypes::Kind inspected = FileTypes::Unknown;
+    // Relative paths are taken before a folder is opened, which makes it the working directory.
+    QList<QFileInfo> infos;
+    for (const QString &path : paths)
+        infos << QFileInfo(QFileInfo(path).absoluteFilePath());
+    for (const QFileInfo &info : std::as_const(infos)) {
+        if (info.isDir()) {
+            openFolder(info.absoluteFilePath(), fittingBrowsingMode(info.absoluteFilePath()));
+            inspected = FileTypes::Unknown;
+            continue;
+        }
+        if (!info.isFile())
+            continue;
+        const FileTypes::Kind kind = FileTypes::kindOf(info.fileName());
+        const bool mapsOfInspected =
+            (kind == FileTypes::VolumeMaps && inspected == FileTypes::Volume) ||
+            (kind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);
+        if (mapsOfInspected &&
+            info.dir().canonicalPath() == QDir(currentFolderPath).canonicalPath()) {
+            mapsPanel->chooseMapFile(info.fileName());
+            continue;
+        }
+        const int mode = FileTypes::browsingMode(kind);
+        openFolder(info.absolutePath(), mode ? mode : fittingBrowsingMode(info.absolutePath()));
+        inspected = inspectCover(info.absoluteFilePath()) ? kind : FileTypes::Unknown;
+    }
+}
+
+namespace {
+
+// The local files and folders of a drag, if it carries any.
+QStringList localPaths(const QMimeData *data)
+{
+    QStringList paths;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
+} // namespace
+
+void CortivexViewer::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!localPaths(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void CortivexViewer::dropEvent(QDropEvent *event)
+{
+    const QStringList paths = localPaths(event->mimeData());
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    openPaths(paths);
 }
 
 void CortivexViewer::newMeshOrVolumeForInspection(int sel_item, QString filename)

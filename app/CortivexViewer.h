@@ -20,6 +20,8 @@ class ThumbnailCache;
 class VolumeOGLViewer;
 class QAction;
 class QDockWidget;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileSystemModel;
 class QImage;
 class QKeyEvent;
@@ -63,6 +65,10 @@ public:
     void switchToShowRawMRIData();
     void switchToShowCXFiles();
     void analyzeCurrentFolder();
+    // Opens folders and files as given on the command line or dropped on the
+    // window: a folder in the browsing mode that fits it, a file in its folder
+    // with its cover chosen, a map file after its volume or mesh in the maps panel.
+    void openPaths(const QStringList &paths);
 
     // Thumbnail cache. The views' offers are made into thumbnails on worker threads.
     void checkAddingImageAsThumbnail(int index, const QImage &source, bool force);
@@ -143,6 +149,8 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     bool initCXSCore();
@@ -153,6 +161,13 @@ private:
     void createMapsDock();
     void updateToolbarIcons();
     void switchBrowsingMode(int mode);
+    // Makes path the current folder and lists it in the mode (3 for a number
+    // that is no mode); a path that is no folder changes nothing.
+    void openFolder(const QString &path, int mode);
+    // The mode stored with the folder as a favorite, else the mode of the files it holds.
+    int fittingBrowsingMode(const QString &folder) const;
+    // Chooses and inspects the cover of the file; false when the strip has none.
+    bool inspectCover(const QString &fileName);
     void toggleBrowsingMode(int mode);
     void connectCoverFlowSignals(bool connectThem);
     void wireCoverFlow();

@@ -1,5 +1,7 @@
 // The tiers of the viewer, each a folder and a library, include one way down:
 //
+//   cli/                 the programs that ship: the viewer's entry point, its
+//                        command line and figures, cxvinfo
 //   app/                 the main window: construction, modes, routing, wiring
 //   app/panels/, app/thumbnails/, coverflow/, views/
 //                        the docks' contents, the thumbnail cache, the strip, the
@@ -25,7 +27,7 @@ namespace {
 
 const QString sourceDir = QStringLiteral(CXV_SOURCE_DIR);
 
-// What each folder may include besides itself; app/ may include everything.
+// What each folder may include besides itself; cli/ may include everything.
 const QMap<QString, QStringList> allowed = {
     {"math", {}},
     {"core", {}},
@@ -39,6 +41,9 @@ const QMap<QString, QStringList> allowed = {
     {"app/thumbnails", {"common", "core", "math", "propertybrowser", "piemenu"}},
     {"app",
      {"app/panels", "app/thumbnails", "coverflow", "views", "views/render", "common", "core",
+      "math", "propertybrowser", "piemenu"}},
+    {"cli",
+     {"app", "app/panels", "app/thumbnails", "coverflow", "views", "views/render", "common", "core",
       "math", "propertybrowser", "piemenu"}},
 };
 

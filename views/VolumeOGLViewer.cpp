@@ -181,6 +181,18 @@ void VolumeOGLViewer::moveCrossTo(const QPoint &pos, bool render)
         renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
 }
 
+bool VolumeOGLViewer::setCrossPosition(int x, int y, int z)
+{
+    if (layout.isEmpty() || x < 0 || y < 0 || z < 0 || x >= layout.dimX() || y >= layout.dimY() ||
+        z >= layout.dimZ())
+        return false;
+    cross[0] = x;
+    cross[1] = y;
+    cross[2] = z;
+    renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
+    return true;
+}
+
 void VolumeOGLViewer::stepCross(int axis, int step)
 {
     const int dims[] = {layout.dimX(), layout.dimY(), layout.dimZ()};

@@ -31,6 +31,10 @@ public:
     bool areOrientationLabelsShown() const { return showOrientationLabels; }
     QTimeLine *crossTimeLine() const { return crossLine; }
 
+    // Moves the cross to a voxel and shows it there, as a click on it would;
+    // false, the cross unmoved, for a voxel outside the volume shown.
+    bool setCrossPosition(int x, int y, int z);
+
     // Reads a map file onto the volume and lists its maps.
     void loadVolumeMaps(QString fileName);
     // The settings of the map shown, which is coloured anew.

@@ -82,6 +82,17 @@ void MapsPanel::setMapFiles(const QStringList &fileNames)
     availableMapsLsWdg->addItems(fileNames);
 }
 
+bool MapsPanel::chooseMapFile(const QString &fileName)
+{
+    const QList<QListWidgetItem *> found =
+        availableMapsLsWdg->findItems(fileName, Qt::MatchExactly);
+    if (found.isEmpty())
+        return false;
+    availableMapsLsWdg->setCurrentItem(found.first());
+    emit mapFileChosen(fileName);
+    return true;
+}
+
 void MapsPanel::setSubMapNames(const QStringList &names)
 {
     availableSubMapsLsWdg->clear();

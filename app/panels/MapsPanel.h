@@ -22,6 +22,8 @@ public:
 
     // Empties both lists and offers the given map files.
     void setMapFiles(const QStringList &fileNames);
+    // Chooses the map file of that name as a click would; false when it is not offered.
+    bool chooseMapFile(const QString &fileName);
     // Lists the maps of the chosen file and chooses the first, if any.
     void setSubMapNames(const QStringList &names);
     // The controls take the settings of the map chosen, without reporting a change.

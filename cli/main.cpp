@@ -1,9 +1,14 @@
+#include "CommandLine.h"
 #include "CortivexViewer.h"
+#include "FigureRenderer.h"
+#include "PrivateDisplay.h"
 
 #include <QApplication>
 #include <QPalette>
+#include <QPluginLoader>
 #include <QSplashScreen>
 #include <QStyleFactory>
+#include <QTextStream>
 #include <QTimer>
 
 namespace {
@@ -31,10 +36,54 @@ QPalette darkPalette()
     return p;
 }
 
+// Draws the figure and exits: no window, no splash, and a display of its own
+// when there is none.
+int renderFigure(int argc, char *argv[], const CommandLine &line)
+{
+    QTextStream err(stderr);
+    PrivateDisplay display;
+    if (!display.ensure(line.size())) {
+        err << "cxviewer: " << display.error() << Qt::endl;
+        return 1;
+    }
+    QApplication app(argc, argv);
+    const QObjectList cores = QPluginLoader::staticInstances();
+    if (cores.size() != 1) {
+        err << "cxviewer: Error - can not access CXSCore" << Qt::endl;
+        return 1;
+    }
+    FigureRenderer renderer(cores.first());
+    if (!renderer.render(line)) {
+        err << "cxviewer: " << renderer.failure() << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine line(arguments);
+    switch (line.action()) {
+    case CommandLine::PrintHelp:
+        QTextStream(stdout) << CommandLine::usage();
+        return 0;
+    case CommandLine::PrintVersion:
+        QTextStream(stdout) << CommandLine::version() << Qt::endl;
+        return 0;
+    case CommandLine::Refuse:
+        QTextStream(stderr) << line.error() << Qt::endl;
+        return 2;
+    case CommandLine::Render:
+        return renderFigure(argc, argv, line);
+    case CommandLine::OpenWindow:
+        break;
+    }
+
     QApplication app(argc, argv);
     QApplication::setOrganizationName("Cortivex");
     QApplication::setApplicationName("CXViewer");
@@ -50,10 +99,14 @@ int main(int argc, char *argv[])
     viewer->loadFavoriteFoldersList();
     viewer->fillFavoriteFoldersLsWdg();
     viewer->loadVisitedFoldersToThumbnailFilesMaps();
-    QTimer::singleShot(500, viewer, &CortivexViewer::autoSelectFirstFavFolder);
+    // Paths given take the place of the first favorite.
+    if (line.paths().isEmpty())
+        QTimer::singleShot(500, viewer, &CortivexViewer::autoSelectFirstFavFolder);
 
     viewer->resize(1200, 750);
     viewer->show();
     splash.finish(viewer);
+    if (!line.paths().isEmpty())
+        viewer->openPaths(line.paths());
     return app.exec();
 }

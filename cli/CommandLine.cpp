@@ -1,0 +1,194 @@
+#include "CommandLine.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <cmath>
+
+namespace {
+
+const QStringList valueOptions = {"render",    "size",      "cross",   "map",
+                                  "map-index", "threshold", "cluster", "sign"};
+
+std::optional<int> number(const QString &text, int lowest, int highest)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+CommandLine::CommandLine(const QStringList &arguments)
+{
+    bool optionsEnded = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (optionsEnded || !argument.startsWith('-') || argument == "-") {
+            files << argument;
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument == "--help" || argument == "-h") {
+            todo = PrintHelp;
+            return;
+        }
+        if (argument == "--version") {
+            todo = PrintVersion;
+            return;
+        }
+        // --name value or --name=value.
+        const QString name = argument.section('=', 0, 0).mid(2);
+        if (!argument.startsWith("--") || !valueOptions.contains(name)) {
+            refuse("unknown option " + argument);
+            return;
+        }
+        QString value;
+        if (argument.contains('='))
+            value = argument.section('=', 1);
+        else if (i + 1 < arguments.size())
+            value = arguments[++i];
+        else {
+            refuse(QString("--%1 needs a value").arg(name));
+            return;
+        }
+        if (!take(name, value))
+            return;
+    }
+    if (check() && !output.isEmpty())
+        todo = Render;
+}
+
+bool CommandLine::refuse(const QString &reason)
+{
+    todo = Refuse;
+    refusal = "cxviewer: " + reason;
+    return false;
+}
+
+bool CommandLine::take(const QString &option, const QString &value)
+{
+    if (option == "render") {
+        if (value.isEmpty())
+            return refuse("--render needs a file name");
+        output = value;
+        return true;
+    }
+    if (option == "map-index" || option == "threshold" || option == "cluster" || option == "sign")
+        mapOptions << option;
+    if (option != "map")
+        renderOptions << option;
+
+    if (option == "size") {
+        const QRegularExpressionMatch m = QRegularExpression(R"(^(\d+)x(\d+)$)").match(value);
+        const std::optional<int> w = m.hasMatch() ? number(m.captured(1), 1, 8192) : std::nullopt;
+        const std::optional<int> h = m.hasMatch() ? number(m.captured(2), 1, 8192) : std::nullopt;
+        if (!w || !h)
+            return refuse("--size takes WIDTHxHEIGHT, each from 1 to 8192, not " + value);
+        figureSize = QSize(*w, *h);
+    } else if (option == "cross") {
+        const QRegularExpressionMatch m = QRegularExpression(R"(^(\d+),(\d+),(\d+)$)").match(value);
+        std::array<int, 3> voxel{};
+        for (int axis = 0; axis < 3; ++axis) {
+            const std::optional<int> v =
+                m.hasMatch() ? number(m.captured(axis + 1), 0, 65535) : std::nullopt;
+            if (!v)
+                return refuse("--cross takes voxel indices X,Y,Z, not " + value);
+            voxel[axis] = *v;
+        }
+        crossAt = voxel;
+    } else if (option == "map") {
+        map = value;
+    } else if (option == "map-index") {
+        const std::optional<int> k = number(value, 1, 1000000);
+        if (!k)
+            return refuse("--map-index takes a map number from 1, not " + value);
+        mapNumber = *k;
+    } else if (option == "threshold") {
+        bool ok = false;
+        const float t = value.toFloat(&ok);
+        if (!ok || !std::isfinite(t) || t < 0 || t > 1000)
+            return refuse("--threshold takes a number from 0 to 1000, not " + value);
+        thresh = t;
+    } else if (option == "cluster") {
+        cluster = number(value, 0, 10000);
+        if (!cluster)
+            return refuse("--cluster takes a voxel or vertex count from 0 to 10000, not " + value);
+    } else if (option == "sign") {
+        const int s = value == "pos" ? 1 : value == "neg" ? 2 : value == "both" ? 3 : 0;
+        if (!s)
+            return refuse("--sign takes pos, neg or both, not " + value);
+        sign = s;
+    }
+    return true;
+}
+
+// What holds only for the options together, and the paths.
+bool CommandLine::check()
+{
+    for (const QString &path : std::as_const(files))
+        if (!QFileInfo::exists(path))
+            return refuse("no such file or folder: " + path);
+    if (output.isEmpty()) {
+        if (!renderOptions.isEmpty() || !map.isEmpty())
+            return refuse(QString("--%1 is only for --render")
+                              .arg(renderOptions.isEmpty() ? "map" : renderOptions.first()));
+        return true;
+    }
+    if (files.size() != 1 || QFileInfo(files.first()).isDir())
+        return refuse("--render draws one file");
+    kind = FileTypes::kindOf(files.first());
+    if (kind != FileTypes::Image && kind != FileTypes::Dicom && kind != FileTypes::Volume &&
+        kind != FileTypes::Mesh)
+        return refuse("--render draws an image, DICOM, VMR or SRF file, not " + files.first());
+    if (crossAt && kind != FileTypes::Volume)
+        return refuse("--cross is for a volume");
+    if (map.isEmpty()) {
+        if (!mapOptions.isEmpty())
+            return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
+        return true;
+    }
+    if (!QFileInfo(map).isFile())
+        return refuse("no such file: " + map);
+    const FileTypes::Kind mapKind = FileTypes::kindOf(map);
+    if (!(kind == FileTypes::Volume && mapKind == FileTypes::VolumeMaps) &&
+        !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
+        return refuse("--map takes a VMP file for a volume or an SMP file for a mesh");
+    return true;
+}
+
+QString CommandLine::usage()
+{
+    return "Usage: cxviewer [PATH...]\n"
+           "       cxviewer --render OUT.png [--size WxH] [--cross X,Y,Z] [--map FILE]\n"
+           "                [--map-index K] [--threshold T] [--cluster N] [--sign pos|neg|both] "
+           "FILE\n"
+           "\n"
+           "Opens folders and files in the viewer: a folder in the browsing mode that fits it,\n"
+           "a file in its folder with its cover chosen, a VMP or SMP file after its volume or\n"
+           "mesh in the maps panel.\n"
+           "\n"
+           "--render draws FILE as the viewer's inspection view does into a PNG and exits,\n"
+           "also without a display:\n"
+           "  --size WxH        the figure's size in pixels (800x600)\n"
+           "  --cross X,Y,Z     a volume's red cross, in voxel indices\n"
+           "  --map FILE        a VMP file over a volume or an SMP file over a mesh\n"
+           "  --map-index K     the map of the file to show, from 1 (1)\n"
+           "  --threshold T     the map's threshold (the map's own)\n"
+           "  --cluster N       the cluster filter on, at N voxels or vertices\n"
+           "  --sign pos|neg|both  the values shown (the map's own)\n"
+           "Exit status: 0 written, 1 a file could not be read or written, 2 bad options.\n"
+           "\n"
+           "  --help            this text\n"
+           "  --version         the version\n";
+}
+
+QString CommandLine::version()
+{
+    return QStringLiteral("cxviewer " CXV_VERSION);
+}

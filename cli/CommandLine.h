@@ -1,0 +1,65 @@
+#ifndef COMMANDLINE_H
+#define COMMANDLINE_H
+
+#include "FileTypes.h"
+
+#include <QSize>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+// The viewer's command line, read before any window is made: the paths to
+// open in the window, or the one file to draw into a figure with --render.
+class CommandLine
+{
+public:
+    enum Action { OpenWindow, Render, PrintHelp, PrintVersion, Refuse };
+
+    // The arguments after the program's name.
+    explicit CommandLine(const QStringList &arguments);
+
+    Action action() const { return todo; }
+    // Why the command line is refused, one line.
+    QString error() const { return refusal; }
+    QStringList paths() const { return files; }
+
+    // What --render asks for; the file is the one path.
+    QString outputFile() const { return output; }
+    QSize size() const { return figureSize; }
+    FileTypes::Kind fileKind() const { return kind; }
+    std::optional<std::array<int, 3>> cross() const { return crossAt; }
+    QString mapFile() const { return map; }
+    // Counted from 1, as the maps are listed.
+    int mapIndex() const { return mapNumber; }
+    std::optional<float> threshold() const { return thresh; }
+    // The cluster filter is on with this size.
+    std::optional<int> clusterSize() const { return cluster; }
+    // 1 positive values only, 2 negative only, 3 both.
+    std::optional<int> signSelection() const { return sign; }
+
+    static QString usage();
+    static QString version();
+
+private:
+    bool take(const QString &option, const QString &value);
+    bool refuse(const QString &reason);
+    bool check();
+
+    Action todo = OpenWindow;
+    QString refusal;
+    QStringList files;
+    QStringList renderOptions;
+    QStringList mapOptions;
+    QString output;
+    QSize figureSize{800, 600};
+    FileTypes::Kind kind = FileTypes::Unknown;
+    std::optional<std::array<int, 3>> crossAt;
+    QString map;
+    int mapNumber = 1;
+    std::optional<float> thresh;
+    std::optional<int> cluster;
+    std::optional<int> sign;
+};
+
+#endif

@@ -1,0 +1,38 @@
+#ifndef FIGURERENDERER_H
+#define FIGURERENDERER_H
+
+#include <QImage>
+#include <QString>
+
+class CommandLine;
+class InspectionView;
+
+// Draws a file into a figure through the inspection view the window shows it
+// in, at the figure's size and with the map settings asked for, and writes it
+// as a PNG that either appears whole or not at all.
+class FigureRenderer
+{
+public:
+    // core: the document core, as the window gets it.
+    explicit FigureRenderer(QObject *core);
+
+    // False, with failure(), when a file cannot be read or the figure written.
+    bool render(const CommandLine &line);
+    QString failure() const { return reason; }
+
+private:
+    QImage draw(const CommandLine &line);
+    QImage drawImage(const CommandLine &line);
+    QImage drawDicom(const CommandLine &line);
+    QImage drawVolume(const CommandLine &line);
+    QImage drawMesh(const CommandLine &line);
+    template <class View> bool showMap(View &view, const CommandLine &line);
+    void prepare(InspectionView &view, const CommandLine &line);
+    bool write(const QImage &figure, const QString &fileName);
+    bool fail(const QString &why);
+
+    QObject *core;
+    QString reason;
+};
+
+#endif

@@ -1,0 +1,192 @@
+#include "CommandLine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(CommandLine::Action)
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void actionsAndRefusals_data();
+    void actionsAndRefusals();
+    void renderSettings();
+
+private:
+    // "%" in a data row stands for the folder of test files.
+    QStringList expand(const QStringList &arguments) const;
+
+    QTemporaryDir tmp;
+};
+
+void TestCommandLine::initTestCase()
+{
+    QVERIFY(tmp.isValid());
+    QVERIFY(QDir(tmp.path()).mkdir("folder"));
+    for (const char *name :
+         {"a.vmr", "b.SRF", "c.png", "d.dcm", "m.vmp", "s.smp", "notes.txt", "-dash.png"}) {
+        QFile file(tmp.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+}
+
+QStringList TestCommandLine::expand(const QStringList &arguments) const
+{
+    QStringList expanded;
+    for (QString argument : arguments)
+        expanded << argument.replace("%", tmp.path());
+    return expanded;
+}
+
+void TestCommandLine::actionsAndRefusals_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<CommandLine::Action>("action");
+    QTest::addColumn<QString>("error");
+    const auto window = CommandLine::OpenWindow;
+    const auto render = CommandLine::Render;
+    const auto refuse = CommandLine::Refuse;
+
+    QTest::newRow("nothing") << QStringList() << window << "";
+    QTest::newRow("paths") << QStringList{"%/folder", "%/a.vmr", "%/m.vmp"} << window << "";
+    QTest::newRow("help") << QStringList{"%/a.vmr", "--help", "--bogus"} << CommandLine::PrintHelp
+                          << "";
+    QTest::newRow("-h") << QStringList{"-h"} << CommandLine::PrintHelp << "";
+    QTest::newRow("version") << QStringList{"--version"} << CommandLine::PrintVersion << "";
+    QTest::newRow("unknown long") << QStringList{"--bogus", "%/a.vmr"} << refuse
+                                  << "cxviewer: unknown option --bogus";
+    QTest::newRow("unknown short") << QStringList{"-x"} << refuse << "cxviewer: unknown option -x";
+    QTest::newRow("single dash option") << QStringList{"-render", "o.png", "%/a.vmr"} << refuse
+                                        << "cxviewer: unknown option -render";
+    QTest::newRow("missing path") << QStringList{"%/a.vmr", "%/gone.vmr"} << refuse
+                                  << "cxviewer: no such file or folder: %/gone.vmr";
+    QTest::newRow("path after --") << QStringList{"--", "%/-dash.png"} << window << "";
+    QTest::newRow("no value") << QStringList{"%/a.vmr", "--render"} << refuse
+                              << "cxviewer: --render needs a value";
+    QTest::newRow("empty output") << QStringList{"--render=", "%/a.vmr"} << refuse
+                                  << "cxviewer: --render needs a file name";
+    QTest::newRow("size without render") << QStringList{"--size", "10x10", "%/a.vmr"} << refuse
+                                         << "cxviewer: --size is only for --render";
+    QTest::newRow("map without render") << QStringList{"--map", "%/m.vmp", "%/a.vmr"} << refuse
+                                        << "cxviewer: --map is only for --render";
+
+    const QStringList out = {"--render", "o.png"};
+    QTest::newRow("render volume") << out + QStringList{"%/a.vmr"} << render << "";
+    QTest::newRow("render =") << QStringList{"--render=o.png", "--size=20x10", "%/b.SRF"} << render
+                              << "";
+    QTest::newRow("render image") << out + QStringList{"%/c.png"} << render << "";
+    QTest::newRow("render dicom") << out + QStringList{"%/d.dcm"} << render << "";
+    QTest::newRow("render two") << out + QStringList{"%/a.vmr", "%/c.png"} << refuse
+                                << "cxviewer: --render draws one file";
+    QTest::newRow("render none") << out << refuse << "cxviewer: --render draws one file";
+    QTest::newRow("render folder")
+        << out + QStringList{"%/folder"} << refuse << "cxviewer: --render draws one file";
+    QTest::newRow("render text") << out + QStringList{"%/notes.txt"} << refuse
+                                 << "cxviewer: --render draws an image, DICOM, VMR or SRF file, "
+                                    "not %/notes.txt";
+    QTest::newRow("render map") << out + QStringList{"%/m.vmp"} << refuse
+                                << "cxviewer: --render draws an image, DICOM, VMR or SRF file, "
+                                   "not %/m.vmp";
+    QTest::newRow("render missing") << out + QStringList{"%/gone.srf"} << refuse
+                                    << "cxviewer: no such file or folder: %/gone.srf";
+
+    const QString badSize = "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not ";
+    for (const char *size : {"0x10", "10x", "10", "8193x10", "-5x10", "10X10", "1.5x2"})
+        QTest::newRow(qPrintable(QString("size ") + size))
+            << out + QStringList{"--size", size, "%/a.vmr"} << refuse << badSize + size;
+    QTest::newRow("size 8192") << out + QStringList{"--size", "8192x1", "%/a.vmr"} << render << "";
+
+    const QString badCross = "cxviewer: --cross takes voxel indices X,Y,Z, not ";
+    for (const char *cross : {"1,2", "1,2,3,4", "-1,2,3", "a,b,c", "1;2;3"})
+        QTest::newRow(qPrintable(QString("cross ") + cross))
+            << out + QStringList{"--cross", cross, "%/a.vmr"} << refuse << badCross + cross;
+    QTest::newRow("cross on mesh") << out + QStringList{"--cross", "1,2,3", "%/b.SRF"} << refuse
+                                   << "cxviewer: --cross is for a volume";
+
+    const QStringList vmp = {"--map", "%/m.vmp"};
+    QTest::newRow("vmp on volume") << out + vmp + QStringList{"%/a.vmr"} << render << "";
+    QTest::newRow("smp on mesh") << out + QStringList{"--map", "%/s.smp", "%/b.SRF"} << render
+                                 << "";
+    QTest::newRow("vmp on mesh")
+        << out + vmp + QStringList{"%/b.SRF"} << refuse
+        << "cxviewer: --map takes a VMP file for a volume or an SMP file for a mesh";
+    QTest::newRow("map on image")
+        << out + vmp + QStringList{"%/c.png"} << refuse
+        << "cxviewer: --map takes a VMP file for a volume or an SMP file for a mesh";
+    QTest::newRow("map missing") << out + QStringList{"--map", "%/gone.vmp", "%/a.vmr"} << refuse
+                                 << "cxviewer: no such file: %/gone.vmp";
+    QTest::newRow("map folder") << out + QStringList{"--map", "%/folder", "%/a.vmr"} << refuse
+                                << "cxviewer: no such file: %/folder";
+    QTest::newRow("threshold without map") << out + QStringList{"--threshold", "3", "%/a.vmr"}
+                                           << refuse << "cxviewer: --threshold needs --map";
+    QTest::newRow("sign without map") << out + QStringList{"--sign", "pos", "%/a.vmr"} << refuse
+                                      << "cxviewer: --sign needs --map";
+
+    const QList<std::tuple<const char *, const char *, const char *>> values = {
+        {"--threshold", "-1", "--threshold takes a number from 0 to 1000, not -1"},
+        {"--threshold", "1000.5", "--threshold takes a number from 0 to 1000, not 1000.5"},
+        {"--threshold", "nan", "--threshold takes a number from 0 to 1000, not nan"},
+        {"--threshold", "x", "--threshold takes a number from 0 to 1000, not x"},
+        {"--cluster", "10001",
+         "--cluster takes a voxel or vertex count from 0 to 10000, not 10001"},
+        {"--cluster", "2.5", "--cluster takes a voxel or vertex count from 0 to 10000, not 2.5"},
+        {"--map-index", "0", "--map-index takes a map number from 1, not 0"},
+        {"--sign", "positive", "--sign takes pos, neg or both, not positive"},
+    };
+    for (const auto &[option, value, message] : values)
+        QTest::newRow(qPrintable(QString("%1 %2").arg(option, value)))
+            << out + vmp + QStringList{option, value, "%/a.vmr"} << refuse
+            << QString("cxviewer: ") + message;
+}
+
+void TestCommandLine::actionsAndRefusals()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(CommandLine::Action, action);
+    QFETCH(QString, error);
+    const CommandLine line(expand(arguments));
+    QCOMPARE(line.action(), action);
+    QCOMPARE(line.error(), error.replace("%", tmp.path()));
+}
+
+void TestCommandLine::renderSettings()
+{
+    const CommandLine plain(expand({"--render", "o.png", "%/a.vmr"}));
+    QCOMPARE(plain.outputFile(), QString("o.png"));
+    QCOMPARE(plain.paths(), expand({"%/a.vmr"}));
+    QCOMPARE(plain.fileKind(), FileTypes::Volume);
+    QCOMPARE(plain.size(), QSize(800, 600));
+    QVERIFY(!plain.cross() && !plain.threshold() && !plain.clusterSize() && !plain.signSelection());
+    QCOMPARE(plain.mapIndex(), 1);
+
+    const CommandLine all(expand({"--size", "640x480", "--cross=10,0,255", "--map", "%/m.vmp",
+                                  "--map-index", "2", "--threshold", "2.5", "--cluster", "0",
+                                  "--sign", "neg", "--render", "out.png", "%/a.vmr"}));
+    QCOMPARE(all.action(), CommandLine::Render);
+    QCOMPARE(all.size(), QSize(640, 480));
+    QCOMPARE(*all.cross(), (std::array<int, 3>{10, 0, 255}));
+    QCOMPARE(all.mapFile(), expand({"%/m.vmp"}).first());
+    QCOMPARE(all.mapIndex(), 2);
+    QCOMPARE(*all.threshold(), 2.5f);
+    QCOMPARE(*all.clusterSize(), 0);
+    QCOMPARE(*all.signSelection(), 2);
+    for (const auto &[word, sign] : {std::pair{"pos", 1}, {"neg", 2}, {"both", 3}})
+        QCOMPARE(*CommandLine(
+                      expand({"--render", "o.png", "--map", "%/s.smp", "--sign", word, "%/b.SRF"}))
+                      .signSelection(),
+                 sign);
+    // The last of an option given twice counts.
+    QCOMPARE(CommandLine(expand({"--render", "o.png", "--size", "1x1", "--size", "2x3", "%/c.png"}))
+                 .size(),
+             QSize(2, 3));
+    QVERIFY(CommandLine::usage().startsWith("Usage: cxviewer [PATH...]\n"));
+    QVERIFY(CommandLine::version().startsWith("cxviewer 0."));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

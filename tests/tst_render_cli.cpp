@@ -1,0 +1,444 @@
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "CXSCore.h"
+#include "CortivexViewer.h"
+#include "CoverFlowBrowser.h"
+#include "CoverStore.h"
+#include "MapsPanel.h"
+#include "MeshOGLViewer.h"
+#include "MosaicLayout.h"
+#include "SampleSet.h"
+#include "SliceMosaic.h"
+#include "VolumeDoc.h"
+#include "VolumeMaps.h"
+#include "VolumeOGLViewer.h"
+
+#include <QListWidget>
+#include <QMimeData>
+#include <QProcess>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString err;
+};
+
+// Pixels that differ, as the PNG is read back.
+int differences(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return -1;
+    const QImage x = a.convertToFormat(QImage::Format_RGB32);
+    const QImage y = b.convertToFormat(QImage::Format_RGB32);
+    int n = 0;
+    for (int row = 0; row < x.height(); ++row)
+        for (int col = 0; col < x.width(); ++col)
+            n += x.pixel(col, row) != y.pixel(col, row);
+    return n;
+}
+
+QString chosenMapFile(const CortivexViewer &viewer)
+{
+    const QListWidgetItem *item = viewer.mapsPanel->mapFileList()->currentItem();
+    return item ? item->text() : QString();
+}
+
+bool isGrey(QRgb rgb)
+{
+    return qRed(rgb) == qGreen(rgb) && qGreen(rgb) == qBlue(rgb);
+}
+
+} // namespace
+
+class TestRenderCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void volumeAsTheMosaicIs();
+    void mapColoursAboveThreshold();
+    void meshShowsItsLitOuterSide();
+    void pictureAndDicom();
+    void withoutDisplay();
+    void failures();
+    void openingPaths();
+    void droppingPaths();
+
+private:
+    Run run(const QStringList &arguments, bool withDisplay = true);
+    QString sample(const QString &name) const { return samples.filePath(name); }
+    QString out(const QString &name) const { return tmp.filePath(name); }
+    // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
+    std::array<int, 3> strongestMapVoxel();
+    CortivexViewer *startViewer();
+
+    QTemporaryDir tmp;
+    QTemporaryDir samples;
+    QString program;
+};
+
+void TestRenderCli::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(tmp.isValid() && samples.isValid());
+    QVERIFY(SampleSet(samples.path()).write());
+    program = QCoreApplication::applicationDirPath() + "/cxviewer";
+    QVERIFY(QFileInfo(program).isExecutable());
+}
+
+Run TestRenderCli::run(const QStringList &arguments, bool withDisplay)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!withDisplay) {
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+    }
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    // Qt's own notes on the environment are not the program's.
+    QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n');
+    lines.removeIf(
+        [](const QString &line) { return line.isEmpty() || line.startsWith("QStandardPaths:"); });
+    return {process.exitCode(), lines.join('\n')};
+}
+
+// At 512 x 512 the 256-voxel volume's mosaic maps one image pixel to one
+// figure pixel, so the figure is the composition itself: slices, borders,
+// labels and the cross the option put there.
+void TestRenderCli::volumeAsTheMosaicIs()
+{
+    const Run r = run({"--render", out("head.png"), "--size", "512x512", "--cross", "100,120,140",
+                       sample("Phantom_Head.vmr")});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.status, 0);
+    const QImage figure(out("head.png"));
+    QCOMPARE(figure.size(), QSize(512, 512));
+
+    CXSCore core;
+    QVERIFY(core.loadVMR(sample("Phantom_Head.vmr")));
+    const VolumeDoc &doc = *core.getVolumeDoc(0);
+    QImage expected = SliceMosaic().compose(doc, 100, 120, 140);
+    SliceMosaic::drawBorders(expected);
+    SliceMosaic::drawLabels(expected, doc.leftRightConvention);
+    SliceMosaic::drawCross(expected, MosaicLayout(doc.dimX, doc.dimY, doc.dimZ), 100, 120, 140);
+    QCOMPARE(differences(figure, expected), 0);
+
+    // Any other size scales the same picture: the volume's middle stays where it was.
+    QCOMPARE(
+        run({"--render", out("wide.png"), "--size", "900x300", sample("Phantom_Head.vmr")}).status,
+        0);
+    QCOMPARE(QImage(out("wide.png")).size(), QSize(900, 300));
+}
+
+std::array<int, 3> TestRenderCli::strongestMapVoxel()
+{
+    CXSCore core;
+    std::array<int, 3> voxel{-1, -1, -1};
+    if (!core.loadVMR(sample("Phantom_Head.vmr")))
+        return voxel;
+    VolumeDoc &doc = *core.getVolumeDoc(0);
+    if (doc.loadVolumeMaps(sample("Phantom_Head_Maps.vmp")) != 1)
+        return voxel;
+    doc.volumeMaps->nrOfSelectedMaps = 1;
+    doc.volumeMaps->selectedMaps = {0};
+    doc.convertSelectedMapsToNrMaps(true);
+    const ArVolumeMap &map = *doc.arVolumeMaps->maps[0];
+    float strongest = 0;
+    for (int z = 0; z < doc.dimZ; ++z)
+        for (int y = 0; y < doc.dimY; ++y)
+            for (int x = 0; x < doc.dimX; ++x)
+                if (map.valueAt(x, y, z) > strongest) {
+                    strongest = map.valueAt(x, y, z);
+                    voxel = {x, y, z};
+                }
+    return voxel;
+}
+
+// Through the map's strongest voxel: in colour where the map passes the
+// threshold, the grey slices elsewhere; above every value, no colour at all.
+void TestRenderCli::mapColoursAboveThreshold()
+{
+    const std::array<int, 3> v = strongestMapVoxel();
+    QVERIFY(v[0] >= 0);
+    const QString cross = QString("%1,%2,%3").arg(v[0]).arg(v[1]).arg(v[2]);
+    const QStringList common = {"--size", "512x512", "--cross", cross, sample("Phantom_Head.vmr")};
+    const QStringList map = {"--map", sample("Phantom_Head_Maps.vmp")};
+    QCOMPARE(run(QStringList{"--render", out("grey.png")} + common).status, 0);
+    QCOMPARE(run(QStringList{"--render", out("t3.png"), "--threshold", "3"} + map + common).status,
+             0);
+    QCOMPARE(run(QStringList{"--render", out("t6.png"), "--threshold", "6"} + map + common).status,
+             0);
+    QCOMPARE(
+        run(QStringList{"--render", out("t1000.png"), "--threshold", "1000"} + map + common).status,
+        0);
+    const QImage grey = QImage(out("grey.png")).convertToFormat(QImage::Format_RGB32);
+    const QImage t3 = QImage(out("t3.png")).convertToFormat(QImage::Format_RGB32);
+    const QImage t6 = QImage(out("t6.png")).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(differences(QImage(out("t1000.png")), grey), 0);
+
+    int coloured3 = 0, coloured6 = 0;
+    for (int y = 0; y < grey.height(); ++y) {
+        for (int x = 0; x < grey.width(); ++x) {
+            const bool in3 = t3.pixel(x, y) != grey.pixel(x, y);
+            const bool in6 = t6.pixel(x, y) != grey.pixel(x, y);
+            // Only grey anatomy is coloured, and a higher threshold colours less of it.
+            if (in3)
+                QVERIFY2(isGrey(grey.pixel(x, y)) && !isGrey(t3.pixel(x, y)),
+                         qPrintable(QString("pixel %1, %2").arg(x).arg(y)));
+            QVERIFY(!in6 || in3);
+            coloured3 += in3;
+            coloured6 += in6;
+        }
+    }
+    QVERIFY2(coloured6 > 50 && coloured3 > coloured6,
+             qPrintable(QString("%1 and %2 pixels in colour").arg(coloured3).arg(coloured6)));
+
+    // The second map, and the sign: only negative values leave no colour for a positive peak.
+    QCOMPARE(run(QStringList{"--render", out("neg.png"), "--sign", "neg", "--threshold", "3"} +
+                 map + common)
+                 .status,
+             0);
+    QVERIFY(differences(QImage(out("neg.png")), t3) > 0);
+    QCOMPARE(
+        run(QStringList{"--render", out("corr.png"), "--map-index", "2"} + map + common).status, 0);
+    QVERIFY(differences(QImage(out("corr.png")), t3) > 0);
+}
+
+// The sphere faces the camera with its lit outside: bright in the middle,
+// darker to the rim, on the black background.
+void TestRenderCli::meshShowsItsLitOuterSide()
+{
+    QCOMPARE(run({"--render", out("sphere.png"), "--size", "300x300", sample("Sphere.srf")}).status,
+             0);
+    const QImage sphere(out("sphere.png"));
+    QCOMPARE(sphere.size(), QSize(300, 300));
+    const QColor middle = sphere.pixelColor(150, 150);
+    QCOMPARE(sphere.pixelColor(2, 2), QColor(Qt::black));
+    QVERIFY2(middle.blue() > 150 && middle.blue() > middle.red(), qPrintable(middle.name()));
+    int litColumn = 150;
+    while (litColumn < 299 && sphere.pixelColor(litColumn + 1, 150) != QColor(Qt::black))
+        ++litColumn;
+    QVERIFY(litColumn > 180);
+    QVERIFY(sphere.pixelColor(litColumn - 3, 150).lightness() < middle.lightness());
+
+    // The cortex in the camera of its VWP file, with its map.
+    QCOMPARE(run({"--render", out("cortex.png"), "--size", "400x300", "--map",
+                  sample("Phantom_Cortex.smp"), sample("Phantom_Cortex.srf")})
+                 .status,
+             0);
+    const QImage cortex(out("cortex.png"));
+    QCOMPARE(cortex.pixelColor(200, 150).alpha(), 255);
+    QVERIFY(cortex.pixelColor(200, 150) != QColor(Qt::black));
+}
+
+// A picture at its own size is drawn one pixel for one; a DICOM image in grey.
+void TestRenderCli::pictureAndDicom()
+{
+    const QImage plasma = QImage(sample("Plasma.png")).convertToFormat(QImage::Format_RGB32);
+    const QString size = QString("%1x%2").arg(plasma.width()).arg(plasma.height());
+    QCOMPARE(run({"--render", out("plasma.png"), "--size", size, sample("Plasma.png")}).status, 0);
+    QCOMPARE(differences(QImage(out("plasma.png")), plasma), 0);
+
+    QCOMPARE(run({"--render", out("dicom.png"), "--size", "256x256", sample("MR_Phantom_0016.dcm")})
+                 .status,
+             0);
+    const QImage dicom(out("dicom.png"));
+    QCOMPARE(dicom.size(), QSize(256, 256));
+    int bright = 0;
+    for (int y = 0; y < dicom.height(); ++y)
+        for (int x = 0; x < dicom.width(); ++x) {
+            QVERIFY(isGrey(dicom.pixel(x, y)));
+            bright += qGray(dicom.pixel(x, y)) > 100;
+        }
+    QVERIFY(bright > 1000);
+}
+
+// A private X server is started and ended: the same figure as with a display.
+void TestRenderCli::withoutDisplay()
+{
+    const QStringList arguments = {"--size",
+                                   "512x512",
+                                   "--cross",
+                                   "90,100,110",
+                                   "--map",
+                                   sample("Phantom_Head_Maps.vmp"),
+                                   sample("Phantom_Head.vmr")};
+    QCOMPARE(run(QStringList{"--render", out("shown.png")} + arguments).status, 0);
+    const Run r = run(QStringList{"--render", out("hidden.png")} + arguments, false);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(differences(QImage(out("hidden.png")), QImage(out("shown.png"))), 0);
+}
+
+// A file that cannot be read: exit status 1, one line, and the figure file as it was.
+void TestRenderCli::failures()
+{
+    QFile head(sample("Phantom_Head.vmr"));
+    QVERIFY(head.open(QIODevice::ReadOnly));
+    QFile cut(out("cut.vmr"));
+    QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(head.read(5000)) == 5000);
+    cut.close();
+    QFile garbage(out("garbage.vmp"));
+    QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(64, 'x')) == 64);
+    garbage.close();
+    QFile old(out("old.png"));
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("before") == 6);
+    old.close();
+
+    const QString vmr = sample("Phantom_Head.vmr");
+    const QList<std::pair<QStringList, QString>> cases = {
+        {{out("cut.vmr")}, "cxviewer: cut.vmr: "},
+        {{"--map", out("garbage.vmp"), vmr},
+         "cxviewer: garbage.vmp: not a readable map file for Phantom_Head.vmr"},
+        {{"--map", sample("Phantom_Head_Maps.vmp"), "--map-index", "5", vmr},
+         "cxviewer: Phantom_Head_Maps.vmp: holds 2 maps, not 5"},
+        {{"--cross", "256,0,0", vmr},
+         "cxviewer: the cross 256,0,0 lies outside the volume's 256 × 256 × 256 voxels"},
+        {{out("garbage.vmp.png")}, "cxviewer: garbage.vmp.png: not a readable image"},
+    };
+    QFile::copy(out("garbage.vmp"), out("garbage.vmp.png"));
+    for (const auto &[arguments, start] : cases) {
+        const Run r = run(QStringList{"--render", out("old.png")} + arguments);
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith(start) && !r.err.contains('\n'), qPrintable(r.err));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("before"));
+        old.close();
+    }
+    const Run unwritable = run({"--render", out("no/such/folder.png"), vmr});
+    QCOMPARE(unwritable.status, 1);
+    QVERIFY2(unwritable.err.startsWith("cxviewer: cannot write "), qPrintable(unwritable.err));
+
+    // Refused before any window, without a display to show one on.
+    const Run refused = run({"--render", out("x.png"), "--sign", "pos", vmr}, false);
+    QCOMPARE(refused.status, 2);
+    QCOMPARE(refused.err, QString("cxviewer: --sign needs --map"));
+    QCOMPARE(run({out("gone")}, false).err, "cxviewer: no such file or folder: " + out("gone"));
+    QCOMPARE(run({"--nonsense"}, false).status, 2);
+    QVERIFY(!QFile::exists(out("x.png")));
+}
+
+CortivexViewer *TestRenderCli::startViewer()
+{
+    auto *viewer = new CortivexViewer;
+    viewer->initDataFolders(tmp.filePath("app"));
+    viewer->loadFavoriteFoldersList();
+    viewer->favoriteFolders.clear();
+    viewer->favoriteFolderModes.clear();
+    viewer->resize(1000, 700);
+    viewer->show();
+    return viewer;
+}
+
+void TestRenderCli::openingPaths()
+{
+    QDir root(tmp.path());
+    QVERIFY(root.mkpath("dicom") && root.mkpath("pictures"));
+    QVERIFY(QFile::copy(sample("MR_Phantom_0003.dcm"), out("dicom/b.dcm")));
+    QVERIFY(QFile::copy(sample("Plasma.png"), out("dicom/a.png")));
+    QVERIFY(QFile::copy(sample("Plasma.png"), out("pictures/a.png")));
+    std::unique_ptr<CortivexViewer> viewer(startViewer());
+    QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+    const auto selected = [&] {
+        return QFileInfo(
+                   viewer->coverStore->fileName(viewer->coverFlowBrowser->getSelectedImageIndex()))
+            .fileName();
+    };
+
+    // A mesh: CX data mode, its own cover, the mesh view showing it.
+    viewer->openPaths({sample("Phantom_Cortex.srf")});
+    QVERIFY(viewer->showCXFiles);
+    QCOMPARE(viewer->currentFolderPath, samples.path());
+    QCOMPARE(selected(), QString("Phantom_Cortex.srf"));
+    QCOMPARE(viewer->viewStack->currentWidget(), viewer->meshViewer);
+    QCOMPARE(viewer->meshViewer->failureNote(), QString());
+
+    // A volume and its maps: the map file chosen, its first map shown in colour.
+    // Relative paths stay relative to where they were given.
+    viewer->openPaths({out("dicom")});
+    QDir::setCurrent(QFileInfo(samples.path()).path());
+    const QString relative = QFileInfo(samples.path()).fileName();
+    viewer->openPaths({relative + "/Phantom_Head.vmr", relative + "/Phantom_Head_Maps.vmp"});
+    QCOMPARE(selected(), QString("Phantom_Head.vmr"));
+    QCOMPARE(viewer->viewStack->currentWidget(), viewer->volumeViewer);
+    QCOMPARE(chosenMapFile(*viewer), QString("Phantom_Head_Maps.vmp"));
+    QCOMPARE(viewer->mapsPanel->subMapList()->count(), 2);
+    QCOMPARE(viewer->mapsPanel->subMapList()->currentRow(), 0);
+    QCOMPARE(viewer->mapsPanel->threshold(), 3.0f);
+
+    // A picture and a DICOM file each in their own mode, though the folder holds volumes.
+    viewer->openPaths({sample("Plasma.png")});
+    QVERIFY(viewer->showBitmaps);
+    QCOMPARE(selected(), QString("Plasma.png"));
+    viewer->openPaths({sample("MR_Phantom_0007.dcm")});
+    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(selected(), QString("MR_Phantom_0007.dcm"));
+
+    // Folders by what they hold, a favorite by its stored mode.
+    viewer->openPaths({out("dicom")});
+    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(selected(), QString("b.dcm"));
+    viewer->openPaths({out("pictures")});
+    QVERIFY(viewer->showBitmaps);
+    viewer->openPaths({samples.path()});
+    QVERIFY(viewer->showCXFiles);
+    viewer->favoriteFolders << samples.path() + "/";
+    viewer->favoriteFolderModes << 1;
+    viewer->openPaths({samples.path()});
+    QVERIFY(viewer->showBitmaps);
+    QCOMPARE(viewer->coverStore->fileName(0).endsWith(".png") ||
+                 viewer->coverStore->fileName(0).endsWith(".jpg") ||
+                 viewer->coverStore->fileName(0).endsWith(".gif"),
+             true);
+
+    // A map file on its own opens its folder in CX data mode; nothing else is chosen.
+    viewer->openPaths({sample("Sphere.smp")});
+    QVERIFY(viewer->showCXFiles);
+    QCOMPARE(viewer->mapsPanel->mapFileList()->currentItem(), nullptr);
+}
+
+void TestRenderCli::droppingPaths()
+{
+    std::unique_ptr<CortivexViewer> viewer(startViewer());
+    QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+    QMimeData data;
+    data.setUrls(
+        {QUrl::fromLocalFile(sample("Sphere.srf")), QUrl::fromLocalFile(sample("Sphere.smp"))});
+    const QPoint middle = viewer->rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewer.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewer.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QVERIFY(viewer->showCXFiles);
+    QCOMPARE(viewer->coverStore->fileName(viewer->coverFlowBrowser->getSelectedImageIndex()),
+             sample("Sphere.srf"));
+    QCOMPARE(viewer->viewStack->currentWidget(), viewer->meshViewer);
+    QCOMPARE(chosenMapFile(*viewer), QString("Sphere.smp"));
+    QVERIFY(viewer->mapsPanel->subMapList()->count() > 0);
+
+    // Text without files is not taken.
+    QMimeData text;
+    text.setText("Sphere.srf");
+    QDragEnterEvent refused(middle, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    refused.ignore();
+    QApplication::sendEvent(viewer.get(), &refused);
+    QVERIFY(!refused.isAccepted());
+}
+
+QTEST_MAIN(TestRenderCli)
+#include "tst_render_cli.moc"
