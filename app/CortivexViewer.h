@@ -153,6 +153,8 @@ private:
     void createMapsDock();
     void updateToolbarIcons();
     void switchBrowsingMode(int mode);
+    // Makes the folder current in browsing mode 1, 2 or 3, as opening a favorite does.
+    void openFolderInMode(const QString &path, int mode);
     void toggleBrowsingMode(int mode);
     void connectCoverFlowSignals(bool connectThem);
     void wireCoverFlow();
