@@ -584,30 +584,25 @@ bool CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
 void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
 {
     Q_UNUSED(item);
+    const int row = favoriteFoldersLsWdg->currentRow();
+    const bool listed = row >= 0 && row < favoriteFolders.size();
+    openFolder(listed ? favoriteFolders[row] : QString(), favoriteFolderModes.value(row, 3));
+}
+
+void CortivexViewer::openFolder(const QString &path, int mode)
+{
     if (thumbnailTimer->isActive())
         thumbnailTimer->stop();
     showBusyCursor();
     updateVisitedFolderThumbnailsData();
-    const int row = favoriteFoldersLsWdg->currentRow();
-    if (row < 0 || row >= favoriteFolders.size() || !QDir(favoriteFolders[row]).exists()) {
+    if (!QFileInfo(path).isDir()) {
         hideBusyCursor();
         return;
     }
-    openFolderInMode(favoriteFolders[row], favoriteFolderModes.value(row, 3));
-    hideBusyCursor();
-}
-
-void CortivexViewer::openFolderInMode(const QString &path, int mode)
-{
     currentFolderPath = path;
     currentDir = QDir(path);
     QDir::setCurrent(path);
-    if (mode == 1)
-        switchToShowBitmaps();
-    else if (mode == 2)
-        switchToShowRawMRIData();
-    else
-        switchToShowCXFiles();
+    switchBrowsingMode(mode == 1 || mode == 2 ? mode : 3);
 
     const QModelIndex index = fileSystemModel->index(path);
     dirTreeView->expand(index);
@@ -616,8 +611,9 @@ void CortivexViewer::openFolderInMode(const QString &path, int mode)
     dirTreeView->resizeColumnToContents(0);
 
     lookUpStoredThumbnails();
-    if (mode == 1)
+    if (showBitmaps)
         startThumbnailTimer();
+    hideBusyCursor();
 }
 
 void CortivexViewer::clickedFolder(const QModelIndex &index)
@@ -659,10 +655,7 @@ void CortivexViewer::autoSelectFirstFavFolder()
     // An installed viewer has no sample folder beside it: rather than on an empty
     // strip, it starts on the user's home, in the mode of the favorite it stands for.
     if (favoriteFolders.value(0) == viewerDataDir && !QFileInfo(viewerDataDir).isDir()) {
-        showBusyCursor();
-        updateVisitedFolderThumbnailsData();
-        openFolderInMode(QDir::homePath(), favoriteFolderModes.value(0, 1));
-        hideBusyCursor();
+        openFolder(QDir::homePath(), favoriteFolderModes.value(0, 1));
         return;
     }
     favoriteFoldersLsWdg->setCurrentRow(0);

@@ -153,8 +153,9 @@ private:
     void createMapsDock();
     void updateToolbarIcons();
     void switchBrowsingMode(int mode);
-    // Makes the folder current in browsing mode 1, 2 or 3, as opening a favorite does.
-    void openFolderInMode(const QString &path, int mode);
+    // Makes path the current folder and lists it in the mode (3 for a number
+    // that is no mode); a path that is no folder changes nothing.
+    void openFolder(const QString &path, int mode);
     void toggleBrowsingMode(int mode);
     void connectCoverFlowSignals(bool connectThem);
     void wireCoverFlow();
