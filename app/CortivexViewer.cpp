@@ -166,10 +166,13 @@ void CortivexViewer::initDataFolders(const QString &applicationDir)
     viewerBaseDir = base.absolutePath();
     viewerDataDir = combinePathAndFileName(viewerBaseDir, "ViewerData");
     folderDataDir = combinePathAndFileName(viewerBaseDir, "CXViewerFolderData");
-    if (!QDir(folderDataDir).exists())
+    // Installed in a prefix (bin/ beside share/), the program's folder is no place
+    // for data, even where it can be written (by root, or in the user's own prefix).
+    const bool installed = base.dirName() == "bin" && QFileInfo(base.filePath("../share")).isDir();
+    if (!installed && !QDir(folderDataDir).exists())
         QDir().mkdir(folderDataDir);
-    if (!QFileInfo(folderDataDir).isDir() || !QFileInfo(folderDataDir).isWritable()) {
-        // An installed, read-only location: keep the data with the user instead.
+    if (installed || !QFileInfo(folderDataDir).isDir() || !QFileInfo(folderDataDir).isWritable()) {
+        // A read-only or installed location: keep the data with the user instead.
         const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
         folderDataDir = combinePathAndFileName(userData, "CXViewerFolderData");
         QDir().mkpath(folderDataDir);
@@ -654,6 +657,12 @@ void CortivexViewer::autoSelectFirstFavFolder()
 {
     if (favoriteFoldersLsWdg->count() < 1)
         return;
+    // An installed viewer has no sample folder beside it: rather than on an empty
+    // strip, it starts on the user's home, in the mode of the favorite it stands for.
+    if (favoriteFolders.value(0) == viewerDataDir && !QFileInfo(viewerDataDir).isDir()) {
+        openFolder(QDir::homePath(), favoriteFolderModes.value(0, 1));
+        return;
+    }
     favoriteFoldersLsWdg->setCurrentRow(0);
     clickedFavoriteFolder(favoriteFoldersLsWdg->item(0));
 }

@@ -126,6 +126,19 @@ void drawRedCross(QPainter &p, int w, int h, bool on)
     p.drawRect(QRectF(w * 0.3, h * 0.3, w * 0.4, h * 0.4));
 }
 
+// Measures are those of the 32-pixel icon, scaled to the size asked for.
+void drawViewerIcon(QPainter &p, int w, int h)
+{
+    const double s = w / 32.0;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 34, 42));
+    p.drawRoundedRect(QRectF(0, 0, w, h), 6 * s, 6 * s);
+    drawBrain(p, QRectF(5 * s, 7 * s, w - 10 * s, h - 14 * s), warm, QColor(255, 230, 190));
+    p.setPen(QPen(QColor(235, 40, 40), 1.5 * s));
+    p.drawLine(QPointF(w / 2.0, 3 * s), QPointF(w / 2.0, h - 3 * s));
+    p.drawLine(QPointF(3 * s, h / 2.0), QPointF(w - 3 * s, h / 2.0));
+}
+
 void drawSplash(QPainter &p, int w, int h)
 {
     QLinearGradient bg(0, 0, 0, h);
@@ -236,14 +249,8 @@ int main(int argc, char *argv[])
                        p.fillRect(0, 0, w, h, g);
                    });
     }
-    ok &= save(dir, "cxviewer_icon_32x32.png", 32, 32, [](QPainter &p, int w, int h) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(30, 34, 42));
-        p.drawRoundedRect(QRectF(0, 0, w, h), 6, 6);
-        drawBrain(p, QRectF(5, 7, w - 10, h - 14), warm, QColor(255, 230, 190));
-        p.setPen(QPen(QColor(235, 40, 40), 1.5));
-        p.drawLine(QPointF(w / 2.0, 3), QPointF(w / 2.0, h - 3));
-        p.drawLine(QPointF(3, h / 2.0), QPointF(w - 3, h / 2.0));
-    });
+    // The desktop's icon theme takes it at 48 and 256 pixels too, drawn at each size.
+    for (int size : {32, 48, 256})
+        ok &= save(dir, QString("cxviewer_icon_%1x%1.png").arg(size), size, size, drawViewerIcon);
     return ok ? 0 : 1;
 }

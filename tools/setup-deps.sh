@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building (and, with "test", testing) needs.
+# Installs the Debian packages that building (and, with "test", testing, with
+# "package", making and checking the .deb) needs.
 # Does nothing when they are all present; works as root or through sudo.
 set -euo pipefail
 
@@ -9,6 +10,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-i
 if [ "${1:-}" = test ]; then
     packages+=(dcmtk libimage-exiftool-perl libbenchmark-dev clang-14 libclang-rt-14-dev
                python3-nibabel)
+elif [ "${1:-}" = package ]; then
+    packages+=(dpkg-dev file desktop-file-utils libxml2-utils shared-mime-info)
 fi
 
 missing=()
