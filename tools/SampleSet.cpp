@@ -180,14 +180,15 @@ float blobSum(const QList<Blob> &blobs, const QVector3D &p)
 }
 
 // A t map: faces activate the back of the temporal lobes and the right
-// inferior frontal cortex, houses the upper parts of the occipital lobes.
-// Spread widens the blobs, as a surface analysis smooths more than one in
-// the volume.
+// lateral temporal cortex, houses the upper parts of the occipital lobes.
+// The lateral blob lies on the volume's middle coronal and transverse planes,
+// so a volume opened at its centre shows the map at once. Spread widens the
+// blobs, as a surface analysis smooths more than one in the volume.
 QList<Blob> facesOverHouses(float spread)
 {
     return {cortexBlob({0.62f, -0.62f, -0.45f}, 10.5f, 7 * spread),
             cortexBlob({-0.62f, -0.6f, -0.45f}, 8, 6 * spread),
-            cortexBlob({0.75f, 0.55f, 0.1f}, 7, 6 * spread),
+            cortexBlob({0.9f, 0.12f, -0.25f}, 7, 6 * spread),
             cortexBlob({0.35f, -0.75f, 0.5f}, -7.5f, 6 * spread),
             cortexBlob({-0.35f, -0.75f, 0.5f}, -6.5f, 6 * spread)};
 }
