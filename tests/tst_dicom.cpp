@@ -637,6 +637,7 @@ void TestDicom::walk_data()
     row("no rows", image(missing, three, bits), reads);
     row("no columns", image(two, missing, bits), reads);
     row("zero rows", image(zero, three, bits), reads);
+    row("zero columns", image(two, zero, bits), reads);
 
     // Compressed pixel data cannot be read; the transfer syntax names it.
     auto namingSyntax = [](const QByteArray &uid) {

@@ -15,25 +15,17 @@
 
 namespace {
 
-QByteArray u16(quint16 v, bool bigEndian)
+template <typename T> QByteArray word(T v, bool bigEndian)
 {
-    QByteArray b(2, 0);
+    QByteArray b(sizeof(T), 0);
     if (bigEndian)
         qToBigEndian(v, b.data());
     else
         qToLittleEndian(v, b.data());
     return b;
 }
-
-QByteArray u32(quint32 v, bool bigEndian)
-{
-    QByteArray b(4, 0);
-    if (bigEndian)
-        qToBigEndian(v, b.data());
-    else
-        qToLittleEndian(v, b.data());
-    return b;
-}
+const auto u16 = word<quint16>;
+const auto u32 = word<quint32>;
 
 QByteArray segment(quint8 marker, const QByteArray &payload)
 {
@@ -86,9 +78,7 @@ class TestFileHelpers : public QObject
     Q_OBJECT
 
 private slots:
-    void paths_data();
     void paths();
-    void combine_data();
     void combine();
     void exifOrientation_data();
     void exifOrientation();
@@ -111,97 +101,34 @@ QString TestFileHelpers::write(const QByteArray &data)
     return name;
 }
 
-void TestFileHelpers::paths_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("extension");
-    QTest::addColumn<QString>("withoutExtension");
-    QTest::newRow("bare") << "a.png"
-                          << ""
-                          << "a.png"
-                          << "png"
-                          << "a";
-    QTest::newRow("root") << "/a.png"
-                          << "/"
-                          << "a.png"
-                          << "png"
-                          << "/a";
-    QTest::newRow("relative") << "dir/file.png"
-                              << "dir/"
-                              << "file.png"
-                              << "png"
-                              << "dir/file";
-    QTest::newRow("deep") << "/a/b/file.png"
-                          << "/a/b"
-                          << "file.png"
-                          << "png"
-                          << "/a/b/file";
-    QTest::newRow("trailing slash") << "/x/"
-                                    << "/x"
-                                    << ""
-                                    << ""
-                                    << "/x/";
-    QTest::newRow("dot in folder") << "/x.y/noext"
-                                   << "/x.y"
-                                   << "noext"
-                                   << ""
-                                   << "/x";
-    QTest::newRow("upper case") << "scan.VMR"
-                                << ""
-                                << "scan.VMR"
-                                << "vmr"
-                                << "scan";
-    QTest::newRow("two dots") << "archive.tar.gz"
-                              << ""
-                              << "archive.tar.gz"
-                              << "gz"
-                              << "archive.tar";
-    QTest::newRow("empty") << ""
-                           << ""
-                           << ""
-                           << ""
-                           << "";
-}
-
+// Folder, file, extension and the name without it.
 void TestFileHelpers::paths()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, folder);
-    QFETCH(QString, file);
-    QFETCH(QString, extension);
-    QFETCH(QString, withoutExtension);
-    QCOMPARE(getPathFromFullFileName(name), folder);
-    QCOMPARE(getFileNameFromFullFileName(name), file);
-    QCOMPARE(getExtension(name), extension);
-    QCOMPARE(removeExtension(name), withoutExtension);
+    const QStringList cases[] = {{"a.png", "", "a.png", "png", "a"},
+                                 {"/a.png", "/", "a.png", "png", "/a"},
+                                 {"dir/file.png", "dir/", "file.png", "png", "dir/file"},
+                                 {"/a/b/file.png", "/a/b", "file.png", "png", "/a/b/file"},
+                                 {"/x/", "/x", "", "", "/x/"},
+                                 {"/x.y/noext", "/x.y", "noext", "", "/x"},
+                                 {"scan.VMR", "", "scan.VMR", "vmr", "scan"},
+                                 {"archive.tar.gz", "", "archive.tar.gz", "gz", "archive.tar"},
+                                 {"", "", "", "", ""}};
+    for (const QStringList &c : cases) {
+        const QString &name = c[0];
+        QCOMPARE(
+            QStringList({name, getPathFromFullFileName(name), getFileNameFromFullFileName(name),
+                         getExtension(name), removeExtension(name)}),
+            c);
+    }
 }
 
-void TestFileHelpers::combine_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("joined");
-    QTest::newRow("empty path") << ""
-                                << "a.png"
-                                << "a.png";
-    QTest::newRow("with slash") << "/x/"
-                                << "a.png"
-                                << "/x/a.png";
-    QTest::newRow("without slash") << "/x"
-                                   << "a.png"
-                                   << "/x/a.png";
-    QTest::newRow("name not inspected") << "/x"
-                                        << "/a.png"
-                                        << "/x//a.png";
-}
-
+// The name is not inspected; Windows slashes are turned.
 void TestFileHelpers::combine()
 {
-    QFETCH(QString, path);
-    QFETCH(QString, name);
-    QTEST(combinePathAndFileName(path, name), "joined");
+    QCOMPARE(combinePathAndFileName("", "a.png"), "a.png");
+    QCOMPARE(combinePathAndFileName("/x/", "a.png"), "/x/a.png");
+    QCOMPARE(combinePathAndFileName("/x", "a.png"), "/x/a.png");
+    QCOMPARE(combinePathAndFileName("/x", "/a.png"), "/x//a.png");
     QString windows = "C:\\data\\scans\\a.vmr";
     convertWinDirSlashes2UnixSlashes(windows);
     QCOMPARE(windows, QString("C:/data/scans/a.vmr"));
@@ -211,58 +138,53 @@ void TestFileHelpers::exifOrientation_data()
 {
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("orientation");
+    auto row = [](const char *name, const QByteArray &data, int orientation) {
+        QTest::newRow(name) << data << orientation;
+    };
+    auto with = [](auto change) {
+        ExifOptions o;
+        change(o);
+        return jpeg(o);
+    };
 
-    ExifOptions o;
-    QTest::newRow("II 6") << jpeg(o) << 6;
-    o.bigEndian = true;
-    QTest::newRow("MM 6") << jpeg(o) << 6;
-    o.orientation = 8;
-    QTest::newRow("MM 8") << jpeg(o) << 8;
-    o.bigEndian = false;
-    o.orientation = 3;
-    o.orientationFirst = true;
-    QTest::newRow("II 3, first entry") << jpeg(o) << 3;
-    o = ExifOptions();
-    o.orientation = 9;
-    QTest::newRow("out of range value passed on") << jpeg(o) << 9;
+    row("II 6", jpeg({}), 6);
+    row("MM 6", with([](ExifOptions &o) { o.bigEndian = true; }), 6);
+    row("MM 8", with([](ExifOptions &o) {
+            o.bigEndian = true;
+            o.orientation = 8;
+        }),
+        8);
+    row("II 3, first entry", with([](ExifOptions &o) {
+            o.orientation = 3;
+            o.orientationFirst = true;
+        }),
+        3);
+    row("out of range value passed on", with([](ExifOptions &o) { o.orientation = 9; }), 9);
+    row("XMP before EXIF", with([](ExifOptions &o) { o.xmpFirst = true; }), 1);
+    row("zero entries", with([](ExifOptions &o) { o.entryCount = 0; }), 1);
+    row("tag beyond count", with([](ExifOptions &o) { o.entryCount = 1; }), 1);
+    row("count beyond file", with([](ExifOptions &o) { o.entryCount = 0xFFFF; }), 6);
+    row("huge directory offset", with([](ExifOptions &o) { o.ifdOffset = 0xFFFFFFF0u; }), 1);
+    row("huge directory offset MM", with([](ExifOptions &o) {
+            o.ifdOffset = 0xFFFFFFF0u;
+            o.bigEndian = true;
+        }),
+        1);
+    row("bad byte order", jpeg({}).replace("II*", "IM*"), 1);
+    row("bad magic", jpeg({}).replace(QByteArray("II*\0", 4), QByteArray("II+\0", 4)), 1);
 
-    o = ExifOptions();
-    o.xmpFirst = true;
-    QTest::newRow("XMP before EXIF") << jpeg(o) << 1;
-    o = ExifOptions();
-    o.entryCount = 0;
-    QTest::newRow("zero entries") << jpeg(o) << 1;
-    o.entryCount = 1;
-    QTest::newRow("tag beyond count") << jpeg(o) << 1;
-    o = ExifOptions();
-    o.entryCount = 0xFFFF;
-    QTest::newRow("count beyond file") << jpeg(o) << 6;
-    o = ExifOptions();
-    o.ifdOffset = 0xFFFFFFF0u;
-    QTest::newRow("huge directory offset") << jpeg(o) << 1;
-    o.bigEndian = true;
-    QTest::newRow("huge directory offset MM") << jpeg(o) << 1;
-
-    QByteArray badOrder = jpeg(ExifOptions());
-    badOrder.replace("II*", "IM*");
-    QTest::newRow("bad byte order") << badOrder << 1;
-    QByteArray badMagic = jpeg(ExifOptions());
-    badMagic.replace(QByteArray("II*\0", 4), QByteArray("II+\0", 4));
-    QTest::newRow("bad magic") << badMagic << 1;
-
-    QByteArray noApp1("\xFF\xD8", 2);
-    noApp1 += segment(0xE0, "JFIF") + segment(0xDA, QByteArray(4, 0)) + QByteArray(100, 7);
-    QTest::newRow("no APP1, scan stops in image data") << noApp1 << 1;
-    QTest::newRow("end of image") << QByteArray("\xFF\xD8\xFF\xD9", 4) << 1;
-    QByteArray zeroLength("\xFF\xD8\xFF\xE0\x00\x00", 6);
-    QTest::newRow("segment length 0 does not loop") << zeroLength + QByteArray(20, 0) << 1;
-    QByteArray oneLength("\xFF\xD8\xFF\xE0\x00\x01", 6);
-    QTest::newRow("segment length 1 does not loop") << oneLength + QByteArray(20, 0) << 1;
-    QByteArray hugeSkip("\xFF\xD8\xFF\xE0\xFF\xFF", 6);
-    QTest::newRow("segment past end") << hugeSkip << 1;
-    QTest::newRow("PNG") << QByteArray("\x89PNG\r\n\x1a\n", 8) << 1;
-    QTest::newRow("empty") << QByteArray() << 1;
-    QTest::newRow("one byte") << QByteArray("\xFF", 1) << 1;
+    const QByteArray start("\xFF\xD8", 2);
+    row("no APP1, scan stops in image data",
+        start + segment(0xE0, "JFIF") + segment(0xDA, QByteArray(4, 0)) + QByteArray(100, 7), 1);
+    row("end of image", start + "\xFF\xD9", 1);
+    row("segment length 0 does not loop", start + QByteArray("\xFF\xE0\0\0", 4) + QByteArray(20, 0),
+        1);
+    row("segment length 1 does not loop",
+        start + QByteArray("\xFF\xE0\0\x01", 4) + QByteArray(20, 0), 1);
+    row("segment past end", start + "\xFF\xE0\xFF\xFF", 1);
+    row("PNG", QByteArray("\x89PNG\r\n\x1a\n", 8), 1);
+    row("empty", QByteArray(), 1);
+    row("one byte", QByteArray("\xFF", 1), 1);
 }
 
 void TestFileHelpers::exifOrientation()

@@ -14,8 +14,6 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(MeshCamera::Flick)
-
 namespace {
 
 const int none = -1000; // no move of a kind
@@ -86,9 +84,7 @@ private slots:
     void viewingParameters_data();
     void viewingParameters();
     void cameraMoves();
-    void rotationFlick_data();
     void rotationFlick();
-    void flickPriority_data();
     void flickPriority();
     void lights();
 
@@ -343,58 +339,49 @@ void TestMeshRender::cameraMoves()
     QCOMPARE(camera.orthoHalfWidth(), 0.0);
 }
 
-void TestMeshRender::rotationFlick_data()
-{
-    QTest::addColumn<QPoint>("drag");        // in pixels: a rotation step of a fifth
-    QTest::addColumn<QPoint>("delta");       // the step kept after the first frame
-    QTest::addColumn<QList<double>>("turn"); // rotation x, y after frames 0 and 100
-
-    QTest::newRow("mostly horizontal")
-        << QPoint(150, 25) << QPoint(30, 0) << QList<double>{187 + 5, -35 - 30 - 10 - 5};
-    QTest::newRow("mostly vertical, up")
-        << QPoint(10, -300) << QPoint(0, -60) << QList<double>{187 - 60 - 10 - 5, -35 - 2};
-    QTest::newRow("diagonal") << QPoint(-60, 20) << QPoint(-12, 4)
-                              << QList<double>{187 + 4 + 4 + 2, -35 + 12 + 10 + 5};
-}
-
+// A drag in pixels gives a rotation step of a fifth; the step kept after the
+// first frame, and rotation x, y after frames 0 and 100.
 void TestMeshRender::rotationFlick()
 {
-    QFETCH(QPoint, drag);
-    MeshCamera camera;
-    camera.beginDrag(QPoint(0, 0));
-    camera.drag(drag, Qt::LeftButton, Qt::NoModifier, 0, 0);
-    QCOMPARE(camera.endDrag(50), MeshCamera::RotationFlick);
-    camera.rotationFlickFrame(0);
-    QTEST(camera.flickDelta(), "delta");
-    camera.rotationFlickFrame(100);
-    QTEST((QList<double>{camera.rotationX(), camera.rotationY()}), "turn");
+    const struct
+    {
+        QPoint drag, delta;
+        QList<double> turn;
+    } cases[] = {{{150, 25}, {30, 0}, {187 + 5, -35 - 30 - 10 - 5}},   // mostly horizontal
+                 {{10, -300}, {0, -60}, {187 - 60 - 10 - 5, -35 - 2}}, // mostly vertical, up
+                 {{-60, 20}, {-12, 4}, {187 + 4 + 4 + 2, -35 + 12 + 10 + 5}}}; // diagonal
+    for (const auto &c : cases) {
+        MeshCamera camera;
+        camera.beginDrag(QPoint(0, 0));
+        camera.drag(c.drag, Qt::LeftButton, Qt::NoModifier, 0, 0);
+        QCOMPARE(camera.endDrag(50), MeshCamera::RotationFlick);
+        camera.rotationFlickFrame(0);
+        QCOMPARE(camera.flickDelta(), c.delta);
+        camera.rotationFlickFrame(100);
+        QCOMPARE((QList<double>{camera.rotationX(), camera.rotationY()}), c.turn);
+    }
 }
 
-void TestMeshRender::flickPriority_data()
-{
-    QTest::addColumn<QList<int>>("moves"); // times of translation, rotation, zoom moves
-    QTest::addColumn<MeshCamera::Flick>("flick");
-
-    QTest::newRow("zoom over rotation over translation")
-        << QList<int>{90, 50, 10} << MeshCamera::ZoomFlick;
-    QTest::newRow("rotation over translation")
-        << QList<int>{99, 1, none} << MeshCamera::RotationFlick;
-    QTest::newRow("zoom too long ago") << QList<int>{50, none, 0} << MeshCamera::TranslationFlick;
-    QTest::newRow("all too long ago") << QList<int>{0, 0, -100} << MeshCamera::NoFlick;
-}
-
+// The times of translation, rotation and zoom moves: zoom wins over rotation
+// over translation, each only if recent.
 void TestMeshRender::flickPriority()
 {
-    QFETCH(QList<int>, moves);
-    MeshCamera camera;
+    const QList<std::pair<QList<int>, MeshCamera::Flick>> movesAndFlick = {
+        {{90, 50, 10}, MeshCamera::ZoomFlick},
+        {{99, 1, none}, MeshCamera::RotationFlick},
+        {{50, none, 0}, MeshCamera::TranslationFlick},
+        {{0, 0, -100}, MeshCamera::NoFlick}};
     const Qt::MouseButton buttons[] = {Qt::RightButton, Qt::LeftButton, Qt::MiddleButton};
-    camera.beginDrag(QPoint(0, 0));
-    for (int kind = 0; kind < 3; ++kind) {
-        if (moves[kind] != none)
-            camera.drag(QPoint(kind, kind), buttons[kind], {}, 0, moves[kind]);
+    for (const auto &[moves, flick] : movesAndFlick) {
+        MeshCamera camera;
+        camera.beginDrag(QPoint(0, 0));
+        for (int kind = 0; kind < 3; ++kind) {
+            if (moves[kind] != none)
+                camera.drag(QPoint(kind, kind), buttons[kind], {}, 0, moves[kind]);
+        }
+        QCOMPARE(camera.endDrag(100), flick);
+        QVERIFY(!camera.isDragging());
     }
-    QTEST(camera.endDrag(100), "flick");
-    QVERIFY(!camera.isDragging());
 }
 
 // Fixed to the viewer, a light stays at (-z, -y, -x) in eye coordinates: the

@@ -97,9 +97,7 @@ class TestPieMenu : public QObject
 
 private slots:
     void init() { QCursor::setPos(0, 0); }
-    void sectors_data();
     void sectors();
-    void degenerateWeights();
     void warnings();
     void popupStaysOnScreen();
     void chooseAndCancel();
@@ -108,36 +106,29 @@ private slots:
     void painting();
 };
 
-void TestPieMenu::sectors_data()
-{
-    QTest::addColumn<QList<int>>("weights");
-    QTest::addColumn<QList<double>>("starts"); // degrees, centred on item 0
-    QTest::newRow("four equal") << QList<int>{1, 1, 1, 1} << QList<double>{45, 135, 225, 315};
-    QTest::newRow("weight 2") << QList<int>{1, 2, 1, 1} << QList<double>{54, 126, 270, 342};
-    QTest::newRow("weight 2 first") << QList<int>{2, 1, 1, 1} << QList<double>{18, 162, 234, 306};
-}
-
+// Starts in degrees, centred on item 0: four equal, one of weight 2, the first of weight 2.
 void TestPieMenu::sectors()
 {
-    QFETCH(QList<int>, weights);
-    QFETCH(QList<double>, starts);
-    Log log;
-    QtPieMenu *menu = &log.menu;
-    for (int i = 0; i < 4; ++i)
-        menu->setItemWeight(weights[i], i);
-    menu->resize(menu->sizeHint());
-    for (int i = 0; i < 4; ++i) {
-        QCOMPARE(qRadiansToDegrees(menu->indexToAngle(i, 4, true)), starts[i]);
-        const double next = starts.value(i + 1, starts[0] + 360);
-        const double middle = (starts[i] + next) / 2;
-        QCOMPARE(menu->indexAt(at(menu, middle, 50)), i);
-        QCOMPARE(menu->angleToIndex(qDegreesToRadians(std::fmod(next - 0.5, 360)), 4), i);
+    const QList<std::pair<QList<int>, QList<double>>> weightsAndStarts = {
+        {{1, 1, 1, 1}, {45, 135, 225, 315}},
+        {{1, 2, 1, 1}, {54, 126, 270, 342}},
+        {{2, 1, 1, 1}, {18, 162, 234, 306}}};
+    for (const auto &[weights, starts] : weightsAndStarts) {
+        Log log;
+        QtPieMenu *menu = &log.menu;
+        for (int i = 0; i < 4; ++i)
+            menu->setItemWeight(weights[i], i);
+        menu->resize(menu->sizeHint());
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(qRadiansToDegrees(menu->indexToAngle(i, 4, true)), starts[i]);
+            const double next = starts.value(i + 1, starts[0] + 360);
+            const double middle = (starts[i] + next) / 2;
+            QCOMPARE(menu->indexAt(at(menu, middle, 50)), i);
+            QCOMPARE(menu->angleToIndex(qDegreesToRadians(std::fmod(next - 0.5, 360)), 4), i);
+        }
+        QCOMPARE(qRadiansToDegrees(menu->indexToAngle(4, 4, true)), starts[0]);
     }
-    QCOMPARE(qRadiansToDegrees(menu->indexToAngle(4, 4, true)), starts[0]);
-}
 
-void TestPieMenu::degenerateWeights()
-{
     // Weights that add up to nothing, to less or to more than an int holds stay harmless.
     Log log;
     QtPieMenu *menu = &log.menu;

@@ -115,8 +115,6 @@ private slots:
     void hugeCountsAllocateNothing();
     void indirectVertices_data();
     void indirectVertices();
-    void alternateFileBesideMesh_data();
-    void alternateFileBesideMesh();
 
 private:
     CXSCore core;
@@ -387,66 +385,90 @@ void TestSrf::hugeCountsAllocateNothing()
 void TestSrf::indirectVertices_data()
 {
     QTest::addColumn<QByteArray>("alternate");   // null: no such file
-    QTest::addColumn<QByteArray>("name");        // as the mesh file names it
+    QTest::addColumn<QByteArray>("name");        // as the mesh file names it; %1 the test folder
+    QTest::addColumn<QString>("inItsPlace");     // "folder" or "fifo" instead of a file
+    QTest::addColumn<bool>("inWorkingFolder");   // a valid alternate file there too
     QTest::addColumn<QList<float>>("altColors"); // empty: the alternate set is refused
+    auto row = [](const char *name, const QByteArray &alternate, const QByteArray &named,
+                  const QList<float> &altColors, const QString &inItsPlace = {},
+                  bool inWorkingFolder = false) {
+        QTest::newRow(name) << alternate << named << inItsPlace << inWorkingFolder << altColors;
+    };
 
     SrfFixture alt = inflated();
-    const QByteArray altPath = QFile::encodeName(dir.filePath("alt.srf"));
-    const QList<float> altColors = {0.125f, 0.8f, 0.1f, 0.2f, 0.3f, 0.625f};
-    QTest::newRow("absolute name") << alt.bytes() << altPath << altColors;
-    QTest::newRow("relative name") << alt.bytes() << QByteArray("alt.srf") << altColors;
+    const QList<float> altColors = {0.125f, 0.8f, 0.1f, 0.2f, 0.3f, 0.625f}, refused;
+    row("absolute name", alt.bytes(), "%1/alt.srf", altColors);
+    row("relative name", alt.bytes(), "sub/alt.srf", altColors);
+    row("beside the mesh and in the working folder", alt.bytes(), "sub/alt.srf", altColors, {},
+        true);
+    row("only in the working folder", QByteArray(), "sub/alt.srf", refused, {}, true);
+    row("a folder", QByteArray(), "sub/alt.srf", refused, "folder", true);
+    // Opening a FIFO for reading would wait for a writer that never comes.
+    row("a FIFO", QByteArray(), "sub/alt.srf", refused, "fifo", true);
     // A name longer than the format's 263 bytes is cut there.
-    const QString folder = dir.filePath(QString(100, 'd'));
-    QDir().mkpath(folder);
-    const QByteArray longName =
-        QFile::encodeName(folder + '/' + QString(262 - QFile::encodeName(folder).size(), 'e'));
-    QTest::newRow("long name") << alt.bytes() << longName + QByteArray(400, 'x') << altColors;
-    QTest::newRow("itself") << QByteArray() << QFile::encodeName(dir.filePath("main.srf"))
-                            << QList<float>({0.9f, 0.8f, 0.1f, 0.2f, 0.3f, 0.4f});
+    const QByteArray longName = QByteArray(100, 'd') + '/' + QByteArray(162, 'e');
+    row("long name", alt.bytes(), longName + QByteArray(400, 'x'), altColors);
+    row("itself", QByteArray(), "%1/meshes/main.srf", {0.9f, 0.8f, 0.1f, 0.2f, 0.3f, 0.4f});
     alt.version = 0.0f; // no mesh colours
-    QTest::newRow("version 0") << alt.bytes() << altPath
-                               << QList<float>({0.5f, 0.5f, 0.5f, 0.25f, 0.25f, 0.25f});
+    row("version 0", alt.bytes(), "alt.srf", {0.5f, 0.5f, 0.5f, 0.25f, 0.25f, 0.25f});
 
-    const QList<float> refused;
-    QTest::newRow("missing") << QByteArray() << altPath << refused;
-    QTest::newRow("empty file") << QByteArray("") << altPath << refused;
+    row("missing", QByteArray(), "alt.srf", refused);
+    row("empty file", "", "alt.srf", refused);
     alt = SrfFixture::octahedron();
-    QTest::newRow("counts cut") << alt.bytes(SrfFixture::Header).left(12) << altPath << refused;
-    QTest::newRow("vertices cut") << alt.bytes(SrfFixture::Vertices).chopped(1) << altPath
-                                  << refused;
-    QTest::newRow("colour codes cut")
-        << alt.bytes(SrfFixture::VertexColors).chopped(1) << altPath << refused;
+    row("counts cut", alt.bytes(SrfFixture::Header).left(12), "alt.srf", refused);
+    row("vertices cut", alt.bytes(SrfFixture::Vertices).chopped(1), "alt.srf", refused);
+    row("colour codes cut", alt.bytes(SrfFixture::VertexColors).chopped(1), "alt.srf", refused);
     alt.reservedValue = 1;
-    QTest::newRow("other reserved value") << alt.bytes() << altPath << refused;
+    row("other reserved value", alt.bytes(), "alt.srf", refused);
     alt.reservedValue = 0;
     alt.vertices.removeLast();
     for (SrfFixture::Vertex &v : alt.vertices)
         v.neighbors.clear();
     alt.triangles.clear();
-    QTest::newRow("other vertex count") << alt.bytes() << altPath << refused;
+    row("other vertex count", alt.bytes(), "alt.srf", refused);
 }
 
-// The alternate vertex set named in a mesh file is read from that file,
-// relative names from the current folder; however it fails, the mesh itself
-// is read.
+// The alternate vertex set named in a mesh file is read from that file, a
+// relative name from the mesh's folder, never the working folder, and only a
+// regular file; however it fails, the mesh itself is read.
 void TestSrf::indirectVertices()
 {
     QFETCH(QByteArray, alternate);
     QFETCH(QByteArray, name);
+    QFETCH(QString, inItsPlace);
+    QFETCH(bool, inWorkingFolder);
     QFETCH(QList<float>, altColors);
-    const QString altPath = QDir(dir.path()).filePath(QFile::decodeName(name.left(263)));
+    QTemporaryDir root;
+    const QString meshFolder = root.filePath("meshes"), workingFolder = root.filePath("work");
+    name.replace("%1", QFile::encodeName(root.path()));
+    const QString named = QFile::decodeName(name.left(263));
+    const QString altPath = QDir(meshFolder).filePath(named);
+    QVERIFY(QDir().mkpath(QFileInfo(altPath).path()) && QDir().mkpath(meshFolder) &&
+            QDir().mkpath(workingFolder));
     if (!alternate.isNull())
         QVERIFY(writeFile(altPath, alternate));
+    else if (inItsPlace == "folder")
+        QVERIFY(QDir().mkpath(altPath));
+#ifdef Q_OS_UNIX
+    else if (inItsPlace == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(altPath).constData(), 0600), 0);
+#endif
+    if (inWorkingFolder) {
+        SrfFixture other = inflated();
+        for (SrfFixture::Vertex &v : other.vertices)
+            v.x *= 3;
+        const QString decoy = QDir(workingFolder).filePath(named);
+        QVERIFY(QDir().mkpath(QFileInfo(decoy).path()) && writeFile(decoy, other.bytes()));
+    }
     SrfFixture main = SrfFixture::octahedron();
     main.indirectFile = name;
-    const QString mainPath = dir.filePath("main.srf");
+    const QString mainPath = meshFolder + "/main.srf";
     QVERIFY(writeFile(mainPath, main.bytes()));
     const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(QDir::setCurrent(workingFolder));
     SurfaceMesh mesh(&core);
     const bool read = mesh.readMesh(mainPath);
     QDir::setCurrent(previous);
-    QFile::remove(altPath);
 
     QVERIFY(read && mesh.meshLoaded);
     QCOMPARE(mesh.fileNameWithPath, mainPath);
@@ -466,70 +488,6 @@ void TestSrf::indirectVertices()
     for (int v = 0; v < 6; ++v) {
         QCOMPARE(mesh.altNormalZ[v], expected.vertices[v].nz);
         QCOMPARE(mesh.altVertexColors[v], expected.vertices[v].color);
-    }
-}
-
-void TestSrf::alternateFileBesideMesh_data()
-{
-    QTest::addColumn<QString>("beside");       // what the name leads to beside the mesh
-    QTest::addColumn<bool>("inWorkingFolder"); // a valid alternate file there too
-    QTest::addColumn<bool>("loaded");
-
-    QTest::newRow("beside the mesh") << "file" << false << true;
-    QTest::newRow("beside the mesh and in the working folder") << "file" << true << true;
-    QTest::newRow("only in the working folder") << "none" << true << false;
-    QTest::newRow("a folder") << "folder" << true << false;
-#ifdef Q_OS_UNIX
-    // Opening a FIFO for reading would wait for a writer that never comes.
-    QTest::newRow("a FIFO") << "fifo" << true << false;
-#endif
-}
-
-// A relative alternate name is looked up in the mesh's folder, and only a
-// regular file there is read.
-void TestSrf::alternateFileBesideMesh()
-{
-    QFETCH(QString, beside);
-    QFETCH(bool, inWorkingFolder);
-    QFETCH(bool, loaded);
-    QTemporaryDir root;
-    const QString meshFolder = root.filePath("meshes/sub");
-    const QString workingFolder = root.filePath("work");
-    QVERIFY(QDir().mkpath(meshFolder) && QDir().mkpath(workingFolder));
-
-    SrfFixture main = SrfFixture::octahedron();
-    main.indirectFile = "sub/alt.srf";
-    const QString mainPath = root.filePath("meshes/main.srf");
-    QVERIFY(writeFile(mainPath, main.bytes()));
-    const QString altPath = meshFolder + "/alt.srf";
-    if (beside == "file")
-        QVERIFY(writeFile(altPath, inflated().bytes()));
-    else if (beside == "folder")
-        QVERIFY(QDir().mkpath(altPath));
-#ifdef Q_OS_UNIX
-    else if (beside == "fifo")
-        QCOMPARE(mkfifo(QFile::encodeName(altPath).constData(), 0600), 0);
-#endif
-    if (inWorkingFolder) {
-        SrfFixture other = inflated();
-        for (SrfFixture::Vertex &v : other.vertices)
-            v.x *= 3;
-        QVERIFY(QDir().mkpath(workingFolder + "/sub"));
-        QVERIFY(writeFile(workingFolder + "/sub/alt.srf", other.bytes()));
-    }
-
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(workingFolder));
-    SurfaceMesh mesh(&core);
-    const bool read = mesh.readMesh(mainPath);
-    QDir::setCurrent(previous);
-
-    QVERIFY(read);
-    QCOMPARE(mesh.indirectVerticesLoaded, loaded);
-    QCOMPARE(mesh.indirectMeshFile, loaded ? QByteArray("sub/alt.srf") : QByteArray());
-    if (loaded) {
-        QCOMPARE(corners(mesh.altVertexX, mesh.altVertexY, mesh.altVertexZ, 6),
-                 corners(inflated()));
     }
 }
 

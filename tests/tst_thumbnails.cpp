@@ -125,14 +125,12 @@ private slots:
     void fileBytes();
     void damagedFiles_data();
     void damagedFiles();
-    void fileNames_data();
     void fileNames();
     void storeDecodesNearSelection();
     void onlyShownCoversRepaint();
     void storedPerFolderAndMode();
     void offersInEveryMode();
     void folderChangeDropsOldResults();
-    void failedIndexSaveKeepsOldFile();
 
 private:
     CortivexViewer *startViewer();
@@ -231,22 +229,19 @@ void TestThumbnails::geometry_data()
     // lower-right one.
     QTest::addColumn<QPoint>("red");
     QTest::addColumn<QPoint>("blue");
-    QTest::newRow("portrait") << QSize(300, 600) << 0 << QRect(64, 0, 128, 256) << QPoint(80, 16)
-                              << QPoint(175, 239);
-    QTest::newRow("landscape") << QSize(600, 300) << 0 << QRect(0, 128, 256, 128) << QPoint(16, 144)
-                               << QPoint(239, 239);
-    QTest::newRow("square") << QSize(500, 500) << 0 << QRect(0, 0, 256, 256) << QPoint(16, 16)
-                            << QPoint(239, 239);
-    QTest::newRow("12 MP upright")
-        << QSize(4000, 3000) << 1 << QRect(0, 64, 256, 192) << QPoint(16, 80) << QPoint(239, 239);
-    QTest::newRow("12 MP turned 180")
-        << QSize(4000, 3000) << 3 << QRect(0, 64, 256, 192) << QPoint(239, 239) << QPoint(16, 80);
-    QTest::newRow("12 MP turned 90 clockwise")
-        << QSize(4000, 3000) << 6 << QRect(32, 0, 192, 256) << QPoint(207, 16) << QPoint(48, 239);
-    QTest::newRow("12 MP turned 270 clockwise")
-        << QSize(4000, 3000) << 8 << QRect(32, 0, 192, 256) << QPoint(48, 239) << QPoint(207, 16);
-    QTest::newRow("portrait JPEG decoded small")
-        << QSize(768, 1024) << 1 << QRect(32, 0, 192, 256) << QPoint(48, 16) << QPoint(207, 239);
+    auto row = [](const char *name, QSize stored, int orientation, QRect picture, QPoint red,
+                  QPoint blue) {
+        QTest::newRow(name) << stored << orientation << picture << red << blue;
+    };
+    const QSize large(4000, 3000);
+    row("portrait", {300, 600}, 0, {64, 0, 128, 256}, {80, 16}, {175, 239});
+    row("landscape", {600, 300}, 0, {0, 128, 256, 128}, {16, 144}, {239, 239});
+    row("square", {500, 500}, 0, {0, 0, 256, 256}, {16, 16}, {239, 239});
+    row("12 MP upright", large, 1, {0, 64, 256, 192}, {16, 80}, {239, 239});
+    row("12 MP turned 180", large, 3, {0, 64, 256, 192}, {239, 239}, {16, 80});
+    row("12 MP turned 90 clockwise", large, 6, {32, 0, 192, 256}, {207, 16}, {48, 239});
+    row("12 MP turned 270 clockwise", large, 8, {32, 0, 192, 256}, {48, 239}, {207, 16});
+    row("portrait JPEG decoded small", {768, 1024}, 1, {32, 0, 192, 256}, {48, 16}, {207, 239});
 }
 
 // The file's thumbnail and, for unturned files, the view's: the same picture.
@@ -345,32 +340,26 @@ void TestThumbnails::damagedFiles_data()
     QTest::addColumn<bool>("whole");
     const QByteArray png = encodeThumbnail(filled(QSize(2, 2), Qt::red));
     const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
-    const QByteArray a = string("a") + le32(1) + png;
-    const QByteArray b = string("b") + le32(1) + png;
+    const QByteArray entryA = string("a") + le32(1), a = entryA + png,
+                     b = string("b") + le32(1) + png;
     QByteArray endless = signature;
     for (int i = 0; i < 1000; ++i)
         endless += hex("00000004") + "IDAT" + hex("00000000 00000000");
-    QTest::newRow("whole") << hex("01000000 02000000") + a + b << QStringList({"a", "b"}) << true;
-    QTest::newRow("count beyond the entries")
-        << hex("01000000 FFFFFF7F") + a + b << QStringList({"a", "b"}) << false;
-    QTest::newRow("negative count") << hex("01000000 FFFFFFFF") + a << QStringList() << false;
-    QTest::newRow("name cut short")
-        << hex("01000000 02000000") + a + b.left(5) << QStringList({"a"}) << false;
-    QTest::newRow("no PNG after the marker")
-        << hex("01000000 01000000") + string("a") + le32(1) + "GIF89a" << QStringList() << false;
-    QTest::newRow("PNG cut short")
-        << hex("01000000 02000000") + a + b.chopped(6) << QStringList({"a"}) << false;
-    QTest::newRow("PNG without end")
-        << hex("01000000 01000000") + string("a") + le32(1) + endless << QStringList() << false;
-    QTest::newRow("chunk longer than the data")
-        << hex("01000000 01000000") + string("a") + le32(1) + signature + hex("7FFFFFF0") + "IDAT" +
-               QByteArray(100, 'x')
-        << QStringList() << false;
-    QTest::newRow("chunk length past 2^31")
-        << hex("01000000 01000000") + string("a") + le32(1) + signature + hex("FFFFFFFF") + "IDAT"
-        << QStringList() << false;
-    QTest::newRow("marker other than 1")
-        << hex("01000000 01000000") + string("a") + le32(7) + png << QStringList({"a"}) << true;
+    auto row = [](const char *name, int count, const QByteArray &entries, const QStringList &names,
+                  bool whole = false) {
+        QTest::newRow(name) << hex("01000000") + le32(quint32(count)) + entries << names << whole;
+    };
+    row("whole", 2, a + b, {"a", "b"}, true);
+    row("count beyond the entries", 0x7FFFFFFF, a + b, {"a", "b"});
+    row("negative count", -1, a, {});
+    row("name cut short", 2, a + b.left(5), {"a"});
+    row("no PNG after the marker", 1, entryA + "GIF89a", {});
+    row("PNG cut short", 2, a + b.chopped(6), {"a"});
+    row("PNG without end", 1, entryA + endless, {});
+    row("chunk longer than the data", 1,
+        entryA + signature + hex("7FFFFFF0") + "IDAT" + QByteArray(100, 'x'), {});
+    row("chunk length past 2^31", 1, entryA + signature + hex("FFFFFFFF") + "IDAT", {});
+    row("marker other than 1", 1, string("a") + le32(7) + png, {"a"}, true);
     QTest::newRow("empty") << QByteArray() << QStringList() << false;
 }
 
@@ -387,34 +376,30 @@ void TestThumbnails::damagedFiles()
     QTEST(names, "names");
 }
 
-void TestThumbnails::fileNames_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QStringList>("taken");
-    QTest::addColumn<QString>("name");
-    const QStringList none;
-    QTest::newRow("folder") << "/data/MyScans" << 1 << none << "MyScans_1_2011-05-04T13-22-11.cxi";
-    QTest::newRow("root") << "/" << 2 << none << "_2_2011-05-04T13-22-11.cxi";
-    QTest::newRow("drive") << "C:/" << 3 << none << "C_3_2011-05-04T13-22-11.cxi";
-    QTest::newRow("trailing slash")
-        << "/data/MyScans/" << 1 << none << "MyScans_1_2011-05-04T13-22-11.cxi";
-    QTest::newRow("percent sign") << "/data/50%2" << 1 << none << "50%2_1_2011-05-04T13-22-11.cxi";
-    QTest::newRow("taken twice") << "/other/MyScans" << 1
-                                 << QStringList({"MyScans_1_2011-05-04T13-22-11.cxi",
-                                                 "MyScans_1_2011-05-04T13-22-11_2.cxi"})
-                                 << "MyScans_1_2011-05-04T13-22-11_3.cxi";
-}
-
+// Folder name, mode and time; a number when the name is taken.
 void TestThumbnails::fileNames()
 {
-    QFETCH(QString, folder);
-    QFETCH(int, mode);
-    QFETCH(QStringList, taken);
     const QDateTime when(QDate(2011, 5, 4), QTime(13, 22, 11));
-    QTEST(thumbnailFileName(folder, mode, when,
-                            [&taken](const QString &name) { return taken.contains(name); }),
-          "name");
+    const QString stamp = "_2011-05-04T13-22-11";
+    const QStringList taken = {"MyScans_1" + stamp + ".cxi", "MyScans_1" + stamp + "_2.cxi"};
+    const struct
+    {
+        QString folder;
+        int mode;
+        bool isTaken;
+        QString name;
+    } cases[] = {{"/data/MyScans", 1, false, "MyScans_1" + stamp + ".cxi"},
+                 {"/", 2, false, "_2" + stamp + ".cxi"},
+                 {"C:/", 3, false, "C_3" + stamp + ".cxi"},
+                 {"/data/MyScans/", 1, false, "MyScans_1" + stamp + ".cxi"},
+                 {"/data/50%2", 1, false, "50%2_1" + stamp + ".cxi"},
+                 {"/other/MyScans", 1, true, "MyScans_1" + stamp + "_3.cxi"}};
+    for (const auto &c : cases) {
+        QCOMPARE(thumbnailFileName(
+                     c.folder, c.mode, when,
+                     [&](const QString &name) { return c.isTaken && taken.contains(name); }),
+                 c.name);
+    }
 }
 
 // Thumbnails stay compressed; only those asked for are decoded, and only a few hundred stay so.
@@ -525,6 +510,17 @@ void TestThumbnails::storedPerFolderAndMode()
     entries = storedEntries(newName);
     QCOMPARE(entries.size(), 4);
     QCOMPARE(colour(QImage::fromData(entries[2].png).pixel(128, 128)), 'g');
+
+    // The old file goes only once the index on disk no longer names it.
+    const QString index = QDir(dataDir()).filePath("VisitedFolders.cxv");
+    QVERIFY(QFile::remove(index) && QDir().mkdir(index));
+    open("pics");
+    emit viewer->imageViewer->thumbnailOffered(0, filled(QSize(8, 8), Qt::darkGreen), true);
+    QTRY_COMPARE(colour(store->image(0).pixel(128, 128)), 'g');
+    open("empty");
+    QVERIFY(thumbnailFiles().contains(newName));
+    QCOMPARE(thumbnailFiles().size(), 2);
+    QDir(index).removeRecursively();
 }
 
 void TestThumbnails::offersInEveryMode()
@@ -564,25 +560,6 @@ void TestThumbnails::folderChangeDropsOldResults()
         QCOMPARE(colour(viewer->coverStore->image(i).pixel(60, 60)), 'b');
     // What was made of the folder left was stored.
     QVERIFY(!storedEntries(viewer->imageFoldersToThumbnailFiles.value(path("slow"))).isEmpty());
-}
-
-// The old file goes only once the index on disk no longer names it.
-void TestThumbnails::failedIndexSaveKeepsOldFile()
-{
-    open("pics");
-    QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
-    open("empty");
-    const QString name = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
-    const QString index = QDir(dataDir()).filePath("VisitedFolders.cxv");
-    QVERIFY(QFile::remove(index));
-    QVERIFY(QDir().mkdir(index));
-    open("pics");
-    emit viewer->imageViewer->thumbnailOffered(0, filled(QSize(8, 8), Qt::darkGreen), true);
-    QTRY_COMPARE(colour(viewer->coverStore->image(0).pixel(128, 128)), 'g');
-    open("empty");
-    QVERIFY(thumbnailFiles().contains(name));
-    QCOMPARE(thumbnailFiles().size(), 2);
-    QDir(index).removeRecursively();
 }
 
 QTEST_MAIN(TestThumbnails)

@@ -43,7 +43,6 @@ class TestVmr : public QObject
     Q_OBJECT
 
 private slots:
-    void headers_data();
     void headers();
     void fullFile();
     void trailingFieldsMissing_data();
@@ -58,53 +57,42 @@ private:
     CXSCore core;
 };
 
-void TestVmr::headers_data()
-{
-    QTest::addColumn<int>("version");
-    QTest::addColumn<bool>("leadingZero");
-    QTest::addColumn<QList<int>>("dims");
-    QTest::addColumn<int>("framingCubeDim");
-
-    QTest::newRow("v3 256 wide") << 3 << false << QList<int>({256, 256, 2}) << 256;
-    QTest::newRow("v4") << 4 << false << QList<int>({5, 4, 3}) << 256;
-    QTest::newRow("v2 small") << 2 << false << QList<int>({5, 4, 3}) << 256;
-    QTest::newRow("v2 deep") << 2 << false << QList<int>({2, 3, 257}) << 512;
-    QTest::newRow("old 256") << 1 << false << QList<int>({256, 2, 2}) << 256;
-    QTest::newRow("old 300") << 1 << false << QList<int>({300, 2, 2}) << 512;
-    QTest::newRow("old tall") << 1 << false << QList<int>({12, 300, 2}) << 512;
-    QTest::newRow("old dimX 1") << 1 << false << QList<int>({1, 2, 2}) << 256;
-    QTest::newRow("old dimX 11") << 1 << false << QList<int>({11, 2, 2}) << 256;
-    QTest::newRow("old leading zero") << 1 << true << QList<int>({6, 2, 2}) << 256;
-    QTest::newRow("old leading zero, dimX 3") << 1 << true << QList<int>({3, 2, 2}) << 256;
-}
-
 // The first int16 decides between a versioned and an old header; the framing
 // cube of headers without one follows from the dimensions, and version 1
 // stops after the voxels.
 void TestVmr::headers()
 {
-    QFETCH(int, version);
-    QFETCH(bool, leadingZero);
-    QFETCH(QList<int>, dims);
-    QFETCH(int, framingCubeDim);
-    VmrFixture f;
-    f.version = version;
-    f.leadingZero = leadingZero;
-    f.dimX = dims[0];
-    f.dimY = dims[1];
-    f.dimZ = dims[2];
-    VolumeDoc doc(&core);
-    QVERIFY(readBytes(doc, f.bytes()));
-    QCOMPARE(QList<int>({doc.dimX, doc.dimY, doc.dimZ}), dims);
-    QCOMPARE(voxels(doc), f.voxelData());
-    QCOMPARE(QList<float>({doc.crossPosX, doc.crossPosY, doc.crossPosZ}),
-             QList<float>({float(dims[0] / 2), float(dims[1] / 2), float(dims[2] / 2)}));
-    const bool offsets = version >= 3;
-    QCOMPARE(QList<int>({doc.framingCubeDim, doc.offsetX, doc.offsetZ}),
-             QList<int>({framingCubeDim, offsets ? 10 : 0, offsets ? 30 : 0}));
-    QCOMPARE(doc.posInfoVerified, version >= 2 ? 1 : 0);
-    QCOMPARE(doc.voxelSizeX, version >= 2 ? 1.0f : -1.0f);
-    QCOMPARE(doc.rangeMaxValue, version >= 2 ? 250 : -1);
+    const struct
+    {
+        int version;
+        bool leadingZero;
+        QList<int> dims;
+        int framingCubeDim;
+    } cases[] = {
+        {3, false, {256, 256, 2}, 256}, {4, false, {5, 4, 3}, 256},   {2, false, {5, 4, 3}, 256},
+        {2, false, {2, 3, 257}, 512},   {1, false, {256, 2, 2}, 256}, {1, false, {300, 2, 2}, 512},
+        {1, false, {12, 300, 2}, 512},  {1, false, {1, 2, 2}, 256},   {1, false, {11, 2, 2}, 256},
+        {1, true, {6, 2, 2}, 256},      {1, true, {3, 2, 2}, 256}};
+    for (const auto &c : cases) {
+        VmrFixture f;
+        f.version = c.version;
+        f.leadingZero = c.leadingZero;
+        f.dimX = c.dims[0];
+        f.dimY = c.dims[1];
+        f.dimZ = c.dims[2];
+        VolumeDoc doc(&core);
+        QVERIFY(readBytes(doc, f.bytes()));
+        QCOMPARE(QList<int>({doc.dimX, doc.dimY, doc.dimZ}), c.dims);
+        QCOMPARE(voxels(doc), f.voxelData());
+        QCOMPARE(QList<float>({doc.crossPosX, doc.crossPosY, doc.crossPosZ}),
+                 QList<float>({float(c.dims[0] / 2), float(c.dims[1] / 2), float(c.dims[2] / 2)}));
+        const bool offsets = c.version >= 3;
+        QCOMPARE(QList<int>({doc.framingCubeDim, doc.offsetX, doc.offsetZ}),
+                 QList<int>({c.framingCubeDim, offsets ? 10 : 0, offsets ? 30 : 0}));
+        QCOMPARE(doc.posInfoVerified, c.version >= 2 ? 1 : 0);
+        QCOMPARE(doc.voxelSizeX, c.version >= 2 ? 1.0f : -1.0f);
+        QCOMPARE(doc.rangeMaxValue, c.version >= 2 ? 250 : -1);
+    }
 }
 
 // Every field of version 3; the reference space follows from the Talairach

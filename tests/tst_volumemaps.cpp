@@ -80,7 +80,6 @@ private slots:
     void refused();
     void zShift();
     void conversion();
-    void interpolation_data();
     void interpolation();
     void clusterTest();
     void memoryRunsOut();
@@ -363,45 +362,39 @@ void TestVolumeMaps::conversion()
     QVERIFY(!doc->arVolumeMaps);
 }
 
-void TestVolumeMaps::interpolation_data()
-{
-    QTest::addColumn<QList<float>>("cells"); // two cells along x
-    QTest::addColumn<int>("x");
-    QTest::addColumn<int>("mapType");
-    QTest::addColumn<bool>("interpolate");
-    QTest::addColumn<float>("expected");
-
-    QTest::newRow("between cells") << QList<float>({2, 4}) << 1 << 1 << true << 3.0f;
-    QTest::newRow("on a cell") << QList<float>({2, 4}) << 2 << 1 << true << 4.0f;
-    QTest::newRow("half the weight beyond the grid")
-        << QList<float>({2, 4}) << 3 << 1 << true << 0.0f;
-    QTest::newRow("half the weight on zero") << QList<float>({0, 4}) << 1 << 1 << true << 0.0f;
-    QTest::newRow("nearest, halves up") << QList<float>({2, 4}) << 1 << 1 << false << 4.0f;
-    QTest::newRow("lag") << QList<float>({2.25f, 4.75f}) << 1 << 3 << true << 3.5f;
-    QTest::newRow("negative lag") << QList<float>({-3.25f, -3.25f}) << 1 << 3 << true << -3.25f;
-    QTest::newRow("lag, nearest") << QList<float>({2.25f, 4.75f}) << 1 << 3 << false << 0.75f;
-}
-
-// A grid of 2 × 1 × 1 cells of resolution 2 over the box 0..4, 0..2, 0..2.
+// A grid of 2 × 1 × 1 cells of resolution 2 over the box 0..4, 0..2, 0..2: the
+// value at x on the row through the cells, interpolated or nearest.
 void TestVolumeMaps::interpolation()
 {
-    QFETCH(QList<float>, cells);
-    QFETCH(int, x);
-    QFETCH(int, mapType);
-    QFETCH(bool, interpolate);
-    QFETCH(float, expected);
-    doc->volumeMaps = new VolumeMaps(doc.get());
-    VolumeMaps &grid = *doc->volumeMaps;
-    grid.xStart = grid.yStart = grid.zStart = 0;
-    grid.xEnd = 4;
-    grid.yEnd = grid.zEnd = 2;
-    grid.resolution = 2;
-    QVERIFY(grid.allocateMapsMemory(1, 0, 0));
-    std::copy(cells.begin(), cells.end(), grid.maps[0]->mapData);
-    grid.maps[0]->mapType = mapType;
-    grid.nrOfSelectedMaps = 1;
-    doc->convertSelectedMapsToNrMaps(interpolate);
-    QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(x, 0, 0), expected);
+    const struct
+    {
+        QList<float> cells;
+        int x, mapType;
+        bool interpolate;
+        float expected;
+    } cases[] = {{{2, 4}, 1, 1, true, 3.0f},             // between cells
+                 {{2, 4}, 2, 1, true, 4.0f},             // on a cell
+                 {{2, 4}, 3, 1, true, 0.0f},             // half the weight beyond the grid
+                 {{0, 4}, 1, 1, true, 0.0f},             // half the weight on zero
+                 {{2, 4}, 1, 1, false, 4.0f},            // nearest, halves up
+                 {{2.25f, 4.75f}, 1, 3, true, 3.5f},     // lag
+                 {{-3.25f, -3.25f}, 1, 3, true, -3.25f}, // negative lag
+                 {{2.25f, 4.75f}, 1, 3, false, 0.75f}};  // lag, nearest
+    for (const auto &c : cases) {
+        newVolume(8);
+        doc->volumeMaps = new VolumeMaps(doc.get());
+        VolumeMaps &grid = *doc->volumeMaps;
+        grid.xStart = grid.yStart = grid.zStart = 0;
+        grid.xEnd = 4;
+        grid.yEnd = grid.zEnd = 2;
+        grid.resolution = 2;
+        QVERIFY(grid.allocateMapsMemory(1, 0, 0));
+        std::copy(c.cells.begin(), c.cells.end(), grid.maps[0]->mapData);
+        grid.maps[0]->mapType = c.mapType;
+        grid.nrOfSelectedMaps = 1;
+        doc->convertSelectedMapsToNrMaps(c.interpolate);
+        QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(c.x, 0, 0), c.expected);
+    }
 }
 
 void TestVolumeMaps::clusterTest()

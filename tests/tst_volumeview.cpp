@@ -17,24 +17,18 @@ QColor colourAt(const QImage &frame, double x, double y)
     return frame.pixelColor(int(x * frame.width()), int(y * frame.height()));
 }
 
-int redPixels(const QImage &image)
+int countPixels(const QImage &image, bool (*matches)(QRgb))
 {
     int n = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
-            n += image.pixel(x, y) == qRgb(255, 0, 0);
+            n += matches(image.pixel(x, y));
     return n;
 }
 
-// Pixels in colour: the anatomy is grey, the map scales are not.
-int colouredPixels(const QImage &image)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += qRed(image.pixel(x, y)) != qBlue(image.pixel(x, y));
-    return n;
-}
+const auto isRed = [](QRgb p) { return p == qRgb(255, 0, 0); };
+// The anatomy is grey, the map scales are not.
+const auto isColoured = [](QRgb p) { return qRed(p) != qBlue(p); };
 
 QList<int> cross(const VolumeOGLViewer &view)
 {
@@ -99,7 +93,7 @@ void TestVolumeView::slicesAndCross()
     QCOMPARE(offered.size(), 1);
     QCOMPARE(offered[0][0].toInt(), 7);
     QCOMPARE(offered[0][1].value<QImage>().size(), QSize(64, 64));
-    QCOMPARE(redPixels(offered[0][1].value<QImage>()), 0);
+    QCOMPARE(countPixels(offered[0][1].value<QImage>(), isRed), 0);
 
     // Away from the labels: voxel value 200 is grey table entry 190.
     const QImage frame = view.grabFramebuffer();
@@ -113,7 +107,7 @@ void TestVolumeView::slicesAndCross()
     QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(100, 50));
     QCOMPARE(cross(view), QList<int>({16, 8, 16}));
     QCOMPARE(moved.last(), QVariantList({16, 8, 16}));
-    QVERIFY(redPixels(view.shownImage()) > 0);
+    QVERIFY(countPixels(view.shownImage(), isRed) > 0);
     // The empty lower-left quadrant gives voxel (0, 0, 0).
     QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(100, 300));
     QCOMPARE(cross(view), QList<int>({0, 0, 0}));
@@ -165,9 +159,9 @@ void TestVolumeView::crossKeysAndTravel()
     QCOMPARE(cross(view), QList<int>({4, 0, 2}));
 
     // X and L take the cross and the labels away.
-    QVERIFY(redPixels(view.shownImage()) > 0);
+    QVERIFY(countPixels(view.shownImage(), isRed) > 0);
     QTest::keyClick(&view, Qt::Key_X);
-    QCOMPARE(redPixels(view.shownImage()), 0);
+    QCOMPARE(countPixels(view.shownImage(), isRed), 0);
     QVERIFY(!view.isCrossShown());
     QTest::keyClick(&view, Qt::Key_L);
     QVERIFY(!view.areOrientationLabelsShown());
@@ -264,7 +258,7 @@ void TestVolumeView::mapsColourTheSlices()
     show(view);
     view.newVolumeItemForInspection(0, write("anat.vmr", volume.bytes()));
     QTest::keyClick(&view, Qt::Key_X); // the red cross would count as colour
-    QCOMPARE(colouredPixels(view.shownImage()), 0);
+    QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
 
     QSignalSpy names(&view, &VolumeOGLViewer::mapNamesListed);
     QSignalSpy settings(&view, &VolumeOGLViewer::mapSettingsShown);
@@ -276,17 +270,17 @@ void TestVolumeView::mapsColourTheSlices()
     QCOMPARE(settings.size(), 1);
     QCOMPARE(settings[0][0].toFloat(), 3.5f);
     QCOMPARE(settings[0][3].toInt(), 3);
-    const int coloured = colouredPixels(view.shownImage());
+    const int coloured = countPixels(view.shownImage(), isColoured);
     QVERIFY2(coloured > 10, qPrintable(QString::number(coloured)));
 
     // A threshold above every value takes the colours away; back, they return.
     view.changeThreshold(100);
-    QCOMPARE(colouredPixels(view.shownImage()), 0);
+    QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
     view.changeThreshold(3.5f);
-    QCOMPARE(colouredPixels(view.shownImage()), coloured);
+    QCOMPARE(countPixels(view.shownImage(), isColoured), coloured);
     // Negative values only: none here.
     view.showPosNegMapValues(2);
-    QCOMPARE(colouredPixels(view.shownImage()), 0);
+    QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
     view.showPosNegMapValues(3);
 
     // A file that is no map file leaves the maps, their list and the slices as they were.
@@ -294,7 +288,7 @@ void TestVolumeView::mapsColourTheSlices()
     QCOMPARE(names.size(), 1);
     QTest::keyClick(&view, Qt::Key_L);
     QTest::keyClick(&view, Qt::Key_L);
-    QCOMPARE(colouredPixels(view.shownImage()), coloured);
+    QCOMPARE(countPixels(view.shownImage(), isColoured), coloured);
 }
 
 QTEST_MAIN(TestVolumeView)
