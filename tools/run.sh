@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/setup-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Only the programs: what the tests and benchmarks need is installed by tools/test.sh.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCXV_TESTS=OFF -DCXV_BENCH=OFF >/dev/null
 cmake --build build --target cxviewer cxv-screenshot cxv-make-samples
 # The folder the viewer opens at its first start, made whole or not at all.
 if [ ! -d build/bin/ViewerData ]; then
