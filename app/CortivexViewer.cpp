@@ -879,11 +879,16 @@ void CortivexViewer::openPaths(const QStringList &paths)
         const bool mapsOfInspected =
             (kind == FileTypes::VolumeMaps && inspected == FileTypes::Volume) ||
             (kind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);
-        if (mapsOfInspected &&
-            info.dir().canonicalPath() == QDir(currentFolderPath).canonicalPath()) {
+        const bool sameFolder =
+            info.dir().canonicalPath() == QDir(currentFolderPath).canonicalPath();
+        if (mapsOfInspected && sameFolder) {
             mapsPanel->chooseMapFile(info.fileName());
             continue;
         }
+        // A NIfTI statistics file after a volume it fits is listed as one of its maps.
+        if (kind == FileTypes::Volume && inspected == FileTypes::Volume && sameFolder &&
+            mapsPanel->chooseMapFile(info.fileName()))
+            continue;
         const int mode = FileTypes::browsingMode(kind);
         openFolder(info.absolutePath(), mode ? mode : fittingBrowsingMode(info.absolutePath()));
         inspected = inspectCover(info.absoluteFilePath()) ? kind : FileTypes::Unknown;

@@ -1,4 +1,5 @@
 #include "CortivexViewer.h"
+#include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "MapsPanel.h"
 #include "VolumeOGLViewer.h"
@@ -104,6 +105,18 @@ void TestNiftiWindow::folderOfNiftiFiles()
     QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), both);
     clusterSize->setValue(1000);
     QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), qMakePair(0, 0));
+    clusterFilter->click();
+
+    // From the command line, a statistics file after its volume is chosen as its map,
+    // and a volume after a volume is shown in its place.
+    viewer.openPaths({"Brain.NII.GZ", "zmap_float32.nii.gz"});
+    QCOMPARE(files->currentItem()->text(), QString("zmap_float32.nii.gz"));
+    QCOMPARE(maps->count(), 1);
+    viewer.openPaths({"Brain.NII.GZ", "mask_uint8.nii"});
+    QCOMPARE(
+        QFileInfo(viewer.coverStore->fileName(viewer.coverFlowBrowser->getSelectedImageIndex()))
+            .fileName(),
+        QString("mask_uint8.nii"));
 }
 
 QTEST_MAIN(TestNiftiWindow)
