@@ -156,9 +156,11 @@ bool CommandLine::check()
     if (!QFileInfo(map).isFile())
         return refuse("no such file: " + map);
     const FileTypes::Kind mapKind = FileTypes::kindOf(map);
-    if (!(kind == FileTypes::Volume && mapKind == FileTypes::VolumeMaps) &&
+    // A NIfTI file over a volume is read as statistics when the volume view takes it.
+    if (!(kind == FileTypes::Volume &&
+          (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
         !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
-        return refuse("--map takes a VMP file for a volume or an SMP file for a mesh");
+        return refuse("--map takes a VMP or NIfTI file for a volume or an SMP file for a mesh");
     return true;
 }
 
@@ -177,7 +179,7 @@ QString CommandLine::usage()
            "also without a display:\n"
            "  --size WxH        the figure's size in pixels (800x600)\n"
            "  --cross X,Y,Z     a volume's red cross, in voxel indices\n"
-           "  --map FILE        a VMP file over a volume or an SMP file over a mesh\n"
+           "  --map FILE        a VMP or NIfTI file over a volume, an SMP file over a mesh\n"
            "  --map-index K     the map of the file to show, from 1 (1)\n"
            "  --threshold T     the map's threshold (the map's own)\n"
            "  --cluster N       the cluster filter on, at N voxels or vertices\n"

@@ -28,8 +28,8 @@ void TestCommandLine::initTestCase()
 {
     QVERIFY(tmp.isValid());
     QVERIFY(QDir(tmp.path()).mkdir("folder"));
-    for (const char *name :
-         {"a.vmr", "b.SRF", "c.png", "d.dcm", "m.vmp", "s.smp", "notes.txt", "-dash.png"}) {
+    for (const char *name : {"a.vmr", "b.SRF", "c.png", "d.dcm", "m.vmp", "s.smp", "z.nii.gz",
+                             "notes.txt", "-dash.png"}) {
         QFile file(tmp.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -112,12 +112,17 @@ void TestCommandLine::actionsAndRefusals_data()
     QTest::newRow("vmp on volume") << out + vmp + QStringList{"%/a.vmr"} << render << "";
     QTest::newRow("smp on mesh") << out + QStringList{"--map", "%/s.smp", "%/b.SRF"} << render
                                  << "";
+    QTest::newRow("nifti on volume")
+        << out + QStringList{"--map", "%/z.nii.gz", "%/a.vmr"} << render << "";
+    QTest::newRow("nifti on mesh")
+        << out + QStringList{"--map", "%/z.nii.gz", "%/b.SRF"} << refuse
+        << "cxviewer: --map takes a VMP or NIfTI file for a volume or an SMP file for a mesh";
     QTest::newRow("vmp on mesh")
         << out + vmp + QStringList{"%/b.SRF"} << refuse
-        << "cxviewer: --map takes a VMP file for a volume or an SMP file for a mesh";
+        << "cxviewer: --map takes a VMP or NIfTI file for a volume or an SMP file for a mesh";
     QTest::newRow("map on image")
         << out + vmp + QStringList{"%/c.png"} << refuse
-        << "cxviewer: --map takes a VMP file for a volume or an SMP file for a mesh";
+        << "cxviewer: --map takes a VMP or NIfTI file for a volume or an SMP file for a mesh";
     QTest::newRow("map missing") << out + QStringList{"--map", "%/gone.vmp", "%/a.vmr"} << refuse
                                  << "cxviewer: no such file: %/gone.vmp";
     QTest::newRow("map folder") << out + QStringList{"--map", "%/folder", "%/a.vmr"} << refuse
