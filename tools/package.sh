@@ -37,11 +37,14 @@ mkdir -p "$contents/mime/packages"
 cp "$contents/usr/share/mime/packages/cxviewer.xml" "$contents/mime/packages/"
 report=$(XDG_DATA_DIRS="$contents" update-mime-database "$contents/mime" 2>&1)
 if [ -n "$report" ]; then echo "$report" >&2; exit 1; fi
-for ext in vmr srf vmp smp; do
-    grep -q ":application/x-cortivex-$ext:\*\.$ext\$" "$contents/mime/globs2" || {
-        echo "the MIME package does not declare *.$ext" >&2; exit 1; }
+for glob in vmr:vmr srf:srf vmp:vmp smp:smp nifti:nii nifti:nii.gz; do
+    type=x-cortivex-${glob%%:*}
+    [ "${glob%%:*}" = nifti ] && type=x-nifti
+    ext=${glob#*:}
+    grep -qE ":application/$type:\*\.${ext//./\\.}(:|\$)" "$contents/mime/globs2" || {
+        echo "the MIME package does not declare *.${glob#*:}" >&2; exit 1; }
 done
-echo "MIME package: well-formed, *.vmr *.srf *.vmp *.smp declared"
+echo "MIME package: well-formed, *.vmr *.srf *.vmp *.smp *.nii *.nii.gz declared"
 for size in 32 48 256; do
     file -b "$contents/usr/share/icons/hicolor/${size}x$size/apps/cxviewer.png" |
         grep -q "PNG image data, $size x $size," || { echo "icon ${size}x$size: wrong size" >&2; exit 1; }
