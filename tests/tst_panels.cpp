@@ -306,8 +306,9 @@ void TestPanels::mapsPanel()
     // A chosen file's maps: the first is chosen at once. Its settings reach the
     // controls without being echoed back as changes.
     QList<QList<int>> chosen;
-    connect(&maps, &MapsPanel::mapChosen, this,
-            [&](int row, int count) { chosen << QList<int>{row, count}; });
+    connect(&maps, &MapsPanel::mapChosen, this, [&](int row, int count) {
+        chosen << QList<int>{row, count};
+    });
     maps.setSubMapNames({"t", "r"});
     QCOMPARE(chosen, QList<QList<int>>({{0, 2}}));
     QCOMPARE(maps.subMapList()->currentRow(), 0);
