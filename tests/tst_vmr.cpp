@@ -236,9 +236,11 @@ void TestVmr::brokenFiles_data()
         newer.version = version;
         QTest::addRow("version %d", version) << newer.bytes();
     }
-    VmrFixture flat; // a file that would be complete without the dimension check
-    flat.dimY = 0;
-    QTest::newRow("zero dimension") << flat.bytes();
+    for (int axis = 0; axis < 3; ++axis) {
+        VmrFixture flat; // a file that would be complete without the dimension check
+        (axis == 0 ? flat.dimX : axis == 1 ? flat.dimY : flat.dimZ) = 0;
+        QTest::addRow("zero dimension %c", "XYZ"[axis]) << flat.bytes();
+    }
     QTest::newRow("negative dimension") << header(3, 5, -4, 3);
     QTest::newRow("old negative dimension")
         << FixtureStream().i16(-5).i16(4).i16(3).data + QByteArray(100, 1);
