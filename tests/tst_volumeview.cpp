@@ -157,6 +157,11 @@ void TestVolumeView::crossKeysAndTravel()
     QCOMPARE(view.crossTimeLine()->state(), QTimeLine::NotRunning);
     view.animateCrossMovement(5);
     QCOMPARE(cross(view), QList<int>({4, 0, 2}));
+    // Travelling back from the first slice wraps to the last.
+    QTest::keyClick(&view, Qt::Key_Up, Qt::ControlModifier);
+    view.animateCrossMovement(1);
+    QCOMPARE(cross(view), QList<int>({4, 4, 2}));
+    QTest::keyClick(&view, Qt::Key_Space);
 
     // X and L take the cross and the labels away.
     QVERIFY(countPixels(view.shownImage(), isRed) > 0);
