@@ -210,7 +210,7 @@ void TestMeshRender::strips_data()
                                << std::vector<int>{3, 3} << "ccxxcx";
     // Strips of fewer than three entries send nothing; the list may end
     // without a mark.
-    QTest::newRow("short strips") << QList<int>{0, 1, 2, -1, 5, -1, -1, 1, 2, 3, 4} << codes
+    QTest::newRow("short strips") << QList<int>{0, 1, 2, -1, 5, 6, -1, -1, 1, 2, 3, 4} << codes
                                   << std::vector<quint32>{0, 2, 1, 1, 2, 1, 3, 2, 2, 3, 4}
                                   << std::vector<int>{0, 3, 5, 8} << std::vector<int>{3, 2, 3, 3}
                                   << "xxccxccxxcx";
