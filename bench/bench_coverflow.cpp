@@ -4,6 +4,7 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "ShowWidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -107,12 +108,7 @@ int main(int argc, char **argv)
     QDir::setCurrent(work.path());
     viewer = new CortivexViewer;
     viewer->initDataFolders(work.path());
-    viewer->resize(1200, 750);
-    viewer->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!viewer->windowHandle()->isExposed() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    showAndWaitForExposure(viewer, QSize(1200, 750));
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,6 +1,7 @@
 // Opening a picture in the image view, from the file name to the first finished
 // frame, beside a bare decode of the same file. Needs a display (run under xvfb-run -a).
 #include "ImageOGLViewer.h"
+#include "ShowWidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -108,12 +109,7 @@ int main(int argc, char **argv)
         return 1;
 
     view = new ImageOGLViewer;
-    view->resize(1000, 700);
-    view->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!view->windowHandle()->isExposed() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    showAndWaitForExposure(view, QSize(1000, 700));
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -5,6 +5,7 @@
 #include "Icosphere.h"
 #include "MeshOGLViewer.h"
 #include "MeshRasterizer.h"
+#include "ShowWidget.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
 
@@ -122,12 +123,7 @@ int main(int argc, char **argv)
 
     core = new CXSCore;
     view = new MeshOGLViewer(core);
-    view->resize(1000, 700);
-    view->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!view->windowHandle()->isExposed() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    showAndWaitForExposure(view, QSize(1000, 700));
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

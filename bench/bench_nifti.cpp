@@ -2,6 +2,7 @@
 // memory alone in the same run, and a 2 mm z map chosen over it, from the click
 // on the map file to the frame. Needs a display (run under xvfb-run -a).
 #include "CXSCore.h"
+#include "ShowWidget.h"
 #include "VolumeOGLViewer.h"
 
 #include <QApplication>
@@ -74,12 +75,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     CXSCore core;
     view = new VolumeOGLViewer(&core);
-    view->resize(1000, 700);
-    view->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!view->windowHandle()->isExposed() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    showAndWaitForExposure(view, QSize(1000, 700));
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -8,6 +8,7 @@
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "SamplePictures.h"
+#include "ShowWidget.h"
 #include "ThumbnailFile.h"
 #include "ThumbnailRule.h"
 
@@ -311,12 +312,7 @@ int main(int argc, char **argv)
     QDir::setCurrent(folder("start"));
     viewer = new CortivexViewer;
     viewer->initDataFolders(folder("app"));
-    viewer->resize(1200, 750);
-    viewer->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!viewer->windowHandle()->isExposed() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    showAndWaitForExposure(viewer, QSize(1200, 750));
 
     benchmark::RegisterBenchmark("BM_TwelveJpegFolder", BM_TwelveJpegFolder)
         ->Unit(benchmark::kMillisecond)

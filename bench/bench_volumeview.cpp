@@ -5,6 +5,7 @@
 #include "CXSCore.h"
 #include "DicomFixture.h"
 #include "RawMRIDataOGLViewer.h"
+#include "ShowWidget.h"
 #include "VmpFixture.h"
 #include "VmrFixture.h"
 #include "VolumeOGLViewer.h"
@@ -31,16 +32,6 @@ bool save(const QString &name, const QByteArray &data)
 {
     QFile file(name);
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-void waitForExposure(QWidget *widget)
-{
-    widget->resize(1000, 700);
-    widget->show();
-    QElapsedTimer waited;
-    waited.start();
-    while (!widget->windowHandle()->isExposed() && waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 // The frame on screen: painted by the event loop, as a widget of this kind
@@ -159,8 +150,8 @@ int main(int argc, char **argv)
     core = new CXSCore;
     volumeView = new VolumeOGLViewer(core);
     rawView = new RawMRIDataOGLViewer(core);
-    waitForExposure(volumeView);
-    waitForExposure(rawView);
+    showAndWaitForExposure(volumeView, QSize(1000, 700));
+    showAndWaitForExposure(rawView, QSize(1000, 700));
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
