@@ -341,21 +341,19 @@ void CortivexViewer::resizeStrip(int delta)
 
 void CortivexViewer::wireViews()
 {
-    const QList<InspectionView *> views = {imageViewer, meshViewer, volumeViewer, rawMRIDataViewer};
-    for (InspectionView *view : views) {
-        connect(view, &InspectionView::coverFlowKeyPressed, this, [this](int key) {
+    const QList<OGLViewer *> views = {imageViewer, meshViewer, volumeViewer, rawMRIDataViewer};
+    for (OGLViewer *view : views) {
+        connect(view, &OGLViewer::coverFlowKeyPressed, this, [this](int key) {
             QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
             forwardKeyToCoverFlow(&event);
         });
-        connect(view, &InspectionView::coverFlowSwiped, coverFlowBrowser,
-                &CoverFlowBrowser::swipeStep);
-        connect(view, &InspectionView::inputKindChanged, this,
-                [this](int kind) { inputKind = kind; });
+        connect(view, &OGLViewer::coverFlowSwiped, coverFlowBrowser, &CoverFlowBrowser::swipeStep);
+        connect(view, &OGLViewer::inputKindChanged, this, [this](int kind) { inputKind = kind; });
         if (view != meshViewer)
-            connect(view, &InspectionView::thumbnailOffered, this,
+            connect(view, &OGLViewer::thumbnailOffered, this,
                     &CortivexViewer::checkAddingImageAsThumbnail);
     }
-    connect(meshViewer, &InspectionView::thumbnailOffered, this,
+    connect(meshViewer, &OGLViewer::thumbnailOffered, this,
             &CortivexViewer::checkAddingRenderedViewAsThumbnail);
 
     connect(imageViewer, &ImageOGLViewer::imageMeasured, coverStore, &CoverStore::setImageSize);
@@ -510,7 +508,7 @@ bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
             clickedFavoriteFolder(favoriteFoldersLsWdg->currentItem());
             return true;
         }
-        if (shift && InspectionView::isStepKey(key)) {
+        if (shift && OGLViewer::isStepKey(key)) {
             forwardKeyToCoverFlow(keyEvent);
             return true;
         }
@@ -521,7 +519,7 @@ bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
             clickedFolder(dirTreeView->currentIndex());
             return true;
         }
-        if (shift && InspectionView::isStepKey(key)) {
+        if (shift && OGLViewer::isStepKey(key)) {
             forwardKeyToCoverFlow(keyEvent);
             return true;
         }

@@ -11,7 +11,7 @@
 class CoverFlowBrowser;
 class CoverStore;
 class ImageOGLViewer;
-class InspectionView;
+class OGLViewer;
 class MapsPanel;
 class MeshOGLViewer;
 class PropertyPanels;

@@ -53,7 +53,7 @@ QImage FigureRenderer::draw(const CommandLine &line)
 }
 
 // The view is drawn as in the window, but never mapped on a screen.
-void FigureRenderer::prepare(InspectionView &view, const CommandLine &line)
+void FigureRenderer::prepare(OGLViewer &view, const CommandLine &line)
 {
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.resize(line.size());

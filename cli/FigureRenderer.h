@@ -5,7 +5,7 @@
 #include <QString>
 
 class CommandLine;
-class InspectionView;
+class OGLViewer;
 
 // Draws a file into a figure through the inspection view the window shows it
 // in, at the figure's size and with the map settings asked for, and writes it
@@ -27,7 +27,7 @@ private:
     QImage drawVolume(const CommandLine &line);
     QImage drawMesh(const CommandLine &line);
     template <class View> bool showMap(View &view, const CommandLine &line);
-    void prepare(InspectionView &view, const CommandLine &line);
+    void prepare(OGLViewer &view, const CommandLine &line);
     bool write(const QImage &figure, const QString &fileName);
     bool fail(const QString &why);
 

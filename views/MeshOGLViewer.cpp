@@ -38,7 +38,7 @@ QTimeLine *newTimeLine(int duration, int frames, QObject *parent)
 } // namespace
 
 MeshOGLViewer::MeshOGLViewer(DocSRFInterface *meshes, QWidget *parent)
-    : InspectionView(0, parent), meshes(meshes)
+    : OGLViewer(0, parent), meshes(meshes)
 {
     // Smooth edges where the hardware draws them for free; a software renderer
     // would draw at half the speed.
@@ -471,7 +471,7 @@ bool MeshOGLViewer::event(QEvent *event)
         if (!touch->device() || touch->device()->type() != QInputDevice::DeviceType::TouchPad)
             emit touchFontSizeRequested(11.0f);
     }
-    return InspectionView::event(event);
+    return OGLViewer::event(event);
 }
 
 void MeshOGLViewer::mousePressEvent(QMouseEvent *event)
@@ -572,7 +572,7 @@ void MeshOGLViewer::keyPressEvent(QKeyEvent *event)
         spinLine->start();
         return;
     default:
-        InspectionView::keyPressEvent(event);
+        OGLViewer::keyPressEvent(event);
     }
 }
 

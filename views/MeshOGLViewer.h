@@ -1,11 +1,11 @@
 #ifndef MESHOGLVIEWER_H
 #define MESHOGLVIEWER_H
 
-#include "InspectionView.h"
 #include "MeshArrays.h"
 #include "MeshCamera.h"
 #include "MeshLights.h"
 #include "MeshRenderMode.h"
+#include "OGLViewer.h"
 
 #include <QElapsedTimer>
 
@@ -18,7 +18,7 @@ class SurfaceMesh;
 // Shows an SRF mesh lit by two lights, turned, moved and brought nearer by
 // mouse, wheel, keys and touch, gliding on after a flick and spinning on the
 // arrow keys.
-class MeshOGLViewer : public InspectionView
+class MeshOGLViewer : public OGLViewer
 {
     Q_OBJECT
 

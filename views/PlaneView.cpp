@@ -21,7 +21,7 @@ QTimeLine *newTimeLine(int duration, QObject *parent)
 
 } // namespace
 
-PlaneView::PlaneView(int viewMode, QWidget *parent) : InspectionView(viewMode, parent)
+PlaneView::PlaneView(int viewMode, QWidget *parent) : OGLViewer(viewMode, parent)
 {
     // No multisampling: a textured quad gains nothing from it but its edges
     // when turned, and it doubles the cost of every frame on a software renderer.
@@ -346,7 +346,7 @@ void PlaneView::keyPressEvent(QKeyEvent *event)
             stepCoverFlow(event->key());
             return;
         }
-        InspectionView::keyPressEvent(event);
+        OGLViewer::keyPressEvent(event);
     }
 }
 

@@ -1,7 +1,7 @@
 #ifndef PLANEVIEW_H
 #define PLANEVIEW_H
 
-#include "InspectionView.h"
+#include "OGLViewer.h"
 #include "ViewNavigation.h"
 
 #include <QElapsedTimer>
@@ -12,7 +12,7 @@ class QTimeLine;
 // moved, zoomed and turned by mouse, wheel, keys and gestures, gliding on after
 // a flick, zooming in and back by animation. The y axis points down, as in the
 // image.
-class PlaneView : public InspectionView
+class PlaneView : public OGLViewer
 {
     Q_OBJECT
 

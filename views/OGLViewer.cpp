@@ -1,4 +1,4 @@
-#include "InspectionView.h"
+#include "OGLViewer.h"
 
 #include "InstructionBand.h"
 #include "QtPieMenu.h"
@@ -12,8 +12,7 @@
 #include <QTimer>
 #include <QTouchEvent>
 
-InspectionView::InspectionView(int viewMode, QWidget *parent)
-    : QOpenGLWidget(parent), mode(viewMode)
+OGLViewer::OGLViewer(int viewMode, QWidget *parent) : QOpenGLWidget(parent), mode(viewMode)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_AcceptTouchEvents);
@@ -23,74 +22,74 @@ InspectionView::InspectionView(int viewMode, QWidget *parent)
     createTouchPieMenu();
 }
 
-InspectionView::~InspectionView() = default;
+OGLViewer::~OGLViewer() = default;
 
-void InspectionView::createTouchPieMenu()
+void OGLViewer::createTouchPieMenu()
 {
     pieMenu = new QtPieMenu("Root menu", this, "Root menu", 15, 90);
     pieMenu->insertItem("Zoom-Rot Mode", this, SLOT(setZoomRotateMode()));
     pieMenu->insertItem("Reset View", this, SLOT(resetView()));
     pieMenu->insertItem("Zoom-Pan Mode", this, SLOT(setZoomPanMode()));
     pieMenu->insertItem("Zoom Mode", this, SLOT(setZoomOnlyMode()));
-    connect(pieMenu, &QtPieMenu::aboutToHide, this, &InspectionView::deleteTouchPieMenu);
+    connect(pieMenu, &QtPieMenu::aboutToHide, this, &OGLViewer::deleteTouchPieMenu);
 }
 
-void InspectionView::deleteTouchPieMenu()
+void OGLViewer::deleteTouchPieMenu()
 {
     // Deleted once its signals are over; the next right press builds a new one.
     if (pieMenu)
         pieMenu->deleteLater();
 }
 
-void InspectionView::popUpTouchPieMenu(const QPoint &globalPos)
+void OGLViewer::popUpTouchPieMenu(const QPoint &globalPos)
 {
     if (!pieMenu)
         createTouchPieMenu();
     pieMenu->popup(globalPos);
 }
 
-void InspectionView::hideInstruction()
+void OGLViewer::hideInstruction()
 {
     showInstruction = false;
     update();
 }
 
-void InspectionView::reShowInstructions()
+void OGLViewer::reShowInstructions()
 {
     showInstruction = true;
-    QTimer::singleShot(10000, this, &InspectionView::hideInstruction);
+    QTimer::singleShot(10000, this, &OGLViewer::hideInstruction);
     update();
 }
 
-void InspectionView::formatInstructions(int width, int height)
+void OGLViewer::formatInstructions(int width, int height)
 {
     instructions = renderInstructionBand(instructionText(kind), font(), width, height);
 }
 
-QPoint InspectionView::instructionPosition() const
+QPoint OGLViewer::instructionPosition() const
 {
     return QPoint((width() - instructions.width()) / 2, (height() - instructions.height()) / 2);
 }
 
-void InspectionView::drawInstructions(QPainter &painter)
+void OGLViewer::drawInstructions(QPainter &painter)
 {
     if (showInstruction)
         painter.drawImage(instructionPosition(), instructions);
 }
 
-void InspectionView::setInstructionShown(bool shown)
+void OGLViewer::setInstructionShown(bool shown)
 {
     showInstruction = shown;
     update();
 }
 
-void InspectionView::setFailureNote(const QString &note)
+void OGLViewer::setFailureNote(const QString &note)
 {
     failure = note;
     update();
 }
 
-void InspectionView::drawFailureNote(QPainter &painter)
+void OGLViewer::drawFailureNote(QPainter &painter)
 {
     if (failure.isEmpty())
         return;
@@ -98,13 +97,13 @@ void InspectionView::drawFailureNote(QPainter &painter)
     painter.drawImage(0, (height() - band.height()) / 2, band);
 }
 
-bool InspectionView::isStepKey(int key)
+bool OGLViewer::isStepKey(int key)
 {
     return key == Qt::Key_Right || key == Qt::Key_PageDown || key == Qt::Key_Plus ||
            key == Qt::Key_Left || key == Qt::Key_PageUp || key == Qt::Key_Minus;
 }
 
-bool InspectionView::isSoftwareRendered()
+bool OGLViewer::isSoftwareRendered()
 {
     static const bool software = [] {
         QOffscreenSurface surface;
@@ -121,19 +120,19 @@ bool InspectionView::isSoftwareRendered()
     return software;
 }
 
-void InspectionView::stepCoverFlow(int key)
+void OGLViewer::stepCoverFlow(int key)
 {
     hideInstruction();
     emit coverFlowKeyPressed(key);
 }
 
-void InspectionView::swipeCoverFlow(bool forward)
+void OGLViewer::swipeCoverFlow(bool forward)
 {
     hideInstruction();
     emit coverFlowSwiped(forward);
 }
 
-bool InspectionView::event(QEvent *event)
+bool OGLViewer::event(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::TouchBegin:
@@ -159,7 +158,7 @@ bool InspectionView::event(QEvent *event)
     return QOpenGLWidget::event(event);
 }
 
-bool InspectionView::gestureEvent(QGestureEvent *event)
+bool OGLViewer::gestureEvent(QGestureEvent *event)
 {
     if (multiTouch != 1)
         return true;

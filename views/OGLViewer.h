@@ -1,5 +1,5 @@
-#ifndef INSPECTIONVIEW_H
-#define INSPECTIONVIEW_H
+#ifndef OGLVIEWER_H
+#define OGLVIEWER_H
 
 #include "QtPieMenu.h"
 
@@ -17,14 +17,14 @@ class QSwipeGesture;
 // menu. A view knows nothing of the window around it: what it needs of the
 // strip or the panels it asks for with the signals below, which the main window
 // connects.
-class InspectionView : public QOpenGLWidget
+class OGLViewer : public QOpenGLWidget
 {
     Q_OBJECT
 
 public:
     // viewMode: 0 zoom only, 1 zoom and pan, 2 zoom and rotate.
-    explicit InspectionView(int viewMode, QWidget *parent = nullptr);
-    ~InspectionView() override;
+    explicit OGLViewer(int viewMode, QWidget *parent = nullptr);
+    ~OGLViewer() override;
 
     QSize minimumSizeHint() const override { return QSize(100, 100); }
 
