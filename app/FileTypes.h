@@ -4,7 +4,8 @@
 #include <QString>
 
 // What the viewer makes of a file by its name: the view that shows it and the
-// browsing mode that lists it. The one place that knows the file name endings.
+// browsing mode that opens it, for files named on the command line or dropped.
+// (Each mode lists its folder by its own name filters.)
 class FileTypes
 {
 public:
