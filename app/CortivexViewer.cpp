@@ -2,22 +2,19 @@
 
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
-#include "DocRawDataInterface.h"
-#include "DocSRFInterface.h"
-#include "DocVMRInterface.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "FolderDataFiles.h"
 #include "ImageOGLViewer.h"
+#include "InspectionRouter.h"
+#include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
 #include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
 #include "RawMRIDataOGLViewer.h"
-#include "SurfaceMesh.h"
 #include "ThumbnailCache.h"
 #include "ThumbnailFile.h"
-#include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
@@ -100,9 +97,9 @@ CortivexViewer::CortivexViewer()
     mainWindowSplitter->addWidget(coverFlowBrowser);
 
     imageViewer = new ImageOGLViewer;
-    meshViewer = new MeshOGLViewer(qobject_cast<DocSRFInterface *>(cxsCore));
-    volumeViewer = new VolumeOGLViewer(qobject_cast<DocVMRInterface *>(cxsCore));
-    rawMRIDataViewer = new RawMRIDataOGLViewer(qobject_cast<DocRawDataInterface *>(cxsCore));
+    meshViewer = new MeshOGLViewer;
+    volumeViewer = new VolumeOGLViewer;
+    rawMRIDataViewer = new RawMRIDataOGLViewer;
 
     viewStack = new QStackedWidget;
     viewStack->addWidget(imageViewer);
@@ -124,6 +121,11 @@ CortivexViewer::CortivexViewer()
     createActions();
     createToolBars();
     createDockWindows();
+    mapSettings = new MapDisplaySettings(this);
+    router = new InspectionRouter({imageViewer, meshViewer, volumeViewer, rawMRIDataViewer},
+                                  propertyPanels, mapsPanel, mapSettings, this);
+    connect(router, &InspectionRouter::viewChosen, viewStack,
+            [this](OGLViewer *view) { viewStack->setCurrentWidget(view); });
     updateToolbarIcons();
     wireCoverFlow();
     wireViews();
@@ -296,7 +298,7 @@ void CortivexViewer::createDockWindows()
 
     propertiesDock = new QDockWidget(tr("Properties"), this);
     propertiesDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    propertyPanels = new PropertyPanels(cxsCore, this);
+    propertyPanels = new PropertyPanels(this);
     propertiesDock->setWidget(propertyPanels->imagePropertiesBrowser());
     addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
 
@@ -309,7 +311,6 @@ void CortivexViewer::createMapsDock()
     availableMapsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     mapsPanel = new MapsPanel;
     availableMapsDock->setWidget(mapsPanel);
-    connectMapLists(meshViewer);
     addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
     removeDockWidget(availableMapsDock);
     availableMapsDock->hide();
@@ -361,56 +362,39 @@ void CortivexViewer::wireViews()
             [this](int, int width, int height) {
                 propertyPanels->updateImageDimsProperties(width, height);
             });
-    connect(rawMRIDataViewer, &RawMRIDataOGLViewer::dicomLoaded, propertyPanels,
-            &PropertyPanels::updateHeaderOfLoadedDICOM);
-    connect(volumeViewer, &VolumeOGLViewer::volumeLoaded, propertyPanels,
-            &PropertyPanels::updateHeaderOfLoadedVMR);
-    connect(volumeViewer, &VolumeOGLViewer::volumeLoaded, this,
-            &CortivexViewer::fillMapListWithVMPs);
     connect(volumeViewer, &VolumeOGLViewer::crossMoved, propertyPanels,
             &PropertyPanels::updateCrossCoords);
-    connect(volumeViewer, &VolumeOGLViewer::loadFailed, propertyPanels,
-            &PropertyPanels::clearHeaderOfVMR);
-    connect(rawMRIDataViewer, &RawMRIDataOGLViewer::loadFailed, propertyPanels,
-            &PropertyPanels::clearHeaderOfDICOM);
-    connect(meshViewer, &MeshOGLViewer::meshLoaded, propertyPanels,
-            &PropertyPanels::updateHeaderOfLoadedSRF);
-    connect(meshViewer, &MeshOGLViewer::meshLoaded, this, &CortivexViewer::fillMapListWithSMPs);
-    connect(meshViewer, &MeshOGLViewer::loadFailed, propertyPanels,
-            &PropertyPanels::clearHeaderOfSRF);
     connect(meshViewer, &MeshOGLViewer::touchFontSizeRequested, this,
             &CortivexViewer::adjustFontSizeForTouchScreen);
 }
 
-// The map lists follow the view that filled them last.
-template <class View> void CortivexViewer::connectMapLists(View *view)
-{
-    disconnect(mapsPanel, &MapsPanel::mapFileChosen, nullptr, nullptr);
-    disconnect(mapsPanel, &MapsPanel::mapChosen, nullptr, nullptr);
-    // The lists hold bare names of files in the current folder.
-    connect(mapsPanel, &MapsPanel::mapFileChosen, view,
-            [this, view](const QString &name) { view->clickedMap(currentDir.filePath(name)); });
-    connect(mapsPanel, &MapsPanel::mapChosen, view, &View::clickedSubMap);
-}
-
 void CortivexViewer::wireMapsPanel()
 {
-    // A file that fails takes the maps of the last one out of the panel.
-    const auto clearMaps = [this] { mapsPanel->setMapFiles({}); };
-    connect(volumeViewer, &VolumeOGLViewer::loadFailed, mapsPanel, clearMaps);
-    connect(meshViewer, &MeshOGLViewer::loadFailed, mapsPanel, clearMaps);
-    connect(volumeViewer, &VolumeOGLViewer::mapNamesListed, mapsPanel, &MapsPanel::setSubMapNames);
-    connect(volumeViewer, &VolumeOGLViewer::mapSettingsShown, mapsPanel,
-            &MapsPanel::showMapSettings);
-    connect(meshViewer, &MeshOGLViewer::mapNamesListed, mapsPanel, &MapsPanel::setSubMapNames);
-    connect(meshViewer, &MeshOGLViewer::mapSettingsShown, mapsPanel, &MapsPanel::showMapSettings);
-    connect(mapsPanel, &MapsPanel::thresholdChanged, this, &CortivexViewer::slotChangeThreshold);
-    connect(mapsPanel, &MapsPanel::clusterFilterToggled, this,
-            &CortivexViewer::slotEnableClusterSize);
-    connect(mapsPanel, &MapsPanel::clusterSizeChanged, this,
-            &CortivexViewer::slotChangeClusterSize);
-    connect(mapsPanel, &MapsPanel::signSelectionChanged, this,
-            &CortivexViewer::slotShowPosNegMapValues);
+    // The lists hold bare names of files in the folder of the volume or mesh shown.
+    connect(mapsPanel, &MapsPanel::mapFileChosen, router,
+            [this](const QString &name) { mapSettings->chooseMapFile(router->mapFile(name)); });
+    connect(mapsPanel, &MapsPanel::mapChosen, mapSettings,
+            [this](int row) { mapSettings->chooseMap(row); });
+    connect(mapsPanel, &MapsPanel::thresholdChanged, mapSettings,
+            [this] { mapSettings->setThreshold(mapsPanel->threshold()); });
+    connect(mapsPanel, &MapsPanel::clusterSizeChanged, mapSettings,
+            [this] { mapSettings->setClusterSize(mapsPanel->clusterSize()); });
+    connect(mapsPanel, &MapsPanel::clusterFilterToggled, mapSettings,
+            [this] { mapSettings->setClusterFilter(mapsPanel->clusterFilterEnabled()); });
+    connect(mapsPanel, &MapsPanel::signSelectionChanged, mapSettings,
+            [this] { mapSettings->setSignSelection(mapsPanel->signSelection()); });
+    connect(mapSettings, &MapDisplaySettings::mapNamesListed, mapsPanel,
+            &MapsPanel::setSubMapNames);
+    connect(mapSettings, &MapDisplaySettings::mapChosen, mapsPanel,
+            [this](const MapDisplay &display) {
+                mapsPanel->showMapSettings(display.threshold, display.clusterSize,
+                                           display.clusterFilter, display.signSelection);
+            });
+    // Only the view of the document the settings serve holds one.
+    connect(mapSettings, &MapDisplaySettings::changed, volumeViewer,
+            &VolumeOGLViewer::mapDisplayChanged);
+    connect(mapSettings, &MapDisplaySettings::changed, meshViewer,
+            &MeshOGLViewer::meshColoursChanged);
 }
 
 void CortivexViewer::closeEvent(QCloseEvent *event)
@@ -706,18 +690,18 @@ void CortivexViewer::connectCoverFlowSignals(bool connectThem)
     if (showBitmaps) {
         connect(cf, &CoverFlowBrowser::currentItemChanged, propertyPanels,
                 &PropertyPanels::updateImageFileProperties);
-        connect(cf, &CoverFlowBrowser::imageForInspectionChanged, imageViewer,
-                &ImageOGLViewer::newImageForInspection);
+        connect(cf, &CoverFlowBrowser::imageForInspectionChanged, router,
+                &InspectionRouter::inspect);
     } else if (showRawMRIData) {
         connect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, propertyPanels,
                 &PropertyPanels::updateRawMRIFileProperties);
-        connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, rawMRIDataViewer,
-                &RawMRIDataOGLViewer::newRawMRIFileForInspection);
+        connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, router,
+                &InspectionRouter::inspect);
     } else {
         connect(cf, &CoverFlowBrowser::currentCXItemChanged, propertyPanels,
                 &PropertyPanels::updateCXFileProperties);
-        connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, this,
-                &CortivexViewer::newMeshOrVolumeForInspection);
+        connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, router,
+                &InspectionRouter::inspect);
     }
 }
 
@@ -797,20 +781,7 @@ void CortivexViewer::toggleBrowsingMode(int mode)
 void CortivexViewer::analyzeCurrentFolder()
 {
     propertyPanels->updateImageFileProperties(-1, "", 0, 0, 1);
-    QStringList patterns;
-    if (showBitmaps)
-        patterns << "*.jpg"
-                 << "*.jpeg"
-                 << "*.png"
-                 << "*.gif";
-    if (showRawMRIData)
-        patterns << "*.dcm";
-    if (showCXFiles)
-        patterns << "*.srf"
-                 << "*.vmr"
-                 << "*.nii"
-                 << "*.nii.gz"
-                 << "*.hdr";
+    const QStringList patterns = FileTypes::modeNameFilters(browsingModeNumber());
     currentDir.setFilter(QDir::Files | QDir::NoSymLinks);
     currentDir.setSorting(QDir::Name | QDir::IgnoreCase);
     currentDir.setNameFilters(patterns);
@@ -879,6 +850,8 @@ void CortivexViewer::openPaths(const QStringList &paths)
             (kind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);
         const bool sameFolder =
             info.dir().canonicalPath() == QDir(currentFolderPath).canonicalPath();
+        // The maps of a volume or mesh are offered once it is shown.
+        router->waitForDocument();
         if (mapsOfInspected && sameFolder) {
             mapsPanel->chooseMapFile(info.fileName());
             continue;
@@ -920,17 +893,6 @@ void CortivexViewer::dropEvent(QDropEvent *event)
         return;
     event->acceptProposedAction();
     openPaths(paths);
-}
-
-void CortivexViewer::newMeshOrVolumeForInspection(int sel_item, QString filename)
-{
-    if (getExtension(filename) == "srf") {
-        meshViewer->newMeshItemForInspection(sel_item, filename);
-        viewStack->setCurrentIndex(1);
-    } else {
-        volumeViewer->newVolumeItemForInspection(sel_item, filename);
-        viewStack->setCurrentIndex(2);
-    }
 }
 
 // Thumbnail cache
@@ -1004,80 +966,4 @@ void CortivexViewer::updateVisitedFolderThumbnailsData()
     files.insert(currentFolderPath, name);
     if (saveVisitedFoldersToThumbnailFilesMaps() && !oldName.isEmpty())
         QFile::remove(combinePathAndFileName(folderDataDir, oldName));
-}
-
-// Maps panel
-
-// The controls act on the map of the view shown: the mesh view or the volume view.
-void CortivexViewer::slotChangeThreshold()
-{
-    if (viewStack->currentWidget() == meshViewer)
-        meshViewer->changeThreshold(mapsPanel->threshold());
-    else if (viewStack->currentWidget() == volumeViewer)
-        volumeViewer->changeThreshold(mapsPanel->threshold());
-}
-
-void CortivexViewer::slotChangeClusterSize()
-{
-    if (viewStack->currentWidget() == meshViewer)
-        meshViewer->changeClusterSize(mapsPanel->clusterSize());
-    else if (viewStack->currentWidget() == volumeViewer)
-        volumeViewer->changeClusterSize(mapsPanel->clusterSize());
-}
-
-void CortivexViewer::slotEnableClusterSize()
-{
-    if (viewStack->currentWidget() == meshViewer)
-        meshViewer->enableClusterSize(mapsPanel->clusterFilterEnabled());
-    else if (viewStack->currentWidget() == volumeViewer)
-        volumeViewer->enableClusterSize(mapsPanel->clusterFilterEnabled());
-}
-
-void CortivexViewer::slotShowPosNegMapValues()
-{
-    if (viewStack->currentWidget() == meshViewer)
-        meshViewer->showPosNegMapValues(mapsPanel->signSelection());
-    else if (viewStack->currentWidget() == volumeViewer)
-        volumeViewer->showPosNegMapValues(mapsPanel->signSelection());
-}
-
-// The map files of the current folder by name; the pattern stays on the
-// folder until it is listed again.
-QStringList CortivexViewer::mapFilesOfCurrentFolder(const QStringList &patterns)
-{
-    currentDir.setNameFilters(patterns);
-    QStringList names;
-    for (const QFileInfo &file : currentDir.entryInfoList())
-        names << file.fileName();
-    return names;
-}
-
-void CortivexViewer::fillMapListWithVMPs()
-{
-    QStringList files = mapFilesOfCurrentFolder({"*.vmp"});
-    // NIfTI statistics over the world a NIfTI volume or a Talairach VMR shows.
-    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
-    if (const VolumeDoc *volume = vmr ? vmr->getVolumeDoc(0) : nullptr) {
-        for (const QString &name : mapFilesOfCurrentFolder({"*.nii", "*.nii.gz", "*.hdr"}))
-            if (name != volume->fileName && volume->niftiMapFits(currentDir.filePath(name)))
-                files << name;
-    }
-    mapsPanel->setMapFiles(files);
-    connectMapLists(volumeViewer);
-}
-
-// Only the SMP files made for as many vertices as the mesh has.
-void CortivexViewer::fillMapListWithSMPs()
-{
-    mapsPanel->setMapFiles({});
-    auto *srf = qobject_cast<DocSRFInterface *>(cxsCore);
-    const SurfaceMesh *mesh = srf ? srf->getMesh(0) : nullptr;
-    if (!mesh)
-        return;
-    QStringList fitting;
-    for (const QString &name : mapFilesOfCurrentFolder({"*.smp"}))
-        if (MapsPanel::checkSMPFitsSRF(currentDir.filePath(name), mesh->nrOfVertices))
-            fitting << name;
-    mapsPanel->setMapFiles(fitting);
-    connectMapLists(meshViewer);
 }

@@ -11,6 +11,8 @@
 class CoverFlowBrowser;
 class CoverStore;
 class ImageOGLViewer;
+class InspectionRouter;
+class MapDisplaySettings;
 class OGLViewer;
 class MapsPanel;
 class MeshOGLViewer;
@@ -77,9 +79,6 @@ public:
     void saveCurrentFolderThumbNails(QString fileName);
     void updateVisitedFolderThumbnailsData();
 
-    // Maps panel.
-    void fillMapListWithVMPs();
-    void fillMapListWithSMPs();
 
     QObject *cxsCore = nullptr;
     QString viewerBaseDir;
@@ -132,10 +131,6 @@ public:
 
 public slots:
     void autoSelectFirstFavFolder();
-    void slotChangeThreshold();
-    void slotChangeClusterSize();
-    void slotEnableClusterSize();
-    void slotShowPosNegMapValues();
     void slotToggleFullScreen();
     void clickedFolder(const QModelIndex &index);
     void doubleClickedFolder(const QModelIndex &index);
@@ -144,7 +139,6 @@ public slots:
     void toggleShowRawMRIData();
     void toggleShowCXFiles();
     void loadFileIntoCXS();
-    void newMeshOrVolumeForInspection(int sel_item, QString filename);
     void cycleThroughImagesToGetThumbnails();
 
 protected:
@@ -175,8 +169,6 @@ private:
     void wireMapsPanel();
     void wireThumbnails();
     void startThumbnailTimer();
-    template <class View> void connectMapLists(View *view);
-    QStringList mapFilesOfCurrentFolder(const QStringList &patterns);
     void resizeStrip(int delta);
     int browsingModeNumber() const;
     QMap<QString, QString> &currentModeThumbnailFiles();
@@ -184,6 +176,8 @@ private:
     void forwardKeyToCoverFlow(QKeyEvent *event);
 
     ThumbnailCache *thumbnailCache = nullptr;
+    MapDisplaySettings *mapSettings = nullptr;
+    InspectionRouter *router = nullptr;
     ViewerDataFile favoritesFile;
     ViewerDataFile visitedFoldersFile;
 };

@@ -1,26 +1,28 @@
 #include "FigureRenderer.h"
 
 #include "CommandLine.h"
-#include "DocRawDataInterface.h"
-#include "DocSRFInterface.h"
-#include "DocVMRInterface.h"
+#include "Documents.h"
 #include "FileHelpers.h"
-#include "ImageOGLViewer.h"
+#include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
-#include "RawMRIDataOGLViewer.h"
+#include "PlaneFrame.h"
+#include "VolumeComposer.h"
 #include "VolumeDoc.h"
-#include "VolumeOGLViewer.h"
 
 #include <QSaveFile>
 
-FigureRenderer::FigureRenderer(QObject *core) : core(core) {}
+namespace {
+
+// The background of the DICOM and volume views.
+const QColor planeBackground(12, 12, 12);
+
+} // namespace
 
 bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
     const QImage figure = draw(line);
     if (figure.isNull())
-        // A view that read its file but could not be drawn (no framebuffer of that size).
         return fail(QString("cannot draw %1 at %2 × %3 pixels")
                         .arg(getFileNameFromFullFileName(line.paths().value(0)))
                         .arg(line.size().width())
@@ -37,124 +39,105 @@ bool FigureRenderer::fail(const QString &why)
 
 QImage FigureRenderer::draw(const CommandLine &line)
 {
-    switch (line.fileKind()) {
-    case FileTypes::Image:
-        return drawImage(line);
-    case FileTypes::Dicom:
-        return drawDicom(line);
-    case FileTypes::Volume:
-        return drawVolume(line);
-    case FileTypes::Mesh:
-        return drawMesh(line);
-    default:
-        fail("cannot draw " + line.paths().value(0));
+    const QString file = line.paths().value(0);
+    QString why;
+    const std::shared_ptr<Document> document = readDocument(file, why);
+    if (!document) {
+        fail(getFileNameFromFullFileName(file) + ": " + why);
         return QImage();
     }
+    switch (document->kind()) {
+    case Document::Picture:
+        return planeFrame(static_cast<PictureDocument &>(*document).image(), line.size(),
+                          Qt::black);
+    case Document::Dicom: {
+        const QImage grey = static_cast<DicomDocument &>(*document).greyImage();
+        if (grey.isNull()) {
+            fail(getFileNameFromFullFileName(file) + ": no pixel data");
+            return QImage();
+        }
+        return planeFrame(grey, line.size(), planeBackground);
+    }
+    case Document::Volume:
+        return drawVolume(std::static_pointer_cast<VolumeDocument>(document), line);
+    case Document::Mesh:
+        return drawMesh(std::static_pointer_cast<MeshDocument>(document), line);
+    }
+    return QImage();
 }
 
-// The view is drawn as in the window, but never mapped on a screen.
-void FigureRenderer::prepare(OGLViewer &view, const CommandLine &line)
+QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
+                                  const CommandLine &line)
 {
+    const VolumeDoc &doc = volume->volume();
+    std::array<int, 3> cross = volume->initialCross();
+    if (const auto asked = line.cross()) {
+        const std::array<int, 3> dims = {doc.dimX, doc.dimY, doc.dimZ};
+        for (int axis = 0; axis < 3; ++axis) {
+            if ((*asked)[axis] < 0 || (*asked)[axis] >= dims[axis]) {
+                fail(QString("the cross %1,%2,%3 lies outside the volume's %4 × %5 × %6 voxels")
+                         .arg((*asked)[0])
+                         .arg((*asked)[1])
+                         .arg((*asked)[2])
+                         .arg(doc.dimX)
+                         .arg(doc.dimY)
+                         .arg(doc.dimZ));
+                return QImage();
+            }
+        }
+        cross = *asked;
+    }
+    MapDisplaySettings settings;
+    settings.setTarget(volume);
+    if (!line.mapFile().isEmpty() && !showMap(settings, line))
+        return QImage();
+    // The view shows the cross once it was moved or a map was chosen.
+    const bool crossShown = line.cross() || !line.mapFile().isEmpty();
+    VolumeComposer composer;
+    const QImage slices = composer.compose(*volume, cross, {true, true, crossShown});
+    return planeFrame(slices, line.size(), planeBackground);
+}
+
+QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
+                                const CommandLine &line)
+{
+    MapDisplaySettings settings;
+    settings.setTarget(mesh);
+    if (!line.mapFile().isEmpty() && !showMap(settings, line))
+        return QImage();
+    MeshOGLViewer view;
     view.setAttribute(Qt::WA_DontShowOnScreen);
     view.resize(line.size());
     view.show();
-}
-
-QImage FigureRenderer::drawImage(const CommandLine &line)
-{
-    ImageOGLViewer view;
-    prepare(view, line);
-    bool measured = false;
-    QObject::connect(&view, &ImageOGLViewer::imageMeasured,
-                     [&](int, int width, int height) { measured = width > 0 && height > 0; });
-    const QString file = line.paths().first();
-    view.newImageForInspection(0, file);
-    if (!measured) {
-        fail(getFileNameFromFullFileName(file) + ": not a readable image");
-        return QImage();
-    }
+    view.showMesh(mesh, 0);
     return view.grabFramebuffer();
 }
 
-QImage FigureRenderer::drawDicom(const CommandLine &line)
-{
-    RawMRIDataOGLViewer view(qobject_cast<DocRawDataInterface *>(core));
-    prepare(view, line);
-    QObject::connect(&view, &RawMRIDataOGLViewer::loadFailed,
-                     [this](const QString &note) { fail(note); });
-    view.newRawMRIFileForInspection(0, line.paths().first());
-    return reason.isEmpty() ? view.grabFramebuffer() : QImage();
-}
-
-QImage FigureRenderer::drawVolume(const CommandLine &line)
-{
-    auto *volumes = qobject_cast<DocVMRInterface *>(core);
-    VolumeOGLViewer view(volumes);
-    prepare(view, line);
-    QObject::connect(&view, &VolumeOGLViewer::loadFailed,
-                     [this](const QString &note) { fail(note); });
-    view.newVolumeItemForInspection(0, line.paths().first());
-    if (!reason.isEmpty())
-        return QImage();
-    if (const auto cross = line.cross()) {
-        if (!view.setCrossPosition((*cross)[0], (*cross)[1], (*cross)[2])) {
-            const VolumeDoc *doc = volumes->getVolumeDoc(0);
-            fail(QString("the cross %1,%2,%3 lies outside the volume's %4 × %5 × %6 voxels")
-                     .arg((*cross)[0])
-                     .arg((*cross)[1])
-                     .arg((*cross)[2])
-                     .arg(doc->dimX)
-                     .arg(doc->dimY)
-                     .arg(doc->dimZ));
-            return QImage();
-        }
-    }
-    if (!line.mapFile().isEmpty() && !showMap(view, line))
-        return QImage();
-    return view.grabFramebuffer();
-}
-
-QImage FigureRenderer::drawMesh(const CommandLine &line)
-{
-    MeshOGLViewer view(qobject_cast<DocSRFInterface *>(core));
-    prepare(view, line);
-    QObject::connect(&view, &MeshOGLViewer::loadFailed,
-                     [this](const QString &note) { fail(note); });
-    view.newMeshItemForInspection(0, line.paths().first());
-    if (!reason.isEmpty())
-        return QImage();
-    if (!line.mapFile().isEmpty() && !showMap(view, line))
-        return QImage();
-    return view.grabFramebuffer();
-}
-
-// Through the view's own slots, as the maps panel drives them: the file, its
-// map, then each setting asked for.
-template <class View> bool FigureRenderer::showMap(View &view, const CommandLine &line)
+bool FigureRenderer::showMap(MapDisplaySettings &settings, const CommandLine &line)
 {
     const QString name = getFileNameFromFullFileName(line.mapFile());
     QStringList maps;
-    bool listed = false;
-    QObject::connect(&view, &View::mapNamesListed, [&](const QStringList &names) {
-        maps = names;
-        listed = true;
-    });
-    view.clickedMap(line.mapFile());
-    if (!listed)
-        return fail(name + ": not a readable map file for " +
-                    getFileNameFromFullFileName(line.paths().first()));
+    QString why;
+    QObject::connect(&settings, &MapDisplaySettings::mapNamesListed,
+                     [&](const QStringList &names) { maps = names; });
+    QObject::connect(&settings, &MapDisplaySettings::failed,
+                     [&](const QString &failure) { why = failure; });
+    if (!settings.chooseMapFile(line.mapFile()))
+        return fail(why.isEmpty() ? name + ": not a readable map file for " +
+                                        getFileNameFromFullFileName(line.paths().first())
+                                  : name + ": " + why);
     if (line.mapIndex() > maps.size())
         return fail(
             QString("%1: holds %2 maps, not %3").arg(name).arg(maps.size()).arg(line.mapIndex()));
-    view.clickedSubMap(line.mapIndex() - 1, maps.size());
+    settings.chooseMap(line.mapIndex() - 1);
     if (const auto threshold = line.threshold())
-        view.changeThreshold(*threshold);
+        settings.setThreshold(*threshold);
     if (const auto size = line.clusterSize()) {
-        view.changeClusterSize(*size);
-        view.enableClusterSize(true);
+        settings.setClusterSize(*size);
+        settings.setClusterFilter(true);
     }
     if (const auto sign = line.signSelection())
-        view.showPosNegMapValues(*sign);
+        settings.setSignSelection(*sign);
     return true;
 }
 

@@ -4,34 +4,33 @@
 #include <QImage>
 #include <QString>
 
-class CommandLine;
-class OGLViewer;
+#include <memory>
 
-// Draws a file into a figure through the inspection view the window shows it
-// in, at the figure's size and with the map settings asked for, and writes it
-// as a PNG that either appears whole or not at all.
+class CommandLine;
+class MapDisplaySettings;
+class MeshDocument;
+class VolumeDocument;
+
+// Draws a file into a figure as the window's view shows it at the figure's
+// size, with the cross and map settings asked for, and writes it as a PNG
+// that either appears whole or not at all. Pictures, DICOM images and volumes
+// are composed without OpenGL; meshes are drawn without a window.
 class FigureRenderer
 {
 public:
-    // core: the document core, as the window gets it.
-    explicit FigureRenderer(QObject *core);
-
     // False, with failure(), when a file cannot be read or the figure written.
     bool render(const CommandLine &line);
     QString failure() const { return reason; }
 
 private:
     QImage draw(const CommandLine &line);
-    QImage drawImage(const CommandLine &line);
-    QImage drawDicom(const CommandLine &line);
-    QImage drawVolume(const CommandLine &line);
-    QImage drawMesh(const CommandLine &line);
-    template <class View> bool showMap(View &view, const CommandLine &line);
-    void prepare(OGLViewer &view, const CommandLine &line);
+    QImage drawVolume(const std::shared_ptr<VolumeDocument> &volume, const CommandLine &line);
+    QImage drawMesh(const std::shared_ptr<MeshDocument> &mesh, const CommandLine &line);
+    // Chooses the map asked for through the settings, as the maps panel does.
+    bool showMap(MapDisplaySettings &settings, const CommandLine &line);
     bool write(const QImage &figure, const QString &fileName);
     bool fail(const QString &why);
 
-    QObject *core;
     QString reason;
 };
 

@@ -36,23 +36,21 @@ QPalette darkPalette()
     return p;
 }
 
-// Draws the figure and exits: no window, no splash, and a display of its own
-// when there is none.
+// Draws the figure and exits: no window, no splash, and no display needed.
 int renderFigure(int argc, char *argv[], const CommandLine &line)
 {
     QTextStream err(stderr);
     PrivateDisplay display;
-    if (!display.ensure(line.size())) {
+    const bool mesh = line.fileKind() == FileTypes::Mesh;
+    if (mesh && !display.ensure(line.size())) {
         err << "cxviewer: " << display.error() << Qt::endl;
         return 1;
     }
+    // Flat pictures need fonts, not a screen.
+    if (!mesh)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QObjectList cores = QPluginLoader::staticInstances();
-    if (cores.size() != 1) {
-        err << "cxviewer: Error - can not access CXSCore" << Qt::endl;
-        return 1;
-    }
-    FigureRenderer renderer(cores.first());
+    FigureRenderer renderer;
     if (!renderer.render(line)) {
         err << "cxviewer: " << renderer.failure() << Qt::endl;
         return 1;

@@ -7,11 +7,15 @@
 //                        the docks' contents, the thumbnail cache, the strip, the
 //                        views: each on its own, none includes another (views/
 //                        knows no coverflow/);
-//                        views/render/ holds the views' plain classes, no widgets
-//   common/              path and file helpers, the viewer's own files, the cover
-//                        store, the instruction band
+//                        views/render/ holds the views' arithmetic and drawing
+//                        outside any widget
+//   documents/           documents loaded on worker threads, the display
+//                        settings, and every picture and array made from a
+//                        document, without OpenGL
+//   common/              path and file helpers, the file types, the viewer's own
+//                        files, the cover store, the instruction band
 //   core/, math/, propertybrowser/, piemenu/
-//                        the documents and the building blocks, each on its own
+//                        the file readers and the building blocks, each on its own
 //
 // Nothing below app/ knows the main window: a widget takes what it needs in its
 // constructor or setters and reports by signals, which app/ connects. This test
@@ -34,17 +38,19 @@ const QMap<QString, QStringList> allowed = {
     {"propertybrowser", {}},
     {"piemenu", {}},
     {"common", {"core", "math", "propertybrowser", "piemenu"}},
+    {"documents", {"common", "core", "math"}},
     {"coverflow", {"common", "core", "math", "propertybrowser", "piemenu"}},
-    {"views/render", {"common", "core", "math"}},
-    {"views", {"views/render", "common", "core", "math", "propertybrowser", "piemenu"}},
-    {"app/panels", {"common", "core", "math", "propertybrowser", "piemenu"}},
-    {"app/thumbnails", {"common", "core", "math", "propertybrowser", "piemenu"}},
+    {"views/render", {"documents", "common", "core", "math"}},
+    {"views",
+     {"views/render", "documents", "common", "core", "math", "propertybrowser", "piemenu"}},
+    {"app/panels", {"documents", "common", "core", "math", "propertybrowser", "piemenu"}},
+    {"app/thumbnails", {"documents", "common", "core", "math", "propertybrowser", "piemenu"}},
     {"app",
-     {"app/panels", "app/thumbnails", "coverflow", "views", "views/render", "common", "core",
-      "math", "propertybrowser", "piemenu"}},
+     {"app/panels", "app/thumbnails", "coverflow", "views", "views/render", "documents", "common",
+      "core", "math", "propertybrowser", "piemenu"}},
     {"cli",
-     {"app", "app/panels", "app/thumbnails", "coverflow", "views", "views/render", "common", "core",
-      "math", "propertybrowser", "piemenu"}},
+     {"app", "app/panels", "app/thumbnails", "coverflow", "views", "views/render", "documents",
+      "common", "core", "math", "propertybrowser", "piemenu"}},
 };
 
 // The folder of a source file: the deepest folder of the table that holds it.

@@ -1,9 +1,12 @@
-#include "CXSCore.h"
 #include "DicomFixture.h"
+#include "DicomGreyImage.h"
 #include "RawMRIDataOGLViewer.h"
-#include "VmpFixture.h"
+#include "ShowFile.h"
 #include "VmrFixture.h"
+#include "VolumeComposer.h"
 #include "VolumeOGLViewer.h"
+
+#include <QThread>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,8 +30,6 @@ int countPixels(const QImage &image, bool (*matches)(QRgb))
 }
 
 const auto isRed = [](QRgb p) { return p == qRgb(255, 0, 0); };
-// The anatomy is grey, the map scales are not.
-const auto isColoured = [](QRgb p) { return qRed(p) != qBlue(p); };
 
 QList<int> cross(const VolumeOGLViewer &view)
 {
@@ -47,14 +48,23 @@ private slots:
     void crossKeysAndTravel();
     void failedLoads();
     void dicomInGrey();
-    void mapsColourTheSlices();
+    void workersComposeWhatTheViewsShow();
 
 private:
     QString write(const QString &name, const QByteArray &data);
     template <class View> void show(View &view);
+    bool inspect(VolumeOGLViewer &view, int index, const QString &fileName)
+    {
+        return showFile<VolumeDocument>(view, index, fileName,
+                                        [&](auto volume, int i) { view.showVolume(volume, i); });
+    }
+    bool inspect(RawMRIDataOGLViewer &view, int index, const QString &fileName)
+    {
+        return showFile<DicomDocument>(view, index, fileName,
+                                       [&](auto dicom, int i) { view.showDicom(dicom, i); });
+    }
 
     QTemporaryDir tmp;
-    CXSCore core;
 };
 
 QString TestVolumeView::write(const QString &name, const QByteArray &data)
@@ -81,13 +91,11 @@ void TestVolumeView::slicesAndCross()
     VmrFixture cube;
     cube.dimX = cube.dimY = cube.dimZ = 32;
     cube.voxels = QByteArray(32 * 32 * 32, char(200));
-    VolumeOGLViewer view(&core);
+    VolumeOGLViewer view;
     show(view);
     QSignalSpy moved(&view, &VolumeOGLViewer::crossMoved);
-    QSignalSpy loaded(&view, &VolumeOGLViewer::volumeLoaded);
     QSignalSpy offered(&view, &VolumeOGLViewer::thumbnailOffered);
-    view.newVolumeItemForInspection(7, write("cube.vmr", cube.bytes()));
-    QCOMPARE(loaded.size(), 1);
+    QVERIFY(inspect(view, 7, write("cube.vmr", cube.bytes())));
     QCOMPARE(moved.value(0), QVariantList({16, 16, 16}));
     // The cover gets the slices without labels or cross.
     QCOMPARE(offered.size(), 1);
@@ -125,9 +133,9 @@ void TestVolumeView::crossKeysAndTravel()
     volume.dimX = 6;
     volume.dimY = 5;
     volume.dimZ = 4;
-    VolumeOGLViewer view(&core);
+    VolumeOGLViewer view;
     show(view);
-    view.newVolumeItemForInspection(0, write("small.vmr", volume.bytes()));
+    inspect(view, 0, write("small.vmr", volume.bytes()));
     QCOMPARE(cross(view), QList<int>({3, 2, 2}));
     QSignalSpy moved(&view, &VolumeOGLViewer::crossMoved);
     QSignalSpy steps(&view, &VolumeOGLViewer::coverFlowKeyPressed);
@@ -176,32 +184,19 @@ void TestVolumeView::crossKeysAndTravel()
 void TestVolumeView::failedLoads()
 {
     VmrFixture volume;
-    VolumeOGLViewer view(&core);
+    VolumeOGLViewer view;
     show(view);
-    view.newVolumeItemForInspection(0, write("good.vmr", volume.bytes()));
+    inspect(view, 0, write("good.vmr", volume.bytes()));
     QVERIFY(!view.shownImage().isNull());
-    QSignalSpy failed(&view, &VolumeOGLViewer::loadFailed);
-    view.newVolumeItemForInspection(1, write("cut.vmr", volume.bytes().left(20)));
+    QVERIFY(!inspect(view, 1, write("cut.vmr", volume.bytes().left(20))));
     QVERIFY(view.shownImage().isNull());
-    QVERIFY(view.failureNote().startsWith("cut.vmr: not a readable VMR volume"));
-    QCOMPARE(failed.value(0), QVariantList({view.failureNote()}));
-    view.newVolumeItemForInspection(2, tmp.filePath("missing.vmr"));
-    QCOMPARE(view.failureNote(), QString("missing.vmr: no such file"));
+    QVERIFY(!view.volume());
+    QVERIFY2(view.failureNote().startsWith("cut.vmr: "), qPrintable(view.failureNote()));
     // Keys find nothing to move.
     QTest::keyClick(&view, Qt::Key_Left);
     QVERIFY(view.shownImage().isNull());
     const QImage frame = view.grabFramebuffer();
     QCOMPARE(colourAt(frame, 0.1, 0.1), QColor(12, 12, 12));
-
-    // The raw MRI view says why, in the core's words.
-    RawMRIDataOGLViewer raw(&core);
-    raw.newRawMRIFileForInspection(0, write("bad.dcm", "DICM and nothing more"));
-    QCOMPARE(raw.failureNote(),
-             QString("bad.dcm: not a readable DICOM image (no pixel data found)"));
-    DicomFixture jpeg2000;
-    jpeg2000.transferSyntaxUid = "1.2.840.10008.1.2.4.90";
-    raw.newRawMRIFileForInspection(1, write("j2k.dcm", jpeg2000.pixels({1, 2}).file()));
-    QCOMPARE(raw.failureNote(), QString("j2k.dcm: compressed DICOM (JPEG 2000) is not supported"));
 }
 
 void TestVolumeView::dicomInGrey()
@@ -216,12 +211,10 @@ void TestVolumeView::dicomInGrey()
         .unsignedShort(0x0028, 0x0011, 64)
         .unsignedShort(0x0028, 0x0100, 16)
         .pixels(ramp);
-    RawMRIDataOGLViewer view(&core);
+    RawMRIDataOGLViewer view;
     show(view);
-    QSignalSpy loaded(&view, &RawMRIDataOGLViewer::dicomLoaded);
     QSignalSpy offered(&view, &RawMRIDataOGLViewer::thumbnailOffered);
-    view.newRawMRIFileForInspection(4, write("ramp.dcm", image.file()));
-    QCOMPARE(loaded.size(), 1);
+    QVERIFY(inspect(view, 4, write("ramp.dcm", image.file())));
     QCOMPARE(offered.value(0).value(0).toInt(), 4);
     QImage frame = view.grabFramebuffer();
     QCOMPARE(colourAt(frame, 0.03, 0.5), QColor(Qt::black));
@@ -239,61 +232,53 @@ void TestVolumeView::dicomInGrey()
     // Without pixels the view is cleared and says so; the header still loads.
     DicomFixture empty;
     empty.unsignedShort(0x0028, 0x0010, 0).unsignedShort(0x0028, 0x0011, 0).pixels({});
-    view.newRawMRIFileForInspection(5, write("empty.dcm", empty.file()));
-    QCOMPARE(loaded.size(), 2);
+    QVERIFY(inspect(view, 5, write("empty.dcm", empty.file())));
     QVERIFY(view.shownImage().isNull());
     QCOMPARE(view.failureNote(), QString("empty.dcm: no pixel data"));
     QCOMPARE(offered.size(), 1);
 }
 
-void TestVolumeView::mapsColourTheSlices()
+// The pictures are made by plain classes that any thread may call: on a
+// worker they come out as the views show them.
+void TestVolumeView::workersComposeWhatTheViewsShow()
 {
-    VmrFixture volume;
-    volume.dimX = volume.dimY = volume.dimZ = 40;
-    volume.voxels = QByteArray(40 * 40 * 40, char(100));
-    volume.offsetX = volume.offsetY = volume.offsetZ = 0;
-    VmpFixture vmp;
-    vmp.maps[0].showPosNeg = 3;
-    vmp.maps[0].useMapColors = 0;
-    vmp.maps[0].mapOption = 1;
-    vmp.maps[0].clusterCheckEnabled = 0;
-    vmp.maps[0].threshMin = 3.5f;
-    vmp.maps[0].data = QList<float>(vmp.nrOfCells(false), 6.0f);
-    VolumeOGLViewer view(&core);
-    show(view);
-    view.newVolumeItemForInspection(0, write("anat.vmr", volume.bytes()));
-    QTest::keyClick(&view, Qt::Key_X); // the red cross would count as colour
-    QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
+    VmrFixture ramp;
+    ramp.dimX = 20;
+    ramp.dimY = 24;
+    ramp.dimZ = 28;
+    ramp.voxels.resize(20 * 24 * 28);
+    for (int i = 0; i < ramp.voxels.size(); ++i)
+        ramp.voxels[i] = char(i % 226);
+    const QString vmr = write("ramp.vmr", ramp.bytes());
+    VolumeOGLViewer volumeView;
+    show(volumeView);
+    QVERIFY(inspect(volumeView, 0, vmr));
 
-    QSignalSpy names(&view, &VolumeOGLViewer::mapNamesListed);
-    QSignalSpy settings(&view, &VolumeOGLViewer::mapSettingsShown);
-    view.clickedMap(write("anat.vmp", vmp.current()));
-    QCOMPARE(names.value(0), QVariantList({QStringList({"t map"})}));
-    // The cross inside the map's box: the slices through it show the map.
-    QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(75, 115));
-    view.clickedSubMap(0, 1);
-    QCOMPARE(settings.size(), 1);
-    QCOMPARE(settings[0][0].toFloat(), 3.5f);
-    QCOMPARE(settings[0][3].toInt(), 3);
-    const int coloured = countPixels(view.shownImage(), isColoured);
-    QVERIFY2(coloured > 10, qPrintable(QString::number(coloured)));
+    QList<qint16> pixels;
+    for (int i = 0; i < 32 * 16; ++i)
+        pixels << qint16(i * 7 % 2000);
+    DicomFixture image;
+    image.unsignedShort(0x0028, 0x0010, 16)
+        .unsignedShort(0x0028, 0x0011, 32)
+        .unsignedShort(0x0028, 0x0100, 16)
+        .pixels(pixels);
+    const QString dcm = write("image.dcm", image.file());
+    RawMRIDataOGLViewer dicomView;
+    show(dicomView);
+    QVERIFY(inspect(dicomView, 0, dcm));
 
-    // A threshold above every value takes the colours away; back, they return.
-    view.changeThreshold(100);
-    QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
-    view.changeThreshold(3.5f);
-    QCOMPARE(countPixels(view.shownImage(), isColoured), coloured);
-    // Negative values only: none here.
-    view.showPosNegMapValues(2);
-    QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
-    view.showPosNegMapValues(3);
-
-    // A file that is no map file leaves the maps, their list and the slices as they were.
-    view.clickedMap(write("bad.vmp", "not a map"));
-    QCOMPARE(names.size(), 1);
-    QTest::keyClick(&view, Qt::Key_L);
-    QTest::keyClick(&view, Qt::Key_L);
-    QCOMPARE(countPixels(view.shownImage(), isColoured), coloured);
+    QImage slices, grey;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        const auto volume = readAs<VolumeDocument>(vmr);
+        VolumeComposer composer;
+        slices = composer.compose(*volume, volume->initialCross(), {true, true, false});
+        grey = dicomGreyImage(readAs<DicomDocument>(dcm)->dicom());
+    }));
+    worker->start();
+    QVERIFY(worker->wait(10000));
+    QVERIFY(!slices.isNull() && !grey.isNull());
+    QCOMPARE(slices, volumeView.shownImage());
+    QCOMPARE(grey, dicomView.shownImage());
 }
 
 QTEST_MAIN(TestVolumeView)

@@ -1,10 +1,9 @@
 #include "ImageOGLViewer.h"
 
-#include "FileHelpers.h"
+#include "Documents.h"
 
 #include <QDebug>
 #include <QGesture>
-#include <QImageReader>
 
 ImageOGLViewer::ImageOGLViewer(QWidget *parent) : PlaneView(2, parent)
 {
@@ -25,31 +24,28 @@ QString ImageOGLViewer::imageInstructions(int inputKind)
            "Use both buttons, double click or wheel to zoom image";
 }
 
-void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
+void ImageOGLViewer::showPicture(const std::shared_ptr<const PictureDocument> &picture,
+                                 int index)
 {
     resetTransformation();
-    QImageReader reader(filename);
-    reader.setDecideFormatFromContent(true);
-    // The EXIF orientation is applied below, by the viewer's own reading of it.
-    reader.setAutoTransform(false);
-    QImage loaded = reader.read();
+    const QImage image = picture->image();
+    setInspectedIndex(index);
+    setImage(image);
+    setFailureNote(QString());
+    emit imageMeasured(index, image.width(), image.height(), picture->orientation());
+    emit thumbnailOffered(index, image, false);
+}
 
-    int orientation = 1;
-    const QString lower = filename.toLower();
-    if (lower.endsWith("jpg") || lower.endsWith("jpeg")) {
-        orientation = getOrientationFromExif(filename);
-        const int angle = orientation == 3   ? 180
-                          : orientation == 6 ? 90
-                          : orientation == 8 ? 270
-                                             : 0;
-        if (angle && !loaded.isNull())
-            loaded = loaded.transformed(QTransform().rotate(angle), Qt::FastTransformation);
-    }
+void ImageOGLViewer::clear()
+{
+    setImage(QImage());
+    setFailureNote(QString());
+}
 
-    setInspectedIndex(sel_item);
-    setImage(loaded);
-    emit imageMeasured(sel_item, loaded.width(), loaded.height(), orientation);
-    emit thumbnailOffered(sel_item, loaded, false);
+void ImageOGLViewer::showFailure(int index, const QString &fileName, const QString &reason)
+{
+    PlaneView::showFailure(index, fileName, reason);
+    emit imageMeasured(index, 0, 0, 1);
 }
 
 void ImageOGLViewer::swipeTriggered(QSwipeGesture *swipe)

@@ -2,11 +2,7 @@
 #define GL_GLEXT_PROTOTYPES
 #include "MeshOGLViewer.h"
 
-#include "DocSRFInterface.h"
-#include "DocumentStream.h"
-#include "FileHelpers.h"
-#include "SurfaceMap.h"
-#include "SurfaceMaps.h"
+#include "Documents.h"
 #include "SurfaceMesh.h"
 #include "ViewingParameters.h"
 
@@ -37,8 +33,7 @@ QTimeLine *newTimeLine(int duration, int frames, QObject *parent)
 
 } // namespace
 
-MeshOGLViewer::MeshOGLViewer(DocSRFInterface *meshes, QWidget *parent)
-    : OGLViewer(0, parent), meshes(meshes)
+MeshOGLViewer::MeshOGLViewer(QWidget *parent) : OGLViewer(0, parent)
 {
     // Smooth edges where the hardware draws them for free; a software renderer
     // would draw at half the speed.
@@ -94,62 +89,50 @@ QString MeshOGLViewer::instructionText(int inputKind) const
 
 // Opening
 
-void MeshOGLViewer::newMeshItemForInspection(int sel_item, QString filename)
+void MeshOGLViewer::showMesh(const std::shared_ptr<MeshDocument> &mesh, int index)
 {
     resetAnimations();
-    if (!meshes)
-        return;
-    showBusyCursor();
-    const bool loaded = meshes->loadMesh(filename);
-    hideBusyCursor();
-    if (!loaded || !meshes->getMesh(0)) {
-        // The core keeps the last mesh it read; showing it under this file's name would lie.
-        const QString reason = DocumentStream::openFailure(filename);
-        fail(filename,
-             reason.isEmpty() ? "not a readable SRF mesh (damaged or cut short)" : reason);
-        return;
-    }
-    meshShown = true;
-    inspectedIndex = sel_item;
+    document = mesh;
+    inspectedIndex = index;
     setFailureNote(QString());
-
-    // The viewing parameters saved beside the mesh, if any.
-    const QString base = removeExtension(filename);
-    const QString parameters = QFileInfo::exists(base + ".vwp") ? base + ".vwp" : base + ".VWP";
-    if (const std::optional<ViewingParameters> p = ViewingParameters::fromFile(parameters)) {
+    if (const std::optional<ViewingParameters> p = mesh->viewingParameters()) {
         cam.apply(*p);
         lights.apply(*p);
         cullBackFaces = p->cullBackFaces;
     }
-    emit meshLoaded();
 
     // The cover shows the mesh alone: no instructions, no icons.
     instructionWasShown = isInstructionShown();
     setInstructionShown(false);
     thumbnailPending = true;
-    repaint();
-    repaint();
+    update();
     QTimer::singleShot(150, this, &MeshOGLViewer::delayedCheckAddingThumbnail);
+}
+
+void MeshOGLViewer::clear()
+{
+    resetAnimations();
+    document.reset();
+    thumbnailPending = false;
+    setFailureNote(QString());
+    if (context()) {
+        makeCurrent();
+        freeBuffers();
+        doneCurrent();
+    }
+    arraysMesh = nullptr;
+    update();
 }
 
 void MeshOGLViewer::delayedCheckAddingThumbnail()
 {
     if (!thumbnailPending)
         return;
-    if (meshShown)
+    if (document)
         emit thumbnailOffered(inspectedIndex, grabFramebuffer(), false);
     setInstructionShown(instructionWasShown);
     thumbnailPending = false;
     repaint();
-}
-
-void MeshOGLViewer::fail(const QString &fileName, const QString &reason)
-{
-    meshShown = false;
-    thumbnailPending = false;
-    const QString note = getFileNameFromFullFileName(fileName) + ": " + reason;
-    setFailureNote(note);
-    emit loadFailed(note);
 }
 
 // Animations
@@ -219,7 +202,7 @@ void MeshOGLViewer::resetView()
 
 void MeshOGLViewer::toggleWireframeGouraudRenderMode()
 {
-    if (SurfaceMesh *mesh = meshes ? meshes->getMesh(0) : nullptr)
+    if (SurfaceMesh *mesh = document ? &document->mesh() : nullptr)
         mesh->renderMode = MeshRenderMode::toggledWireframe(mesh->renderMode);
     update();
 }
@@ -292,7 +275,7 @@ void MeshOGLViewer::paintGL()
     glPushMatrix();
     glClearColor(0, 0, 0, 0);
 
-    SurfaceMesh *mesh = meshShown && meshes ? meshes->getMesh(0) : nullptr;
+    SurfaceMesh *mesh = document ? &document->mesh() : nullptr;
     if (mesh) {
         glDepthFunc(GL_LESS);
         glClearDepth(1.0);
@@ -385,7 +368,7 @@ void MeshOGLViewer::uploadArrays()
 
 void MeshOGLViewer::renderMeshes()
 {
-    SurfaceMesh *mesh = meshes ? meshes->getMesh(0) : nullptr;
+    SurfaceMesh *mesh = document ? &document->mesh() : nullptr;
     if (!mesh)
         return;
     glFrontFace(GL_CCW);
@@ -549,7 +532,7 @@ void MeshOGLViewer::keyPressEvent(QKeyEvent *event)
         toggleTouchPieMenu();
         return;
     case Qt::Key_U:
-        if (meshShown)
+        if (document)
             emit thumbnailOffered(inspectedIndex, grabFramebuffer(), true);
         return;
     case Qt::Key_I:
@@ -624,95 +607,4 @@ void MeshOGLViewer::swipeTriggered(QSwipeGesture *swipe)
                                 : MeshCamera::TranslationMode);
     }
     update();
-}
-
-// Maps
-
-SurfaceMaps *MeshOGLViewer::getSurfMaps(SurfaceMesh **mesh) const
-{
-    SurfaceMesh *shown = meshShown && meshes ? meshes->getMesh(0) : nullptr;
-    if (mesh)
-        *mesh = shown;
-    return shown ? shown->surfaceMaps : nullptr;
-}
-
-void MeshOGLViewer::clickedMap(const QString &fileName)
-{
-    loadSurfaceMaps(fileName);
-}
-
-void MeshOGLViewer::loadSurfaceMaps(QString fileName)
-{
-    SurfaceMesh *mesh = nullptr;
-    getSurfMaps(&mesh);
-    // A file that cannot be read leaves the maps and their list as they were.
-    if (!mesh || !mesh->loadSMPs(fileName))
-        return;
-    QStringList names;
-    for (const SurfaceMap *map : std::as_const(mesh->surfaceMaps->maps))
-        names << map->mapName;
-    emit mapNamesListed(names);
-}
-
-void MeshOGLViewer::clickedSubMap(int row, int rowCount)
-{
-    SurfaceMaps *maps = getSurfMaps(nullptr);
-    if (!maps || maps->maps.size() != rowCount || row < 0 || row >= rowCount)
-        return;
-    maps->nrOfSelectedMaps = 1;
-    maps->selectedMaps = {row};
-    const SurfaceMap &map = *maps->maps[row];
-    emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled, map.showPosNeg);
-    overlay();
-}
-
-SurfaceMap *MeshOGLViewer::shownMap() const
-{
-    const SurfaceMaps *maps = getSurfMaps(nullptr);
-    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
-        return nullptr;
-    const int index = maps->selectedMaps.first();
-    return index >= 0 && index < maps->maps.size() ? maps->maps[index] : nullptr;
-}
-
-void MeshOGLViewer::overlay()
-{
-    SurfaceMesh *mesh = nullptr;
-    getSurfMaps(&mesh);
-    mesh->prepareDisplayOfSMP();
-    mesh->overlaySMP();
-    meshColoursChanged();
-}
-
-void MeshOGLViewer::showPosNegMapValues(int signSelection)
-{
-    if (SurfaceMap *map = shownMap()) {
-        map->showPosNeg = signSelection;
-        overlay();
-    }
-}
-
-void MeshOGLViewer::enableClusterSize(bool on)
-{
-    if (SurfaceMap *map = shownMap()) {
-        map->clusterCheckEnabled = on;
-        overlay();
-    }
-}
-
-void MeshOGLViewer::changeClusterSize(int size)
-{
-    if (SurfaceMap *map = shownMap()) {
-        map->clusterSize = size;
-        overlay();
-    }
-}
-
-void MeshOGLViewer::changeThreshold(float threshold)
-{
-    if (SurfaceMap *map = shownMap()) {
-        map->threshMin = threshold;
-        map->checkStatValueThreshMinMax();
-        overlay();
-    }
 }

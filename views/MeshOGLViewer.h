@@ -9,10 +9,10 @@
 
 #include <QElapsedTimer>
 
-class DocSRFInterface;
+#include <memory>
+
+class MeshDocument;
 class QTimeLine;
-class SurfaceMap;
-class SurfaceMaps;
 class SurfaceMesh;
 
 // Shows an SRF mesh lit by two lights, turned, moved and brought nearer by
@@ -23,8 +23,13 @@ class MeshOGLViewer : public OGLViewer
     Q_OBJECT
 
 public:
-    explicit MeshOGLViewer(DocSRFInterface *meshes, QWidget *parent = nullptr);
+    explicit MeshOGLViewer(QWidget *parent = nullptr);
     ~MeshOGLViewer() override;
+
+    // Shows a mesh read for the cover at index, from its viewing parameters.
+    void showMesh(const std::shared_ptr<MeshDocument> &mesh, int index);
+    void clear() override;
+    std::shared_ptr<MeshDocument> mesh() const { return document; }
 
     const MeshCamera &camera() const { return cam; }
     bool cullsBackFaces() const { return cullBackFaces; }
@@ -37,34 +42,11 @@ public:
     // The colours of the mesh changed (a map was overlaid): they are drawn anew.
     void meshColoursChanged();
 
-    // Reads a map file onto the mesh and lists its maps.
-    void loadSurfaceMaps(QString fileName);
-    // The maps of the mesh shown, or none; the mesh through its argument.
-    SurfaceMaps *getSurfMaps(SurfaceMesh **mesh) const;
-    // The settings of the map shown, which is overlaid anew.
-    void showPosNegMapValues(int signSelection);
-    void enableClusterSize(bool on);
-    void changeClusterSize(int size);
-    void changeThreshold(float threshold);
-
 signals:
-    // A mesh was loaded into the core; its maps may be listed.
-    void meshLoaded();
-    // A file could not be shown; the note says which and why.
-    void loadFailed(const QString &note);
-    // The maps of the file read last, for the maps panel.
-    void mapNamesListed(const QStringList &names);
-    // The settings of the map chosen, for the panel's controls.
-    void mapSettingsShown(float threshold, int clusterSize, bool clusterFilter, int signSelection);
     // Touch on a touch screen: the lists around should take a touch-sized font.
     void touchFontSizeRequested(float points);
 
 public slots:
-    void newMeshItemForInspection(int sel_item, QString filename);
-    // A map file chosen in the maps panel.
-    void clickedMap(const QString &fileName);
-    // Map row of the file's rowCount maps chosen in the maps panel.
-    void clickedSubMap(int row, int rowCount);
     void resetView() override;
     void animateTranslation(int frame);
     void animateRotation(int frame);
@@ -100,12 +82,8 @@ private:
     void uploadArrays();
     void drawArrays();
     void freeBuffers();
-    void fail(const QString &fileName, const QString &reason);
-    // The one map shown, whose settings the panel's controls change.
-    SurfaceMap *shownMap() const;
-    void overlay();
 
-    DocSRFInterface *meshes;
+    std::shared_ptr<MeshDocument> document;
     MeshCamera cam;
     MeshLights lights;
     MeshArrays arrays;
@@ -115,8 +93,6 @@ private:
     int arraysRenderMode = 0;
     Upload pendingUpload = NothingToUpload;
     unsigned buffers[4] = {}; // positions, normals, colours, indices
-    // A mesh that failed to load leaves none shown, not the last one read.
-    bool meshShown = false;
     bool cullBackFaces = true;
     bool thumbnailPending = false;
     bool instructionWasShown = false;

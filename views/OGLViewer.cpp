@@ -1,5 +1,6 @@
 #include "OGLViewer.h"
 
+#include "FileHelpers.h"
 #include "InstructionBand.h"
 #include "QtPieMenu.h"
 #include "TouchInput.h"
@@ -81,6 +82,12 @@ void OGLViewer::setInstructionShown(bool shown)
 {
     showInstruction = shown;
     update();
+}
+
+void OGLViewer::showFailure(int, const QString &fileName, const QString &reason)
+{
+    clear();
+    setFailureNote(getFileNameFromFullFileName(fileName) + ": " + reason);
 }
 
 void OGLViewer::setFailureNote(const QString &note)

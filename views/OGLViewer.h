@@ -47,6 +47,12 @@ public:
     // where multisampling costs as much again per frame.
     static bool isSoftwareRendered();
 
+    // Lets go of what the view shows, texture and document, and shows nothing.
+    virtual void clear() = 0;
+    // Shows nothing but a line saying which file of the cover at index could
+    // not be shown, and why.
+    virtual void showFailure(int index, const QString &fileName, const QString &reason);
+
     // Shows the instructions for ten seconds.
     void reShowInstructions();
     void formatInstructions(int width, int height);

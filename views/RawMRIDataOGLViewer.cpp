@@ -1,9 +1,6 @@
 #include "RawMRIDataOGLViewer.h"
 
-#include "DICOMDoc.h"
-#include "DicomGreyImage.h"
-#include "DocRawDataInterface.h"
-#include "DocumentStream.h"
+#include "Documents.h"
 #include "FileHelpers.h"
 #include "ImageOGLViewer.h"
 
@@ -11,10 +8,7 @@
 
 #include <cstdio>
 
-RawMRIDataOGLViewer::RawMRIDataOGLViewer(DocRawDataInterface *rawData, QWidget *parent)
-    : PlaneView(2, parent), rawData(rawData)
-{
-}
+RawMRIDataOGLViewer::RawMRIDataOGLViewer(QWidget *parent) : PlaneView(2, parent) {}
 
 QString RawMRIDataOGLViewer::instructionText(int inputKind) const
 {
@@ -28,37 +22,24 @@ QPoint RawMRIDataOGLViewer::instructionPosition() const
     return QPoint((width() - band.width()) / 2, height() - band.height());
 }
 
-void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filename)
+void RawMRIDataOGLViewer::showDicom(const std::shared_ptr<const DicomDocument> &dicom,
+                                    int index)
 {
     resetTransformation();
-    if (!rawData)
-        return;
-    showBusyCursor();
-    const bool loaded = rawData->loadDICOM(filename);
-    hideBusyCursor();
-    const DICOMDoc *doc = loaded ? rawData->getDICOMDoc() : nullptr;
-    if (!doc) {
-        // The core keeps the last image it read; showing it under this file's name would lie.
-        const QString reason = DocumentStream::openFailure(filename);
-        fail(filename, reason.isEmpty() ? rawData->getDICOMFailureReason() : reason);
-        return;
-    }
-    emit dicomLoaded();
-    const QImage grey = dicomGreyImage(*doc);
-    setInspectedIndex(sel_item);
+    const QImage grey = dicom->greyImage();
+    setInspectedIndex(index);
     setImage(grey);
-    setFailureNote(grey.isNull() ? getFileNameFromFullFileName(filename) + ": no pixel data"
+    setFailureNote(grey.isNull() ? getFileNameFromFullFileName(dicom->fileName()) +
+                                       ": no pixel data"
                                  : QString());
     if (!grey.isNull())
-        emit thumbnailOffered(sel_item, grey, false);
+        emit thumbnailOffered(index, grey, false);
 }
 
-void RawMRIDataOGLViewer::fail(const QString &fileName, const QString &reason)
+void RawMRIDataOGLViewer::clear()
 {
     setImage(QImage());
-    const QString note = getFileNameFromFullFileName(fileName) + ": " + reason;
-    setFailureNote(note);
-    emit loadFailed(note);
+    setFailureNote(QString());
 }
 
 void RawMRIDataOGLViewer::panTriggered(QPanGesture *pan)

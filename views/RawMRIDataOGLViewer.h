@@ -3,7 +3,9 @@
 
 #include "PlaneView.h"
 
-class DocRawDataInterface;
+#include <memory>
+
+class DicomDocument;
 
 // Shows one DICOM image in grey levels scaled to its intensity statistics.
 class RawMRIDataOGLViewer : public PlaneView
@@ -11,16 +13,12 @@ class RawMRIDataOGLViewer : public PlaneView
     Q_OBJECT
 
 public:
-    explicit RawMRIDataOGLViewer(DocRawDataInterface *rawData, QWidget *parent = nullptr);
+    explicit RawMRIDataOGLViewer(QWidget *parent = nullptr);
 
-signals:
-    // A DICOM file was loaded into the core.
-    void dicomLoaded();
-    // A file could not be shown; the note says which and why.
-    void loadFailed(const QString &note);
-
-public slots:
-    void newRawMRIFileForInspection(int sel_item, QString filename);
+    // Shows a DICOM image read for the cover at index; one without pixels
+    // leaves the view empty with a line saying so.
+    void showDicom(const std::shared_ptr<const DicomDocument> &dicom, int index);
+    void clear() override;
 
 protected:
     QString instructionText(int inputKind) const override;
@@ -29,10 +27,6 @@ protected:
     double pinchGain() const override { return 1.0; }
     void panTriggered(QPanGesture *pan) override;
 
-private:
-    void fail(const QString &fileName, const QString &reason);
-
-    DocRawDataInterface *rawData;
 };
 
 #endif

@@ -1,14 +1,7 @@
 #include "VolumeOGLViewer.h"
 
-#include "ArVolumeMap.h"
-#include "ArVolumeMaps.h"
-#include "DocVMRInterface.h"
-#include "DocumentStream.h"
-#include "FileHelpers.h"
-#include "NiftiImage.h"
+#include "Documents.h"
 #include "VolumeDoc.h"
-#include "VolumeMap.h"
-#include "VolumeMaps.h"
 
 #include <QCursor>
 #include <QGesture>
@@ -21,15 +14,6 @@
 
 namespace {
 
-// The stored cross, truncated; a file's value that is no voxel index (damaged,
-// or far outside) gives the middle of the axis instead.
-int initialCross(float stored, int dim)
-{
-    if (!std::isfinite(stored) || stored < 0 || stored >= float(dim))
-        return dim / 2;
-    return int(stored);
-}
-
 // Halves away from zero.
 int roundedAway(double v)
 {
@@ -38,8 +22,7 @@ int roundedAway(double v)
 
 } // namespace
 
-VolumeOGLViewer::VolumeOGLViewer(DocVMRInterface *volumes, QWidget *parent)
-    : PlaneView(0, parent), volumes(volumes)
+VolumeOGLViewer::VolumeOGLViewer(QWidget *parent) : PlaneView(0, parent)
 {
     crossLine = new QTimeLine(10000, this);
     crossLine->setFrameRange(0, 200);
@@ -70,80 +53,40 @@ QString VolumeOGLViewer::instructionText(int inputKind) const
            "Double-click to zoom in selected region or to reset view";
 }
 
-void VolumeOGLViewer::newVolumeItemForInspection(int sel_item, QString filename)
+void VolumeOGLViewer::showVolume(const std::shared_ptr<VolumeDocument> &volume, int index)
 {
     resetTransformation();
     resetCrossAnimation();
-    if (!volumes)
-        return;
-    showBusyCursor();
-    const bool loaded = volumes->loadVMR(filename);
-    hideBusyCursor();
-    const VolumeDoc *doc = loaded ? volumes->getVolumeDoc(0) : nullptr;
-    if (!doc) {
-        // The core keeps the last volume it read; showing it under this file's name would lie.
-        const QString reason = DocumentStream::openFailure(filename);
-        const QString unreadable =
-            NiftiImage::isNiftiFileName(filename)
-                ? "not a readable NIfTI image (damaged, cut short, of an unsupported data type "
-                  "or too large)"
-                : "not a readable VMR volume (damaged, cut short or of an unsupported version)";
-        fail(filename, reason.isEmpty() ? unreadable : reason);
-        return;
-    }
-    layout = MosaicLayout(doc->dimX, doc->dimY, doc->dimZ);
-    cross[0] = initialCross(doc->crossPosX, doc->dimX);
-    cross[1] = initialCross(doc->crossPosY, doc->dimY);
-    cross[2] = initialCross(doc->crossPosZ, doc->dimZ);
-    leftRightConvention = doc->leftRightConvention;
-    setInspectedIndex(sel_item);
-    emit volumeLoaded();
-
-    // The cover shows the slices without labels and cross; the view adds the
-    // labels, and the cross from the first move on.
-    const QImage slices = composeMosaic(true, false, false);
-    if (slices.isNull()) {
-        fail(filename, QString("a volume of %1 × %2 × %3 voxels cannot be shown")
-                           .arg(doc->dimX)
-                           .arg(doc->dimY)
-                           .arg(doc->dimZ));
-        return;
-    }
+    document = volume;
+    const VolumeDoc &doc = volume->volume();
+    layout = MosaicLayout(doc.dimX, doc.dimY, doc.dimZ);
+    const std::array<int, 3> start = volume->initialCross();
+    std::copy(start.begin(), start.end(), cross);
+    setInspectedIndex(index);
     setFailureNote(QString());
     emit crossMoved(cross[0], cross[1], cross[2]);
-    emit thumbnailOffered(sel_item, slices, false);
+    // The cover shows the slices without labels and cross; the view adds the
+    // labels, and the cross from the first move on.
+    emit thumbnailOffered(index, composeMosaic(true, false, false), false);
     setImage(composeMosaic(true, showOrientationLabels, false));
-    repaint();
+    update();
 }
 
-void VolumeOGLViewer::fail(const QString &fileName, const QString &reason)
+void VolumeOGLViewer::clear()
 {
+    resetCrossAnimation();
+    document.reset();
     layout = MosaicLayout();
     setImage(QImage());
-    const QString note = getFileNameFromFullFileName(fileName) + ": " + reason;
-    setFailureNote(note);
-    emit loadFailed(note);
-}
-
-VolumeDoc *VolumeOGLViewer::shownVolume() const
-{
-    return layout.isEmpty() || !volumes ? nullptr : volumes->getVolumeDoc(0);
+    setFailureNote(QString());
 }
 
 QImage VolumeOGLViewer::composeMosaic(bool borders, bool labels, bool crossHair)
 {
-    VolumeDoc *doc = shownVolume();
-    if (!doc)
+    if (!document)
         return QImage();
-    QImage image = mosaic.compose(*doc, cross[0], cross[1], cross[2],
-                                  mapColouring.mapColouring(*doc, cross[0], cross[1], cross[2]));
-    if (borders)
-        SliceMosaic::drawBorders(image);
-    if (labels)
-        SliceMosaic::drawLabels(image, leftRightConvention);
-    if (crossHair)
-        SliceMosaic::drawCross(image, layout, cross[0], cross[1], cross[2]);
-    return image;
+    return composer.compose(*document, {cross[0], cross[1], cross[2]},
+                            {borders, labels, crossHair});
 }
 
 void VolumeOGLViewer::renderVolumeAtCrossPosition(bool borders, bool labels, bool crossHair)
@@ -151,7 +94,7 @@ void VolumeOGLViewer::renderVolumeAtCrossPosition(bool borders, bool labels, boo
     if (layout.isEmpty())
         return;
     setImage(composeMosaic(borders, labels, crossHair));
-    repaint();
+    update();
     emit crossMoved(cross[0], cross[1], cross[2]);
 }
 
@@ -368,126 +311,7 @@ void VolumeOGLViewer::drawOverlays(QPainter &painter)
 
 // Maps
 
-void VolumeOGLViewer::clickedMap(const QString &fileName)
-{
-    loadVolumeMaps(fileName);
-}
-
-void VolumeOGLViewer::loadVolumeMaps(QString fileName)
-{
-    VolumeDoc *doc = shownVolume();
-    if (!doc)
-        return;
-    if (NiftiImage::isNiftiFileName(fileName)) {
-        showBusyCursor();
-        const int nrOfMaps = doc->loadNiftiMaps(fileName);
-        hideBusyCursor();
-        if (nrOfMaps > 0)
-            emit mapNamesListed(doc->niftiMapNames());
-        return;
-    }
-    const int result = doc->loadVolumeMaps(fileName);
-    // A file that cannot be read leaves the maps, their list and the slices as they were.
-    if (result == 0 || (result == 2 && doc->loadArVolumeMaps(fileName) != 1))
-        return;
-    QStringList names;
-    if (result == 1) {
-        for (const VolumeMap *map : std::as_const(doc->volumeMaps->maps))
-            names << map->mapName;
-    } else {
-        for (const ArVolumeMap *map : std::as_const(doc->arVolumeMaps->maps))
-            names << map->mapName;
-    }
-    emit mapNamesListed(names);
-}
-
-void VolumeOGLViewer::clickedSubMap(int row, int rowCount)
-{
-    VolumeDoc *doc = shownVolume();
-    if (!doc || row < 0 || row >= rowCount)
-        return;
-    if (doc->niftiMaps) {
-        if (rowCount != doc->niftiMaps->nrOfVolumesRead())
-            return;
-        showBusyCursor();
-        const bool converted = doc->convertNiftiMapToArVMP(row);
-        hideBusyCursor();
-        if (!converted)
-            return;
-        const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
-        emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled,
-                              map.showPosNeg);
-    } else if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
-        if (rowCount != maps->maps.size())
-            return;
-        maps->nrOfSelectedMaps = 1;
-        maps->selectedMaps = {row};
-        showBusyCursor();
-        doc->convertSelectedMapsToNrMaps(true);
-        hideBusyCursor();
-        const VolumeMap &map = *maps->maps[row];
-        const ArVolumeMaps *converted = doc->arVolumeMaps;
-        const int clusterSize =
-            converted && converted->maps.size() == 1 ? converted->maps[0]->clusterSize : -1;
-        emit mapSettingsShown(map.threshMin, clusterSize, map.clusterCheckEnabled, map.showPosNeg);
-    } else if (ArVolumeMaps *maps = doc->arVolumeMaps) {
-        if (rowCount != maps->maps.size())
-            return;
-        maps->nrOfSelectedMaps = 1;
-        maps->selectedMaps = {row};
-        const ArVolumeMap &map = *maps->maps[row];
-        emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled,
-                              map.showPosNeg);
-    } else {
-        return;
-    }
-    recolour();
-}
-
-ArVolumeMap *VolumeOGLViewer::shownMap() const
-{
-    const VolumeDoc *doc = shownVolume();
-    const ArVolumeMaps *maps = doc ? doc->arVolumeMaps : nullptr;
-    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
-        return nullptr;
-    const int index = maps->selectedMaps.first();
-    return index >= 0 && index < maps->maps.size() ? maps->maps[index] : nullptr;
-}
-
-void VolumeOGLViewer::recolour()
+void VolumeOGLViewer::mapDisplayChanged()
 {
     renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
-}
-
-void VolumeOGLViewer::showPosNegMapValues(int signSelection)
-{
-    if (ArVolumeMap *map = shownMap()) {
-        map->showPosNeg = signSelection;
-        recolour();
-    }
-}
-
-void VolumeOGLViewer::enableClusterSize(bool on)
-{
-    if (ArVolumeMap *map = shownMap()) {
-        map->clusterCheckEnabled = on;
-        recolour();
-    }
-}
-
-void VolumeOGLViewer::changeClusterSize(int size)
-{
-    if (ArVolumeMap *map = shownMap()) {
-        map->clusterSize = size;
-        recolour();
-    }
-}
-
-void VolumeOGLViewer::changeThreshold(float threshold)
-{
-    if (ArVolumeMap *map = shownMap()) {
-        map->threshMin = threshold;
-        map->checkStatValueThreshMinMax();
-        recolour();
-    }
 }

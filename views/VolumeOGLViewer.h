@@ -3,23 +3,28 @@
 
 #include "MosaicLayout.h"
 #include "PlaneView.h"
-#include "SliceMosaic.h"
-#include "VolumeMapColouring.h"
+#include "VolumeComposer.h"
 
-class ArVolumeMap;
-class DocVMRInterface;
+#include <memory>
+
 class QTimeLine;
-class VolumeDoc;
+class VolumeDocument;
 
-// Shows a VMR volume as three orthogonal slices through the red cross, which
+// Shows a volume as three orthogonal slices through the red cross, which
 // follows the mouse, the arrow keys and a one- or two-finger pan, or travels
-// through the volume by itself.
+// through the volume by itself; the map chosen for it is coloured in.
 class VolumeOGLViewer : public PlaneView
 {
     Q_OBJECT
 
 public:
-    explicit VolumeOGLViewer(DocVMRInterface *volumes, QWidget *parent = nullptr);
+    explicit VolumeOGLViewer(QWidget *parent = nullptr);
+
+    // Shows a volume read for the cover at index, its cross where it starts.
+    void showVolume(const std::shared_ptr<VolumeDocument> &volume, int index);
+    void clear() override;
+    // The volume shown, if any.
+    std::shared_ptr<VolumeDocument> volume() const { return document; }
 
     // The cross, voxel indices x, y, z.
     int crossPosX() const { return cross[0]; }
@@ -35,33 +40,14 @@ public:
     // false, the cross unmoved, for a voxel outside the volume shown.
     bool setCrossPosition(int x, int y, int z);
 
-    // Reads a map file onto the volume and lists its maps.
-    void loadVolumeMaps(QString fileName);
-    // The settings of the map shown, which is coloured anew.
-    void showPosNegMapValues(int signSelection);
-    void enableClusterSize(bool on);
-    void changeClusterSize(int size);
-    void changeThreshold(float threshold);
+    // The maps of the volume are to be shown differently: composes it anew.
+    void mapDisplayChanged();
 
 signals:
-    // A volume was loaded into the core; its maps may be listed.
-    void volumeLoaded();
-    // A file could not be shown; the note says which and why.
-    void loadFailed(const QString &note);
     void crossMoved(int x, int y, int z);
-    // The maps of the file read last, for the maps panel; empty when it held none.
-    void mapNamesListed(const QStringList &names);
-    // The settings of the map chosen, for the panel's controls; a cluster size
-    // below 0 leaves the panel's as it is.
-    void mapSettingsShown(float threshold, int clusterSize, bool clusterFilter, int signSelection);
 
 public slots:
-    void newVolumeItemForInspection(int sel_item, QString filename);
     void animateCrossMovement(int frame);
-    // A map file chosen in the maps panel.
-    void clickedMap(const QString &fileName);
-    // Map row of the file's rowCount maps chosen in the maps panel.
-    void clickedSubMap(int row, int rowCount);
 
 protected:
     QString instructionText(int inputKind) const override;
@@ -89,19 +75,12 @@ private:
     void stepCross(int axis, int step);
     void travel(int axis, int step);
     void resetCrossAnimation();
-    void fail(const QString &fileName, const QString &reason);
-    VolumeDoc *shownVolume() const;
-    // The one map shown, whose settings the panel's controls change.
-    ArVolumeMap *shownMap() const;
-    void recolour();
 
-    DocVMRInterface *volumes;
-    SliceMosaic mosaic;
-    VolumeMapColouring mapColouring;
+    std::shared_ptr<VolumeDocument> document;
+    VolumeComposer composer;
     MosaicLayout layout;
     int cross[3] = {0, 0, 0};
     int crossStep[3] = {0, 0, 0};
-    int leftRightConvention = 1;
     int panMode = 0;
     bool showCross = true;
     bool showOrientationLabels = true;

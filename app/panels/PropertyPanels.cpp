@@ -1,9 +1,7 @@
 #include "PropertyPanels.h"
 
 #include "DICOMDoc.h"
-#include "DocRawDataInterface.h"
-#include "DocSRFInterface.h"
-#include "DocVMRInterface.h"
+#include "Documents.h"
 #include "FileHelpers.h"
 #include "HeaderTexts.h"
 #include "NiftiVolume.h"
@@ -39,8 +37,8 @@ QtTreePropertyBrowser *newBrowser(const QString &styleSheet)
 
 } // namespace
 
-PropertyPanels::PropertyPanels(QObject *cxsCore, QObject *parent)
-    : QObject(parent), cxsCore(cxsCore), variantManager(new QtVariantPropertyManager(this))
+PropertyPanels::PropertyPanels(QObject *parent)
+    : QObject(parent), variantManager(new QtVariantPropertyManager(this))
 {
     imageEditorFactory = new QtVariantEditorFactory(this);
     imageBrowser = newBrowser(
@@ -142,19 +140,17 @@ void PropertyPanels::updateRawMRIFileProperties(int citem, QString strFullFileNa
     setFileProperties(rawMRIFile, citem, strFullFileName);
 }
 
-void PropertyPanels::updateHeaderOfLoadedVMR()
+void PropertyPanels::updateHeaderOfLoadedVMR(const std::shared_ptr<const VolumeDocument> &volume)
 {
-    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
-    if (const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr) {
-        vmrProps[0]->setValue(vmrDimsText(*doc));
-        // A volume outside Talairach space after one inside it gets the plain names back.
-        const QString prefix = doc->inTalairachSpace ? "TAL " : "";
-        vmrProps[1]->setPropertyName(prefix + "X");
-        vmrProps[2]->setPropertyName(prefix + "Y");
-        vmrProps[3]->setPropertyName(prefix + "Z");
-    }
-    const NiftiVolume *nifti =
-        vmr && vmr->getVolumeDoc(0) ? vmr->getVolumeDoc(0)->niftiVolume : nullptr;
+    shownVolume = volume;
+    const VolumeDoc &doc = volume->volume();
+    vmrProps[0]->setValue(vmrDimsText(doc));
+    // A volume outside Talairach space after one inside it gets the plain names back.
+    const QString prefix = doc.inTalairachSpace ? "TAL " : "";
+    vmrProps[1]->setPropertyName(prefix + "X");
+    vmrProps[2]->setPropertyName(prefix + "Y");
+    vmrProps[3]->setPropertyName(prefix + "Z");
+    const NiftiVolume *nifti = doc.niftiVolume;
     clearHeaderOfNifti();
     const QStringList labels = niftiHeaderLabels(nifti);
     for (int i = 0; i < labels.size(); ++i)
@@ -171,10 +167,10 @@ void PropertyPanels::updateHeaderOfLoadedVMR()
 
 void PropertyPanels::updateCrossCoords(int x, int y, int z)
 {
-    auto *vmr = qobject_cast<DocVMRInterface *>(cxsCore);
-    const VolumeDoc *doc = vmr ? vmr->getVolumeDoc(0) : nullptr;
-    if (!doc)
+    const std::shared_ptr<const VolumeDocument> volume = shownVolume.lock();
+    if (!volume)
         return;
+    const VolumeDoc *doc = &volume->volume();
     // A voxel size the file does not state counts as 1.
     const auto size = [](float stored) { return stored < 0 ? 1.0f : stored; };
     const QStringList values = crossCoordValues(
@@ -191,6 +187,7 @@ void PropertyPanels::updateCrossCoords(int x, int y, int z)
 
 void PropertyPanels::clearHeaderOfVMR()
 {
+    shownVolume.reset();
     for (QtVariantProperty *p : std::as_const(vmrProps))
         p->setValue(QString());
     clearHeaderOfNifti();
@@ -214,24 +211,18 @@ void PropertyPanels::clearHeaderOfDICOM()
         p->setValue(QString());
 }
 
-void PropertyPanels::updateHeaderOfLoadedSRF()
+void PropertyPanels::updateHeaderOfLoadedSRF(const QStringList &values)
 {
-    auto *srf = qobject_cast<DocSRFInterface *>(cxsCore);
-    if (SurfaceMesh *mesh = srf ? srf->getMesh(0) : nullptr) {
-        const QStringList values = srfHeaderValues(*mesh);
-        for (int i = 0; i < values.size() && i < srfProps.size(); ++i)
-            srfProps[i]->setValue(values[i]);
-    }
+    for (int i = 0; i < values.size() && i < srfProps.size(); ++i)
+        srfProps[i]->setValue(values[i]);
     cxBrowser->setExpanded(vmrGroup, false);
     cxBrowser->setExpanded(srfGroup, true);
     cxBrowser->setExpanded(niftiGroup, false);
 }
 
-void PropertyPanels::updateHeaderOfLoadedDICOM()
+void PropertyPanels::updateHeaderOfLoadedDICOM(const DICOMDoc &doc)
 {
-    auto *rawData = qobject_cast<DocRawDataInterface *>(cxsCore);
-    const DICOMDoc *doc = rawData ? rawData->getDICOMDoc() : nullptr;
-    const QStringList values = doc ? dicomHeaderValues(*doc) : QStringList();
+    const QStringList values = dicomHeaderValues(doc);
     for (int i = 0; i < dicomProps.size(); ++i)
         dicomProps[i]->setValue(values.value(i));
 }

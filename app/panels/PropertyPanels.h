@@ -7,20 +7,23 @@
 
 #include "QtTreePropertyBrowser.h"
 
+#include <memory>
+
+class DICOMDoc;
+class VolumeDocument;
 class QtBrowserItem;
 class QtVariantEditorFactory;
 class QtVariantProperty;
 class QtVariantPropertyManager;
 
 // The three panels of the properties dock, one per browsing mode: the file
-// properties of the current cover and the header figures of the document the
-// view loaded, read from the core.
+// properties of the current cover and the header figures of the document shown.
 class PropertyPanels : public QObject
 {
     Q_OBJECT
 
 public:
-    PropertyPanels(QObject *cxsCore, QObject *parent = nullptr);
+    explicit PropertyPanels(QObject *parent = nullptr);
     ~PropertyPanels() override;
 
     QtTreePropertyBrowser *imagePropertiesBrowser() const { return imageBrowser; }
@@ -36,12 +39,14 @@ public slots:
     void updateImageDimsProperties(int img_width, int img_height);
     void updateCXFileProperties(int citem, QString strFullFileName);
     void updateRawMRIFileProperties(int citem, QString strFullFileName);
-    void updateHeaderOfLoadedVMR();
-    // The cross of the volume view at voxel (x, y, z) of the core's volume, in
+    // The figures of the volume shown; the panel follows its cross from now on.
+    void updateHeaderOfLoadedVMR(const std::shared_ptr<const VolumeDocument> &volume);
+    // The cross of the volume view at voxel (x, y, z) of the volume shown, in
     // voxels or, for a volume in Talairach space, in Talairach coordinates.
     void updateCrossCoords(int x, int y, int z);
-    void updateHeaderOfLoadedSRF();
-    void updateHeaderOfLoadedDICOM();
+    // The figures of the mesh shown, as MeshDocument counted them.
+    void updateHeaderOfLoadedSRF(const QStringList &values);
+    void updateHeaderOfLoadedDICOM(const DICOMDoc &doc);
     // A file that failed to load shows no figures, and none of the last one read.
     void clearHeaderOfVMR();
     void clearHeaderOfSRF();
@@ -62,7 +67,7 @@ private:
     static void setFileProperties(const FileProperties &file, int citem,
                                   const QString &fullFileName);
 
-    QObject *cxsCore;
+    std::weak_ptr<const VolumeDocument> shownVolume;
     QtVariantPropertyManager *variantManager;
     // Editors exist but are never attached: the panels only display.
     QtVariantEditorFactory *imageEditorFactory;

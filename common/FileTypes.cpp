@@ -42,3 +42,26 @@ int FileTypes::browsingMode(Kind kind)
     }
     return 0;
 }
+
+QStringList FileTypes::nameFilters(Kind kind)
+{
+    QStringList filters;
+    for (const auto &entry : endings)
+        if (entry.kind == kind)
+            filters << QLatin1Char('*') + QLatin1String(entry.ending);
+    return filters;
+}
+
+QStringList FileTypes::modeNameFilters(int mode)
+{
+    switch (mode) {
+    case 1:
+        return nameFilters(Image);
+    case 2:
+        return nameFilters(Dicom);
+    case 3:
+        return nameFilters(Mesh) + nameFilters(Volume);
+    default:
+        return {};
+    }
+}

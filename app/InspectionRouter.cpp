@@ -1,0 +1,175 @@
+#include "InspectionRouter.h"
+
+#include "Documents.h"
+#include "FileTypes.h"
+#include "ImageOGLViewer.h"
+#include "MapDisplaySettings.h"
+#include "MapsPanel.h"
+#include "MeshOGLViewer.h"
+#include "NiftiImage.h"
+#include "PropertyPanels.h"
+#include "RawMRIDataOGLViewer.h"
+#include "SurfaceMesh.h"
+#include "VolumeDoc.h"
+#include "VolumeOGLViewer.h"
+
+#include <QEventLoop>
+#include <QFileInfo>
+
+InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
+                                   MapDisplaySettings *mapSettings, QObject *parent)
+    : QObject(parent), views(views), panels(panels), maps(maps), mapSettings(mapSettings)
+{
+    connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
+    connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
+}
+
+OGLViewer *InspectionRouter::viewFor(const QString &fileName) const
+{
+    switch (FileTypes::kindOf(fileName)) {
+    case FileTypes::Image:
+        return views.image;
+    case FileTypes::Dicom:
+        return views.rawMRI;
+    case FileTypes::Volume:
+        return views.volume;
+    case FileTypes::Mesh:
+        return views.mesh;
+    default:
+        return nullptr;
+    }
+}
+
+void InspectionRouter::inspect(int index, const QString &fileName)
+{
+    OGLViewer *view = viewFor(fileName);
+    if (!view)
+        return;
+    if (loadingView && loadingView != view)
+        loadingView->unsetCursor();
+    loadingView = view;
+    view->setCursor(Qt::BusyCursor);
+    emit viewChosen(view);
+    loader.load(fileName, index);
+}
+
+void InspectionRouter::clearViews()
+{
+    loader.cancel();
+    if (loadingView)
+        loadingView->unsetCursor();
+    loadingView = nullptr;
+    mapSettings->setTarget(nullptr);
+    for (OGLViewer *view : {static_cast<OGLViewer *>(views.image),
+                            static_cast<OGLViewer *>(views.mesh),
+                            static_cast<OGLViewer *>(views.volume),
+                            static_cast<OGLViewer *>(views.rawMRI)})
+        view->clear();
+}
+
+void InspectionRouter::show(const std::shared_ptr<Document> &document, int index)
+{
+    if (loadingView)
+        loadingView->unsetCursor();
+    loadingView = nullptr;
+    switch (document->kind()) {
+    case Document::Picture:
+        views.image->showPicture(std::static_pointer_cast<PictureDocument>(document), index);
+        return;
+    case Document::Dicom: {
+        const auto dicom = std::static_pointer_cast<DicomDocument>(document);
+        panels->updateHeaderOfLoadedDICOM(dicom->dicom());
+        views.rawMRI->showDicom(dicom, index);
+        return;
+    }
+    case Document::Volume: {
+        const auto volume = std::static_pointer_cast<VolumeDocument>(document);
+        // The mesh view shows nothing meanwhile: the map settings are the volume's now.
+        views.mesh->clear();
+        mapSettings->setTarget(volume);
+        panels->updateHeaderOfLoadedVMR(volume);
+        views.volume->showVolume(volume, index);
+        listVolumeMaps(volume->fileName());
+        break;
+    }
+    case Document::Mesh: {
+        const auto mesh = std::static_pointer_cast<MeshDocument>(document);
+        views.volume->clear();
+        mapSettings->setTarget(mesh);
+        panels->updateHeaderOfLoadedSRF(mesh->headerValues());
+        views.mesh->showMesh(mesh, index);
+        listSurfaceMaps(mesh->mesh().nrOfVertices);
+        break;
+    }
+    }
+}
+
+void InspectionRouter::fail(const QString &fileName, const QString &reason, int index)
+{
+    OGLViewer *view = viewFor(fileName);
+    if (loadingView)
+        loadingView->unsetCursor();
+    loadingView = nullptr;
+    if (!view)
+        return;
+    view->showFailure(index, fileName, reason);
+    if (view == views.rawMRI)
+        panels->clearHeaderOfDICOM();
+    if (view == views.volume || view == views.mesh) {
+        // A file that fails takes the maps of the last one out of the panel.
+        mapSettings->setTarget(nullptr);
+        maps->setMapFiles({});
+        if (view == views.volume)
+            panels->clearHeaderOfVMR();
+        else
+            panels->clearHeaderOfSRF();
+    }
+}
+
+void InspectionRouter::waitForDocument()
+{
+    if (!loader.isLoading())
+        return;
+    QEventLoop loop;
+    connect(&loader, &DocumentLoader::loaded, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    connect(&loader, &DocumentLoader::failed, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    loop.exec();
+}
+
+QString InspectionRouter::mapFile(const QString &name) const
+{
+    return mapFolder.filePath(name);
+}
+
+// The map files of the folder shown, by name.
+QStringList InspectionRouter::mapFiles(const QStringList &patterns) const
+{
+    return mapFolder.entryList(patterns, QDir::Files | QDir::NoSymLinks,
+                               QDir::Name | QDir::IgnoreCase);
+}
+
+// The folder's VMP files, then its NIfTI statistics over the world the volume
+// shows (for a NIfTI volume or a Talairach VMR).
+void InspectionRouter::listVolumeMaps(const QString &volumeFile)
+{
+    const QFileInfo file(volumeFile);
+    mapFolder = file.dir();
+    const VolumeDoc &volume = views.volume->volume()->volume();
+    QStringList files = mapFiles(FileTypes::nameFilters(FileTypes::VolumeMaps));
+    for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::Volume)))
+        if (name != file.fileName() && NiftiImage::isNiftiFileName(name) &&
+            volume.niftiMapFits(mapFolder.filePath(name)))
+            files << name;
+    maps->setMapFiles(files);
+}
+
+// Only the SMP files made for as many vertices as the mesh has.
+void InspectionRouter::listSurfaceMaps(int nrOfVertices)
+{
+    mapFolder = QFileInfo(views.mesh->mesh()->fileName()).dir();
+    QStringList fitting;
+    for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::SurfaceMaps)))
+        if (MapsPanel::checkSMPFitsSRF(mapFolder.filePath(name), nrOfVertices))
+            fitting << name;
+    maps->setMapFiles(fitting);
+}

@@ -1,0 +1,78 @@
+#ifndef INSPECTIONROUTER_H
+#define INSPECTIONROUTER_H
+
+#include "DocumentLoader.h"
+
+#include <QDir>
+#include <QObject>
+
+#include <memory>
+
+class Document;
+class ImageOGLViewer;
+class MapDisplaySettings;
+class MapsPanel;
+class MeshOGLViewer;
+class OGLViewer;
+class PropertyPanels;
+class RawMRIDataOGLViewer;
+class VolumeOGLViewer;
+
+// Takes the file chosen in the strip to the view of its type (FileTypes) and
+// the panels that describe it: the file is read on a worker thread, and the
+// document, or the reason it failed, goes to the view, the header panel and,
+// for a volume or a mesh, the maps panel and the map display settings.
+class InspectionRouter : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Views
+    {
+        ImageOGLViewer *image;
+        MeshOGLViewer *mesh;
+        VolumeOGLViewer *volume;
+        RawMRIDataOGLViewer *rawMRI;
+    };
+
+    InspectionRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
+                     MapDisplaySettings *mapSettings, QObject *parent = nullptr);
+
+    // Whether a file is being read for a view.
+    bool isLoading() const { return loader.isLoading(); }
+    // The view of a file's type; null for a file no view shows.
+    OGLViewer *viewFor(const QString &fileName) const;
+    // Returns once the file asked for last is shown or has failed.
+    void waitForDocument();
+    // A map file offered in the maps panel, by name, with its path.
+    QString mapFile(const QString &name) const;
+    // Every view lets go of its document: nothing being read reaches them.
+    void clearViews();
+
+public slots:
+    // Reads the file of the cover at index for its view.
+    void inspect(int index, const QString &fileName);
+
+signals:
+    // The view that is to show the file just asked for.
+    void viewChosen(OGLViewer *view);
+
+private:
+    void show(const std::shared_ptr<Document> &document, int index);
+    void fail(const QString &fileName, const QString &reason, int index);
+    void listVolumeMaps(const QString &volumeFile);
+    void listSurfaceMaps(int nrOfVertices);
+    QStringList mapFiles(const QStringList &patterns) const;
+    void connectMapsPanel();
+
+    Views views;
+    PropertyPanels *panels;
+    MapsPanel *maps;
+    MapDisplaySettings *mapSettings;
+    DocumentLoader loader;
+    OGLViewer *loadingView = nullptr;
+    // The folder of the volume or mesh shown, whose map files are offered.
+    QDir mapFolder;
+};
+
+#endif

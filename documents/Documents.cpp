@@ -1,0 +1,302 @@
+#include "Documents.h"
+
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
+#include "CXSCore.h"
+#include "DICOMDoc.h"
+#include "DicomGreyImage.h"
+#include "DocumentStream.h"
+#include "FileHelpers.h"
+#include "FileTypes.h"
+#include "HeaderTexts.h"
+#include "NiftiImage.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
+#include "SurfaceMesh.h"
+#include "VolumeDoc.h"
+#include "VolumeMap.h"
+#include "VolumeMaps.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QTransform>
+
+#include <cmath>
+
+namespace {
+
+// The colour tables and byte order the readers ask the core for; only read.
+CXSCore &coreTables()
+{
+    static CXSCore core;
+    return core;
+}
+
+// The reason a file could not be opened, else the reader's own.
+QString failureOf(const QString &fileName, const QString &readersReason)
+{
+    const QString opening = DocumentStream::openFailure(fileName);
+    return opening.isEmpty() ? readersReason : opening;
+}
+
+// The stored cross, truncated; a value that is no voxel index (damaged, or
+// far outside) gives the middle of the axis instead.
+int initialCrossOnAxis(float stored, int dim)
+{
+    if (!std::isfinite(stored) || stored < 0 || stored >= float(dim))
+        return dim / 2;
+    return int(stored);
+}
+
+} // namespace
+
+Document::~Document() = default;
+
+std::shared_ptr<Document> readDocument(const QString &fileName, QString &reason)
+{
+    switch (FileTypes::kindOf(fileName)) {
+    case FileTypes::Image:
+        return PictureDocument::read(fileName, reason);
+    case FileTypes::Dicom:
+        return DicomDocument::read(fileName, reason);
+    case FileTypes::Volume:
+        return VolumeDocument::read(fileName, reason);
+    case FileTypes::Mesh:
+        return MeshDocument::read(fileName, reason);
+    default:
+        reason = "not a kind of file the viewer shows";
+        return nullptr;
+    }
+}
+
+// Pictures
+
+PictureDocument::PictureDocument(const QString &fileName, const QImage &picture, int orientation)
+    : Document(fileName), picture(picture), orientationCode(orientation)
+{
+}
+
+std::unique_ptr<PictureDocument> PictureDocument::read(const QString &fileName, QString &reason)
+{
+    const QString opening = DocumentStream::openFailure(fileName);
+    if (!opening.isEmpty()) {
+        reason = opening;
+        return nullptr;
+    }
+    QImageReader reader(fileName);
+    reader.setDecideFormatFromContent(true);
+    // The viewer turns the picture by its own reading of the EXIF orientation.
+    reader.setAutoTransform(false);
+    QImage image = reader.read();
+    if (image.isNull()) {
+        const QString why = reader.errorString();
+        reason = why.left(1).toLower() + why.mid(1);
+        return nullptr;
+    }
+    int orientation = 1;
+    const QString lower = fileName.toLower();
+    if (lower.endsWith("jpg") || lower.endsWith("jpeg")) {
+        orientation = getOrientationFromExif(fileName);
+        const int angle = orientation == 3 ? 180 : orientation == 6 ? 90 : orientation == 8 ? 270 : 0;
+        if (angle)
+            image = image.transformed(QTransform().rotate(angle), Qt::FastTransformation);
+    }
+    return std::unique_ptr<PictureDocument>(new PictureDocument(fileName, image, orientation));
+}
+
+// DICOM images
+
+DicomDocument::DicomDocument(const QString &fileName, std::unique_ptr<DICOMDoc> doc,
+                             const QImage &grey)
+    : Document(fileName), doc(std::move(doc)), grey(grey)
+{
+}
+
+DicomDocument::~DicomDocument() = default;
+
+std::unique_ptr<DicomDocument> DicomDocument::read(const QString &fileName, QString &reason)
+{
+    auto doc = std::make_unique<DICOMDoc>(&coreTables());
+    if (!doc->readDICOM(fileName)) {
+        reason = failureOf(fileName, doc->failureReason());
+        return nullptr;
+    }
+    const QImage grey = dicomGreyImage(*doc);
+    return std::unique_ptr<DicomDocument>(new DicomDocument(fileName, std::move(doc), grey));
+}
+
+// Volumes
+
+VolumeDocument::VolumeDocument(const QString &fileName, std::unique_ptr<VolumeDoc> doc)
+    : Document(fileName), doc(std::move(doc))
+{
+}
+
+VolumeDocument::~VolumeDocument() = default;
+
+std::unique_ptr<VolumeDocument> VolumeDocument::read(const QString &fileName, QString &reason)
+{
+    auto doc = std::make_unique<VolumeDoc>(&coreTables());
+    const bool nifti = NiftiImage::isNiftiFileName(fileName);
+    if (!(nifti ? doc->readNifti(fileName) : doc->readVolume(fileName))) {
+        reason = failureOf(fileName,
+                           nifti ? "not a readable NIfTI image (damaged, cut short, of an "
+                                   "unsupported data type or too large)"
+                                 : "not a readable VMR volume (damaged, cut short or of an "
+                                   "unsupported version)");
+        return nullptr;
+    }
+    return std::unique_ptr<VolumeDocument>(new VolumeDocument(fileName, std::move(doc)));
+}
+
+std::array<int, 3> VolumeDocument::initialCross() const
+{
+    return {initialCrossOnAxis(doc->crossPosX, doc->dimX),
+            initialCrossOnAxis(doc->crossPosY, doc->dimY),
+            initialCrossOnAxis(doc->crossPosZ, doc->dimZ)};
+}
+
+QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason)
+{
+    QStringList names;
+    if (NiftiImage::isNiftiFileName(fileName)) {
+        if (doc->loadNiftiMaps(fileName) > 0)
+            return doc->niftiMapNames();
+        reason = failureOf(fileName, "not a readable map file for " + doc->fileName);
+        return names;
+    }
+    // A file that cannot be read leaves the maps as they were.
+    const int result = doc->loadVolumeMaps(fileName);
+    if (result == 0 || (result == 2 && doc->loadArVolumeMaps(fileName) != 1)) {
+        reason = failureOf(fileName, "not a readable map file for " + doc->fileName);
+        return names;
+    }
+    if (result == 1) {
+        for (const VolumeMap *map : std::as_const(doc->volumeMaps->maps))
+            names << map->mapName;
+    } else {
+        for (const ArVolumeMap *map : std::as_const(doc->arVolumeMaps->maps))
+            names << map->mapName;
+    }
+    return names;
+}
+
+std::optional<MapDisplay> VolumeDocument::chooseMap(int row)
+{
+    const auto displayOf = [](const StatisticalMap &map, int clusterSize) {
+        return MapDisplay{map.threshMin, clusterSize, map.clusterCheckEnabled, map.showPosNeg};
+    };
+    if (row < 0)
+        return std::nullopt;
+    if (doc->niftiMaps) {
+        if (row >= doc->niftiMaps->nrOfVolumesRead() || !doc->convertNiftiMapToArVMP(row))
+            return std::nullopt;
+        const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
+        return displayOf(map, map.clusterSize);
+    }
+    if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
+        if (row >= maps->maps.size())
+            return std::nullopt;
+        maps->nrOfSelectedMaps = 1;
+        maps->selectedMaps = {row};
+        doc->convertSelectedMapsToNrMaps(true);
+        const ArVolumeMaps *converted = doc->arVolumeMaps;
+        if (!converted || converted->maps.size() != 1)
+            return std::nullopt;
+        // The cluster size in voxels of the volume, which the conversion scaled.
+        return displayOf(*maps->maps[row], converted->maps[0]->clusterSize);
+    }
+    if (ArVolumeMaps *maps = doc->arVolumeMaps) {
+        if (row >= maps->maps.size())
+            return std::nullopt;
+        maps->nrOfSelectedMaps = 1;
+        maps->selectedMaps = {row};
+        const ArVolumeMap &map = *maps->maps[row];
+        return displayOf(map, map.clusterSize);
+    }
+    return std::nullopt;
+}
+
+void VolumeDocument::applyDisplay(const MapDisplay &display)
+{
+    ArVolumeMaps *maps = doc->arVolumeMaps;
+    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
+        return;
+    const int index = maps->selectedMaps.first();
+    if (index < 0 || index >= maps->maps.size())
+        return;
+    ArVolumeMap &map = *maps->maps[index];
+    map.threshMin = display.threshold;
+    map.checkStatValueThreshMinMax();
+    map.clusterSize = display.clusterSize;
+    map.clusterCheckEnabled = display.clusterFilter;
+    map.showPosNeg = display.signSelection;
+}
+
+// Meshes
+
+MeshDocument::MeshDocument(const QString &fileName, std::unique_ptr<SurfaceMesh> mesh)
+    : Document(fileName), doc(std::move(mesh))
+{
+    // The viewing parameters saved beside the mesh, if any.
+    const QString base = removeExtension(fileName);
+    const QString file = QFileInfo::exists(base + ".vwp") ? base + ".vwp" : base + ".VWP";
+    parameters = ViewingParameters::fromFile(file);
+    // Counting the edges of a large mesh takes a while: not on the window's thread.
+    header = srfHeaderValues(*doc);
+}
+
+MeshDocument::~MeshDocument() = default;
+
+std::unique_ptr<MeshDocument> MeshDocument::read(const QString &fileName, QString &reason)
+{
+    auto mesh = std::make_unique<SurfaceMesh>(&coreTables());
+    if (!mesh->readMesh(fileName)) {
+        reason = failureOf(fileName, "not a readable SRF mesh (damaged or cut short)");
+        return nullptr;
+    }
+    return std::unique_ptr<MeshDocument>(new MeshDocument(fileName, std::move(mesh)));
+}
+
+QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)
+{
+    QStringList names;
+    // A file that cannot be read leaves the maps as they were.
+    if (!doc->loadSMPs(fileName)) {
+        reason = failureOf(fileName, "not a readable map file for " +
+                                         getFileNameFromFullFileName(this->fileName()));
+        return names;
+    }
+    for (const SurfaceMap *map : std::as_const(doc->surfaceMaps->maps))
+        names << map->mapName;
+    return names;
+}
+
+std::optional<MapDisplay> MeshDocument::chooseMap(int row)
+{
+    SurfaceMaps *maps = doc->surfaceMaps;
+    if (!maps || row < 0 || row >= maps->maps.size())
+        return std::nullopt;
+    maps->nrOfSelectedMaps = 1;
+    maps->selectedMaps = {row};
+    const SurfaceMap &map = *maps->maps[row];
+    return MapDisplay{map.threshMin, map.clusterSize, map.clusterCheckEnabled, map.showPosNeg};
+}
+
+void MeshDocument::applyDisplay(const MapDisplay &display)
+{
+    SurfaceMaps *maps = doc->surfaceMaps;
+    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
+        return;
+    const int index = maps->selectedMaps.first();
+    if (index < 0 || index >= maps->maps.size())
+        return;
+    SurfaceMap &map = *maps->maps[index];
+    map.threshMin = display.threshold;
+    map.checkStatValueThreshMinMax();
+    map.clusterSize = display.clusterSize;
+    map.clusterCheckEnabled = display.clusterFilter;
+    map.showPosNeg = display.signSelection;
+    doc->prepareDisplayOfSMP();
+    doc->overlaySMP();
+}

@@ -1,0 +1,58 @@
+#ifndef MAPDISPLAYSETTINGS_H
+#define MAPDISPLAYSETTINGS_H
+
+#include "MapDisplay.h"
+
+#include <QObject>
+
+#include <memory>
+
+// What the user chose to see of the maps of the volume or mesh shown: the map
+// file, the map of it, and how it is coloured. One object serves the volume
+// and the mesh view; the maps panel drives it and follows it. Changes reach the
+// document shown at once, and changed() tells its view to draw it anew.
+class MapDisplaySettings : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MapDisplaySettings(QObject *parent = nullptr);
+
+    // The document whose maps are chosen from now on; none forgets the choice.
+    void setTarget(std::shared_ptr<MapTarget> target);
+    bool hasTarget() const { return bool(target); }
+
+    QString mapFile() const { return file; }
+    // -1 while no map is shown.
+    int mapIndex() const { return index; }
+    MapDisplay display() const { return shown; }
+
+    // Reads a map file onto the document and lists its maps; false, with
+    // failed(), when it cannot be read.
+    bool chooseMapFile(const QString &fileName);
+    // Shows map row of the file chosen, as the file says to show it.
+    bool chooseMap(int row);
+    void setThreshold(float threshold);
+    void setClusterSize(int size);
+    void setClusterFilter(bool on);
+    void setSignSelection(int signSelection);
+
+signals:
+    // The maps of the file chosen, for the panel.
+    void mapNamesListed(const QStringList &names);
+    // A map was chosen: the panel shows how it is coloured.
+    void mapChosen(const MapDisplay &display);
+    // The document shows its maps differently: draw it anew.
+    void changed();
+    void failed(const QString &reason);
+
+private:
+    void apply(const MapDisplay &display);
+
+    std::shared_ptr<MapTarget> target;
+    QString file;
+    int index = -1;
+    MapDisplay shown;
+};
+
+#endif

@@ -1,0 +1,22 @@
+#include "VolumeComposer.h"
+
+#include "Documents.h"
+#include "MosaicLayout.h"
+#include "VolumeDoc.h"
+
+QImage VolumeComposer::compose(VolumeDocument &volume, const std::array<int, 3> &cross,
+                               const Overlays &overlays)
+{
+    VolumeDoc &doc = volume.volumeForColouring();
+    QImage image =
+        mosaic.compose(doc, cross[0], cross[1], cross[2],
+                       mapColouring.mapColouring(doc, cross[0], cross[1], cross[2]));
+    if (overlays.borders)
+        SliceMosaic::drawBorders(image);
+    if (overlays.labels)
+        SliceMosaic::drawLabels(image, doc.leftRightConvention);
+    if (overlays.cross)
+        SliceMosaic::drawCross(image, MosaicLayout(doc.dimX, doc.dimY, doc.dimZ), cross[0],
+                               cross[1], cross[2]);
+    return image;
+}

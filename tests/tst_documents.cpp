@@ -1,0 +1,235 @@
+#include "DicomFixture.h"
+#include "DocumentLoader.h"
+#include "Documents.h"
+#include "MapDisplaySettings.h"
+#include "SmpFixture.h"
+#include "SrfFixture.h"
+#include "SurfaceMesh.h"
+#include "VmpFixture.h"
+#include "VmrFixture.h"
+#include "VolumeComposer.h"
+#include "VolumeDoc.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+namespace {
+
+// The anatomy is grey, the map scales are not.
+int colouredPixels(const QImage &image)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += qRed(image.pixel(x, y)) != qBlue(image.pixel(x, y));
+    return n;
+}
+
+} // namespace
+
+class TestDocuments : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(tmp.isValid()); }
+    void failuresCarryTheReadersReason_data();
+    void failuresCarryTheReadersReason();
+    void loadedOnAWorkerArriveOnTheWindowsThread();
+    void onlyTheNewestRequestArrives();
+    void settingsDriveTheVolumesColours();
+    void settingsDriveTheMeshsColours();
+
+private:
+    QString write(const QString &name, const QByteArray &data);
+
+    QTemporaryDir tmp;
+};
+
+QString TestDocuments::write(const QString &name, const QByteArray &data)
+{
+    QFile file(tmp.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
+void TestDocuments::failuresCarryTheReadersReason_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QString>("reason");
+    DicomFixture jpeg2000;
+    jpeg2000.transferSyntaxUid = "1.2.840.10008.1.2.4.90";
+    QTest::newRow("missing") << "missing.vmr" << QByteArray() << "no such file";
+    QTest::newRow("cut volume") << "cut.vmr" << VmrFixture().bytes().left(20)
+                                << "not a readable VMR volume";
+    QTest::newRow("no pixels") << "bad.dcm" << QByteArray("DICM and nothing more")
+                               << "not a readable DICOM image (no pixel data found)";
+    QTest::newRow("JPEG 2000") << "j2k.dcm" << jpeg2000.pixels({1, 2}).file()
+                               << "compressed DICOM (JPEG 2000) is not supported";
+    QTest::newRow("cut mesh") << "cut.srf" << SrfFixture::octahedron().bytes().left(30)
+                              << "not a readable SRF mesh";
+    QTest::newRow("no picture") << "bad.png" << QByteArray("\x89PNG\r\n\x1a\n garbage", 17) << "";
+    QTest::newRow("not shown here") << "notes.txt" << QByteArray("text")
+                                    << "not a kind of file the viewer shows";
+}
+
+// The reason comes from the reader that failed, through the loader as it is.
+void TestDocuments::failuresCarryTheReadersReason()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(QString, reason);
+    const QString file = data.isEmpty() ? tmp.filePath(name) : write(name, data);
+    DocumentLoader loader;
+    QSignalSpy failed(&loader, &DocumentLoader::failed);
+    loader.load(file, 3);
+    QVERIFY(failed.wait(10000));
+    QCOMPARE(failed[0][0].toString(), file);
+    const QString said = failed[0][1].toString();
+    QVERIFY2(said.startsWith(reason) && !said.isEmpty(), qPrintable(said));
+    QCOMPARE(failed[0][2].toInt(), 3);
+    QVERIFY(!loader.isLoading());
+}
+
+void TestDocuments::loadedOnAWorkerArriveOnTheWindowsThread()
+{
+    VmrFixture volume;
+    volume.dimX = 8;
+    const QString file = write("small.vmr", volume.bytes());
+    DocumentLoader loader;
+    QThread *arrivedOn = nullptr;
+    connect(&loader, &DocumentLoader::loaded, this,
+            [&] { arrivedOn = QThread::currentThread(); });
+    QSignalSpy loaded(&loader, &DocumentLoader::loaded);
+    loader.load(file, 5);
+    QVERIFY(loader.isLoading());
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(arrivedOn, thread());
+    const auto document = loaded[0][0].value<std::shared_ptr<Document>>();
+    QCOMPARE(document->kind(), Document::Volume);
+    QCOMPARE(document->fileName(), file);
+    QCOMPARE(static_cast<VolumeDocument &>(*document).volume().dimX, 8);
+    QCOMPARE(loaded[0][1].toInt(), 5);
+}
+
+// A newer request supersedes an older one still being read, and a cancelled
+// one never arrives.
+void TestDocuments::onlyTheNewestRequestArrives()
+{
+    VmrFixture large;
+    large.dimX = large.dimY = large.dimZ = 200;
+    large.voxels = QByteArray(200 * 200 * 200, char(90));
+    const QString first = write("large.vmr", large.bytes());
+    const QString second = write("small.vmr", VmrFixture().bytes());
+    DocumentLoader loader;
+    QSignalSpy loaded(&loader, &DocumentLoader::loaded);
+    QSignalSpy failed(&loader, &DocumentLoader::failed);
+    loader.load(first, 0);
+    loader.load(second, 1);
+    QVERIFY(loaded.wait(10000));
+    // Long enough for the large volume to be read too.
+    QTest::qWait(1500);
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded[0][0].value<std::shared_ptr<Document>>()->fileName(), second);
+
+    loader.load(first, 2);
+    loader.cancel();
+    QVERIFY(!loaded.wait(1500));
+    QCOMPARE(loaded.size() + failed.size(), 1);
+}
+
+// The map settings reach the composition with no widget: the file and map
+// chosen, then threshold, signs and cluster size.
+void TestDocuments::settingsDriveTheVolumesColours()
+{
+    VmrFixture anatomy;
+    anatomy.dimX = anatomy.dimY = anatomy.dimZ = 40;
+    anatomy.voxels = QByteArray(40 * 40 * 40, char(100));
+    anatomy.offsetX = anatomy.offsetY = anatomy.offsetZ = 0;
+    VmpFixture vmp;
+    vmp.maps[0].showPosNeg = 3;
+    vmp.maps[0].useMapColors = 0;
+    vmp.maps[0].mapOption = 1;
+    vmp.maps[0].clusterCheckEnabled = 0;
+    vmp.maps[0].threshMin = 3.5f;
+    vmp.maps[0].data = QList<float>(vmp.nrOfCells(false), 6.0f);
+    QString reason;
+    const auto volume = std::static_pointer_cast<VolumeDocument>(
+        readDocument(write("anat.vmr", anatomy.bytes()), reason));
+    QVERIFY2(volume, qPrintable(reason));
+    VolumeComposer composer;
+    const auto coloured = [&] {
+        return colouredPixels(composer.compose(*volume, {20, 20, 20}, {true, true, false}));
+    };
+    QCOMPARE(coloured(), 0);
+
+    MapDisplaySettings settings;
+    settings.setTarget(volume);
+    QSignalSpy names(&settings, &MapDisplaySettings::mapNamesListed);
+    QSignalSpy chosen(&settings, &MapDisplaySettings::mapChosen);
+    QSignalSpy changed(&settings, &MapDisplaySettings::changed);
+    QSignalSpy failed(&settings, &MapDisplaySettings::failed);
+    QVERIFY(settings.chooseMapFile(write("anat.vmp", vmp.current())));
+    QCOMPARE(names.value(0), QVariantList({QStringList({"t map"})}));
+    QVERIFY(settings.chooseMap(0));
+    const auto shown = chosen.value(0).value(0).value<MapDisplay>();
+    QCOMPARE(shown.threshold, 3.5f);
+    QCOMPARE(shown.signSelection, 3);
+    QCOMPARE(changed.size(), 1);
+    const int all = coloured();
+    QVERIFY2(all > 10, qPrintable(QString::number(all)));
+
+    // A threshold above every value takes the colours away; back, they return.
+    settings.setThreshold(100);
+    QCOMPARE(coloured(), 0);
+    settings.setThreshold(3.5f);
+    QCOMPARE(coloured(), all);
+    // Negative values only: none here.
+    settings.setSignSelection(2);
+    QCOMPARE(coloured(), 0);
+    settings.setSignSelection(3);
+    // The map is one cluster of the whole box: a size beyond it filters it all.
+    settings.setClusterSize(40 * 40 * 40);
+    QCOMPARE(coloured(), all);
+    settings.setClusterFilter(true);
+    QCOMPARE(coloured(), 0);
+    settings.setClusterFilter(false);
+    QCOMPARE(changed.size(), 8);
+
+    // A file that is no map file leaves the maps as they were, and says why.
+    QVERIFY(!settings.chooseMapFile(write("bad.vmp", "not a map")));
+    QCOMPARE(names.size(), 1);
+    QVERIFY(!failed.value(0).value(0).toString().isEmpty());
+    QCOMPARE(coloured(), all);
+}
+
+void TestDocuments::settingsDriveTheMeshsColours()
+{
+    SmpFixture smp;
+    SmpFixture::Map map;
+    map.threshMin = 1.0f;
+    map.data = QList<float>(6, 2.0f);
+    smp.maps = {map};
+    QString reason;
+    const auto mesh = std::static_pointer_cast<MeshDocument>(
+        readDocument(write("a.srf", SrfFixture::octahedron().bytes()), reason));
+    QVERIFY2(mesh, qPrintable(reason));
+    QCOMPARE(mesh->headerValues().value(1), QString("6"));
+    const QList<int> plain(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6);
+
+    MapDisplaySettings settings;
+    settings.setTarget(mesh);
+    QVERIFY(settings.chooseMapFile(write("a.smp", smp.bytes())));
+    QVERIFY(settings.chooseMap(0));
+    const QList<int> overlaid(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6);
+    QVERIFY(overlaid != plain);
+    settings.setThreshold(5.0f);
+    QCOMPARE(QList<int>(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6), plain);
+}
+
+QTEST_MAIN(TestDocuments)
+#include "tst_documents.moc"
