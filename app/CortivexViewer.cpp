@@ -126,6 +126,7 @@ CortivexViewer::CortivexViewer()
                                   propertyPanels, mapsPanel, mapSettings, this);
     connect(router, &InspectionRouter::viewChosen, viewStack,
             [this](OGLViewer *view) { viewStack->setCurrentWidget(view); });
+    connect(coverStore, &CoverStore::cleared, router, &InspectionRouter::cancel);
     updateToolbarIcons();
     wireCoverFlow();
     wireViews();

@@ -49,16 +49,26 @@ void InspectionRouter::inspect(int index, const QString &fileName)
         loadingView->unsetCursor();
     loadingView = view;
     view->setCursor(Qt::BusyCursor);
+    if (view == views.volume || view == views.mesh) {
+        // The maps offered belong to the volume or mesh shown until now.
+        mapSettings->setTarget(nullptr);
+        maps->setMapFiles({});
+    }
     emit viewChosen(view);
     loader.load(fileName, index);
 }
 
-void InspectionRouter::clearViews()
+void InspectionRouter::cancel()
 {
     loader.cancel();
     if (loadingView)
         loadingView->unsetCursor();
     loadingView = nullptr;
+}
+
+void InspectionRouter::clearViews()
+{
+    cancel();
     mapSettings->setTarget(nullptr);
     for (OGLViewer *view : {static_cast<OGLViewer *>(views.image),
                             static_cast<OGLViewer *>(views.mesh),

@@ -46,6 +46,8 @@ public:
     void waitForDocument();
     // A map file offered in the maps panel, by name, with its path.
     QString mapFile(const QString &name) const;
+    // What is being read will not be shown: the covers it was read for are gone.
+    void cancel();
     // Every view lets go of its document: nothing being read reaches them.
     void clearViews();
 

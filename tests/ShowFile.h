@@ -5,7 +5,6 @@
 // the file read into its document (here, at once), then shown, or its failure.
 
 #include "Documents.h"
-#include "OGLViewer.h"
 
 #include <QString>
 
@@ -19,8 +18,8 @@ template <class Doc> std::shared_ptr<Doc> readAs(const QString &fileName)
 
 // show(document, index) is the view's own showPicture, showDicom... ; false
 // when the file could not be read.
-template <class Doc, class Show>
-bool showFile(OGLViewer &view, int index, const QString &fileName, Show show)
+template <class Doc, class View, class Show>
+bool showFile(View &view, int index, const QString &fileName, Show show)
 {
     QString reason;
     const auto document = std::dynamic_pointer_cast<Doc>(readDocument(fileName, reason));

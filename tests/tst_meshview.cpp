@@ -1,6 +1,7 @@
-#include "CXSCore.h"
 #include "Icosphere.h"
+#include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
+#include "ShowFile.h"
 #include "MeshRasterizer.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
@@ -64,9 +65,13 @@ private slots:
 private:
     QString write(const QString &name, const QByteArray &data);
     QImage frame() { return view->grabFramebuffer(); }
+    bool inspect(int index, const QString &fileName)
+    {
+        return showFile<MeshDocument>(*view, index, fileName,
+                                      [this](auto mesh, int i) { view->showMesh(mesh, i); });
+    }
 
     QTemporaryDir tmp;
-    CXSCore core;
     MeshOGLViewer *view = nullptr;
 };
 
@@ -80,7 +85,7 @@ QString TestMeshView::write(const QString &name, const QByteArray &data)
 
 void TestMeshView::init()
 {
-    view = new MeshOGLViewer(&core);
+    view = new MeshOGLViewer;
     view->resize(400, 400);
     view->show();
     QVERIFY(QTest::qWaitForWindowExposed(view));
@@ -94,7 +99,7 @@ void TestMeshView::litSphere()
 {
     QImage pictures[2];
     for (bool strips : {true, false}) {
-        view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(strips)));
+        inspect(0, write("sphere.srf", sphereMesh(strips)));
         const QImage shot = frame();
         const QColor middle = shot.pixelColor(200, 200);
         QVERIFY2(middle.green() > 120 && middle.green() > middle.red() + 40,
@@ -112,8 +117,8 @@ void TestMeshView::litSphere()
 
 void TestMeshView::renderModes()
 {
-    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
-    SurfaceMesh *mesh = core.getMesh(0);
+    inspect(0, write("sphere.srf", sphereMesh(true)));
+    SurfaceMesh *mesh = &view->mesh()->mesh();
     const QImage filled = frame();
     QTest::keyClick(view, Qt::Key_W);
     QCOMPARE(mesh->renderMode, 2);
@@ -141,7 +146,7 @@ void TestMeshView::renderModes()
 
 void TestMeshView::cameraByMouseKeysAndWheel()
 {
-    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
+    inspect(0, write("sphere.srf", sphereMesh(true)));
     const MeshCamera &cam = view->camera();
     QCOMPARE(cam.translationZ(), -350.0);
 
@@ -186,10 +191,8 @@ void TestMeshView::viewingParametersAndThumbnail()
                       "1 -0.8 -0.2 0.5 0.9 0.9 0.9\n0 -0.8 -0.2 -0.5 0.5 0.5 0.5\n"
                       "0 0 1 1 30 400 1 1100\n");
     QSignalSpy offered(view, &MeshOGLViewer::thumbnailOffered);
-    QSignalSpy loaded(view, &MeshOGLViewer::meshLoaded);
     view->reShowInstructions();
-    view->newMeshItemForInspection(3, write("near.srf", sphereMesh(true)));
-    QCOMPARE(loaded.size(), 1);
+    QVERIFY(inspect(3, write("near.srf", sphereMesh(true))));
     QCOMPARE(view->camera().translationZ(), -420.0);
     QCOMPARE(view->camera().rotationX(), 190.0);
     // The cover is the view without instructions, taken a moment later.
@@ -207,20 +210,19 @@ void TestMeshView::viewingParametersAndThumbnail()
 
 void TestMeshView::failedLoad()
 {
-    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
-    QSignalSpy failed(view, &MeshOGLViewer::loadFailed);
-    view->newMeshItemForInspection(1, write("cut.srf", sphereMesh(true).left(100)));
+    inspect(0, write("sphere.srf", sphereMesh(true)));
+    QVERIFY(!inspect(1, write("cut.srf", sphereMesh(true).left(100))));
     QVERIFY(view->failureNote().startsWith("cut.srf: not a readable SRF mesh"));
-    QCOMPARE(failed.size(), 1);
-    // The sphere the core still holds is not shown under the new name.
+    QVERIFY(!view->mesh());
+    // The sphere shown before is not shown under the new name.
     const QImage shot = frame();
     QCOMPARE(shot.pixelColor(200, 120), QColor(Qt::black));
 }
 
 void TestMeshView::mapsColourTheMesh()
 {
-    view->newMeshItemForInspection(0, write("sphere.srf", sphereMesh(true)));
-    SurfaceMesh *mesh = core.getMesh(0);
+    inspect(0, write("sphere.srf", sphereMesh(true)));
+    SurfaceMesh *mesh = &view->mesh()->mesh();
     const auto directColours = [mesh] {
         int n = 0;
         for (int v = 0; v < mesh->nrOfVertices; ++v)
@@ -238,22 +240,23 @@ void TestMeshView::mapsColourTheMesh()
         map.data << (mesh->vertexY[v] > 128 ? 6.0f : 0.0f);
     smp.maps = {map};
 
-    QSignalSpy names(view, &MeshOGLViewer::mapNamesListed);
-    QSignalSpy settings(view, &MeshOGLViewer::mapSettingsShown);
+    MapDisplaySettings settings;
+    settings.setTarget(view->mesh());
+    connect(&settings, &MapDisplaySettings::changed, view, &MeshOGLViewer::meshColoursChanged);
     const QImage plain = frame();
-    view->clickedMap(write("sphere.smp", smp.bytes()));
-    QCOMPARE(names.value(0), QVariantList({QStringList({"t map"})}));
-    view->clickedSubMap(0, 1);
-    QCOMPARE(settings.size(), 1);
+    QVERIFY(settings.chooseMapFile(write("sphere.smp", smp.bytes())));
+    QVERIFY(settings.chooseMap(0));
     const int coloured = directColours();
     QVERIFY(coloured > mesh->nrOfVertices / 3 && coloured < mesh->nrOfVertices * 2 / 3);
-    QVERIFY(frame() != plain);
+    const QImage overlaid = frame();
+    QVERIFY(overlaid != plain);
     // Above every value: the mesh's own colours again.
-    view->changeThreshold(100);
+    settings.setThreshold(100);
     QCOMPARE(directColours(), 0);
-    // A row the list does not hold, or a list of another length, changes nothing.
-    view->clickedSubMap(0, 2);
-    QCOMPARE(settings.size(), 1);
+    QCOMPARE(frame(), plain);
+    // A row the file does not hold changes nothing.
+    QVERIFY(!settings.chooseMap(1));
+    QCOMPARE(directColours(), 0);
 }
 
 QTEST_MAIN(TestMeshView)

@@ -1,7 +1,7 @@
 #include "AffineTransform.h"
-#include "CXSCore.h"
 #include "NiftiVolume.h"
 #include "PropertyPanels.h"
+#include "ShowFile.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
@@ -36,13 +36,12 @@ private slots:
 // file's space, the file's voxel and its value.
 void TestNiftiPanels::headerAndCross()
 {
-    CXSCore core;
-    PropertyPanels panels(&core);
-    QVERIFY(core.loadVMR(CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz"));
-    panels.updateHeaderOfLoadedVMR();
+    PropertyPanels panels;
+    const auto volume = readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz");
+    panels.updateHeaderOfLoadedVMR(volume);
     // World (-10, -10, 0) is the file's voxel (3, 5, 7), of value 2·3 + 3·5 + 5·7 + 1.
     AffineTransform worldToGrid;
-    QVERIFY(core.getVolumeDoc(0)->niftiVolume->gridToWorld().inverted(worldToGrid));
+    QVERIFY(volume->volume().niftiVolume->gridToWorld().inverted(worldToGrid));
     const AffineTransform::Point g = worldToGrid.map({-10, -10, 0});
     panels.updateCrossCoords(int(std::lround(g[0])), int(std::lround(g[1])),
                              int(std::lround(g[2])));
@@ -52,17 +51,16 @@ void TestNiftiPanels::headerAndCross()
                           "Voxel i/j/k=3 / 5 / 7", "Value=57"}));
     QVERIFY(panels.cxPropertiesBrowser()->isExpanded(panels.niftiGroupItem()));
 
-    QVERIFY(core.loadVMR(CXV_NIFTI_FIXTURES "/fourd_int16.nii.gz"));
-    panels.updateHeaderOfLoadedVMR();
+    panels.updateHeaderOfLoadedVMR(readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/fourd_int16.nii.gz"));
     QCOMPARE(rows(panels.niftiGroupItem()).first(), QString("Dims=10 × 10 × 10 × 3"));
-    QVERIFY(core.loadVMR(CXV_NIFTI_FIXTURES "/oblique_float32.nii.gz"));
-    panels.updateHeaderOfLoadedVMR();
+    const auto oblique = readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/oblique_float32.nii.gz");
+    panels.updateHeaderOfLoadedVMR(oblique);
     panels.updateCrossCoords(0, 0, 0);
-    const QStringList oblique = rows(panels.niftiGroupItem());
-    QCOMPARE(oblique.mid(2, 2), QStringList({"Data type=float32", "Orientation=sform"}));
-    QVERIFY(oblique[4].startsWith("X mm="));
+    const QStringList shown = rows(panels.niftiGroupItem());
+    QCOMPARE(shown.mid(2, 2), QStringList({"Data type=float32", "Orientation=sform"}));
+    QVERIFY(shown[4].startsWith("X mm="));
     // The grid's corner lies outside the oblique file's voxels.
-    QCOMPARE(oblique.mid(7), QStringList({"Voxel i/j/k=", "Value="}));
+    QCOMPARE(shown.mid(7), QStringList({"Voxel i/j/k=", "Value="}));
 }
 
 QTEST_MAIN(TestNiftiPanels)

@@ -3,6 +3,7 @@
 #include "HeaderTexts.h"
 #include "MapsPanel.h"
 #include "PropertyPanels.h"
+#include "ShowFile.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
@@ -67,8 +68,7 @@ private:
     QString write(const QString &name, const QByteArray &data);
 
     QTemporaryDir tmp;
-    CXSCore core;
-    PropertyPanels panels{&core};
+    PropertyPanels panels;
 };
 
 QString TestPanels::write(const QString &name, const QByteArray &data)
@@ -134,8 +134,7 @@ void TestPanels::headerPanels()
     volume.dimX = 6;
     volume.version = 3;
     volume.talairach = 1;
-    QVERIFY(core.loadVMR(write("anat.vmr", volume.bytes())));
-    panels.updateHeaderOfLoadedVMR();
+    panels.updateHeaderOfLoadedVMR(readAs<VolumeDocument>(write("anat.vmr", volume.bytes())));
     const QString vmr = "VMR Info / Talairach Coords";
     QCOMPARE(shown(cx, vmr, "Dims X/Y/Z"), QString("3 / 6 / 4"));
     // A Talairach volume renames the coordinates, in the tree too.
@@ -145,8 +144,8 @@ void TestPanels::headerPanels()
     // A volume outside Talairach space next: the plain names again, and the
     // cross in voxels, the panel's X being the third axis.
     volume.talairach = 0;
-    QVERIFY(core.loadVMR(write("native.vmr", volume.bytes())));
-    panels.updateHeaderOfLoadedVMR();
+    const auto native = readAs<VolumeDocument>(write("native.vmr", volume.bytes()));
+    panels.updateHeaderOfLoadedVMR(native);
     QCOMPARE(labels(panels.vmrGroupItem()), QStringList({"Dims X/Y/Z", "X", "Y", "Z"}));
     panels.updateCrossCoords(1, 2, 0);
     QCOMPARE(shown(cx, vmr, "X") + shown(cx, vmr, "Y") + shown(cx, vmr, "Z"), QString("012"));
@@ -155,7 +154,8 @@ void TestPanels::headerPanels()
     volume.referenceSpace = 3;
     volume.offsetX = volume.offsetY = volume.offsetZ = 0;
     volume.voxelSize[0] = volume.voxelSize[1] = volume.voxelSize[2] = 1.0f;
-    QVERIFY(core.loadVMR(write("tal.vmr", volume.bytes())));
+    const auto talairach = readAs<VolumeDocument>(write("tal.vmr", volume.bytes()));
+    panels.updateHeaderOfLoadedVMR(talairach);
     panels.updateCrossCoords(100, 90, 128);
     QCOMPARE(shown(cx, vmr, "X") + "/" + shown(cx, vmr, "Y") + "/" + shown(cx, vmr, "Z"),
              QString("0/28/38"));
@@ -163,18 +163,17 @@ void TestPanels::headerPanels()
     QCOMPARE(shown(cx, vmr, "Dims X/Y/Z") + shown(cx, vmr, "Y"), QString());
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
-    QVERIFY(core.loadMesh(write("octa.srf", SrfFixture::octahedron().bytes())));
-    panels.updateHeaderOfLoadedSRF();
+    panels.updateHeaderOfLoadedSRF(
+        readAs<MeshDocument>(write("octa.srf", SrfFixture::octahedron().bytes()))->headerValues());
     const QStringList srf = {"Reconstructed", "6", "4", "8", "12", "1.41421"};
     for (int i = 0; i < srf.size(); ++i)
         QCOMPARE(shown(cx, "SRF Header", srfHeaderLabels()[i]), srf[i]);
     QVERIFY(!cx->isExpanded(panels.vmrGroupItem()));
     QVERIFY(cx->isExpanded(panels.srfGroupItem()));
-    panels.updateHeaderOfLoadedVMR();
+    panels.updateHeaderOfLoadedVMR(native);
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
     QtTreePropertyBrowser *raw = panels.rawMRIPropertiesBrowser();
-    panels.updateHeaderOfLoadedDICOM();
     QCOMPARE(shown(raw, "DICOM Header", "No. of rows"), QString());
     DicomFixture image(DicomFixture::ExplicitBigEndian);
     image.text(0x0018, 0x0050, "DS", "1.25")
@@ -185,8 +184,7 @@ void TestPanels::headerPanels()
         .unsignedShort(0x0028, 0x0011, 1)
         .unsignedShort(0x0028, 0x0100, 16)
         .pixels({100, 200});
-    QVERIFY(core.loadDICOM(write("slice.dcm", image.file())));
-    panels.updateHeaderOfLoadedDICOM();
+    panels.updateHeaderOfLoadedDICOM(readAs<DicomDocument>(write("slice.dcm", image.file()))->dicom());
     const QList<QPair<QString, QString>> fields = {{"No. of rows", "2"},
                                                    {"No. of columns", "1"},
                                                    {"Pixel spacing", "0.9375\\0.5"},
@@ -228,6 +226,7 @@ void TestPanels::srfType()
                  {5, 20480, "Sphere"},
                  {5, 20481, ""}};
     for (const auto &c : cases) {
+        CXSCore core;
         SurfaceMesh mesh(&core);
         mesh.reservedValue = c.reservedValue;
         mesh.nrOfTriangles = c.triangles;

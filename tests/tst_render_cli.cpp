@@ -307,7 +307,7 @@ void TestRenderCli::failures()
          "cxviewer: Phantom_Head_Maps.vmp: holds 2 maps, not 5"},
         {{"--cross", "256,0,0", vmr},
          "cxviewer: the cross 256,0,0 lies outside the volume's 256 × 256 × 256 voxels"},
-        {{out("garbage.vmp.png")}, "cxviewer: garbage.vmp.png: not a readable image"},
+        {{out("garbage.vmp.png")}, "cxviewer: garbage.vmp.png: unsupported image format"},
     };
     QFile::copy(out("garbage.vmp"), out("garbage.vmp.png"));
     for (const auto &[arguments, start] : cases) {
