@@ -1,17 +1,15 @@
 #ifndef MESHOGLVIEWER_H
 #define MESHOGLVIEWER_H
 
-#include "MeshArrays.h"
 #include "MeshCamera.h"
 #include "MeshLights.h"
-#include "MeshRenderMode.h"
+#include "MeshRenderer.h"
 #include "OGLViewer.h"
 
 #include <QElapsedTimer>
 
 class DocSRFInterface;
 class QTimeLine;
-class SurfaceMap;
 class SurfaceMaps;
 class SurfaceMesh;
 
@@ -89,32 +87,15 @@ protected:
     void swipeTriggered(QSwipeGesture *swipe) override;
 
 private:
-    enum Upload { NothingToUpload, UploadColours, UploadAll };
-
     void resetAnimations();
     void startFlick(MeshCamera::Flick flick);
-    void setupProjection();
-    void setLights(int mode);
-    void renderMeshes();
-    void prepareArrays(SurfaceMesh *mesh);
-    void uploadArrays();
-    void drawArrays();
-    void freeBuffers();
     void fail(const QString &fileName, const QString &reason);
-    // The one map shown, whose settings the panel's controls change.
-    SurfaceMap *shownMap() const;
-    void overlay();
+    template <class Value> void changeShownMap(bool (*change)(SurfaceMesh &, Value), Value value);
 
     DocSRFInterface *meshes;
     MeshCamera cam;
     MeshLights lights;
-    MeshArrays arrays;
-    // Polygon mode and shading carry over from frame to frame.
-    MeshRenderMode renderState;
-    const SurfaceMesh *arraysMesh = nullptr;
-    int arraysRenderMode = 0;
-    Upload pendingUpload = NothingToUpload;
-    unsigned buffers[4] = {}; // positions, normals, colours, indices
+    MeshRenderer renderer;
     // A mesh that failed to load leaves none shown, not the last one read.
     bool meshShown = false;
     bool cullBackFaces = true;
