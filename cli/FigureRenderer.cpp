@@ -6,7 +6,12 @@
 #include "DocVMRInterface.h"
 #include "FileHelpers.h"
 #include "ImageOGLViewer.h"
-#include "MeshOGLViewer.h"
+#include "MeshCamera.h"
+#include "MeshFile.h"
+#include "MeshLights.h"
+#include "MeshMapOverlay.h"
+#include "MeshRenderer.h"
+#include "OffscreenGL.h"
 #include "RawMRIDataOGLViewer.h"
 #include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
@@ -114,18 +119,70 @@ QImage FigureRenderer::drawVolume(const CommandLine &line)
     return view.grabFramebuffer();
 }
 
+// As the mesh view draws it, with no display: into a framebuffer of an OpenGL
+// context of its own.
 QImage FigureRenderer::drawMesh(const CommandLine &line)
 {
-    MeshOGLViewer view(qobject_cast<DocSRFInterface *>(core));
-    prepare(view, line);
-    QObject::connect(&view, &MeshOGLViewer::loadFailed,
-                     [this](const QString &note) { fail(note); });
-    view.newMeshItemForInspection(0, line.paths().first());
-    if (!reason.isEmpty())
+    auto *meshes = qobject_cast<DocSRFInterface *>(core);
+    const QString file = line.paths().first();
+    const QString name = getFileNameFromFullFileName(file);
+    QString why = "no mesh reader";
+    SurfaceMesh *mesh = meshes ? MeshFile::load(*meshes, file, &why) : nullptr;
+    if (!mesh) {
+        fail(name + ": " + why);
         return QImage();
-    if (!line.mapFile().isEmpty() && !showMap(view, line))
+    }
+    // Where the view starts.
+    MeshCamera camera;
+    MeshLights lights;
+    bool cullBackFaces = true;
+    if (const std::optional<ViewingParameters> p = MeshFile::parametersBeside(file)) {
+        camera.apply(*p);
+        lights.apply(*p);
+        cullBackFaces = p->cullBackFaces;
+    }
+    if (!line.mapFile().isEmpty() && !showMeshMap(*mesh, line))
         return QImage();
-    return view.grabFramebuffer();
+
+    const QSize size = line.size();
+    OffscreenGL gl(size);
+    if (!gl.isValid()) {
+        fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
+                 .arg(name)
+                 .arg(size.width())
+                 .arg(size.height())
+                 .arg(gl.failure()));
+        return QImage();
+    }
+    MeshRenderer renderer;
+    renderer.draw(*mesh, camera, lights, cullBackFaces, size, double(size.width()) / size.height());
+    const QImage figure = gl.grab();
+    renderer.releaseBuffers();
+    return figure;
+}
+
+// As the maps panel drives the view: the file, its map, then each setting asked for.
+bool FigureRenderer::showMeshMap(SurfaceMesh &mesh, const CommandLine &line)
+{
+    const QString name = getFileNameFromFullFileName(line.mapFile());
+    const std::optional<QStringList> maps = MeshMapOverlay::load(mesh, line.mapFile());
+    if (!maps)
+        return fail(name + ": not a readable map file for " +
+                    getFileNameFromFullFileName(line.paths().first()));
+    if (line.mapIndex() > maps->size())
+        return fail(
+            QString("%1: holds %2 maps, not %3").arg(name).arg(maps->size()).arg(line.mapIndex()));
+    MeshMapOverlay::select(mesh, line.mapIndex() - 1);
+    MeshMapOverlay::overlay(mesh);
+    if (const auto threshold = line.threshold())
+        MeshMapOverlay::setThreshold(mesh, *threshold);
+    if (const auto size = line.clusterSize()) {
+        MeshMapOverlay::setClusterSize(mesh, *size);
+        MeshMapOverlay::setClusterFilter(mesh, true);
+    }
+    if (const auto sign = line.signSelection())
+        MeshMapOverlay::setSignSelection(mesh, *sign);
+    return true;
 }
 
 // Through the view's own slots, as the maps panel drives them: the file, its

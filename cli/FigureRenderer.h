@@ -6,10 +6,12 @@
 
 class CommandLine;
 class OGLViewer;
+class SurfaceMesh;
 
-// Draws a file into a figure through the inspection view the window shows it
-// in, at the figure's size and with the map settings asked for, and writes it
-// as a PNG that either appears whole or not at all.
+// Draws a file into a figure as the inspection view the window shows it in
+// does, at the figure's size and with the map settings asked for, and writes
+// it as a PNG that either appears whole or not at all. A mesh needs no
+// display: it is drawn by the mesh view's renderer into a framebuffer object.
 class FigureRenderer
 {
 public:
@@ -27,6 +29,7 @@ private:
     QImage drawVolume(const CommandLine &line);
     QImage drawMesh(const CommandLine &line);
     template <class View> bool showMap(View &view, const CommandLine &line);
+    bool showMeshMap(SurfaceMesh &mesh, const CommandLine &line);
     void prepare(OGLViewer &view, const CommandLine &line);
     bool write(const QImage &figure, const QString &fileName);
     bool fail(const QString &why);

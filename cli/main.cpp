@@ -36,13 +36,17 @@ QPalette darkPalette()
     return p;
 }
 
-// Draws the figure and exits: no window, no splash, and a display of its own
-// when there is none.
+// Draws the figure and exits: no window, no splash. A mesh needs no display at
+// all; the other kinds get a display of their own when there is none.
 int renderFigure(int argc, char *argv[], const CommandLine &line)
 {
     QTextStream err(stderr);
     PrivateDisplay display;
-    if (!display.ensure(line.size())) {
+    if (line.fileKind() == FileTypes::Mesh) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Nor does it open one that is there.
+        qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+    } else if (!display.ensure(line.size())) {
         err << "cxviewer: " << display.error() << Qt::endl;
         return 1;
     }
