@@ -14,6 +14,8 @@
 // (QOpenGLContext::currentContext() stays null). Use it on that thread only,
 // with no other context made current in between; the destructor releases
 // everything and makes current again whatever EGL context was current before.
+// It fails on a thread where a GLX context is current (a QOpenGLWidget's under
+// X: call its doneCurrent() first), as one thread holds one API's context.
 class OffscreenGL
 {
 public:
