@@ -4,7 +4,10 @@
 #include "Documents.h"
 #include "FileHelpers.h"
 #include "MapDisplaySettings.h"
-#include "MeshOGLViewer.h"
+#include "MeshCamera.h"
+#include "MeshLights.h"
+#include "MeshRenderer.h"
+#include "OffscreenGL.h"
 #include "PlaneFrame.h"
 #include "VolumeComposer.h"
 #include "VolumeDoc.h"
@@ -98,6 +101,8 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
     return planeFrame(slices, line.size(), planeBackground);
 }
 
+// As the mesh view draws it, with no display: into a framebuffer of an OpenGL
+// context of its own.
 QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
                                 const CommandLine &line)
 {
@@ -105,12 +110,31 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
     settings.setTarget(mesh);
     if (!line.mapFile().isEmpty() && !showMap(settings, line))
         return QImage();
-    MeshOGLViewer view;
-    view.setAttribute(Qt::WA_DontShowOnScreen);
-    view.resize(line.size());
-    view.show();
-    view.showMesh(mesh, 0);
-    return view.grabFramebuffer();
+    // Where the view starts.
+    MeshCamera camera;
+    MeshLights lights;
+    bool cullBackFaces = true;
+    if (const std::optional<ViewingParameters> p = mesh->viewingParameters()) {
+        camera.apply(*p);
+        lights.apply(*p);
+        cullBackFaces = p->cullBackFaces;
+    }
+    const QSize size = line.size();
+    OffscreenGL gl(size);
+    if (!gl.isValid()) {
+        fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
+                 .arg(getFileNameFromFullFileName(mesh->fileName()))
+                 .arg(size.width())
+                 .arg(size.height())
+                 .arg(gl.failure()));
+        return QImage();
+    }
+    MeshRenderer renderer;
+    renderer.draw(mesh->mesh(), camera, lights, cullBackFaces, size,
+                  double(size.width()) / size.height());
+    const QImage figure = gl.grab();
+    renderer.releaseBuffers();
+    return figure;
 }
 
 bool FigureRenderer::showMap(MapDisplaySettings &settings, const CommandLine &line)

@@ -1,11 +1,10 @@
 #include "CommandLine.h"
 #include "CortivexViewer.h"
 #include "FigureRenderer.h"
-#include "PrivateDisplay.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QPalette>
-#include <QPluginLoader>
 #include <QSplashScreen>
 #include <QStyleFactory>
 #include <QTextStream>
@@ -36,20 +35,15 @@ QPalette darkPalette()
     return p;
 }
 
-// Draws the figure and exits: no window, no splash, and no display needed.
+// Draws the figure and exits: no window, no splash, no display. Pictures need
+// fonts, not a screen, and meshes are drawn in an OpenGL context of their own.
 int renderFigure(int argc, char *argv[], const CommandLine &line)
 {
     QTextStream err(stderr);
-    PrivateDisplay display;
-    const bool mesh = line.fileKind() == FileTypes::Mesh;
-    if (mesh && !display.ensure(line.size())) {
-        err << "cxviewer: " << display.error() << Qt::endl;
-        return 1;
-    }
-    // Flat pictures need fonts, not a screen.
-    if (!mesh)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Nor does Qt open a display that is there.
+    qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+    QGuiApplication app(argc, argv);
     FigureRenderer renderer;
     if (!renderer.render(line)) {
         err << "cxviewer: " << renderer.failure() << Qt::endl;

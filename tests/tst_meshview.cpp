@@ -1,18 +1,25 @@
+#include "CXSCore.h"
 #include "Icosphere.h"
 #include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
 #include "ShowFile.h"
 #include "MeshRasterizer.h"
+#include "MeshRenderer.h"
+#include "OffscreenGL.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
 
+#include <QBuffer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeLine>
 
 #include <GL/gl.h>
+
+#include <optional>
+#include <thread>
 
 namespace {
 
@@ -61,6 +68,7 @@ private slots:
     void viewingParametersAndThumbnail();
     void failedLoad();
     void mapsColourTheMesh();
+    void drawnWithoutTheWidget();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -257,6 +265,56 @@ void TestMeshView::mapsColourTheMesh()
     // A row the file does not hold changes nothing.
     QVERIFY(!settings.chooseMap(1));
     QCOMPARE(directColours(), 0);
+}
+
+// The renderer draws the view's picture into a framebuffer of its own on
+// another thread, with no widget and no Qt context, and draws a new mesh even
+// where the last one lay in memory.
+void TestMeshView::drawnWithoutTheWidget()
+{
+    inspect(0, write("sphere.srf", sphereMesh(true)));
+    const QImage shown = frame();
+    const MeshCamera camera = view->camera();
+    QString failure;
+    QImage drawn, replaced, fresh;
+    CXSCore tables;
+    std::thread worker([&] {
+        OffscreenGL gl(shown.size());
+        if (!gl.isValid()) {
+            failure = gl.failure();
+            return;
+        }
+        std::optional<SurfaceMesh> mesh;
+        const auto read = [&](bool red) {
+            mesh.emplace(&tables);
+            QByteArray bytes = sphereMesh(true);
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::ReadOnly);
+            mesh->readMesh(buffer);
+            std::fill(mesh->vertexColors, mesh->vertexColors + mesh->nrOfVertices,
+                      red ? 0x3FFF0000 : 0);
+        };
+        MeshRenderer renderer, other;
+        const auto draw = [&](MeshRenderer &r) {
+            r.draw(*mesh, camera, MeshLights(), true, gl.size(), 1.0);
+            return gl.grab();
+        };
+        read(false);
+        drawn = draw(renderer);
+        mesh.reset();
+        read(true);
+        renderer.meshReplaced();
+        replaced = draw(renderer);
+        fresh = draw(other);
+        renderer.releaseBuffers();
+        other.releaseBuffers();
+    });
+    worker.join();
+    QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    QCOMPARE(drawn.format(), shown.format());
+    QVERIFY(drawn == shown);
+    QVERIFY(replaced == fresh);
+    QVERIFY(replaced != drawn);
 }
 
 QTEST_MAIN(TestMeshView)

@@ -5,7 +5,9 @@
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "MapsPanel.h"
+#include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
+#include "ShowFile.h"
 #include "MosaicLayout.h"
 #include "SampleSet.h"
 #include "SliceMosaic.h"
@@ -68,14 +70,19 @@ private slots:
     void volumeAsTheMosaicIs();
     void mapColoursAboveThreshold();
     void meshShowsItsLitOuterSide();
+    void meshWithoutAnyDisplay_data();
+    void meshWithoutAnyDisplay();
     void pictureAndDicom();
+    void withoutDisplay_data();
     void withoutDisplay();
     void failures();
     void openingPaths();
     void droppingPaths();
 
 private:
-    Run run(const QStringList &arguments, bool withDisplay = true);
+    // settings: NAME=value for the program's environment, besides the test's own.
+    Run run(const QStringList &arguments, bool withDisplay = true,
+            const QStringList &settings = {});
     QString sample(const QString &name) const { return samples.filePath(name); }
     QString out(const QString &name) const { return tmp.filePath(name); }
     // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
@@ -96,7 +103,7 @@ void TestRenderCli::initTestCase()
     QVERIFY(QFileInfo(program).isExecutable());
 }
 
-Run TestRenderCli::run(const QStringList &arguments, bool withDisplay)
+Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, const QStringList &settings)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -104,6 +111,8 @@ Run TestRenderCli::run(const QStringList &arguments, bool withDisplay)
         environment.remove("DISPLAY");
         environment.remove("WAYLAND_DISPLAY");
     }
+    for (const QString &setting : settings)
+        environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -244,6 +253,76 @@ void TestRenderCli::meshShowsItsLitOuterSide()
     QVERIFY(cortex.pixelColor(200, 150) != QColor(Qt::black));
 }
 
+void TestRenderCli::meshWithoutAnyDisplay_data()
+{
+    QTest::addColumn<QString>("mesh");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("map");
+    QTest::addColumn<int>("mapIndex");
+    QTest::addColumn<float>("threshold"); // below 0: the map's own
+    QTest::addColumn<int>("cluster");     // below 0: the map's own
+    QTest::addColumn<int>("sign");        // 1 pos, 2 neg, 3 both; 0 the map's own
+    QTest::newRow("sphere") << "Sphere.srf" << QSize(300, 300) << "" << 1 << -1.0f << -1 << 0;
+    QTest::newRow("sphere, its map above 4")
+        << "Sphere.srf" << QSize(300, 300) << "Sphere.smp" << 1 << 4.0f << -1 << 0;
+    QTest::newRow("cortex in the camera and lights of its VWP file")
+        << "Phantom_Cortex.srf" << QSize(400, 300) << "" << 1 << -1.0f << -1 << 0;
+    QTest::newRow("cortex, second map above 0.3, clusters of 30, positive values")
+        << "Phantom_Cortex.srf" << QSize(400, 300) << "Phantom_Cortex.smp" << 2 << 0.3f << 30 << 1;
+}
+
+// With no display and no X server to be started (no Xvfb on the path), the
+// figure is what the mesh view shows at that size, pixel for pixel.
+void TestRenderCli::meshWithoutAnyDisplay()
+{
+    QFETCH(QString, mesh);
+    QFETCH(QSize, size);
+    QFETCH(QString, map);
+    QFETCH(int, mapIndex);
+    QFETCH(float, threshold);
+    QFETCH(int, cluster);
+    QFETCH(int, sign);
+    QStringList arguments = {"--render", out("mesh.png"), "--size",
+                             QString("%1x%2").arg(size.width()).arg(size.height())};
+    if (!map.isEmpty())
+        arguments << "--map" << sample(map) << "--map-index" << QString::number(mapIndex);
+    if (threshold >= 0)
+        arguments << "--threshold" << QString::number(threshold);
+    if (cluster >= 0)
+        arguments << "--cluster" << QString::number(cluster);
+    if (sign)
+        arguments << "--sign" << QStringList{"pos", "neg", "both"}[sign - 1];
+    QFile::remove(out("mesh.png"));
+    const Run r = run(arguments << sample(mesh), false, {"PATH=" + out("no-programs")});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.status, 0);
+
+    MeshOGLViewer view;
+    view.resize(size);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const auto document = readAs<MeshDocument>(sample(mesh));
+    view.showMesh(document, 0);
+    MapDisplaySettings settings;
+    settings.setTarget(document);
+    connect(&settings, &MapDisplaySettings::changed, &view, &MeshOGLViewer::meshColoursChanged);
+    if (!map.isEmpty()) {
+        QVERIFY(settings.chooseMapFile(sample(map)));
+        QVERIFY(settings.chooseMap(mapIndex - 1));
+        if (threshold >= 0)
+            settings.setThreshold(threshold);
+        if (cluster >= 0) {
+            settings.setClusterSize(cluster);
+            settings.setClusterFilter(true);
+        }
+        if (sign)
+            settings.setSignSelection(sign);
+    }
+    const QImage shown = view.grabFramebuffer();
+    QCOMPARE(shown.size(), size);
+    QCOMPARE(differences(QImage(out("mesh.png")), shown), 0);
+}
+
 // A picture at its own size is drawn one pixel for one; a DICOM image in grey.
 void TestRenderCli::pictureAndDicom()
 {
@@ -267,20 +346,28 @@ void TestRenderCli::pictureAndDicom()
 }
 
 // A private X server is started and ended: the same figure as with a display.
+void TestRenderCli::withoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("volume and map") << QStringList{"--cross", "90,100,110", "--map",
+                                                   sample("Phantom_Head_Maps.vmp"),
+                                                   sample("Phantom_Head.vmr")};
+    QTest::newRow("NIfTI") << QStringList{CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz"};
+    QTest::newRow("DICOM") << QStringList{sample("MR_Phantom_0016.dcm")};
+    QTest::newRow("JPEG") << QStringList{sample("Cortex_Top_Exif6.jpg")};
+    QTest::newRow("mesh") << QStringList{sample("Phantom_Cortex.srf")};
+}
+
+// With no display, and no X server that could be started (none on the path).
 void TestRenderCli::withoutDisplay()
 {
-    const QStringList arguments = {"--size",
-                                   "512x512",
-                                   "--cross",
-                                   "90,100,110",
-                                   "--map",
-                                   sample("Phantom_Head_Maps.vmp"),
-                                   sample("Phantom_Head.vmr")};
-    QCOMPARE(run(QStringList{"--render", out("shown.png")} + arguments).status, 0);
-    const Run r = run(QStringList{"--render", out("hidden.png")} + arguments, false);
+    QFETCH(QStringList, arguments);
+    QFile::remove(out("hidden.png"));
+    const Run r = run(QStringList{"--render", out("hidden.png"), "--size", "320x240"} + arguments,
+                      false, {"PATH=" + out("no-programs")});
     QCOMPARE(r.err, QString());
     QCOMPARE(r.status, 0);
-    QCOMPARE(differences(QImage(out("hidden.png")), QImage(out("shown.png"))), 0);
+    QCOMPARE(QImage(out("hidden.png")).size(), QSize(320, 240));
 }
 
 // A file that cannot be read: exit status 1, one line, and the figure file as it was.
@@ -291,6 +378,11 @@ void TestRenderCli::failures()
     QFile cut(out("cut.vmr"));
     QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(head.read(5000)) == 5000);
     cut.close();
+    QFile sphere(sample("Sphere.srf"));
+    QFile cutMesh(out("cut.srf"));
+    QVERIFY(sphere.open(QIODevice::ReadOnly) && cutMesh.open(QIODevice::WriteOnly) &&
+            cutMesh.write(sphere.read(100)) == 100);
+    cutMesh.close();
     QFile garbage(out("garbage.vmp"));
     QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(64, 'x')) == 64);
     garbage.close();
@@ -308,6 +400,9 @@ void TestRenderCli::failures()
         {{"--cross", "256,0,0", vmr},
          "cxviewer: the cross 256,0,0 lies outside the volume's 256 × 256 × 256 voxels"},
         {{out("garbage.vmp.png")}, "cxviewer: garbage.vmp.png: unsupported image format"},
+        {{out("cut.srf")}, "cxviewer: cut.srf: not a readable SRF mesh"},
+        {{"--map", sample("Sphere.smp"), "--map-index", "2", sample("Sphere.srf")},
+         "cxviewer: Sphere.smp: holds 1 maps, not 2"},
     };
     QFile::copy(out("garbage.vmp"), out("garbage.vmp.png"));
     for (const auto &[arguments, start] : cases) {
@@ -318,6 +413,16 @@ void TestRenderCli::failures()
         QCOMPARE(old.readAll(), QByteArray("before"));
         old.close();
     }
+    // No OpenGL to be had without a display: the reason, and no figure.
+    const Run noOpenGL = run({"--render", out("old.png"), sample("Sphere.srf")}, false,
+                             {"__EGL_VENDOR_LIBRARY_FILENAMES=" + out("no-vendor.json")});
+    QCOMPARE(noOpenGL.status, 1);
+    QVERIFY2(noOpenGL.err.startsWith("cxviewer: cannot draw Sphere.srf at 800 × 600 pixels: ") &&
+                 !noOpenGL.err.contains('\n'),
+             qPrintable(noOpenGL.err));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("before"));
+    old.close();
     const Run unwritable = run({"--render", out("no/such/folder.png"), vmr});
     QCOMPARE(unwritable.status, 1);
     QVERIFY2(unwritable.err.startsWith("cxviewer: cannot write "), qPrintable(unwritable.err));

@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
-          libglu1-mesa-dev libgl-dev libgl1-mesa-dri xvfb xauth fonts-dejavu-core
+          libglu1-mesa-dev libgl-dev libegl-dev libgl1-mesa-dri xvfb xauth fonts-dejavu-core
           libnifti2-dev zlib1g-dev)
 if [ "${1:-}" = test ]; then
     packages+=(dcmtk libimage-exiftool-perl libbenchmark-dev clang-14 libclang-rt-14-dev

@@ -1,12 +1,8 @@
-// Buffer objects are OpenGL 1.5; their entry points come with the prototypes.
-#define GL_GLEXT_PROTOTYPES
 #include "MeshOGLViewer.h"
 
 #include "Documents.h"
 #include "SurfaceMesh.h"
-#include "ViewingParameters.h"
 
-#include <QFileInfo>
 #include <QGesture>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -15,8 +11,7 @@
 #include <QTimer>
 #include <QTouchEvent>
 
-#include <GL/glext.h>
-#include <GL/glu.h>
+#include <GL/gl.h>
 
 #include <cstdio>
 
@@ -61,9 +56,9 @@ MeshOGLViewer::MeshOGLViewer(QWidget *parent) : OGLViewer(0, parent)
 
 MeshOGLViewer::~MeshOGLViewer()
 {
-    if (buffers[0] && context()) {
+    if (context()) {
         makeCurrent();
-        freeBuffers();
+        renderer.releaseBuffers();
         doneCurrent();
     }
 }
@@ -93,6 +88,7 @@ void MeshOGLViewer::showMesh(const std::shared_ptr<MeshDocument> &mesh, int inde
 {
     resetAnimations();
     document = mesh;
+    renderer.meshReplaced();
     inspectedIndex = index;
     setFailureNote(QString());
     if (const std::optional<ViewingParameters> p = mesh->viewingParameters()) {
@@ -115,12 +111,13 @@ void MeshOGLViewer::clear()
     document.reset();
     thumbnailPending = false;
     setFailureNote(QString());
+    // A hidden view never paints: its buffers go now, not on the next frame.
     if (context()) {
         makeCurrent();
-        freeBuffers();
+        renderer.releaseBuffers();
         doneCurrent();
     }
-    arraysMesh = nullptr;
+    renderer.meshReplaced();
     update();
 }
 
@@ -209,8 +206,7 @@ void MeshOGLViewer::toggleWireframeGouraudRenderMode()
 
 void MeshOGLViewer::meshColoursChanged()
 {
-    // Made again on the next frame.
-    arraysRenderMode = -1;
+    renderer.meshColoursChanged();
     update();
 }
 
@@ -229,39 +225,6 @@ void MeshOGLViewer::resizeGL(int, int)
     formatInstructions(width(), height());
 }
 
-void MeshOGLViewer::setupProjection()
-{
-    const double aspect = double(qMax(width(), 1)) / qMax(height(), 1);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    if (cam.perspectiveProjection()) {
-        gluPerspective(cam.fieldOfView(), aspect, cam.nearPlane(), cam.farPlane());
-    } else {
-        const double h = cam.orthoHalfWidth();
-        // A camera in front of the model has no width to show.
-        if (h > 0)
-            glOrtho(-h, h, -h / aspect, h / aspect, cam.nearPlane(), cam.farPlane());
-    }
-    glMatrixMode(GL_MODELVIEW);
-}
-
-void MeshOGLViewer::setLights(int mode)
-{
-    const auto gl = lights.openGLLights(mode, cam.rotationX(), cam.rotationY(), cam.rotationZ());
-    for (int i = 0; i < 2; ++i) {
-        const GLenum light = GL_LIGHT0 + GLenum(i);
-        if (!gl[i].enabled) {
-            glDisable(light);
-            continue;
-        }
-        glEnable(light);
-        glLightfv(light, GL_AMBIENT, gl[i].ambient);
-        glLightfv(light, GL_POSITION, gl[i].position);
-        glLightfv(light, GL_DIFFUSE, gl[i].diffuse);
-        glLightfv(light, GL_SPECULAR, gl[i].specular);
-    }
-}
-
 void MeshOGLViewer::paintGL()
 {
     QPainter painter(this);
@@ -275,26 +238,11 @@ void MeshOGLViewer::paintGL()
     glPushMatrix();
     glClearColor(0, 0, 0, 0);
 
-    SurfaceMesh *mesh = document ? &document->mesh() : nullptr;
-    if (mesh) {
-        glDepthFunc(GL_LESS);
-        glClearDepth(1.0);
-        glEnable(GL_DEPTH_TEST);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (const SurfaceMesh *mesh = document ? &document->mesh() : nullptr) {
         const qreal ratio = devicePixelRatioF();
-        glViewport(0, 0, int(width() * ratio), int(height() * ratio));
-        setupProjection();
-        glLoadIdentity();
-        glTranslatef(float(cam.translationX()), float(cam.translationY()),
-                     float(cam.translationZ()));
-        glRotatef(float(cam.rotationX()), 1, 0, 0);
-        glRotatef(float(cam.rotationY()), 0, 1, 0);
-        glRotatef(float(cam.rotationZ()), 0, 0, 1);
-        glPushMatrix();
-        setLights(1);
-        prepareArrays(mesh);
-        renderMeshes();
-        glPopMatrix();
+        renderer.draw(*mesh, cam, lights, cullBackFaces,
+                      QSize(int(width() * ratio), int(height() * ratio)),
+                      double(qMax(width(), 1)) / qMax(height(), 1));
     } else {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
@@ -318,130 +266,6 @@ void MeshOGLViewer::paintGL()
         painter.drawImage(1, 1, rotationIcons[!translating]);
         painter.drawImage(34, 1, translationIcons[translating]);
     }
-}
-
-// Makes the arrays again for a new mesh, render mode or colours.
-void MeshOGLViewer::prepareArrays(SurfaceMesh *mesh)
-{
-    const MeshRenderMode mode = renderState.next(mesh->renderMode);
-    if (mesh != arraysMesh) {
-        arraysMesh = mesh;
-        arraysRenderMode = mesh->renderMode;
-        pendingUpload = arrays.build(*mesh, mode) ? UploadAll : NothingToUpload;
-        if (arrays.isEmpty())
-            freeBuffers();
-    } else if (arraysRenderMode != mesh->renderMode) {
-        arraysRenderMode = mesh->renderMode;
-        const bool coloursOnly = arrays.updateColours(*mesh, mode);
-        pendingUpload = qMax(pendingUpload, coloursOnly ? UploadColours : UploadAll);
-    }
-}
-
-void MeshOGLViewer::freeBuffers()
-{
-    if (buffers[0])
-        glDeleteBuffers(4, buffers);
-    std::fill(std::begin(buffers), std::end(buffers), 0u);
-}
-
-void MeshOGLViewer::uploadArrays()
-{
-    if (pendingUpload == NothingToUpload || arrays.isEmpty())
-        return;
-    if (!buffers[0])
-        glGenBuffers(4, buffers);
-    const auto upload = [](GLenum target, unsigned buffer, const auto &values) {
-        glBindBuffer(target, buffer);
-        glBufferData(target, GLsizeiptr(values.size() * sizeof(values[0])), values.data(),
-                     GL_STATIC_DRAW);
-    };
-    upload(GL_ARRAY_BUFFER, buffers[2], arrays.colours());
-    if (pendingUpload == UploadAll) {
-        upload(GL_ARRAY_BUFFER, buffers[0], arrays.positions());
-        upload(GL_ARRAY_BUFFER, buffers[1], arrays.normals());
-        upload(GL_ELEMENT_ARRAY_BUFFER, buffers[3], arrays.indices());
-    }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    pendingUpload = NothingToUpload;
-}
-
-void MeshOGLViewer::renderMeshes()
-{
-    SurfaceMesh *mesh = document ? &document->mesh() : nullptr;
-    if (!mesh)
-        return;
-    glFrontFace(GL_CCW);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_BLEND);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-    glShadeModel(GL_SMOOTH);
-    if (cullBackFaces) {
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_BACK);
-    } else {
-        glDisable(GL_CULL_FACE);
-    }
-    glColorMaterial(GL_FRONT_AND_BACK, GL_DIFFUSE);
-    glEnable(GL_COLOR_MATERIAL);
-    glDisable(GL_TEXTURE_2D);
-    glEnable(GL_LIGHTING);
-
-    glColor4f(1, 1, 1, 1);
-    const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1};
-    const GLfloat specular[] = {0.5f, 0.5f, 0.5f, 1};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
-    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, specular);
-    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 64);
-
-    renderState = renderState.next(mesh->renderMode);
-    const GLenum polygons[] = {GL_FILL, GL_LINE, GL_POINT};
-    glPolygonMode(GL_FRONT_AND_BACK, polygons[renderState.polygons()]);
-    glShadeModel(renderState.flatShading() ? GL_FLAT : GL_SMOOTH);
-    if (renderState.transparent()) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glDepthMask(GL_FALSE);
-    }
-    if (mesh->reservedValue >= 0) {
-        uploadArrays();
-        drawArrays();
-    }
-    if (renderState.transparent()) {
-        glDepthMask(GL_TRUE);
-        glDisable(GL_BLEND);
-    }
-}
-
-void MeshOGLViewer::drawArrays()
-{
-    if (arrays.isEmpty() || !buffers[0])
-        return;
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-    glVertexPointer(3, GL_FLOAT, 0, nullptr);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[1]);
-    glNormalPointer(GL_FLOAT, 0, nullptr);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[2]);
-    glColorPointer(4, GL_FLOAT, 0, nullptr);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers[3]);
-    if (arrays.primitive() == MeshArrays::Triangles) {
-        glDrawElements(GL_TRIANGLES, GLsizei(arrays.indices().size()), GL_UNSIGNED_INT, nullptr);
-    } else {
-        const std::vector<int> &firsts = arrays.stripFirsts();
-        std::vector<const void *> offsets(firsts.size());
-        for (size_t i = 0; i < firsts.size(); ++i)
-            offsets[i] = reinterpret_cast<const void *>(size_t(firsts[i]) * sizeof(quint32));
-        glMultiDrawElements(GL_TRIANGLE_STRIP, arrays.stripCounts().data(), GL_UNSIGNED_INT,
-                            offsets.data(), GLsizei(firsts.size()));
-    }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
-    glDisableClientState(GL_COLOR_ARRAY);
 }
 
 // Input

@@ -1,10 +1,9 @@
 #ifndef MESHOGLVIEWER_H
 #define MESHOGLVIEWER_H
 
-#include "MeshArrays.h"
 #include "MeshCamera.h"
 #include "MeshLights.h"
-#include "MeshRenderMode.h"
+#include "MeshRenderer.h"
 #include "OGLViewer.h"
 
 #include <QElapsedTimer>
@@ -71,28 +70,13 @@ protected:
     void swipeTriggered(QSwipeGesture *swipe) override;
 
 private:
-    enum Upload { NothingToUpload, UploadColours, UploadAll };
-
     void resetAnimations();
     void startFlick(MeshCamera::Flick flick);
-    void setupProjection();
-    void setLights(int mode);
-    void renderMeshes();
-    void prepareArrays(SurfaceMesh *mesh);
-    void uploadArrays();
-    void drawArrays();
-    void freeBuffers();
 
     std::shared_ptr<MeshDocument> document;
     MeshCamera cam;
     MeshLights lights;
-    MeshArrays arrays;
-    // Polygon mode and shading carry over from frame to frame.
-    MeshRenderMode renderState;
-    const SurfaceMesh *arraysMesh = nullptr;
-    int arraysRenderMode = 0;
-    Upload pendingUpload = NothingToUpload;
-    unsigned buffers[4] = {}; // positions, normals, colours, indices
+    MeshRenderer renderer;
     bool cullBackFaces = true;
     bool thumbnailPending = false;
     bool instructionWasShown = false;
