@@ -744,6 +744,7 @@ void CortivexViewer::switchBrowsingMode(int mode)
     showBitmaps = mode == 1;
     showRawMRIData = mode == 2;
     showCXFiles = mode == 3;
+    releaseOtherModesItems();
     updateToolbarIcons();
     viewStack->setCurrentIndex(showBitmaps ? 0 : showRawMRIData ? 3 : 1);
     propertiesDock->setWidget(showBitmaps      ? propertyPanels->imagePropertiesBrowser()
@@ -762,6 +763,24 @@ void CortivexViewer::switchBrowsingMode(int mode)
     showBusyCursor();
     analyzeCurrentFolder();
     hideBusyCursor();
+}
+
+// A large DICOM image or volume would otherwise stay in memory, and on the
+// graphics card, for as long as its mode is left.
+void CortivexViewer::releaseOtherModesItems()
+{
+    if (!showBitmaps)
+        imageViewer->releaseItem();
+    if (!showRawMRIData) {
+        rawMRIDataViewer->releaseItem();
+        propertyPanels->clearHeaderOfDICOM();
+    }
+    if (!showCXFiles) {
+        volumeViewer->releaseItem();
+        meshViewer->releaseItem();
+        propertyPanels->clearHeaderOfVMR();
+        propertyPanels->clearHeaderOfSRF();
+    }
 }
 
 void CortivexViewer::toggleShowBitmaps()

@@ -76,6 +76,12 @@ void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
     emit thumbnailOffered(sel_item, loaded, false);
 }
 
+void ImageOGLViewer::releaseItem()
+{
+    releaseImage();
+    setFailureNote(QString());
+}
+
 void ImageOGLViewer::swipeTriggered(QSwipeGesture *swipe)
 {
     if (swipe->state() == Qt::GestureFinished) {
