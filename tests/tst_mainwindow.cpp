@@ -34,6 +34,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QtEndian>
 
 namespace {
 
@@ -55,6 +56,16 @@ protected:
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+// A data-stream string: byte count, then UTF-16 little-endian.
+QByteArray string(const QString &text)
+{
+    QByteArray bytes(4, 0);
+    qToLittleEndian(quint32(text.size() * 2), bytes.data());
+    for (QChar c : text)
+        bytes += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+    return bytes;
 }
 
 QByteArray readAll(const QString &name)
@@ -688,15 +699,14 @@ void TestMainWindow::savedFiles()
     QCOMPARE(coverNames(), QStringList({"pic.png"}));
     QDir(path("app/ViewerData")).removeRecursively();
 
-    viewer->imageFoldersToThumbnailFiles = {{"/a", "a"}, {"/b", "bb"}};
-    viewer->cxFoldersToThumbnailFiles = {{"/a", "c"}};
+    const QString a = "a_1_2011-05-04T13-22-11.cxi", b = "b_1_2011-05-04T13-22-11_2.cxi",
+                  c = "a_3_2011-05-04T13-22-11.cxi";
+    viewer->imageFoldersToThumbnailFiles = {{"/a", a}, {"/b", b}};
+    viewer->cxFoldersToThumbnailFiles = {{"/a", c}};
     viewer->saveVisitedFoldersToThumbnailFilesMaps();
     // Images, raw data, CX data; each map from its largest key to its smallest.
-    QCOMPARE(readAll(visited), hex("02000000"
-                                   "04000000 2F00 6200 04000000 6200 6200"
-                                   "04000000 2F00 6100 02000000 6100"
-                                   "00000000"
-                                   "01000000 04000000 2F00 6100 02000000 6300"));
+    QCOMPARE(readAll(visited), hex("02000000") + string("/b") + string(b) + string("/a") +
+                                   string(a) + hex("00000000 01000000") + string("/a") + string(c));
 
     viewer->favoriteFolders.clear();
     viewer->favoriteFolderModes.clear();
@@ -707,8 +717,8 @@ void TestMainWindow::savedFiles()
     QCOMPARE(viewer->favoriteFoldersLsWdg->count(), 0);
     viewer->autoSelectFirstFavFolder();
     QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), QString("bb"));
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), QString("c"));
+    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), b);
+    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), c);
     QVERIFY(viewer->rawMRIFoldersToThumbnailFiles.isEmpty());
 
     quitViewer();
@@ -719,14 +729,15 @@ void TestMainWindow::savedFiles()
     startViewer();
     QCOMPARE(viewer->favoriteFolders, QStringList({"/a"}));
     viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
-    viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3.cxi");
+    viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3_2011-05-04T13-22-11.cxi");
     viewer->saveVisitedFoldersToThumbnailFilesMaps();
     quitViewer();
     QCOMPARE(readAll(favorites + ".damaged"), damagedFavorites);
     QCOMPARE(readAll(visited + ".damaged"), damagedVisited);
     startViewer();
     QCOMPARE(viewer->favoriteFolders, QStringList({"/a", path("cx")}));
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles, (QMap<QString, QString>{{"/x", "x_3.cxi"}}));
+    QCOMPARE(viewer->cxFoldersToThumbnailFiles,
+             (QMap<QString, QString>{{"/x", "x_3_2011-05-04T13-22-11.cxi"}}));
 }
 
 QTEST_MAIN(TestMainWindow)
