@@ -1,10 +1,25 @@
 #include "ImageOGLViewer.h"
 
+#include "DocumentStream.h"
 #include "FileHelpers.h"
 
 #include <QDebug>
 #include <QGesture>
 #include <QImageReader>
+
+namespace {
+
+// The reader's own words, as the other views give theirs: "unsupported image
+// format", or what the decoder found wrong with the data.
+QString readFailure(const QImageReader &reader)
+{
+    const QString reason = reader.errorString();
+    if (reason.isEmpty() || reason == QLatin1String("Unknown error"))
+        return "not a readable picture";
+    return reason.left(1).toLower() + reason.mid(1);
+}
+
+} // namespace
 
 ImageOGLViewer::ImageOGLViewer(QWidget *parent) : PlaneView(2, parent)
 {
@@ -28,11 +43,18 @@ QString ImageOGLViewer::imageInstructions(int inputKind)
 void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
 {
     resetTransformation();
-    QImageReader reader(filename);
-    reader.setDecideFormatFromContent(true);
-    // The EXIF orientation is applied below, by the viewer's own reading of it.
-    reader.setAutoTransform(false);
-    QImage loaded = reader.read();
+    // What cannot be opened is not read: a FIFO would block the window.
+    QString reason = DocumentStream::openFailure(filename);
+    QImage loaded;
+    if (reason.isEmpty()) {
+        QImageReader reader(filename);
+        reader.setDecideFormatFromContent(true);
+        // The EXIF orientation is applied below, by the viewer's own reading of it.
+        reader.setAutoTransform(false);
+        loaded = reader.read();
+        if (loaded.isNull())
+            reason = readFailure(reader);
+    }
 
     int orientation = 1;
     const QString lower = filename.toLower();
@@ -48,8 +70,16 @@ void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
 
     setInspectedIndex(sel_item);
     setImage(loaded);
+    setFailureNote(loaded.isNull() ? getFileNameFromFullFileName(filename) + ": " + reason
+                                   : QString());
     emit imageMeasured(sel_item, loaded.width(), loaded.height(), orientation);
     emit thumbnailOffered(sel_item, loaded, false);
+}
+
+void ImageOGLViewer::releaseItem()
+{
+    releaseImage();
+    setFailureNote(QString());
 }
 
 void ImageOGLViewer::swipeTriggered(QSwipeGesture *swipe)

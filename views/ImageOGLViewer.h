@@ -21,6 +21,7 @@ signals:
 
 public slots:
     void newImageForInspection(int sel_item, QString filename);
+    void releaseItem() override;
 
 protected:
     QString instructionText(int inputKind) const override { return imageInstructions(inputKind); }

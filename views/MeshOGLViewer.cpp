@@ -143,6 +143,27 @@ void MeshOGLViewer::delayedCheckAddingThumbnail()
     repaint();
 }
 
+void MeshOGLViewer::releaseItem()
+{
+    resetAnimations();
+    if (thumbnailPending)
+        setInstructionShown(instructionWasShown);
+    thumbnailPending = false;
+    meshShown = false;
+    arrays.clear();
+    arraysMesh = nullptr;
+    pendingUpload = NothingToUpload;
+    if (buffers[0] && context()) {
+        makeCurrent();
+        freeBuffers();
+        doneCurrent();
+    }
+    setFailureNote(QString());
+    if (meshes)
+        meshes->releaseMeshes();
+    update();
+}
+
 void MeshOGLViewer::fail(const QString &fileName, const QString &reason)
 {
     meshShown = false;

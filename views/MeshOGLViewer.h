@@ -28,6 +28,8 @@ public:
 
     const MeshCamera &camera() const { return cam; }
     bool cullsBackFaces() const { return cullBackFaces; }
+    // Whether buffers hold the mesh on the graphics side.
+    bool hasBuffers() const { return buffers[0] != 0; }
     // Every time line of the flicks and the spin stands still.
     bool isAnimating() const;
     QTimeLine *spinTimeLine() const { return spinLine; }
@@ -61,6 +63,7 @@ signals:
 
 public slots:
     void newMeshItemForInspection(int sel_item, QString filename);
+    void releaseItem() override;
     // A map file chosen in the maps panel.
     void clickedMap(const QString &fileName);
     // Map row of the file's rowCount maps chosen in the maps panel.

@@ -68,6 +68,10 @@ public slots:
     void setZoomPanMode() { mode = 1; }
     void setZoomRotateMode() { mode = 2; }
     virtual void resetView() = 0;
+    // Lets go of the item shown, as when its browsing mode is left: the view
+    // shows nothing, frees its picture and what went to the graphics card,
+    // and the core deletes the document, which only this view shows.
+    virtual void releaseItem() = 0;
     void deleteTouchPieMenu();
 
 protected:

@@ -53,6 +53,14 @@ void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filen
         emit thumbnailOffered(sel_item, grey, false);
 }
 
+void RawMRIDataOGLViewer::releaseItem()
+{
+    releaseImage();
+    setFailureNote(QString());
+    if (rawData)
+        rawData->releaseDICOMDoc();
+}
+
 void RawMRIDataOGLViewer::fail(const QString &fileName, const QString &reason)
 {
     setImage(QImage());

@@ -116,6 +116,17 @@ void VolumeOGLViewer::newVolumeItemForInspection(int sel_item, QString filename)
     repaint();
 }
 
+void VolumeOGLViewer::releaseItem()
+{
+    resetCrossAnimation();
+    layout = MosaicLayout();
+    mapColouring = VolumeMapColouring();
+    releaseImage();
+    setFailureNote(QString());
+    if (volumes)
+        volumes->releaseVolumeDocs();
+}
+
 void VolumeOGLViewer::fail(const QString &fileName, const QString &reason)
 {
     layout = MosaicLayout();

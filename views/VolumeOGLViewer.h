@@ -57,6 +57,7 @@ signals:
 
 public slots:
     void newVolumeItemForInspection(int sel_item, QString filename);
+    void releaseItem() override;
     void animateCrossMovement(int frame);
     // A map file chosen in the maps panel.
     void clickedMap(const QString &fileName);
