@@ -63,8 +63,18 @@ CortivexViewer::CortivexViewer()
           }),
       visitedFoldersFile(
           [this](QIODevice &file) {
-              return readVisitedFolders(file, imageFoldersToThumbnailFiles,
-                                        rawMRIFoldersToThumbnailFiles, cxFoldersToThumbnailFiles);
+              const bool whole =
+                  readVisitedFolders(file, imageFoldersToThumbnailFiles,
+                                     rawMRIFoldersToThumbnailFiles, cxFoldersToThumbnailFiles);
+              // A name that could lead out of the data folder is never used,
+              // and is gone from the index the next time it is written.
+              for (QMap<QString, QString> *map :
+                   {&imageFoldersToThumbnailFiles, &rawMRIFoldersToThumbnailFiles,
+                    &cxFoldersToThumbnailFiles})
+                  map->removeIf([](QMap<QString, QString>::iterator entry) {
+                      return !isThumbnailFileName(entry.value());
+                  });
+              return whole;
           },
           [this](QIODevice &file) {
               writeVisitedFolders(file, imageFoldersToThumbnailFiles, rawMRIFoldersToThumbnailFiles,
@@ -668,12 +678,13 @@ void CortivexViewer::lookUpStoredThumbnails()
 {
     const QMap<QString, QString> &files = currentModeThumbnailFiles();
     const auto found = files.constFind(currentFolderPath);
-    if (found == files.constEnd()) {
+    if (found == files.constEnd() || !isThumbnailFileName(found.value())) {
         thumbnailsChanged = true;
         return;
     }
-    loadCurrentFolderThumbNails(combinePathAndFileName(folderDataDir, found.value()));
+    // Entries that cannot be used mark the file as changed while it is read.
     thumbnailsChanged = false;
+    loadCurrentFolderThumbNails(combinePathAndFileName(folderDataDir, found.value()));
 }
 
 void CortivexViewer::connectCoverFlowSignals(bool connectThem)
@@ -729,6 +740,7 @@ void CortivexViewer::switchBrowsingMode(int mode)
     showBitmaps = mode == 1;
     showRawMRIData = mode == 2;
     showCXFiles = mode == 3;
+    releaseOtherModesItems();
     updateToolbarIcons();
     viewStack->setCurrentIndex(showBitmaps ? 0 : showRawMRIData ? 3 : 1);
     propertiesDock->setWidget(showBitmaps      ? propertyPanels->imagePropertiesBrowser()
@@ -747,6 +759,25 @@ void CortivexViewer::switchBrowsingMode(int mode)
     showBusyCursor();
     analyzeCurrentFolder();
     hideBusyCursor();
+}
+
+// A large DICOM image or volume would otherwise stay in memory, and on the
+// graphics card, for as long as its mode is left.
+void CortivexViewer::releaseOtherModesItems()
+{
+    if (!showBitmaps)
+        imageViewer->clear();
+    if (!showRawMRIData) {
+        rawMRIDataViewer->clear();
+        propertyPanels->clearHeaderOfDICOM();
+    }
+    if (!showCXFiles) {
+        mapSettings->setTarget(nullptr);
+        volumeViewer->clear();
+        meshViewer->clear();
+        propertyPanels->clearHeaderOfVMR();
+        propertyPanels->clearHeaderOfSRF();
+    }
 }
 
 void CortivexViewer::toggleShowBitmaps()
@@ -902,6 +933,17 @@ void CortivexViewer::wireThumbnails()
 {
     connect(thumbnailCache, &ThumbnailCache::thumbnailMade, this,
             [this] { thumbnailsChanged = true; });
+    // A stored thumbnail that cannot be decoded counts as missing: the file is
+    // written anew, and in images mode the thumbnail is made again (the other
+    // modes' views offer theirs when they show the file next).
+    connect(coverStore, &CoverStore::thumbnailDropped, this, [this] { thumbnailsChanged = true; });
+    connect(
+        coverStore, &CoverStore::thumbnailDropped, this,
+        [this] {
+            if (showBitmaps && !thumbnailTimer->isActive())
+                startThumbnailTimer();
+        },
+        Qt::QueuedConnection);
 }
 
 void CortivexViewer::checkAddingImageAsThumbnail(int index, const QImage &source, bool force)
@@ -965,6 +1007,6 @@ void CortivexViewer::updateVisitedFolderThumbnailsData()
     if (!thumbnailCache->saveFile(combinePathAndFileName(folderDataDir, name)))
         return;
     files.insert(currentFolderPath, name);
-    if (saveVisitedFoldersToThumbnailFilesMaps() && !oldName.isEmpty())
+    if (saveVisitedFoldersToThumbnailFilesMaps() && isThumbnailFileName(oldName))
         QFile::remove(combinePathAndFileName(folderDataDir, oldName));
 }

@@ -35,7 +35,7 @@ bool makeImageFolder(const QTemporaryDir &dir)
 }
 
 // Bytes held by distinct pictures: covers sharing one placeholder count once.
-qint64 distinctImageBytes(const CoverStore &store)
+qint64 distinctImageBytes(CoverStore &store)
 {
     QSet<qint64> seen;
     qint64 bytes = 0;

@@ -2,25 +2,35 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <QtEndian>
 
 namespace {
 
-// Thumbnails are 256 pixels square; a stored picture larger than this is no
-// thumbnail, and decoding what a damaged file claims could take far too long.
-constexpr int largestStoredSide = 1024;
+const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
 
+// Whether the stream starts as a thumbnail must: a PNG signature and a header
+// chunk of 256 x 256 pixels. What claims another size is damage, and decoding
+// what a damaged file claims could take far too long.
+bool hasThumbnailHeader(const QByteArray &png)
+{
+    const int side = CoverStore::thumbnailSide;
+    return png.size() >= 24 && png.startsWith(pngSignature) && png.mid(12, 4) == "IHDR" &&
+           qFromBigEndian<quint32>(png.constData() + 16) == quint32(side) &&
+           qFromBigEndian<quint32>(png.constData() + 20) == quint32(side);
+}
+
+// A null image unless the stream holds a whole picture of a thumbnail's size.
 QImage decodeThumbnail(const QByteArray &png)
 {
+    if (!hasThumbnailHeader(png))
+        return QImage();
     QBuffer buffer;
     buffer.setData(png);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");
-    const QSize size = reader.size();
-    if (!size.isValid() || size.width() > largestStoredSide || size.height() > largestStoredSide)
-        return QImage();
-    if (size.width() > 256 || size.height() > 256)
-        reader.setScaledSize(size.scaled(256, 256, Qt::KeepAspectRatio));
-    return reader.read();
+    const QImage picture = reader.read();
+    const int side = CoverStore::thumbnailSide;
+    return picture.size() == QSize(side, side) ? picture : QImage();
 }
 
 } // namespace
@@ -53,17 +63,19 @@ void CoverStore::clear()
     emit cleared();
 }
 
-QImage CoverStore::image(int index) const
+QImage CoverStore::image(int index)
 {
     if (index < 0 || index >= count())
         return QImage();
-    if (!thumbnailLoadedFlags[index])
-        return placeholders[index];
+    if (!thumbnailLoadedFlags[index] || thumbnails[index].isEmpty())
+        return thumbnailLoadedFlags[index] ? QImage() : placeholders[index];
     if (const QImage *picture = decoded.object(index))
         return *picture;
-    // An image that cannot be decoded is remembered too, so it is not tried every frame.
-    const QImage picture =
-        thumbnails[index].isEmpty() ? QImage() : decodeThumbnail(thumbnails[index]);
+    const QImage picture = decodeThumbnail(thumbnails[index]);
+    if (picture.isNull()) {
+        dropThumbnail(index);
+        return placeholders[index];
+    }
     decoded.insert(index, new QImage(picture));
     return picture;
 }
@@ -72,12 +84,25 @@ void CoverStore::setThumbnail(int index, const QByteArray &png, const QImage &pi
 {
     if (index < 0 || index >= count())
         return;
+    if (!png.isEmpty() && !hasThumbnailHeader(png)) {
+        dropThumbnail(index);
+        emit coverChanged(index);
+        return;
+    }
     thumbnails[index] = png;
     thumbnailLoadedFlags[index] = 1;
     decoded.remove(index);
     if (!picture.isNull())
         decoded.insert(index, new QImage(picture));
     emit coverChanged(index);
+}
+
+void CoverStore::dropThumbnail(int index)
+{
+    thumbnails[index] = QByteArray();
+    thumbnailLoadedFlags[index] = 0;
+    decoded.remove(index);
+    emit thumbnailDropped(index);
 }
 
 void CoverStore::setImageSize(int index, int width, int height, int orientation)

@@ -34,13 +34,17 @@ public:
 
     QString fileName(int index) const { return coverFileNames.value(index); }
     // The placeholder, or the thumbnail; a null image for a thumbnail that is
-    // empty (its file could not be read) or cannot be decoded.
-    QImage image(int index) const;
+    // empty (its file could not be read). A thumbnail that cannot be decoded
+    // into a picture of thumbnailSide square is dropped: the cover shows its
+    // placeholder and counts as having none, to be made again.
+    QImage image(int index);
     // 0 while the cover is a placeholder, 1 once a thumbnail is in place.
     int thumbnailLoaded(int index) const { return thumbnailLoadedFlags.value(index); }
     // The thumbnail as a PNG stream, empty while there is none or for an empty one.
     QByteArray thumbnail(int index) const { return thumbnails.value(index); }
-    // picture is what png holds, when the caller has it at hand: it saves a decode.
+    // picture is what png holds, when the caller has it at hand: it saves a
+    // decode. A stream that is no PNG of thumbnailSide square leaves the cover
+    // without a thumbnail, as a dropped one does.
     void setThumbnail(int index, const QByteArray &png, const QImage &picture = QImage());
 
     // -1 until known, and always outside images mode.
@@ -52,13 +56,20 @@ public:
 
     // Decoded thumbnails kept at most: enough for a full-screen strip at its lowest.
     static constexpr int maxDecodedThumbnails = 256;
+    // Thumbnails are this many pixels square, and nothing else is one.
+    static constexpr int thumbnailSide = 256;
 
 signals:
     void coverChanged(int index);
+    // A thumbnail given to the cover or kept for it could not be decoded: the
+    // cover has none, and what stored it holds one to replace.
+    void thumbnailDropped(int index);
     // Every cover is gone: what was being made for them no longer belongs here.
     void cleared();
 
 private:
+    void dropThumbnail(int index);
+
     QList<QImage> placeholders;
     QStringList coverFileNames;
     QVector<int> thumbnailLoadedFlags;

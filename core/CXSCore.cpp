@@ -55,6 +55,14 @@ VolumeDoc *CXSCore::getVolumeDoc(int index)
     return index >= 0 && index < volumeDocs.size() ? volumeDocs[index] : nullptr;
 }
 
+void CXSCore::releaseVolumeDocs()
+{
+    qDeleteAll(volumeDocs);
+    volumeDocs.clear();
+    nrOfVolumeDocs = 0;
+    currentVolumeDoc = -1;
+}
+
 bool CXSCore::loadMesh(QString fileName)
 {
     auto *mesh = new SurfaceMesh(this);
@@ -79,6 +87,14 @@ SurfaceMesh *CXSCore::getMesh(int index)
     return index >= 0 && index < meshes.size() ? meshes[index] : nullptr;
 }
 
+void CXSCore::releaseMeshes()
+{
+    qDeleteAll(meshes);
+    meshes.clear();
+    nrOfMeshes = 0;
+    currentMesh = -1;
+}
+
 bool CXSCore::loadDICOM(QString fileName)
 {
     auto *doc = new DICOMDoc(this);
@@ -101,6 +117,12 @@ DICOMDoc *CXSCore::getDICOMDoc()
 QString CXSCore::getDICOMFailureReason()
 {
     return dicomFailureReason;
+}
+
+void CXSCore::releaseDICOMDoc()
+{
+    delete dicomDoc;
+    dicomDoc = nullptr;
 }
 
 void CXSCore::convertWinDirSlashes2UnixSlashes(QString &path)

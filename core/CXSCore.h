@@ -29,14 +29,17 @@ public:
     bool loadVMR(QString fileName) override;
     int getNrOfVolumeDocs() override;
     VolumeDoc *getVolumeDoc(int index) override;
+    void releaseVolumeDocs() override;
 
     bool loadMesh(QString fileName) override;
     int getNrOfMeshes() override;
     SurfaceMesh *getMesh(int index) override;
+    void releaseMeshes() override;
 
     bool loadDICOM(QString fileName) override;
     DICOMDoc *getDICOMDoc() override;
     QString getDICOMFailureReason() override;
+    void releaseDICOMDoc() override;
 
     void convertWinDirSlashes2UnixSlashes(QString &path) override;
 

@@ -15,6 +15,8 @@ public:
     // Why the last loadDICOM failed, in a few words for the user ("compressed
     // DICOM (JPEG 2000) is not supported"); empty after one that succeeded.
     virtual QString getDICOMFailureReason() = 0;
+    // Deletes the DICOM document once no view shows it.
+    virtual void releaseDICOMDoc() = 0;
 };
 
 #define DocRawDataInterface_iid "com.cortivex.CXSCoreDocRawDataInterface/0.1"

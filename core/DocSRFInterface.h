@@ -13,6 +13,8 @@ public:
     virtual bool loadMesh(QString fileName) = 0;
     virtual int getNrOfMeshes() = 0;
     virtual SurfaceMesh *getMesh(int index) = 0;
+    // Deletes the meshes once no view shows them.
+    virtual void releaseMeshes() = 0;
 };
 
 #define DocSRFInterface_iid "com.cortivex.CXSCoreDocSRFInterface/0.1"

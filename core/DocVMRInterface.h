@@ -13,6 +13,8 @@ public:
     virtual bool loadVMR(QString fileName) = 0;
     virtual int getNrOfVolumeDocs() = 0;
     virtual VolumeDoc *getVolumeDoc(int index) = 0;
+    // Deletes the volumes once no view shows them.
+    virtual void releaseVolumeDocs() = 0;
 };
 
 #define DocVMRInterface_iid "com.cortivex.CXSCoreDocVMRInterface/0.1"

@@ -469,7 +469,6 @@ void CoverFlowBrowser::swipeStep(bool forward)
     if (store->isEmpty())
         return;
     stepSelection(forward);
-    emitCurrentItemChanged();
 }
 
 void CoverFlowBrowser::stepSelection(bool forward)
@@ -477,6 +476,8 @@ void CoverFlowBrowser::stepSelection(bool forward)
     const int count = store->count();
     selectedIndex = forward ? (selectedIndex + 1 >= count ? 0 : selectedIndex + 1)
                             : (selectedIndex - 1 < 0 ? count - 1 : selectedIndex - 1);
+    // Every change of the selection shows in the file properties, keys included.
+    emitCurrentItemChanged();
     if (!animating)
         repaint();
     // The new cover slides in from the side it came from.

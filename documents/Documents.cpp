@@ -89,8 +89,12 @@ std::unique_ptr<PictureDocument> PictureDocument::read(const QString &fileName, 
     reader.setAutoTransform(false);
     QImage image = reader.read();
     if (image.isNull()) {
+        // The reader's own words: "unsupported image format", or what the
+        // decoder found wrong with the data.
         const QString why = reader.errorString();
-        reason = why.left(1).toLower() + why.mid(1);
+        reason = why.isEmpty() || why == QLatin1String("Unknown error")
+                     ? "not a readable picture"
+                     : why.left(1).toLower() + why.mid(1);
         return nullptr;
     }
     int orientation = 1;

@@ -4,6 +4,7 @@
 #include "QtVariantProperty.h"
 #include "QtVariantPropertyManager.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -20,6 +21,11 @@ QtTreePropertyBrowser::QtTreePropertyBrowser(QWidget *parent)
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setRootIsDecorated(true);
+    tree->setTextElideMode(Qt::ElideRight);
+    // The labels shown change with the groups opened and the width with the dock.
+    tree->viewport()->installEventFilter(this);
+    connect(tree, &QTreeView::expanded, this, &QtTreePropertyBrowser::fitColumns);
+    connect(tree, &QTreeView::collapsed, this, &QtTreePropertyBrowser::fitColumns);
     setResizeMode(Stretch);
 }
 
@@ -62,10 +68,16 @@ QtBrowserItem *QtTreePropertyBrowser::createItem(QtVariantProperty *property, Qt
 
 void QtTreePropertyBrowser::updateItem(QtBrowserItem *item)
 {
-    item->treeItem->setText(0, item->property()->propertyName());
+    const QString name = item->property()->propertyName();
+    const bool renamed = item->treeItem->text(0) != name;
+    item->treeItem->setText(0, name);
     item->treeItem->setText(1, item->property()->valueText());
-    // A value too long for its column is cut short; the whole of it shows on hovering.
+    // A label or value too long for its column is cut short; the whole of it
+    // shows on hovering.
+    item->treeItem->setToolTip(0, name);
     item->treeItem->setToolTip(1, item->property()->valueText());
+    if (renamed)
+        fitColumns();
 }
 
 void QtTreePropertyBrowser::propertyChanged(QtVariantProperty *property)
@@ -111,8 +123,32 @@ void QtTreePropertyBrowser::setResizeMode(ResizeMode resizeMode)
                                                     QHeaderView::Fixed,
                                                     QHeaderView::ResizeToContents};
     tree->header()->setSectionResizeMode(modes[mode]);
-    // Stretching both columns alike cuts the labels short in a narrow dock:
-    // the names take what they need and the values the rest.
-    if (mode == Stretch)
-        tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Stretching both columns alike cuts the labels short in a narrow dock,
+    // and sizing the labels to their longest pushes the values out of sight:
+    // the names take what they need up to a share of the width, the values the rest.
+    if (mode == Stretch) {
+        tree->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+        tree->header()->setStretchLastSection(true);
+        tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    } else {
+        tree->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+    fitColumns();
+}
+
+void QtTreePropertyBrowser::fitColumns()
+{
+    if (mode != Stretch)
+        return;
+    const int available = tree->viewport()->width();
+    // Public in the base class, which calls the tree's own version.
+    const int labels = static_cast<const QAbstractItemView *>(tree)->sizeHintForColumn(0);
+    tree->header()->resizeSection(0, qMax(1, qMin(labels, int(available * labelShare))));
+}
+
+bool QtTreePropertyBrowser::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == tree->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
+    return QWidget::eventFilter(watched, event);
 }

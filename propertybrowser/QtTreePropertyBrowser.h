@@ -10,7 +10,10 @@ class QtBrowserItem;
 class QtVariantProperty;
 class QTreeWidget;
 
-// Shows properties as a two-column tree of names and values, read-only.
+// Shows properties as a two-column tree of names and values, read-only. In the
+// Stretch mode both columns stay in sight however narrow the browser: the
+// names take what they need up to labelShare of the width, the values the
+// rest, and either is cut short with the whole text as its tooltip.
 class QtTreePropertyBrowser : public QWidget
 {
     Q_OBJECT
@@ -34,7 +37,13 @@ public:
 
     QTreeWidget *treeWidget() const { return tree; }
 
+    static constexpr double labelShare = 0.5;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void fitColumns();
     QtBrowserItem *createItem(QtVariantProperty *property, QtBrowserItem *parent);
     void updateItem(QtBrowserItem *item);
     void propertyChanged(QtVariantProperty *property);

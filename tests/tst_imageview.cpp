@@ -188,12 +188,26 @@ void TestImageView::unreadableAndOversizedFiles()
     QVERIFY(near(colourAt(frame(), 0.9, 0.9), Qt::blue));
 
     // A damaged file clears the view, says why and measures 0 x 0.
-    for (const QByteArray &data : {QByteArray(), QByteArray("\x89PNG\r\n\x1a\n garbage", 17)}) {
-        inspect(1, write("bad.png", data));
+    const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    const struct
+    {
+        QByteArray data;
+        QString note;
+    } damaged[] = {
+        {QByteArray(), "bad.png: unsupported image format"},
+        {signature + " garbage", "bad.png: unable to read image data"},
+        {QByteArray(), "missing.png: no such file"},
+    };
+    for (const auto &d : damaged) {
+        const QString name = d.note.section(':', 0, 0);
+        const QString file = name == "missing.png" ? tmp.filePath(name) : write(name, d.data);
+        inspect(1, file);
+        QCOMPARE(view->failureNote(), d.note);
         QCOMPARE(measured.last(), QVariantList({1, 0, 0, 1}));
         QVERIFY(view->shownImage().isNull());
-        QVERIFY2(view->failureNote().startsWith("bad.png: "), qPrintable(view->failureNote()));
-        QVERIFY(near(colourAt(frame(), 0.9, 0.9), Qt::black));
+        const QImage shot = frame();
+        QVERIFY(near(colourAt(shot, 0.1, 0.1), Qt::black));
+        QVERIFY(near(colourAt(shot, 0.9, 0.9), Qt::black));
     }
 
     // Wider than the largest texture: shown smaller, never blank; measured at its own size.
@@ -201,6 +215,7 @@ void TestImageView::unreadableAndOversizedFiles()
     wide.fill(Qt::green);
     inspect(2, writeImage("wide.png", wide));
     QCOMPARE(measured.last(), QVariantList({2, 17000, 200, 1}));
+    QCOMPARE(view->failureNote(), QString());
     const QImage shot = frame();
     QVERIFY(view->isTextureReduced());
     QVERIFY(near(colourAt(shot, 0.5, 0.5), Qt::green));

@@ -1,6 +1,10 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "DicomFixture.h"
+#include "DocRawDataInterface.h"
+#include "DocSRFInterface.h"
+#include "DocVMRInterface.h"
 #include "ImageOGLViewer.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
@@ -17,7 +21,9 @@
 #include <QApplication>
 #include <QDockWidget>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -28,6 +34,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QtEndian>
 
 namespace {
 
@@ -49,6 +56,16 @@ protected:
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+// A data-stream string: byte count, then UTF-16 little-endian.
+QByteArray string(const QString &text)
+{
+    QByteArray bytes(4, 0);
+    qToLittleEndian(quint32(text.size() * 2), bytes.data());
+    for (QChar c : text)
+        bytes += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
+    return bytes;
 }
 
 QByteArray readAll(const QString &name)
@@ -94,6 +111,8 @@ private slots:
     void mapListsFollowTheView();
     void listingPerMode();
     void modeSwitchesReconnectSignals();
+    void shownFilesPerMode_data();
+    void shownFilesPerMode();
     void favorites();
     void savedFiles();
 
@@ -123,6 +142,29 @@ void TestMainWindow::initTestCase()
           "dicom/im1.dcm", "dicom/notes.txt"})
         writeFile(path(file));
     QFile::link(path("images/a.PNG"), path("images/link.png"));
+
+    // Files the views show, two per mode.
+    root.mkpath("shown/images");
+    root.mkpath("shown/dicom");
+    root.mkpath("shown/cx");
+    QImage picture(64, 48, QImage::Format_RGB32);
+    for (const char *name : {"shown/images/p1.png", "shown/images/p2.png"}) {
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(path(name)));
+    }
+    QList<qint16> ramp;
+    for (int i = 0; i < 16 * 16; ++i)
+        ramp << qint16(100 + i);
+    DicomFixture dicom;
+    dicom.unsignedShort(0x0028, 0x0010, 16)
+        .unsignedShort(0x0028, 0x0011, 16)
+        .unsignedShort(0x0028, 0x0100, 16)
+        .text(0x0008, 0x1090, "LO", "A model name far too long for the width of the panel")
+        .pixels(ramp);
+    writeFile(path("shown/dicom/s1.dcm"), dicom.file());
+    writeFile(path("shown/dicom/s2.dcm"), dicom.file());
+    writeFile(path("shown/cx/v.vmr"), VmrFixture().bytes());
+    writeFile(path("shown/cx/w.srf"), SrfFixture::octahedron().bytes());
 }
 
 void TestMainWindow::startViewer()
@@ -484,6 +526,98 @@ void TestMainWindow::modeSwitchesReconnectSignals()
     QVERIFY(viewer->showCXFilesAct->isChecked());
 }
 
+void TestMainWindow::shownFilesPerMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("group");
+    const auto row = [](const char *name, int mode, const char *folder, const char *group) {
+        QTest::newRow(name) << mode << QString(folder) << QString(group);
+    };
+    row("images", 1, "shown/images", "Image Properties");
+    row("raw MRI data", 2, "shown/dicom", "DICOM Header");
+    row("CX data", 3, "shown/cx", "VMR Info / Talairach Coords");
+}
+
+// At the default size, the properties of each mode show the file chosen by
+// every key step, and their values beside the labels; a view lets go of what it
+// shows, and the core of its document, once its mode is left.
+void TestMainWindow::shownFilesPerMode()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, folder);
+    QFETCH(QString, group);
+    QCOMPARE(viewer->size(), QSize(1200, 750));
+    const QList<void (CortivexViewer::*)()> switches = {&CortivexViewer::switchToShowBitmaps,
+                                                        &CortivexViewer::switchToShowRawMRIData,
+                                                        &CortivexViewer::switchToShowCXFiles};
+    viewer->currentDir = QDir(path(folder));
+    (viewer->*switches[mode - 1])();
+    auto *browser = qobject_cast<QtTreePropertyBrowser *>(viewer->propertiesDock->widget());
+    QVERIFY(browser);
+    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    QVERIFY(focus(cf));
+    // Each cover slides in before the next step, so that every view is drawn.
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Plus,
+                        Qt::Key_Minus}) {
+        const int before = cf->selectedIndex;
+        QTest::keyClick(cf, key);
+        QVERIFY(cf->selectedIndex != before);
+        QCOMPARE(shown(browser), coverNames().value(cf->selectedIndex));
+        QCOMPARE(shown(browser, "Folder"), path(folder));
+        QTRY_VERIFY(!cf->animating);
+    }
+
+    // Labels and values side by side, each cut short with its whole text on hovering.
+    QTreeWidget *tree = browser->treeWidget();
+    QTRY_VERIFY(tree->viewport()->width() > 100);
+    const QRect viewport = tree->viewport()->rect();
+    const QHeaderView *header = tree->header();
+    const QRect labels(header->sectionViewportPosition(0), 0, header->sectionSize(0), 1);
+    const QRect values(header->sectionViewportPosition(1), 0, header->sectionSize(1), 1);
+    QVERIFY2(viewport.intersected(values).width() >= viewport.width() / 3,
+             qPrintable(QString("values at %1 + %2 of %3")
+                            .arg(values.x())
+                            .arg(values.width())
+                            .arg(viewport.width())));
+    QVERIFY(viewport.contains(labels.topRight()) && labels.width() > viewport.width() / 4);
+    QVERIFY(!tree->horizontalScrollBar()->isVisible());
+    const QTreeWidgetItem *groupItem = tree->findItems(group, Qt::MatchExactly).value(0);
+    QVERIFY(groupItem && groupItem->isExpanded());
+    for (int i = 0; i < groupItem->childCount(); ++i) {
+        const QTreeWidgetItem *item = groupItem->child(i);
+        QCOMPARE(item->toolTip(0), item->text(0));
+        QCOMPARE(item->toolTip(1), item->text(1));
+    }
+
+    // What the views of the mode hold: pictures, textures, buffers, documents.
+    const auto held = [&] {
+        QStringList found;
+        for (PlaneView *view : QList<PlaneView *>{viewer->imageViewer, viewer->rawMRIDataViewer,
+                                                  viewer->volumeViewer}) {
+            if (!view->shownImage().isNull())
+                found << view->metaObject()->className() + QString(" image");
+            if (view->hasTexture())
+                found << view->metaObject()->className() + QString(" texture");
+        }
+        if (viewer->meshViewer->hasBuffers())
+            found << "mesh buffers";
+        if (viewer->volumeViewer->volume())
+            found << "volume";
+        if (viewer->meshViewer->mesh())
+            found << "mesh";
+        return found;
+    };
+    // The volume shown last; the mesh view let go of its mesh then.
+    const QList<QStringList> ofMode = {
+        {"ImageOGLViewer image", "ImageOGLViewer texture"},
+        {"RawMRIDataOGLViewer image", "RawMRIDataOGLViewer texture"},
+        {"VolumeOGLViewer image", "VolumeOGLViewer texture", "volume"}};
+    QTRY_COMPARE(held(), ofMode[mode - 1]);
+    (viewer->*switches[mode % 3])();
+    QCOMPARE(held(), QStringList());
+}
+
 // Favorites open in the mode stored with them; a drag reorders them, a double
 // click in the tree adds a folder once, and the list is saved as it stands.
 void TestMainWindow::favorites()
@@ -561,15 +695,14 @@ void TestMainWindow::savedFiles()
     QCOMPARE(coverNames(), QStringList({"pic.png"}));
     QDir(path("app/ViewerData")).removeRecursively();
 
-    viewer->imageFoldersToThumbnailFiles = {{"/a", "a"}, {"/b", "bb"}};
-    viewer->cxFoldersToThumbnailFiles = {{"/a", "c"}};
+    const QString a = "a_1_2011-05-04T13-22-11.cxi", b = "b_1_2011-05-04T13-22-11_2.cxi",
+                  c = "a_3_2011-05-04T13-22-11.cxi";
+    viewer->imageFoldersToThumbnailFiles = {{"/a", a}, {"/b", b}};
+    viewer->cxFoldersToThumbnailFiles = {{"/a", c}};
     viewer->saveVisitedFoldersToThumbnailFilesMaps();
     // Images, raw data, CX data; each map from its largest key to its smallest.
-    QCOMPARE(readAll(visited), hex("02000000"
-                                   "04000000 2F00 6200 04000000 6200 6200"
-                                   "04000000 2F00 6100 02000000 6100"
-                                   "00000000"
-                                   "01000000 04000000 2F00 6100 02000000 6300"));
+    QCOMPARE(readAll(visited), hex("02000000") + string("/b") + string(b) + string("/a") +
+                                   string(a) + hex("00000000 01000000") + string("/a") + string(c));
 
     viewer->favoriteFolders.clear();
     viewer->favoriteFolderModes.clear();
@@ -580,8 +713,8 @@ void TestMainWindow::savedFiles()
     QCOMPARE(viewer->favoriteFoldersLsWdg->count(), 0);
     viewer->autoSelectFirstFavFolder();
     QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), QString("bb"));
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), QString("c"));
+    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), b);
+    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), c);
     QVERIFY(viewer->rawMRIFoldersToThumbnailFiles.isEmpty());
 
     quitViewer();
@@ -592,14 +725,15 @@ void TestMainWindow::savedFiles()
     startViewer();
     QCOMPARE(viewer->favoriteFolders, QStringList({"/a"}));
     viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
-    viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3.cxi");
+    viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3_2011-05-04T13-22-11.cxi");
     viewer->saveVisitedFoldersToThumbnailFilesMaps();
     quitViewer();
     QCOMPARE(readAll(favorites + ".damaged"), damagedFavorites);
     QCOMPARE(readAll(visited + ".damaged"), damagedVisited);
     startViewer();
     QCOMPARE(viewer->favoriteFolders, QStringList({"/a", path("cx")}));
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles, (QMap<QString, QString>{{"/x", "x_3.cxi"}}));
+    QCOMPARE(viewer->cxFoldersToThumbnailFiles,
+             (QMap<QString, QString>{{"/x", "x_3_2011-05-04T13-22-11.cxi"}}));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -196,19 +196,29 @@ void TestPanels::headerPanels()
     for (const auto &[label, value] : fields)
         QCOMPARE(shown(raw, "DICOM Header", label), value);
 
-    // In a narrow dock the labels keep their width; long values are cut, with the
-    // whole value as tool tip.
+    // In a narrow dock the labels take their share of the width and the values
+    // the rest, each cut short with the whole text as tool tip; in a wide one
+    // the labels take what they need.
     raw->resize(240, 600);
     raw->show();
     QVERIFY(QTest::qWaitForWindowExposed(raw));
     QTreeWidget *tree = raw->treeWidget();
+    const QHeaderView *header = tree->header();
     const QString longest = "Image orientation patient";
+    const int needed = tree->fontMetrics().horizontalAdvance(longest) + tree->indentation();
     QTreeWidgetItem *row = tree->findItems(longest, Qt::MatchRecursive).value(0);
     QVERIFY(row);
-    QVERIFY(tree->header()->sectionSize(0) >=
-            tree->fontMetrics().horizontalAdvance(longest) + tree->indentation());
+    QCOMPARE(row->toolTip(0), longest);
+    int width = tree->viewport()->width();
+    QCOMPARE(header->sectionSize(0), int(width * QtTreePropertyBrowser::labelShare));
+    QCOMPARE(header->sectionSize(0) + header->sectionSize(1), width);
     QTreeWidgetItem *name = tree->findItems("Patients name", Qt::MatchRecursive).value(0);
     QCOMPARE(name->toolTip(1), QString("Doe^Jane"));
+    raw->resize(800, 600);
+    QTRY_VERIFY(header->sectionSize(0) >= needed);
+    width = tree->viewport()->width();
+    QVERIFY(header->sectionSize(0) < width / 2);
+    QCOMPARE(header->sectionSize(0) + header->sectionSize(1), width);
     raw->hide();
 }
 

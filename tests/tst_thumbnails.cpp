@@ -1,6 +1,7 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "FolderDataFiles.h"
 #include "ImageOGLViewer.h"
 #include "MeshOGLViewer.h"
 #include "ThumbnailFile.h"
@@ -12,6 +13,7 @@
 #include <QFileSystemModel>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -129,6 +131,10 @@ private slots:
     void storeDecodesNearSelection();
     void onlyShownCoversRepaint();
     void storedPerFolderAndMode();
+    void undecodableThumbnailsMadeAgain_data();
+    void undecodableThumbnailsMadeAgain();
+    void tamperedIndex_data();
+    void tamperedIndex();
     void offersInEveryMode();
     void folderChangeDropsOldResults();
 
@@ -143,6 +149,9 @@ private:
     void open(const QString &folder);
     bool allCoversDone() const;
     QList<ThumbnailEntry> storedEntries(const QString &name) const;
+    // Restarts the viewer on an index that names file as the thumbnails of
+    // "pics" in images mode, and opens that folder.
+    void openPicsWithIndex(const QString &file);
 
     QTemporaryDir tmp;
     CortivexViewer *viewer = nullptr;
@@ -217,6 +226,19 @@ QList<ThumbnailEntry> TestThumbnails::storedEntries(const QString &name) const
     if (!file.open(QIODevice::ReadOnly) || !readThumbnailFile(file, entries))
         return {};
     return entries;
+}
+
+void TestThumbnails::openPicsWithIndex(const QString &file)
+{
+    delete viewer;
+    QDir().mkpath(dataDir());
+    QVERIFY(
+        saveFileAtomically(QDir(dataDir()).filePath("VisitedFolders.cxv"), [&](QIODevice &device) {
+            writeVisitedFolders(device, {{path("pics"), file}}, {}, {});
+        }));
+    viewer = startViewer();
+    viewer->toggleShowBitmaps();
+    open("pics");
 }
 
 void TestThumbnails::geometry_data()
@@ -409,8 +431,8 @@ void TestThumbnails::storeDecodesNearSelection()
     const int count = CoverStore::maxDecodedThumbnails + 50;
     for (int i = 0; i < count; ++i) {
         store.append(QString("/f/%1.png").arg(i), QImage(), true);
-        store.setThumbnail(i,
-                           encodeThumbnail(filled(QSize(4, 4), Qt::GlobalColor(Qt::red + i % 8))));
+        store.setThumbnail(
+            i, encodeThumbnail(filled(QSize(256, 256), Qt::GlobalColor(Qt::red + i % 8))));
     }
     const QImage first = store.image(0);
     QCOMPARE(first.pixel(1, 1), QColor(Qt::red).rgb());
@@ -419,14 +441,20 @@ void TestThumbnails::storeDecodesNearSelection()
         QCOMPARE(store.image(i).pixel(0, 0), QColor(Qt::GlobalColor(Qt::red + i % 8)).rgb());
     QVERIFY(store.image(0).cacheKey() != first.cacheKey());
 
-    // Empty, damaged and oversized pictures show nothing; large ones are shrunk.
+    // An empty thumbnail (of a file that cannot be read) shows nothing and stays;
+    // a damaged one, or one of another size, is dropped as it is given or decoded.
+    QSignalSpy dropped(&store, &CoverStore::thumbnailDropped);
     store.setThumbnail(1, QByteArray());
-    store.setThumbnail(2, encodeThumbnail(filled(QSize(4, 4), Qt::red)).left(40));
+    store.setThumbnail(2, encodeThumbnail(filled(QSize(256, 256), Qt::red)).left(40));
     store.setThumbnail(3, encodeThumbnail(filled(QSize(2000, 1), Qt::red)));
     store.setThumbnail(4, encodeThumbnail(filled(QSize(512, 512), Qt::red)));
-    QVERIFY(store.image(1).isNull() && store.image(2).isNull() && store.image(3).isNull());
-    QCOMPARE(store.image(4).size(), QSize(256, 256));
-    QCOMPARE(store.thumbnailLoaded(1), 1);
+    QCOMPARE(dropped.size(), 2);
+    QVERIFY(store.image(1).isNull() && store.thumbnailLoaded(1) == 1);
+    for (int i = 2; i <= 4; ++i) {
+        QVERIFY(store.image(i).isNull());
+        QCOMPARE(store.thumbnailLoaded(i), 0);
+    }
+    QCOMPARE(dropped.size(), 3);
 }
 
 // A folder filling far from the selection leaves the strip, and the window, alone.
@@ -521,6 +549,101 @@ void TestThumbnails::storedPerFolderAndMode()
     QVERIFY(thumbnailFiles().contains(newName));
     QCOMPARE(thumbnailFiles().size(), 2);
     QDir(index).removeRecursively();
+}
+
+void TestThumbnails::undecodableThumbnailsMadeAgain_data()
+{
+    QTest::addColumn<QByteArray>("png");
+    const QByteArray good = encodeThumbnail(filled(QSize(256, 256), Qt::darkGreen));
+    QByteArray oversized = good;
+    oversized.replace(16, 8, hex("00007530 00007530")); // 30000 x 30000
+    QByteArray damaged = good;
+    // The start of the compressed pixels.
+    const int pixels = int(good.indexOf("IDAT")) + 4;
+    for (int i = pixels; i < pixels + 8; ++i)
+        damaged[i] = char(damaged[i] ^ 0x5A);
+    QTest::newRow("1 x 1 picture") << encodeThumbnail(filled(QSize(1, 1), Qt::darkGreen));
+    QTest::newRow("oversized header") << oversized;
+    QTest::newRow("damaged pixel data") << damaged;
+}
+
+// A stored thumbnail that cannot be decoded counts as missing: in images mode it
+// is made again from the file, and the folder's file is written anew with it.
+void TestThumbnails::undecodableThumbnailsMadeAgain()
+{
+    QFETCH(QByteArray, png);
+    const QString name = "pics_1_2020-01-01T00-00-00.cxi";
+    QDir().mkpath(dataDir());
+    QFile stored(QDir(dataDir()).filePath(name));
+    QVERIFY(stored.open(QIODevice::WriteOnly));
+    // Not the first cover, which the image view offers its own thumbnail for.
+    writeThumbnailFile(stored,
+                       {{"a.png", encodeThumbnail(fileThumbnail(path("pics/a.png"), false))},
+                        {"b.jpg", encodeThumbnail(fileThumbnail(path("pics/b.jpg"), false))},
+                        {"c.png", png},
+                        {"d.jpg", QByteArray()}});
+    stored.close();
+    openPicsWithIndex(name);
+    // c.png lies: red at the top left of the picture, blue at the bottom right.
+    CoverStore *store = viewer->coverStore;
+    const auto remade = [](const QImage &picture) {
+        return picture.size() == QSize(256, 256) && colour(picture.pixel(16, 144)) == 'r' &&
+               colour(picture.pixel(239, 239)) == 'b';
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(remade(store->image(2)), 10000);
+    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
+    open("empty");
+    const QString newName = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
+    QVERIFY(newName != name);
+    const QList<ThumbnailEntry> entries = storedEntries(newName);
+    QCOMPARE(entries.size(), 4);
+    QCOMPARE(entries[2].fileName, QString("c.png"));
+    QVERIFY(remade(QImage::fromData(entries[2].png)));
+
+    // One found broken long after the folder was filled is made again too.
+    open("pics");
+    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
+    store->setThumbnail(2, png);
+    QTRY_VERIFY(remade(store->image(2)));
+}
+
+void TestThumbnails::tamperedIndex_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("indexed");
+    const QString stamp = "_1_2020-01-01T00-00-00.cxi";
+    QTest::newRow("up and out") << path("elsewhere/file") << "../../elsewhere/file";
+    QTest::newRow("absolute") << path("elsewhere/pics" + stamp) << path("elsewhere/pics" + stamp);
+    QTest::newRow("in a subfolder") << dataDir() + "/sub/pics" + stamp << "sub/pics" + stamp;
+}
+
+// A thumbnail file name in the index that leads anywhere but to a plain file
+// of the data folder is never read, never removed, and dropped from the index.
+void TestThumbnails::tamperedIndex()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, indexed);
+    QDir().mkpath(QFileInfo(file).path());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    writeThumbnailFile(buffer,
+                       {{"a.png", encodeThumbnail(filled(QSize(256, 256), Qt::darkGreen))}});
+    writeFile(file, bytes);
+    openPicsWithIndex(indexed);
+    QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
+    QVERIFY(colour(viewer->coverStore->image(0).pixel(80, 16)) != 'g');
+    // Leaving the folder stores its new thumbnails.
+    open("empty");
+    QCOMPARE(readAll(file), bytes);
+    QVERIFY(isThumbnailFileName(viewer->imageFoldersToThumbnailFiles.value(path("pics"))));
+    QFile index(QDir(dataDir()).filePath("VisitedFolders.cxv"));
+    QVERIFY(index.open(QIODevice::ReadOnly));
+    QMap<QString, QString> images, rawMRI, cx;
+    QVERIFY(readVisitedFolders(index, images, rawMRI, cx));
+    QCOMPARE(images.keys(), QStringList({path("pics")}));
+    QVERIFY(images.value(path("pics")) != indexed);
+    QFile::remove(file);
 }
 
 void TestThumbnails::offersInEveryMode()

@@ -38,7 +38,7 @@ void ImageOGLViewer::showPicture(const std::shared_ptr<const PictureDocument> &p
 
 void ImageOGLViewer::clear()
 {
-    setImage(QImage());
+    releaseImage();
     setFailureNote(QString());
 }
 

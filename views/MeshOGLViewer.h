@@ -32,6 +32,8 @@ public:
 
     const MeshCamera &camera() const { return cam; }
     bool cullsBackFaces() const { return cullBackFaces; }
+    // Whether buffers hold the mesh on the graphics side.
+    bool hasBuffers() const { return renderer.hasBuffers(); }
     // Every time line of the flicks and the spin stands still.
     bool isAnimating() const;
     QTimeLine *spinTimeLine() const { return spinLine; }

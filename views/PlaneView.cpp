@@ -64,6 +64,20 @@ void PlaneView::setImage(const QImage &newImage)
     update();
 }
 
+void PlaneView::releaseImage()
+{
+    image = QImage();
+    textureStale = false;
+    textureReduced = false;
+    inspectedIndex = -1;
+    if (textureId && context()) {
+        makeCurrent();
+        freeTexture();
+        doneCurrent();
+    }
+    update();
+}
+
 void PlaneView::freeTexture()
 {
     if (textureId)

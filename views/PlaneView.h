@@ -25,6 +25,8 @@ public:
     QImage shownImage() const { return image; }
     // Whether the last image had to be scaled down to fit the largest texture.
     bool isTextureReduced() const { return textureReduced; }
+    // Whether a texture holds the image on the graphics side.
+    bool hasTexture() const { return textureId != 0; }
     QTimeLine *translationTimeLine() const { return translationLine; }
     QTimeLine *zoomTimeLine() const { return zoomLine; }
 
@@ -39,6 +41,9 @@ protected:
 
     // Shows an image on the quad; a null image leaves the view cleared.
     void setImage(const QImage &newImage);
+    // Clears the view and frees the texture at once, not at the next paint,
+    // which a view out of sight never gets.
+    void releaseImage();
     // Translation, rotation and zoom back to the start, at once.
     void resetTransformation() { nav.resetTransformation(); }
     ViewNavigation::Sizes sizes() const;

@@ -38,7 +38,7 @@ void RawMRIDataOGLViewer::showDicom(const std::shared_ptr<const DicomDocument> &
 
 void RawMRIDataOGLViewer::clear()
 {
-    setImage(QImage());
+    releaseImage();
     setFailureNote(QString());
 }
 

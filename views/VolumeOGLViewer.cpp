@@ -77,7 +77,8 @@ void VolumeOGLViewer::clear()
     resetCrossAnimation();
     document.reset();
     layout = MosaicLayout();
-    setImage(QImage());
+    composer = VolumeComposer();
+    releaseImage();
     setFailureNote(QString());
 }
 

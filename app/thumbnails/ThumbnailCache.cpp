@@ -34,6 +34,8 @@ ThumbnailCache::ThumbnailCache(CoverStore *store, QObject *parent) : QObject(par
     installTimer.setTimerType(Qt::PreciseTimer);
     connect(&installTimer, &QTimer::timeout, this, &ThumbnailCache::installArrived);
     connect(store, &CoverStore::cleared, this, &ThumbnailCache::cancel);
+    // A cover that lost its thumbnail may lie where the search was done with.
+    connect(store, &CoverStore::thumbnailDropped, this, [this] { doneRadius = 0; });
 }
 
 ThumbnailCache::~ThumbnailCache()

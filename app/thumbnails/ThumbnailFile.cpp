@@ -5,6 +5,7 @@
 #include <QDataStream>
 #include <QDateTime>
 #include <QIODevice>
+#include <QRegularExpression>
 #include <QtEndian>
 
 namespace {
@@ -105,4 +106,13 @@ QString thumbnailFileName(const QString &folderPath, int mode, const QDateTime &
     for (int counter = 2; taken(name); ++counter)
         name = QString("%1_%2.cxi").arg(stem, QString::number(counter));
     return name;
+}
+
+bool isThumbnailFileName(const QString &name)
+{
+    // The folder's own name may hold anything but a separator; a NUL would end
+    // the path early where it is handed to the system.
+    static const QRegularExpression rule(
+        R"(^[^/\\\x{0}]*_[1-3]_[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}-[0-9]{2}-[0-9]{2}(_[0-9]+)?\.cxi\z)");
+    return rule.match(name).hasMatch();
 }

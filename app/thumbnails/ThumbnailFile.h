@@ -35,4 +35,9 @@ void writeThumbnailFile(QIODevice &device, const QList<ThumbnailEntry> &entries)
 QString thumbnailFileName(const QString &folderPath, int mode, const QDateTime &when,
                           const std::function<bool(const QString &)> &taken);
 
+// Whether a name read from the viewer's index is one thumbnailFileName() makes:
+// a plain file name of that rule, which names a file in the data folder and no
+// other (no folder separator, so no "..", no absolute path).
+bool isThumbnailFileName(const QString &name);
+
 #endif

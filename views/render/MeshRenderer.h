@@ -36,6 +36,8 @@ public:
     void meshReplaced();
     // Deletes the buffers; the next frame makes them again.
     void releaseBuffers();
+    // Whether buffers hold a mesh on the graphics side.
+    bool hasBuffers() const { return buffers[0] != 0; }
 
 private:
     enum Upload { NothingToUpload, UploadColours, UploadAll };
