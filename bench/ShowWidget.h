@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Documents.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSize>
@@ -16,4 +18,11 @@ inline void showAndWaitForExposure(QWidget *widget, const QSize &size)
     waited.start();
     while (!widget->windowHandle()->isExposed() && waited.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+// The document of a file as the window's loader reads it, here on the caller's thread.
+template <class Doc> std::shared_ptr<Doc> readAs(const QString &fileName)
+{
+    QString reason;
+    return std::dynamic_pointer_cast<Doc>(readDocument(fileName, reason));
 }

@@ -48,7 +48,7 @@ void openAndPaint(benchmark::State &state, const QStringList &files)
 {
     int i = 0;
     for (auto _ : state) {
-        view->newImageForInspection(0, files[i++ % files.size()]);
+        view->showPicture(readAs<PictureDocument>(files[i++ % files.size()]), 0);
         // Painted by the event loop, as a widget of this kind always is.
         view->update();
         QCoreApplication::processEvents();

@@ -1,7 +1,6 @@
 // Drawing a 200,000-vertex mesh in the mesh view while it spins, from strips and
 // from separate triangles, and the time from a change of its colours to the next
 // frame. Needs a display (run under xvfb-run -a).
-#include "CXSCore.h"
 #include "Icosphere.h"
 #include "MeshOGLViewer.h"
 #include "MeshRasterizer.h"
@@ -20,7 +19,6 @@
 
 namespace {
 
-CXSCore *core = nullptr;
 MeshOGLViewer *view = nullptr;
 QString withStrips, withoutStrips;
 
@@ -59,7 +57,8 @@ void finishFrame()
 
 void spin(benchmark::State &state, const QString &file)
 {
-    view->newMeshItemForInspection(0, file);
+    const auto mesh = readAs<MeshDocument>(file);
+    view->showMesh(mesh, 0);
     QCoreApplication::processEvents();
     finishFrame();
     for (auto _ : state) {
@@ -68,7 +67,7 @@ void spin(benchmark::State &state, const QString &file)
     }
     state.counters["frames/s"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["vertices"] = core->getMesh(0)->nrOfVertices;
+    state.counters["vertices"] = mesh->mesh().nrOfVertices;
 }
 
 void BM_SpinWithStrips(benchmark::State &state)
@@ -84,10 +83,11 @@ void BM_SpinWithoutStrips(benchmark::State &state)
 // A map overlay writes new colour codes; the next frame shows them.
 void BM_ColourChangeToFrame(benchmark::State &state)
 {
-    view->newMeshItemForInspection(0, withStrips);
+    const auto document = readAs<MeshDocument>(withStrips);
+    view->showMesh(document, 0);
     QCoreApplication::processEvents();
     finishFrame();
-    SurfaceMesh *mesh = core->getMesh(0);
+    SurfaceMesh *mesh = &document->mesh();
     int round = 0;
     for (auto _ : state) {
         ++round;
@@ -121,14 +121,12 @@ int main(int argc, char **argv)
         !save(withoutStrips, foldedSphere(sphere, false)))
         return 1;
 
-    core = new CXSCore;
-    view = new MeshOGLViewer(core);
+    view = new MeshOGLViewer;
     showAndWaitForExposure(view, QSize(1000, 700));
 
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     delete view;
-    delete core;
     return 0;
 }

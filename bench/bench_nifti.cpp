@@ -1,7 +1,7 @@
 // A NIfTI template opened to the first frame, beside decompressing its file to
 // memory alone in the same run, and a 2 mm z map chosen over it, from the click
 // on the map file to the frame. Needs a display (run under xvfb-run -a).
-#include "CXSCore.h"
+#include "MapDisplaySettings.h"
 #include "ShowWidget.h"
 #include "VolumeOGLViewer.h"
 
@@ -49,17 +49,22 @@ void BM_GzipDecompressTemplate(benchmark::State &state)
 void BM_NiftiTemplateToFrame(benchmark::State &state)
 {
     for (auto _ : state) {
-        view->newVolumeItemForInspection(0, templateFile);
+        view->showVolume(readAs<VolumeDocument>(templateFile), 0);
         finish(view);
     }
 }
 
 void BM_NiftiMapChosenToFrame(benchmark::State &state)
 {
-    view->newVolumeItemForInspection(0, templateFile);
+    const auto volume = readAs<VolumeDocument>(templateFile);
+    view->showVolume(volume, 0);
+    MapDisplaySettings settings;
+    settings.setTarget(volume);
+    QObject::connect(&settings, &MapDisplaySettings::changed, view,
+                     &VolumeOGLViewer::mapDisplayChanged);
     for (auto _ : state) {
-        view->clickedMap(mapFile);
-        view->clickedSubMap(0, 1);
+        settings.chooseMapFile(mapFile);
+        settings.chooseMap(0);
         finish(view);
     }
 }
@@ -73,8 +78,7 @@ BENCHMARK(BM_NiftiMapChosenToFrame)->Unit(benchmark::kMillisecond)->UseRealTime(
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    CXSCore core;
-    view = new VolumeOGLViewer(&core);
+    view = new VolumeOGLViewer;
     showAndWaitForExposure(view, QSize(1000, 700));
 
     benchmark::Initialize(&argc, argv);

@@ -2,8 +2,8 @@
 // mouse to the finished frame, the slices composed and uploaded at a new cross,
 // and a 512 × 512 DICOM image loaded, mapped to grey and painted beside a bare
 // read of its bytes. Needs a display (run under xvfb-run -a).
-#include "CXSCore.h"
 #include "DicomFixture.h"
+#include "MapDisplaySettings.h"
 #include "RawMRIDataOGLViewer.h"
 #include "ShowWidget.h"
 #include "VmpFixture.h"
@@ -23,7 +23,6 @@
 
 namespace {
 
-CXSCore *core = nullptr;
 VolumeOGLViewer *volumeView = nullptr;
 RawMRIDataOGLViewer *rawView = nullptr;
 QString volumeFile, dicomFile, mapFile;
@@ -49,7 +48,7 @@ void finish(QOpenGLWidget *view)
 // and painting the slices at the new cross.
 void BM_CrossMoveToFrame(benchmark::State &state)
 {
-    volumeView->newVolumeItemForInspection(0, volumeFile);
+    volumeView->showVolume(readAs<VolumeDocument>(volumeFile), 0);
     int step = 0;
     for (auto _ : state) {
         const QPointF pos(200 + step++ % 200, 200);
@@ -63,7 +62,7 @@ void BM_CrossMoveToFrame(benchmark::State &state)
 // The slices at a new cross and their upload, without painting the frame.
 void BM_ComposeAndUpload(benchmark::State &state)
 {
-    volumeView->newVolumeItemForInspection(0, volumeFile);
+    volumeView->showVolume(readAs<VolumeDocument>(volumeFile), 0);
     int step = 0;
     for (auto _ : state) {
         QKeyEvent key(QEvent::KeyPress, step++ % 2 ? Qt::Key_Left : Qt::Key_Right, Qt::NoModifier);
@@ -76,10 +75,15 @@ void BM_ComposeAndUpload(benchmark::State &state)
 // volume's grid and coloured into the slices, to the finished frame.
 void BM_MapChosenToFrame(benchmark::State &state)
 {
-    volumeView->newVolumeItemForInspection(0, volumeFile);
-    volumeView->clickedMap(mapFile);
+    const auto volume = readAs<VolumeDocument>(volumeFile);
+    volumeView->showVolume(volume, 0);
+    MapDisplaySettings settings;
+    settings.setTarget(volume);
+    QObject::connect(&settings, &MapDisplaySettings::changed, volumeView,
+                     &VolumeOGLViewer::mapDisplayChanged);
+    settings.chooseMapFile(mapFile);
     for (auto _ : state) {
-        volumeView->clickedSubMap(0, 1);
+        settings.chooseMap(0);
         finish(volumeView);
     }
 }
@@ -87,7 +91,7 @@ void BM_MapChosenToFrame(benchmark::State &state)
 void BM_DicomToFrame(benchmark::State &state)
 {
     for (auto _ : state) {
-        rawView->newRawMRIFileForInspection(0, dicomFile);
+        rawView->showDicom(readAs<DicomDocument>(dicomFile), 0);
         finish(rawView);
     }
 }
@@ -147,9 +151,8 @@ int main(int argc, char **argv)
         !save(mapFile, vmp.current()))
         return 1;
 
-    core = new CXSCore;
-    volumeView = new VolumeOGLViewer(core);
-    rawView = new RawMRIDataOGLViewer(core);
+    volumeView = new VolumeOGLViewer;
+    rawView = new RawMRIDataOGLViewer;
     showAndWaitForExposure(volumeView, QSize(1000, 700));
     showAndWaitForExposure(rawView, QSize(1000, 700));
 
@@ -158,6 +161,5 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
     delete volumeView;
     delete rawView;
-    delete core;
     return 0;
 }
