@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "LocalFiles.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -67,7 +69,7 @@ CommandLine::CommandLine(const QStringList &arguments)
 bool CommandLine::refuse(const QString &reason)
 {
     todo = Refuse;
-    refusal = "cxviewer: " + reason;
+    refusal = "cxviewer: " + LocalFiles::printable(reason);
     return false;
 }
 

@@ -4,8 +4,8 @@
 #include "DocRawDataInterface.h"
 #include "DocSRFInterface.h"
 #include "DocVMRInterface.h"
-#include "FileHelpers.h"
 #include "ImageOGLViewer.h"
+#include "LocalFiles.h"
 #include "MeshOGLViewer.h"
 #include "RawMRIDataOGLViewer.h"
 #include "VolumeDoc.h"
@@ -22,7 +22,7 @@ bool FigureRenderer::render(const CommandLine &line)
     if (figure.isNull())
         // A view that read its file but could not be drawn (no framebuffer of that size).
         return fail(QString("cannot draw %1 at %2 × %3 pixels")
-                        .arg(getFileNameFromFullFileName(line.paths().value(0)))
+                        .arg(LocalFiles::displayName(line.paths().value(0)))
                         .arg(line.size().width())
                         .arg(line.size().height()));
     return write(figure, line.outputFile());
@@ -31,7 +31,7 @@ bool FigureRenderer::render(const CommandLine &line)
 bool FigureRenderer::fail(const QString &why)
 {
     if (reason.isEmpty())
-        reason = why;
+        reason = LocalFiles::printable(why);
     return false;
 }
 
@@ -70,7 +70,7 @@ QImage FigureRenderer::drawImage(const CommandLine &line)
     const QString file = line.paths().first();
     view.newImageForInspection(0, file);
     if (!measured) {
-        fail(getFileNameFromFullFileName(file) + ": not a readable image");
+        fail(LocalFiles::displayName(file) + ": not a readable image");
         return QImage();
     }
     return view.grabFramebuffer();
@@ -132,7 +132,7 @@ QImage FigureRenderer::drawMesh(const CommandLine &line)
 // map, then each setting asked for.
 template <class View> bool FigureRenderer::showMap(View &view, const CommandLine &line)
 {
-    const QString name = getFileNameFromFullFileName(line.mapFile());
+    const QString name = LocalFiles::displayName(line.mapFile());
     QStringList maps;
     bool listed = false;
     QObject::connect(&view, &View::mapNamesListed, [&](const QStringList &names) {
@@ -142,7 +142,7 @@ template <class View> bool FigureRenderer::showMap(View &view, const CommandLine
     view.clickedMap(line.mapFile());
     if (!listed)
         return fail(name + ": not a readable map file for " +
-                    getFileNameFromFullFileName(line.paths().first()));
+                    LocalFiles::displayName(line.paths().first()));
     if (line.mapIndex() > maps.size())
         return fail(
             QString("%1: holds %2 maps, not %3").arg(name).arg(maps.size()).arg(line.mapIndex()));

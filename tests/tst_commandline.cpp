@@ -94,6 +94,9 @@ void TestCommandLine::actionsAndRefusals_data()
                                    "not %/m.vmp";
     QTest::newRow("render missing") << out + QStringList{"%/gone.srf"} << refuse
                                     << "cxviewer: no such file or folder: %/gone.srf";
+    QTest::newRow("missing path with control characters")
+        << QStringList{"%/gone\n\x1b[2J\x7f\u009b\u202e.vmr"} << refuse
+        << "cxviewer: no such file or folder: %/gone\\n\\x1b[2J\\x7f\\x9b\\u202e.vmr";
 
     const QString badSize = "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not ";
     for (const char *size : {"0x10", "10x", "10", "8193x10", "-5x10", "10X10", "1.5x2"})

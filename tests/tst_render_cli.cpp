@@ -308,8 +308,15 @@ void TestRenderCli::failures()
         {{"--cross", "256,0,0", vmr},
          "cxviewer: the cross 256,0,0 lies outside the volume's 256 × 256 × 256 voxels"},
         {{out("garbage.vmp.png")}, "cxviewer: garbage.vmp.png: not a readable image"},
+        // Names stay one line and cannot drive the terminal, in every view's note.
+        {{out("cut\n\x1b[2J.vmr")}, "cxviewer: cut\\n\\x1b[2J.vmr: "},
+        {{out("garbage\r\x1b]0;x\x07.srf")}, "cxviewer: garbage\\r\\x1b]0;x\\x07.srf: "},
+        {{out("garbage\u2028\u009b.dcm")}, "cxviewer: garbage\\u2028\\x9b.dcm: "},
     };
     QFile::copy(out("garbage.vmp"), out("garbage.vmp.png"));
+    QFile::copy(out("cut.vmr"), out("cut\n\x1b[2J.vmr"));
+    QFile::copy(out("garbage.vmp"), out("garbage\r\x1b]0;x\x07.srf"));
+    QFile::copy(out("garbage.vmp"), out("garbage\u2028\u009b.dcm"));
     for (const auto &[arguments, start] : cases) {
         const Run r = run(QStringList{"--render", out("old.png")} + arguments);
         QCOMPARE(r.status, 1);
