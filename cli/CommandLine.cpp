@@ -155,7 +155,8 @@ bool CommandLine::check()
             return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
         return true;
     }
-    if (!QFileInfo(map).isFile())
+    // A FIFO or a device is refused by the figure, as a file it cannot read.
+    if (!QFileInfo::exists(map) || QFileInfo(map).isDir())
         return refuse("no such file: " + map);
     const FileTypes::Kind mapKind = FileTypes::kindOf(map);
     // A NIfTI file over a volume is read as statistics when the volume view takes it.

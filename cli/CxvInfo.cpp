@@ -320,8 +320,8 @@ void describeSurfaceMaps(const SurfaceMaps &maps, Report &r)
 // The vertex count an SMP file states, so that it can be read without its mesh.
 int smpVertexCount(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
         return -1;
     QDataStream in(&file);
     in.setByteOrder(QDataStream::LittleEndian);

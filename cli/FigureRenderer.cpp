@@ -18,6 +18,12 @@ FigureRenderer::FigureRenderer(QObject *core) : core(core) {}
 bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
+    // Only regular files: a FIFO would hold the figure for good.
+    for (const QString &input : {line.paths().value(0), line.mapFile()}) {
+        const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
+        if (!why.isEmpty())
+            return fail(LocalFiles::displayName(input) + ": " + why);
+    }
     const QImage figure = draw(line);
     if (figure.isNull())
         // A view that read its file but could not be drawn (no framebuffer of that size).

@@ -1,5 +1,88 @@
 #include "LocalFiles.h"
 
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemReason(int error)
+{
+    const QString reason = QString::fromLocal8Bit(strerror(error));
+    return reason.left(1).toLower() + reason.mid(1);
+}
+
+void tell(QString *why, const QString &reason)
+{
+    if (why)
+        *why = reason;
+}
+
+} // namespace
+
+int LocalFiles::openRegular(const QString &fileName, QString *why)
+{
+    const QByteArray name = QFile::encodeName(fileName);
+    struct stat info;
+    if (name.isEmpty() || ::stat(name.constData(), &info) != 0) {
+        const int error = name.isEmpty() ? ENOENT : errno;
+        tell(why, error == ENOENT || error == ENOTDIR ? "no such file" : systemReason(error));
+        return -1;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        tell(why, "not a regular file");
+        return -1;
+    }
+    // Without waiting, should a FIFO have taken the file's place since.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        tell(why, errno == ENOENT ? "no such file" : systemReason(errno));
+        return -1;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        tell(why, "not a regular file");
+        return -1;
+    }
+    // Reads of a regular file never wait; whoever reads need not see the flag.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool LocalFiles::openRegular(QFile &file, const QString &fileName, QIODevice::OpenMode mode,
+                             QString *why)
+{
+    const int fd = openRegular(fileName, why);
+    if (fd < 0)
+        return false;
+    if (!file.open(fd, mode | QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        tell(why, file.errorString().left(1).toLower() + file.errorString().mid(1));
+        return false;
+    }
+    return true;
+}
+
+QString LocalFiles::openFailure(const QString &fileName)
+{
+    QString why;
+    const int fd = openRegular(fileName, &why);
+    if (fd >= 0)
+        ::close(fd);
+    return why;
+}
+
+bool LocalFiles::isRegular(const QString &fileName)
+{
+    struct stat info;
+    const QByteArray name = QFile::encodeName(fileName);
+    return !name.isEmpty() && ::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 QString LocalFiles::printable(const QString &text)
 {
     QString shown;

@@ -4,11 +4,17 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "FileHelpers.h"
+#include "ImageOGLViewer.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
 #include "MosaicLayout.h"
+#include "NiftiImage.h"
 #include "SampleSet.h"
 #include "SliceMosaic.h"
+#include "SurfaceMesh.h"
+#include "ThumbnailRule.h"
+#include "ViewingParameters.h"
 #include "VolumeDoc.h"
 #include "VolumeMaps.h"
 #include "VolumeOGLViewer.h"
@@ -16,13 +22,20 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +44,33 @@ struct Run
     int status = -1;
     QString err;
 };
+
+bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A NIfTI-1 header of 2 x 2 x 2 bytes: "n+1" with its values in the same
+// file, "ni1" with them in the image file beside it.
+QByteArray niftiHeader(const char *magic)
+{
+    QByteArray h(348, '\0');
+    const auto put = [&](int offset, auto value) {
+        memcpy(h.data() + offset, &value, sizeof value);
+    };
+    put(0, qint32(348));
+    const qint16 dims[8] = {3, 2, 2, 2, 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) {
+        put(40 + 2 * i, dims[i]);
+        put(76 + 4 * i, 1.0f);
+    }
+    put(70, qint16(2)); // uint8
+    put(72, qint16(8));
+    put(108, magic[1] == '+' ? 352.0f : 0.0f);
+    memcpy(h.data() + 344, magic, 4);
+    return magic[1] == '+' ? h + QByteArray(4 + 8, '\0') : h;
+}
 
 // Pixels that differ, as the PNG is read back.
 int differences(const QImage &a, const QImage &b)
@@ -71,11 +111,14 @@ private slots:
     void pictureAndDicom();
     void withoutDisplay();
     void failures();
+    void fifosAreNeverWaitedOn_data();
+    void fifosAreNeverWaitedOn();
     void openingPaths();
     void droppingPaths();
 
 private:
-    Run run(const QStringList &arguments, bool withDisplay = true);
+    // Killed after timeout ms, so that a figure that waits fails the test.
+    Run run(const QStringList &arguments, bool withDisplay = true, int timeout = 60000);
     QString sample(const QString &name) const { return samples.filePath(name); }
     QString out(const QString &name) const { return tmp.filePath(name); }
     // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
@@ -96,7 +139,7 @@ void TestRenderCli::initTestCase()
     QVERIFY(QFileInfo(program).isExecutable());
 }
 
-Run TestRenderCli::run(const QStringList &arguments, bool withDisplay)
+Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, int timeout)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -106,7 +149,12 @@ Run TestRenderCli::run(const QStringList &arguments, bool withDisplay)
     }
     process.setProcessEnvironment(environment);
     process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(timeout)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, "still running, killed"};
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
         return {};
     // Qt's own notes on the environment are not the program's.
     QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n');
@@ -336,6 +384,132 @@ void TestRenderCli::failures()
     QCOMPARE(run({out("gone")}, false).err, "cxviewer: no such file or folder: " + out("gone"));
     QCOMPARE(run({"--nonsense"}, false).status, 2);
     QVERIFY(!QFile::exists(out("x.png")));
+}
+
+void TestRenderCli::fifosAreNeverWaitedOn_data()
+{
+    QTest::addColumn<QString>("fifo");
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QString>("file");       // handed to the reader; the FIFO or a file beside it
+    QTest::addColumn<QString>("reason");     // the reader's, where it gives one
+    QTest::addColumn<QStringList>("render"); // "%" the row's folder, "#" the samples
+    QTest::addColumn<QString>("error");      // what --render says, exit status 1; none: 0
+
+    const QString notRegular = "not a regular file";
+    const auto row = [&](const char *name, const QString &fifo, const char *reader,
+                         const QString &file, const QString &reason, const QStringList &render,
+                         const QString &error) {
+        QTest::newRow(name) << fifo << reader << file << reason << render << error;
+    };
+    const auto alone = [&](const char *name, const QString &fifo, const char *reader,
+                           const QString &reason, bool rendered = true) {
+        row(name, fifo, reader, fifo, reason, rendered ? QStringList{"%/" + fifo} : QStringList(),
+            rendered ? QString("cxviewer: %1: not a regular file").arg(fifo) : QString());
+    };
+    alone("picture view, PNG", "p.png", "picture view", "");
+    alone("picture view, JPEG", "p.jpg", "picture view", "");
+    alone("EXIF orientation", "p.jpg", "exif", "", false);
+    alone("thumbnail", "p.png", "thumbnail", "", false);
+    alone("NIfTI .nii", "p.nii", "nifti", notRegular);
+    alone("NIfTI .nii.gz", "p.nii.gz", "nifti", notRegular);
+    alone("NIfTI header", "p.hdr", "nifti", notRegular);
+    row("NIfTI image file of a header", "h.img", "nifti", "h.hdr", "h.img is not a regular file",
+        {"%/h.hdr"}, "cxviewer: h.hdr: ");
+    // The library tries the uncompressed name first.
+    row("NIfTI name tried before .nii.gz", "n.nii", "nifti", "n.nii.gz",
+        "n.nii is not a regular file", {"%/n.nii.gz"}, "cxviewer: n.nii.gz: ");
+    alone("VMR", "p.vmr", "volume", "");
+    alone("SRF", "p.srf", "mesh", "");
+    alone("DICOM", "p.dcm", "dicom", notRegular);
+    row("VMP", "p.vmp", "volume maps", "p.vmp", "", {"--map", "%/p.vmp", "#/Phantom_Head.vmr"},
+        "cxviewer: p.vmp: not a regular file");
+    row("NIfTI map", "p.nii", "nifti maps", "p.nii", "", {"--map", "%/p.nii", "#/Phantom_Head.vmr"},
+        "cxviewer: p.nii: not a regular file");
+    row("SMP", "p.smp", "surface maps", "p.smp", "", {"--map", "%/p.smp", "#/Phantom_Cortex.srf"},
+        "cxviewer: p.smp: not a regular file");
+    // The mesh is drawn without them.
+    row("viewing parameters beside a mesh", "m.vwp", "viewing parameters", "m.vwp", "", {"%/m.srf"},
+        "");
+}
+
+// Every reader refuses a FIFO without opening it for good, and so does
+// --render, with its reason. A reader that waits is let go after a while by a
+// writer that opens the FIFO, and fails the row.
+void TestRenderCli::fifosAreNeverWaitedOn()
+{
+    QFETCH(QString, fifo);
+    QFETCH(QString, reader);
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    QFETCH(QStringList, render);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QByteArray fifoName = QFile::encodeName(dir.filePath(fifo));
+    QCOMPARE(::mkfifo(fifoName.constData(), 0600), 0);
+    QVERIFY(writeFile(dir.filePath("h.hdr"), niftiHeader("ni1")));
+    QVERIFY(writeFile(dir.filePath("n.nii.gz"), niftiHeader("n+1"))); // zlib reads it as it is
+    QVERIFY(QFile::copy(sample("Phantom_Cortex.srf"), dir.filePath("m.srf")));
+    const QString path = dir.filePath(file);
+
+    std::atomic<bool> finished = false, waited = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 250 && !finished; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!finished) {
+            waited = true;
+            ::close(::open(fifoName.constData(), O_WRONLY | O_NONBLOCK));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    bool took = false;
+    QString why;
+    CXSCore core;
+    VolumeDoc volume(&core);
+    volume.dimX = volume.dimY = volume.dimZ = 256;
+    SurfaceMesh mesh(&core);
+    if (reader == "picture view") {
+        ImageOGLViewer view;
+        QSignalSpy measured(&view, &ImageOGLViewer::imageMeasured);
+        view.newImageForInspection(0, path);
+        took = !measured.isEmpty() && measured.first().at(1).toInt() > 0;
+    } else if (reader == "exif") {
+        took = getOrientationFromExif(path) != 1;
+    } else if (reader == "thumbnail") {
+        took = !fileThumbnail(path, false).isNull();
+    } else if (reader == "nifti") {
+        NiftiImage image;
+        took = image.read(path, false);
+        why = image.failureReason();
+    } else if (reader == "volume") {
+        took = core.loadVMR(path);
+    } else if (reader == "mesh") {
+        took = core.loadMesh(path);
+    } else if (reader == "dicom") {
+        took = core.loadDICOM(path);
+        why = core.getDICOMFailureReason();
+    } else if (reader == "volume maps") {
+        took = volume.loadVolumeMaps(path) > 0;
+    } else if (reader == "nifti maps") {
+        took = volume.loadNiftiMaps(path) > 0;
+    } else if (reader == "surface maps") {
+        took = mesh.loadSMPs(path);
+    } else if (reader == "viewing parameters") {
+        took = ViewingParameters::fromFile(path).has_value();
+    }
+    finished = true;
+    writer.join();
+    QVERIFY2(!waited, "the reader opened the FIFO and waited on it");
+    QVERIFY(!took);
+    if (!reason.isEmpty())
+        QCOMPARE(why, reason);
+
+    if (render.isEmpty())
+        return;
+    render.replaceInStrings("%", dir.path()).replaceInStrings("#", samples.path());
+    const Run r = run(QStringList{"--render", dir.filePath("figure.png")} + render, true, 10000);
+    QVERIFY2(error.isEmpty() ? r.err.isEmpty() : r.err.startsWith(error) && !r.err.contains('\n'),
+             qPrintable(r.err));
+    QCOMPARE(r.status, error.isEmpty() ? 0 : 1);
 }
 
 CortivexViewer *TestRenderCli::startViewer()

@@ -1,8 +1,10 @@
 #include "ImageOGLViewer.h"
 
 #include "FileHelpers.h"
+#include "LocalFiles.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QGesture>
 #include <QImageReader>
 
@@ -28,11 +30,15 @@ QString ImageOGLViewer::imageInstructions(int inputKind)
 void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
 {
     resetTransformation();
-    QImageReader reader(filename);
-    reader.setDecideFormatFromContent(true);
-    // The EXIF orientation is applied below, by the viewer's own reading of it.
-    reader.setAutoTransform(false);
-    QImage loaded = reader.read();
+    QFile file;
+    QImage loaded;
+    if (LocalFiles::openRegular(file, filename)) {
+        QImageReader reader(&file);
+        reader.setDecideFormatFromContent(true);
+        // The EXIF orientation is applied below, by the viewer's own reading of it.
+        reader.setAutoTransform(false);
+        loaded = reader.read();
+    }
 
     int orientation = 1;
     const QString lower = filename.toLower();
