@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
+#include "FileHelpers.h"
 #include "LocalFiles.h"
+#include "NiftiImage.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -130,6 +132,20 @@ bool CommandLine::take(const QString &option, const QString &value)
     return true;
 }
 
+QStringList CommandLine::inputs() const
+{
+    QStringList read = files.mid(0, 1);
+    if (!map.isEmpty())
+        read << map;
+    for (const QString &file : QStringList(read)) {
+        if (NiftiImage::isNiftiFileName(file))
+            read << NiftiImage::namesLookedFor(file);
+        if (FileTypes::kindOf(file) == FileTypes::Mesh)
+            read << removeExtension(file) + ".vwp" << removeExtension(file) + ".VWP";
+    }
+    return read;
+}
+
 // What holds only for the options together, and the paths.
 bool CommandLine::check()
 {
@@ -150,20 +166,23 @@ bool CommandLine::check()
         return refuse("--render draws an image, DICOM, VMR or SRF file, not " + files.first());
     if (crossAt && kind != FileTypes::Volume)
         return refuse("--cross is for a volume");
-    if (map.isEmpty()) {
-        if (!mapOptions.isEmpty())
-            return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
-        return true;
+    if (map.isEmpty() && !mapOptions.isEmpty())
+        return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
+    if (!map.isEmpty()) {
+        // A FIFO or a device is refused by the figure, as a file it cannot read.
+        if (!QFileInfo::exists(map) || QFileInfo(map).isDir())
+            return refuse("no such file: " + map);
+        const FileTypes::Kind mapKind = FileTypes::kindOf(map);
+        // A NIfTI file over a volume is read as statistics when the volume view takes it.
+        if (!(kind == FileTypes::Volume &&
+              (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
+            !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
+            return refuse("--map takes a VMP or NIfTI file for a volume or an SMP file for a mesh");
     }
-    // A FIFO or a device is refused by the figure, as a file it cannot read.
-    if (!QFileInfo::exists(map) || QFileInfo(map).isDir())
-        return refuse("no such file: " + map);
-    const FileTypes::Kind mapKind = FileTypes::kindOf(map);
-    // A NIfTI file over a volume is read as statistics when the volume view takes it.
-    if (!(kind == FileTypes::Volume &&
-          (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
-        !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
-        return refuse("--map takes a VMP or NIfTI file for a volume or an SMP file for a mesh");
+    // By whatever name, link or hard link it is given.
+    for (const QString &input : inputs())
+        if (LocalFiles::sameFile(output, input))
+            return refuse("--render would write over " + input + ", which the figure reads");
     return true;
 }
 

@@ -37,6 +37,9 @@ public:
     std::optional<int> clusterSize() const { return cluster; }
     // 1 positive values only, 2 negative only, 3 both.
     std::optional<int> signSelection() const { return sign; }
+    // The files the figure reads, as far as they are known before it is drawn:
+    // the file and the map, and those read beside them.
+    QStringList inputs() const;
 
     static QString usage();
     static QString version();

@@ -8,9 +8,12 @@
 #include "LocalFiles.h"
 #include "MeshOGLViewer.h"
 #include "RawMRIDataOGLViewer.h"
+#include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 FigureRenderer::FigureRenderer(QObject *core) : core(core) {}
@@ -18,6 +21,7 @@ FigureRenderer::FigureRenderer(QObject *core) : core(core) {}
 bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
+    alsoRead.clear();
     // Only regular files: a FIFO would hold the figure for good.
     for (const QString &input : {line.paths().value(0), line.mapFile()}) {
         const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
@@ -31,6 +35,9 @@ bool FigureRenderer::render(const CommandLine &line)
                         .arg(LocalFiles::displayName(line.paths().value(0)))
                         .arg(line.size().width())
                         .arg(line.size().height()));
+    for (const QString &input : std::as_const(alsoRead))
+        if (LocalFiles::sameFile(line.outputFile(), input))
+            return fail("--render would write over " + input + ", which the figure reads");
     return write(figure, line.outputFile());
 }
 
@@ -129,6 +136,12 @@ QImage FigureRenderer::drawMesh(const CommandLine &line)
     view.newMeshItemForInspection(0, line.paths().first());
     if (!reason.isEmpty())
         return QImage();
+    // The file of another vertex set the mesh names, read from the mesh's folder.
+    const SurfaceMesh *mesh = qobject_cast<DocSRFInterface *>(core)->getMesh(0);
+    if (mesh && mesh->indirectVerticesLoaded)
+        alsoRead << QFileInfo(line.paths().first())
+                        .dir()
+                        .filePath(QFile::decodeName(mesh->indirectMeshFile));
     if (!line.mapFile().isEmpty() && !showMap(view, line))
         return QImage();
     return view.grabFramebuffer();

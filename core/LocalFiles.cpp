@@ -3,6 +3,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,6 +83,20 @@ bool LocalFiles::isRegular(const QString &fileName)
     struct stat info;
     const QByteArray name = QFile::encodeName(fileName);
     return !name.isEmpty() && ::stat(name.constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool LocalFiles::sameFile(const QString &a, const QString &b)
+{
+    const QByteArray first = QFile::encodeName(a), second = QFile::encodeName(b);
+    struct stat one, other;
+    if (first.isEmpty() || second.isEmpty() || ::stat(first.constData(), &one) != 0 ||
+        ::stat(second.constData(), &other) != 0)
+        return false;
+    if (one.st_dev == other.st_dev && one.st_ino == other.st_ino)
+        return true;
+    char oneResolved[PATH_MAX], otherResolved[PATH_MAX];
+    return ::realpath(first.constData(), oneResolved) &&
+           ::realpath(second.constData(), otherResolved) && strcmp(oneResolved, otherResolved) == 0;
 }
 
 QString LocalFiles::printable(const QString &text)

@@ -28,6 +28,10 @@ bool openRegular(QFile &file, const QString &fileName,
 QString openFailure(const QString &fileName);
 // Whether the name leads to a regular file, for libraries that open by name.
 bool isRegular(const QString &fileName);
+// Whether both names lead to one existing file: the same path once links are
+// followed, or another name of it (a hard link: the same device and inode).
+bool sameFile(const QString &a, const QString &b);
+
 // The text with control characters (C0, DEL, C1), line and paragraph
 // separators and bidirectional controls escaped as \n, \t, \r, \xNN or \uNNNN.
 QString printable(const QString &text);

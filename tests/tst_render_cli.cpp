@@ -12,6 +12,7 @@
 #include "NiftiImage.h"
 #include "SampleSet.h"
 #include "SliceMosaic.h"
+#include "SrfFixture.h"
 #include "SurfaceMesh.h"
 #include "ThumbnailRule.h"
 #include "ViewingParameters.h"
@@ -49,6 +50,12 @@ bool writeFile(const QString &name, const QByteArray &bytes)
 {
     QFile file(name);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A NIfTI-1 header of 2 x 2 x 2 bytes: "n+1" with its values in the same
@@ -111,6 +118,8 @@ private slots:
     void pictureAndDicom();
     void withoutDisplay();
     void failures();
+    void neverWritesOverItsInput_data();
+    void neverWritesOverItsInput();
     void fifosAreNeverWaitedOn_data();
     void fifosAreNeverWaitedOn();
     void openingPaths();
@@ -118,7 +127,8 @@ private slots:
 
 private:
     // Killed after timeout ms, so that a figure that waits fails the test.
-    Run run(const QStringList &arguments, bool withDisplay = true, int timeout = 60000);
+    Run run(const QStringList &arguments, bool withDisplay = true, int timeout = 60000,
+            const QString &workingFolder = QString());
     QString sample(const QString &name) const { return samples.filePath(name); }
     QString out(const QString &name) const { return tmp.filePath(name); }
     // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
@@ -139,7 +149,8 @@ void TestRenderCli::initTestCase()
     QVERIFY(QFileInfo(program).isExecutable());
 }
 
-Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, int timeout)
+Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, int timeout,
+                       const QString &workingFolder)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -148,6 +159,7 @@ Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, int timeo
         environment.remove("WAYLAND_DISPLAY");
     }
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingFolder);
     process.start(program, arguments);
     if (!process.waitForFinished(timeout)) {
         process.kill();
@@ -384,6 +396,57 @@ void TestRenderCli::failures()
     QCOMPARE(run({out("gone")}, false).err, "cxviewer: no such file or folder: " + out("gone"));
     QCOMPARE(run({"--nonsense"}, false).status, 2);
     QVERIFY(!QFile::exists(out("x.png")));
+}
+
+void TestRenderCli::neverWritesOverItsInput_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // "%" the folder of the row's files
+    QTest::addColumn<QString>("input");         // the file the output would have replaced
+    QTest::addColumn<int>("status");
+
+    const QStringList vmp = {"--map", "%/m.vmp", "%/v.vmr"};
+    QTest::newRow("the file") << QStringList{"--render", "%/a.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("the file, relative")
+        << QStringList{"--render", "a.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("a link to the file")
+        << QStringList{"--render", "%/link.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("a hard link to the file")
+        << QStringList{"--render", "%/hard.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("the map") << QStringList{"--render", "%/m.vmp"} + vmp << "m.vmp" << 2;
+    QTest::newRow("a link to the map") << QStringList{"--render", "link.vmp"} + vmp << "m.vmp" << 2;
+    QTest::newRow("the viewing parameters beside the mesh")
+        << QStringList{"--render", "%/c.vwp", "%/c.srf"} << "c.vwp" << 2;
+    // Known only once the mesh is read, but before anything is written.
+    QTest::newRow("the vertex file the mesh names")
+        << QStringList{"--render", "%/alt.srf", "%/main.srf"} << "alt.srf" << 1;
+}
+
+// Refused with one line, the file the figure reads as it was.
+void TestRenderCli::neverWritesOverItsInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, input);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    const auto at = [&](const char *name) { return dir.filePath(name); };
+    SrfFixture mesh = SrfFixture::octahedron();
+    QVERIFY(writeFile(at("alt.srf"), mesh.bytes()));
+    mesh.indirectFile = "alt.srf";
+    QVERIFY(writeFile(at("main.srf"), mesh.bytes()));
+    QVERIFY(QFile::copy(sample("Plasma.png"), at("a.png")));
+    for (const char *name : {"v.vmr", "m.vmp", "c.srf", "c.vwp"})
+        QVERIFY(writeFile(at(name), QByteArray("the bytes of ") + name));
+    QVERIFY(QFile::link(at("a.png"), at("link.png")) && QFile::link(at("m.vmp"), at("link.vmp")));
+    QCOMPARE(::link(QFile::encodeName(at("a.png")).constData(),
+                    QFile::encodeName(at("hard.png")).constData()),
+             0);
+    const QByteArray before = readFile(dir.filePath(input));
+
+    const Run r = run(arguments.replaceInStrings("%", dir.path()), true, 60000, dir.path());
+    QCOMPARE(r.status, status);
+    QCOMPARE(r.err, QString("cxviewer: --render would write over %1, which the figure reads")
+                        .arg(dir.filePath(input)));
+    QCOMPARE(readFile(dir.filePath(input)), before);
 }
 
 void TestRenderCli::fifosAreNeverWaitedOn_data()
