@@ -128,3 +128,32 @@ QString LocalFiles::displayName(const QString &path)
 {
     return printable(path.mid(path.lastIndexOf('/') + 1));
 }
+
+bool LocalFiles::isDecodable(const QByteArray &name)
+{
+    return QFile::encodeName(QFile::decodeName(name)) == name;
+}
+
+QString LocalFiles::decodedName(const QByteArray &name)
+{
+    if (isDecodable(name))
+        return QFile::decodeName(name);
+    // The longest piece from here that decodes and encodes back to itself is
+    // one character; a byte that starts none is escaped.
+    QString decoded;
+    qsizetype i = 0;
+    while (i < name.size()) {
+        qsizetype length = 0;
+        for (qsizetype n = qMin<qsizetype>(4, name.size() - i); n >= 1 && !length; --n)
+            if (isDecodable(name.mid(i, n)))
+                length = n;
+        if (length) {
+            decoded += QFile::decodeName(name.mid(i, length));
+            i += length;
+        } else {
+            decoded += QString("\\x%1").arg(quint8(name[i]), 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return decoded;
+}

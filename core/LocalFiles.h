@@ -37,6 +37,11 @@ bool sameFile(const QString &a, const QString &b);
 QString printable(const QString &text);
 // The last part of a path, printable: how a file is named in a message.
 QString displayName(const QString &path);
+// Bytes of a name as the system holds them, with each byte that is not part of
+// valid UTF-8 written as \xNN: a name Qt can hold for one it cannot.
+QString decodedName(const QByteArray &name);
+// Whether the bytes of a name survive Qt's decoding (valid UTF-8).
+bool isDecodable(const QByteArray &name);
 
 } // namespace LocalFiles
 

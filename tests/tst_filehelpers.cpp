@@ -254,7 +254,7 @@ void TestFileHelpers::exifMatchesExiftool()
 
 void TestFileHelpers::namesShownSafely_data()
 {
-    QTest::addColumn<QByteArray>("name"); // UTF-8
+    QTest::addColumn<QByteArray>("name"); // as the system holds it
     QTest::addColumn<QString>("shown");
     QTest::newRow("plain") << QByteArray("Hirn ü 1.vmr") << QString("Hirn ü 1.vmr");
     QTest::newRow("newline, tab, return") << QByteArray("a\nb\tc\r") << "a\\nb\\tc\\r";
@@ -263,15 +263,18 @@ void TestFileHelpers::namesShownSafely_data()
     QTest::newRow("DEL and C1") << QByteArray("\x7f\xc2\x9b\xc2\x85") << "\\x7f\\x9b\\x85";
     QTest::newRow("line separator and override")
         << QByteArray("a\xe2\x80\xa8\xe2\x80\xae.vmr") << "a\\u2028\\u202e.vmr";
+    QTest::newRow("not UTF-8") << QByteArray("a\xff\xfe\xc3.vmr") << "a\\xff\\xfe\\xc3.vmr";
+    QTest::newRow("overlong and surrogate")
+        << QByteArray("\xc0\xaf\xed\xa0\x80") << "\\xc0\\xaf\\xed\\xa0\\x80";
 }
 
-// One line, and nothing a terminal takes as a command.
+// One line, nothing a terminal takes as a command, and every byte accounted for.
 void TestFileHelpers::namesShownSafely()
 {
     QFETCH(QByteArray, name);
     QFETCH(QString, shown);
-    QCOMPARE(LocalFiles::printable(QString::fromUtf8(name)), shown);
-    QCOMPARE(LocalFiles::displayName("/some/folder/" + QString::fromUtf8(name)), shown);
+    QCOMPARE(LocalFiles::printable(LocalFiles::decodedName(name)), shown);
+    QCOMPARE(LocalFiles::displayName("/some/folder/" + LocalFiles::decodedName(name)), shown);
 }
 
 QTEST_MAIN(TestFileHelpers)

@@ -23,6 +23,7 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -122,6 +123,7 @@ private slots:
     void neverWritesOverItsInput();
     void fifosAreNeverWaitedOn_data();
     void fifosAreNeverWaitedOn();
+    void namesThatAreNotUtf8();
     void openingPaths();
     void droppingPaths();
 
@@ -129,6 +131,10 @@ private:
     // Killed after timeout ms, so that a figure that waits fails the test.
     Run run(const QStringList &arguments, bool withDisplay = true, int timeout = 60000,
             const QString &workingFolder = QString());
+    // With the arguments' bytes as given, which need not be valid UTF-8.
+    Run runRaw(const QList<QByteArray> &arguments);
+    Run execute(const QString &program, const QStringList &arguments, bool withDisplay, int timeout,
+                const QString &workingFolder);
     QString sample(const QString &name) const { return samples.filePath(name); }
     QString out(const QString &name) const { return tmp.filePath(name); }
     // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
@@ -151,6 +157,28 @@ void TestRenderCli::initTestCase()
 
 Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, int timeout,
                        const QString &workingFolder)
+{
+    return execute(program, arguments, withDisplay, timeout, workingFolder);
+}
+
+// Through the shell, whose printf turns octal escapes back into bytes.
+Run TestRenderCli::runRaw(const QList<QByteArray> &arguments)
+{
+    QStringList escaped = {"-c",
+                           "for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; shift; done; "
+                           "exec \"$0\" \"$@\"",
+                           program};
+    for (const QByteArray &argument : arguments) {
+        QString octal;
+        for (const char byte : argument)
+            octal += QString("\\0%1").arg(uint(quint8(byte)), 3, 8, QLatin1Char('0'));
+        escaped << octal;
+    }
+    return execute("/bin/sh", escaped, true, 60000, QString());
+}
+
+Run TestRenderCli::execute(const QString &program, const QStringList &arguments, bool withDisplay,
+                           int timeout, const QString &workingFolder)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -573,6 +601,66 @@ void TestRenderCli::fifosAreNeverWaitedOn()
     QVERIFY2(error.isEmpty() ? r.err.isEmpty() : r.err.startsWith(error) && !r.err.contains('\n'),
              qPrintable(r.err));
     QCOMPARE(r.status, error.isEmpty() ? 0 : 1);
+}
+
+// Qt holds no name that is not valid UTF-8: the figure reaches such a file
+// through links, and finds what lies beside it as well; the window, whose
+// listings leave such names out, and the figure's own name refuse it.
+void TestRenderCli::namesThatAreNotUtf8()
+{
+    QTemporaryDir dir;
+    const QByteArray raw = QFile::encodeName(dir.path()) + "/bad\xff\x1b";
+    // Qt cannot list these names, so its removal of the folder would leave them.
+    const auto cleanUp = qScopeGuard([&] {
+        for (const char *end : {".png", ".srf", ".vwp", "\xfe.smp"})
+            ::unlink(raw + end);
+    });
+    const auto copy = [&](const QString &from, const QByteArray &to) {
+        const QByteArray bytes = readFile(from);
+        const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        const bool written = fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) ==
+                                            ssize_t(bytes.size());
+        ::close(fd);
+        return written && !bytes.isEmpty();
+    };
+    QVERIFY(copy(sample("Plasma.png"), raw + ".png"));
+    QVERIFY(copy(sample("Phantom_Cortex.srf"), raw + ".srf"));
+    QVERIFY(copy(sample("Phantom_Cortex.vwp"), raw + ".vwp"));
+    QVERIFY(copy(sample("Phantom_Cortex.smp"), raw + "\xfe.smp"));
+    const QByteArray figure = QFile::encodeName(out("utf8.png"));
+
+    const QImage plasma(sample("Plasma.png"));
+    const QByteArray plasmaSize =
+        QString("%1x%2").arg(plasma.width()).arg(plasma.height()).toUtf8();
+    Run r = runRaw({"--render", figure, "--size", plasmaSize, raw + ".png"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(differences(QImage(out("utf8.png")), plasma), 0);
+
+    // The mesh in the camera of its viewing parameters, with its map.
+    const QStringList size = {"--size", "200x150"};
+    QCOMPARE(run(QStringList{"--render", out("cortex.png"), "--map", sample("Phantom_Cortex.smp"),
+                             sample("Phantom_Cortex.srf")} +
+                 size)
+                 .status,
+             0);
+    r = runRaw({"--render", figure, "--map", raw + "\xfe.smp", "--size", "200x150", raw + ".srf"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(differences(QImage(out("utf8.png")), QImage(out("cortex.png"))), 0);
+
+    r = runRaw({"--render", figure, raw + ".dcm"});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: no such file or folder: " + dir.path() + "/bad\\xff\\x1b.dcm");
+    r = runRaw({"--render", raw + "\xfe.png", raw + ".png"});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: --render cannot write " + dir.path() +
+                        "/bad\\xff\\x1b\\xfe.png: the name is not valid UTF-8");
+    r = runRaw({raw + ".png"});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: " + dir.path() +
+                        "/bad\\xff\\x1b.png: the window cannot open a name that is not valid "
+                        "UTF-8; rename it, or draw it with --render");
 }
 
 CortivexViewer *TestRenderCli::startViewer()
