@@ -7,6 +7,7 @@
 #include "DICOMDoc.h"
 #include "DocumentStream.h"
 #include "HeaderTexts.h"
+#include "LocalFiles.h"
 #include "NiftiImage.h"
 #include "NiftiVolume.h"
 #include "SurfaceMap.h"
@@ -319,8 +320,8 @@ void describeSurfaceMaps(const SurfaceMaps &maps, Report &r)
 // The vertex count an SMP file states, so that it can be read without its mesh.
 int smpVertexCount(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
         return -1;
     QDataStream in(&file);
     in.setByteOrder(QDataStream::LittleEndian);
@@ -453,11 +454,11 @@ int main(int argc, char *argv[])
     volume.dimX = volume.dimY = volume.dimZ = 256;
     SurfaceMesh mesh(&mapCore);
     if (!volumeFile.isEmpty() && !volume.readVolume(volumeFile)) {
-        err << "cxvinfo: " << volumeFile << ": not a readable VMR volume\n";
+        err << "cxvinfo: " << LocalFiles::printable(volumeFile) << ": not a readable VMR volume\n";
         return 2;
     }
     if (!meshFile.isEmpty() && !mesh.readMesh(meshFile)) {
-        err << "cxvinfo: " << meshFile << ": not a readable SRF mesh\n";
+        err << "cxvinfo: " << LocalFiles::printable(meshFile) << ": not a readable SRF mesh\n";
         return 2;
     }
     const MapTargets targets{&volume, &mesh};
@@ -473,7 +474,8 @@ int main(int argc, char *argv[])
         else if (reason.isEmpty())
             reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {
-            err << "cxvinfo: " << fileName << ": " << reason << '\n';
+            err << "cxvinfo: " << LocalFiles::printable(fileName) << ": "
+                << LocalFiles::printable(reason) << '\n';
             status = 1;
         }
         if (json) {
@@ -483,7 +485,7 @@ int main(int argc, char *argv[])
             object.insert("ok", reason.isEmpty());
             out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
         } else if (reason.isEmpty()) {
-            out << fileName << ": " << kind << '\n';
+            out << LocalFiles::printable(fileName) << ": " << kind << '\n';
             report.print(out);
         }
         out.flush();

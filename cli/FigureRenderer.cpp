@@ -4,13 +4,16 @@
 #include "DocRawDataInterface.h"
 #include "DocSRFInterface.h"
 #include "DocVMRInterface.h"
-#include "FileHelpers.h"
 #include "ImageOGLViewer.h"
+#include "LocalFiles.h"
 #include "MeshOGLViewer.h"
 #include "RawMRIDataOGLViewer.h"
+#include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 FigureRenderer::FigureRenderer(QObject *core) : core(core) {}
@@ -18,20 +21,30 @@ FigureRenderer::FigureRenderer(QObject *core) : core(core) {}
 bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
+    alsoRead.clear();
+    // Only regular files: a FIFO would hold the figure for good.
+    for (const QString &input : {line.paths().value(0), line.mapFile()}) {
+        const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
+        if (!why.isEmpty())
+            return fail(LocalFiles::displayName(input) + ": " + why);
+    }
     const QImage figure = draw(line);
     if (figure.isNull())
         // A view that read its file but could not be drawn (no framebuffer of that size).
         return fail(QString("cannot draw %1 at %2 × %3 pixels")
-                        .arg(getFileNameFromFullFileName(line.paths().value(0)))
+                        .arg(LocalFiles::displayName(line.paths().value(0)))
                         .arg(line.size().width())
                         .arg(line.size().height()));
+    for (const QString &input : std::as_const(alsoRead))
+        if (LocalFiles::sameFile(line.outputFile(), input))
+            return fail("--render would write over " + input + ", which the figure reads");
     return write(figure, line.outputFile());
 }
 
 bool FigureRenderer::fail(const QString &why)
 {
     if (reason.isEmpty())
-        reason = why;
+        reason = LocalFiles::printable(why);
     return false;
 }
 
@@ -70,7 +83,7 @@ QImage FigureRenderer::drawImage(const CommandLine &line)
     const QString file = line.paths().first();
     view.newImageForInspection(0, file);
     if (!measured) {
-        fail(getFileNameFromFullFileName(file) + ": not a readable image");
+        fail(LocalFiles::displayName(file) + ": not a readable image");
         return QImage();
     }
     return view.grabFramebuffer();
@@ -123,6 +136,12 @@ QImage FigureRenderer::drawMesh(const CommandLine &line)
     view.newMeshItemForInspection(0, line.paths().first());
     if (!reason.isEmpty())
         return QImage();
+    // The file of another vertex set the mesh names, read from the mesh's folder.
+    const SurfaceMesh *mesh = qobject_cast<DocSRFInterface *>(core)->getMesh(0);
+    if (mesh && mesh->indirectVerticesLoaded)
+        alsoRead << QFileInfo(line.paths().first())
+                        .dir()
+                        .filePath(QFile::decodeName(mesh->indirectMeshFile));
     if (!line.mapFile().isEmpty() && !showMap(view, line))
         return QImage();
     return view.grabFramebuffer();
@@ -132,7 +151,7 @@ QImage FigureRenderer::drawMesh(const CommandLine &line)
 // map, then each setting asked for.
 template <class View> bool FigureRenderer::showMap(View &view, const CommandLine &line)
 {
-    const QString name = getFileNameFromFullFileName(line.mapFile());
+    const QString name = LocalFiles::displayName(line.mapFile());
     QStringList maps;
     bool listed = false;
     QObject::connect(&view, &View::mapNamesListed, [&](const QStringList &names) {
@@ -142,7 +161,7 @@ template <class View> bool FigureRenderer::showMap(View &view, const CommandLine
     view.clickedMap(line.mapFile());
     if (!listed)
         return fail(name + ": not a readable map file for " +
-                    getFileNameFromFullFileName(line.paths().first()));
+                    LocalFiles::displayName(line.paths().first()));
     if (line.mapIndex() > maps.size())
         return fail(
             QString("%1: holds %2 maps, not %3").arg(name).arg(maps.size()).arg(line.mapIndex()));

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 class CommandLine;
 class OGLViewer;
@@ -33,6 +34,8 @@ private:
 
     QObject *core;
     QString reason;
+    // Files read that the command line could not know of.
+    QStringList alsoRead;
 };
 
 #endif

@@ -1,10 +1,9 @@
 #include "DICOMDoc.h"
 
 #include "CXSCore.h"
-#include "DocumentStream.h"
+#include "LocalFiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
@@ -366,13 +365,11 @@ DICOMDoc::~DICOMDoc()
 
 bool DICOMDoc::readDICOM(QString fileName)
 {
-    QFile file(fileName);
-    // Opening anything but a regular file (a FIFO, a device) could block. The
-    // reader reads in blocks of its own, so the file's buffer would only copy.
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        const QString reason = DocumentStream::openFailure(fileName);
-        return fail(reason.isEmpty() ? "cannot be opened" : reason);
-    }
+    QFile file;
+    // The reader reads in blocks of its own, so the file's buffer would only copy.
+    QString reason;
+    if (!LocalFiles::openRegular(file, fileName, QIODevice::Unbuffered, &reason))
+        return fail(reason);
     return readDICOM(file);
 }
 

@@ -1,5 +1,7 @@
 #include "NiftiImage.h"
 
+#include "LocalFiles.h"
+
 #include <nifti2_io.h>
 #include <zlib.h>
 
@@ -11,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -47,12 +50,18 @@ template <typename T> T field(const QByteArray &bytes, int offset, bool swapped)
     return value;
 }
 
-// The first bytes of a file, through zlib, which reads uncompressed files as they are.
-QByteArray headerBytes(const QString &fileName)
+// The first bytes of a file, through zlib, which reads uncompressed files as
+// they are; empty, with why, when the file cannot be opened.
+QByteArray headerBytes(const QString &fileName, QString &why)
 {
-    gzFile file = gzopen(QFile::encodeName(fileName).constData(), "rb");
-    if (!file)
+    const int fd = LocalFiles::openRegular(fileName, &why);
+    if (fd < 0)
         return {};
+    gzFile file = gzdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return {};
+    }
     QByteArray bytes(540, '\0');
     const int read = gzread(file, bytes.data(), unsigned(bytes.size()));
     gzclose(file);
@@ -199,6 +208,25 @@ bool NiftiImage::isNiftiFileName(const QString &fileName)
     return name.endsWith(".nii") || name.endsWith(".nii.gz") || name.endsWith(".hdr");
 }
 
+// The extension replaced, or one added to a name whose extension the library
+// does not take.
+QStringList NiftiImage::namesLookedFor(const QString &fileName)
+{
+    const char *const extensions[] = {".nii.gz", ".hdr.gz", ".img.gz", ".nii",
+                                      ".hdr",    ".img",    ".nia"};
+    QString stem = fileName;
+    for (const char *extension : extensions)
+        if (fileName.endsWith(extension, Qt::CaseInsensitive)) {
+            stem.chop(qsizetype(strlen(extension)));
+            break;
+        }
+    QStringList names;
+    for (const QString &base : {stem, fileName})
+        for (const char *extension : extensions)
+            names << base + extension << base + QString(extension).toUpper();
+    return names;
+}
+
 bool NiftiImage::fail(const QString &why)
 {
     reason = why;
@@ -217,7 +245,11 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
     values.clear();
     fields.clear();
     RawHeader h;
-    if (!parseHeader(headerBytes(fileName), h))
+    QString unopened;
+    const QByteArray bytes = headerBytes(fileName, unopened);
+    if (!unopened.isEmpty())
+        return fail(unopened);
+    if (!parseHeader(bytes, h))
         return fail("no NIfTI header (too short, or a header size other than 348 or 540)");
 
     if (h.dim[0] < 1 || h.dim[0] > 7)
@@ -256,6 +288,11 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
     if (!std::isfinite(h.voxOffset) || h.voxOffset < (singleFile ? h.size : 0) ||
         h.voxOffset > double(INT_MAX))
         return fail(QString("vox_offset of %1 does not lie after the header").arg(h.voxOffset));
+
+    // The library opens these by name, and a FIFO among them would hold it for good.
+    for (const QString &beside : namesLookedFor(fileName))
+        if (QFileInfo::exists(beside) && !LocalFiles::isRegular(beside))
+            return fail(LocalFiles::displayName(beside) + " is not a regular file");
 
     nifti_set_debug_level(0);
     const QByteArray name = QFile::encodeName(fileName);

@@ -1,9 +1,10 @@
 #include "ImageOGLViewer.h"
 
-#include "DocumentStream.h"
 #include "FileHelpers.h"
+#include "LocalFiles.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QGesture>
 #include <QImageReader>
 
@@ -44,10 +45,11 @@ void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
 {
     resetTransformation();
     // What cannot be opened is not read: a FIFO would block the window.
-    QString reason = DocumentStream::openFailure(filename);
+    QString reason;
+    QFile file;
     QImage loaded;
-    if (reason.isEmpty()) {
-        QImageReader reader(filename);
+    if (LocalFiles::openRegular(file, filename, QIODevice::ReadOnly, &reason)) {
+        QImageReader reader(&file);
         reader.setDecideFormatFromContent(true);
         // The EXIF orientation is applied below, by the viewer's own reading of it.
         reader.setAutoTransform(false);
@@ -70,7 +72,7 @@ void ImageOGLViewer::newImageForInspection(int sel_item, QString filename)
 
     setInspectedIndex(sel_item);
     setImage(loaded);
-    setFailureNote(loaded.isNull() ? getFileNameFromFullFileName(filename) + ": " + reason
+    setFailureNote(loaded.isNull() ? LocalFiles::displayName(filename) + ": " + reason
                                    : QString());
     emit imageMeasured(sel_item, loaded.width(), loaded.height(), orientation);
     emit thumbnailOffered(sel_item, loaded, false);

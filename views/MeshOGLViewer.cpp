@@ -5,6 +5,7 @@
 #include "DocSRFInterface.h"
 #include "DocumentStream.h"
 #include "FileHelpers.h"
+#include "LocalFiles.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -168,7 +169,7 @@ void MeshOGLViewer::fail(const QString &fileName, const QString &reason)
 {
     meshShown = false;
     thumbnailPending = false;
-    const QString note = getFileNameFromFullFileName(fileName) + ": " + reason;
+    const QString note = LocalFiles::displayName(fileName) + ": " + LocalFiles::printable(reason);
     setFailureNote(note);
     emit loadFailed(note);
 }

@@ -6,6 +6,7 @@
 #include "DocumentStream.h"
 #include "FileHelpers.h"
 #include "ImageOGLViewer.h"
+#include "LocalFiles.h"
 
 #include <QGesture>
 
@@ -47,7 +48,7 @@ void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filen
     const QImage grey = dicomGreyImage(*doc);
     setInspectedIndex(sel_item);
     setImage(grey);
-    setFailureNote(grey.isNull() ? getFileNameFromFullFileName(filename) + ": no pixel data"
+    setFailureNote(grey.isNull() ? LocalFiles::displayName(filename) + ": no pixel data"
                                  : QString());
     if (!grey.isNull())
         emit thumbnailOffered(sel_item, grey, false);
@@ -64,7 +65,7 @@ void RawMRIDataOGLViewer::releaseItem()
 void RawMRIDataOGLViewer::fail(const QString &fileName, const QString &reason)
 {
     setImage(QImage());
-    const QString note = getFileNameFromFullFileName(fileName) + ": " + reason;
+    const QString note = LocalFiles::displayName(fileName) + ": " + LocalFiles::printable(reason);
     setFailureNote(note);
     emit loadFailed(note);
 }

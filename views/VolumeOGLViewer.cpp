@@ -5,6 +5,7 @@
 #include "DocVMRInterface.h"
 #include "DocumentStream.h"
 #include "FileHelpers.h"
+#include "LocalFiles.h"
 #include "NiftiImage.h"
 #include "VolumeDoc.h"
 #include "VolumeMap.h"
@@ -131,7 +132,7 @@ void VolumeOGLViewer::fail(const QString &fileName, const QString &reason)
 {
     layout = MosaicLayout();
     setImage(QImage());
-    const QString note = getFileNameFromFullFileName(fileName) + ": " + reason;
+    const QString note = LocalFiles::displayName(fileName) + ": " + LocalFiles::printable(reason);
     setFailureNote(note);
     emit loadFailed(note);
 }
