@@ -18,6 +18,7 @@ FigureRenderer::FigureRenderer(QObject *core) : core(core) {}
 bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
+    shownFailure.clear();
     const QImage figure = draw(line);
     if (figure.isNull())
         // A view that read its file but could not be drawn (no framebuffer of that size).
@@ -25,7 +26,10 @@ bool FigureRenderer::render(const CommandLine &line)
                         .arg(getFileNameFromFullFileName(line.paths().value(0)))
                         .arg(line.size().width())
                         .arg(line.size().height()));
-    return write(figure, line.outputFile());
+    if (!write(figure, line.outputFile()))
+        return false;
+    // The figure says it too, as the window would.
+    return shownFailure.isEmpty() || fail(shownFailure);
 }
 
 bool FigureRenderer::fail(const QString &why)
@@ -135,18 +139,24 @@ template <class View> bool FigureRenderer::showMap(View &view, const CommandLine
     const QString name = getFileNameFromFullFileName(line.mapFile());
     QStringList maps;
     bool listed = false;
+    QString mapFailure;
     QObject::connect(&view, &View::mapNamesListed, [&](const QStringList &names) {
         maps = names;
         listed = true;
     });
+    QObject::connect(&view, &View::mapFailed, [&](const QString &note) { mapFailure = note; });
     view.clickedMap(line.mapFile());
     if (!listed)
-        return fail(name + ": not a readable map file for " +
-                    getFileNameFromFullFileName(line.paths().first()));
+        return fail(mapFailure.isEmpty() ? name + ": not a readable map file for " +
+                                               getFileNameFromFullFileName(line.paths().first())
+                                         : mapFailure);
     if (line.mapIndex() > maps.size())
         return fail(
             QString("%1: holds %2 maps, not %3").arg(name).arg(maps.size()).arg(line.mapIndex()));
     view.clickedSubMap(line.mapIndex() - 1, maps.size());
+    // A map file that reads but shows nothing, such as one beside the volume:
+    // the figure shows the note, and the run fails.
+    shownFailure = mapFailure;
     if (const auto threshold = line.threshold())
         view.changeThreshold(*threshold);
     if (const auto size = line.clusterSize()) {

@@ -36,9 +36,11 @@ bool CXSCore::loadVMR(QString fileName)
     const bool read = NiftiImage::isNiftiFileName(fileName) ? doc->readNifti(fileName)
                                                             : doc->readVolume(fileName);
     if (!read) {
+        vmrFailureReason = doc->failureReason();
         delete doc;
         return false;
     }
+    vmrFailureReason.clear();
     qDeleteAll(volumeDocs);
     volumeDocs = {doc};
     nrOfVolumeDocs = 1;
@@ -55,13 +57,20 @@ VolumeDoc *CXSCore::getVolumeDoc(int index)
     return index >= 0 && index < volumeDocs.size() ? volumeDocs[index] : nullptr;
 }
 
+QString CXSCore::getVMRFailureReason()
+{
+    return vmrFailureReason;
+}
+
 bool CXSCore::loadMesh(QString fileName)
 {
     auto *mesh = new SurfaceMesh(this);
     if (!mesh->readMesh(fileName)) {
+        meshFailureReason = mesh->failureReason();
         delete mesh;
         return false;
     }
+    meshFailureReason.clear();
     currentMesh = 0;
     qDeleteAll(meshes);
     meshes = {mesh};
@@ -77,6 +86,11 @@ int CXSCore::getNrOfMeshes()
 SurfaceMesh *CXSCore::getMesh(int index)
 {
     return index >= 0 && index < meshes.size() ? meshes[index] : nullptr;
+}
+
+QString CXSCore::getMeshFailureReason()
+{
+    return meshFailureReason;
 }
 
 bool CXSCore::loadDICOM(QString fileName)

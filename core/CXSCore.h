@@ -29,10 +29,12 @@ public:
     bool loadVMR(QString fileName) override;
     int getNrOfVolumeDocs() override;
     VolumeDoc *getVolumeDoc(int index) override;
+    QString getVMRFailureReason() override;
 
     bool loadMesh(QString fileName) override;
     int getNrOfMeshes() override;
     SurfaceMesh *getMesh(int index) override;
+    QString getMeshFailureReason() override;
 
     bool loadDICOM(QString fileName) override;
     DICOMDoc *getDICOMDoc() override;
@@ -65,7 +67,9 @@ public:
     unsigned char mapNegColorTable[10][3];
 
 private:
-    // The failed document is deleted; its reason outlives it.
+    // The failed documents are deleted; their reasons outlive them.
+    QString vmrFailureReason;
+    QString meshFailureReason;
     QString dicomFailureReason;
 };
 

@@ -36,8 +36,10 @@ AffineTransform NiftiVolume::worldToViewerAxes()
 bool NiftiVolume::fillVolume(VolumeDoc &doc)
 {
     const float *values = source->volumeValues(0);
-    if (!values)
+    if (!values) {
+        failure = "the image's values were not read";
         return false;
+    }
     const std::array<qint64, 3> dims = {source->dim(0), source->dim(1), source->dim(2)};
     const AffineTransform toViewer = worldToViewerAxes() * source->voxelToWorld();
 
@@ -56,8 +58,10 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
         edge = std::max(edge, smallest);
     if (extent / edge + 1 > maxGridEdge)
         edge = extent / (maxGridEdge - 1);
-    if (!std::isfinite(edge) || edge <= 0)
+    if (!std::isfinite(edge) || edge <= 0) {
+        failure = "its world transform places the voxels nowhere that can be shown";
         return false;
+    }
     int n[3];
     for (int axis = 0; axis < 3; ++axis)
         n[axis] =
@@ -69,8 +73,10 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
         viewerInverse * AffineTransform::fromRows(
                             {{{edge, 0, 0, low[0]}, {0, edge, 0, low[1]}, {0, 0, edge, low[2]}}});
     AffineTransform worldToSource;
-    if (!source->voxelToWorld().inverted(worldToSource))
+    if (!source->voxelToWorld().inverted(worldToSource)) {
+        failure = "its world transform cannot be inverted";
         return false;
+    }
 
     const qint64 count = qint64(n[0]) * n[1] * n[2];
     std::vector<float> grid(size_t(count), 0.0f);
@@ -87,8 +93,10 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
     const float hi = nonZero.empty() ? 0.0f : quantile(nonZero, 0.995);
 
     auto *bytes = static_cast<unsigned char *>(malloc(size_t(count)));
-    if (!bytes)
+    if (!bytes) {
+        failure = "no memory for the voxels shown";
         return false;
+    }
     const double scale = hi > lo ? 215.0 / (double(hi) - double(lo)) : 0.0;
     for (qint64 v = 0; v < count; ++v) {
         const float r = grid[size_t(v)];

@@ -334,6 +334,12 @@ void TestNifti::mapOverlaysWithBothSigns()
         QVERIFY(doc->arVolumeMaps->maps[0]->threshMax >= std::abs(valueAt({-5, 1, 1})));
     }
     QVERIFY(!doc->convertNiftiMapToArVMP(2));
+    QCOMPARE(doc->mapFailureReason(), QString("holds no map 3"));
+
+    // A map beside the volume reads, but shows nothing: that is said.
+    QCOMPARE(doc->loadNiftiMaps(fixture("far_float32.nii")), 1);
+    QVERIFY(!doc->convertNiftiMapToArVMP(0));
+    QCOMPARE(doc->mapFailureReason(), QString("does not overlap the volume"));
 }
 
 QTEST_GUILESS_MAIN(TestNifti)
