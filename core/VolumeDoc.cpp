@@ -116,9 +116,11 @@ bool VolumeDoc::readVolume(QIODevice &device)
     if ((dimX > 1) + (dimY > 1) + (dimZ > 1) < 2)
         return fail(
             QString("a volume of %1 voxels has no slice to show").arg(sizeOf(dimX, dimY, dimZ)));
-    if (nrOfVoxels > INT_MAX)
-        return fail(QString("a volume of %1 voxels is larger than the viewer shows")
-                        .arg(sizeOf(dimX, dimY, dimZ)));
+    if (nrOfVoxels > maxVoxels)
+        return fail(QString("a volume of %1 voxels is larger than the viewer shows (%2 voxels, "
+                            "512 × 512 × 512)")
+                        .arg(sizeOf(dimX, dimY, dimZ))
+                        .arg(maxVoxels));
     if (!in.fits(nrOfVoxels, 1))
         return fail(unreadable(QString("cut short: %1 voxels need %2 bytes, %3 are left")
                                    .arg(sizeOf(dimX, dimY, dimZ))

@@ -19,14 +19,18 @@ class VolumeMaps;
 class VolumeDoc
 {
 public:
+    // The most voxels a volume read may have: a header claims what it likes,
+    // and a sparse file can hold what it claims in a few kilobytes on disk.
+    static constexpr qint64 maxVoxels = qint64(512) * 512 * 512;
+
     explicit VolumeDoc(CXSCore *core);
     ~VolumeDoc();
 
     // Reads the file and sets the name fields from fileName.
     bool readVolume(QString fileName);
     // Reads the contents of a VMR file; leaves the name fields alone. A volume
-    // with no slice of two voxels each way to show is refused before its
-    // voxels are allocated.
+    // of more than maxVoxels, or with no slice of two voxels each way to show,
+    // is refused before its voxels are allocated.
     bool readVolume(QIODevice &device);
 
     // Reads a NIfTI image into the volume's grid and keeps it in niftiVolume.

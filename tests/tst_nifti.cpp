@@ -268,6 +268,13 @@ void TestNifti::refusesHostileHeaders_data()
     QTest::newRow("vox_offset in header") << withFloat(108, 10.0f) << false << "vox_offset";
     QTest::newRow("vox_offset NaN") << withFloat(108, NAN) << false << "vox_offset";
     QTest::newRow("data cut") << smallImage().left(380) << false << "too short";
+    QByteArray large = smallImage();
+    for (const auto &[at, dim] : {std::pair(42, 512), std::pair(44, 257), std::pair(46, 512)})
+        std::memcpy(large.data() + at, &dim, 2);
+    QTest::newRow("more voxels than the largest volume")
+        << large << true
+        << "a volume of 512 × 257 × 512 voxels is larger than the viewer reads (67108864 voxels, "
+           "512 × 512 × 256)";
 }
 
 void TestNifti::refusesHostileHeaders()

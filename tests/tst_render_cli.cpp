@@ -338,6 +338,12 @@ void TestRenderCli::failures()
     VmrFixture voxel;
     voxel.dimX = voxel.dimY = voxel.dimZ = 1;
     write("voxel.vmr", voxel.bytes());
+    write("sparse.vmr", FixtureStream().i16(4).i16(2047).i16(1024).i16(1024).data,
+          8 + 2047LL * 1024 * 1024 + 8);
+    VmrFixture line;
+    line.dimX = 4096;
+    line.dimY = line.dimZ = 2;
+    write("line.vmr", line.bytes());
     QByteArray flat = readAll(nifti("lpi_int16.nii"));
     const float zero = 0;
     std::memcpy(flat.data() + 80, &zero, 4);
@@ -358,6 +364,10 @@ void TestRenderCli::failures()
         {{out("nan.srf")}, "cxviewer: nan.srf: vertex 1 has a coordinate that is not a number"},
         {{"--map", sample("Phantom_Head_Maps.vmp"), out("voxel.vmr")},
          "cxviewer: voxel.vmr: a volume of 1 × 1 × 1 voxels has no slice to show"},
+        {{out("sparse.vmr")},
+         "cxviewer: sparse.vmr: a volume of 2047 × 1024 × 1024 voxels is "
+         "larger than the viewer shows (134217728 voxels, 512 × 512 × 512)"},
+        {{out("line.vmr")}, "cxviewer: line.vmr: a volume of 4096 × 2 × 2 voxels cannot be shown"},
         {{out("flat.nii")}, "cxviewer: flat.nii: pixdim[1] of 0 is no voxel size"},
         {{out("alone.hdr")}, "cxviewer: alone.hdr: the image file of the header is missing"},
         {{"--map", sample("Phantom_Head_Maps.vmp"), "--map-index", "5", vmr},

@@ -255,9 +255,12 @@ void TestVmr::brokenFiles_data()
     QTest::newRow("old negative dimension")
         << FixtureStream().i16(-5).i16(4).i16(3).data + QByteArray(100, 1)
         << "not a readable VMR volume (dimensions -5 × 4 × 3)";
-    const QString larger = "voxels is larger than the viewer shows";
+    const QString larger = "voxels is larger than the viewer shows (134217728 voxels, 512 × 512 × "
+                           "512)";
     QTest::newRow("product beyond int")
         << header(3, 32767, 32767, 32767) << "a volume of 32767 × 32767 × 32767 " + larger;
+    QTest::newRow("a voxel more than 512 cubed")
+        << header(4, 512, 513, 512) << "a volume of 512 × 513 × 512 " + larger;
     QTest::newRow("voxels one short")
         << f.bytes(VmrFixture::Voxels).chopped(1)
         << "not a readable VMR volume (cut short: 5 × 4 × 3 voxels need 60 bytes, 59 are left)";
@@ -299,11 +302,21 @@ void TestVmr::brokenFiles()
     QCOMPARE(doc.failureReason(), reason);
 }
 
-// Counts are weighed against the file before anything is made for them.
+// Counts are weighed against the file before anything is made for them, and
+// voxels against what the viewer shows: a sparse file holds what its header
+// claims in a few kilobytes on disk.
 void TestVmr::hugeCountsAllocateNothing()
 {
     VolumeDoc doc(&core);
     QVERIFY(!readBytes(doc, FixtureStream().i16(4).i16(1000).i16(1000).i16(1000).data));
+    QVERIFY(!doc.vmrData);
+    QTemporaryDir dir;
+    QFile sparse(dir.filePath("sparse.vmr"));
+    QVERIFY(sparse.open(QIODevice::WriteOnly));
+    sparse.write(FixtureStream().i16(4).i16(512).i16(512).i16(513).data);
+    QVERIFY(sparse.resize(8 + 512 * 512 * 513 + 8));
+    sparse.close();
+    QVERIFY(!doc.readVolume(sparse.fileName()));
     QVERIFY(!doc.vmrData);
     const QByteArray afterPosition = VmrFixture().bytes(VmrFixture::PositionBlock);
     QVERIFY(!readBytes(doc, afterPosition + FixtureStream().i32(100000000).cstr("a").i32(1).data));
