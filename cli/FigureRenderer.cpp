@@ -22,6 +22,7 @@ bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
     alsoRead.clear();
+    shownFailure.clear();
     // Only regular files: a FIFO would hold the figure for good.
     for (const QString &input : {line.paths().value(0), line.mapFile()}) {
         const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
@@ -38,7 +39,10 @@ bool FigureRenderer::render(const CommandLine &line)
     for (const QString &input : std::as_const(alsoRead))
         if (LocalFiles::sameFile(line.outputFile(), input))
             return fail("--render would write over " + input + ", which the figure reads");
-    return write(figure, line.outputFile());
+    if (!write(figure, line.outputFile()))
+        return false;
+    // The figure says it too, as the window would.
+    return shownFailure.isEmpty() || fail(shownFailure);
 }
 
 bool FigureRenderer::fail(const QString &why)
@@ -154,18 +158,24 @@ template <class View> bool FigureRenderer::showMap(View &view, const CommandLine
     const QString name = LocalFiles::displayName(line.mapFile());
     QStringList maps;
     bool listed = false;
+    QString mapFailure;
     QObject::connect(&view, &View::mapNamesListed, [&](const QStringList &names) {
         maps = names;
         listed = true;
     });
+    QObject::connect(&view, &View::mapFailed, [&](const QString &note) { mapFailure = note; });
     view.clickedMap(line.mapFile());
     if (!listed)
-        return fail(name + ": not a readable map file for " +
-                    LocalFiles::displayName(line.paths().first()));
+        return fail(mapFailure.isEmpty() ? name + ": not a readable map file for " +
+                                               LocalFiles::displayName(line.paths().first())
+                                         : mapFailure);
     if (line.mapIndex() > maps.size())
         return fail(
             QString("%1: holds %2 maps, not %3").arg(name).arg(maps.size()).arg(line.mapIndex()));
     view.clickedSubMap(line.mapIndex() - 1, maps.size());
+    // A map file that reads but shows nothing, such as one beside the volume:
+    // the figure shows the note, and the run fails.
+    shownFailure = mapFailure;
     if (const auto threshold = line.threshold())
         view.changeThreshold(*threshold);
     if (const auto size = line.clusterSize()) {

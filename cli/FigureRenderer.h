@@ -17,7 +17,9 @@ public:
     // core: the document core, as the window gets it.
     explicit FigureRenderer(QObject *core);
 
-    // False, with failure(), when a file cannot be read or the figure written.
+    // False, with failure(), when a file cannot be read or the figure written,
+    // or when a map file reads but shows nothing; the figure is written then,
+    // with the note that says so.
     bool render(const CommandLine &line);
     QString failure() const { return reason; }
 
@@ -36,6 +38,8 @@ private:
     QString reason;
     // Files read that the command line could not know of.
     QStringList alsoRead;
+    // Why the figure written shows less than was asked for.
+    QString shownFailure;
 };
 
 #endif

@@ -620,11 +620,11 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &
     if (bitsAllocated != 0 && bitsAllocated != 16)
         return fail(
             QString("%1-bit pixels are not supported, only 16-bit ones").arg(bitsAllocated));
-    if (nrOfRows <= 0 || nrOfColumns <= 0) {
-        meanIntensity = 0.0f;
-        stdDevIntensity = 0.0f;
-        return true;
-    }
+    // A file without an image has nothing to show.
+    if (nrOfRows < 0 || nrOfColumns < 0)
+        return fail("no image: Rows or Columns missing");
+    if (nrOfRows == 0 || nrOfColumns == 0)
+        return fail(QString("no image: %1 columns and %2 rows").arg(nrOfColumns).arg(nrOfRows));
 
     // The file must hold every pixel; this also bounds the allocation.
     const qint64 nrOfPixels = qint64(nrOfRows) * nrOfColumns;

@@ -254,6 +254,12 @@ void TestMeshView::mapsColourTheMesh()
     // A row the list does not hold, or a list of another length, changes nothing.
     view->clickedSubMap(0, 2);
     QCOMPARE(settings.size(), 1);
+    // Maps of another mesh are not read; the note over the mesh says why.
+    smp.nrOfVertices = 7;
+    view->clickedMap(write("other.smp", smp.bytes()));
+    QCOMPARE(names.size(), 1);
+    QCOMPARE(view->failureNote(),
+             QString("other.smp: made for a mesh of 7 vertices, not %1").arg(mesh->nrOfVertices));
 }
 
 QTEST_MAIN(TestMeshView)

@@ -6,6 +6,8 @@
 #include "CoverStore.h"
 #include "FileHelpers.h"
 #include "ImageOGLViewer.h"
+#include "DicomFixture.h"
+#include "FixtureStream.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
 #include "MosaicLayout.h"
@@ -16,6 +18,8 @@
 #include "SurfaceMesh.h"
 #include "ThumbnailRule.h"
 #include "ViewingParameters.h"
+#include "VmpFixture.h"
+#include "VmrFixture.h"
 #include "VolumeDoc.h"
 #include "VolumeMaps.h"
 #include "VolumeOGLViewer.h"
@@ -38,6 +42,7 @@
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <cstring>
 
 namespace {
 
@@ -103,6 +108,17 @@ QString chosenMapFile(const CortivexViewer &viewer)
 bool isGrey(QRgb rgb)
 {
     return qRed(rgb) == qGreen(rgb) && qGreen(rgb) == qBlue(rgb);
+}
+
+QString nifti(const QString &name)
+{
+    return QStringLiteral(CXV_NIFTI_FIXTURES "/") + name;
+}
+
+QByteArray readAll(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -386,11 +402,61 @@ void TestRenderCli::failures()
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write("before") == 6);
     old.close();
 
+    // Files that read but have nothing to show, or claim more than the viewer
+    // shows (a hole in the file costs no disk), and refusals of the NIfTI reader.
+    const auto write = [this](const QString &name, const QByteArray &bytes, qint64 size = -1) {
+        QFile file(out(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        QVERIFY(size < 0 || file.resize(size));
+    };
+    DicomFixture noImage;
+    noImage.unsignedShort(0x0028, 0x0010, 0).unsignedShort(0x0028, 0x0011, 0).pixels({});
+    write("empty.dcm", noImage.file());
+    SrfFixture point = SrfFixture::octahedron();
+    for (SrfFixture::Vertex &v : point.vertices)
+        v.x = v.y = v.z = 3;
+    write("point.srf", point.bytes());
+    SrfFixture separators = SrfFixture::octahedron();
+    separators.strips = {-1, -1, -1, -1};
+    write("separators.srf", separators.bytes());
+    SrfFixture far = SrfFixture::octahedron();
+    far.vertices[1].z = std::nanf("");
+    write("nan.srf", far.bytes());
+    VmrFixture voxel;
+    voxel.dimX = voxel.dimY = voxel.dimZ = 1;
+    write("voxel.vmr", voxel.bytes());
+    write("sparse.vmr", FixtureStream().i16(4).i16(2047).i16(1024).i16(1024).data,
+          8 + 2047LL * 1024 * 1024 + 8);
+    VmrFixture line;
+    line.dimX = 4096;
+    line.dimY = line.dimZ = 2;
+    write("line.vmr", line.bytes());
+    QByteArray flat = readAll(nifti("lpi_int16.nii"));
+    const float zero = 0;
+    std::memcpy(flat.data() + 80, &zero, 4);
+    write("flat.nii", flat);
+    write("alone.hdr", readAll(nifti("neither_uint8.hdr")));
+
     const QString vmr = sample("Phantom_Head.vmr");
     const QList<std::pair<QStringList, QString>> cases = {
-        {{out("cut.vmr")}, "cxviewer: cut.vmr: "},
+        {{out("cut.vmr")},
+         "cxviewer: cut.vmr: not a readable VMR volume (cut short: 256 × 256 × "
+         "256 voxels need 16777216 bytes, 4992 are left)"},
         {{"--map", out("garbage.vmp"), vmr},
-         "cxviewer: garbage.vmp: not a readable map file for Phantom_Head.vmr"},
+         "cxviewer: garbage.vmp: VMP version 30840 is not supported (versions 1 to 4 of the older "
+         "format are)"},
+        {{out("empty.dcm")}, "cxviewer: empty.dcm: no image: 0 columns and 0 rows"},
+        {{out("point.srf")}, "cxviewer: point.srf: all 6 vertices lie at one point"},
+        {{out("separators.srf")}, "cxviewer: separators.srf: its triangle strips hold no triangle"},
+        {{out("nan.srf")}, "cxviewer: nan.srf: vertex 1 has a coordinate that is not a number"},
+        {{"--map", sample("Phantom_Head_Maps.vmp"), out("voxel.vmr")},
+         "cxviewer: voxel.vmr: a volume of 1 × 1 × 1 voxels has no slice to show"},
+        {{out("sparse.vmr")},
+         "cxviewer: sparse.vmr: a volume of 2047 × 1024 × 1024 voxels is "
+         "larger than the viewer shows (134217728 voxels, 512 × 512 × 512)"},
+        {{out("line.vmr")}, "cxviewer: line.vmr: a volume of 4096 × 2 × 2 voxels cannot be shown"},
+        {{out("flat.nii")}, "cxviewer: flat.nii: pixdim[1] of 0 is no voxel size"},
+        {{out("alone.hdr")}, "cxviewer: alone.hdr: the image file of the header is missing"},
         {{"--map", sample("Phantom_Head_Maps.vmp"), "--map-index", "5", vmr},
          "cxviewer: Phantom_Head_Maps.vmp: holds 2 maps, not 5"},
         {{"--cross", "256,0,0", vmr},
@@ -412,6 +478,27 @@ void TestRenderCli::failures()
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("before"));
         old.close();
+    }
+
+    // A map beside the volume reads but shows nothing: the figure says so,
+    // and the run fails.
+    VmrFixture cube;
+    cube.dimX = cube.dimY = cube.dimZ = 32;
+    cube.offsetX = cube.offsetY = cube.offsetZ = 0;
+    write("cube.vmr", cube.bytes());
+    VmpFixture beside;
+    for (int i = 0; i < 6; ++i)
+        beside.box[i] = i % 2 ? 130 : 100;
+    write("beside.vmp", beside.current());
+    const QList<std::array<QString, 3>> besides = {
+        {out("cube.vmr"), out("beside.vmp"), "beside.vmp"},
+        {nifti("ras_uint8.nii.gz"), nifti("far_float32.nii"), "far_float32.nii"}};
+    for (const auto &[volume, map, name] : besides) {
+        QVERIFY(run({"--render", out("plain.png"), volume}).status == 0);
+        const Run r = run({"--render", out("beside.png"), "--map", map, volume});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, "cxviewer: " + name + ": does not overlap the volume");
+        QVERIFY(differences(QImage(out("beside.png")), QImage(out("plain.png"))) > 0);
     }
     const Run unwritable = run({"--render", out("no/such/folder.png"), vmr});
     QCOMPARE(unwritable.status, 1);

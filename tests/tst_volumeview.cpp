@@ -236,13 +236,15 @@ void TestVolumeView::dicomInGrey()
     QVERIFY(colourAt(frame, 0.99, 0.99) != QColor(Qt::white));
     QCOMPARE(colourAt(frame, 0.99, 0.02), QColor(Qt::white));
 
-    // Without pixels the view is cleared and says so; the header still loads.
+    // Without an image the load fails: the view is cleared and says why.
     DicomFixture empty;
     empty.unsignedShort(0x0028, 0x0010, 0).unsignedShort(0x0028, 0x0011, 0).pixels({});
+    QSignalSpy failed(&view, &RawMRIDataOGLViewer::loadFailed);
     view.newRawMRIFileForInspection(5, write("empty.dcm", empty.file()));
-    QCOMPARE(loaded.size(), 2);
+    QCOMPARE(loaded.size(), 1);
     QVERIFY(view.shownImage().isNull());
-    QCOMPARE(view.failureNote(), QString("empty.dcm: no pixel data"));
+    QCOMPARE(view.failureNote(), QString("empty.dcm: no image: 0 columns and 0 rows"));
+    QCOMPARE(failed.size(), 1);
     QCOMPARE(offered.size(), 1);
 }
 
@@ -288,12 +290,28 @@ void TestVolumeView::mapsColourTheSlices()
     QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
     view.showPosNegMapValues(3);
 
-    // A file that is no map file leaves the maps, their list and the slices as they were.
+    // A file that is no map file leaves the maps, their list and the slices as
+    // they were; the note over them says why.
+    QSignalSpy failed(&view, &VolumeOGLViewer::mapFailed);
     view.clickedMap(write("bad.vmp", "not a map"));
     QCOMPARE(names.size(), 1);
     QTest::keyClick(&view, Qt::Key_L);
     QTest::keyClick(&view, Qt::Key_L);
     QCOMPARE(countPixels(view.shownImage(), isColoured), coloured);
+    QCOMPARE(view.failureNote(), QString("bad.vmp: VMP version 28526 is not supported (versions 1 "
+                                         "to 4 of the older format are)"));
+    QCOMPARE(failed.value(0), QVariantList({view.failureNote()}));
+
+    // A map beside the volume is listed, but shows nothing when chosen: the note says so.
+    for (qint32 &limit : vmp.box)
+        limit += 40;
+    view.clickedMap(write("beside.vmp", vmp.current()));
+    QCOMPARE(names.size(), 2);
+    QCOMPARE(view.failureNote(), QString());
+    view.clickedSubMap(0, 1);
+    QCOMPARE(view.failureNote(), QString("beside.vmp: does not overlap the volume"));
+    QCOMPARE(countPixels(view.shownImage(), isColoured), 0);
+    QCOMPARE(failed.size(), 2);
 }
 
 QTEST_MAIN(TestVolumeView)

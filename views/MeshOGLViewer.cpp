@@ -3,7 +3,6 @@
 #include "MeshOGLViewer.h"
 
 #include "DocSRFInterface.h"
-#include "DocumentStream.h"
 #include "FileHelpers.h"
 #include "LocalFiles.h"
 #include "SurfaceMap.h"
@@ -105,9 +104,7 @@ void MeshOGLViewer::newMeshItemForInspection(int sel_item, QString filename)
     hideBusyCursor();
     if (!loaded || !meshes->getMesh(0)) {
         // The core keeps the last mesh it read; showing it under this file's name would lie.
-        const QString reason = DocumentStream::openFailure(filename);
-        fail(filename,
-             reason.isEmpty() ? "not a readable SRF mesh (damaged or cut short)" : reason);
+        fail(filename, meshes->getMeshFailureReason());
         return;
     }
     meshShown = true;
@@ -667,9 +664,18 @@ void MeshOGLViewer::loadSurfaceMaps(QString fileName)
 {
     SurfaceMesh *mesh = nullptr;
     getSurfMaps(&mesh);
-    // A file that cannot be read leaves the maps and their list as they were.
-    if (!mesh || !mesh->loadSMPs(fileName))
+    if (!mesh)
         return;
+    // A file that cannot be read leaves the maps and their list as they were,
+    // with a note that says why.
+    if (!mesh->loadSMPs(fileName)) {
+        const QString note =
+            getFileNameFromFullFileName(fileName) + ": " + mesh->mapFailureReason();
+        setFailureNote(note);
+        emit mapFailed(note);
+        return;
+    }
+    setFailureNote(QString());
     QStringList names;
     for (const SurfaceMap *map : std::as_const(mesh->surfaceMaps->maps))
         names << map->mapName;

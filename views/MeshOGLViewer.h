@@ -56,6 +56,8 @@ signals:
     void loadFailed(const QString &note);
     // The maps of the file read last, for the maps panel.
     void mapNamesListed(const QStringList &names);
+    // A map file could not be read onto the mesh; the note over it says which and why.
+    void mapFailed(const QString &note);
     // The settings of the map chosen, for the panel's controls.
     void mapSettingsShown(float threshold, int clusterSize, bool clusterFilter, int signSelection);
     // Touch on a touch screen: the lists around should take a touch-sized font.

@@ -3,7 +3,6 @@
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
 #include "DocRawDataInterface.h"
-#include "DocumentStream.h"
 #include "FileHelpers.h"
 #include "ImageOGLViewer.h"
 #include "LocalFiles.h"
@@ -40,18 +39,21 @@ void RawMRIDataOGLViewer::newRawMRIFileForInspection(int sel_item, QString filen
     const DICOMDoc *doc = loaded ? rawData->getDICOMDoc() : nullptr;
     if (!doc) {
         // The core keeps the last image it read; showing it under this file's name would lie.
-        const QString reason = DocumentStream::openFailure(filename);
-        fail(filename, reason.isEmpty() ? rawData->getDICOMFailureReason() : reason);
+        fail(filename, rawData->getDICOMFailureReason());
+        return;
+    }
+    const QImage grey = dicomGreyImage(*doc);
+    if (grey.isNull()) {
+        fail(filename, QString("no memory for a picture of %1 × %2 pixels")
+                           .arg(doc->nrOfColumns)
+                           .arg(doc->nrOfRows));
         return;
     }
     emit dicomLoaded();
-    const QImage grey = dicomGreyImage(*doc);
     setInspectedIndex(sel_item);
     setImage(grey);
-    setFailureNote(grey.isNull() ? LocalFiles::displayName(filename) + ": no pixel data"
-                                 : QString());
-    if (!grey.isNull())
-        emit thumbnailOffered(sel_item, grey, false);
+    setFailureNote(QString());
+    emit thumbnailOffered(sel_item, grey, false);
 }
 
 void RawMRIDataOGLViewer::releaseItem()

@@ -3,7 +3,6 @@
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
 #include "DocVMRInterface.h"
-#include "DocumentStream.h"
 #include "FileHelpers.h"
 #include "LocalFiles.h"
 #include "NiftiImage.h"
@@ -83,13 +82,7 @@ void VolumeOGLViewer::newVolumeItemForInspection(int sel_item, QString filename)
     const VolumeDoc *doc = loaded ? volumes->getVolumeDoc(0) : nullptr;
     if (!doc) {
         // The core keeps the last volume it read; showing it under this file's name would lie.
-        const QString reason = DocumentStream::openFailure(filename);
-        const QString unreadable =
-            NiftiImage::isNiftiFileName(filename)
-                ? "not a readable NIfTI image (damaged, cut short, of an unsupported data type "
-                  "or too large)"
-                : "not a readable VMR volume (damaged, cut short or of an unsupported version)";
-        fail(filename, reason.isEmpty() ? unreadable : reason);
+        fail(filename, volumes->getVMRFailureReason());
         return;
     }
     layout = MosaicLayout(doc->dimX, doc->dimY, doc->dimZ);
@@ -390,18 +383,25 @@ void VolumeOGLViewer::loadVolumeMaps(QString fileName)
     VolumeDoc *doc = shownVolume();
     if (!doc)
         return;
+    mapFileName = fileName;
     if (NiftiImage::isNiftiFileName(fileName)) {
         showBusyCursor();
         const int nrOfMaps = doc->loadNiftiMaps(fileName);
         hideBusyCursor();
-        if (nrOfMaps > 0)
-            emit mapNamesListed(doc->niftiMapNames());
+        if (nrOfMaps == 0) {
+            failMap(doc->mapFailureReason());
+            return;
+        }
+        setFailureNote(QString());
+        emit mapNamesListed(doc->niftiMapNames());
         return;
     }
     const int result = doc->loadVolumeMaps(fileName);
     // A file that cannot be read leaves the maps, their list and the slices as they were.
-    if (result == 0 || (result == 2 && doc->loadArVolumeMaps(fileName) != 1))
+    if (result == 0 || (result == 2 && doc->loadArVolumeMaps(fileName) != 1)) {
+        failMap(doc->mapFailureReason());
         return;
+    }
     QStringList names;
     if (result == 1) {
         for (const VolumeMap *map : std::as_const(doc->volumeMaps->maps))
@@ -410,7 +410,16 @@ void VolumeOGLViewer::loadVolumeMaps(QString fileName)
         for (const ArVolumeMap *map : std::as_const(doc->arVolumeMaps->maps))
             names << map->mapName;
     }
+    setFailureNote(QString());
     emit mapNamesListed(names);
+}
+
+// The map file stays chosen and the slices shown; the note says why no map is.
+void VolumeOGLViewer::failMap(const QString &reason)
+{
+    const QString note = getFileNameFromFullFileName(mapFileName) + ": " + reason;
+    setFailureNote(note);
+    emit mapFailed(note);
 }
 
 void VolumeOGLViewer::clickedSubMap(int row, int rowCount)
@@ -418,24 +427,25 @@ void VolumeOGLViewer::clickedSubMap(int row, int rowCount)
     VolumeDoc *doc = shownVolume();
     if (!doc || row < 0 || row >= rowCount)
         return;
+    bool shown = false;
     if (doc->niftiMaps) {
         if (rowCount != doc->niftiMaps->nrOfVolumesRead())
             return;
         showBusyCursor();
-        const bool converted = doc->convertNiftiMapToArVMP(row);
+        shown = doc->convertNiftiMapToArVMP(row);
         hideBusyCursor();
-        if (!converted)
-            return;
-        const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
-        emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled,
-                              map.showPosNeg);
+        if (shown) {
+            const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
+            emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled,
+                                  map.showPosNeg);
+        }
     } else if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
         if (rowCount != maps->maps.size())
             return;
         maps->nrOfSelectedMaps = 1;
         maps->selectedMaps = {row};
         showBusyCursor();
-        doc->convertSelectedMapsToNrMaps(true);
+        shown = doc->convertSelectedMapsToNrMaps(true);
         hideBusyCursor();
         const VolumeMap &map = *maps->maps[row];
         const ArVolumeMaps *converted = doc->arVolumeMaps;
@@ -445,14 +455,17 @@ void VolumeOGLViewer::clickedSubMap(int row, int rowCount)
     } else if (ArVolumeMaps *maps = doc->arVolumeMaps) {
         if (rowCount != maps->maps.size())
             return;
-        maps->nrOfSelectedMaps = 1;
-        maps->selectedMaps = {row};
+        shown = doc->selectArVolumeMap(row);
         const ArVolumeMap &map = *maps->maps[row];
         emit mapSettingsShown(map.threshMin, map.clusterSize, map.clusterCheckEnabled,
                               map.showPosNeg);
     } else {
         return;
     }
+    if (shown)
+        setFailureNote(QString());
+    else
+        failMap(doc->mapFailureReason());
     recolour();
 }
 

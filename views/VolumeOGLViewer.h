@@ -51,6 +51,9 @@ signals:
     void crossMoved(int x, int y, int z);
     // The maps of the file read last, for the maps panel; empty when it held none.
     void mapNamesListed(const QStringList &names);
+    // A map file could not be read, or the map chosen shows nothing; the note
+    // over the slices says which and why.
+    void mapFailed(const QString &note);
     // The settings of the map chosen, for the panel's controls; a cluster size
     // below 0 leaves the panel's as it is.
     void mapSettingsShown(float threshold, int clusterSize, bool clusterFilter, int signSelection);
@@ -91,12 +94,15 @@ private:
     void travel(int axis, int step);
     void resetCrossAnimation();
     void fail(const QString &fileName, const QString &reason);
+    void failMap(const QString &reason);
     VolumeDoc *shownVolume() const;
     // The one map shown, whose settings the panel's controls change.
     ArVolumeMap *shownMap() const;
     void recolour();
 
     DocVMRInterface *volumes;
+    // The map file chosen last, named by the note of a map that fails.
+    QString mapFileName;
     SliceMosaic mosaic;
     VolumeMapColouring mapColouring;
     MosaicLayout layout;
