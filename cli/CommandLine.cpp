@@ -1,9 +1,16 @@
 #include "CommandLine.h"
 
+#include "FileHelpers.h"
+#include "LocalFiles.h"
+#include "NameLinks.h"
+#include "NiftiImage.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -19,15 +26,31 @@ std::optional<int> number(const QString &text, int lowest, int highest)
     return value;
 }
 
+QList<QByteArray> encoded(const QStringList &arguments)
+{
+    QList<QByteArray> bytes;
+    for (const QString &argument : arguments)
+        bytes << QFile::encodeName(argument);
+    return bytes;
+}
+
 } // namespace
 
-CommandLine::CommandLine(const QStringList &arguments)
+CommandLine::CommandLine(const QStringList &arguments) : CommandLine(encoded(arguments)) {}
+
+CommandLine::~CommandLine() = default;
+
+CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
 {
+    QStringList arguments;
+    for (const QByteArray &argument : rawArguments)
+        arguments << QFile::decodeName(argument);
     bool optionsEnded = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
         if (optionsEnded || !argument.startsWith('-') || argument == "-") {
             files << argument;
+            rawFiles << rawArguments[i];
             continue;
         }
         if (argument == "--") {
@@ -49,15 +72,18 @@ CommandLine::CommandLine(const QStringList &arguments)
             return;
         }
         QString value;
-        if (argument.contains('='))
+        QByteArray rawValue;
+        if (argument.contains('=')) {
             value = argument.section('=', 1);
-        else if (i + 1 < arguments.size())
+            rawValue = rawArguments[i].mid(rawArguments[i].indexOf('=') + 1);
+        } else if (i + 1 < arguments.size()) {
             value = arguments[++i];
-        else {
+            rawValue = rawArguments[i];
+        } else {
             refuse(QString("--%1 needs a value").arg(name));
             return;
         }
-        if (!take(name, value))
+        if (!take(name, value, rawValue))
             return;
     }
     if (check() && !output.isEmpty())
@@ -67,16 +93,17 @@ CommandLine::CommandLine(const QStringList &arguments)
 bool CommandLine::refuse(const QString &reason)
 {
     todo = Refuse;
-    refusal = "cxviewer: " + reason;
+    refusal = "cxviewer: " + LocalFiles::printable(reason);
     return false;
 }
 
-bool CommandLine::take(const QString &option, const QString &value)
+bool CommandLine::take(const QString &option, const QString &value, const QByteArray &rawValue)
 {
     if (option == "render") {
         if (value.isEmpty())
             return refuse("--render needs a file name");
         output = value;
+        rawOutput = rawValue;
         return true;
     }
     if (option == "map-index" || option == "threshold" || option == "cluster" || option == "sign")
@@ -104,6 +131,7 @@ bool CommandLine::take(const QString &option, const QString &value)
         crossAt = voxel;
     } else if (option == "map") {
         map = value;
+        rawMap = rawValue;
     } else if (option == "map-index") {
         const std::optional<int> k = number(value, 1, 1000000);
         if (!k)
@@ -128,9 +156,60 @@ bool CommandLine::take(const QString &option, const QString &value)
     return true;
 }
 
+// Names that are not valid UTF-8: through links for a figure, which can be
+// drawn from them, and refused by the window, whose folder listings would not
+// show them. A figure is never written under such a name.
+bool CommandLine::reachNames()
+{
+    if (!output.isEmpty() && !LocalFiles::isDecodable(rawOutput))
+        return refuse("--render cannot write " + LocalFiles::decodedName(rawOutput) +
+                      ": the name is not valid UTF-8");
+    for (int i = 0; i < files.size(); ++i)
+        if (!reach(files[i], rawFiles[i]))
+            return false;
+    return output.isEmpty() || map.isEmpty() || reach(map, rawMap);
+}
+
+bool CommandLine::reach(QString &path, const QByteArray &raw)
+{
+    if (LocalFiles::isDecodable(raw))
+        return true;
+    const QString shown = LocalFiles::decodedName(raw);
+    struct stat info;
+    if (::stat(raw.constData(), &info) != 0)
+        return refuse("no such file or folder: " + shown);
+    if (output.isEmpty())
+        return refuse(shown + ": the window cannot open a name that is not valid UTF-8; rename "
+                              "it, or draw it with --render");
+    if (!links)
+        links = std::make_unique<NameLinks>();
+    QString why;
+    const QString reached = links->reach(raw, &why);
+    if (reached.isEmpty())
+        return refuse(shown + ": " + why);
+    path = reached;
+    return true;
+}
+
+QStringList CommandLine::inputs() const
+{
+    QStringList read = files.mid(0, 1);
+    if (!map.isEmpty())
+        read << map;
+    for (const QString &file : QStringList(read)) {
+        if (NiftiImage::isNiftiFileName(file))
+            read << NiftiImage::namesLookedFor(file);
+        if (FileTypes::kindOf(file) == FileTypes::Mesh)
+            read << removeExtension(file) + ".vwp" << removeExtension(file) + ".VWP";
+    }
+    return read;
+}
+
 // What holds only for the options together, and the paths.
 bool CommandLine::check()
 {
+    if (!reachNames())
+        return false;
     for (const QString &path : std::as_const(files))
         if (!QFileInfo::exists(path))
             return refuse("no such file or folder: " + path);
@@ -148,19 +227,23 @@ bool CommandLine::check()
         return refuse("--render draws an image, DICOM, VMR or SRF file, not " + files.first());
     if (crossAt && kind != FileTypes::Volume)
         return refuse("--cross is for a volume");
-    if (map.isEmpty()) {
-        if (!mapOptions.isEmpty())
-            return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
-        return true;
+    if (map.isEmpty() && !mapOptions.isEmpty())
+        return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
+    if (!map.isEmpty()) {
+        // A FIFO or a device is refused by the figure, as a file it cannot read.
+        if (!QFileInfo::exists(map) || QFileInfo(map).isDir())
+            return refuse("no such file: " + map);
+        const FileTypes::Kind mapKind = FileTypes::kindOf(map);
+        // A NIfTI file over a volume is read as statistics when the volume view takes it.
+        if (!(kind == FileTypes::Volume &&
+              (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
+            !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
+            return refuse("--map takes a VMP or NIfTI file for a volume or an SMP file for a mesh");
     }
-    if (!QFileInfo(map).isFile())
-        return refuse("no such file: " + map);
-    const FileTypes::Kind mapKind = FileTypes::kindOf(map);
-    // A NIfTI file over a volume is read as statistics when the volume view takes it.
-    if (!(kind == FileTypes::Volume &&
-          (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
-        !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
-        return refuse("--map takes a VMP or NIfTI file for a volume or an SMP file for a mesh");
+    // By whatever name, link or hard link it is given.
+    for (const QString &input : inputs())
+        if (LocalFiles::sameFile(output, input))
+            return refuse("--render would write over " + input + ", which the figure reads");
     return true;
 }
 

@@ -7,7 +7,10 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
 #include <optional>
+
+class NameLinks;
 
 // The viewer's command line, read before any window is made: the paths to
 // open in the window, or the one file to draw into a figure with --render.
@@ -16,8 +19,12 @@ class CommandLine
 public:
     enum Action { OpenWindow, Render, PrintHelp, PrintVersion, Refuse };
 
-    // The arguments after the program's name.
+    // The arguments after the program's name, as the system gives them: a
+    // name that is not valid UTF-8 is reached through a link (NameLinks) while
+    // the command line lasts.
+    explicit CommandLine(const QList<QByteArray> &arguments);
     explicit CommandLine(const QStringList &arguments);
+    ~CommandLine();
 
     Action action() const { return todo; }
     // Why the command line is refused, one line.
@@ -37,18 +44,27 @@ public:
     std::optional<int> clusterSize() const { return cluster; }
     // 1 positive values only, 2 negative only, 3 both.
     std::optional<int> signSelection() const { return sign; }
+    // The files the figure reads, as far as they are known before it is drawn:
+    // the file and the map, and those read beside them.
+    QStringList inputs() const;
 
     static QString usage();
     static QString version();
 
 private:
-    bool take(const QString &option, const QString &value);
+    bool take(const QString &option, const QString &value, const QByteArray &rawValue);
     bool refuse(const QString &reason);
     bool check();
+    bool reachNames();
+    bool reach(QString &path, const QByteArray &raw);
 
     Action todo = OpenWindow;
     QString refusal;
     QStringList files;
+    QList<QByteArray> rawFiles;
+    QByteArray rawMap;
+    QByteArray rawOutput;
+    std::unique_ptr<NameLinks> links;
     QStringList renderOptions;
     QStringList mapOptions;
     QString output;

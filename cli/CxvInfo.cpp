@@ -7,6 +7,7 @@
 #include "DICOMDoc.h"
 #include "DocumentStream.h"
 #include "HeaderTexts.h"
+#include "LocalFiles.h"
 #include "NiftiImage.h"
 #include "NiftiVolume.h"
 #include "SurfaceMap.h"
@@ -319,8 +320,8 @@ void describeSurfaceMaps(const SurfaceMaps &maps, Report &r)
 // The vertex count an SMP file states, so that it can be read without its mesh.
 int smpVertexCount(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
         return -1;
     QDataStream in(&file);
     in.setByteOrder(QDataStream::LittleEndian);
@@ -348,9 +349,8 @@ QString describeMapFile(const QString &fileName, const QString &kind, const MapT
         else if (result == 2 && (result = volume->loadArVolumeMaps(fileName)) == 1)
             describeArVolumeMaps(*volume->arVolumeMaps, r);
         return result == 1 ? QString()
-                           : QString("not readable as volume maps of a %1 x %2 x %3 volume "
-                                     "(damaged, of an unsupported version, or made for another "
-                                     "volume: see --volume)")
+                           : QString("%1 (read onto a %2 x %3 x %4 volume: see --volume)")
+                                 .arg(volume->mapFailureReason())
                                  .arg(volume->dimX)
                                  .arg(volume->dimY)
                                  .arg(volume->dimZ);
@@ -364,7 +364,7 @@ QString describeMapFile(const QString &fileName, const QString &kind, const MapT
             .arg(stated)
             .arg(mesh->nrOfVertices);
     if (!mesh->loadSMPs(fileName))
-        return "not readable as surface maps (damaged or of an unsupported version)";
+        return mesh->mapFailureReason();
     describeSurfaceMaps(*mesh->surfaceMaps, r);
     return QString();
 }
@@ -375,20 +375,16 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
 {
     if (kind == "VMP" || kind == "SMP")
         return describeMapFile(fileName, kind, targets, r);
-    if (kind == "VMR") {
+    if (kind == "VMR" || kind == "NIfTI") {
         if (!core.loadVMR(fileName))
-            return "not a readable VMR volume (damaged, cut short or of an unsupported version)";
-        describeVolume(*core.getVolumeDoc(0), r);
-    } else if (kind == "NIfTI") {
-        NiftiImage check;
-        if (!check.readHeader(fileName))
-            return check.failureReason();
-        if (!core.loadVMR(fileName))
-            return "the NIfTI image's values cannot be read or shown";
-        describeNifti(*core.getVolumeDoc(0), r);
+            return core.getVMRFailureReason();
+        if (kind == "VMR")
+            describeVolume(*core.getVolumeDoc(0), r);
+        else
+            describeNifti(*core.getVolumeDoc(0), r);
     } else if (kind == "SRF") {
         if (!core.loadMesh(fileName))
-            return "not a readable SRF mesh (damaged or cut short)";
+            return core.getMeshFailureReason();
         describeMesh(*core.getMesh(0), r);
     } else {
         if (!core.loadDICOM(fileName))
@@ -453,11 +449,13 @@ int main(int argc, char *argv[])
     volume.dimX = volume.dimY = volume.dimZ = 256;
     SurfaceMesh mesh(&mapCore);
     if (!volumeFile.isEmpty() && !volume.readVolume(volumeFile)) {
-        err << "cxvinfo: " << volumeFile << ": not a readable VMR volume\n";
+        err << "cxvinfo: " << LocalFiles::printable(volumeFile) << ": " << volume.failureReason()
+            << "\n";
         return 2;
     }
     if (!meshFile.isEmpty() && !mesh.readMesh(meshFile)) {
-        err << "cxvinfo: " << meshFile << ": not a readable SRF mesh\n";
+        err << "cxvinfo: " << LocalFiles::printable(meshFile) << ": " << mesh.failureReason()
+            << "\n";
         return 2;
     }
     const MapTargets targets{&volume, &mesh};
@@ -473,7 +471,8 @@ int main(int argc, char *argv[])
         else if (reason.isEmpty())
             reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {
-            err << "cxvinfo: " << fileName << ": " << reason << '\n';
+            err << "cxvinfo: " << LocalFiles::printable(fileName) << ": "
+                << LocalFiles::printable(reason) << '\n';
             status = 1;
         }
         if (json) {
@@ -483,7 +482,7 @@ int main(int argc, char *argv[])
             object.insert("ok", reason.isEmpty());
             out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
         } else if (reason.isEmpty()) {
-            out << fileName << ": " << kind << '\n';
+            out << LocalFiles::printable(fileName) << ": " << kind << '\n';
             report.print(out);
         }
         out.flush();

@@ -2,16 +2,22 @@
 
 #include "CommandLine.h"
 #include "Documents.h"
-#include "FileHelpers.h"
+#include "InstructionBand.h"
+#include "LocalFiles.h"
 #include "MapDisplaySettings.h"
 #include "MeshCamera.h"
 #include "MeshLights.h"
 #include "MeshRenderer.h"
 #include "OffscreenGL.h"
 #include "PlaneFrame.h"
+#include "SurfaceMesh.h"
 #include "VolumeComposer.h"
 #include "VolumeDoc.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPainter>
 #include <QSaveFile>
 
 namespace {
@@ -19,24 +25,50 @@ namespace {
 // The background of the DICOM and volume views.
 const QColor planeBackground(12, 12, 12);
 
+// A note over the figure where the view draws it: across the middle.
+void drawNote(QImage &figure, const QString &note)
+{
+    if (note.isEmpty() || figure.isNull())
+        return;
+    const QImage band =
+        renderInstructionBand(note, QGuiApplication::font(), figure.width(), figure.height());
+    QPainter painter(&figure);
+    painter.drawImage(0, (figure.height() - band.height()) / 2, band);
+}
+
 } // namespace
 
 bool FigureRenderer::render(const CommandLine &line)
 {
     reason.clear();
-    const QImage figure = draw(line);
+    alsoRead.clear();
+    shownFailure.clear();
+    // Only regular files: a FIFO would hold the figure for good.
+    for (const QString &input : {line.paths().value(0), line.mapFile()}) {
+        const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
+        if (!why.isEmpty())
+            return fail(LocalFiles::displayName(input) + ": " + why);
+    }
+    QImage figure = draw(line);
     if (figure.isNull())
         return fail(QString("cannot draw %1 at %2 × %3 pixels")
-                        .arg(getFileNameFromFullFileName(line.paths().value(0)))
+                        .arg(LocalFiles::displayName(line.paths().value(0)))
                         .arg(line.size().width())
                         .arg(line.size().height()));
-    return write(figure, line.outputFile());
+    for (const QString &input : std::as_const(alsoRead))
+        if (LocalFiles::sameFile(line.outputFile(), input))
+            return fail("--render would write over " + input + ", which the figure reads");
+    // The figure says it too, as the window would.
+    drawNote(figure, shownFailure);
+    if (!write(figure, line.outputFile()))
+        return false;
+    return shownFailure.isEmpty() || fail(shownFailure);
 }
 
 bool FigureRenderer::fail(const QString &why)
 {
     if (reason.isEmpty())
-        reason = why;
+        reason = LocalFiles::printable(why);
     return false;
 }
 
@@ -46,21 +78,16 @@ QImage FigureRenderer::draw(const CommandLine &line)
     QString why;
     const std::shared_ptr<Document> document = readDocument(file, why);
     if (!document) {
-        fail(getFileNameFromFullFileName(file) + ": " + why);
+        fail(LocalFiles::displayName(file) + ": " + why);
         return QImage();
     }
     switch (document->kind()) {
     case Document::Picture:
         return planeFrame(static_cast<PictureDocument &>(*document).image(), line.size(),
                           Qt::black);
-    case Document::Dicom: {
-        const QImage grey = static_cast<DicomDocument &>(*document).greyImage();
-        if (grey.isNull()) {
-            fail(getFileNameFromFullFileName(file) + ": no pixel data");
-            return QImage();
-        }
-        return planeFrame(grey, line.size(), planeBackground);
-    }
+    case Document::Dicom:
+        return planeFrame(static_cast<DicomDocument &>(*document).greyImage(), line.size(),
+                          planeBackground);
     case Document::Volume:
         return drawVolume(std::static_pointer_cast<VolumeDocument>(document), line);
     case Document::Mesh:
@@ -106,6 +133,11 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
 QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
                                 const CommandLine &line)
 {
+    // The file of another vertex set the mesh names, read from the mesh's folder.
+    if (mesh->mesh().indirectVerticesLoaded)
+        alsoRead << QFileInfo(mesh->fileName())
+                        .dir()
+                        .filePath(QFile::decodeName(mesh->mesh().indirectMeshFile));
     MapDisplaySettings settings;
     settings.setTarget(mesh);
     if (!line.mapFile().isEmpty() && !showMap(settings, line))
@@ -123,7 +155,7 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
     OffscreenGL gl(size);
     if (!gl.isValid()) {
         fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
-                 .arg(getFileNameFromFullFileName(mesh->fileName()))
+                 .arg(LocalFiles::displayName(mesh->fileName()))
                  .arg(size.width())
                  .arg(size.height())
                  .arg(gl.failure()));
@@ -137,23 +169,23 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
     return figure;
 }
 
+// As the maps panel drives the settings: the file, its map, then each setting
+// asked for.
 bool FigureRenderer::showMap(MapDisplaySettings &settings, const CommandLine &line)
 {
-    const QString name = getFileNameFromFullFileName(line.mapFile());
+    const QString name = LocalFiles::displayName(line.mapFile());
     QStringList maps;
-    QString why;
     QObject::connect(&settings, &MapDisplaySettings::mapNamesListed,
                      [&](const QStringList &names) { maps = names; });
-    QObject::connect(&settings, &MapDisplaySettings::failed,
-                     [&](const QString &failure) { why = failure; });
     if (!settings.chooseMapFile(line.mapFile()))
-        return fail(why.isEmpty() ? name + ": not a readable map file for " +
-                                        getFileNameFromFullFileName(line.paths().first())
-                                  : name + ": " + why);
+        return fail(settings.note());
     if (line.mapIndex() > maps.size())
         return fail(
             QString("%1: holds %2 maps, not %3").arg(name).arg(maps.size()).arg(line.mapIndex()));
     settings.chooseMap(line.mapIndex() - 1);
+    // A map file that reads but shows nothing, such as one beside the volume:
+    // the figure shows the note, and the run fails.
+    shownFailure = settings.note();
     if (const auto threshold = line.threshold())
         settings.setThreshold(*threshold);
     if (const auto size = line.clusterSize()) {

@@ -3,6 +3,7 @@
 
 #include <QImage>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -32,6 +33,10 @@ private:
     bool fail(const QString &why);
 
     QString reason;
+    // Files read that the command line could not know of.
+    QStringList alsoRead;
+    // Why the figure written shows less than was asked for.
+    QString shownFailure;
 };
 
 #endif

@@ -56,9 +56,9 @@ int renderFigure(int argc, char *argv[], const CommandLine &line)
 
 int main(int argc, char *argv[])
 {
-    QStringList arguments;
+    QList<QByteArray> arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << QByteArray(argv[i]);
     const CommandLine line(arguments);
     switch (line.action()) {
     case CommandLine::PrintHelp:

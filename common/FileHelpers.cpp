@@ -1,5 +1,7 @@
 #include "FileHelpers.h"
 
+#include "LocalFiles.h"
+
 #include <QCursor>
 #include <QFile>
 #include <QFileInfo>
@@ -155,9 +157,8 @@ int readExifOrientation(ExifReader &in)
 
 int getOrientationFromExif(const QString &fileName)
 {
-    // Only a regular file: opening a FIFO or a device could block or never end.
-    QFile file(fileName);
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
         return 1;
     ExifReader in(file);
     return readExifOrientation(in);

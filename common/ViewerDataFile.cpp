@@ -1,6 +1,7 @@
 #include "ViewerDataFile.h"
 
 #include "FolderDataFiles.h"
+#include "LocalFiles.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -19,9 +20,8 @@ bool ViewerDataFile::load(const QString &name)
     const QFileInfo info(fileName);
     if (!info.exists())
         return false;
-    QFile file(fileName);
-    // Only a regular file: a FIFO in its place would block the window.
-    damaged = !info.isFile() || !file.open(QIODevice::ReadOnly) || !reader(file);
+    QFile file;
+    damaged = !LocalFiles::openRegular(file, fileName) || !reader(file);
     contentsAsRead = serialized();
     return true;
 }

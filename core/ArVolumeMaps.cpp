@@ -16,6 +16,11 @@ namespace {
 // parameters and an empty name.
 const int minMapHeaderSize = 2 + 2 * 4 + 2 + 2 + 1;
 
+QString unreadable(const QString &why)
+{
+    return QString("not a readable VMP file (%1)").arg(why);
+}
+
 } // namespace
 
 ArVolumeMaps::ArVolumeMaps(VolumeDoc *volumeDoc) : volumeDoc(volumeDoc) {}
@@ -29,27 +34,42 @@ int ArVolumeMaps::loadVolumeMaps(QString name)
 {
     QFile file(name);
     if (!DocumentStream::openFile(file))
-        return 0;
+        return fail(DocumentStream::openFailure(name));
     const int result = loadVolumeMaps(file);
     if (result == 1)
         fileNameWithPath = name;
     return result;
 }
 
+int ArVolumeMaps::fail(const QString &reason)
+{
+    failure = reason;
+    return 0;
+}
+
 int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
 {
+    failure.clear();
     DocumentStream in(&device, volumeDoc->core->hostIsBigEndian);
     quint16 version;
     in >> version;
-    if (in.status() != QDataStream::Ok || version == 0)
-        return 0;
+    if (in.status() != QDataStream::Ok)
+        return fail(unreadable("cut short in its header"));
+    if (version == 0)
+        return fail(unreadable("version 0"));
     if (version > 4) {
         quint32 magic;
         if (!device.seek(0))
-            return 0;
+            return fail(unreadable("read error"));
         in.resetStatus();
         in >> magic;
-        return in.status() == QDataStream::Ok && magic == VolumeMaps::vmpMagic ? 2 : 0;
+        if (in.status() != QDataStream::Ok || magic != VolumeMaps::vmpMagic)
+            return fail(QString("VMP version %1 is not supported (versions 1 to 4 of the older "
+                                "format are)")
+                            .arg(version));
+        failure = "a VMP file of the current format, which is read as such from version 5 on "
+                  "or under a name other than .vmp";
+        return 2;
     }
 
     qint32 count;
@@ -60,8 +80,10 @@ int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
     } else {
         in >> count;
     }
-    if (in.status() != QDataStream::Ok || count <= 0 || !in.fits(count, minMapHeaderSize))
-        return 0;
+    if (in.status() != QDataStream::Ok || !in.fits(count, minMapHeaderSize))
+        return fail(unreadable("cut short in its header"));
+    if (count <= 0)
+        return fail("holds no maps");
 
     // From here on a failure leaves no map behind.
     freeMapsMemory();
@@ -140,23 +162,36 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
         map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
     }
 
+    const QString cutShort = unreadable("shorter than its maps need");
     savedDimX = readShortOrInt();
     savedDimY = readShortOrInt();
     savedDimZ = readShortOrInt();
-    if (in.status() != QDataStream::Ok || savedDimX != volumeDoc->dimX ||
-        savedDimY != volumeDoc->dimY)
-        return 0;
+    if (in.status() != QDataStream::Ok)
+        return fail(cutShort);
+    if (savedDimX != volumeDoc->dimX || savedDimY != volumeDoc->dimY)
+        return fail(QString("made for a volume of %1 × %2 voxels in x and y, not %3 × %4")
+                        .arg(savedDimX)
+                        .arg(savedDimY)
+                        .arg(volumeDoc->dimX)
+                        .arg(volumeDoc->dimY));
     for (int *limit : {&xStart, &xEnd, &yStart, &yEnd, &zStart, &zEnd, &resolution})
         *limit = readShortOrInt();
-    if (in.status() != QDataStream::Ok || resolution != 1 || xEnd < xStart || yEnd < yStart ||
-        zEnd < zStart)
-        return 0;
+    if (in.status() != QDataStream::Ok)
+        return fail(cutShort);
+    if (resolution != 1)
+        return fail(QString("a resolution of %1 is not supported in the older format (only 1 is)")
+                        .arg(resolution));
+    if (xEnd < xStart || yEnd < yStart || zEnd < zStart)
+        return fail(unreadable("a box that ends before it starts"));
 
     // A volume of another slice count is taken to be centred on the same slices.
     if (savedDimZ != volumeDoc->dimZ) {
         const qint64 shift = (qint64(volumeDoc->dimZ) - savedDimZ) / 2;
         if (qint64(zStart) + shift < 0 || qint64(zEnd) + shift > INT_MAX)
-            return 0;
+            return fail(QString("made for %1 slices, which centred on the volume's %2 start "
+                                "before its first")
+                            .arg(savedDimZ)
+                            .arg(volumeDoc->dimZ));
         zStart += int(shift);
         zEnd += int(shift);
     }
@@ -165,13 +200,15 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
     const qint64 room = in.bytesLeft() / 4 / count;
     if (boxDimX() > room || boxDimY() > room / boxDimX() ||
         boxDimZ() > room / (boxDimX() * boxDimY()))
-        return 0;
+        return fail(cutShort);
     const qint64 nrOfVoxels = boxDimX() * boxDimY() * boxDimZ();
     for (ArVolumeMap *map : std::as_const(maps)) {
-        if (!map->allocateMapData() || !in.readFloats(map->mapData, nrOfVoxels))
-            return 0;
+        if (!map->allocateMapData())
+            return fail("no memory for its maps");
+        if (!in.readFloats(map->mapData, nrOfVoxels))
+            return fail(cutShort);
     }
-    return in.status() == QDataStream::Ok ? 1 : 0;
+    return in.status() == QDataStream::Ok ? 1 : fail(cutShort);
 }
 
 void ArVolumeMaps::freeMapsMemory()

@@ -20,6 +20,8 @@ public:
     // 0: failed, 1: read, 2: a current-format file, for VolumeMaps.
     int loadVolumeMaps(QString fileName);
     int loadVolumeMaps(QIODevice &device);
+    // Why the last load did not give 1, in a few words for the user.
+    QString failureReason() const { return failure; }
     void freeMapsMemory();
 
     // Voxels of the box along each axis.
@@ -60,6 +62,9 @@ private:
 
     static qint64 boxDim(int start, int end) { return end >= start ? qint64(end) - start + 1 : 0; }
     int readMaps(DocumentStream &in, int version, int nrOfMaps);
+    int fail(const QString &reason);
+
+    QString failure;
 };
 
 #endif

@@ -36,9 +36,11 @@ bool CXSCore::loadVMR(QString fileName)
     const bool read = NiftiImage::isNiftiFileName(fileName) ? doc->readNifti(fileName)
                                                             : doc->readVolume(fileName);
     if (!read) {
+        vmrFailureReason = doc->failureReason();
         delete doc;
         return false;
     }
+    vmrFailureReason.clear();
     qDeleteAll(volumeDocs);
     volumeDocs = {doc};
     nrOfVolumeDocs = 1;
@@ -63,13 +65,20 @@ void CXSCore::releaseVolumeDocs()
     currentVolumeDoc = -1;
 }
 
+QString CXSCore::getVMRFailureReason()
+{
+    return vmrFailureReason;
+}
+
 bool CXSCore::loadMesh(QString fileName)
 {
     auto *mesh = new SurfaceMesh(this);
     if (!mesh->readMesh(fileName)) {
+        meshFailureReason = mesh->failureReason();
         delete mesh;
         return false;
     }
+    meshFailureReason.clear();
     currentMesh = 0;
     qDeleteAll(meshes);
     meshes = {mesh};
@@ -93,6 +102,11 @@ void CXSCore::releaseMeshes()
     meshes.clear();
     nrOfMeshes = 0;
     currentMesh = -1;
+}
+
+QString CXSCore::getMeshFailureReason()
+{
+    return meshFailureReason;
 }
 
 bool CXSCore::loadDICOM(QString fileName)

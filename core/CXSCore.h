@@ -30,11 +30,13 @@ public:
     int getNrOfVolumeDocs() override;
     VolumeDoc *getVolumeDoc(int index) override;
     void releaseVolumeDocs() override;
+    QString getVMRFailureReason() override;
 
     bool loadMesh(QString fileName) override;
     int getNrOfMeshes() override;
     SurfaceMesh *getMesh(int index) override;
     void releaseMeshes() override;
+    QString getMeshFailureReason() override;
 
     bool loadDICOM(QString fileName) override;
     DICOMDoc *getDICOMDoc() override;
@@ -68,7 +70,9 @@ public:
     unsigned char mapNegColorTable[10][3];
 
 private:
-    // The failed document is deleted; its reason outlives it.
+    // The failed documents are deleted; their reasons outlive them.
+    QString vmrFailureReason;
+    QString meshFailureReason;
     QString dicomFailureReason;
 };
 

@@ -1,10 +1,9 @@
 #include "DICOMDoc.h"
 
 #include "CXSCore.h"
-#include "DocumentStream.h"
+#include "LocalFiles.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
@@ -366,13 +365,11 @@ DICOMDoc::~DICOMDoc()
 
 bool DICOMDoc::readDICOM(QString fileName)
 {
-    QFile file(fileName);
-    // Opening anything but a regular file (a FIFO, a device) could block. The
-    // reader reads in blocks of its own, so the file's buffer would only copy.
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        const QString reason = DocumentStream::openFailure(fileName);
-        return fail(reason.isEmpty() ? "cannot be opened" : reason);
-    }
+    QFile file;
+    // The reader reads in blocks of its own, so the file's buffer would only copy.
+    QString reason;
+    if (!LocalFiles::openRegular(file, fileName, QIODevice::Unbuffered, &reason))
+        return fail(reason);
     return readDICOM(file);
 }
 
@@ -623,11 +620,11 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &
     if (bitsAllocated != 0 && bitsAllocated != 16)
         return fail(
             QString("%1-bit pixels are not supported, only 16-bit ones").arg(bitsAllocated));
-    if (nrOfRows <= 0 || nrOfColumns <= 0) {
-        meanIntensity = 0.0f;
-        stdDevIntensity = 0.0f;
-        return true;
-    }
+    // A file without an image has nothing to show.
+    if (nrOfRows < 0 || nrOfColumns < 0)
+        return fail("no image: Rows or Columns missing");
+    if (nrOfRows == 0 || nrOfColumns == 0)
+        return fail(QString("no image: %1 columns and %2 rows").arg(nrOfColumns).arg(nrOfRows));
 
     // The file must hold every pixel; this also bounds the allocation.
     const qint64 nrOfPixels = qint64(nrOfRows) * nrOfColumns;

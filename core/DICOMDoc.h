@@ -32,8 +32,8 @@ public:
     CXSCore *core;
 
     // nrOfRows * nrOfColumns values, row by row, in the machine's byte order,
-    // negative ones set to 0. Null when the image is empty: when nrOfRows or
-    // nrOfColumns is missing (-1) or 0; both statistics are 0 then.
+    // negative ones set to 0. A file without Rows and Columns, or with 0 of
+    // either, is refused: it has no image.
     qint16 *pixelData = nullptr;
     float meanIntensity = 0.0f;
     float stdDevIntensity = 1.0f;

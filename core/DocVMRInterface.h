@@ -15,6 +15,10 @@ public:
     virtual VolumeDoc *getVolumeDoc(int index) = 0;
     // Deletes the volumes once no view shows them.
     virtual void releaseVolumeDocs() = 0;
+    // Why the last loadVMR failed, in a few words for the user ("a volume of
+    // 1024 × 1024 × 1024 voxels is larger than the viewer shows ..."); empty
+    // after one that succeeded.
+    virtual QString getVMRFailureReason() = 0;
 };
 
 #define DocVMRInterface_iid "com.cortivex.CXSCoreDocVMRInterface/0.1"

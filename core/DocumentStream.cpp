@@ -1,7 +1,8 @@
 #include "DocumentStream.h"
 
+#include "LocalFiles.h"
+
 #include <QFile>
-#include <QFileInfo>
 
 #include <cstring>
 
@@ -14,18 +15,12 @@ DocumentStream::DocumentStream(QIODevice *device, bool hostIsBigEndian)
 
 bool DocumentStream::openFile(QFile &file)
 {
-    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
+    return LocalFiles::openRegular(file, file.fileName());
 }
 
 QString DocumentStream::openFailure(const QString &fileName)
 {
-    if (!QFileInfo(fileName).isFile())
-        return QFileInfo::exists(fileName) ? "not a regular file" : "no such file";
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly))
-        return QString();
-    const QString reason = file.errorString();
-    return reason.left(1).toLower() + reason.mid(1);
+    return LocalFiles::openFailure(fileName);
 }
 
 // Asking a file for its size costs a system call, too much once per vertex.

@@ -20,7 +20,8 @@ public:
     DocumentStream(QIODevice *device, bool hostIsBigEndian);
 
     // Opens a document file for reading; anything but a regular file is
-    // refused, as opening a FIFO or a device could block or never end.
+    // refused, as opening a FIFO or a device could block or never end. The
+    // file keeps no name once open.
     static bool openFile(QFile &file);
     // Why a file cannot be opened at all ("no such file", "not a regular file",
     // or the system's reason in lower case), so that it is not called damaged;

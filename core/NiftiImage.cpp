@@ -1,5 +1,7 @@
 #include "NiftiImage.h"
 
+#include "LocalFiles.h"
+
 #include <nifti2_io.h>
 #include <zlib.h>
 
@@ -11,13 +13,17 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
-// Voxels of one volume, and values of all volumes read, at most: 2^28 floats
-// are 1 GiB.
-const qint64 maxVolumeVoxels = qint64(1) << 28;
-const qint64 maxValuesRead = qint64(1) << 28;
+// Voxels of one volume, and values of all volumes read, at most: the values
+// are kept as floats, 2^26 of them 256 MiB, which with the grid they are
+// shown in keeps the viewer well under 600 MB whatever a header claims.
+const qint64 maxVolumeVoxels = qint64(1) << 26;
+const qint64 maxValuesRead = qint64(1) << 26;
+// Values converted at a time, so that the stored values are never held whole.
+const qint64 chunkValues = qint64(1) << 20;
 // Deflate cannot shrink data by more than this, so a compressed file of n bytes
 // holds at most this many times n.
 const qint64 maxDeflateRatio = 1032;
@@ -47,12 +53,18 @@ template <typename T> T field(const QByteArray &bytes, int offset, bool swapped)
     return value;
 }
 
-// The first bytes of a file, through zlib, which reads uncompressed files as they are.
-QByteArray headerBytes(const QString &fileName)
+// The first bytes of a file, through zlib, which reads uncompressed files as
+// they are; empty, with why, when the file cannot be opened.
+QByteArray headerBytes(const QString &fileName, QString &why)
 {
-    gzFile file = gzopen(QFile::encodeName(fileName).constData(), "rb");
-    if (!file)
+    const int fd = LocalFiles::openRegular(fileName, &why);
+    if (fd < 0)
         return {};
+    gzFile file = gzdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        return {};
+    }
     QByteArray bytes(540, '\0');
     const int read = gzread(file, bytes.data(), unsigned(bytes.size()));
     gzclose(file);
@@ -127,16 +139,15 @@ int bytesPerValue(int datatype)
 }
 
 template <typename T>
-void convert(const void *data, qint64 count, double slope, double inter, std::vector<float> &out)
+void convert(const void *data, qint64 count, double slope, double inter, float *out)
 {
     const T *in = static_cast<const T *>(data);
-    out.resize(size_t(count));
     for (qint64 n = 0; n < count; ++n)
-        out[size_t(n)] = float(double(in[n]) * slope + inter);
+        out[n] = float(double(in[n]) * slope + inter);
 }
 
 void convertValues(int datatype, const void *data, qint64 count, double slope, double inter,
-                   std::vector<float> &out)
+                   float *out)
 {
     switch (datatype) {
     case DT_UINT8:
@@ -191,12 +202,45 @@ struct ImageDeleter
     void operator()(nifti_image *image) const { nifti_image_free(image); }
 };
 
+struct FileCloser
+{
+    void operator()(znzptr *file) const
+    {
+        znzFile f = file;
+        znzclose(f);
+    }
+};
+
+QString sizeOf(const qint64 *dims)
+{
+    return QString("%1 × %2 × %3").arg(dims[0]).arg(dims[1]).arg(dims[2]);
+}
+
 } // namespace
 
 bool NiftiImage::isNiftiFileName(const QString &fileName)
 {
     const QString name = fileName.toLower();
     return name.endsWith(".nii") || name.endsWith(".nii.gz") || name.endsWith(".hdr");
+}
+
+// The extension replaced, or one added to a name whose extension the library
+// does not take.
+QStringList NiftiImage::namesLookedFor(const QString &fileName)
+{
+    const char *const extensions[] = {".nii.gz", ".hdr.gz", ".img.gz", ".nii",
+                                      ".hdr",    ".img",    ".nia"};
+    QString stem = fileName;
+    for (const char *extension : extensions)
+        if (fileName.endsWith(extension, Qt::CaseInsensitive)) {
+            stem.chop(qsizetype(strlen(extension)));
+            break;
+        }
+    QStringList names;
+    for (const QString &base : {stem, fileName})
+        for (const char *extension : extensions)
+            names << base + extension << base + QString(extension).toUpper();
+    return names;
 }
 
 bool NiftiImage::fail(const QString &why)
@@ -217,7 +261,11 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
     values.clear();
     fields.clear();
     RawHeader h;
-    if (!parseHeader(headerBytes(fileName), h))
+    QString unopened;
+    const QByteArray bytes = headerBytes(fileName, unopened);
+    if (!unopened.isEmpty())
+        return fail(unopened);
+    if (!parseHeader(bytes, h))
         return fail("no NIfTI header (too short, or a header size other than 348 or 540)");
 
     if (h.dim[0] < 1 || h.dim[0] > 7)
@@ -236,7 +284,10 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
             volumeVoxels *= dimensions[i];
     }
     if (volumeVoxels > maxVolumeVoxels)
-        return fail("a volume of more voxels than can be read");
+        return fail(QString("a volume of %1 voxels is larger than the viewer reads (%2 voxels, "
+                            "512 × 512 × 256)")
+                        .arg(sizeOf(dimensions + 1))
+                        .arg(maxVolumeVoxels));
     const int nbyper = bytesPerValue(h.datatype);
     if (nbyper == 0)
         return fail(QString("datatype %1 is no supported scalar type").arg(h.datatype));
@@ -256,6 +307,11 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
     if (!std::isfinite(h.voxOffset) || h.voxOffset < (singleFile ? h.size : 0) ||
         h.voxOffset > double(INT_MAX))
         return fail(QString("vox_offset of %1 does not lie after the header").arg(h.voxOffset));
+
+    // The library opens these by name, and a FIFO among them would hold it for good.
+    for (const QString &beside : namesLookedFor(fileName))
+        if (QFileInfo::exists(beside) && !LocalFiles::isRegular(beside))
+            return fail(LocalFiles::displayName(beside) + " is not a regular file");
 
     nifti_set_debug_level(0);
     const QByteArray name = QFile::encodeName(fileName);
@@ -344,26 +400,36 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
 
     const qint64 count = allVolumes ? allVoxels : volumeVoxels;
     if (count > maxValuesRead)
-        return fail("more values than can be read");
-    void *data = nullptr;
-    const int64_t first[8] = {0, -1, -1, -1, 0, 0, 0, 0};
-    const int64_t read = allVolumes
-                             ? (nifti_image_load(image.get()) == 0 ? image->nvox * nbyper : -1)
-                             : nifti_read_collapsed_image(image.get(), first, &data);
-    std::unique_ptr<void, decltype(&free)> collapsed(data, &free);
-    const void *raw = allVolumes ? image->data : data;
-    if (read < count * nbyper || !raw)
-        return fail("the image data is cut short or unreadable");
+        return fail(QString("%1 volumes of %2 voxels are more values than the viewer reads (%3)")
+                        .arg(volumes)
+                        .arg(sizeOf(dimensions + 1))
+                        .arg(maxValuesRead));
 
+    // The stored values pass through a buffer of chunkValues, converted as
+    // they come; the library swaps their bytes and zeroes floats that are no
+    // numbers, as its own loading does.
+    std::unique_ptr<znzptr, FileCloser> file(
+        znzopen(image->iname, "rb", nifti_is_gzfile(image->iname)));
+    if (!file || znzseek(file.get(), image->iname_offset, SEEK_SET) < 0)
+        return fail("the image data cannot be opened");
     // A slope of 0 means the values are stored unscaled.
     const bool scaled = std::isfinite(image->scl_slope) && image->scl_slope != 0;
     const double slope = scaled ? image->scl_slope : 1.0;
     const double inter = scaled && std::isfinite(image->scl_inter) ? image->scl_inter : 0.0;
     const int nrOfVolumesRead = int(count / volumeVoxels);
+    std::vector<char> chunk(size_t(qMin(volumeVoxels, chunkValues) * nbyper));
     values.resize(size_t(nrOfVolumesRead));
-    for (int v = 0; v < nrOfVolumesRead; ++v)
-        convertValues(dataType, static_cast<const char *>(raw) + v * volumeVoxels * nbyper,
-                      volumeVoxels, slope, inter, values[size_t(v)]);
+    for (int v = 0; v < nrOfVolumesRead; ++v) {
+        std::vector<float> &out = values[size_t(v)];
+        out.resize(size_t(volumeVoxels));
+        for (qint64 done = 0; done < volumeVoxels;) {
+            const qint64 n = qMin(chunkValues, volumeVoxels - done);
+            if (nifti_read_buffer(file.get(), chunk.data(), n * nbyper, image.get()) != n * nbyper)
+                return fail("the image data is cut short or unreadable");
+            convertValues(dataType, chunk.data(), n, slope, inter, out.data() + done);
+            done += n;
+        }
+    }
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include <vector>
@@ -22,6 +23,9 @@ public:
 
     // Whether the name is one of the NIfTI file names the viewer lists.
     static bool isNiftiFileName(const QString &fileName);
+    // The names beside a header that the NIfTI library opens while it looks
+    // for the header and its image file.
+    static QStringList namesLookedFor(const QString &fileName);
 
     // Reads the header, and the values of the first volume or of all volumes.
     bool read(const QString &fileName, bool allVolumes);

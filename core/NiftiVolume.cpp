@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -15,12 +16,58 @@ namespace {
 const int maxGridEdge = 256;
 const double minVoxelEdge = 0.5;
 
-// The value at quantile q (0..1) of values, which it reorders.
-float quantile(std::vector<float> &values, double q)
+// Orders floats as their values are ordered, for finite ones.
+quint32 orderKey(float value)
 {
-    const auto at = values.begin() + qint64(std::llround(q * double(values.size() - 1)));
-    std::nth_element(values.begin(), at, values.end());
-    return *at;
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits & 0x80000000u ? ~bits : bits | 0x80000000u;
+}
+
+float fromOrderKey(quint32 key)
+{
+    const quint32 bits = key & 0x80000000u ? key & 0x7FFFFFFFu : ~key;
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+bool counted(float v)
+{
+    return v != 0.0f && std::isfinite(v);
+}
+
+// The values at quantiles q[0] and q[1] (0..1) of the non-zero finite values,
+// as sorting them would give, found without a copy of them: the high half of
+// each value's key picks a bin of a histogram, the low half then the value
+// within the bin. Both 0 when there is no such value.
+std::array<float, 2> quantiles(const float *values, qint64 count, std::array<double, 2> q)
+{
+    std::vector<qint64> bins(1 << 16, 0);
+    qint64 total = 0;
+    for (qint64 v = 0; v < count; ++v)
+        if (counted(values[v])) {
+            ++bins[orderKey(values[v]) >> 16];
+            ++total;
+        }
+    if (total == 0)
+        return {0.0f, 0.0f};
+    std::array<float, 2> result;
+    for (int i = 0; i < 2; ++i) {
+        qint64 rank = std::llround(q[i] * double(total - 1));
+        quint32 high = 0;
+        while (rank >= bins[high])
+            rank -= bins[high++];
+        std::vector<qint64> low(1 << 16, 0);
+        for (qint64 v = 0; v < count; ++v)
+            if (counted(values[v]) && orderKey(values[v]) >> 16 == high)
+                ++low[orderKey(values[v]) & 0xFFFF];
+        quint32 key = 0;
+        while (rank >= low[key])
+            rank -= low[key++];
+        result[i] = fromOrderKey(high << 16 | key);
+    }
+    return result;
 }
 
 } // namespace
@@ -36,8 +83,10 @@ AffineTransform NiftiVolume::worldToViewerAxes()
 bool NiftiVolume::fillVolume(VolumeDoc &doc)
 {
     const float *values = source->volumeValues(0);
-    if (!values)
+    if (!values) {
+        failure = "the image's values were not read";
         return false;
+    }
     const std::array<qint64, 3> dims = {source->dim(0), source->dim(1), source->dim(2)};
     const AffineTransform toViewer = worldToViewerAxes() * source->voxelToWorld();
 
@@ -56,8 +105,10 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
         edge = std::max(edge, smallest);
     if (extent / edge + 1 > maxGridEdge)
         edge = extent / (maxGridEdge - 1);
-    if (!std::isfinite(edge) || edge <= 0)
+    if (!std::isfinite(edge) || edge <= 0) {
+        failure = "its world transform places the voxels nowhere that can be shown";
         return false;
+    }
     int n[3];
     for (int axis = 0; axis < 3; ++axis)
         n[axis] =
@@ -69,26 +120,23 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
         viewerInverse * AffineTransform::fromRows(
                             {{{edge, 0, 0, low[0]}, {0, edge, 0, low[1]}, {0, 0, edge, low[2]}}});
     AffineTransform worldToSource;
-    if (!source->voxelToWorld().inverted(worldToSource))
+    if (!source->voxelToWorld().inverted(worldToSource)) {
+        failure = "its world transform cannot be inverted";
         return false;
+    }
 
     const qint64 count = qint64(n[0]) * n[1] * n[2];
     std::vector<float> grid(size_t(count), 0.0f);
     GridResampler(values, dims, false)
         .fill(worldToSource * toWorld, {0, 0, 0}, {n[0], n[1], n[2]}, grid.data());
 
-    const qint64 sourceCount = dims[0] * dims[1] * dims[2];
-    std::vector<float> nonZero;
-    nonZero.reserve(size_t(sourceCount));
-    for (qint64 v = 0; v < sourceCount; ++v)
-        if (values[v] != 0.0f && std::isfinite(values[v]))
-            nonZero.push_back(values[v]);
-    const float lo = nonZero.empty() ? 0.0f : quantile(nonZero, 0.005);
-    const float hi = nonZero.empty() ? 0.0f : quantile(nonZero, 0.995);
+    const auto [lo, hi] = quantiles(values, dims[0] * dims[1] * dims[2], {0.005, 0.995});
 
     auto *bytes = static_cast<unsigned char *>(malloc(size_t(count)));
-    if (!bytes)
+    if (!bytes) {
+        failure = "no memory for the voxels shown";
         return false;
+    }
     const double scale = hi > lo ? 215.0 / (double(hi) - double(lo)) : 0.0;
     for (qint64 v = 0; v < count; ++v) {
         const float r = grid[size_t(v)];

@@ -24,6 +24,8 @@ public:
     // trilinear, intensities 0.5th to 99.5th percentile of the non-zero values
     // mapped to 10..225, 0 staying 0. False when the voxels cannot be had.
     bool fillVolume(VolumeDoc &doc);
+    // Why fillVolume failed.
+    QString failureReason() const { return failure; }
 
     const NiftiImage &image() const { return *source; }
     const AffineTransform &gridToWorld() const { return toWorld; }
@@ -40,6 +42,7 @@ private:
     std::unique_ptr<NiftiImage> source;
     AffineTransform toWorld;
     double edge = 1.0;
+    QString failure;
 };
 
 #endif

@@ -16,6 +16,11 @@ namespace {
 // parameters and an empty name.
 const int minMapHeaderSize = 4 + 2 * 4 + 3 * 4 + 1;
 
+QString unreadable(const QString &why)
+{
+    return QString("not a readable SMP file (%1)").arg(why);
+}
+
 } // namespace
 
 SurfaceMaps::SurfaceMaps(SurfaceMesh *mesh) : mesh(mesh) {}
@@ -25,10 +30,18 @@ SurfaceMaps::~SurfaceMaps()
     freeMapsMemory();
 }
 
+bool SurfaceMaps::fail(const QString &reason)
+{
+    failure = reason;
+    return false;
+}
+
 bool SurfaceMaps::loadSurfaceMaps(QString name)
 {
     QFile file(name);
-    if (!DocumentStream::openFile(file) || !loadSurfaceMaps(file))
+    if (!DocumentStream::openFile(file))
+        return fail(DocumentStream::openFailure(name));
+    if (!loadSurfaceMaps(file))
         return false;
     fileNameWithPath = name;
     return true;
@@ -38,11 +51,22 @@ bool SurfaceMaps::loadSurfaceMaps(QString name)
 bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
 {
     freeMapsMemory();
+    failure.clear();
     DocumentStream in(&device, mesh->core->hostIsBigEndian);
     qint16 version;
     qint32 vertexCount;
-    if (!readHeader(in, version, vertexCount) || vertexCount != mesh->nrOfVertices)
-        return false;
+    if (!readHeader(in, version, vertexCount)) {
+        if (in.status() != QDataStream::Ok)
+            return fail(unreadable("cut short in its header"));
+        if (version < 1 || version > 4)
+            return fail(
+                QString("SMP version %1 is not supported (versions 1 to 4 are)").arg(version));
+        return fail(unreadable(QString("%1 vertices").arg(vertexCount)));
+    }
+    if (vertexCount != mesh->nrOfVertices)
+        return fail(QString("made for a mesh of %1 vertices, not %2")
+                        .arg(vertexCount)
+                        .arg(mesh->nrOfVertices));
     nrOfVertices = vertexCount;
     if (readMaps(in, version)) {
         smpVersion = version;
@@ -73,12 +97,14 @@ int SurfaceMaps::statedVertexCount(const QString &fileName)
 
 bool SurfaceMaps::readMaps(DocumentStream &in, int version)
 {
+    const QString cutShort = unreadable("shorter than its maps need");
     qint16 count;
     in >> count;
     if (in.status() != QDataStream::Ok ||
-        !in.fits(count, qint64(nrOfVertices) * 4 + minMapHeaderSize) ||
-        !allocateMapsMemory(count, false))
-        return false;
+        !in.fits(count, qint64(nrOfVertices) * 4 + minMapHeaderSize))
+        return fail(cutShort);
+    if (!allocateMapsMemory(count, false))
+        return fail("no memory for its maps");
 
     // Versions 1 and 2 store one type and one number of lags for all maps;
     // later versions carry the type and lags of the last map that had them.
@@ -127,9 +153,9 @@ bool SurfaceMaps::readMaps(DocumentStream &in, int version)
         }
         map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
         if (!in.readFloats(map->mapData, nrOfVertices))
-            return false;
+            return fail(cutShort);
     }
-    return in.status() == QDataStream::Ok;
+    return in.status() == QDataStream::Ok || fail(cutShort);
 }
 
 bool SurfaceMaps::allocateMapsMemory(int count, bool greys)

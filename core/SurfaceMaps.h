@@ -18,6 +18,8 @@ public:
 
     bool loadSurfaceMaps(QString fileName);
     bool loadSurfaceMaps(QIODevice &device);
+    // Why the last load failed, in a few words for the user.
+    QString failureReason() const { return failure; }
     // The number of vertices an SMP file states, read from its header alone;
     // -1 when the file cannot be read or its header is not one of an SMP file.
     static int statedVertexCount(const QString &fileName);
@@ -39,9 +41,12 @@ private:
     Q_DISABLE_COPY(SurfaceMaps)
 
     bool readMaps(DocumentStream &in, int version);
+    bool fail(const QString &reason);
     // The version and vertex count that lead the file; false for a header
     // that cannot be one.
     static bool readHeader(DocumentStream &in, qint16 &version, qint32 &vertexCount);
+
+    QString failure;
 };
 
 #endif

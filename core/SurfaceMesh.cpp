@@ -40,6 +40,38 @@ template <typename T> std::unique_ptr<T[]> scratch(qint64 count)
 
 const int directColor = 0x3F000000;
 
+// Positions are millimetres. The view looks from 350 mm away into a depth of
+// 1100 mm; a position a hundred metres out is damage, and its squares would
+// overflow the float sums of lighting and framing.
+const float maxCoordinate = 100000.0f;
+
+QString unreadable(const QString &why)
+{
+    return QString("not a readable SRF mesh (%1)").arg(why);
+}
+
+// The versions written are 0 to 4 in steps that are no smaller than a tenth;
+// an int stored where the float belongs reads as a tiny fraction.
+bool isSrfVersion(float version)
+{
+    return version == 0.0f || (version >= 0.1f && version <= 4.0f);
+}
+
+// Why a position cannot be drawn; empty when it can.
+QString badPosition(const QString &what, float x, float y, float z)
+{
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z))
+        return what + " has a coordinate that is not a number";
+    if (std::abs(x) > maxCoordinate || std::abs(y) > maxCoordinate || std::abs(z) > maxCoordinate)
+        return QString("%1 lies at (%2, %3, %4), beyond ±%5 mm")
+            .arg(what)
+            .arg(x)
+            .arg(y)
+            .arg(z)
+            .arg(maxCoordinate);
+    return QString();
+}
+
 int directColorCode(const int *rgb)
 {
     return directColor + rgb[0] * 65536 + rgb[1] * 256 + rgb[2];
@@ -128,10 +160,18 @@ bool SurfaceMesh::areVertexIndices(const int *indices, qint64 count) const
     return true;
 }
 
+bool SurfaceMesh::fail(const QString &reason)
+{
+    failure = reason;
+    return false;
+}
+
 bool SurfaceMesh::readMesh(QString name)
 {
     QFile file(name);
-    if (!DocumentStream::openFile(file) || !readMesh(file))
+    if (!DocumentStream::openFile(file))
+        return fail(DocumentStream::openFailure(name));
+    if (!readMesh(file))
         return false;
     if (!indirectMeshFile.isEmpty()) {
         // The name travels with the mesh: a relative one means beside it, not
@@ -153,27 +193,38 @@ bool SurfaceMesh::readMesh(QString name)
 bool SurfaceMesh::readMesh(QIODevice &device)
 {
     releaseMesh();
+    failure.clear();
     DocumentStream in(&device, core->hostIsBigEndian);
 
     in >> srfVersion >> reservedValue;
     if (in.status() != QDataStream::Ok)
-        return false;
+        return fail(unreadable("cut short in its header"));
+    if (!isSrfVersion(srfVersion))
+        return fail(QString("SRF version %1 is not one the viewer reads (0 to 4)").arg(srfVersion));
+    // A negative reserved value ends the file before any vertex.
     if (reservedValue < 0)
-        return true;
+        return fail("an empty mesh: it holds no vertices");
 
     qint32 vertexCount;
     qint32 triangleCount;
     in >> vertexCount >> triangleCount >> meshCenter[0] >> meshCenter[1] >> meshCenter[2];
     const bool hasMeshColors = srfVersion >= 1.0f;
-    if (in.status() != QDataStream::Ok || vertexCount < 0 || triangleCount < 0 ||
-        triangleCount > INT_MAX / 3)
-        return false;
+    if (in.status() != QDataStream::Ok)
+        return fail(unreadable("cut short in its header"));
+    if (vertexCount < 0 || triangleCount < 0 || triangleCount > INT_MAX / 3)
+        return fail(unreadable(
+            QString("%1 vertices and %2 triangles").arg(vertexCount).arg(triangleCount)));
     // Positions, normals, colour codes and at least a neighbour count per vertex.
     const qint64 requiredSize = qint64(vertexCount) * (6 * 4 + 4 + 4) +
                                 (hasMeshColors ? meshColorsSize : 0) +
                                 qint64(triangleCount) * 3 * 4;
     if (requiredSize > in.bytesLeft())
-        return false;
+        return fail(unreadable(QString("cut short: %1 vertices and %2 triangles need %3 bytes, "
+                                       "%4 are left")
+                                   .arg(vertexCount)
+                                   .arg(triangleCount)
+                                   .arg(requiredSize)
+                                   .arg(in.bytesLeft())));
 
     vertexX = allocate<float>(vertexCount);
     vertexY = allocate<float>(vertexCount);
@@ -185,13 +236,14 @@ bool SurfaceMesh::readMesh(QIODevice &device)
     triangles = allocate<int>(qint64(triangleCount) * 3);
     if (!vertexX || !vertexY || !vertexZ || !normalX || !normalY || !normalZ || !vertexColors ||
         !triangles)
-        return false;
+        return fail(QString("no memory for %1 vertices").arg(vertexCount));
     nrOfVertices = vertexCount;
     nrOfTriangles = triangleCount;
 
+    const QString cutShort = unreadable("cut short");
     for (float *block : {vertexX, vertexY, vertexZ, normalX, normalY, normalZ}) {
         if (!in.readFloats(block, nrOfVertices))
-            return false;
+            return fail(cutShort);
     }
     if (hasMeshColors) {
         for (float &c : meshColor0)
@@ -200,7 +252,7 @@ bool SurfaceMesh::readMesh(QIODevice &device)
             in >> c;
     }
     if (!in.readInts(vertexColors, nrOfVertices))
-        return false;
+        return fail(cutShort);
 
     nrOfNeighbors.resize(nrOfVertices);
     neighbors.resize(nrOfVertices);
@@ -208,29 +260,35 @@ bool SurfaceMesh::readMesh(QIODevice &device)
         qint32 count;
         in >> count;
         if (count > SHRT_MAX || !in.fits(count, 4))
-            return false;
+            return fail(unreadable(QString("vertex %1 has %2 neighbours").arg(v).arg(count)));
         nrOfNeighbors[v] = qint16(count);
         QList<int> &ring = neighbors[v];
         ring.resize(count);
-        if (!in.readInts(ring.data(), count) || !areVertexIndices(ring.constData(), count))
-            return false;
+        if (!in.readInts(ring.data(), count))
+            return fail(cutShort);
+        if (!areVertexIndices(ring.constData(), count))
+            return fail(
+                unreadable(QString("a neighbour of vertex %1 is no vertex of the mesh").arg(v)));
     }
 
-    if (!in.readInts(triangles, qint64(nrOfTriangles) * 3) ||
-        !areVertexIndices(triangles, qint64(nrOfTriangles) * 3) || in.status() != QDataStream::Ok)
-        return false;
+    if (!in.readInts(triangles, qint64(nrOfTriangles) * 3) || in.status() != QDataStream::Ok)
+        return fail(cutShort);
+    if (!areVertexIndices(triangles, qint64(nrOfTriangles) * 3))
+        return fail(unreadable("a triangle corner is no vertex of the mesh"));
 
     if (srfVersion >= 3.0f) {
         in >> nrOfTriangleStrips;
         if (nrOfTriangleStrips >= 1) {
             if (!in.fits(nrOfTriangleStrips, 4))
-                return false;
+                return fail(cutShort);
             triangleStrips = allocate<int>(nrOfTriangleStrips);
-            if (!triangleStrips || !in.readInts(triangleStrips, nrOfTriangleStrips))
-                return false;
+            if (!triangleStrips)
+                return fail(QString("no memory for %1 strip entries").arg(nrOfTriangleStrips));
+            if (!in.readInts(triangleStrips, nrOfTriangleStrips))
+                return fail(cutShort);
             for (int i = 0; i < nrOfTriangleStrips; ++i) {
                 if (triangleStrips[i] >= nrOfVertices)
-                    return false;
+                    return fail(unreadable("a strip entry is no vertex of the mesh"));
             }
             hasTriangleStrips = true;
         }
@@ -242,10 +300,45 @@ bool SurfaceMesh::readMesh(QIODevice &device)
             indirectMeshFile = name;
     }
 
+    const QString why = unshowable();
+    if (!why.isEmpty())
+        return fail(why);
     meshLoaded = true;
     noDeletedRegions = hasNoDeletedRegions();
     computeVertexNormals();
     return true;
+}
+
+// What the view would draw as a black picture, or not at all.
+QString SurfaceMesh::unshowable() const
+{
+    if (nrOfVertices < 3)
+        return QString("a mesh of %1 %2 has no surface to show")
+            .arg(nrOfVertices)
+            .arg(nrOfVertices == 1 ? "vertex" : "vertices");
+    QString why = badPosition("the mesh centre", meshCenter[0], meshCenter[1], meshCenter[2]);
+    bool onePoint = true;
+    for (int v = 0; v < nrOfVertices && why.isEmpty(); ++v) {
+        why = badPosition(QString("vertex %1").arg(v), vertexX[v], vertexY[v], vertexZ[v]);
+        onePoint = onePoint && vertexX[v] == vertexX[0] && vertexY[v] == vertexY[0] &&
+                   vertexZ[v] == vertexZ[0];
+    }
+    if (!why.isEmpty())
+        return why;
+    if (onePoint)
+        return QString("all %1 vertices lie at one point").arg(nrOfVertices);
+    if (hasTriangleStrips) {
+        // A strip draws triangles from its third entry on; a negative entry ends it.
+        int run = 0;
+        for (int i = 0; i < nrOfTriangleStrips && run < 3; ++i)
+            run = triangleStrips[i] < 0 ? 0 : run + 1;
+        if (run < 3)
+            return "its triangle strips hold no triangle";
+    } else if (nrOfTriangles == 0) {
+        return QString("a mesh of %1 vertices and no triangles has no surface to show")
+            .arg(nrOfVertices);
+    }
+    return QString();
 }
 
 QString SurfaceMesh::loadIndirectMeshVerticesFromFile(QString name)
@@ -415,10 +508,10 @@ void SurfaceMesh::undoMeshColors()
 // A file that cannot be read leaves the maps already loaded as they were.
 bool SurfaceMesh::loadSMPs(QString name)
 {
-    if (!QFile::exists(name))
-        return false;
+    mapFailure.clear();
     auto *maps = new SurfaceMaps(this);
     if (!maps->loadSurfaceMaps(name)) {
+        mapFailure = maps->failureReason();
         delete maps;
         return false;
     }

@@ -28,8 +28,16 @@ public:
     // fileNameWithPath.
     bool readMesh(QString fileName);
     // Reads the contents of an SRF file. The name of an alternate vertex file
-    // is kept in indirectMeshFile but not followed.
+    // is kept in indirectMeshFile but not followed. A mesh with nothing to
+    // show (fewer than three vertices, no triangle, all vertices at one
+    // point, strips without a triangle) or vertices at no position that can
+    // be drawn is refused.
     bool readMesh(QIODevice &device);
+    // Why the last readMesh failed, in a few words for the user; empty after
+    // one that succeeded.
+    QString failureReason() const { return failure; }
+    // Why the last loadSMPs failed.
+    QString mapFailureReason() const { return mapFailure; }
 
     // Returns fileName when its vertex set became the alternate one, else "".
     // Only a regular file is opened.
@@ -123,9 +131,15 @@ private:
 
     void releaseMesh();
     void releaseAlternateVertices();
+    bool fail(const QString &reason);
+    // Why the mesh read cannot be shown; empty when it can.
+    QString unshowable() const;
     bool areVertexIndices(const int *indices, qint64 count) const;
     void colorVerticesByMap(const SurfaceMap &map, int *colorCodes) const;
     void colorOfCode(int code, float *rgb) const;
+
+    QString failure;
+    QString mapFailure;
 };
 
 #endif

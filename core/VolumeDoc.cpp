@@ -24,6 +24,16 @@ namespace {
 // Smallest transformation: two empty names, the type and the value count.
 const int minTransformationSize = 1 + 4 + 1 + 4;
 
+QString unreadable(const QString &why)
+{
+    return QString("not a readable VMR volume (%1)").arg(why);
+}
+
+QString sizeOf(qint64 x, qint64 y, qint64 z)
+{
+    return QString("%1 × %2 × %3").arg(x).arg(y).arg(z);
+}
+
 } // namespace
 
 VolumeDoc::VolumeDoc(CXSCore *core) : core(core) {}
@@ -40,7 +50,9 @@ VolumeDoc::~VolumeDoc()
 bool VolumeDoc::readVolume(QString name)
 {
     QFile file(name);
-    if (!DocumentStream::openFile(file) || !readVolume(file))
+    if (!DocumentStream::openFile(file))
+        return fail(DocumentStream::openFailure(name));
+    if (!readVolume(file))
         return false;
     setFileName(name);
     return true;
@@ -60,8 +72,15 @@ void VolumeDoc::setFileName(const QString &name)
     }
 }
 
+bool VolumeDoc::fail(const QString &reason)
+{
+    failure = reason;
+    return false;
+}
+
 bool VolumeDoc::readVolume(QIODevice &device)
 {
+    failure.clear();
     DocumentStream in(&device, core->hostIsBigEndian);
 
     qint16 first;
@@ -71,7 +90,8 @@ bool VolumeDoc::readVolume(QIODevice &device)
     if (first >= 2 && first <= 10) {
         version = first;
         if (version >= 5)
-            return false;
+            return fail(
+                QString("VMR version %1 is not supported (versions 1 to 4 are)").arg(version));
         in >> dims[0] >> dims[1] >> dims[2];
     } else {
         dims[0] = first;
@@ -81,21 +101,37 @@ bool VolumeDoc::readVolume(QIODevice &device)
         }
         in >> dims[1] >> dims[2];
     }
-    if (in.status() != QDataStream::Ok || dims[0] <= 0 || dims[1] <= 0 || dims[2] <= 0)
-        return false;
+    if (in.status() != QDataStream::Ok)
+        return fail(unreadable("cut short in its header"));
+    if (dims[0] <= 0 || dims[1] <= 0 || dims[2] <= 0)
+        return fail(unreadable("dimensions " + sizeOf(dims[0], dims[1], dims[2])));
     vmrVersion = version;
     dimX = dims[0];
     dimY = dims[1];
     dimZ = dims[2];
 
-    // A short voxel block is a broken file, not a volume with a black tail.
+    // Weighed before anything is allocated: what the view cannot show, and a
+    // short voxel block, which is a broken file, not a volume with a black tail.
     const qint64 nrOfVoxels = qint64(dimX) * dimY * dimZ;
-    if (nrOfVoxels > INT_MAX || !in.fits(nrOfVoxels, 1))
-        return false;
+    if ((dimX > 1) + (dimY > 1) + (dimZ > 1) < 2)
+        return fail(
+            QString("a volume of %1 voxels has no slice to show").arg(sizeOf(dimX, dimY, dimZ)));
+    if (nrOfVoxels > maxVoxels)
+        return fail(QString("a volume of %1 voxels is larger than the viewer shows (%2 voxels, "
+                            "512 × 512 × 512)")
+                        .arg(sizeOf(dimX, dimY, dimZ))
+                        .arg(maxVoxels));
+    if (!in.fits(nrOfVoxels, 1))
+        return fail(unreadable(QString("cut short: %1 voxels need %2 bytes, %3 are left")
+                                   .arg(sizeOf(dimX, dimY, dimZ))
+                                   .arg(nrOfVoxels)
+                                   .arg(in.bytesLeft())));
     free(vmrData);
     vmrData = static_cast<unsigned char *>(malloc(size_t(nrOfVoxels)));
-    if (!vmrData || !in.readBytes(vmrData, nrOfVoxels))
-        return false;
+    if (!vmrData)
+        return fail(QString("no memory for %1 voxels").arg(sizeOf(dimX, dimY, dimZ)));
+    if (!in.readBytes(vmrData, nrOfVoxels))
+        return fail(unreadable("read error in the voxels"));
 
     if (version >= 3) {
         qint16 offsets[4];
@@ -132,7 +168,7 @@ bool VolumeDoc::readVolume(QIODevice &device)
         transformationValues.clear();
         if (in.bytesLeft() > 6) {
             if (!readTransformations(in))
-                return false;
+                return fail(unreadable("damaged or cut short in its transformations"));
 
             quint8 byte;
             in >> byte;
@@ -205,14 +241,21 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
     return in.status() == QDataStream::Ok;
 }
 
+bool VolumeDoc::failMap(const QString &reason)
+{
+    mapFailure = reason;
+    return false;
+}
+
 // A file that cannot be read leaves the maps already loaded, and shown, as they were.
 int VolumeDoc::loadVolumeMaps(QString name)
 {
-    if (!QFile::exists(name))
-        return 0;
+    mapFailure.clear();
     auto *maps = new VolumeMaps(this);
     const int result = maps->loadVolumeMaps(name);
     if (result != 1) {
+        if (result == 0)
+            mapFailure = maps->failureReason();
         delete maps;
         return result;
     }
@@ -225,11 +268,11 @@ int VolumeDoc::loadVolumeMaps(QString name)
 
 int VolumeDoc::loadArVolumeMaps(QString name)
 {
-    if (!QFile::exists(name))
-        return 0;
+    mapFailure.clear();
     auto *maps = new ArVolumeMaps(this);
     const int result = maps->loadVolumeMaps(name);
     if (result != 1) {
+        mapFailure = maps->failureReason();
         delete maps;
         return result;
     }
@@ -243,12 +286,33 @@ int VolumeDoc::loadArVolumeMaps(QString name)
     return result;
 }
 
+bool VolumeDoc::mapsOverlapVolume(bool lastLayersEmpty)
+{
+    const ArVolumeMaps *maps = arVolumeMaps;
+    const int last = lastLayersEmpty ? 1 : 0;
+    if (maps && maps->xStart < dimX && maps->xEnd - last >= 0 && maps->yStart < dimY &&
+        maps->yEnd - last >= 0 && maps->zStart < dimZ && maps->zEnd - last >= 0)
+        return true;
+    return failMap("does not overlap the volume");
+}
+
+bool VolumeDoc::selectArVolumeMap(int index)
+{
+    mapFailure.clear();
+    if (!arVolumeMaps || index < 0 || index >= arVolumeMaps->maps.size())
+        return failMap(QString("holds no map %1").arg(index + 1));
+    arVolumeMaps->nrOfSelectedMaps = 1;
+    arVolumeMaps->selectedMaps = {index};
+    return mapsOverlapVolume(false);
+}
+
 // Several selected maps end up side by side in one set; a selected index
 // that names no map is passed over.
-void VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
+bool VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
 {
+    mapFailure.clear();
     if (!volumeMaps)
-        return;
+        return failMap("no maps to convert");
     delete arVolumeMaps;
     arVolumeMaps = nullptr;
 
@@ -263,7 +327,12 @@ void VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
         if (!upmixFuncResMapToArVMP(source.mapData, interpolate, source.mapType == 3,
                                     source.mapName, source.mapType, 3, true)) {
             delete converted;
-            return;
+            return failMap(QString("its box of %1 voxels is larger than the framing cube of %2 "
+                                   "or than memory holds")
+                               .arg(sizeOf(volumeMaps->xEnd - qint64(volumeMaps->xStart) + 1,
+                                           volumeMaps->yEnd - qint64(volumeMaps->yStart) + 1,
+                                           volumeMaps->zEnd - qint64(volumeMaps->zStart) + 1))
+                               .arg(qMin(framingCubeDim, 512)));
         }
         ArVolumeMap *map = arVolumeMaps->maps.first();
         if (converted) {
@@ -296,6 +365,8 @@ void VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
         map->mapColor4 = source.mapColor4;
     }
     arVolumeMaps = converted;
+    // The last layer of each axis of a converted box stays 0.
+    return !arVolumeMaps || mapsOverlapVolume(true);
 }
 
 namespace {
@@ -438,12 +509,17 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
 
 bool VolumeDoc::readNifti(QString name)
 {
+    failure.clear();
     auto image = std::make_unique<NiftiImage>();
     if (!image->read(name, false))
-        return false;
+        return fail(image->failureReason());
     auto volume = std::make_unique<NiftiVolume>(std::move(image));
     if (!volume->fillVolume(*this))
-        return false;
+        return fail(volume->failureReason());
+    if ((dimX > 1) + (dimY > 1) + (dimZ > 1) < 2)
+        return fail(QString("an image of %1 voxels has no slice to show")
+                        .arg(sizeOf(volume->image().dim(0), volume->image().dim(1),
+                                    volume->image().dim(2))));
     delete niftiVolume;
     niftiVolume = volume.release();
     setFileName(name);
@@ -498,12 +574,18 @@ void VolumeDoc::removeMaps()
 
 int VolumeDoc::loadNiftiMaps(QString name)
 {
+    mapFailure.clear();
     AffineTransform gridToWorld;
-    if (!vmrData || !worldTransform(gridToWorld))
+    if (!vmrData || !worldTransform(gridToWorld)) {
+        failMap("the volume has no world coordinates (it is not in Talairach space) to place "
+                "the map in");
         return 0;
+    }
     auto maps = std::make_unique<NiftiImage>();
-    if (!maps->read(name, true) || maps->nrOfVolumesRead() < 1)
+    if (!maps->read(name, true)) {
+        failMap(maps->failureReason());
         return 0;
+    }
     removeMaps();
     niftiMaps = maps.release();
     return niftiMaps->nrOfVolumesRead();
@@ -521,21 +603,28 @@ QStringList VolumeDoc::niftiMapNames() const
 
 bool VolumeDoc::convertNiftiMapToArVMP(int index)
 {
+    mapFailure.clear();
     AffineTransform gridToWorld, worldToMap;
     const float *values = niftiMaps ? niftiMaps->volumeValues(index) : nullptr;
-    if (!values || !vmrData || !worldTransform(gridToWorld) ||
-        !niftiMaps->voxelToWorld().inverted(worldToMap))
-        return false;
+    if (!values)
+        return failMap(QString("holds no map %1").arg(index + 1));
+    if (!vmrData || !worldTransform(gridToWorld) || !niftiMaps->voxelToWorld().inverted(worldToMap))
+        return failMap("cannot be placed in the volume's world coordinates");
     delete arVolumeMaps;
     arVolumeMaps = nullptr;
 
     // Only the part of the volume the map covers, which bounds work and memory.
     AffineTransform volumeToGrid;
     if (!gridToWorld.inverted(volumeToGrid))
-        return false;
+        return failMap("cannot be placed in the volume's world coordinates");
     const std::array<qint64, 3> mapDims = {niftiMaps->dim(0), niftiMaps->dim(1), niftiMaps->dim(2)};
     const auto box = (volumeToGrid * niftiMaps->voxelToWorld()).boxOfGrid(mapDims);
     const int dims[3] = {dimX, dimY, dimZ};
+    // Beyond the outermost voxel centres by less than half a voxel still
+    // touches the volume.
+    for (int axis = 0; axis < 3; ++axis)
+        if (!(box[1][axis] > -0.5 && box[0][axis] < dims[axis] - 0.5))
+            return failMap("does not overlap the volume");
     int start[3], end[3];
     for (int axis = 0; axis < 3; ++axis) {
         start[axis] = int(qBound(0.0, std::floor(box[0][axis]), double(dims[axis] - 1)));
@@ -559,7 +648,7 @@ bool VolumeDoc::convertNiftiMapToArVMP(int index)
     map->mapName = niftiMapNames().value(index);
     map->mapType = 1;
     if (!map->allocateMapData())
-        return false;
+        return failMap("no memory for the map in the volume's grid");
     GridResampler(values, mapDims, !niftiMaps->isFloatingPoint())
         .fill(worldToMap * gridToWorld, {start[0], start[1], start[2]},
               {end[0] - start[0] + 1, end[1] - start[1] + 1, end[2] - start[2] + 1}, map->mapData);

@@ -19,16 +19,28 @@ class VolumeMaps;
 class VolumeDoc
 {
 public:
+    // The most voxels a volume read may have: a header claims what it likes,
+    // and a sparse file can hold what it claims in a few kilobytes on disk.
+    static constexpr qint64 maxVoxels = qint64(512) * 512 * 512;
+
     explicit VolumeDoc(CXSCore *core);
     ~VolumeDoc();
 
     // Reads the file and sets the name fields from fileName.
     bool readVolume(QString fileName);
-    // Reads the contents of a VMR file; leaves the name fields alone.
+    // Reads the contents of a VMR file; leaves the name fields alone. A volume
+    // of more than maxVoxels, or with no slice of two voxels each way to show,
+    // is refused before its voxels are allocated.
     bool readVolume(QIODevice &device);
 
     // Reads a NIfTI image into the volume's grid and keeps it in niftiVolume.
     bool readNifti(QString fileName);
+    // Why the last readVolume or readNifti failed, in a few words for the
+    // user; empty after one that succeeded.
+    QString failureReason() const { return failure; }
+    // Why the last map operation below failed: the map reader's reason, or
+    // "does not overlap the volume" for a map that lies wholly outside it.
+    QString mapFailureReason() const { return mapFailure; }
     // The transform from the volume's voxels to world millimetres: the NIfTI
     // image's world, or Talairach coordinates in Talairach space; false without one.
     bool worldTransform(AffineTransform &gridToWorld) const;
@@ -41,7 +53,8 @@ public:
     // Names of the maps of niftiMaps: "Volume 1", "Volume 2"... one per volume.
     QStringList niftiMapNames() const;
     // Replaces arVolumeMaps with volume index of niftiMaps resampled into
-    // this volume's grid, trilinearly (nearest for integer values).
+    // this volume's grid, trilinearly (nearest for integer values). False
+    // when the map lies wholly outside the volume.
     bool convertNiftiMapToArVMP(int index);
 
     // Replaces volumeMaps. 0: failed, 1: read, 2: an older-format file, which
@@ -51,7 +64,12 @@ public:
     int loadArVolumeMaps(QString fileName);
     // Replaces arVolumeMaps with the selected maps of volumeMaps at the
     // resolution of the volume; without a selection it only removes it.
-    void convertSelectedMapsToNrMaps(bool interpolate);
+    // False when a map cannot be converted or the box lies wholly outside
+    // the volume.
+    bool convertSelectedMapsToNrMaps(bool interpolate);
+    // Selects map index of arVolumeMaps alone; false when there is no such
+    // map or the box lies wholly outside the volume.
+    bool selectArVolumeMap(int index);
     // Replaces arVolumeMaps with one map holding data, a map on the grid of
     // volumeMaps, at the resolution of the volume. False when the box is
     // larger than the framing cube or the memory cannot be had. The last two
@@ -121,6 +139,14 @@ private:
     bool readTransformations(DocumentStream &in);
     void setFileName(const QString &name);
     void removeMaps();
+    bool fail(const QString &reason);
+    bool failMap(const QString &reason);
+    // Whether the box of arVolumeMaps shares a voxel with the volume, the
+    // last layer of each axis left out when it is empty.
+    bool mapsOverlapVolume(bool lastLayersEmpty);
+
+    QString failure;
+    QString mapFailure;
 };
 
 #endif

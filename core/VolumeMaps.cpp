@@ -16,6 +16,11 @@ namespace {
 const int minMapHeaderSize = 1 + 2 * 3;
 
 // start - offset, unless that leaves the range of int.
+QString unreadable(const QString &why)
+{
+    return QString("not a readable VMP file (%1)").arg(why);
+}
+
 bool shift(int &value, int offset)
 {
     const qint64 shifted = qint64(value) - offset;
@@ -38,7 +43,7 @@ int VolumeMaps::loadVolumeMaps(QString name)
 {
     QFile file(name);
     if (!DocumentStream::openFile(file))
-        return 0;
+        return fail(DocumentStream::openFailure(name));
     const int result = loadVolumeMaps(file, volumeDoc->core->getExtension(name) == "vmp");
     if (result == 1)
         fileNameWithPath = name;
@@ -48,11 +53,18 @@ int VolumeMaps::loadVolumeMaps(QString name)
 // A file that fails leaves no map behind, so that nothing half read is shown.
 int VolumeMaps::loadVolumeMaps(QIODevice &device, bool vmpExtension)
 {
+    failure.clear();
     freeMapsMemory();
     const int result = readMaps(device, vmpExtension);
     if (result != 1)
         freeMapsMemory();
     return result;
+}
+
+int VolumeMaps::fail(const QString &reason)
+{
+    failure = reason;
+    return 0;
 }
 
 int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
@@ -64,18 +76,18 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         if (vmpExtension)
             return 2;
         if (!device.seek(0))
-            return 0;
+            return fail(unreadable("read error"));
         in.resetStatus();
     }
 
     qint16 version;
     in >> version;
     if (in.status() != QDataStream::Ok)
-        return 0;
+        return fail(unreadable("cut short in its header"));
     if (version < 5 && vmpExtension)
         return 2;
     if (version < 2 || version > 6)
-        return 0;
+        return fail(QString("VMP version %1 is not supported (versions 2 to 6 are)").arg(version));
     vmpVersion = version;
     if (version >= 3)
         in.skipRawData(2);
@@ -90,7 +102,7 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         in >> v;
     in.skipRawData(3 * 4);
     if (in.status() != QDataStream::Ok)
-        return 0;
+        return fail(unreadable("cut short in its header"));
 
     xStart = box[0];
     xEnd = box[1];
@@ -99,22 +111,25 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
     zStart = box[4];
     zEnd = box[5];
     resolution = box[6];
-    if (resolution <= 0 || xEnd < xStart || yEnd < yStart || zEnd < zStart)
-        return 0;
+    if (resolution <= 0)
+        return fail(unreadable(QString("a resolution of %1").arg(resolution)));
+    if (xEnd < xStart || yEnd < yStart || zEnd < zStart)
+        return fail(unreadable("a box that ends before it starts"));
     if (!shift(xStart, volumeDoc->offsetX) || !shift(xEnd, volumeDoc->offsetX) ||
         !shift(yStart, volumeDoc->offsetY) || !shift(yEnd, volumeDoc->offsetY) ||
         !shift(zStart, volumeDoc->offsetZ) || !shift(zEnd, volumeDoc->offsetZ))
-        return 0;
+        return fail(unreadable("a box far outside any volume"));
 
     // Every map needs its header and its values; weighed before anything is made.
     if (counts[0] < 0 || counts[1] < 0 || counts[2] < 0)
-        return 0;
+        return fail(unreadable("a negative count of maps, time points or components"));
+    const QString cutShort = unreadable("shorter than its maps need");
     const qint64 room = in.bytesLeft() / 4;
     qint64 nrOfCells = 1;
     for (qint64 dim : {gridDimX(), gridDimY(), gridDimZ()}) {
         if (dim > 0 && nrOfCells > room / dim) {
             if (counts[0] > 0)
-                return 0;
+                return fail(cutShort);
             nrOfCells = 0;
         }
         nrOfCells *= dim;
@@ -122,9 +137,9 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
     const qint64 perMap = (nrOfCells + counts[1] + counts[2]) * 4 + minMapHeaderSize;
     // Each component has a name of at least its terminating zero.
     if (!in.fits(counts[0], perMap) || !in.fits(counts[2], 1))
-        return 0;
+        return fail(cutShort);
     if (!allocateMapsMemory(counts[0], counts[1], counts[2]))
-        return 0;
+        return fail("no memory for its maps");
     std::copy(header, header + 4, headerValues);
 
     for (QString &text : headerStrings)
@@ -160,30 +175,30 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         qint32 nrOfPoints;
         in >> map->statParam3 >> nrOfPoints;
         if (!in.fits(nrOfPoints, 3 * 4))
-            return 0;
+            return fail(cutShort);
         map->pointTriples.resize(qsizetype(nrOfPoints) * 3);
         if (!in.readFloats(map->pointTriples.data(), map->pointTriples.size()))
-            return 0;
+            return fail(cutShort);
         in >> map->mapTrailerValue;
     }
 
     for (VolumeMap *map : std::as_const(maps)) {
         if (!in.readFloats(map->timeCourse.data(), nrOfTimePoints))
-            return 0;
+            return fail(cutShort);
     }
     componentNames.clear();
     for (int i = 0; i < nrOfComponentParams; ++i)
         componentNames << QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
     for (VolumeMap *map : std::as_const(maps)) {
         if (!in.readFloats(map->componentValues.data(), nrOfComponentParams))
-            return 0;
+            return fail(cutShort);
     }
 
     for (VolumeMap *map : std::as_const(maps)) {
         if (!in.readFloats(map->mapData, nrOfCells))
-            return 0;
+            return fail(cutShort);
     }
-    return in.status() == QDataStream::Ok ? 1 : 0;
+    return in.status() == QDataStream::Ok ? 1 : fail(cutShort);
 }
 
 bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentParams)

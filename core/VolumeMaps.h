@@ -26,6 +26,8 @@ public:
     int loadVolumeMaps(QString fileName);
     // The older format is recognised only in files named .vmp.
     int loadVolumeMaps(QIODevice &device, bool vmpExtension);
+    // Why the last load gave 0, in a few words for the user.
+    QString failureReason() const { return failure; }
     // False when the memory cannot be had; then no map is held.
     bool allocateMapsMemory(int nrOfMaps, int nrOfTimePoints, int nrOfComponentParams);
     void freeMapsMemory();
@@ -69,6 +71,9 @@ private:
         return int(qMin<qint64>((qint64(end) - start) / resolution, INT_MAX));
     }
     int readMaps(QIODevice &device, bool vmpExtension);
+    int fail(const QString &reason);
+
+    QString failure;
 };
 
 #endif

@@ -5,7 +5,8 @@
 #include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
-#include "DocumentStream.h"
+#include "LocalFiles.h"
+#include "MosaicLayout.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "HeaderTexts.h"
@@ -17,6 +18,7 @@
 #include "VolumeMap.h"
 #include "VolumeMaps.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTransform>
@@ -30,13 +32,6 @@ CXSCore &coreTables()
 {
     static CXSCore core;
     return core;
-}
-
-// The reason a file could not be opened, else the reader's own.
-QString failureOf(const QString &fileName, const QString &readersReason)
-{
-    const QString opening = DocumentStream::openFailure(fileName);
-    return opening.isEmpty() ? readersReason : opening;
 }
 
 // The stored cross, truncated; a value that is no voxel index (damaged, or
@@ -78,12 +73,11 @@ PictureDocument::PictureDocument(const QString &fileName, const QImage &picture,
 
 std::unique_ptr<PictureDocument> PictureDocument::read(const QString &fileName, QString &reason)
 {
-    const QString opening = DocumentStream::openFailure(fileName);
-    if (!opening.isEmpty()) {
-        reason = opening;
+    // What cannot be opened is not read: a FIFO would block the reader.
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName, QIODevice::ReadOnly, &reason))
         return nullptr;
-    }
-    QImageReader reader(fileName);
+    QImageReader reader(&file);
     reader.setDecideFormatFromContent(true);
     // The viewer turns the picture by its own reading of the EXIF orientation.
     reader.setAutoTransform(false);
@@ -122,10 +116,16 @@ std::unique_ptr<DicomDocument> DicomDocument::read(const QString &fileName, QStr
 {
     auto doc = std::make_unique<DICOMDoc>(&coreTables());
     if (!doc->readDICOM(fileName)) {
-        reason = failureOf(fileName, doc->failureReason());
+        reason = doc->failureReason();
         return nullptr;
     }
     const QImage grey = dicomGreyImage(*doc);
+    if (grey.isNull()) {
+        reason = QString("no memory for a picture of %1 × %2 pixels")
+                     .arg(doc->nrOfColumns)
+                     .arg(doc->nrOfRows);
+        return nullptr;
+    }
     return std::unique_ptr<DicomDocument>(new DicomDocument(fileName, std::move(doc), grey));
 }
 
@@ -143,11 +143,14 @@ std::unique_ptr<VolumeDocument> VolumeDocument::read(const QString &fileName, QS
     auto doc = std::make_unique<VolumeDoc>(&coreTables());
     const bool nifti = NiftiImage::isNiftiFileName(fileName);
     if (!(nifti ? doc->readNifti(fileName) : doc->readVolume(fileName))) {
-        reason = failureOf(fileName,
-                           nifti ? "not a readable NIfTI image (damaged, cut short, of an "
-                                   "unsupported data type or too large)"
-                                 : "not a readable VMR volume (damaged, cut short or of an "
-                                   "unsupported version)");
+        reason = doc->failureReason();
+        return nullptr;
+    }
+    if (MosaicLayout(doc->dimX, doc->dimY, doc->dimZ).isEmpty()) {
+        reason = QString("a volume of %1 × %2 × %3 voxels cannot be shown")
+                     .arg(doc->dimX)
+                     .arg(doc->dimY)
+                     .arg(doc->dimZ);
         return nullptr;
     }
     return std::unique_ptr<VolumeDocument>(new VolumeDocument(fileName, std::move(doc)));
@@ -166,13 +169,13 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
     if (NiftiImage::isNiftiFileName(fileName)) {
         if (doc->loadNiftiMaps(fileName) > 0)
             return doc->niftiMapNames();
-        reason = failureOf(fileName, "not a readable map file for " + doc->fileName);
+        reason = doc->mapFailureReason();
         return names;
     }
     // A file that cannot be read leaves the maps as they were.
     const int result = doc->loadVolumeMaps(fileName);
     if (result == 0 || (result == 2 && doc->loadArVolumeMaps(fileName) != 1)) {
-        reason = failureOf(fileName, "not a readable map file for " + doc->fileName);
+        reason = doc->mapFailureReason();
         return names;
     }
     if (result == 1) {
@@ -185,40 +188,48 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
     return names;
 }
 
-std::optional<MapDisplay> VolumeDocument::chooseMap(int row)
+std::optional<MapDisplay> VolumeDocument::chooseMap(int row, QString &problem)
 {
     const auto displayOf = [](const StatisticalMap &map, int clusterSize) {
         return MapDisplay{map.threshMin, clusterSize, map.clusterCheckEnabled, map.showPosNeg};
     };
     if (row < 0)
         return std::nullopt;
+    std::optional<MapDisplay> display;
+    bool shown = false;
     if (doc->niftiMaps) {
-        if (row >= doc->niftiMaps->nrOfVolumesRead() || !doc->convertNiftiMapToArVMP(row))
+        if (row >= doc->niftiMaps->nrOfVolumesRead())
             return std::nullopt;
-        const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
-        return displayOf(map, map.clusterSize);
-    }
-    if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
+        shown = doc->convertNiftiMapToArVMP(row);
+        // A map that shows nothing leaves no settings of its own.
+        if (shown) {
+            const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
+            display = displayOf(map, map.clusterSize);
+        }
+    } else if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
         if (row >= maps->maps.size())
             return std::nullopt;
         maps->nrOfSelectedMaps = 1;
         maps->selectedMaps = {row};
-        doc->convertSelectedMapsToNrMaps(true);
-        const ArVolumeMaps *converted = doc->arVolumeMaps;
-        if (!converted || converted->maps.size() != 1)
-            return std::nullopt;
+        shown = doc->convertSelectedMapsToNrMaps(true);
         // The cluster size in voxels of the volume, which the conversion scaled.
-        return displayOf(*maps->maps[row], converted->maps[0]->clusterSize);
-    }
-    if (ArVolumeMaps *maps = doc->arVolumeMaps) {
+        const ArVolumeMaps *converted = doc->arVolumeMaps;
+        const VolumeMap &map = *maps->maps[row];
+        display = displayOf(map, converted && converted->maps.size() == 1
+                                     ? converted->maps[0]->clusterSize
+                                     : map.clusterSize);
+    } else if (ArVolumeMaps *maps = doc->arVolumeMaps) {
         if (row >= maps->maps.size())
             return std::nullopt;
-        maps->nrOfSelectedMaps = 1;
-        maps->selectedMaps = {row};
+        shown = doc->selectArVolumeMap(row);
         const ArVolumeMap &map = *maps->maps[row];
-        return displayOf(map, map.clusterSize);
+        display = displayOf(map, map.clusterSize);
+    } else {
+        return std::nullopt;
     }
-    return std::nullopt;
+    if (!shown)
+        problem = doc->mapFailureReason();
+    return display;
 }
 
 void VolumeDocument::applyDisplay(const MapDisplay &display)
@@ -256,7 +267,7 @@ std::unique_ptr<MeshDocument> MeshDocument::read(const QString &fileName, QStrin
 {
     auto mesh = std::make_unique<SurfaceMesh>(&coreTables());
     if (!mesh->readMesh(fileName)) {
-        reason = failureOf(fileName, "not a readable SRF mesh (damaged or cut short)");
+        reason = mesh->failureReason();
         return nullptr;
     }
     return std::unique_ptr<MeshDocument>(new MeshDocument(fileName, std::move(mesh)));
@@ -267,8 +278,7 @@ QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)
     QStringList names;
     // A file that cannot be read leaves the maps as they were.
     if (!doc->loadSMPs(fileName)) {
-        reason = failureOf(fileName, "not a readable map file for " +
-                                         getFileNameFromFullFileName(this->fileName()));
+        reason = doc->mapFailureReason();
         return names;
     }
     for (const SurfaceMap *map : std::as_const(doc->surfaceMaps->maps))
@@ -276,7 +286,7 @@ QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)
     return names;
 }
 
-std::optional<MapDisplay> MeshDocument::chooseMap(int row)
+std::optional<MapDisplay> MeshDocument::chooseMap(int row, QString &)
 {
     SurfaceMaps *maps = doc->surfaceMaps;
     if (!maps || row < 0 || row >= maps->maps.size())

@@ -58,7 +58,8 @@ private:
     int orientationCode;
 };
 
-// One DICOM image and its grey picture, scaled to the image's statistics.
+// One DICOM image and its grey picture, scaled to the image's statistics;
+// one without pixels is not read.
 class DicomDocument final : public Document
 {
 public:
@@ -90,7 +91,7 @@ public:
     std::array<int, 3> initialCross() const;
 
     QStringList readMapFile(const QString &fileName, QString &reason) override;
-    std::optional<MapDisplay> chooseMap(int row) override;
+    std::optional<MapDisplay> chooseMap(int row, QString &problem) override;
     void applyDisplay(const MapDisplay &display) override;
     // The volume with the map chosen and the display applied, for composing.
     VolumeDoc &volumeForColouring() { return *doc; }
@@ -118,7 +119,7 @@ public:
     QStringList headerValues() const { return header; }
 
     QStringList readMapFile(const QString &fileName, QString &reason) override;
-    std::optional<MapDisplay> chooseMap(int row) override;
+    std::optional<MapDisplay> chooseMap(int row, QString &problem) override;
     // Colours the mesh's vertices with the map chosen.
     void applyDisplay(const MapDisplay &display) override;
 

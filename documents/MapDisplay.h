@@ -34,8 +34,10 @@ public:
     // the maps shown stay as they were.
     virtual QStringList readMapFile(const QString &fileName, QString &reason) = 0;
     // Shows map row of the file read last and returns how the file says to
-    // show it; none when there is no such map.
-    virtual std::optional<MapDisplay> chooseMap(int row) = 0;
+    // show it; none when there is no such map. A map chosen that shows
+    // nothing (it lies beside the volume) sets problem to why, and may come
+    // without settings of its own.
+    virtual std::optional<MapDisplay> chooseMap(int row, QString &problem) = 0;
     // Shows the map chosen as display says.
     virtual void applyDisplay(const MapDisplay &display) = 0;
 };

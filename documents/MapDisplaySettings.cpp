@@ -1,5 +1,7 @@
 #include "MapDisplaySettings.h"
 
+#include "LocalFiles.h"
+
 MapDisplaySettings::MapDisplaySettings(QObject *parent) : QObject(parent) {}
 
 void MapDisplaySettings::setTarget(std::shared_ptr<MapTarget> newTarget)
@@ -7,6 +9,7 @@ void MapDisplaySettings::setTarget(std::shared_ptr<MapTarget> newTarget)
     target = std::move(newTarget);
     file.clear();
     index = -1;
+    setNote(QString());
 }
 
 bool MapDisplaySettings::chooseMapFile(const QString &fileName)
@@ -16,26 +19,42 @@ bool MapDisplaySettings::chooseMapFile(const QString &fileName)
     QString reason;
     const QStringList names = target->readMapFile(fileName, reason);
     if (names.isEmpty()) {
-        emit failed(reason);
+        setNote(LocalFiles::displayName(fileName) + ": " + LocalFiles::printable(reason));
         return false;
     }
     file = fileName;
     index = -1;
+    setNote(QString());
     emit mapNamesListed(names);
     return true;
 }
 
 bool MapDisplaySettings::chooseMap(int row)
 {
-    const std::optional<MapDisplay> stored = target ? target->chooseMap(row) : std::nullopt;
-    if (!stored)
+    if (!target)
+        return false;
+    QString problem;
+    const std::optional<MapDisplay> stored = target->chooseMap(row, problem);
+    if (!stored && problem.isEmpty())
         return false;
     index = row;
-    shown = *stored;
-    emit mapChosen(shown);
+    if (stored) {
+        shown = *stored;
+        emit mapChosen(shown);
+    }
+    setNote(problem.isEmpty() ? QString()
+                              : LocalFiles::displayName(file) + ": " + LocalFiles::printable(problem));
     target->applyDisplay(shown);
     emit changed();
     return true;
+}
+
+void MapDisplaySettings::setNote(const QString &note)
+{
+    if (note == mapNote)
+        return;
+    mapNote = note;
+    emit noteChanged(mapNote);
 }
 
 void MapDisplaySettings::apply(const MapDisplay &display)

@@ -26,11 +26,15 @@ public:
     // -1 while no map is shown.
     int mapIndex() const { return index; }
     MapDisplay display() const { return shown; }
+    // What the view says over the document about its maps: which map file or
+    // map shows nothing, and why; empty while all is well.
+    QString note() const { return mapNote; }
 
-    // Reads a map file onto the document and lists its maps; false, with
-    // failed(), when it cannot be read.
+    // Reads a map file onto the document and lists its maps; false, with a
+    // note, when it cannot be read.
     bool chooseMapFile(const QString &fileName);
-    // Shows map row of the file chosen, as the file says to show it.
+    // Shows map row of the file chosen, as the file says to show it; false
+    // when the file holds no such map.
     bool chooseMap(int row);
     void setThreshold(float threshold);
     void setClusterSize(int size);
@@ -44,15 +48,17 @@ signals:
     void mapChosen(const MapDisplay &display);
     // The document shows its maps differently: draw it anew.
     void changed();
-    void failed(const QString &reason);
+    void noteChanged(const QString &note);
 
 private:
     void apply(const MapDisplay &display);
+    void setNote(const QString &note);
 
     std::shared_ptr<MapTarget> target;
     QString file;
     int index = -1;
     MapDisplay shown;
+    QString mapNote;
 };
 
 #endif

@@ -20,9 +20,12 @@
 class MosaicLayout
 {
 public:
-    // The largest M laid out: a longer axis would ask for a mosaic of gigabytes
-    // that no texture can hold, so such a volume gets an empty layout.
-    static const int maxQuadrantSide = 4096;
+    // The largest M laid out. The volumes shown have at most 512 voxels along
+    // an axis (the largest framing cube; NIfTI images are resampled to 256);
+    // a longer axis, such as that of a damaged 4096 × 2 × 2 volume, would ask
+    // for a mosaic and texture of hundreds of megabytes, so such a volume gets
+    // an empty layout.
+    static const int maxQuadrantSide = 1024;
 
     // Empty when a dimension is not positive or longer than maxQuadrantSide.
     MosaicLayout() = default;

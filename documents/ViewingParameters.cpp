@@ -1,7 +1,8 @@
 #include "ViewingParameters.h"
 
+#include "LocalFiles.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -54,9 +55,8 @@ ViewingParameters ViewingParameters::fromText(const QByteArray &text)
 
 std::optional<ViewingParameters> ViewingParameters::fromFile(const QString &fileName)
 {
-    // Anything but a regular file could block the open or never end.
-    QFile file(fileName);
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
         return std::nullopt;
     return fromText(file.read(maxFileSize));
 }

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 Q_DECLARE_METATYPE(CommandLine::Action)
 
 class TestCommandLine : public QObject
@@ -28,11 +30,18 @@ void TestCommandLine::initTestCase()
 {
     QVERIFY(tmp.isValid());
     QVERIFY(QDir(tmp.path()).mkdir("folder"));
-    for (const char *name : {"a.vmr", "b.SRF", "c.png", "d.dcm", "m.vmp", "s.smp", "z.nii.gz",
-                             "notes.txt", "-dash.png"}) {
+    for (const char *name : {"a.vmr", "b.SRF", "b.vwp", "c.png", "d.dcm", "h.hdr", "h.img", "m.vmp",
+                             "s.smp", "z.nii.gz", "notes.txt", "-dash.png"}) {
         QFile file(tmp.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
+    // Other names of the volume and the map; relative names from the folder.
+    QVERIFY(QFile::link(tmp.filePath("a.vmr"), tmp.filePath("link.vmr")));
+    QVERIFY(QFile::link(tmp.filePath("m.vmp"), tmp.filePath("link.vmp")));
+    QCOMPARE(::link(QFile::encodeName(tmp.filePath("a.vmr")).constData(),
+                    QFile::encodeName(tmp.filePath("hard.vmr")).constData()),
+             0);
+    QVERIFY(QDir::setCurrent(tmp.path()));
 }
 
 QStringList TestCommandLine::expand(const QStringList &arguments) const
@@ -94,6 +103,34 @@ void TestCommandLine::actionsAndRefusals_data()
                                    "not %/m.vmp";
     QTest::newRow("render missing") << out + QStringList{"%/gone.srf"} << refuse
                                     << "cxviewer: no such file or folder: %/gone.srf";
+    QTest::newRow("missing path with control characters")
+        << QStringList{"%/gone\n\x1b[2J\x7f\u009b\u202e.vmr"} << refuse
+        << "cxviewer: no such file or folder: %/gone\\n\\x1b[2J\\x7f\\x9b\\u202e.vmr";
+
+    // A figure never writes over a file it reads.
+    const auto over = [](const char *input) {
+        return QString("cxviewer: --render would write over %1, which the figure reads").arg(input);
+    };
+    QTest::newRow("output is the file")
+        << QStringList{"--render", "%/a.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
+    QTest::newRow("output is the file, relative")
+        << QStringList{"--render", "a.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
+    QTest::newRow("output is a link to the file")
+        << QStringList{"--render", "%/link.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
+    QTest::newRow("output is a hard link to the file")
+        << QStringList{"--render", "%/hard.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
+    QTest::newRow("output is the map")
+        << QStringList{"--render", "%/m.vmp", "--map", "%/m.vmp", "%/a.vmr"} << refuse
+        << over("%/m.vmp");
+    QTest::newRow("output is a link to the map")
+        << QStringList{"--render", "link.vmp", "--map", "%/m.vmp", "%/a.vmr"} << refuse
+        << over("%/m.vmp");
+    QTest::newRow("output is the viewing parameters of the mesh")
+        << QStringList{"--render", "%/b.vwp", "%/b.SRF"} << refuse << over("%/b.vwp");
+    QTest::newRow("output is the image file of the header")
+        << QStringList{"--render", "%/h.img", "%/h.hdr"} << refuse << over("%/h.img");
+    QTest::newRow("output beside the file")
+        << QStringList{"--render", "%/a.png", "%/a.vmr"} << render << "";
 
     const QString badSize = "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not ";
     for (const char *size : {"0x10", "10x", "10", "8193x10", "-5x10", "10X10", "1.5x2"})

@@ -616,8 +616,8 @@ void TestDicom::walk_data()
     row("shorter than 128 bytes", small.dataSet(), unreadable("shorter than 128 bytes"));
     row("128 bytes", padding.dataSet() + small.dataSet(), reads, {9});
 
-    // Missing or zero dimensions give an empty image; the bits must be 16 or
-    // missing, each dimension one 16-bit value.
+    // Missing or zero dimensions leave no image to show; the bits must be 16
+    // or missing, each dimension one 16-bit value.
     auto image = [](const QByteArray &rows, const QByteArray &columns, const QByteArray &bits) {
         DicomFixture f;
         for (const auto &[element, value] :
@@ -634,10 +634,11 @@ void TestDicom::walk_data()
         "8-bit pixels are not supported, only 16-bit ones");
     row("rows of 4 bytes", image(QByteArray("\2\0\0\0", 4), three, bits), dimension);
     row("empty columns", image(two, "", bits), dimension);
-    row("no rows", image(missing, three, bits), reads);
-    row("no columns", image(two, missing, bits), reads);
-    row("zero rows", image(zero, three, bits), reads);
-    row("zero columns", image(two, zero, bits), reads);
+    const QString noSize = "no image: Rows or Columns missing";
+    row("no rows", image(missing, three, bits), noSize);
+    row("no columns", image(two, missing, bits), noSize);
+    row("zero rows", image(zero, three, bits), "no image: 3 columns and 0 rows");
+    row("zero columns", image(two, zero, bits), "no image: 0 columns and 2 rows");
 
     // Compressed pixel data cannot be read; the transfer syntax names it.
     auto namingSyntax = [](const QByteArray &uid) {
@@ -661,13 +662,7 @@ void TestDicom::walk()
     DICOMDoc doc(&core);
     QCOMPARE(read(doc, data), failure.isEmpty());
     QCOMPARE(doc.failureReason(), failure);
-    if (failure.isEmpty() && pixels.isEmpty()) {
-        QVERIFY(!doc.pixelData);
-        QCOMPARE(doc.meanIntensity, 0.0f);
-        QCOMPARE(doc.stdDevIntensity, 0.0f);
-    } else {
-        QCOMPARE(pixelsOf(doc), pixels);
-    }
+    QCOMPARE(pixelsOf(doc), pixels);
 }
 
 // A failed load keeps the document loaded before and leaves its reason.

@@ -172,7 +172,6 @@ void TestDocuments::settingsDriveTheVolumesColours()
     QSignalSpy names(&settings, &MapDisplaySettings::mapNamesListed);
     QSignalSpy chosen(&settings, &MapDisplaySettings::mapChosen);
     QSignalSpy changed(&settings, &MapDisplaySettings::changed);
-    QSignalSpy failed(&settings, &MapDisplaySettings::failed);
     QVERIFY(settings.chooseMapFile(write("anat.vmp", vmp.current())));
     QCOMPARE(names.value(0), QVariantList({QStringList({"t map"})}));
     QVERIFY(settings.chooseMap(0));
@@ -203,8 +202,19 @@ void TestDocuments::settingsDriveTheVolumesColours()
     // A file that is no map file leaves the maps as they were, and says why.
     QVERIFY(!settings.chooseMapFile(write("bad.vmp", "not a map")));
     QCOMPARE(names.size(), 1);
-    QVERIFY(!failed.value(0).value(0).toString().isEmpty());
+    QCOMPARE(settings.note(), QString("bad.vmp: VMP version 28526 is not supported (versions 1 "
+                                      "to 4 of the older format are)"));
     QCOMPARE(coloured(), all);
+
+    // A map beside the volume is listed, but shows nothing when chosen: the note says so.
+    for (qint32 &limit : vmp.box)
+        limit += 40;
+    QVERIFY(settings.chooseMapFile(write("beside.vmp", vmp.current())));
+    QCOMPARE(names.size(), 2);
+    QCOMPARE(settings.note(), QString());
+    QVERIFY(settings.chooseMap(0));
+    QCOMPARE(settings.note(), QString("beside.vmp: does not overlap the volume"));
+    QCOMPARE(coloured(), 0);
 }
 
 void TestDocuments::settingsDriveTheMeshsColours()

@@ -1,4 +1,5 @@
 #include "FileHelpers.h"
+#include "LocalFiles.h"
 
 #include <QProcess>
 #include <QStandardPaths>
@@ -85,6 +86,8 @@ private slots:
     void exifTruncated();
     void exifFromFifo();
     void exifMatchesExiftool();
+    void namesShownSafely_data();
+    void namesShownSafely();
 
 private:
     QString write(const QByteArray &data);
@@ -247,6 +250,31 @@ void TestFileHelpers::exifMatchesExiftool()
             QCOMPARE(getOrientationFromExif(name), expected);
         }
     }
+}
+
+void TestFileHelpers::namesShownSafely_data()
+{
+    QTest::addColumn<QByteArray>("name"); // as the system holds it
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("Hirn ü 1.vmr") << QString("Hirn ü 1.vmr");
+    QTest::newRow("newline, tab, return") << QByteArray("a\nb\tc\r") << "a\\nb\\tc\\r";
+    QTest::newRow("escape sequence")
+        << QByteArray("\x1b[2J\x1b]0;x\x07") << "\\x1b[2J\\x1b]0;x\\x07";
+    QTest::newRow("DEL and C1") << QByteArray("\x7f\xc2\x9b\xc2\x85") << "\\x7f\\x9b\\x85";
+    QTest::newRow("line separator and override")
+        << QByteArray("a\xe2\x80\xa8\xe2\x80\xae.vmr") << "a\\u2028\\u202e.vmr";
+    QTest::newRow("not UTF-8") << QByteArray("a\xff\xfe\xc3.vmr") << "a\\xff\\xfe\\xc3.vmr";
+    QTest::newRow("overlong and surrogate")
+        << QByteArray("\xc0\xaf\xed\xa0\x80") << "\\xc0\\xaf\\xed\\xa0\\x80";
+}
+
+// One line, nothing a terminal takes as a command, and every byte accounted for.
+void TestFileHelpers::namesShownSafely()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    QCOMPARE(LocalFiles::printable(LocalFiles::decodedName(name)), shown);
+    QCOMPARE(LocalFiles::displayName("/some/folder/" + LocalFiles::decodedName(name)), shown);
 }
 
 QTEST_MAIN(TestFileHelpers)

@@ -265,6 +265,11 @@ void TestMeshView::mapsColourTheMesh()
     // A row the file does not hold changes nothing.
     QVERIFY(!settings.chooseMap(1));
     QCOMPARE(directColours(), 0);
+    // Maps of another mesh are not read; the note says why.
+    smp.nrOfVertices = 7;
+    QVERIFY(!settings.chooseMapFile(write("other.smp", smp.bytes())));
+    QCOMPARE(settings.note(),
+             QString("other.smp: made for a mesh of 7 vertices, not %1").arg(mesh->nrOfVertices));
 }
 
 // The renderer draws the view's picture into a framebuffer of its own on

@@ -268,6 +268,13 @@ void TestNifti::refusesHostileHeaders_data()
     QTest::newRow("vox_offset in header") << withFloat(108, 10.0f) << false << "vox_offset";
     QTest::newRow("vox_offset NaN") << withFloat(108, NAN) << false << "vox_offset";
     QTest::newRow("data cut") << smallImage().left(380) << false << "too short";
+    QByteArray large = smallImage();
+    for (const auto &[at, dim] : {std::pair(42, 512), std::pair(44, 257), std::pair(46, 512)})
+        std::memcpy(large.data() + at, &dim, 2);
+    QTest::newRow("more voxels than the largest volume")
+        << large << true
+        << "a volume of 512 × 257 × 512 voxels is larger than the viewer reads (67108864 voxels, "
+           "512 × 512 × 256)";
 }
 
 void TestNifti::refusesHostileHeaders()
@@ -334,6 +341,12 @@ void TestNifti::mapOverlaysWithBothSigns()
         QVERIFY(doc->arVolumeMaps->maps[0]->threshMax >= std::abs(valueAt({-5, 1, 1})));
     }
     QVERIFY(!doc->convertNiftiMapToArVMP(2));
+    QCOMPARE(doc->mapFailureReason(), QString("holds no map 3"));
+
+    // A map beside the volume reads, but shows nothing: that is said.
+    QCOMPARE(doc->loadNiftiMaps(fixture("far_float32.nii")), 1);
+    QVERIFY(!doc->convertNiftiMapToArVMP(0));
+    QCOMPARE(doc->mapFailureReason(), QString("does not overlap the volume"));
 }
 
 QTEST_GUILESS_MAIN(TestNifti)

@@ -168,16 +168,19 @@ void TestRender::voxelColours()
     }
 }
 
-// No voxels, no extent or an axis too long for any texture: no image, and
-// drawing on none is harmless.
+// No voxels, no extent or an axis longer than any volume shown: no image (a
+// 4096-voxel axis would ask for a mosaic of 8192 × 8192 pixels), and drawing
+// on none is harmless.
 void TestRender::nothingToCompose()
 {
-    Volume noVoxels(2, 2, 2), flat(3, 3, 1), tooLong(MosaicLayout::maxQuadrantSide + 1, 1, 1);
+    Volume noVoxels(2, 2, 2), flat(3, 3, 1), tooLong(MosaicLayout::maxQuadrantSide + 1, 1, 1),
+        line(4096, 2, 2);
     free(noVoxels.doc.vmrData);
     noVoxels.doc.vmrData = nullptr;
     flat.doc.dimZ = 0;
-    for (const Volume *volume : {&noVoxels, &flat, &tooLong})
+    for (const Volume *volume : {&noVoxels, &flat, &tooLong, &line})
         QVERIFY(SliceMosaic().compose(volume->doc, 0, 0, 0).isNull());
+    QVERIFY(!SliceMosaic().compose(Volume(1024, 2, 2).doc, 0, 0, 0).isNull());
     QVERIFY(
         !MosaicLayout(3, 3, 0).voxelAtMousePosition({8, 8}, {8, 8}, 1, {}, {1, 1}, 0, 0, 0).valid);
 

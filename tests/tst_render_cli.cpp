@@ -4,13 +4,24 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "FileHelpers.h"
+#include "ImageOGLViewer.h"
+#include "DicomFixture.h"
+#include "FixtureStream.h"
 #include "MapsPanel.h"
 #include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
 #include "ShowFile.h"
 #include "MosaicLayout.h"
+#include "NiftiImage.h"
 #include "SampleSet.h"
 #include "SliceMosaic.h"
+#include "SrfFixture.h"
+#include "SurfaceMesh.h"
+#include "ThumbnailRule.h"
+#include "ViewingParameters.h"
+#include "VmpFixture.h"
+#include "VmrFixture.h"
 #include "VolumeDoc.h"
 #include "VolumeMaps.h"
 #include "VolumeOGLViewer.h"
@@ -18,13 +29,22 @@
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <cstring>
 
 namespace {
 
@@ -33,6 +53,39 @@ struct Run
     int status = -1;
     QString err;
 };
+
+bool writeFile(const QString &name, const QByteArray &bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &name)
+{
+    QFile file(name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A NIfTI-1 header of 2 x 2 x 2 bytes: "n+1" with its values in the same
+// file, "ni1" with them in the image file beside it.
+QByteArray niftiHeader(const char *magic)
+{
+    QByteArray h(348, '\0');
+    const auto put = [&](int offset, auto value) {
+        memcpy(h.data() + offset, &value, sizeof value);
+    };
+    put(0, qint32(348));
+    const qint16 dims[8] = {3, 2, 2, 2, 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) {
+        put(40 + 2 * i, dims[i]);
+        put(76 + 4 * i, 1.0f);
+    }
+    put(70, qint16(2)); // uint8
+    put(72, qint16(8));
+    put(108, magic[1] == '+' ? 352.0f : 0.0f);
+    memcpy(h.data() + 344, magic, 4);
+    return magic[1] == '+' ? h + QByteArray(4 + 8, '\0') : h;
+}
 
 // Pixels that differ, as the PNG is read back.
 int differences(const QImage &a, const QImage &b)
@@ -59,6 +112,17 @@ bool isGrey(QRgb rgb)
     return qRed(rgb) == qGreen(rgb) && qGreen(rgb) == qBlue(rgb);
 }
 
+QString nifti(const QString &name)
+{
+    return QStringLiteral(CXV_NIFTI_FIXTURES "/") + name;
+}
+
+QByteArray readAll(const QString &fileName)
+{
+    QFile file(fileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestRenderCli : public QObject
@@ -76,13 +140,24 @@ private slots:
     void withoutDisplay_data();
     void withoutDisplay();
     void failures();
+    void neverWritesOverItsInput_data();
+    void neverWritesOverItsInput();
+    void fifosAreNeverWaitedOn_data();
+    void fifosAreNeverWaitedOn();
+    void namesThatAreNotUtf8();
     void openingPaths();
     void droppingPaths();
 
 private:
-    // settings: NAME=value for the program's environment, besides the test's own.
+    // settings: NAME=value for the program's environment, besides the test's
+    // own. Killed after timeout ms, so that a figure that waits fails the test.
     Run run(const QStringList &arguments, bool withDisplay = true,
-            const QStringList &settings = {});
+            const QStringList &settings = {}, int timeout = 60000,
+            const QString &workingFolder = QString());
+    // With the arguments' bytes as given, which need not be valid UTF-8.
+    Run runRaw(const QList<QByteArray> &arguments);
+    Run execute(const QString &program, const QStringList &arguments, bool withDisplay,
+                const QStringList &settings, int timeout, const QString &workingFolder);
     QString sample(const QString &name) const { return samples.filePath(name); }
     QString out(const QString &name) const { return tmp.filePath(name); }
     // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
@@ -103,7 +178,30 @@ void TestRenderCli::initTestCase()
     QVERIFY(QFileInfo(program).isExecutable());
 }
 
-Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, const QStringList &settings)
+Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, const QStringList &settings,
+                       int timeout, const QString &workingFolder)
+{
+    return execute(program, arguments, withDisplay, settings, timeout, workingFolder);
+}
+
+// Through the shell, whose printf turns octal escapes back into bytes.
+Run TestRenderCli::runRaw(const QList<QByteArray> &arguments)
+{
+    QStringList escaped = {"-c",
+                           "for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; shift; done; "
+                           "exec \"$0\" \"$@\"",
+                           program};
+    for (const QByteArray &argument : arguments) {
+        QString octal;
+        for (const char byte : argument)
+            octal += QString("\\0%1").arg(uint(quint8(byte)), 3, 8, QLatin1Char('0'));
+        escaped << octal;
+    }
+    return execute("/bin/sh", escaped, true, {}, 60000, QString());
+}
+
+Run TestRenderCli::execute(const QString &program, const QStringList &arguments, bool withDisplay,
+                           const QStringList &settings, int timeout, const QString &workingFolder)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -114,8 +212,14 @@ Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, const QSt
     for (const QString &setting : settings)
         environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
     process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingFolder);
     process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+    if (!process.waitForFinished(timeout)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, "still running, killed"};
+    }
+    if (process.exitStatus() != QProcess::NormalExit)
         return {};
     // Qt's own notes on the environment are not the program's.
     QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n');
@@ -390,24 +494,81 @@ void TestRenderCli::failures()
     QVERIFY(old.open(QIODevice::WriteOnly) && old.write("before") == 6);
     old.close();
 
+    // Files that read but have nothing to show, or claim more than the viewer
+    // shows (a hole in the file costs no disk), and refusals of the NIfTI reader.
+    const auto write = [this](const QString &name, const QByteArray &bytes, qint64 size = -1) {
+        QFile file(out(name));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        QVERIFY(size < 0 || file.resize(size));
+    };
+    DicomFixture noImage;
+    noImage.unsignedShort(0x0028, 0x0010, 0).unsignedShort(0x0028, 0x0011, 0).pixels({});
+    write("empty.dcm", noImage.file());
+    SrfFixture point = SrfFixture::octahedron();
+    for (SrfFixture::Vertex &v : point.vertices)
+        v.x = v.y = v.z = 3;
+    write("point.srf", point.bytes());
+    SrfFixture separators = SrfFixture::octahedron();
+    separators.strips = {-1, -1, -1, -1};
+    write("separators.srf", separators.bytes());
+    SrfFixture far = SrfFixture::octahedron();
+    far.vertices[1].z = std::nanf("");
+    write("nan.srf", far.bytes());
+    VmrFixture voxel;
+    voxel.dimX = voxel.dimY = voxel.dimZ = 1;
+    write("voxel.vmr", voxel.bytes());
+    write("sparse.vmr", FixtureStream().i16(4).i16(2047).i16(1024).i16(1024).data,
+          8 + 2047LL * 1024 * 1024 + 8);
+    VmrFixture line;
+    line.dimX = 4096;
+    line.dimY = line.dimZ = 2;
+    write("line.vmr", line.bytes());
+    QByteArray flat = readAll(nifti("lpi_int16.nii"));
+    const float zero = 0;
+    std::memcpy(flat.data() + 80, &zero, 4);
+    write("flat.nii", flat);
+    write("alone.hdr", readAll(nifti("neither_uint8.hdr")));
+
     const QString vmr = sample("Phantom_Head.vmr");
     const QList<std::pair<QStringList, QString>> cases = {
-        {{out("cut.vmr")}, "cxviewer: cut.vmr: "},
+        {{out("cut.vmr")},
+         "cxviewer: cut.vmr: not a readable VMR volume (cut short: 256 × 256 × "
+         "256 voxels need 16777216 bytes, 4992 are left)"},
         {{"--map", out("garbage.vmp"), vmr},
-         "cxviewer: garbage.vmp: not a readable map file for Phantom_Head.vmr"},
+         "cxviewer: garbage.vmp: VMP version 30840 is not supported (versions 1 to 4 of the older "
+         "format are)"},
+        {{out("empty.dcm")}, "cxviewer: empty.dcm: no image: 0 columns and 0 rows"},
+        {{out("point.srf")}, "cxviewer: point.srf: all 6 vertices lie at one point"},
+        {{out("separators.srf")}, "cxviewer: separators.srf: its triangle strips hold no triangle"},
+        {{out("nan.srf")}, "cxviewer: nan.srf: vertex 1 has a coordinate that is not a number"},
+        {{"--map", sample("Phantom_Head_Maps.vmp"), out("voxel.vmr")},
+         "cxviewer: voxel.vmr: a volume of 1 × 1 × 1 voxels has no slice to show"},
+        {{out("sparse.vmr")},
+         "cxviewer: sparse.vmr: a volume of 2047 × 1024 × 1024 voxels is "
+         "larger than the viewer shows (134217728 voxels, 512 × 512 × 512)"},
+        {{out("line.vmr")}, "cxviewer: line.vmr: a volume of 4096 × 2 × 2 voxels cannot be shown"},
+        {{out("flat.nii")}, "cxviewer: flat.nii: pixdim[1] of 0 is no voxel size"},
+        {{out("alone.hdr")}, "cxviewer: alone.hdr: the image file of the header is missing"},
         {{"--map", sample("Phantom_Head_Maps.vmp"), "--map-index", "5", vmr},
          "cxviewer: Phantom_Head_Maps.vmp: holds 2 maps, not 5"},
         {{"--cross", "256,0,0", vmr},
          "cxviewer: the cross 256,0,0 lies outside the volume's 256 × 256 × 256 voxels"},
         {{out("garbage.vmp.png")}, "cxviewer: garbage.vmp.png: unsupported image format"},
-        {{out("cut.srf")}, "cxviewer: cut.srf: not a readable SRF mesh"},
+        {{out("cut.srf")}, "cxviewer: cut.srf: "},
         {{"--map", sample("Sphere.smp"), "--map-index", "2", sample("Sphere.srf")},
          "cxviewer: Sphere.smp: holds 1 maps, not 2"},
+        // Names stay one line and cannot drive the terminal, in every view's note.
+        {{out("cut\n\x1b[2J.vmr")}, "cxviewer: cut\\n\\x1b[2J.vmr: "},
+        {{out("garbage\r\x1b]0;x\x07.srf")}, "cxviewer: garbage\\r\\x1b]0;x\\x07.srf: "},
+        {{out("garbage\u2028\u009b.dcm")}, "cxviewer: garbage\\u2028\\x9b.dcm: "},
     };
     QFile::copy(out("garbage.vmp"), out("garbage.vmp.png"));
+    QFile::copy(out("cut.vmr"), out("cut\n\x1b[2J.vmr"));
+    QFile::copy(out("garbage.vmp"), out("garbage\r\x1b]0;x\x07.srf"));
+    QFile::copy(out("garbage.vmp"), out("garbage\u2028\u009b.dcm"));
     for (const auto &[arguments, start] : cases) {
         const Run r = run(QStringList{"--render", out("old.png")} + arguments);
-        QCOMPARE(r.status, 1);
+        QVERIFY2(r.status == 1, qPrintable(arguments.join(' ')));
         QVERIFY2(r.err.startsWith(start) && !r.err.contains('\n'), qPrintable(r.err));
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("before"));
@@ -423,6 +584,27 @@ void TestRenderCli::failures()
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("before"));
     old.close();
+
+    // A map beside the volume reads but shows nothing: the figure says so,
+    // and the run fails.
+    VmrFixture cube;
+    cube.dimX = cube.dimY = cube.dimZ = 32;
+    cube.offsetX = cube.offsetY = cube.offsetZ = 0;
+    write("cube.vmr", cube.bytes());
+    VmpFixture beside;
+    for (int i = 0; i < 6; ++i)
+        beside.box[i] = i % 2 ? 130 : 100;
+    write("beside.vmp", beside.current());
+    const QList<std::array<QString, 3>> besides = {
+        {out("cube.vmr"), out("beside.vmp"), "beside.vmp"},
+        {nifti("ras_uint8.nii.gz"), nifti("far_float32.nii"), "far_float32.nii"}};
+    for (const auto &[volume, map, name] : besides) {
+        QVERIFY(run({"--render", out("plain.png"), volume}).status == 0);
+        const Run r = run({"--render", out("beside.png"), "--map", map, volume});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.err, "cxviewer: " + name + ": does not overlap the volume");
+        QVERIFY(differences(QImage(out("beside.png")), QImage(out("plain.png"))) > 0);
+    }
     const Run unwritable = run({"--render", out("no/such/folder.png"), vmr});
     QCOMPARE(unwritable.status, 1);
     QVERIFY2(unwritable.err.startsWith("cxviewer: cannot write "), qPrintable(unwritable.err));
@@ -434,6 +616,240 @@ void TestRenderCli::failures()
     QCOMPARE(run({out("gone")}, false).err, "cxviewer: no such file or folder: " + out("gone"));
     QCOMPARE(run({"--nonsense"}, false).status, 2);
     QVERIFY(!QFile::exists(out("x.png")));
+}
+
+void TestRenderCli::neverWritesOverItsInput_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // "%" the folder of the row's files
+    QTest::addColumn<QString>("input");         // the file the output would have replaced
+    QTest::addColumn<int>("status");
+
+    const QStringList vmp = {"--map", "%/m.vmp", "%/v.vmr"};
+    QTest::newRow("the file") << QStringList{"--render", "%/a.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("the file, relative")
+        << QStringList{"--render", "a.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("a link to the file")
+        << QStringList{"--render", "%/link.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("a hard link to the file")
+        << QStringList{"--render", "%/hard.png", "%/a.png"} << "a.png" << 2;
+    QTest::newRow("the map") << QStringList{"--render", "%/m.vmp"} + vmp << "m.vmp" << 2;
+    QTest::newRow("a link to the map") << QStringList{"--render", "link.vmp"} + vmp << "m.vmp" << 2;
+    QTest::newRow("the viewing parameters beside the mesh")
+        << QStringList{"--render", "%/c.vwp", "%/c.srf"} << "c.vwp" << 2;
+    // Known only once the mesh is read, but before anything is written.
+    QTest::newRow("the vertex file the mesh names")
+        << QStringList{"--render", "%/alt.srf", "%/main.srf"} << "alt.srf" << 1;
+}
+
+// Refused with one line, the file the figure reads as it was.
+void TestRenderCli::neverWritesOverItsInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, input);
+    QFETCH(int, status);
+    QTemporaryDir dir;
+    const auto at = [&](const char *name) { return dir.filePath(name); };
+    SrfFixture mesh = SrfFixture::octahedron();
+    QVERIFY(writeFile(at("alt.srf"), mesh.bytes()));
+    mesh.indirectFile = "alt.srf";
+    QVERIFY(writeFile(at("main.srf"), mesh.bytes()));
+    QVERIFY(QFile::copy(sample("Plasma.png"), at("a.png")));
+    for (const char *name : {"v.vmr", "m.vmp", "c.srf", "c.vwp"})
+        QVERIFY(writeFile(at(name), QByteArray("the bytes of ") + name));
+    QVERIFY(QFile::link(at("a.png"), at("link.png")) && QFile::link(at("m.vmp"), at("link.vmp")));
+    QCOMPARE(::link(QFile::encodeName(at("a.png")).constData(),
+                    QFile::encodeName(at("hard.png")).constData()),
+             0);
+    const QByteArray before = readFile(dir.filePath(input));
+
+    const Run r = run(arguments.replaceInStrings("%", dir.path()), true, {}, 60000, dir.path());
+    QCOMPARE(r.status, status);
+    QCOMPARE(r.err, QString("cxviewer: --render would write over %1, which the figure reads")
+                        .arg(dir.filePath(input)));
+    QCOMPARE(readFile(dir.filePath(input)), before);
+}
+
+void TestRenderCli::fifosAreNeverWaitedOn_data()
+{
+    QTest::addColumn<QString>("fifo");
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QString>("file");       // handed to the reader; the FIFO or a file beside it
+    QTest::addColumn<QString>("reason");     // the reader's, where it gives one
+    QTest::addColumn<QStringList>("render"); // "%" the row's folder, "#" the samples
+    QTest::addColumn<QString>("error");      // what --render says, exit status 1; none: 0
+
+    const QString notRegular = "not a regular file";
+    const auto row = [&](const char *name, const QString &fifo, const char *reader,
+                         const QString &file, const QString &reason, const QStringList &render,
+                         const QString &error) {
+        QTest::newRow(name) << fifo << reader << file << reason << render << error;
+    };
+    const auto alone = [&](const char *name, const QString &fifo, const char *reader,
+                           const QString &reason, bool rendered = true) {
+        row(name, fifo, reader, fifo, reason, rendered ? QStringList{"%/" + fifo} : QStringList(),
+            rendered ? QString("cxviewer: %1: not a regular file").arg(fifo) : QString());
+    };
+    alone("picture view, PNG", "p.png", "picture view", "");
+    alone("picture view, JPEG", "p.jpg", "picture view", "");
+    alone("EXIF orientation", "p.jpg", "exif", "", false);
+    alone("thumbnail", "p.png", "thumbnail", "", false);
+    alone("NIfTI .nii", "p.nii", "nifti", notRegular);
+    alone("NIfTI .nii.gz", "p.nii.gz", "nifti", notRegular);
+    alone("NIfTI header", "p.hdr", "nifti", notRegular);
+    row("NIfTI image file of a header", "h.img", "nifti", "h.hdr", "h.img is not a regular file",
+        {"%/h.hdr"}, "cxviewer: h.hdr: ");
+    // The library tries the uncompressed name first.
+    row("NIfTI name tried before .nii.gz", "n.nii", "nifti", "n.nii.gz",
+        "n.nii is not a regular file", {"%/n.nii.gz"}, "cxviewer: n.nii.gz: ");
+    alone("VMR", "p.vmr", "volume", "");
+    alone("SRF", "p.srf", "mesh", "");
+    alone("DICOM", "p.dcm", "dicom", notRegular);
+    row("VMP", "p.vmp", "volume maps", "p.vmp", "", {"--map", "%/p.vmp", "#/Phantom_Head.vmr"},
+        "cxviewer: p.vmp: not a regular file");
+    row("NIfTI map", "p.nii", "nifti maps", "p.nii", "", {"--map", "%/p.nii", "#/Phantom_Head.vmr"},
+        "cxviewer: p.nii: not a regular file");
+    row("SMP", "p.smp", "surface maps", "p.smp", "", {"--map", "%/p.smp", "#/Phantom_Cortex.srf"},
+        "cxviewer: p.smp: not a regular file");
+    // The mesh is drawn without them.
+    row("viewing parameters beside a mesh", "m.vwp", "viewing parameters", "m.vwp", "", {"%/m.srf"},
+        "");
+}
+
+// Every reader refuses a FIFO without opening it for good, and so does
+// --render, with its reason. A reader that waits is let go after a while by a
+// writer that opens the FIFO, and fails the row.
+void TestRenderCli::fifosAreNeverWaitedOn()
+{
+    QFETCH(QString, fifo);
+    QFETCH(QString, reader);
+    QFETCH(QString, file);
+    QFETCH(QString, reason);
+    QFETCH(QStringList, render);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QByteArray fifoName = QFile::encodeName(dir.filePath(fifo));
+    QCOMPARE(::mkfifo(fifoName.constData(), 0600), 0);
+    QVERIFY(writeFile(dir.filePath("h.hdr"), niftiHeader("ni1")));
+    QVERIFY(writeFile(dir.filePath("n.nii.gz"), niftiHeader("n+1"))); // zlib reads it as it is
+    QVERIFY(QFile::copy(sample("Phantom_Cortex.srf"), dir.filePath("m.srf")));
+    const QString path = dir.filePath(file);
+
+    std::atomic<bool> finished = false, waited = false;
+    std::thread writer([&] {
+        for (int i = 0; i < 250 && !finished; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        while (!finished) {
+            waited = true;
+            ::close(::open(fifoName.constData(), O_WRONLY | O_NONBLOCK));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    bool took = false;
+    QString why;
+    CXSCore core;
+    VolumeDoc volume(&core);
+    volume.dimX = volume.dimY = volume.dimZ = 256;
+    SurfaceMesh mesh(&core);
+    if (reader == "picture view") {
+        took = PictureDocument::read(path, why) != nullptr;
+    } else if (reader == "exif") {
+        took = getOrientationFromExif(path) != 1;
+    } else if (reader == "thumbnail") {
+        took = !fileThumbnail(path, false).isNull();
+    } else if (reader == "nifti") {
+        NiftiImage image;
+        took = image.read(path, false);
+        why = image.failureReason();
+    } else if (reader == "volume") {
+        took = core.loadVMR(path);
+    } else if (reader == "mesh") {
+        took = core.loadMesh(path);
+    } else if (reader == "dicom") {
+        took = core.loadDICOM(path);
+        why = core.getDICOMFailureReason();
+    } else if (reader == "volume maps") {
+        took = volume.loadVolumeMaps(path) > 0;
+    } else if (reader == "nifti maps") {
+        took = volume.loadNiftiMaps(path) > 0;
+    } else if (reader == "surface maps") {
+        took = mesh.loadSMPs(path);
+    } else if (reader == "viewing parameters") {
+        took = ViewingParameters::fromFile(path).has_value();
+    }
+    finished = true;
+    writer.join();
+    QVERIFY2(!waited, "the reader opened the FIFO and waited on it");
+    QVERIFY(!took);
+    if (!reason.isEmpty())
+        QCOMPARE(why, reason);
+
+    if (render.isEmpty())
+        return;
+    render.replaceInStrings("%", dir.path()).replaceInStrings("#", samples.path());
+    const Run r = run(QStringList{"--render", dir.filePath("figure.png")} + render, true, {}, 10000);
+    QVERIFY2(error.isEmpty() ? r.err.isEmpty() : r.err.startsWith(error) && !r.err.contains('\n'),
+             qPrintable(r.err));
+    QCOMPARE(r.status, error.isEmpty() ? 0 : 1);
+}
+
+// Qt holds no name that is not valid UTF-8: the figure reaches such a file
+// through links, and finds what lies beside it as well; the window, whose
+// listings leave such names out, and the figure's own name refuse it.
+void TestRenderCli::namesThatAreNotUtf8()
+{
+    QTemporaryDir dir;
+    const QByteArray raw = QFile::encodeName(dir.path()) + "/bad\xff\x1b";
+    // Qt cannot list these names, so its removal of the folder would leave them.
+    const auto cleanUp = qScopeGuard([&] {
+        for (const char *end : {".png", ".srf", ".vwp", "\xfe.smp"})
+            ::unlink(raw + end);
+    });
+    const auto copy = [&](const QString &from, const QByteArray &to) {
+        const QByteArray bytes = readFile(from);
+        const int fd = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        const bool written = fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) ==
+                                            ssize_t(bytes.size());
+        ::close(fd);
+        return written && !bytes.isEmpty();
+    };
+    QVERIFY(copy(sample("Plasma.png"), raw + ".png"));
+    QVERIFY(copy(sample("Phantom_Cortex.srf"), raw + ".srf"));
+    QVERIFY(copy(sample("Phantom_Cortex.vwp"), raw + ".vwp"));
+    QVERIFY(copy(sample("Phantom_Cortex.smp"), raw + "\xfe.smp"));
+    const QByteArray figure = QFile::encodeName(out("utf8.png"));
+
+    const QImage plasma(sample("Plasma.png"));
+    const QByteArray plasmaSize =
+        QString("%1x%2").arg(plasma.width()).arg(plasma.height()).toUtf8();
+    Run r = runRaw({"--render", figure, "--size", plasmaSize, raw + ".png"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(differences(QImage(out("utf8.png")), plasma), 0);
+
+    // The mesh in the camera of its viewing parameters, with its map.
+    const QStringList size = {"--size", "200x150"};
+    QCOMPARE(run(QStringList{"--render", out("cortex.png"), "--map", sample("Phantom_Cortex.smp"),
+                             sample("Phantom_Cortex.srf")} +
+                 size)
+                 .status,
+             0);
+    r = runRaw({"--render", figure, "--map", raw + "\xfe.smp", "--size", "200x150", raw + ".srf"});
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.status, 0);
+    QCOMPARE(differences(QImage(out("utf8.png")), QImage(out("cortex.png"))), 0);
+
+    r = runRaw({"--render", figure, raw + ".dcm"});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: no such file or folder: " + dir.path() + "/bad\\xff\\x1b.dcm");
+    r = runRaw({"--render", raw + "\xfe.png", raw + ".png"});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: --render cannot write " + dir.path() +
+                        "/bad\\xff\\x1b\\xfe.png: the name is not valid UTF-8");
+    r = runRaw({raw + ".png"});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: " + dir.path() +
+                        "/bad\\xff\\x1b.png: the window cannot open a name that is not valid "
+                        "UTF-8; rename it, or draw it with --render");
 }
 
 CortivexViewer *TestRenderCli::startViewer()

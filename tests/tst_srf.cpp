@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -231,7 +232,7 @@ void TestSrf::meshStatistics()
     QVERIFY(readBytes(mesh, f.bytes()));
     QCOMPARE(mesh.computeAverageEdgeLength(edges, minLength, maxLength), 0.0);
     QCOMPARE(QList<float>({float(edges), minLength, maxLength}), QList<float>({0, 1000, 0}));
-    QVERIFY(readBytes(mesh, SrfFixture().bytes()));
+    QVERIFY(!readBytes(mesh, SrfFixture().bytes()));
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 0.0f);
 }
 
@@ -261,8 +262,7 @@ void TestSrf::undoColors()
     QCOMPARE(mesh.vertexColors[1], 7);
 }
 
-// Strips and the alternate file name may be missing at the end of a file; a
-// negative reserved value ends it early, with an empty mesh.
+// Strips and the alternate file name may be missing at the end of a file.
 void TestSrf::shortFiles()
 {
     SurfaceMesh mesh(&core);
@@ -284,13 +284,6 @@ void TestSrf::shortFiles()
     // A strip count below one means no strips.
     QVERIFY(readBytes(mesh, triangles + FixtureStream().i32(-5).cstr("").data));
     QVERIFY(!mesh.hasTriangleStrips && !mesh.triangleStrips);
-
-    f.reservedValue = -1;
-    QVERIFY(readBytes(mesh, f.bytes()));
-    QCOMPARE(mesh.reservedValue, -1);
-    QCOMPARE(mesh.nrOfVertices, 0);
-    QVERIFY(!mesh.vertexX && !mesh.meshLoaded);
-    QVERIFY(readBytes(mesh, f.bytes(SrfFixture::Header).left(8)));
 }
 
 // A failed read leaves the mesh unnamed. The core keeps one mesh, replaced
@@ -321,6 +314,7 @@ void TestSrf::files()
 void TestSrf::brokenFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason"); // a part of it
 
     const SrfFixture f = SrfFixture::octahedron();
     auto withRing = [&f](int v, const QList<qint32> &ring) {
@@ -334,42 +328,114 @@ void TestSrf::brokenFiles_data()
         return g.bytes();
     };
 
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("reserved value cut") << f.bytes(SrfFixture::Header).left(6);
-    QTest::newRow("counts cut") << f.bytes(SrfFixture::Header).left(14);
-    QTest::newRow("centre cut") << f.bytes(SrfFixture::Header).chopped(1);
-    QTest::newRow("negative vertex count") << header(-1, 0);
-    QTest::newRow("negative triangle count") << header(0, -1);
-    QTest::newRow("huge triangle count") << header(0, 0x7fffffff);
-    QTest::newRow("vertices cut") << f.bytes(SrfFixture::Vertices).chopped(1);
-    QTest::newRow("colour codes cut") << f.bytes(SrfFixture::VertexColors).chopped(1);
-    QTest::newRow("neighbours cut") << f.bytes(SrfFixture::Neighbors).chopped(1);
-    QTest::newRow("triangles cut") << f.bytes(SrfFixture::Triangles).chopped(1);
-    QTest::newRow("negative neighbour count") << countAfter(SrfFixture::VertexColors, -1);
-    QTest::newRow("huge neighbour count") << countAfter(SrfFixture::VertexColors, 0x20000000);
-    QTest::newRow("neighbour count beyond int16") << withRing(2, QList<qint32>(32768, 1));
-    QTest::newRow("neighbour index too large") << withRing(3, {5, 4, 6, 1});
-    QTest::newRow("negative neighbour index") << withRing(0, {1, 2, -1, 5});
-    QTest::newRow("triangle index too large") << withTriangle(23, 6);
-    QTest::newRow("negative triangle index") << withTriangle(0, -1);
-    QTest::newRow("huge triangle index") << withTriangle(5, 0x7fffffff);
+    const QString damaged = "not a readable SRF mesh (";
+    QTest::newRow("empty") << QByteArray() << damaged;
+    QTest::newRow("reserved value cut") << f.bytes(SrfFixture::Header).left(6) << damaged;
+    QTest::newRow("counts cut") << f.bytes(SrfFixture::Header).left(14) << damaged;
+    QTest::newRow("centre cut") << f.bytes(SrfFixture::Header).chopped(1) << damaged;
+    QTest::newRow("negative vertex count") << header(-1, 0) << damaged;
+    QTest::newRow("negative triangle count") << header(0, -1) << damaged;
+    QTest::newRow("huge triangle count") << header(0, 0x7fffffff) << damaged;
+    QTest::newRow("vertices cut") << f.bytes(SrfFixture::Vertices).chopped(1) << damaged;
+    QTest::newRow("colour codes cut") << f.bytes(SrfFixture::VertexColors).chopped(1) << damaged;
+    QTest::newRow("neighbours cut") << f.bytes(SrfFixture::Neighbors).chopped(1) << damaged;
+    QTest::newRow("triangles cut") << f.bytes(SrfFixture::Triangles).chopped(1) << damaged;
+    QTest::newRow("negative neighbour count")
+        << countAfter(SrfFixture::VertexColors, -1) << damaged;
+    QTest::newRow("huge neighbour count")
+        << countAfter(SrfFixture::VertexColors, 0x20000000) << damaged;
+    QTest::newRow("neighbour count beyond int16")
+        << withRing(2, QList<qint32>(32768, 1)) << damaged;
+    QTest::newRow("neighbour index too large") << withRing(3, {5, 4, 6, 1}) << damaged;
+    QTest::newRow("negative neighbour index") << withRing(0, {1, 2, -1, 5}) << damaged;
+    QTest::newRow("triangle index too large") << withTriangle(23, 6) << damaged;
+    QTest::newRow("negative triangle index") << withTriangle(0, -1) << damaged;
+    QTest::newRow("huge triangle index") << withTriangle(5, 0x7fffffff) << damaged;
 
     SrfFixture badStrip = f;
     badStrip.strips[2] = 6;
-    QTest::newRow("strip index too large") << badStrip.bytes();
-    QTest::newRow("strips cut") << f.bytes(SrfFixture::Strips).chopped(1);
+    QTest::newRow("strip index too large") << badStrip.bytes() << damaged;
+    QTest::newRow("strips cut") << f.bytes(SrfFixture::Strips).chopped(1) << damaged;
     SrfFixture noTriangles;
     noTriangles.vertices = f.vertices.mid(0, 1);
     noTriangles.vertices[0].neighbors = {0};
     noTriangles.strips = {0, 1};
-    QTest::newRow("strip index past the only vertex") << noTriangles.bytes();
+    QTest::newRow("strip index past the only vertex") << noTriangles.bytes() << damaged;
+
+    // Meshes that read but would show nothing, or nothing sound.
+    auto with = [&f](auto change) {
+        SrfFixture g = f;
+        change(g);
+        return g.bytes();
+    };
+    auto rowWith = [&](const char *name, auto change, const QString &reason) {
+        QTest::newRow(name) << with(change) << reason;
+    };
+    const float nan = std::nanf("");
+    rowWith(
+        "no vertices after a reserved -1", [](SrfFixture &g) { g.reservedValue = -1; },
+        "an empty mesh: it holds no vertices");
+    QTest::newRow("nothing after a reserved -1")
+        << FixtureStream().f32(4).i32(-1).data << "an empty mesh: it holds no vertices";
+    QTest::newRow("no vertices") << SrfFixture().bytes()
+                                 << "a mesh of 0 vertices has no surface to show";
+    SrfFixture one;
+    one.vertices = f.vertices.mid(0, 1);
+    one.vertices[0].neighbors.clear();
+    QTest::newRow("one vertex") << one.bytes() << "a mesh of 1 vertex has no surface to show";
+    rowWith(
+        "coordinate not a number", [nan](SrfFixture &g) { g.vertices[4].z = nan; },
+        "vertex 4 has a coordinate that is not a number");
+    rowWith(
+        "coordinate 3e38", [](SrfFixture &g) { g.vertices[2].y = 3e38f; },
+        "vertex 2 lies at (0, 3e+38, 1), beyond ±100000 mm");
+    rowWith(
+        "coordinate -3e38", [](SrfFixture &g) { g.vertices[0].x = -3e38f; },
+        "vertex 0 lies at (-3e+38, 0, 0), beyond ±100000 mm");
+    rowWith(
+        "centre not a number", [nan](SrfFixture &g) { g.meshCenter[1] = nan; },
+        "the mesh centre has a coordinate that is not a number");
+    rowWith(
+        "all vertices at one point",
+        [](SrfFixture &g) {
+            for (SrfFixture::Vertex &v : g.vertices)
+                v.x = v.y = v.z = 7;
+        },
+        "all 6 vertices lie at one point");
+    rowWith(
+        "strips all separators", [](SrfFixture &g) { g.strips = QList<qint32>(9, -1); },
+        "its triangle strips hold no triangle");
+    rowWith(
+        "strips of two", [](SrfFixture &g) { g.strips = {0, 1, -1, 2, 3, -1}; },
+        "its triangle strips hold no triangle");
+    rowWith(
+        "no triangles",
+        [](SrfFixture &g) {
+            g.version = 2;
+            g.triangles.clear();
+        },
+        "a mesh of 6 vertices and no triangles has no surface to show");
+    rowWith(
+        "version not a number", [nan](SrfFixture &g) { g.version = nan; },
+        "SRF version nan is not one the viewer reads (0 to 4)");
+    rowWith(
+        "version 5", [](SrfFixture &g) { g.version = 5; },
+        "SRF version 5 is not one the viewer reads");
+    rowWith(
+        "negative version", [](SrfFixture &g) { g.version = -4; }, "SRF version -4 is not");
+    QByteArray intVersion = f.bytes();
+    const qint32 four = 4;
+    std::memcpy(intVersion.data(), &four, 4);
+    QTest::newRow("version stored as an int") << intVersion << "SRF version 5.60519e-45 is not";
 }
 
 void TestSrf::brokenFiles()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
     SurfaceMesh mesh(&core);
     QVERIFY(!readBytes(mesh, bytes));
+    QVERIFY2(mesh.failureReason().contains(reason), qPrintable(mesh.failureReason()));
 }
 
 // Counts are weighed against the file before any array is made for them.

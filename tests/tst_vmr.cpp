@@ -216,6 +216,7 @@ void TestVmr::transformations()
 void TestVmr::brokenFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
 
     VmrFixture f;
     const QByteArray afterPosition = f.bytes(VmrFixture::PositionBlock);
@@ -227,54 +228,95 @@ void TestVmr::brokenFiles_data()
                FixtureStream().i32(count).cstr("a").i32(0).cstr("b").i32(values).data;
     };
 
-    QTest::newRow("empty") << QByteArray();
-    QTest::newRow("one byte") << QByteArray(1, 3);
-    QTest::newRow("header cut") << f.bytes(VmrFixture::Header).left(5);
-    QTest::newRow("old header cut") << FixtureStream().i16(0).i16(1).i16(5).data;
+    const QString headerCut = "not a readable VMR volume (cut short in its header)";
+    QTest::newRow("empty") << QByteArray() << headerCut;
+    QTest::newRow("one byte") << QByteArray(1, 3) << headerCut;
+    QTest::newRow("header cut") << f.bytes(VmrFixture::Header).left(5) << headerCut;
+    QTest::newRow("old header cut") << FixtureStream().i16(0).i16(1).i16(5).data << headerCut;
     for (int version : {5, 10}) {
         VmrFixture newer; // complete but for its version
         newer.version = version;
-        QTest::addRow("version %d", version) << newer.bytes();
+        QTest::addRow("version %d", version)
+            << newer.bytes()
+            << QString("VMR version %1 is not supported (versions 1 to 4 are)").arg(version);
     }
     for (int axis = 0; axis < 3; ++axis) {
         VmrFixture flat; // a file that would be complete without the dimension check
         (axis == 0 ? flat.dimX : axis == 1 ? flat.dimY : flat.dimZ) = 0;
-        QTest::addRow("zero dimension %c", "XYZ"[axis]) << flat.bytes();
+        QTest::addRow("zero dimension %c", "XYZ"[axis])
+            << flat.bytes()
+            << QString("not a readable VMR volume (dimensions %1 × %2 × %3)")
+                   .arg(flat.dimX)
+                   .arg(flat.dimY)
+                   .arg(flat.dimZ);
     }
-    QTest::newRow("negative dimension") << header(3, 5, -4, 3);
+    QTest::newRow("negative dimension")
+        << header(3, 5, -4, 3) << "not a readable VMR volume (dimensions 5 × -4 × 3)";
     QTest::newRow("old negative dimension")
-        << FixtureStream().i16(-5).i16(4).i16(3).data + QByteArray(100, 1);
-    QTest::newRow("product beyond int") << header(3, 32767, 32767, 32767);
-    QTest::newRow("voxels one short") << f.bytes(VmrFixture::Voxels).chopped(1);
+        << FixtureStream().i16(-5).i16(4).i16(3).data + QByteArray(100, 1)
+        << "not a readable VMR volume (dimensions -5 × 4 × 3)";
+    const QString larger = "voxels is larger than the viewer shows (134217728 voxels, 512 × 512 × "
+                           "512)";
+    QTest::newRow("product beyond int")
+        << header(3, 32767, 32767, 32767) << "a volume of 32767 × 32767 × 32767 " + larger;
+    QTest::newRow("a voxel more than 512 cubed")
+        << header(4, 512, 513, 512) << "a volume of 512 × 513 × 512 " + larger;
+    QTest::newRow("voxels one short")
+        << f.bytes(VmrFixture::Voxels).chopped(1)
+        << "not a readable VMR volume (cut short: 5 × 4 × 3 voxels need 60 bytes, 59 are left)";
+    VmrFixture line;
+    line.dimX = 4096;
+    line.dimY = line.dimZ = 1;
+    QTest::newRow("a line") << line.bytes()
+                            << "a volume of 4096 × 1 × 1 voxels has no slice to show";
+    VmrFixture voxel;
+    voxel.dimX = voxel.dimY = voxel.dimZ = 1;
+    QTest::newRow("one voxel") << voxel.bytes()
+                               << "a volume of 1 × 1 × 1 voxels has no slice to show";
 
+    const QString records =
+        "not a readable VMR volume (damaged or cut short in its transformations)";
     QTest::newRow("negative transformation count")
-        << afterPosition + FixtureStream().i32(-1).data + QByteArray(20, 0);
+        << afterPosition + FixtureStream().i32(-1).data + QByteArray(20, 0) << records;
     QTest::newRow("huge transformation count")
-        << afterPosition + FixtureStream().i32(0x7fffffff).data + QByteArray(20, 0);
-    QTest::newRow("count beyond the records") << record(2, 0);
-    QTest::newRow("negative value count") << record(1, -1) + QByteArray(20, 0);
-    QTest::newRow("huge value count") << record(1, 0x40000000) + QByteArray(20, 0);
-    QTest::newRow("values cut") << record(1, 3) + FixtureStream().f32(1).f32(2).data;
+        << afterPosition + FixtureStream().i32(0x7fffffff).data + QByteArray(20, 0) << records;
+    QTest::newRow("count beyond the records") << record(2, 0) << records;
+    QTest::newRow("negative value count") << record(1, -1) + QByteArray(20, 0) << records;
+    QTest::newRow("huge value count") << record(1, 0x40000000) + QByteArray(20, 0) << records;
+    QTest::newRow("values cut") << record(1, 3) + FixtureStream().f32(1).f32(2).data << records;
 
     VmrFixture unterminated;
     unterminated.transformations << Transformation{"name", 1, "source", {}};
-    const QByteArray records = unterminated.bytes(VmrFixture::Transformations);
-    QTest::newRow("source file unterminated") << records.left(afterPosition.size() + 4 + 5 + 4 + 3);
-    QTest::newRow("record cut") << records.chopped(2);
+    const QByteArray transformations = unterminated.bytes(VmrFixture::Transformations);
+    QTest::newRow("source file unterminated")
+        << transformations.left(afterPosition.size() + 4 + 5 + 4 + 3) << records;
+    QTest::newRow("record cut") << transformations.chopped(2) << records;
 }
 
 void TestVmr::brokenFiles()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
     VolumeDoc doc(&core);
     QVERIFY(!readBytes(doc, bytes));
+    QCOMPARE(doc.failureReason(), reason);
 }
 
-// Counts are weighed against the file before anything is made for them.
+// Counts are weighed against the file before anything is made for them, and
+// voxels against what the viewer shows: a sparse file holds what its header
+// claims in a few kilobytes on disk.
 void TestVmr::hugeCountsAllocateNothing()
 {
     VolumeDoc doc(&core);
     QVERIFY(!readBytes(doc, FixtureStream().i16(4).i16(1000).i16(1000).i16(1000).data));
+    QVERIFY(!doc.vmrData);
+    QTemporaryDir dir;
+    QFile sparse(dir.filePath("sparse.vmr"));
+    QVERIFY(sparse.open(QIODevice::WriteOnly));
+    sparse.write(FixtureStream().i16(4).i16(512).i16(512).i16(513).data);
+    QVERIFY(sparse.resize(8 + 512 * 512 * 513 + 8));
+    sparse.close();
+    QVERIFY(!doc.readVolume(sparse.fileName()));
     QVERIFY(!doc.vmrData);
     const QByteArray afterPosition = VmrFixture().bytes(VmrFixture::PositionBlock);
     QVERIFY(!readBytes(doc, afterPosition + FixtureStream().i32(100000000).cstr("a").i32(1).data));
@@ -316,12 +358,20 @@ void TestVmr::files()
     CXSCore loader;
     QVERIFY(!loader.getVolumeDoc(0));
     QVERIFY(loader.loadVMR(first) && loader.loadVMR(path));
-    for (const QString &name : {fifo, dir.path(), dir.filePath("none.vmr"), broken}) {
+    const QString cut = "not a readable VMR volume (cut short: 5 × 4 × 3 voxels need 60 bytes, "
+                        "59 are left)";
+    for (const auto &[name, reason] :
+         {qMakePair(fifo, QString("not a regular file")),
+          qMakePair(dir.path(), QString("not a regular file")),
+          qMakePair(dir.filePath("none.vmr"), QString("no such file")), qMakePair(broken, cut)}) {
         QVERIFY2(!loader.loadVMR(name), qPrintable(name));
+        QCOMPARE(loader.getVMRFailureReason(), reason);
         QCOMPARE(loader.getNrOfVolumeDocs(), 1);
         QCOMPARE(loader.getVolumeDoc(0)->fileNameWithPath, path);
     }
     QVERIFY(!loader.getVolumeDoc(1));
+    QVERIFY(loader.loadVMR(first));
+    QCOMPARE(loader.getVMRFailureReason(), QString());
     QCOMPARE(loader.currentVolumeDoc, -1);
 }
 

@@ -13,6 +13,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <malloc.h>
@@ -78,6 +79,8 @@ private slots:
     void routing();
     void refused_data();
     void refused();
+    void outsideTheVolume_data();
+    void outsideTheVolume();
     void zShift();
     void conversion();
     void interpolation();
@@ -236,6 +239,7 @@ void TestVolumeMaps::refused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("older");
+    QTest::addColumn<QString>("reason");
 
     auto current = [](auto change) {
         VmpFixture f;
@@ -249,53 +253,114 @@ void TestVolumeMaps::refused_data()
         change(f);
         return f.older();
     };
-    QTest::newRow("version 7") << current([](VmpFixture &f) { f.version = 7; }) << false;
-    QTest::newRow("version 1") << current([](VmpFixture &f) { f.version = 1; }) << false;
-    QTest::newRow("resolution 0") << current([](VmpFixture &f) { f.resolution = 0; }) << false;
-    QTest::newRow("resolution -3") << current([](VmpFixture &f) { f.resolution = -3; }) << false;
-    QTest::newRow("inverted box") << current([](VmpFixture &f) { f.box[3] = 19; }) << false;
+    const QString cutShort = "not a readable VMP file (shorter than its maps need)",
+                  inverted = "not a readable VMP file (a box that ends before it starts)";
+    QTest::newRow("version 7") << current([](VmpFixture &f) { f.version = 7; }) << false
+                               << "VMP version 7 is not supported (versions 2 to 6 are)";
+    QTest::newRow("version 1") << current([](VmpFixture &f) { f.version = 1; }) << false
+                               << "VMP version 1 is not supported (versions 2 to 6 are)";
+    QTest::newRow("resolution 0") << current([](VmpFixture &f) { f.resolution = 0; }) << false
+                                  << "not a readable VMP file (a resolution of 0)";
+    QTest::newRow("resolution -3") << current([](VmpFixture &f) { f.resolution = -3; }) << false
+                                   << "not a readable VMP file (a resolution of -3)";
+    QTest::newRow("inverted box") << current([](VmpFixture &f) { f.box[3] = 19; }) << false
+                                  << inverted;
     QTest::newRow("box beyond the file") << current([](VmpFixture &f) {
         f.box[1] = 0x7FFFFFF0;
         f.maps[0].data = {1};
-    }) << false;
+    }) << false << cutShort;
     const QByteArray hugeCount = FixtureStream().i32(0x7FFFFFF0).data;
     QTest::newRow("map count beyond the file")
-        << current([](VmpFixture &) {}).replace(8, 4, hugeCount) << false;
+        << current([](VmpFixture &) {}).replace(8, 4, hugeCount) << false << cutShort;
     QByteArray points = current([](VmpFixture &) {});
     points.replace(points.indexOf(FixtureStream().i32(1).f32(1).f32(2).f32(3).data), 4, hugeCount);
-    QTest::newRow("point count beyond the file") << points << false;
+    QTest::newRow("point count beyond the file") << points << false << cutShort;
     QTest::newRow("component count beyond the file")
-        << current([](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false;
-    QTest::newRow("values cut") << current([](VmpFixture &) {}).chopped(1) << false;
+        << current([](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false
+        << cutShort;
+    QTest::newRow("values cut") << current([](VmpFixture &) {}).chopped(1) << false << cutShort;
 
-    QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true;
-    QTest::newRow("no maps") << older([](VmpFixture &f) { f.maps.clear(); }).left(6) << true;
-    QTest::newRow("resolution 2") << older([](VmpFixture &f) { f.resolution = 2; }) << true;
-    QTest::newRow("other dimX") << older([](VmpFixture &f) { f.savedDims[0] = 9; }) << true;
-    QTest::newRow("other dimY") << older([](VmpFixture &f) { f.savedDims[1] = 7; }) << true;
+    QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true
+                                     << "not a readable VMP file (version 0)";
+    QTest::newRow("no maps") << older([](VmpFixture &f) { f.maps.clear(); }).left(6) << true
+                             << "holds no maps";
+    QTest::newRow("resolution 2") << older([](VmpFixture &f) {
+        f.resolution = 2;
+    }) << true << "a resolution of 2 is not supported in the older format (only 1 is)";
+    QTest::newRow("other dimX") << older([](VmpFixture &f) { f.savedDims[0] = 9; }) << true
+                                << "made for a volume of 9 × 8 voxels in x and y, not 8 × 8";
+    QTest::newRow("other dimY") << older([](VmpFixture &f) { f.savedDims[1] = 7; }) << true
+                                << "made for a volume of 8 × 7 voxels in x and y, not 8 × 8";
     QTest::newRow("shifted before the first slice") << older([](VmpFixture &f) {
         f.savedDims[2] = 24;
         f.box[4] = 7;
-    }) << true;
-    QTest::newRow("older inverted box") << older([](VmpFixture &f) { f.box[1] = 9; }) << true;
+    }) << true << "made for 24 slices, which centred on the volume's 8 start before its first";
+    QTest::newRow("older inverted box")
+        << older([](VmpFixture &f) { f.box[1] = 9; }) << true << inverted;
     QTest::newRow("older box beyond the file") << older([](VmpFixture &f) {
         f.box[3] = 0x7FFFFFF0;
         f.maps[0].data = {1};
-    }) << true;
+    }) << true << cutShort;
     QTest::newRow("older map count beyond the file")
-        << older([](VmpFixture &) {}).replace(2, 4, hugeCount) << true;
-    QTest::newRow("older values cut") << older([](VmpFixture &) {}).chopped(1) << true;
+        << older([](VmpFixture &) {}).replace(2, 4, hugeCount) << true
+        << "not a readable VMP file (cut short in its header)";
+    QTest::newRow("older values cut") << older([](VmpFixture &) {}).chopped(1) << true << cutShort;
 }
 
-// A refused file leaves no maps, and nothing is allocated for what the file cannot hold.
+// A refused file leaves no maps, and nothing is allocated for what the file
+// cannot hold; the reader says why.
 void TestVolumeMaps::refused()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, older);
+    QFETCH(QString, reason);
     ArVolumeMaps olderMaps(doc.get());
     VolumeMaps maps(doc.get());
     QCOMPARE(older ? load(olderMaps, bytes) : load(maps, bytes, false), 0);
     QVERIFY(olderMaps.maps.isEmpty() && maps.maps.isEmpty());
+    QCOMPARE(older ? olderMaps.failureReason() : maps.failureReason(), reason);
+}
+
+void TestVolumeMaps::outsideTheVolume_data()
+{
+    QTest::addColumn<bool>("older");
+    QTest::addColumn<QList<int>>("box"); // x, y and z start and end as stored
+    QTest::addColumn<bool>("shown");
+    // The current format's ends are exclusive, the older one's inclusive.
+    QTest::newRow("inside") << false << QList{0, 6, 0, 6, 0, 6} << true;
+    QTest::newRow("last voxels") << false << QList{7, 10, 7, 10, 7, 10} << true;
+    QTest::newRow("beyond x") << false << QList{8, 14, 0, 6, 0, 6} << false;
+    QTest::newRow("before z") << false << QList{0, 6, 0, 6, -6, 0} << false;
+    QTest::newRow("older, first voxels") << true << QList{-3, 0, -3, 0, -3, 0} << true;
+    QTest::newRow("older, beyond y") << true << QList{0, 3, 8, 9, 0, 3} << false;
+}
+
+// A map beside the volume reads, but choosing it shows nothing: that is said.
+void TestVolumeMaps::outsideTheVolume()
+{
+    QFETCH(bool, older);
+    QFETCH(QList<int>, box);
+    QFETCH(bool, shown);
+    VmpFixture f;
+    std::copy(box.begin(), box.end(), f.box);
+    f.resolution = older ? 1 : 2;
+    f.version = older ? 4 : 6;
+    QTemporaryDir dir;
+    const QString name = dir.filePath("maps.vmp");
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(older ? f.older() : f.current());
+    file.close();
+    if (older) {
+        QCOMPARE(doc->loadArVolumeMaps(name), 1);
+        QCOMPARE(doc->selectArVolumeMap(0), shown);
+    } else {
+        QCOMPARE(doc->loadVolumeMaps(name), 1);
+        doc->volumeMaps->nrOfSelectedMaps = 1;
+        doc->volumeMaps->selectedMaps = {0};
+        QCOMPARE(doc->convertSelectedMapsToNrMaps(true), shown);
+    }
+    QCOMPARE(doc->mapFailureReason(), shown ? QString() : "does not overlap the volume");
 }
 
 // Maps made for another slice count are taken to be centred on the same slices.

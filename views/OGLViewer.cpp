@@ -1,6 +1,6 @@
 #include "OGLViewer.h"
 
-#include "FileHelpers.h"
+#include "LocalFiles.h"
 #include "InstructionBand.h"
 #include "QtPieMenu.h"
 #include "TouchInput.h"
@@ -87,7 +87,7 @@ void OGLViewer::setInstructionShown(bool shown)
 void OGLViewer::showFailure(int, const QString &fileName, const QString &reason)
 {
     clear();
-    setFailureNote(getFileNameFromFullFileName(fileName) + ": " + reason);
+    setFailureNote(LocalFiles::displayName(fileName) + ": " + LocalFiles::printable(reason));
 }
 
 void OGLViewer::setFailureNote(const QString &note)

@@ -52,6 +52,9 @@ public:
     // Shows nothing but a line saying which file of the cover at index could
     // not be shown, and why.
     virtual void showFailure(int index, const QString &fileName, const QString &reason);
+    // A line over what the view shows, saying what of it cannot be shown (a
+    // map, and why); an empty one takes it away.
+    void showNote(const QString &note) { setFailureNote(note); }
 
     // Shows the instructions for ten seconds.
     void reShowInstructions();

@@ -1,7 +1,6 @@
 #include "RawMRIDataOGLViewer.h"
 
 #include "Documents.h"
-#include "FileHelpers.h"
 #include "ImageOGLViewer.h"
 
 #include <QGesture>
@@ -29,11 +28,8 @@ void RawMRIDataOGLViewer::showDicom(const std::shared_ptr<const DicomDocument> &
     const QImage grey = dicom->greyImage();
     setInspectedIndex(index);
     setImage(grey);
-    setFailureNote(grey.isNull() ? getFileNameFromFullFileName(dicom->fileName()) +
-                                       ": no pixel data"
-                                 : QString());
-    if (!grey.isNull())
-        emit thumbnailOffered(index, grey, false);
+    setFailureNote(QString());
+    emit thumbnailOffered(index, grey, false);
 }
 
 void RawMRIDataOGLViewer::clear()

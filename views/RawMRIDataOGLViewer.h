@@ -15,8 +15,7 @@ class RawMRIDataOGLViewer : public PlaneView
 public:
     explicit RawMRIDataOGLViewer(QWidget *parent = nullptr);
 
-    // Shows a DICOM image read for the cover at index; one without pixels
-    // leaves the view empty with a line saying so.
+    // Shows a DICOM image read for the cover at index.
     void showDicom(const std::shared_ptr<const DicomDocument> &dicom, int index);
     void clear() override;
 

@@ -3,11 +3,11 @@
 #include "CoverStore.h"
 #include "FileHelpers.h"
 #include "FolderDataFiles.h"
+#include "LocalFiles.h"
 #include "ThumbnailFile.h"
 #include "ThumbnailRule.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QThread>
 
@@ -177,9 +177,8 @@ void ThumbnailCache::cancel()
 
 bool ThumbnailCache::loadFile(const QString &fileName)
 {
-    // Only a regular file: a FIFO in its place would block the window.
-    QFile file(fileName);
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
         return false;
     QList<ThumbnailEntry> entries;
     const bool whole = readThumbnailFile(file, entries);

@@ -1,9 +1,10 @@
 #include "ThumbnailRule.h"
 
 #include "FileHelpers.h"
+#include "LocalFiles.h"
 
 #include <QBuffer>
-#include <QFileInfo>
+#include <QFile>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
@@ -89,10 +90,10 @@ QImage renderedViewThumbnail(const QImage &frame, bool framed)
 
 QImage fileThumbnail(const QString &fileName, bool framed)
 {
-    // Only a regular file: a FIFO put in a listed file's place would block the worker for good.
-    if (!QFileInfo(fileName).isFile())
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
         return QImage();
-    QImageReader reader(fileName);
+    QImageReader reader(&file);
     reader.setAutoTransform(false);
     QSize size = reader.size();
     if (reader.format() == "jpeg" && size.isValid())
