@@ -23,6 +23,7 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include <atomic>
 #include <cmath>
 
 namespace {
@@ -45,7 +46,26 @@ int initialCrossOnAxis(float stored, int dim)
 
 } // namespace
 
-Document::~Document() = default;
+namespace {
+
+std::atomic<int> liveDocuments{0};
+
+} // namespace
+
+Document::Document(const QString &fileName) : name(fileName)
+{
+    ++liveDocuments;
+}
+
+Document::~Document()
+{
+    --liveDocuments;
+}
+
+int Document::instances()
+{
+    return liveDocuments;
+}
 
 std::shared_ptr<Document> readDocument(const QString &fileName, QString &reason)
 {

@@ -28,9 +28,11 @@ public:
     virtual Kind kind() const = 0;
     // With its path.
     QString fileName() const { return name; }
+    // Documents alive in the process: a superseded read must not leave one behind.
+    static int instances();
 
 protected:
-    explicit Document(const QString &fileName) : name(fileName) {}
+    explicit Document(const QString &fileName);
 
 private:
     QString name;
