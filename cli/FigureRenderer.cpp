@@ -12,6 +12,7 @@
 #include "PlaneFrame.h"
 #include "SurfaceMesh.h"
 #include "VolumeComposer.h"
+#include "VolumeCross.h"
 #include "VolumeDoc.h"
 
 #include <QDir>
@@ -99,23 +100,18 @@ QImage FigureRenderer::draw(const CommandLine &line)
 QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
                                   const CommandLine &line)
 {
-    const VolumeDoc &doc = volume->volume();
-    std::array<int, 3> cross = volume->initialCross();
-    if (const auto asked = line.cross()) {
-        const std::array<int, 3> dims = {doc.dimX, doc.dimY, doc.dimZ};
-        for (int axis = 0; axis < 3; ++axis) {
-            if ((*asked)[axis] < 0 || (*asked)[axis] >= dims[axis]) {
-                fail(QString("the cross %1,%2,%3 lies outside the volume's %4 × %5 × %6 voxels")
-                         .arg((*asked)[0])
-                         .arg((*asked)[1])
-                         .arg((*asked)[2])
-                         .arg(doc.dimX)
-                         .arg(doc.dimY)
-                         .arg(doc.dimZ));
-                return QImage();
-            }
-        }
-        cross = *asked;
+    VolumeCross cross;
+    cross.reset(volume.get());
+    if (const auto asked = line.cross(); asked && !cross.moveTo(*asked)) {
+        const VolumeDoc &doc = volume->volume();
+        fail(QString("the cross %1,%2,%3 lies outside the volume's %4 × %5 × %6 voxels")
+                 .arg((*asked)[0])
+                 .arg((*asked)[1])
+                 .arg((*asked)[2])
+                 .arg(doc.dimX)
+                 .arg(doc.dimY)
+                 .arg(doc.dimZ));
+        return QImage();
     }
     MapDisplaySettings settings;
     settings.setTarget(volume);
@@ -124,7 +120,7 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
     // The view shows the cross once it was moved or a map was chosen.
     const bool crossShown = line.cross() || !line.mapFile().isEmpty();
     VolumeComposer composer;
-    const QImage slices = composer.compose(*volume, cross, {true, true, crossShown});
+    const QImage slices = composer.compose(*volume, cross.position(), {true, true, crossShown});
     return planeFrame(slices, line.size(), planeBackground);
 }
 

@@ -22,8 +22,10 @@ int roundedAway(double v)
 
 } // namespace
 
-VolumeOGLViewer::VolumeOGLViewer(QWidget *parent) : PlaneView(0, parent)
+VolumeOGLViewer::VolumeOGLViewer(QWidget *parent)
+    : PlaneView(0, parent), position(new VolumeCross(this))
 {
+    connect(position, &VolumeCross::moved, this, &VolumeOGLViewer::crossMoved);
     crossLine = new QTimeLine(10000, this);
     crossLine->setFrameRange(0, 200);
     crossLine->setUpdateInterval(50);
@@ -60,11 +62,9 @@ void VolumeOGLViewer::showVolume(const std::shared_ptr<VolumeDocument> &volume, 
     document = volume;
     const VolumeDoc &doc = volume->volume();
     layout = MosaicLayout(doc.dimX, doc.dimY, doc.dimZ);
-    const std::array<int, 3> start = volume->initialCross();
-    std::copy(start.begin(), start.end(), cross);
     setInspectedIndex(index);
     setFailureNote(QString());
-    emit crossMoved(cross[0], cross[1], cross[2]);
+    position->reset(volume.get());
     // The cover shows the slices without labels and cross; the view adds the
     // labels, and the cross from the first move on.
     emit thumbnailOffered(index, composeMosaic(true, false, false), false);
@@ -76,6 +76,7 @@ void VolumeOGLViewer::clear()
 {
     resetCrossAnimation();
     document.reset();
+    position->reset(nullptr);
     layout = MosaicLayout();
     composer = VolumeComposer();
     releaseImage();
@@ -86,8 +87,7 @@ QImage VolumeOGLViewer::composeMosaic(bool borders, bool labels, bool crossHair)
 {
     if (!document)
         return QImage();
-    return composer.compose(*document, {cross[0], cross[1], cross[2]},
-                            {borders, labels, crossHair});
+    return composer.compose(*document, position->position(), {borders, labels, crossHair});
 }
 
 void VolumeOGLViewer::renderVolumeAtCrossPosition(bool borders, bool labels, bool crossHair)
@@ -96,7 +96,6 @@ void VolumeOGLViewer::renderVolumeAtCrossPosition(bool borders, bool labels, boo
         return;
     setImage(composeMosaic(borders, labels, crossHair));
     update();
-    emit crossMoved(cross[0], cross[1], cross[2]);
 }
 
 void VolumeOGLViewer::moveCrossTo(const QPoint &pos, bool render)
@@ -113,37 +112,28 @@ void VolumeOGLViewer::moveCrossTo(const QPoint &pos, bool render)
             qMin(double(widget.width()) / image.width(), double(widget.height()) / image.height());
         zoom = 1.0 / devicePixelRatioF() / fit;
     }
+    const VolumeCross::Voxel at = position->position();
     const MosaicLayout::VoxelHit hit =
         layout.voxelAtMousePosition(widget, image, zoom, {nav.translationX(), nav.translationY()},
-                                    pos, cross[0], cross[1], cross[2]);
-    if (!hit.valid)
+                                    pos, at[0], at[1], at[2]);
+    if (!hit.valid || !position->moveTo({hit.x, hit.y, hit.z}))
         return;
-    cross[0] = hit.x;
-    cross[1] = hit.y;
-    cross[2] = hit.z;
     if (render)
         renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
 }
 
 bool VolumeOGLViewer::setCrossPosition(int x, int y, int z)
 {
-    if (layout.isEmpty() || x < 0 || y < 0 || z < 0 || x >= layout.dimX() || y >= layout.dimY() ||
-        z >= layout.dimZ())
+    if (layout.isEmpty() || !position->moveTo({x, y, z}))
         return false;
-    cross[0] = x;
-    cross[1] = y;
-    cross[2] = z;
     renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
     return true;
 }
 
 void VolumeOGLViewer::stepCross(int axis, int step)
 {
-    const int dims[] = {layout.dimX(), layout.dimY(), layout.dimZ()};
-    const int moved = cross[axis] + step;
-    if (layout.isEmpty() || moved < 0 || moved >= dims[axis])
+    if (layout.isEmpty() || !position->step(axis, step))
         return;
-    cross[axis] = moved;
     renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
 }
 
@@ -156,7 +146,7 @@ void VolumeOGLViewer::travel(int axis, int step)
 
 void VolumeOGLViewer::resetCrossAnimation()
 {
-    crossStep[0] = crossStep[1] = crossStep[2] = 0;
+    crossStep = {0, 0, 0};
     crossLine->stop();
     crossLine->setCurrentTime(0);
 }
@@ -165,14 +155,7 @@ void VolumeOGLViewer::animateCrossMovement(int)
 {
     if (layout.isEmpty())
         return;
-    const int dims[] = {layout.dimX(), layout.dimY(), layout.dimZ()};
-    for (int axis = 0; axis < 3; ++axis) {
-        cross[axis] += crossStep[axis];
-        if (cross[axis] >= dims[axis])
-            cross[axis] = 0;
-        else if (cross[axis] < 0)
-            cross[axis] = dims[axis] - 1;
-    }
+    position->travel(crossStep);
     renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
 }
 

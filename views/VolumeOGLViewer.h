@@ -4,6 +4,7 @@
 #include "MosaicLayout.h"
 #include "PlaneView.h"
 #include "VolumeComposer.h"
+#include "VolumeCross.h"
 
 #include <memory>
 
@@ -27,9 +28,10 @@ public:
     std::shared_ptr<VolumeDocument> volume() const { return document; }
 
     // The cross, voxel indices x, y, z.
-    int crossPosX() const { return cross[0]; }
-    int crossPosY() const { return cross[1]; }
-    int crossPosZ() const { return cross[2]; }
+    VolumeCross &cross() const { return *position; }
+    int crossPosX() const { return position->position()[0]; }
+    int crossPosY() const { return position->position()[1]; }
+    int crossPosZ() const { return position->position()[2]; }
     // 0 the pan moves the cross, 1 it moves the image.
     int touchPanMode() const { return panMode; }
     bool isCrossShown() const { return showCross; }
@@ -79,8 +81,8 @@ private:
     std::shared_ptr<VolumeDocument> document;
     VolumeComposer composer;
     MosaicLayout layout;
-    int cross[3] = {0, 0, 0};
-    int crossStep[3] = {0, 0, 0};
+    VolumeCross *position;
+    VolumeCross::Voxel crossStep = {0, 0, 0};
     int panMode = 0;
     bool showCross = true;
     bool showOrientationLabels = true;
