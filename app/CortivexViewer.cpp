@@ -746,7 +746,7 @@ void CortivexViewer::switchBrowsingMode(int mode)
     propertiesDock->setWidget(showBitmaps      ? propertyPanels->imagePropertiesBrowser()
                               : showRawMRIData ? propertyPanels->rawMRIPropertiesBrowser()
                                                : propertyPanels->cxPropertiesBrowser());
-    coverFlowBrowser->setBrowsingMode(mode);
+    coverFlowBrowser->setBrowsingMode(browsingModeOfNumber(mode));
     connectCoverFlowSignals(true);
     coverFlowBrowser->drawCoverFrames = !showBitmaps;
     if (showCXFiles) {
@@ -813,7 +813,8 @@ void CortivexViewer::toggleBrowsingMode(int mode)
 void CortivexViewer::analyzeCurrentFolder()
 {
     propertyPanels->updateImageFileProperties(-1, "", 0, 0, 1);
-    const QStringList patterns = FileTypes::modeNameFilters(browsingModeNumber());
+    const QStringList patterns =
+        FileTypes::modeNameFilters(browsingModeOfNumber(browsingModeNumber()));
     currentDir.setFilter(QDir::Files | QDir::NoSymLinks);
     currentDir.setSorting(QDir::Name | QDir::IgnoreCase);
     currentDir.setNameFilters(patterns);
@@ -892,8 +893,9 @@ void CortivexViewer::openPaths(const QStringList &paths)
         if (kind == FileTypes::Volume && inspected == FileTypes::Volume && sameFolder &&
             mapsPanel->chooseMapFile(info.fileName()))
             continue;
-        const int mode = FileTypes::browsingMode(kind);
-        openFolder(info.absolutePath(), mode ? mode : fittingBrowsingMode(info.absolutePath()));
+        const std::optional<BrowsingMode> mode = FileTypes::browsingMode(kind);
+        openFolder(info.absolutePath(),
+                   mode ? ::browsingModeNumber(*mode) : fittingBrowsingMode(info.absolutePath()));
         inspected = inspectCover(info.absoluteFilePath()) ? kind : FileTypes::Unknown;
     }
 }
@@ -1002,8 +1004,9 @@ void CortivexViewer::updateVisitedFolderThumbnailsData()
                 return true;
         return QFileInfo::exists(combinePathAndFileName(folderDataDir, name));
     };
-    const QString name = thumbnailFileName(currentFolderPath, browsingModeNumber(),
-                                           QDateTime::currentDateTime(), taken);
+    const QString name =
+        thumbnailFileName(currentFolderPath, browsingModeOfNumber(browsingModeNumber()),
+                          QDateTime::currentDateTime(), taken);
     if (!thumbnailCache->saveFile(combinePathAndFileName(folderDataDir, name)))
         return;
     files.insert(currentFolderPath, name);

@@ -83,7 +83,7 @@ CoverFlowBrowser::CoverFlowBrowser(CoverStore *store, QWidget *parent)
     });
 }
 
-void CoverFlowBrowser::setBrowsingMode(int mode)
+void CoverFlowBrowser::setBrowsingMode(BrowsingMode mode)
 {
     browsingMode = mode;
 }
@@ -119,7 +119,8 @@ void CoverFlowBrowser::clearCoverStore()
 
 bool CoverFlowBrowser::addEmptyCover(QString fileName)
 {
-    store->append(fileName, placeholderCover(getExtension(fileName).toUpper()), browsingMode == 1);
+    store->append(fileName, placeholderCover(getExtension(fileName).toUpper()),
+                  browsingMode == BrowsingMode::Images);
     return true;
 }
 
@@ -441,11 +442,11 @@ void CoverFlowBrowser::emitCurrentItemChanged()
     if (!hasValidSelection())
         return;
     const QString name = store->fileName(selectedIndex);
-    if (browsingMode == 1)
+    if (browsingMode == BrowsingMode::Images)
         emit currentItemChanged(selectedIndex, name, store->imageWidth(selectedIndex),
                                 store->imageHeight(selectedIndex),
                                 store->imageOrientation(selectedIndex));
-    else if (browsingMode == 2)
+    else if (browsingMode == BrowsingMode::RawMRI)
         emit currentRawMRIItemChanged(selectedIndex, name);
     else
         emit currentCXItemChanged(selectedIndex, name);
@@ -456,9 +457,9 @@ void CoverFlowBrowser::emitCurrentItemChangedForInspection()
     if (!hasValidSelection())
         return;
     const QString name = store->fileName(selectedIndex);
-    if (browsingMode == 1)
+    if (browsingMode == BrowsingMode::Images)
         emit imageForInspectionChanged(selectedIndex, name);
-    else if (browsingMode == 2)
+    else if (browsingMode == BrowsingMode::RawMRI)
         emit rawMRIFileForInspectionChanged(selectedIndex, name);
     else
         emit CXFileForInspectionChanged(selectedIndex, name);

@@ -418,7 +418,7 @@ void TestThumbnails::fileNames()
                  {"/other/MyScans", 1, true, "MyScans_1" + stamp + "_3.cxi"}};
     for (const auto &c : cases) {
         QCOMPARE(thumbnailFileName(
-                     c.folder, c.mode, when,
+                     c.folder, browsingModeOfNumber(c.mode), when,
                      [&](const QString &name) { return c.isTaken && taken.contains(name); }),
                  c.name);
     }
