@@ -140,7 +140,6 @@ CortivexViewer::CortivexViewer()
     updateToolbarIcons();
     wireCoverFlow();
     wireViews();
-    wireMapsPanel();
     wireThumbnails();
 
     setWindowTitle("Cortivex Viewer");
@@ -377,35 +376,6 @@ void CortivexViewer::wireViews()
             &PropertyPanels::updateCrossCoords);
     connect(meshViewer, &MeshOGLViewer::touchFontSizeRequested, this,
             &CortivexViewer::adjustFontSizeForTouchScreen);
-}
-
-void CortivexViewer::wireMapsPanel()
-{
-    // The lists hold bare names of files in the folder of the volume or mesh shown.
-    connect(mapsPanel, &MapsPanel::mapFileChosen, router,
-            [this](const QString &name) { mapSettings->chooseMapFile(router->mapFile(name)); });
-    connect(mapsPanel, &MapsPanel::mapChosen, mapSettings,
-            [this](int row) { mapSettings->chooseMap(row); });
-    connect(mapsPanel, &MapsPanel::thresholdChanged, mapSettings,
-            [this] { mapSettings->setThreshold(mapsPanel->threshold()); });
-    connect(mapsPanel, &MapsPanel::clusterSizeChanged, mapSettings,
-            [this] { mapSettings->setClusterSize(mapsPanel->clusterSize()); });
-    connect(mapsPanel, &MapsPanel::clusterFilterToggled, mapSettings,
-            [this] { mapSettings->setClusterFilter(mapsPanel->clusterFilterEnabled()); });
-    connect(mapsPanel, &MapsPanel::signSelectionChanged, mapSettings,
-            [this] { mapSettings->setSignSelection(mapsPanel->signSelection()); });
-    connect(mapSettings, &MapDisplaySettings::mapNamesListed, mapsPanel,
-            &MapsPanel::setSubMapNames);
-    connect(mapSettings, &MapDisplaySettings::mapChosen, mapsPanel,
-            [this](const MapDisplay &display) {
-                mapsPanel->showMapSettings(display.threshold, display.clusterSize,
-                                           display.clusterFilter, display.signSelection);
-            });
-    // Only the view of the document the settings serve holds one.
-    connect(mapSettings, &MapDisplaySettings::changed, volumeViewer,
-            &VolumeOGLViewer::mapDisplayChanged);
-    connect(mapSettings, &MapDisplaySettings::changed, meshViewer,
-            &MeshOGLViewer::meshColoursChanged);
 }
 
 void CortivexViewer::closeEvent(QCloseEvent *event)
@@ -740,7 +710,7 @@ void CortivexViewer::switchBrowsingMode(int mode)
     showBitmaps = mode == 1;
     showRawMRIData = mode == 2;
     showCXFiles = mode == 3;
-    releaseOtherModesItems();
+    router->releaseOtherModes(browsingModeOfNumber(mode));
     updateToolbarIcons();
     viewStack->setCurrentIndex(showBitmaps ? 0 : showRawMRIData ? 3 : 1);
     propertiesDock->setWidget(showBitmaps      ? propertyPanels->imagePropertiesBrowser()
@@ -759,25 +729,6 @@ void CortivexViewer::switchBrowsingMode(int mode)
     showBusyCursor();
     analyzeCurrentFolder();
     hideBusyCursor();
-}
-
-// A large DICOM image or volume would otherwise stay in memory, and on the
-// graphics card, for as long as its mode is left.
-void CortivexViewer::releaseOtherModesItems()
-{
-    if (!showBitmaps)
-        imageViewer->clear();
-    if (!showRawMRIData) {
-        rawMRIDataViewer->clear();
-        propertyPanels->clearHeaderOfDICOM();
-    }
-    if (!showCXFiles) {
-        mapSettings->setTarget(nullptr);
-        volumeViewer->clear();
-        meshViewer->clear();
-        propertyPanels->clearHeaderOfVMR();
-        propertyPanels->clearHeaderOfSRF();
-    }
 }
 
 void CortivexViewer::toggleShowBitmaps()

@@ -155,8 +155,6 @@ private:
     void createMapsDock();
     void updateToolbarIcons();
     void switchBrowsingMode(int mode);
-    // The views of the modes not shown let go of their items and documents.
-    void releaseOtherModesItems();
     // Makes path the current folder and lists it in the mode (3 for a number
     // that is no mode); a path that is no folder changes nothing.
     void openFolder(const QString &path, int mode);
@@ -168,7 +166,6 @@ private:
     void connectCoverFlowSignals(bool connectThem);
     void wireCoverFlow();
     void wireViews();
-    void wireMapsPanel();
     void wireThumbnails();
     void startThumbnailTimer();
     void resizeStrip(int delta);

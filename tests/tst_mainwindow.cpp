@@ -397,7 +397,7 @@ void TestMainWindow::requestsReachTheWindow()
 }
 
 // The maps panel lists the map files of the item inspected last; its clicks go
-// to the view that filled it.
+// to the view that filled it, which says why a map file cannot be shown.
 void TestMainWindow::mapListsFollowTheView()
 {
     QDir(tmp.path()).mkpath("maps");
@@ -445,6 +445,22 @@ void TestMainWindow::mapListsFollowTheView()
     QCOMPARE(maps->count(), 1);
     QCOMPARE(maps->item(0)->text(), QString("faces"));
     QCOMPARE(maps->currentRow(), 0);
+
+    // A map file that cannot be read says why over the volume, which stays in sight;
+    // one that can be read takes the line away.
+    write("bad.vmp", "not a map");
+    viewer->coverFlowBrowser->emitCurrentItemChangedForInspection();
+    QTRY_COMPARE(files->count(), 2);
+    QCOMPARE(files->item(0)->text(), QString("bad.vmp"));
+    click(files, 0);
+    QCOMPARE(viewer->volumeViewer->failureNote(),
+             QString("bad.vmp: VMP version 28526 is not supported (versions 1 to 4 of the "
+                     "older format are)"));
+    QVERIFY(viewer->volumeViewer->volume() && !viewer->volumeViewer->shownImage().isNull());
+    QVERIFY(viewer->meshViewer->failureNote().isEmpty());
+    click(files, 1);
+    QCOMPARE(viewer->volumeViewer->failureNote(), QString());
+    QFile::remove(tmp.filePath("maps/bad.vmp"));
 }
 
 // Each mode lists its own files, shows its view and panel; a folder clicked in
