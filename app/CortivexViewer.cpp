@@ -5,6 +5,7 @@
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "FolderDataFiles.h"
+#include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
 #include "InspectionRouter.h"
 #include "MapDisplaySettings.h"
@@ -13,14 +14,11 @@
 #include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
 #include "RawMRIDataOGLViewer.h"
-#include "ThumbnailCache.h"
-#include "ThumbnailFile.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDockWidget>
 #include <QDropEvent>
 #include <QFileSystemModel>
@@ -37,7 +35,6 @@
 #include <QToolBar>
 #include <QTreeView>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -60,25 +57,6 @@ CortivexViewer::CortivexViewer()
           },
           [this](QIODevice &file) {
               writeFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
-          }),
-      visitedFoldersFile(
-          [this](QIODevice &file) {
-              const bool whole =
-                  readVisitedFolders(file, imageFoldersToThumbnailFiles,
-                                     rawMRIFoldersToThumbnailFiles, cxFoldersToThumbnailFiles);
-              // A name that could lead out of the data folder is never used,
-              // and is gone from the index the next time it is written.
-              for (QMap<QString, QString> *map :
-                   {&imageFoldersToThumbnailFiles, &rawMRIFoldersToThumbnailFiles,
-                    &cxFoldersToThumbnailFiles})
-                  map->removeIf([](QMap<QString, QString>::iterator entry) {
-                      return !isThumbnailFileName(entry.value());
-                  });
-              return whole;
-          },
-          [this](QIODevice &file) {
-              writeVisitedFolders(file, imageFoldersToThumbnailFiles, rawMRIFoldersToThumbnailFiles,
-                                  cxFoldersToThumbnailFiles);
           })
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -102,8 +80,9 @@ CortivexViewer::CortivexViewer()
     }
 
     coverStore = new CoverStore(this);
-    thumbnailCache = new ThumbnailCache(coverStore, this);
     coverFlowBrowser = new CoverFlowBrowser(coverStore, this);
+    thumbnails = new FolderThumbnails(
+        coverStore, [this] { return coverFlowBrowser->getSelectedImageIndex(); }, this);
     mainWindowSplitter->addWidget(coverFlowBrowser);
 
     imageViewer = new ImageOGLViewer;
@@ -140,17 +119,12 @@ CortivexViewer::CortivexViewer()
     updateToolbarIcons();
     wireCoverFlow();
     wireViews();
-    wireThumbnails();
 
     setWindowTitle("Cortivex Viewer");
     mainWindowSplitter->setStretchFactor(0, 1);
     mainWindowSplitter->setStretchFactor(1, 3);
 
     QTimer::singleShot(5000, coverFlowBrowser, &CoverFlowBrowser::hideInstruction);
-
-    thumbnailTimer = new QTimer(this);
-    connect(thumbnailTimer, &QTimer::timeout, this,
-            &CortivexViewer::cycleThroughImagesToGetThumbnails);
 
     coverFlowBrowser->setFocus(Qt::OtherFocusReason);
     toggleShowCXFiles();
@@ -162,7 +136,7 @@ CortivexViewer::~CortivexViewer()
 {
     qApp->removeEventFilter(this);
     saveFavoriteFoldersList();
-    updateVisitedFolderThumbnailsData();
+    thumbnails->leave();
     releaseCXSCore();
 }
 
@@ -361,11 +335,10 @@ void CortivexViewer::wireViews()
         connect(view, &OGLViewer::coverFlowSwiped, coverFlowBrowser, &CoverFlowBrowser::swipeStep);
         connect(view, &OGLViewer::inputKindChanged, this, [this](int kind) { inputKind = kind; });
         if (view != meshViewer)
-            connect(view, &OGLViewer::thumbnailOffered, this,
-                    &CortivexViewer::checkAddingImageAsThumbnail);
+            connect(view, &OGLViewer::thumbnailOffered, thumbnails, &FolderThumbnails::offerImage);
     }
-    connect(meshViewer, &OGLViewer::thumbnailOffered, this,
-            &CortivexViewer::checkAddingRenderedViewAsThumbnail);
+    connect(meshViewer, &OGLViewer::thumbnailOffered, thumbnails,
+            &FolderThumbnails::offerRenderedView);
 
     connect(imageViewer, &ImageOGLViewer::imageMeasured, coverStore, &CoverStore::setImageSize);
     connect(imageViewer, &ImageOGLViewer::imageMeasured, propertyPanels,
@@ -538,15 +511,7 @@ void CortivexViewer::fillFavoriteFoldersLsWdg()
 
 void CortivexViewer::loadVisitedFoldersToThumbnailFilesMaps()
 {
-    imageFoldersToThumbnailFiles.clear();
-    rawMRIFoldersToThumbnailFiles.clear();
-    cxFoldersToThumbnailFiles.clear();
-    visitedFoldersFile.load(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"));
-}
-
-bool CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
-{
-    return visitedFoldersFile.save();
+    thumbnails->loadIndex(folderDataDir);
 }
 
 void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
@@ -559,10 +524,8 @@ void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
 
 void CortivexViewer::openFolder(const QString &path, int mode)
 {
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
     showBusyCursor();
-    updateVisitedFolderThumbnailsData();
+    thumbnails->leave();
     if (!QFileInfo(path).isDir()) {
         hideBusyCursor();
         return;
@@ -577,19 +540,14 @@ void CortivexViewer::openFolder(const QString &path, int mode)
     dirTreeView->scrollTo(index, QAbstractItemView::PositionAtCenter);
     dirTreeView->setCurrentIndex(index);
     dirTreeView->resizeColumnToContents(0);
-
-    lookUpStoredThumbnails();
-    if (showBitmaps)
-        startThumbnailTimer();
+    thumbnails->enter(currentFolderPath, browsingModeOfNumber(browsingModeNumber()));
     hideBusyCursor();
 }
 
 void CortivexViewer::clickedFolder(const QModelIndex &index)
 {
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
     showBusyCursor();
-    updateVisitedFolderThumbnailsData();
+    thumbnails->leave();
     coverFlowBrowser->clearCoverStore();
     const QString path = fileSystemModel->filePath(index);
     if (!QFileInfo(path).isDir()) {
@@ -600,9 +558,7 @@ void CortivexViewer::clickedFolder(const QModelIndex &index)
     currentDir = QDir(path);
     QDir::setCurrent(path);
     analyzeCurrentFolder();
-    lookUpStoredThumbnails();
-    if (showBitmaps)
-        startThumbnailTimer();
+    thumbnails->enter(currentFolderPath, browsingModeOfNumber(browsingModeNumber()));
     hideBusyCursor();
 }
 
@@ -635,26 +591,6 @@ void CortivexViewer::autoSelectFirstFavFolder()
 int CortivexViewer::browsingModeNumber() const
 {
     return showBitmaps ? 1 : showRawMRIData ? 2 : 3;
-}
-
-QMap<QString, QString> &CortivexViewer::currentModeThumbnailFiles()
-{
-    return showBitmaps      ? imageFoldersToThumbnailFiles
-           : showRawMRIData ? rawMRIFoldersToThumbnailFiles
-                            : cxFoldersToThumbnailFiles;
-}
-
-void CortivexViewer::lookUpStoredThumbnails()
-{
-    const QMap<QString, QString> &files = currentModeThumbnailFiles();
-    const auto found = files.constFind(currentFolderPath);
-    if (found == files.constEnd() || !isThumbnailFileName(found.value())) {
-        thumbnailsChanged = true;
-        return;
-    }
-    // Entries that cannot be used mark the file as changed while it is read.
-    thumbnailsChanged = false;
-    loadCurrentFolderThumbNails(combinePathAndFileName(folderDataDir, found.value()));
 }
 
 void CortivexViewer::connectCoverFlowSignals(bool connectThem)
@@ -749,15 +685,11 @@ void CortivexViewer::toggleShowCXFiles()
 // A toggle runs in full also for the active mode: the folder is listed again.
 void CortivexViewer::toggleBrowsingMode(int mode)
 {
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
     showBusyCursor();
     // The covers still belong to the mode being left.
-    updateVisitedFolderThumbnailsData();
+    thumbnails->leave();
     switchBrowsingMode(mode);
-    lookUpStoredThumbnails();
-    if (showBitmaps)
-        startThumbnailTimer();
+    thumbnails->enter(currentFolderPath, browsingModeOfNumber(mode));
     hideBusyCursor();
 }
 
@@ -878,89 +810,4 @@ void CortivexViewer::dropEvent(QDropEvent *event)
         return;
     event->acceptProposedAction();
     openPaths(paths);
-}
-
-// Thumbnail cache
-
-void CortivexViewer::wireThumbnails()
-{
-    connect(thumbnailCache, &ThumbnailCache::thumbnailMade, this,
-            [this] { thumbnailsChanged = true; });
-    // A stored thumbnail that cannot be decoded counts as missing: the file is
-    // written anew, and in images mode the thumbnail is made again (the other
-    // modes' views offer theirs when they show the file next).
-    connect(coverStore, &CoverStore::thumbnailDropped, this, [this] { thumbnailsChanged = true; });
-    connect(
-        coverStore, &CoverStore::thumbnailDropped, this,
-        [this] {
-            if (showBitmaps && !thumbnailTimer->isActive())
-                startThumbnailTimer();
-        },
-        Qt::QueuedConnection);
-}
-
-void CortivexViewer::checkAddingImageAsThumbnail(int index, const QImage &source, bool force)
-{
-    thumbnailCache->offerImage(index, source, force, coverFlowBrowser->drawCoverFrames);
-}
-
-void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force)
-{
-    thumbnailCache->offerRenderedView(index, frame, force, coverFlowBrowser->drawCoverFrames);
-}
-
-// The first tick comes at once rather than after 300 ms of idle workers.
-void CortivexViewer::startThumbnailTimer()
-{
-    thumbnailTimer->start(300);
-    cycleThroughImagesToGetThumbnails();
-}
-
-// Each tick hands the workers the covers nearest the selection of the moment.
-void CortivexViewer::cycleThroughImagesToGetThumbnails()
-{
-    if (!thumbnailCache->makeMissingThumbnails(coverFlowBrowser->getSelectedImageIndex(),
-                                               coverFlowBrowser->drawCoverFrames))
-        thumbnailTimer->stop();
-}
-
-void CortivexViewer::loadCurrentFolderThumbNails(QString fileName)
-{
-    thumbnailCache->loadFile(fileName);
-}
-
-void CortivexViewer::saveCurrentFolderThumbNails(QString fileName)
-{
-    thumbnailCache->saveFile(fileName);
-}
-
-// The new file is written before the old one is deleted, and the old one only
-// once the index no longer names it: a save that fails anywhere loses nothing.
-void CortivexViewer::updateVisitedFolderThumbnailsData()
-{
-    if (currentFolderPath.isEmpty())
-        return;
-    thumbnailCache->installArrived();
-    QMap<QString, QString> &files = currentModeThumbnailFiles();
-    const QString oldName = files.value(currentFolderPath);
-    if (!thumbnailsChanged && files.contains(currentFolderPath))
-        return;
-    if (coverStore->isEmpty())
-        return;
-    const auto taken = [this](const QString &name) {
-        for (const QMap<QString, QString> *map :
-             {&imageFoldersToThumbnailFiles, &rawMRIFoldersToThumbnailFiles,
-              &cxFoldersToThumbnailFiles})
-            if (std::find(map->cbegin(), map->cend(), name) != map->cend())
-                return true;
-        return QFileInfo::exists(combinePathAndFileName(folderDataDir, name));
-    };
-    const QString name =
-        thumbnailFileName(currentFolderPath, browsingModeOfNumber(browsingModeNumber()),
-                          QDateTime::currentDateTime(), taken);
-    if (!thumbnailCache->saveFile(combinePathAndFileName(folderDataDir, name)))
-        return;
-    files.insert(currentFolderPath, name);
-    if (saveVisitedFoldersToThumbnailFilesMaps() && isThumbnailFileName(oldName))
-        QFile::remove(combinePathAndFileName(folderDataDir, oldName));
 }

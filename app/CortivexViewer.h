@@ -18,7 +18,7 @@ class MapsPanel;
 class MeshOGLViewer;
 class PropertyPanels;
 class RawMRIDataOGLViewer;
-class ThumbnailCache;
+class FolderThumbnails;
 class VolumeOGLViewer;
 class QAction;
 class QDockWidget;
@@ -59,8 +59,6 @@ public:
     void fillFavoriteFoldersLsWdg();
     void moveFavoriteFolder(int from, int to);
     void loadVisitedFoldersToThumbnailFilesMaps();
-    // False when the file could not be written.
-    bool saveVisitedFoldersToThumbnailFilesMaps();
 
     // Browsing modes and folder analysis.
     void switchToShowBitmaps();
@@ -71,14 +69,6 @@ public:
     // window: a folder in the browsing mode that fits it, a file in its folder
     // with its cover chosen, a map file after its volume or mesh in the maps panel.
     void openPaths(const QStringList &paths);
-
-    // Thumbnail cache. The views' offers are made into thumbnails on worker threads.
-    void checkAddingImageAsThumbnail(int index, const QImage &source, bool force);
-    void checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force);
-    void loadCurrentFolderThumbNails(QString fileName);
-    void saveCurrentFolderThumbNails(QString fileName);
-    void updateVisitedFolderThumbnailsData();
-
 
     QObject *cxsCore = nullptr;
     QString viewerBaseDir;
@@ -116,11 +106,8 @@ public:
 
     QStringList favoriteFolders;
     QList<int> favoriteFolderModes;
-    QMap<QString, QString> imageFoldersToThumbnailFiles;
-    QMap<QString, QString> rawMRIFoldersToThumbnailFiles;
-    QMap<QString, QString> cxFoldersToThumbnailFiles;
-    bool thumbnailsChanged = false;
-    QTimer *thumbnailTimer = nullptr;
+    // The thumbnails of the folders visited, made and stored per folder and mode.
+    FolderThumbnails *thumbnails = nullptr;
     int inputKind = 0;
     bool fullScreen = false;
     bool toolBarWasVisible = false;
@@ -139,7 +126,6 @@ public slots:
     void toggleShowRawMRIData();
     void toggleShowCXFiles();
     void loadFileIntoCXS();
-    void cycleThroughImagesToGetThumbnails();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -166,19 +152,13 @@ private:
     void connectCoverFlowSignals(bool connectThem);
     void wireCoverFlow();
     void wireViews();
-    void wireThumbnails();
-    void startThumbnailTimer();
     void resizeStrip(int delta);
     int browsingModeNumber() const;
-    QMap<QString, QString> &currentModeThumbnailFiles();
-    void lookUpStoredThumbnails();
     void forwardKeyToCoverFlow(QKeyEvent *event);
 
-    ThumbnailCache *thumbnailCache = nullptr;
     MapDisplaySettings *mapSettings = nullptr;
     InspectionRouter *router = nullptr;
     ViewerDataFile favoritesFile;
-    ViewerDataFile visitedFoldersFile;
 };
 
 #endif

@@ -7,6 +7,7 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "FolderDataFiles.h"
 #include "SamplePictures.h"
 #include "ShowWidget.h"
 #include "ThumbnailFile.h"
@@ -261,7 +262,8 @@ void BM_ResidentMemory10000(benchmark::State &state)
         writeFile(folder("ten-thousand/" + name), QByteArray());
         entries.append({name, pngs[i % pngs.size()]});
     }
-    const QString cxi = "ten-thousand_1_bench.cxi";
+    // The index names the file as the viewer would; then the viewer reads it again.
+    const QString cxi = "ten-thousand_1_2020-01-01T00-00-00.cxi";
     QFile file(QDir(viewer->folderDataDir).filePath(cxi));
     if (!file.open(QIODevice::WriteOnly))
         return state.SkipWithError("cannot write the thumbnail file");
@@ -269,6 +271,11 @@ void BM_ResidentMemory10000(benchmark::State &state)
     file.close();
     entries.clear();
     pngs.clear();
+    const QMap<QString, QString> index = {{folder("ten-thousand"), cxi}};
+    if (!saveFileAtomically(QDir(viewer->folderDataDir).filePath("VisitedFolders.cxv"),
+                            [&](QIODevice &device) { writeVisitedFolders(device, index, {}, {}); }))
+        return state.SkipWithError("cannot write the index of visited folders");
+    viewer->loadVisitedFoldersToThumbnailFilesMaps();
 
     CoverFlowBrowser *strip = viewer->coverFlowBrowser;
     const auto walkTheStrip = [&] {
@@ -284,9 +291,7 @@ void BM_ResidentMemory10000(benchmark::State &state)
 
         viewer->currentFolderPath = folder("ten-thousand");
         viewer->currentDir = QDir(viewer->currentFolderPath);
-        viewer->imageFoldersToThumbnailFiles.insert(viewer->currentFolderPath, cxi);
         viewer->toggleShowBitmaps();
-        viewer->thumbnailTimer->stop();
         state.counters["rss_opened_MB"] = double(residentBytes()) / 1e6;
         walkTheStrip();
         state.counters["rss_10000_thumbnails_MB"] = double(residentBytes()) / 1e6;

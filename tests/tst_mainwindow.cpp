@@ -5,6 +5,8 @@
 #include "DocRawDataInterface.h"
 #include "DocSRFInterface.h"
 #include "DocVMRInterface.h"
+#include "FolderDataFiles.h"
+#include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
@@ -649,14 +651,14 @@ void TestMainWindow::favorites()
     viewer->fillFavoriteFoldersLsWdg();
     open(0);
     QVERIFY(viewer->showBitmaps);
-    QVERIFY(viewer->thumbnailTimer->isActive());
+    QVERIFY(viewer->thumbnails->isMakingThumbnails());
     QCOMPARE(viewer->currentFolderPath, path("images"));
     QCOMPARE(QDir::currentPath(), path("images"));
     QCOMPARE(viewer->fileSystemModel->filePath(viewer->dirTreeView->currentIndex()),
              path("images"));
     open(1);
     QVERIFY(viewer->showCXFiles);
-    QVERIFY(!viewer->thumbnailTimer->isActive());
+    QVERIFY(!viewer->thumbnails->isMakingThumbnails());
     QCOMPARE(coverNames(), QStringList({"x.vmr", "Y.SRF"}));
     open(2);
     QVERIFY(viewer->showRawMRIData);
@@ -711,15 +713,7 @@ void TestMainWindow::savedFiles()
     QCOMPARE(coverNames(), QStringList({"pic.png"}));
     QDir(path("app/ViewerData")).removeRecursively();
 
-    const QString a = "a_1_2011-05-04T13-22-11.cxi", b = "b_1_2011-05-04T13-22-11_2.cxi",
-                  c = "a_3_2011-05-04T13-22-11.cxi";
-    viewer->imageFoldersToThumbnailFiles = {{"/a", a}, {"/b", b}};
-    viewer->cxFoldersToThumbnailFiles = {{"/a", c}};
-    viewer->saveVisitedFoldersToThumbnailFilesMaps();
-    // Images, raw data, CX data; each map from its largest key to its smallest.
-    QCOMPARE(readAll(visited), hex("02000000") + string("/b") + string(b) + string("/a") +
-                                   string(a) + hex("00000000 01000000") + string("/a") + string(c));
-
+    // Removing every favorite lasts.
     viewer->favoriteFolders.clear();
     viewer->favoriteFolderModes.clear();
     quitViewer();
@@ -729,27 +723,34 @@ void TestMainWindow::savedFiles()
     QCOMPARE(viewer->favoriteFoldersLsWdg->count(), 0);
     viewer->autoSelectFirstFavFolder();
     QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), b);
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), c);
-    QVERIFY(viewer->rawMRIFoldersToThumbnailFiles.isEmpty());
 
+    // An index whose raw data map is cut short: the images map before it is kept.
     quitViewer();
+    const QString stored = "a_1_2011-05-04T13-22-11.cxi";
     const QByteArray damagedFavorites = hex("01000000 14000000 04000000 2F00 6100 01000000");
-    const QByteArray damagedVisited = hex("01000000 04000000 2F00 6100 02000000 6100 0100");
+    const QByteArray damagedVisited =
+        hex("01000000") + string("/a") + string(stored) + hex("01000000 0400");
     writeFile(favorites, damagedFavorites);
     writeFile(visited, damagedVisited);
     startViewer();
     QCOMPARE(viewer->favoriteFolders, QStringList({"/a"}));
     viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
-    viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3_2011-05-04T13-22-11.cxi");
-    viewer->saveVisitedFoldersToThumbnailFilesMaps();
+    // The images folder's thumbnails, made on opening it, are stored when it is left.
+    viewer->clickedFolder(viewer->fileSystemModel->index(path("images")));
+    viewer->toggleShowBitmaps();
+    QTRY_VERIFY(!viewer->thumbnails->isMakingThumbnails());
     quitViewer();
     QCOMPARE(readAll(favorites + ".damaged"), damagedFavorites);
     QCOMPARE(readAll(visited + ".damaged"), damagedVisited);
+    QFile index(visited);
+    QVERIFY(index.open(QIODevice::ReadOnly));
+    QMap<QString, QString> images, rawMRI, cx;
+    QVERIFY(readVisitedFolders(index, images, rawMRI, cx));
+    QCOMPARE(images.keys(), QStringList({"/a", path("images")}));
+    QCOMPARE(images.value("/a"), stored);
+    QVERIFY(rawMRI.isEmpty() && cx.isEmpty());
     startViewer();
     QCOMPARE(viewer->favoriteFolders, QStringList({"/a", path("cx")}));
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles,
-             (QMap<QString, QString>{{"/x", "x_3_2011-05-04T13-22-11.cxi"}}));
 }
 
 QTEST_MAIN(TestMainWindow)
