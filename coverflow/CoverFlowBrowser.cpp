@@ -6,6 +6,7 @@
 #include "TouchInput.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGestureEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -122,6 +123,23 @@ bool CoverFlowBrowser::addEmptyCover(QString fileName)
     store->append(fileName, placeholderCover(getExtension(fileName).toUpper()),
                   browsingMode == BrowsingMode::Images);
     return true;
+}
+
+bool CoverFlowBrowser::inspectFile(const QString &fileName)
+{
+    const QString wanted = QFileInfo(fileName).canonicalFilePath();
+    for (int i = 0; i < store->count(); ++i) {
+        if (QFileInfo(store->fileName(i)).canonicalFilePath() != wanted)
+            continue;
+        // The folder's first cover was inspected when it was listed.
+        if (i != selectedIndex) {
+            setCurrentCoverIndex(i);
+            repaint();
+            emitCurrentItemChangedForInspection();
+        }
+        return true;
+    }
+    return false;
 }
 
 QImage CoverFlowBrowser::placeholderCover(const QString &extension)

@@ -45,6 +45,9 @@ public:
     // The slide-in of a swipe: the next or previous cover, reported at once and
     // inspected when it has slid in.
     void swipeStep(bool forward);
+    // Chooses and inspects the cover of the file, by any path to it; false when
+    // the strip has none.
+    bool inspectFile(const QString &fileName);
 
     // Point size of the caption and counter texts for a widget of the given height.
     static qreal textPointSize(int widgetHeight, qreal largest);

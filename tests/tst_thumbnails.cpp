@@ -1,6 +1,7 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "FolderBrowser.h"
 #include "FolderDataFiles.h"
 #include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
@@ -150,8 +151,11 @@ private:
         return QDir(dataDir()).entryList({"*.cxi"}, QDir::Files, QDir::Name);
     }
     void open(const QString &folder);
-    CoverStore *covers() const { return viewer->coverStore; }
-    bool makingThumbnails() const { return viewer->thumbnails->isMakingThumbnails(); }
+    CoverStore *covers() const { return viewer->coverFlow()->coverStore(); }
+    bool makingThumbnails() const
+    {
+        return viewer->findChild<FolderThumbnails *>()->isMakingThumbnails();
+    }
     template <typename View> View *view() const { return viewer->findChild<View *>(); }
     // The thumbnail file the index on disk names for folder in mode.
     QString indexed(const QString &folder, BrowsingMode mode = BrowsingMode::Images) const;
@@ -192,8 +196,7 @@ void TestThumbnails::initTestCase()
 CortivexViewer *TestThumbnails::startViewer()
 {
     auto *w = new CortivexViewer;
-    w->initDataFolders(path("app"));
-    w->loadVisitedFoldersToThumbnailFilesMaps();
+    w->openDataFolders(path("app"));
     w->resize(1000, 700);
     w->show();
     return w;
@@ -204,7 +207,7 @@ void TestThumbnails::init()
     QDir(dataDir()).removeRecursively();
     viewer = startViewer();
     QVERIFY(QTest::qWaitForWindowExposed(viewer));
-    viewer->toggleShowBitmaps();
+    viewer->setBrowsingMode(BrowsingMode::Images);
 }
 
 void TestThumbnails::cleanup()
@@ -217,7 +220,9 @@ void TestThumbnails::cleanup()
 // As a click in the directory tree: listed in the mode shown.
 void TestThumbnails::open(const QString &folder)
 {
-    viewer->clickedFolder(viewer->fileSystemModel->index(path(folder)));
+    viewer->findChild<FolderBrowser *>()->clickedFolder(
+        static_cast<QFileSystemModel *>(viewer->findChild<QTreeView *>()->model())
+            ->index(path(folder)));
 }
 
 QString TestThumbnails::indexed(const QString &folder, BrowsingMode mode) const
@@ -255,7 +260,7 @@ void TestThumbnails::openPicsWithIndex(const QString &file)
             writeVisitedFolders(device, {{path("pics"), file}}, {}, {});
         }));
     viewer = startViewer();
-    viewer->toggleShowBitmaps();
+    viewer->setBrowsingMode(BrowsingMode::Images);
     open("pics");
 }
 
@@ -487,7 +492,7 @@ void TestThumbnails::onlyShownCoversRepaint()
             return false;
         }
     } counter;
-    CoverFlowBrowser *strip = viewer->coverFlowBrowser;
+    CoverFlowBrowser *strip = viewer->coverFlow();
     strip->clearCoverStore();
     for (int i = 0; i < 100; ++i)
         strip->addEmptyCover(QString("/f/%1.png").arg(i));
@@ -530,7 +535,7 @@ void TestThumbnails::storedPerFolderAndMode()
     // After a restart the folder shows its thumbnails at once; leaving it unchanged writes nothing.
     delete viewer;
     viewer = startViewer();
-    viewer->toggleShowBitmaps();
+    viewer->setBrowsingMode(BrowsingMode::Images);
     const QByteArray stored = readAll(QDir(dataDir()).filePath(name));
     open("pics");
     QVERIFY(allCoversDone());
@@ -666,7 +671,7 @@ void TestThumbnails::tamperedIndex()
 
 void TestThumbnails::offersInEveryMode()
 {
-    viewer->toggleShowCXFiles();
+    viewer->setBrowsingMode(BrowsingMode::CXData);
     open("cx");
     const QImage lying = quadrants(QSize(600, 300));
     emit view<VolumeOGLViewer>()->thumbnailOffered(0, lying, false);
