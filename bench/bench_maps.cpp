@@ -4,7 +4,6 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -32,8 +31,7 @@ float blobs(int x, int y, int z)
 
 void convertWithInterpolation(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     doc.volumeMaps = new VolumeMaps(&doc);
     VolumeMaps &maps = *doc.volumeMaps;
     maps.xStart = 38;
@@ -61,8 +59,7 @@ BENCHMARK(convertWithInterpolation)->Unit(benchmark::kMillisecond);
 
 void clusterTestOfSlice(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     doc.dimX = doc.dimY = doc.dimZ = 256;
     doc.vmrData = static_cast<unsigned char *>(malloc(256 * 256 * 256));
     memset(doc.vmrData, 100, 256 * 256 * 256);
@@ -104,8 +101,7 @@ BENCHMARK(clusterTestOfSlice)->Unit(benchmark::kMillisecond);
 void overlayWithClusterRemoval(benchmark::State &state)
 {
     const int width = 400, height = 500;
-    CXSCore core;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     mesh.reservedValue = 0;
     mesh.nrOfVertices = width * height;
     mesh.vertexX = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));

@@ -1,7 +1,6 @@
 // Making the mesh view's arrays: once per mesh, with strips and without, and
 // the colours again after the vertex colours changed (a map overlay).
 
-#include "CXSCore.h"
 #include "MeshArrays.h"
 #include "SurfaceMesh.h"
 
@@ -22,9 +21,9 @@ template <typename T> T *allocate(qint64 count)
 
 // A wavy grid, two triangles per square, and strips of 40 triangles along
 // its rows; colour codes in bands as curvature gives them.
-std::unique_ptr<SurfaceMesh> grid(CXSCore &core)
+std::unique_ptr<SurfaceMesh> grid()
 {
-    auto mesh = std::make_unique<SurfaceMesh>(&core);
+    auto mesh = std::make_unique<SurfaceMesh>();
     SurfaceMesh &m = *mesh;
     m.reservedValue = 0;
     m.nrOfVertices = width * height;
@@ -75,8 +74,7 @@ void report(benchmark::State &state, const MeshArrays &arrays)
 
 void build(benchmark::State &state, bool strips)
 {
-    CXSCore core;
-    const auto mesh = grid(core);
+    const auto mesh = grid();
     mesh->hasTriangleStrips = strips;
     MeshArrays arrays;
     for (auto _ : state) {
@@ -102,8 +100,7 @@ BENCHMARK(buildStrips)->Unit(benchmark::kMillisecond);
 // with passingCodes, every tenth vertex passes the colour before it on.
 void recolour(benchmark::State &state, bool passingCodes)
 {
-    CXSCore core;
-    const auto mesh = grid(core);
+    const auto mesh = grid();
     mesh->hasTriangleStrips = true;
     if (passingCodes) {
         for (int v = 0; v < mesh->nrOfVertices; v += 10)

@@ -7,7 +7,6 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
 #include "MosaicLayout.h"
@@ -50,8 +49,7 @@ void makeVolume(VolumeDoc &doc)
 
 void composeAtNewCross(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     makeVolume(doc);
     SliceMosaic mosaic;
     int step = 0;
@@ -66,8 +64,7 @@ BENCHMARK(composeAtNewCross)->Unit(benchmark::kMicrosecond);
 
 void composeWithOverlaysAtNewCross(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     makeVolume(doc);
     const MosaicLayout layout(side, side, side);
     SliceMosaic mosaic;
@@ -123,8 +120,7 @@ void makeMap(VolumeDoc &doc, bool clusterFilter)
 
 void composeWithMapAtNewCross(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     makeVolume(doc);
     makeMap(doc, state.range(0));
     SliceMosaic mosaic;
@@ -154,8 +150,7 @@ BENCHMARK(composeWithMapAtNewCross)
 
 void greyMappingOfDicomImage(benchmark::State &state)
 {
-    CXSCore core;
-    DICOMDoc doc(&core);
+    DICOMDoc doc;
     doc.nrOfColumns = doc.nrOfRows = 512;
     doc.pixelData = static_cast<qint16 *>(malloc(sizeof(qint16) * 512 * 512));
     double sum = 0, squares = 0;

@@ -1,7 +1,6 @@
 #include "ArVolumeMaps.h"
 
 #include "ArVolumeMap.h"
-#include "CXSCore.h"
 #include "DocumentStream.h"
 #include "VolumeDoc.h"
 #include "VolumeMaps.h"
@@ -50,7 +49,7 @@ int ArVolumeMaps::fail(const QString &reason)
 int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
 {
     failure.clear();
-    DocumentStream in(&device, volumeDoc->core->hostIsBigEndian);
+    DocumentStream in(&device, volumeDoc->context);
     quint16 version;
     in >> version;
     if (in.status() != QDataStream::Ok)

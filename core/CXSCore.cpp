@@ -7,19 +7,8 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSysInfo>
 
-CXSCore::CXSCore() : hostIsBigEndian(QSysInfo::ByteOrder == QSysInfo::BigEndian)
-{
-    for (int k = 0; k < 10; ++k) {
-        mapPosColorTable[k][0] = 255;
-        mapPosColorTable[k][1] = 75 + 20 * k;
-        mapPosColorTable[k][2] = 0;
-        mapNegColorTable[k][0] = 0;
-        mapNegColorTable[k][1] = 75 + 20 * k;
-        mapNegColorTable[k][2] = 255 - 20 * k;
-    }
-}
+CXSCore::CXSCore() = default;
 
 CXSCore::~CXSCore()
 {
@@ -32,7 +21,7 @@ CXSCore::~CXSCore()
 
 bool CXSCore::loadVMR(QString fileName)
 {
-    auto *doc = new VolumeDoc(this);
+    auto *doc = new VolumeDoc;
     const bool read = NiftiImage::isNiftiFileName(fileName) ? doc->readNifti(fileName)
                                                             : doc->readVolume(fileName);
     if (!read) {
@@ -72,7 +61,7 @@ QString CXSCore::getVMRFailureReason()
 
 bool CXSCore::loadMesh(QString fileName)
 {
-    auto *mesh = new SurfaceMesh(this);
+    auto *mesh = new SurfaceMesh;
     if (!mesh->readMesh(fileName)) {
         meshFailureReason = mesh->failureReason();
         delete mesh;
@@ -111,7 +100,7 @@ QString CXSCore::getMeshFailureReason()
 
 bool CXSCore::loadDICOM(QString fileName)
 {
-    auto *doc = new DICOMDoc(this);
+    auto *doc = new DICOMDoc;
     if (!doc->readDICOM(fileName)) {
         dicomFailureReason = doc->failureReason();
         delete doc;

@@ -1,6 +1,5 @@
 #include "DICOMDoc.h"
 
-#include "CXSCore.h"
 #include "LocalFiles.h"
 
 #include <QFile>
@@ -356,7 +355,7 @@ QString damagedHeader()
 
 } // namespace
 
-DICOMDoc::DICOMDoc(CXSCore *core) : core(core) {}
+DICOMDoc::DICOMDoc(const ReadContext &context) : context(context) {}
 
 DICOMDoc::~DICOMDoc()
 {
@@ -650,7 +649,7 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &
     qint64 sum = 0;
     qint64 sumOfSquares = 0;
     qint64 count = 1;
-    const bool swap = (byteOrder == 2) != core->hostIsBigEndian;
+    const bool swap = (byteOrder == 2) != context.hostIsBigEndian;
     copyPixels(window.constData() + pixelStart, pixelData, inWindow, swap, sum, sumOfSquares,
                count);
     copyPixels(reinterpret_cast<const char *>(rest), rest, nrOfPixels - inWindow, swap, sum,

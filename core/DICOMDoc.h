@@ -1,9 +1,10 @@
 #ifndef DICOMDOC_H
 #define DICOMDOC_H
 
+#include "DocumentStream.h"
+
 #include <QString>
 
-class CXSCore;
 class QIODevice;
 
 // One two-dimensional 16-bit image of a DICOM file with the few header
@@ -13,7 +14,7 @@ class QIODevice;
 class DICOMDoc
 {
 public:
-    explicit DICOMDoc(CXSCore *core);
+    explicit DICOMDoc(const ReadContext &context = {});
     ~DICOMDoc();
 
     bool readDICOM(QString fileName);
@@ -29,7 +30,7 @@ public:
     // feeds and, with alsoSpaces, spaces.
     static QString cleanString(const QString &text, bool alsoSpaces);
 
-    CXSCore *core;
+    ReadContext context;
 
     // nrOfRows * nrOfColumns values, row by row, in the machine's byte order,
     // negative ones set to 0. A file without Rows and Columns, or with 0 of

@@ -46,3 +46,16 @@ StatisticalMap::Color StatisticalMap::readColor(QDataStream &in)
         in >> c;
     return color;
 }
+
+const StatisticalMap::Color &StatisticalMap::scaleColor(int entry)
+{
+    static const std::array<Color, scaleEntries> scale = [] {
+        std::array<Color, scaleEntries> colors;
+        for (int k = 0; k < 10; ++k) {
+            colors[k] = {255, (unsigned char)(75 + 20 * k), 0};
+            colors[10 + k] = {0, (unsigned char)(75 + 20 * k), (unsigned char)(255 - 20 * k)};
+        }
+        return colors;
+    }();
+    return scale[entry];
+}

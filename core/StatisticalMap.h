@@ -21,6 +21,11 @@ public:
     void setColorSet(int index);
     // A colour as the files store it: red, green, blue bytes.
     static Color readColor(QDataStream &in);
+    // The built-in colour scale, for maps that do not use their own colours:
+    // entries 0..9 run from red-orange to yellow for positive values, 10..19
+    // from blue to green for negative ones.
+    static constexpr int scaleEntries = 20;
+    static const Color &scaleColor(int entry);
 
     QString mapName;
     int mapType = 1; // 2 and 3: correlations; 3: lag maps

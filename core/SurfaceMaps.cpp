@@ -1,12 +1,10 @@
 #include "SurfaceMaps.h"
 
-#include "CXSCore.h"
 #include "DocumentStream.h"
 #include "SurfaceMap.h"
 #include "SurfaceMesh.h"
 
 #include <QFile>
-#include <QSysInfo>
 
 #include <cstdlib>
 
@@ -52,7 +50,7 @@ bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
 {
     freeMapsMemory();
     failure.clear();
-    DocumentStream in(&device, mesh->core->hostIsBigEndian);
+    DocumentStream in(&device, mesh->context);
     qint16 version;
     qint32 vertexCount;
     if (!readHeader(in, version, vertexCount)) {
@@ -89,7 +87,7 @@ int SurfaceMaps::statedVertexCount(const QString &fileName)
     QFile file(fileName);
     if (!DocumentStream::openFile(file))
         return -1;
-    DocumentStream in(&file, QSysInfo::ByteOrder == QSysInfo::BigEndian);
+    DocumentStream in(&file, ReadContext());
     qint16 version;
     qint32 vertexCount;
     return readHeader(in, version, vertexCount) ? vertexCount : -1;

@@ -1,6 +1,5 @@
 #include "SurfaceMesh.h"
 
-#include "CXSCore.h"
 #include "DocumentStream.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -94,19 +93,20 @@ void blend(const StatisticalMap::Color &a, const StatisticalMap::Color &b, float
         rgb[i] = int(a[i] * (1.0f - f) + b[i] * f);
 }
 
-void tableColor(const CXSCore &core, int entry, int *rgb)
+void tableColor(int entry, int *rgb)
 {
-    const unsigned char *c = core.mapColor(entry);
-    std::copy(c, c + 3, rgb);
+    const StatisticalMap::Color &c = StatisticalMap::scaleColor(entry);
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = c[i];
 }
 
 } // namespace
 
-SurfaceMesh::SurfaceMesh(CXSCore *core) : core(core)
+SurfaceMesh::SurfaceMesh(const ReadContext &context) : context(context)
 {
     for (int i = 0; i < 3; ++i) {
-        meshColor0[i] = core->defaultMeshColor0[i];
-        meshColor1[i] = core->defaultMeshColor1[i];
+        meshColor0[i] = defaultMeshColor0[i];
+        meshColor1[i] = defaultMeshColor1[i];
     }
     meshColor0[3] = meshColor1[3] = 1.0f;
 }
@@ -194,7 +194,7 @@ bool SurfaceMesh::readMesh(QIODevice &device)
 {
     releaseMesh();
     failure.clear();
-    DocumentStream in(&device, core->hostIsBigEndian);
+    DocumentStream in(&device, context);
 
     in >> srfVersion >> reservedValue;
     if (in.status() != QDataStream::Ok)
@@ -353,7 +353,7 @@ QString SurfaceMesh::loadIndirectMeshVerticesFromFile(QString name)
 // file that does not match or is damaged leaves no alternate set.
 bool SurfaceMesh::readIndirectMeshVertices(QIODevice &device)
 {
-    DocumentStream in(&device, core->hostIsBigEndian);
+    DocumentStream in(&device, context);
     float version;
     qint32 reserved;
     in >> version >> reserved;
@@ -623,7 +623,7 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
             if (map.useMapColors)
                 blend(map.mapColor3, map.mapColor4, t, rgb);
             else
-                tableColor(*core, 10 + qMin(int(9.0f * t), 9), rgb);
+                tableColor(10 + qMin(int(9.0f * t), 9), rgb);
         } else if (positive && value >= map.threshMin && (!upperLimit || value <= map.threshMax)) {
             tested = value;
             if (colorByLag) {
@@ -632,13 +632,13 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
                 if (map.useMapColors)
                     blend(map.mapColor1, map.mapColor2, float(s), rgb);
                 else
-                    tableColor(*core, int(qBound(0.0, 19.0 * s, 19.0)), rgb);
+                    tableColor(int(qBound(0.0, 19.0 * s, 19.0)), rgb);
             } else {
                 const float t = position(tested, map);
                 if (map.useMapColors)
                     blend(map.mapColor1, map.mapColor2, t, rgb);
                 else
-                    tableColor(*core, qMin(int(9.0f * t), 9), rgb);
+                    tableColor(qMin(int(9.0f * t), 9), rgb);
             }
         } else {
             continue;

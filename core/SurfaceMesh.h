@@ -1,13 +1,14 @@
 #ifndef SURFACEMESH_H
 #define SURFACEMESH_H
 
+#include "DocumentStream.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <cmath>
 
-class CXSCore;
 class QIODevice;
 class SurfaceMap;
 class SurfaceMaps;
@@ -20,7 +21,11 @@ class SurfaceMaps;
 class SurfaceMesh
 {
 public:
-    explicit SurfaceMesh(CXSCore *core);
+    // The colours of codes 0 and 1 of a mesh whose file stores none.
+    static constexpr float defaultMeshColor0[3] = {1.0f, 0.7f, 0.3f};
+    static constexpr float defaultMeshColor1[3] = {0.3f, 0.3f, 0.3f};
+
+    explicit SurfaceMesh(const ReadContext &context = {});
     ~SurfaceMesh();
 
     // Reads the file, loads the alternate vertex set it names, if any (a
@@ -81,7 +86,7 @@ public:
     // triangles cover at most minArea back their saved colour code.
     void removeSmallClusters(int *colorCodes, int minArea);
 
-    CXSCore *core;
+    ReadContext context;
 
     float srfVersion = 0;
     int nrOfVertices = 0;

@@ -2,7 +2,6 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "DocumentStream.h"
 #include "GridResampler.h"
 #include "NiftiImage.h"
@@ -10,6 +9,7 @@
 #include "VolumeMap.h"
 #include "VolumeMaps.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
@@ -36,7 +36,7 @@ QString sizeOf(qint64 x, qint64 y, qint64 z)
 
 } // namespace
 
-VolumeDoc::VolumeDoc(CXSCore *core) : core(core) {}
+VolumeDoc::VolumeDoc(const ReadContext &context) : context(context) {}
 
 VolumeDoc::~VolumeDoc()
 {
@@ -66,9 +66,12 @@ void VolumeDoc::setFileName(const QString &name)
         fileName = name.mid(slash + 1);
         filePath = name.left(slash + 1);
     } else {
+        // A name without a folder is one in the current folder.
         fileName = name;
-        filePath = core->getCurrentDir();
-        fileNameWithPath = core->combinePathAndFileName(filePath, fileName);
+        filePath = QDir::currentPath();
+        if (!filePath.endsWith('/'))
+            filePath += '/';
+        fileNameWithPath = filePath + fileName;
     }
 }
 
@@ -81,7 +84,7 @@ bool VolumeDoc::fail(const QString &reason)
 bool VolumeDoc::readVolume(QIODevice &device)
 {
     failure.clear();
-    DocumentStream in(&device, core->hostIsBigEndian);
+    DocumentStream in(&device, context);
 
     qint16 first;
     qint16 dims[3];
@@ -225,7 +228,8 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
         in >> type;
         transformationTypes << type;
         QString sourceFile = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
-        core->convertWinDirSlashes2UnixSlashes(sourceFile);
+        // Names written on Windows.
+        sourceFile.replace('\\', '/');
         transformationSourceFiles << sourceFile;
         qint32 nrOfValues;
         in >> nrOfValues;

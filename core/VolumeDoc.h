@@ -1,14 +1,14 @@
 #ifndef VOLUMEDOC_H
 #define VOLUMEDOC_H
 
+#include "DocumentStream.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 class AffineTransform;
 class ArVolumeMaps;
-class CXSCore;
-class DocumentStream;
 class NiftiImage;
 class NiftiVolume;
 class QIODevice;
@@ -23,7 +23,7 @@ public:
     // and a sparse file can hold what it claims in a few kilobytes on disk.
     static constexpr qint64 maxVoxels = qint64(512) * 512 * 512;
 
-    explicit VolumeDoc(CXSCore *core);
+    explicit VolumeDoc(const ReadContext &context = {});
     ~VolumeDoc();
 
     // Reads the file and sets the name fields from fileName.
@@ -77,7 +77,7 @@ public:
     bool upmixFuncResMapToArVMP(float *data, bool interpolate, bool interpolateLag, QString name,
                                 int mapType, int, bool);
 
-    CXSCore *core;
+    ReadContext context;
 
     int vmrVersion = 0; // 1 for the old header without a version
     int dimX = 0;

@@ -1,11 +1,11 @@
 #include "VolumeMaps.h"
 
-#include "CXSCore.h"
 #include "DocumentStream.h"
 #include "VolumeDoc.h"
 #include "VolumeMap.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <climits>
 #include <cstdlib>
@@ -44,7 +44,7 @@ int VolumeMaps::loadVolumeMaps(QString name)
     QFile file(name);
     if (!DocumentStream::openFile(file))
         return fail(DocumentStream::openFailure(name));
-    const int result = loadVolumeMaps(file, volumeDoc->core->getExtension(name) == "vmp");
+    const int result = loadVolumeMaps(file, QFileInfo(name).suffix().toLower() == "vmp");
     if (result == 1)
         fileNameWithPath = name;
     return result;
@@ -69,7 +69,7 @@ int VolumeMaps::fail(const QString &reason)
 
 int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
 {
-    DocumentStream in(&device, volumeDoc->core->hostIsBigEndian);
+    DocumentStream in(&device, volumeDoc->context);
     quint32 magic;
     in >> magic;
     if (magic != vmpMagic) {

@@ -2,14 +2,13 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
-#include "LocalFiles.h"
-#include "MosaicLayout.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "HeaderTexts.h"
+#include "LocalFiles.h"
+#include "MosaicLayout.h"
 #include "NiftiImage.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -26,13 +25,6 @@
 #include <cmath>
 
 namespace {
-
-// The colour tables and byte order the readers ask the core for; only read.
-CXSCore &coreTables()
-{
-    static CXSCore core;
-    return core;
-}
 
 // The stored cross, truncated; a value that is no voxel index (damaged, or
 // far outside) gives the middle of the axis instead.
@@ -114,7 +106,7 @@ DicomDocument::~DicomDocument() = default;
 
 std::unique_ptr<DicomDocument> DicomDocument::read(const QString &fileName, QString &reason)
 {
-    auto doc = std::make_unique<DICOMDoc>(&coreTables());
+    auto doc = std::make_unique<DICOMDoc>();
     if (!doc->readDICOM(fileName)) {
         reason = doc->failureReason();
         return nullptr;
@@ -140,7 +132,7 @@ VolumeDocument::~VolumeDocument() = default;
 
 std::unique_ptr<VolumeDocument> VolumeDocument::read(const QString &fileName, QString &reason)
 {
-    auto doc = std::make_unique<VolumeDoc>(&coreTables());
+    auto doc = std::make_unique<VolumeDoc>();
     const bool nifti = NiftiImage::isNiftiFileName(fileName);
     if (!(nifti ? doc->readNifti(fileName) : doc->readVolume(fileName))) {
         reason = doc->failureReason();
@@ -265,7 +257,7 @@ MeshDocument::~MeshDocument() = default;
 
 std::unique_ptr<MeshDocument> MeshDocument::read(const QString &fileName, QString &reason)
 {
-    auto mesh = std::make_unique<SurfaceMesh>(&coreTables());
+    auto mesh = std::make_unique<SurfaceMesh>();
     if (!mesh->readMesh(fileName)) {
         reason = mesh->failureReason();
         return nullptr;

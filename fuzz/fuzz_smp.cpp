@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes to the SMP reader onto a small mesh, then overlays
 // every map read, with the cluster filter.
 
-#include "CXSCore.h"
 #include "SrfFixture.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -17,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray meshBytes = octahedron;
     QBuffer meshBuffer(&meshBytes);
     meshBuffer.open(QIODevice::ReadOnly);
-    CXSCore core;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     if (!mesh.readMesh(meshBuffer))
         return 0;
 

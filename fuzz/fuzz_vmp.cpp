@@ -3,7 +3,6 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "VolumeDoc.h"
 #include "VolumeMaps.h"
 
@@ -32,8 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     doc.dimX = doc.dimY = doc.dimZ = 8;
     doc.offsetX = 1;
     doc.framingCubeDim = 16; // keeps conversions small enough for many runs

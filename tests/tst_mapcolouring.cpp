@@ -23,7 +23,7 @@ namespace {
 // 1 to dim - 2 of each axis; map 0 is selected.
 struct Scene
 {
-    Scene(int nx = 8, int ny = 8, int nz = 8) : doc(nullptr)
+    Scene(int nx = 8, int ny = 8, int nz = 8)
     {
         doc.dimX = nx;
         doc.dimY = ny;

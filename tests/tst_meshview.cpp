@@ -1,4 +1,3 @@
-#include "CXSCore.h"
 #include "Icosphere.h"
 #include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
@@ -282,7 +281,6 @@ void TestMeshView::drawnWithoutTheWidget()
     const MeshCamera camera = view->camera();
     QString failure;
     QImage drawn, replaced, fresh;
-    CXSCore tables;
     std::thread worker([&] {
         OffscreenGL gl(shown.size());
         if (!gl.isValid()) {
@@ -291,7 +289,7 @@ void TestMeshView::drawnWithoutTheWidget()
         }
         std::optional<SurfaceMesh> mesh;
         const auto read = [&](bool red) {
-            mesh.emplace(&tables);
+            mesh.emplace();
             QByteArray bytes = sphereMesh(true);
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::ReadOnly);

@@ -306,7 +306,7 @@ void TestNifti::mapsByStatisticsAndOverlap()
     QVERIFY(!doc->niftiMapFits(fixture("mask_uint8.nii")));
     QVERIFY(!doc->niftiMapFits(fixture("nothing.nii")));
 
-    VolumeDoc talairach(&core);
+    VolumeDoc talairach;
     talairach.dimX = talairach.dimY = talairach.dimZ = 256;
     talairach.vmrData = static_cast<unsigned char *>(calloc(256 * 256 * 256, 1));
     QVERIFY(!talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));

@@ -27,7 +27,7 @@ unsigned char pattern(int x, int y, int z)
 
 struct Volume
 {
-    Volume(int dimX, int dimY, int dimZ, unsigned char fill = 0) : doc(nullptr)
+    Volume(int dimX, int dimY, int dimZ, unsigned char fill = 0)
     {
         doc.dimX = dimX;
         doc.dimY = dimY;
@@ -359,7 +359,7 @@ void TestRender::dicomGrey()
     QFETCH(int, value);
     QFETCH(int, grey);
 
-    DICOMDoc doc(nullptr);
+    DICOMDoc doc;
     doc.nrOfColumns = 3;
     doc.nrOfRows = 2;
     doc.pixelData = static_cast<qint16 *>(calloc(6, sizeof(qint16)));
@@ -375,7 +375,7 @@ void TestRender::dicomGrey()
 // No pixels, or an image without extent: no image.
 void TestRender::dicomWithoutPixels()
 {
-    DICOMDoc doc(nullptr);
+    DICOMDoc doc;
     doc.nrOfColumns = 3;
     doc.nrOfRows = 2;
     QVERIFY(dicomGreyImage(doc).isNull());

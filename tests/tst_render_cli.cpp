@@ -747,9 +747,9 @@ void TestRenderCli::fifosAreNeverWaitedOn()
     bool took = false;
     QString why;
     CXSCore core;
-    VolumeDoc volume(&core);
+    VolumeDoc volume;
     volume.dimX = volume.dimY = volume.dimZ = 256;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     if (reader == "picture view") {
         took = PictureDocument::read(path, why) != nullptr;
     } else if (reader == "exif") {

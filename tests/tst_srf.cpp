@@ -118,7 +118,6 @@ private slots:
     void indirectVertices();
 
 private:
-    CXSCore core;
     QTemporaryDir dir;
 };
 
@@ -146,9 +145,9 @@ void TestSrf::versions()
     if (version < 3) // what a reader of the wrong version would take for strips or a name
         bytes += FixtureStream().i32(2).i32(1).i32(0).cstr("x").data;
 
-    CXSCore hostCore;
-    hostCore.hostIsBigEndian = bigEndianHost;
-    SurfaceMesh mesh(&hostCore);
+    ReadContext host;
+    host.hostIsBigEndian = bigEndianHost;
+    SurfaceMesh mesh(host);
     QVERIFY(readBytes(mesh, bytes));
     QVERIFY(mesh.meshLoaded && mesh.noDeletedRegions && !mesh.indirectVerticesLoaded);
     QCOMPARE(mesh.fileNameWithPath, "untitled.srf");
@@ -178,7 +177,7 @@ void TestSrf::deletedVertices()
 {
     SrfFixture f = SrfFixture::octahedron();
     f.vertices[1].color = -1;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(readBytes(mesh, f.bytes()));
     QVERIFY(!mesh.noDeletedRegions);
     // Vertex 0 keeps the two of its four triangles that avoid vertex 1.
@@ -209,7 +208,7 @@ void TestSrf::meshStatistics()
     SrfFixture f = SrfFixture::octahedron();
     f.vertices[0].x = 2; // edges from vertex 0 become sqrt(5)
     f.vertices[5].neighbors << 1 << 2 << 3;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(readBytes(mesh, f.bytes()));
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 27.0f / 6);
     int edges = 0;
@@ -240,7 +239,7 @@ void TestSrf::meshStatistics()
 // saved, and judges the deleted regions again.
 void TestSrf::undoColors()
 {
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(readBytes(mesh, SrfFixture::octahedron().bytes()));
     mesh.vertexColors[3] = -1;
     mesh.undoMeshColors();
@@ -265,7 +264,7 @@ void TestSrf::undoColors()
 // Strips and the alternate file name may be missing at the end of a file.
 void TestSrf::shortFiles()
 {
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     SrfFixture f = SrfFixture::octahedron();
     f.indirectFile = "other.srf";
     const QByteArray triangles = f.bytes(SrfFixture::Triangles);
@@ -295,7 +294,7 @@ void TestSrf::files()
                   broken = dir.filePath("broken.srf"), missing = dir.filePath("none.srf");
     QVERIFY(writeFile(first, f.bytes()) && writeFile(second, f.bytes()) &&
             writeFile(broken, f.bytes(SrfFixture::Neighbors)));
-    SurfaceMesh unread(&core);
+    SurfaceMesh unread;
     QVERIFY(!unread.readMesh(missing) && !unread.readMesh(dir.path()));
     QCOMPARE(unread.fileNameWithPath, "untitled.srf");
 
@@ -433,7 +432,7 @@ void TestSrf::brokenFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(!readBytes(mesh, bytes));
     QVERIFY2(mesh.failureReason().contains(reason), qPrintable(mesh.failureReason()));
 }
@@ -441,7 +440,7 @@ void TestSrf::brokenFiles()
 // Counts are weighed against the file before any array is made for them.
 void TestSrf::hugeCountsAllocateNothing()
 {
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(!readBytes(mesh, header(0x7fffffff, 0)) && !mesh.vertexX);
     QVERIFY(!readBytes(mesh, header(1, 0x2000000)) && !mesh.triangles);
     QVERIFY(!readBytes(mesh, countAfter(SrfFixture::Triangles, 0x10000000)) &&
@@ -532,7 +531,7 @@ void TestSrf::indirectVertices()
     QVERIFY(writeFile(mainPath, main.bytes()));
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(workingFolder));
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     const bool read = mesh.readMesh(mainPath);
     QDir::setCurrent(previous);
 

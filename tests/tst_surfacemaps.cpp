@@ -1,4 +1,3 @@
-#include "CXSCore.h"
 #include "FixtureStream.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
@@ -91,13 +90,12 @@ private slots:
     void secondOverlay();
 
 private:
-    CXSCore core;
     std::unique_ptr<SurfaceMesh> mesh;
 };
 
 void TestSurfaceMaps::init()
 {
-    mesh = std::make_unique<SurfaceMesh>(&core);
+    mesh = std::make_unique<SurfaceMesh>();
     QVERIFY(readMesh(*mesh, SrfFixture::octahedron().bytes()));
 }
 
@@ -173,7 +171,7 @@ void TestSurfaceMaps::refused()
 void TestSurfaceMaps::negativeVertexCount()
 {
     // A mesh never read, given the count the file states, as cxvinfo does.
-    SurfaceMesh unread(&core);
+    SurfaceMesh unread;
     unread.nrOfVertices = -3;
     SmpFixture f;
     f.nrOfVertices = -3;

@@ -1,6 +1,5 @@
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "FixtureStream.h"
 #include "VmpFixture.h"
 #include "VolumeDoc.h"
@@ -92,13 +91,11 @@ private:
     // A volume of n × n × n voxels of intensity 100.
     void newVolume(int n)
     {
-        doc = std::make_unique<VolumeDoc>(&core);
+        doc = std::make_unique<VolumeDoc>();
         doc->dimX = doc->dimY = doc->dimZ = n;
         doc->vmrData = static_cast<unsigned char *>(malloc(size_t(n) * n * n));
         memset(doc->vmrData, 100, size_t(n) * n * n);
     }
-
-    CXSCore core;
     std::unique_ptr<VolumeDoc> doc;
 };
 
