@@ -32,7 +32,7 @@ float blobs(int x, int y, int z)
 void convertWithInterpolation(benchmark::State &state)
 {
     VolumeDoc doc;
-    doc.volumeMaps = new VolumeMaps(&doc);
+    doc.volumeMaps = std::make_unique<VolumeMaps>(&doc);
     VolumeMaps &maps = *doc.volumeMaps;
     maps.xStart = 38;
     maps.xEnd = 218;
@@ -52,7 +52,7 @@ void convertWithInterpolation(benchmark::State &state)
     maps.nrOfSelectedMaps = 1;
     for (auto _ : state) {
         doc.convertSelectedMapsToNrMaps(true);
-        benchmark::DoNotOptimize(doc.arVolumeMaps->maps[0]->mapData);
+        benchmark::DoNotOptimize(doc.arVolumeMaps->maps[0]->mapData.get());
     }
 }
 BENCHMARK(convertWithInterpolation)->Unit(benchmark::kMillisecond);
@@ -61,14 +61,14 @@ void clusterTestOfSlice(benchmark::State &state)
 {
     VolumeDoc doc;
     doc.dimX = doc.dimY = doc.dimZ = 256;
-    doc.vmrData = static_cast<unsigned char *>(malloc(256 * 256 * 256));
-    memset(doc.vmrData, 100, 256 * 256 * 256);
-    doc.arVolumeMaps = new ArVolumeMaps(&doc);
+    doc.vmrData = std::make_unique<unsigned char[]>(256 * 256 * 256);
+    std::fill_n(doc.vmrData.get(), 256 * 256 * 256, 100);
+    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>(&doc);
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = 255;
-    auto *map = new ArVolumeMap(&maps);
-    maps.maps << map;
+    maps.maps.push_back(std::make_unique<ArVolumeMap>(&maps));
+    ArVolumeMap *map = maps.maps.back().get();
     map->allocateMapData();
     for (int z = 0; z < 256; ++z) {
         for (int y = 0; y < 256; ++y) {
@@ -104,10 +104,10 @@ void overlayWithClusterRemoval(benchmark::State &state)
     SurfaceMesh mesh;
     mesh.reservedValue = 0;
     mesh.nrOfVertices = width * height;
-    mesh.vertexX = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
-    mesh.vertexY = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
-    mesh.vertexZ = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
-    mesh.vertexColors = static_cast<int *>(malloc(sizeof(int) * mesh.nrOfVertices));
+    mesh.vertexX = std::make_unique<float[]>(mesh.nrOfVertices);
+    mesh.vertexY = std::make_unique<float[]>(mesh.nrOfVertices);
+    mesh.vertexZ = std::make_unique<float[]>(mesh.nrOfVertices);
+    mesh.vertexColors = std::make_unique<int[]>(mesh.nrOfVertices);
     for (int v = 0; v < mesh.nrOfVertices; ++v) {
         mesh.vertexX[v] = float(v % width);
         mesh.vertexY[v] = float(v / width);
@@ -115,8 +115,8 @@ void overlayWithClusterRemoval(benchmark::State &state)
         mesh.vertexColors[v] = (v / 7) % 2;
     }
     mesh.nrOfTriangles = 2 * (width - 1) * (height - 1);
-    mesh.triangles = static_cast<int *>(malloc(sizeof(int) * 3 * mesh.nrOfTriangles));
-    int *t = mesh.triangles;
+    mesh.triangles = std::make_unique<int[]>(3 * mesh.nrOfTriangles);
+    int *t = mesh.triangles.get();
     for (int y = 0; y + 1 < height; ++y) {
         for (int x = 0; x + 1 < width; ++x) {
             const int v = x + y * width;
@@ -124,7 +124,7 @@ void overlayWithClusterRemoval(benchmark::State &state)
             t = std::copy(corners, corners + 6, t);
         }
     }
-    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>(&mesh);
     SurfaceMaps &maps = *mesh.surfaceMaps;
     maps.nrOfVertices = mesh.nrOfVertices;
     maps.allocateMapsMemory(1, false);

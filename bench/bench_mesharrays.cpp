@@ -14,11 +14,6 @@ namespace {
 const int width = 400, height = 500; // 200,000 vertices
 const int quadsPerStrip = 20;
 
-template <typename T> T *allocate(qint64 count)
-{
-    return static_cast<T *>(malloc(sizeof(T) * size_t(count)));
-}
-
 // A wavy grid, two triangles per square, and strips of 40 triangles along
 // its rows; colour codes in bands as curvature gives them.
 std::unique_ptr<SurfaceMesh> grid()
@@ -27,9 +22,9 @@ std::unique_ptr<SurfaceMesh> grid()
     SurfaceMesh &m = *mesh;
     m.reservedValue = 0;
     m.nrOfVertices = width * height;
-    for (float **block : {&m.vertexX, &m.vertexY, &m.vertexZ, &m.normalX, &m.normalY, &m.normalZ})
-        *block = allocate<float>(m.nrOfVertices);
-    m.vertexColors = allocate<int>(m.nrOfVertices);
+    for (auto *block : {&m.vertexX, &m.vertexY, &m.vertexZ, &m.normalX, &m.normalY, &m.normalZ})
+        *block = std::make_unique<float[]>(m.nrOfVertices);
+    m.vertexColors = std::make_unique<int[]>(m.nrOfVertices);
     for (int v = 0; v < m.nrOfVertices; ++v) {
         const int x = v % width, y = v / width;
         m.vertexX[v] = float(x);
@@ -40,8 +35,8 @@ std::unique_ptr<SurfaceMesh> grid()
         m.vertexColors[v] = (x / 5 + y / 9) % 2;
     }
     m.nrOfTriangles = 2 * (width - 1) * (height - 1);
-    m.triangles = allocate<int>(qint64(m.nrOfTriangles) * 3);
-    int *t = m.triangles;
+    m.triangles = std::make_unique<int[]>(size_t(m.nrOfTriangles) * 3);
+    int *t = m.triangles.get();
     QList<int> strips;
     for (int y = 0; y + 1 < height; ++y) {
         for (int x = 0; x + 1 < width; ++x) {
@@ -57,8 +52,8 @@ std::unique_ptr<SurfaceMesh> grid()
         }
     }
     m.nrOfTriangleStrips = int(strips.size());
-    m.triangleStrips = allocate<int>(strips.size());
-    std::copy(strips.begin(), strips.end(), m.triangleStrips);
+    m.triangleStrips = std::make_unique<int[]>(strips.size());
+    std::copy(strips.begin(), strips.end(), m.triangleStrips.get());
     return mesh;
 }
 

@@ -39,8 +39,8 @@ unsigned char phantom(int x, int y, int z)
 void makeVolume(VolumeDoc &doc)
 {
     doc.dimX = doc.dimY = doc.dimZ = side;
-    doc.vmrData = static_cast<unsigned char *>(malloc(size_t(side) * side * side));
-    unsigned char *v = doc.vmrData;
+    doc.vmrData = std::make_unique<unsigned char[]>(size_t(side) * side * side);
+    unsigned char *v = doc.vmrData.get();
     for (int z = 0; z < side; ++z)
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
@@ -98,14 +98,14 @@ float blobs(int x, int y, int z)
 // One map over the whole volume, threshold 3, both signs, cluster size 50.
 void makeMap(VolumeDoc &doc, bool clusterFilter)
 {
-    doc.arVolumeMaps = new ArVolumeMaps(&doc);
+    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>(&doc);
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = side - 1;
-    auto *map = new ArVolumeMap(&maps);
-    maps.maps << map;
+    maps.maps.push_back(std::make_unique<ArVolumeMap>(&maps));
+    ArVolumeMap *map = maps.maps.back().get();
     map->allocateMapData();
-    float *v = map->mapData;
+    float *v = map->mapData.get();
     for (int z = 0; z < side; ++z)
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
@@ -152,7 +152,7 @@ void greyMappingOfDicomImage(benchmark::State &state)
 {
     DICOMDoc doc;
     doc.nrOfColumns = doc.nrOfRows = 512;
-    doc.pixelData = static_cast<qint16 *>(malloc(sizeof(qint16) * 512 * 512));
+    doc.pixelData = std::make_unique<qint16[]>(512 * 512);
     double sum = 0, squares = 0;
     for (int i = 0; i < 512 * 512; ++i) {
         const int x = i % 512, y = i / 512;

@@ -146,7 +146,7 @@ QJsonObject describeMap(const StatisticalMap &map)
 template <typename Maps> QJsonArray describeMaps(const Maps &maps)
 {
     QJsonArray array;
-    for (const auto *map : maps.maps)
+    for (const auto &map : maps.maps)
         array.append(describeMap(*map));
     return array;
 }

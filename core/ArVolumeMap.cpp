@@ -1,26 +1,34 @@
 #include "ArVolumeMap.h"
 
+#include "Allocation.h"
 #include "ArVolumeMaps.h"
 #include "VolumeDoc.h"
 
 #include <climits>
 #include <cmath>
-#include <cstdlib>
+#include <new>
 
 namespace {
 
 // Room a buffer keeps for the six neighbours of the voxel taken next.
 const int neighborRoom = 7;
 
-// Grows a buffer of width ints per entry by 1000 entries; false when it cannot.
-bool grow(int *&buffer, int &entries, int width)
+// Sizes a buffer of width ints per entry for entries; false when it cannot.
+bool reserve(std::vector<int> &buffer, int entries, int width)
 {
-    if (entries > INT_MAX - 1000)
+    try {
+        buffer.resize(size_t(entries) * size_t(width));
+    } catch (const std::bad_alloc &) {
         return false;
-    void *grown = realloc(buffer, size_t(entries + 1000) * size_t(width) * sizeof(int));
-    if (!grown)
+    }
+    return true;
+}
+
+// Grows a buffer by 1000 entries; false when it cannot.
+bool grow(std::vector<int> &buffer, int &entries, int width)
+{
+    if (entries > INT_MAX - 1000 || !reserve(buffer, entries + 1000, width))
         return false;
-    buffer = static_cast<int *>(grown);
     entries += 1000;
     return true;
 }
@@ -32,20 +40,12 @@ ArVolumeMap::ArVolumeMap(ArVolumeMaps *parentMaps)
 {
 }
 
-ArVolumeMap::~ArVolumeMap()
-{
-    free(mapData);
-    free(clusterStack);
-    free(clusterVoxels);
-}
-
 bool ArVolumeMap::allocateMapData()
 {
-    free(mapData);
     const qint64 nrOfVoxels = parentMaps->boxDimX() * parentMaps->boxDimY() * parentMaps->boxDimZ();
-    mapData = static_cast<float *>(calloc(size_t(qMax<qint64>(nrOfVoxels, 1)), sizeof(float)));
+    mapData = allocateZeroed<float>(nrOfVoxels);
     allocatedValues = mapData ? nrOfVoxels : 0;
-    return mapData;
+    return bool(mapData);
 }
 
 float ArVolumeMap::valueAt(int x, int y, int z) const
@@ -68,21 +68,21 @@ bool ArVolumeMap::check3DMapClusterSize(int x, int y, int z, bool growWholeClust
     if (!clusterCheckEnabled)
         return true;
     const VolumeDoc &volume = *parentMaps->volumeDoc;
-    unsigned char *voxels = volume.vmrData;
+    unsigned char *voxels = volume.vmrData.get();
     const int dims[3] = {volume.dimX, volume.dimY, volume.dimZ};
     if (!voxels || x < 0 || x >= dims[0] || y < 0 || y >= dims[1] || z < 0 || z >= dims[2])
         return false;
 
-    if (!clusterStack) {
+    if (clusterStack.empty()) {
         stackEntries = qMax(parentMaps->stackCapacity, neighborRoom);
-        clusterStack = static_cast<int *>(malloc(size_t(stackEntries) * 3 * sizeof(int)));
+        if (!reserve(clusterStack, stackEntries, 3))
+            return false;
     }
-    if (!clusterVoxels) {
+    if (clusterVoxels.empty()) {
         voxelEntries = qMax(parentMaps->visitedCapacity, neighborRoom);
-        clusterVoxels = static_cast<int *>(malloc(size_t(voxelEntries) * 4 * sizeof(int)));
+        if (!reserve(clusterVoxels, voxelEntries, 4))
+            return false;
     }
-    if (!clusterStack || !clusterVoxels)
-        return false;
 
     const int start[3] = {x, y, z};
     int low[3];
@@ -104,8 +104,8 @@ bool ArVolumeMap::check3DMapClusterSize(int x, int y, int z, bool growWholeClust
     int stackSize = 0;
     int count = 0;
     auto join = [&](const int *p) {
-        std::copy(p, p + 3, clusterStack + 3 * stackSize++);
-        int *record = clusterVoxels + 4 * count++;
+        std::copy(p, p + 3, clusterStack.data() + 3 * stackSize++);
+        int *record = clusterVoxels.data() + 4 * count++;
         std::copy(p, p + 3, record);
         unsigned char &byte = voxels[index(p)];
         record[3] = byte;
@@ -128,7 +128,7 @@ bool ArVolumeMap::check3DMapClusterSize(int x, int y, int z, bool growWholeClust
             break;
 
         --stackSize;
-        const int *p = clusterStack + 3 * stackSize;
+        const int *p = clusterStack.data() + 3 * stackSize;
         const int current[3] = {p[0], p[1], p[2]};
         for (int axis = 0; axis < 3; ++axis) {
             for (int step : {-1, 1}) {
@@ -142,7 +142,7 @@ bool ArVolumeMap::check3DMapClusterSize(int x, int y, int z, bool growWholeClust
     }
 
     for (int i = count - 1; i >= 0; --i) {
-        const int *record = clusterVoxels + 4 * i;
+        const int *record = clusterVoxels.data() + 4 * i;
         voxels[index(record)] = static_cast<unsigned char>(record[3]);
     }
     if (!buffersGrew)

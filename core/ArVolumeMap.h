@@ -3,6 +3,9 @@
 
 #include "StatisticalMap.h"
 
+#include <memory>
+#include <vector>
+
 class ArVolumeMaps;
 
 // One map at the resolution of the volume, as the volume view colours it.
@@ -10,7 +13,6 @@ class ArVolumeMap : public StatisticalMap
 {
 public:
     explicit ArVolumeMap(ArVolumeMaps *parentMaps);
-    ~ArVolumeMap();
 
     // Zero-filled values for the parent's box; false when the memory cannot be had.
     bool allocateMapData();
@@ -32,11 +34,11 @@ public:
 
     ArVolumeMaps *parentMaps;
     // Voxel (x, y, z) of the box at (x - xStart) + (y - yStart)·nx + (z - zStart)·nx·ny.
-    float *mapData = nullptr;
+    std::unique_ptr<float[]> mapData;
     // Cluster search buffers, kept between calls: x, y, z per entry on the
     // stack; x, y, z and the saved volume byte per visited voxel.
-    int *clusterStack = nullptr;
-    int *clusterVoxels = nullptr;
+    std::vector<int> clusterStack;
+    std::vector<int> clusterVoxels;
 
 private:
     Q_DISABLE_COPY(ArVolumeMap)

@@ -24,10 +24,7 @@ QString unreadable(const QString &why)
 
 ArVolumeMaps::ArVolumeMaps(VolumeDoc *volumeDoc) : volumeDoc(volumeDoc) {}
 
-ArVolumeMaps::~ArVolumeMaps()
-{
-    freeMapsMemory();
-}
+ArVolumeMaps::~ArVolumeMaps() = default;
 
 int ArVolumeMaps::loadVolumeMaps(QString name)
 {
@@ -110,7 +107,7 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
 
     selectedMaps = QList<int>(count, 0);
     for (int i = 0; i < count; ++i)
-        maps << new ArVolumeMap(this);
+        maps.push_back(std::make_unique<ArVolumeMap>(this));
 
     // Versions 1 and 2 store one type and one number of lags for all maps;
     // later versions carry the type and lags of the last map that had them.
@@ -120,7 +117,7 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
         mapType = readShortOrInt();
         lagValues[0] = readShortOrInt();
     }
-    for (ArVolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (version >= 3) {
             in >> mapType;
             if (mapType == 3) {
@@ -201,10 +198,10 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
         boxDimZ() > room / (boxDimX() * boxDimY()))
         return fail(cutShort);
     const qint64 nrOfVoxels = boxDimX() * boxDimY() * boxDimZ();
-    for (ArVolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (!map->allocateMapData())
             return fail("no memory for its maps");
-        if (!in.readFloats(map->mapData, nrOfVoxels))
+        if (!in.readFloats(map->mapData.get(), nrOfVoxels))
             return fail(cutShort);
     }
     return in.status() == QDataStream::Ok ? 1 : fail(cutShort);
@@ -212,7 +209,6 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
 
 void ArVolumeMaps::freeMapsMemory()
 {
-    qDeleteAll(maps);
     maps.clear();
     nrOfSelectedMaps = 0;
     selectedMaps.clear();

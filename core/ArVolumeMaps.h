@@ -4,6 +4,9 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 class ArVolumeMap;
 class DocumentStream;
 class QIODevice;
@@ -31,7 +34,7 @@ public:
 
     VolumeDoc *volumeDoc;
     QString fileNameWithPath = QStringLiteral("untitled.vmp");
-    QList<ArVolumeMap *> maps;
+    std::vector<std::unique_ptr<ArVolumeMap>> maps;
     int vmpVersion = 0; // of the file read; 0 for converted maps
 
     // In voxels of the volume; the ends are inclusive.

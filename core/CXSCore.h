@@ -7,8 +7,9 @@
 #include "GeneralToolsInterface.h"
 #include "StatisticalMap.h"
 
-#include <QList>
 #include <QObject>
+
+#include <memory>
 
 class DICOMDoc;
 
@@ -57,15 +58,15 @@ public:
         return StatisticalMap::scaleColor(entry).data();
     }
 
-    QList<VolumeDoc *> volumeDocs;
-    int nrOfVolumeDocs = 0;
     int currentVolumeDoc = -1;
-    QList<SurfaceMesh *> meshes;
-    int nrOfMeshes = 0;
     int currentMesh = -1;
-    DICOMDoc *dicomDoc = nullptr;
 
 private:
+    // One document of each kind at a time.
+    std::unique_ptr<VolumeDoc> volumeDoc;
+    std::unique_ptr<SurfaceMesh> mesh;
+    std::unique_ptr<DICOMDoc> dicomDoc;
+
     // The failed documents are deleted; their reasons outlive them.
     QString vmrFailureReason;
     QString meshFailureReason;

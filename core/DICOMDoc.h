@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class QIODevice;
 
 // One two-dimensional 16-bit image of a DICOM file with the few header
@@ -15,7 +17,6 @@ class DICOMDoc
 {
 public:
     explicit DICOMDoc(const ReadContext &context = {});
-    ~DICOMDoc();
 
     bool readDICOM(QString fileName);
     // Reads from the start of a random-access device (a file or a buffer): the
@@ -35,7 +36,7 @@ public:
     // nrOfRows * nrOfColumns values, row by row, in the machine's byte order,
     // negative ones set to 0. A file without Rows and Columns, or with 0 of
     // either, is refused: it has no image.
-    qint16 *pixelData = nullptr;
+    std::unique_ptr<qint16[]> pixelData;
     float meanIntensity = 0.0f;
     float stdDevIntensity = 1.0f;
 

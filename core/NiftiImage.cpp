@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
@@ -202,6 +203,12 @@ struct ImageDeleter
     void operator()(nifti_image *image) const { nifti_image_free(image); }
 };
 
+// Texts the library allocates with malloc.
+struct TextDeleter
+{
+    void operator()(char *text) const { std::free(text); }
+};
+
 struct FileCloser
 {
     void operator()(znzptr *file) const
@@ -315,9 +322,8 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
 
     nifti_set_debug_level(0);
     const QByteArray name = QFile::encodeName(fileName);
-    char *found = nifti_findimgname(name.constData(), niftiType);
-    const QString imageName = found ? QFile::decodeName(found) : QString();
-    free(found);
+    const std::unique_ptr<char, TextDeleter> found(nifti_findimgname(name.constData(), niftiType));
+    const QString imageName = found ? QFile::decodeName(found.get()) : QString();
     if (imageName.isEmpty())
         return fail("the image file of the header is missing");
     const qint64 stored = QFileInfo(imageName).size();

@@ -1,5 +1,6 @@
 #include "NiftiVolume.h"
 
+#include "Allocation.h"
 #include "GridResampler.h"
 #include "VolumeDoc.h"
 
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -132,7 +132,7 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
 
     const auto [lo, hi] = quantiles(values, dims[0] * dims[1] * dims[2], {0.005, 0.995});
 
-    auto *bytes = static_cast<unsigned char *>(malloc(size_t(count)));
+    auto bytes = allocateArray<unsigned char>(count);
     if (!bytes) {
         failure = "no memory for the voxels shown";
         return false;
@@ -148,8 +148,7 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
             bytes[v] = (unsigned char)(10.5 + qBound(0.0, (r - lo) * scale, 215.0));
     }
 
-    free(doc.vmrData);
-    doc.vmrData = bytes;
+    doc.vmrData = std::move(bytes);
     doc.dimX = n[0];
     doc.dimY = n[1];
     doc.dimZ = n[2];

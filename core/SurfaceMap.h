@@ -3,6 +3,8 @@
 
 #include "StatisticalMap.h"
 
+#include <memory>
+
 class SurfaceMaps;
 
 // One map of an SMP file: a value per vertex of the mesh. Its cluster size is
@@ -11,10 +13,9 @@ class SurfaceMap : public StatisticalMap
 {
 public:
     explicit SurfaceMap(SurfaceMaps *parentMaps);
-    ~SurfaceMap();
 
     SurfaceMaps *parentMaps;
-    float *mapData = nullptr; // one value per vertex; malloc'ed
+    std::unique_ptr<float[]> mapData; // one value per vertex
 
 private:
     Q_DISABLE_COPY(SurfaceMap)

@@ -1,12 +1,11 @@
 #include "SurfaceMaps.h"
 
+#include "Allocation.h"
 #include "DocumentStream.h"
 #include "SurfaceMap.h"
 #include "SurfaceMesh.h"
 
 #include <QFile>
-
-#include <cstdlib>
 
 namespace {
 
@@ -23,10 +22,7 @@ QString unreadable(const QString &why)
 
 SurfaceMaps::SurfaceMaps(SurfaceMesh *mesh) : mesh(mesh) {}
 
-SurfaceMaps::~SurfaceMaps()
-{
-    freeMapsMemory();
-}
+SurfaceMaps::~SurfaceMaps() = default;
 
 bool SurfaceMaps::fail(const QString &reason)
 {
@@ -117,7 +113,7 @@ bool SurfaceMaps::readMaps(DocumentStream &in, int version)
     }
     srfFileName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
 
-    for (SurfaceMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (version >= 3) {
             in >> mapType;
             if (mapType == 3) {
@@ -150,7 +146,7 @@ bool SurfaceMaps::readMaps(DocumentStream &in, int version)
             map->useMapColors = byte != 0;
         }
         map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
-        if (!in.readFloats(map->mapData, nrOfVertices))
+        if (!in.readFloats(map->mapData.get(), nrOfVertices))
             return fail(cutShort);
     }
     return in.status() == QDataStream::Ok || fail(cutShort);
@@ -160,9 +156,9 @@ bool SurfaceMaps::allocateMapsMemory(int count, bool greys)
 {
     freeMapsMemory();
     for (int i = 0; i < count; ++i) {
-        auto *map = new SurfaceMap(this);
-        maps << map;
-        map->mapData = static_cast<float *>(calloc(size_t(qMax(nrOfVertices, 1)), sizeof(float)));
+        maps.push_back(std::make_unique<SurfaceMap>(this));
+        SurfaceMap *map = maps.back().get();
+        map->mapData = allocateZeroed<float>(nrOfVertices);
         if (!map->mapData) {
             freeMapsMemory();
             return false;
@@ -184,7 +180,6 @@ bool SurfaceMaps::allocateMapsMemory(int count, bool greys)
 
 void SurfaceMaps::freeMapsMemory()
 {
-    qDeleteAll(maps);
     maps.clear();
     selectedMaps.clear();
     nrOfSelectedMaps = 0;

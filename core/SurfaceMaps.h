@@ -4,6 +4,9 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 class DocumentStream;
 class QIODevice;
 class SurfaceMap;
@@ -30,7 +33,7 @@ public:
 
     SurfaceMesh *mesh;
     QString fileNameWithPath = QStringLiteral("untitled.smp");
-    QList<SurfaceMap *> maps;
+    std::vector<std::unique_ptr<SurfaceMap>> maps;
     int nrOfSelectedMaps = 0;
     QList<int> selectedMaps;
     int nrOfVertices = 0;

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class AffineTransform;
 class ArVolumeMaps;
 class NiftiImage;
@@ -83,8 +85,8 @@ public:
     int dimX = 0;
     int dimY = 0;
     int dimZ = 0;
-    // Voxel (x, y, z) at x + y·dimX + z·dimX·dimY; malloc'ed.
-    unsigned char *vmrData = nullptr;
+    // Voxel (x, y, z) at x + y·dimX + z·dimX·dimY.
+    std::unique_ptr<unsigned char[]> vmrData;
 
     QString fileNameWithPath;
     QString fileName;
@@ -125,13 +127,13 @@ public:
     int rangeMeanValue = -1;
     int rangeMaxValue = -1;
 
-    // Owned map sets, loaded on request.
-    VolumeMaps *volumeMaps = nullptr;
-    ArVolumeMaps *arVolumeMaps = nullptr;
+    // Map sets, loaded on request.
+    std::unique_ptr<VolumeMaps> volumeMaps;
+    std::unique_ptr<ArVolumeMaps> arVolumeMaps;
     // For a volume read from a NIfTI file: the image and the grid's placement.
-    NiftiVolume *niftiVolume = nullptr;
+    std::unique_ptr<NiftiVolume> niftiVolume;
     // The NIfTI map file read onto the volume, all its volumes.
-    NiftiImage *niftiMaps = nullptr;
+    std::unique_ptr<NiftiImage> niftiMaps;
 
 private:
     Q_DISABLE_COPY(VolumeDoc)

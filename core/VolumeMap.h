@@ -5,6 +5,8 @@
 
 #include <QList>
 
+#include <memory>
+
 class VolumeMaps;
 
 // One map of a current-format VMP file, at the set's grid resolution.
@@ -12,11 +14,10 @@ class VolumeMap : public StatisticalMap
 {
 public:
     explicit VolumeMap(VolumeMaps *parentMaps);
-    ~VolumeMap();
 
     VolumeMaps *parentMaps;
-    // Cell (i, j, k) of the set's grid at i + j·dx + k·dx·dy; malloc'ed.
-    float *mapData = nullptr;
+    // Cell (i, j, k) of the set's grid at i + j·dx + k·dx·dy.
+    std::unique_ptr<float[]> mapData;
     int mapTrailerValue = -1;
     QList<float> pointTriples;
     QList<float> timeCourse;

@@ -1,5 +1,6 @@
 #include "VolumeMaps.h"
 
+#include "Allocation.h"
 #include "DocumentStream.h"
 #include "VolumeDoc.h"
 #include "VolumeMap.h"
@@ -8,7 +9,6 @@
 #include <QFileInfo>
 
 #include <climits>
-#include <cstdlib>
 
 namespace {
 
@@ -34,10 +34,7 @@ bool shift(int &value, int offset)
 
 VolumeMaps::VolumeMaps(VolumeDoc *volumeDoc) : volumeDoc(volumeDoc) {}
 
-VolumeMaps::~VolumeMaps()
-{
-    freeMapsMemory();
-}
+VolumeMaps::~VolumeMaps() = default;
 
 int VolumeMaps::loadVolumeMaps(QString name)
 {
@@ -145,7 +142,7 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
     for (QString &text : headerStrings)
         text = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
 
-    for (VolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (version >= 3)
             in >> map->mapType >> map->threshMin >> map->threshMax;
         map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
@@ -182,20 +179,20 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         in >> map->mapTrailerValue;
     }
 
-    for (VolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (!in.readFloats(map->timeCourse.data(), nrOfTimePoints))
             return fail(cutShort);
     }
     componentNames.clear();
     for (int i = 0; i < nrOfComponentParams; ++i)
         componentNames << QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
-    for (VolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (!in.readFloats(map->componentValues.data(), nrOfComponentParams))
             return fail(cutShort);
     }
 
-    for (VolumeMap *map : std::as_const(maps)) {
-        if (!in.readFloats(map->mapData, nrOfCells))
+    for (const auto &map : maps) {
+        if (!in.readFloats(map->mapData.get(), nrOfCells))
             return fail(cutShort);
     }
     return in.status() == QDataStream::Ok ? 1 : fail(cutShort);
@@ -204,12 +201,12 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
 bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentParams)
 {
     freeMapsMemory();
-    const size_t nrOfCells = size_t(gridDimX()) * gridDimY() * gridDimZ();
+    const qint64 nrOfCells = qint64(gridDimX()) * gridDimY() * gridDimZ();
     for (int i = 0; i < count; ++i) {
-        auto *map = new VolumeMap(this);
-        maps << map;
+        maps.push_back(std::make_unique<VolumeMap>(this));
+        VolumeMap *map = maps.back().get();
         // One cell more than needed, so that an empty grid still gets memory.
-        map->mapData = static_cast<float *>(calloc(nrOfCells + 1, sizeof(float)));
+        map->mapData = allocateZeroed<float>(nrOfCells + 1);
         if (!map->mapData) {
             freeMapsMemory();
             return false;
@@ -230,7 +227,6 @@ bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentPara
 
 void VolumeMaps::freeMapsMemory()
 {
-    qDeleteAll(maps);
     maps.clear();
     nrOfMaps = 0;
     nrOfSelectedMaps = 0;

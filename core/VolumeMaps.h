@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <climits>
+#include <memory>
+#include <vector>
 
 class QIODevice;
 class VolumeDoc;
@@ -39,7 +41,7 @@ public:
 
     VolumeDoc *volumeDoc;
     QString fileNameWithPath = QStringLiteral("untitled.vmp");
-    QList<VolumeMap *> maps;
+    std::vector<std::unique_ptr<VolumeMap>> maps;
 
     // In voxels of the volume; the ends are exclusive.
     int xStart = 4096;

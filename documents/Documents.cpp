@@ -171,10 +171,10 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
         return names;
     }
     if (result == 1) {
-        for (const VolumeMap *map : std::as_const(doc->volumeMaps->maps))
+        for (const auto &map : doc->volumeMaps->maps)
             names << map->mapName;
     } else {
-        for (const ArVolumeMap *map : std::as_const(doc->arVolumeMaps->maps))
+        for (const auto &map : doc->arVolumeMaps->maps)
             names << map->mapName;
     }
     return names;
@@ -198,20 +198,20 @@ std::optional<MapDisplay> VolumeDocument::chooseMap(int row, QString &problem)
             const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
             display = displayOf(map, map.clusterSize);
         }
-    } else if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
-        if (row >= maps->maps.size())
+    } else if (VolumeMaps *maps = doc->volumeMaps.get(); maps && !maps->maps.empty()) {
+        if (row >= int(maps->maps.size()))
             return std::nullopt;
         maps->nrOfSelectedMaps = 1;
         maps->selectedMaps = {row};
         shown = doc->convertSelectedMapsToNrMaps(true);
         // The cluster size in voxels of the volume, which the conversion scaled.
-        const ArVolumeMaps *converted = doc->arVolumeMaps;
+        const ArVolumeMaps *converted = doc->arVolumeMaps.get();
         const VolumeMap &map = *maps->maps[row];
         display = displayOf(map, converted && converted->maps.size() == 1
                                      ? converted->maps[0]->clusterSize
                                      : map.clusterSize);
-    } else if (ArVolumeMaps *maps = doc->arVolumeMaps) {
-        if (row >= maps->maps.size())
+    } else if (ArVolumeMaps *maps = doc->arVolumeMaps.get()) {
+        if (row >= int(maps->maps.size()))
             return std::nullopt;
         shown = doc->selectArVolumeMap(row);
         const ArVolumeMap &map = *maps->maps[row];
@@ -226,11 +226,11 @@ std::optional<MapDisplay> VolumeDocument::chooseMap(int row, QString &problem)
 
 void VolumeDocument::applyDisplay(const MapDisplay &display)
 {
-    ArVolumeMaps *maps = doc->arVolumeMaps;
+    ArVolumeMaps *maps = doc->arVolumeMaps.get();
     if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
         return;
     const int index = maps->selectedMaps.first();
-    if (index < 0 || index >= maps->maps.size())
+    if (index < 0 || index >= int(maps->maps.size()))
         return;
     ArVolumeMap &map = *maps->maps[index];
     map.threshMin = display.threshold;
@@ -273,15 +273,15 @@ QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)
         reason = doc->mapFailureReason();
         return names;
     }
-    for (const SurfaceMap *map : std::as_const(doc->surfaceMaps->maps))
+    for (const auto &map : doc->surfaceMaps->maps)
         names << map->mapName;
     return names;
 }
 
 std::optional<MapDisplay> MeshDocument::chooseMap(int row, QString &)
 {
-    SurfaceMaps *maps = doc->surfaceMaps;
-    if (!maps || row < 0 || row >= maps->maps.size())
+    SurfaceMaps *maps = doc->surfaceMaps.get();
+    if (!maps || row < 0 || row >= int(maps->maps.size()))
         return std::nullopt;
     maps->nrOfSelectedMaps = 1;
     maps->selectedMaps = {row};
@@ -291,11 +291,11 @@ std::optional<MapDisplay> MeshDocument::chooseMap(int row, QString &)
 
 void MeshDocument::applyDisplay(const MapDisplay &display)
 {
-    SurfaceMaps *maps = doc->surfaceMaps;
+    SurfaceMaps *maps = doc->surfaceMaps.get();
     if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
         return;
     const int index = maps->selectedMaps.first();
-    if (index < 0 || index >= maps->maps.size())
+    if (index < 0 || index >= int(maps->maps.size()))
         return;
     SurfaceMap &map = *maps->maps[index];
     map.threshMin = display.threshold;

@@ -101,8 +101,8 @@ bool VolumeMapColouring::prepare(VolumeDoc *volume)
 {
     selection.clear();
     clusterAnswers.clear();
-    mapSet = volume ? volume->arVolumeMaps : nullptr;
-    if (!mapSet || mapSet->maps.isEmpty())
+    mapSet = volume ? volume->arVolumeMaps.get() : nullptr;
+    if (!mapSet || mapSet->maps.empty())
         return false;
     qint64 boxVoxels;
     if (qMulOverflow(mapSet->boxDimX(), mapSet->boxDimY(), &boxVoxels) ||
@@ -115,7 +115,7 @@ bool VolumeMapColouring::prepare(VolumeDoc *volume)
     for (qsizetype k = 0; k < selected; ++k) {
         const int index = mapSet->selectedMaps[k];
         ArVolumeMap *map =
-            index >= 0 && index < mapSet->maps.size() ? mapSet->maps[index] : nullptr;
+            index >= 0 && index < int(mapSet->maps.size()) ? mapSet->maps[index].get() : nullptr;
         if (map && map->nrOfValues() < boxVoxels)
             map = nullptr;
         selection.push_back({map, -1});

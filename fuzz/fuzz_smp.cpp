@@ -24,17 +24,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>(&mesh);
     SurfaceMaps &maps = *mesh.surfaceMaps;
     if (!maps.loadSurfaceMaps(buffer))
         return 0;
-    for (int i = 0; i < maps.maps.size(); ++i)
+    for (int i = 0; i < int(maps.maps.size()); ++i)
         maps.selectedMaps[i] = i;
     maps.nrOfSelectedMaps = int(maps.maps.size());
     for (int pass = 0; pass < 2; ++pass) {
         mesh.prepareDisplayOfSMP();
         mesh.overlaySMP();
-        for (SurfaceMap *map : std::as_const(maps.maps))
+        for (const auto &map : maps.maps)
             map->checkStatValueThreshMinMax();
     }
     return 0;

@@ -16,7 +16,7 @@ namespace {
 
 void testClusters(ArVolumeMaps &maps)
 {
-    for (ArVolumeMap *map : std::as_const(maps.maps)) {
+    for (const auto &map : maps.maps) {
         map->clusterCheckEnabled = true;
         map->clusterSize = 20;
         for (int i = -1; i <= 8; i += 3)
@@ -35,23 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     doc.dimX = doc.dimY = doc.dimZ = 8;
     doc.offsetX = 1;
     doc.framingCubeDim = 16; // keeps conversions small enough for many runs
-    doc.vmrData = static_cast<unsigned char *>(malloc(8 * 8 * 8));
-    memset(doc.vmrData, 100, 8 * 8 * 8);
+    doc.vmrData = std::make_unique<unsigned char[]>(8 * 8 * 8);
+    std::fill_n(doc.vmrData.get(), 8 * 8 * 8, 100);
 
     for (bool vmpExtension : {false, true}) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
-        doc.volumeMaps = new VolumeMaps(&doc);
+        doc.volumeMaps = std::make_unique<VolumeMaps>(&doc);
         if (doc.volumeMaps->loadVolumeMaps(buffer, vmpExtension) == 1 &&
-            !doc.volumeMaps->maps.isEmpty()) {
+            !doc.volumeMaps->maps.empty()) {
             doc.volumeMaps->nrOfSelectedMaps = 2;
             doc.volumeMaps->selectedMaps = {int(doc.volumeMaps->maps.size()) - 1, 0};
             doc.convertSelectedMapsToNrMaps(vmpExtension);
             if (doc.arVolumeMaps)
                 testClusters(*doc.arVolumeMaps);
         }
-        delete doc.volumeMaps;
-        doc.volumeMaps = nullptr;
+        doc.volumeMaps.reset();
     }
 
     QBuffer buffer(&bytes);

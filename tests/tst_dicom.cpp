@@ -119,7 +119,7 @@ QList<qint16> pixelsOf(const DICOMDoc &doc)
 {
     if (!doc.pixelData)
         return {};
-    return QList<qint16>(doc.pixelData, doc.pixelData + doc.nrOfRows * doc.nrOfColumns);
+    return QList<qint16>(doc.pixelData.get(), doc.pixelData.get() + doc.nrOfRows * doc.nrOfColumns);
 }
 
 // The numbers read from the element of a tag: both spacings for Pixel

@@ -229,16 +229,17 @@ void TestDocuments::settingsDriveTheMeshsColours()
         readDocument(write("a.srf", SrfFixture::octahedron().bytes()), reason));
     QVERIFY2(mesh, qPrintable(reason));
     QCOMPARE(mesh->headerValues().value(1), QString("6"));
-    const QList<int> plain(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6);
+    const QList<int> plain(mesh->mesh().vertexColors.get(), mesh->mesh().vertexColors.get() + 6);
 
     MapDisplaySettings settings;
     settings.setTarget(mesh);
     QVERIFY(settings.chooseMapFile(write("a.smp", smp.bytes())));
     QVERIFY(settings.chooseMap(0));
-    const QList<int> overlaid(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6);
+    const QList<int> overlaid(mesh->mesh().vertexColors.get(), mesh->mesh().vertexColors.get() + 6);
     QVERIFY(overlaid != plain);
     settings.setThreshold(5.0f);
-    QCOMPARE(QList<int>(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6), plain);
+    QCOMPARE(QList<int>(mesh->mesh().vertexColors.get(), mesh->mesh().vertexColors.get() + 6),
+             plain);
 }
 
 QTEST_MAIN(TestDocuments)

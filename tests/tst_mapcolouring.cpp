@@ -28,9 +28,9 @@ struct Scene
         doc.dimX = nx;
         doc.dimY = ny;
         doc.dimZ = nz;
-        doc.vmrData = static_cast<unsigned char *>(malloc(size_t(nx) * ny * nz));
-        memset(doc.vmrData, 100, size_t(nx) * ny * nz);
-        doc.arVolumeMaps = new ArVolumeMaps(&doc);
+        doc.vmrData = std::make_unique<unsigned char[]>(size_t(nx) * ny * nz);
+        std::fill_n(doc.vmrData.get(), size_t(nx) * ny * nz, 100);
+        doc.arVolumeMaps = std::make_unique<ArVolumeMaps>(&doc);
         maps().xStart = maps().yStart = maps().zStart = 1;
         maps().xEnd = nx - 2;
         maps().yEnd = ny - 2;
@@ -43,8 +43,8 @@ struct Scene
     ArVolumeMap &map(int i = 0) { return *maps().maps[i]; }
     ArVolumeMap &addMap()
     {
-        auto *map = new ArVolumeMap(&maps());
-        maps().maps << map;
+        maps().maps.push_back(std::make_unique<ArVolumeMap>(&maps()));
+        ArVolumeMap *map = maps().maps.back().get();
         map->allocateMapData();
         return *map;
     }
@@ -241,7 +241,7 @@ void TestMapColouring::mosaic()
         scene.doc.vmrData[i] = 255;
     scene.map().clusterCheckEnabled = true;
     scene.map().clusterSize = 6;
-    const QByteArray volume(reinterpret_cast<char *>(scene.doc.vmrData), nrOfVoxels);
+    const QByteArray volume(reinterpret_cast<char *>(scene.doc.vmrData.get()), nrOfVoxels);
     const VoxelColours table;
     int coloured = 0;
     auto expected = [&](int x, int y, int z) {
@@ -268,7 +268,7 @@ void TestMapColouring::mosaic()
         }
         QVERIFY(coloured > 40);
     }
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(scene.doc.vmrData), nrOfVoxels), volume);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(scene.doc.vmrData.get()), nrOfVoxels), volume);
 }
 
 QTEST_APPLESS_MAIN(TestMapColouring)

@@ -38,7 +38,7 @@ std::unique_ptr<SurfaceMesh> read(const SrfFixture &f, const QList<int> &codes =
     buffer.open(QIODevice::ReadOnly);
     if (!mesh->readMesh(buffer))
         return nullptr;
-    std::copy(codes.begin(), codes.end(), mesh->vertexColors);
+    std::copy(codes.begin(), codes.end(), mesh->vertexColors.get());
     return mesh;
 }
 

@@ -294,7 +294,7 @@ void TestMeshView::drawnWithoutTheWidget()
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::ReadOnly);
             mesh->readMesh(buffer);
-            std::fill(mesh->vertexColors, mesh->vertexColors + mesh->nrOfVertices,
+            std::fill(mesh->vertexColors.get(), mesh->vertexColors.get() + mesh->nrOfVertices,
                       red ? 0x3FFF0000 : 0);
         };
         MeshRenderer renderer, other;

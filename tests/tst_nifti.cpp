@@ -150,8 +150,8 @@ void TestNifti::matchesNibabelAtWorldPoints()
 
     AffineTransform worldToGrid;
     QVERIFY(doc->niftiVolume->gridToWorld().inverted(worldToGrid));
-    const std::vector<float> bytes(doc->vmrData,
-                                   doc->vmrData + qint64(doc->dimX) * doc->dimY * doc->dimZ);
+    const std::vector<float> bytes(doc->vmrData.get(),
+                                   doc->vmrData.get() + qint64(doc->dimX) * doc->dimY * doc->dimZ);
     const GridResampler grid(bytes.data(), {doc->dimX, doc->dimY, doc->dimZ}, false);
     int points = 0;
     for (const Expected &e : expectedValues()) {
@@ -308,7 +308,7 @@ void TestNifti::mapsByStatisticsAndOverlap()
 
     VolumeDoc talairach;
     talairach.dimX = talairach.dimY = talairach.dimZ = 256;
-    talairach.vmrData = static_cast<unsigned char *>(calloc(256 * 256 * 256, 1));
+    talairach.vmrData = std::make_unique<unsigned char[]>(256 * 256 * 256);
     QVERIFY(!talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));
     talairach.referenceSpace = 3;
     QVERIFY(talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));

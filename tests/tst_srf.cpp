@@ -155,21 +155,22 @@ void TestSrf::versions()
                          mesh.nrOfTriangleStrips}),
              QList<int>({2, 6, 8, version >= 3 ? 8 : 0}));
     QCOMPARE(toList(mesh.meshCenter, 3), QList<float>({128.0f, 127.5f, 126.0f}));
-    QCOMPARE(corners(mesh.vertexX, mesh.vertexY, mesh.vertexZ, 6), corners(f));
-    QCOMPARE(toList(mesh.vertexColors, 6), QList<int>({0, 1, 0, 1, 0, 1}));
+    QCOMPARE(corners(mesh.vertexX.get(), mesh.vertexY.get(), mesh.vertexZ.get(), 6), corners(f));
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
     QCOMPARE(mesh.nrOfNeighbors, QList<qint16>(6, 4));
     for (int v = 0; v < 6; ++v)
         QCOMPARE(mesh.neighbors[v], f.vertices[v].neighbors);
-    QCOMPARE(toList(mesh.triangles, 24), f.triangles);
+    QCOMPARE(toList(mesh.triangles.get(), 24), f.triangles);
     // The stored normals (0, 0, 7) give way to computed ones, outward here.
-    QVERIFY(fuzzyEqual(corners(mesh.normalX, mesh.normalY, mesh.normalZ, 6), corners(f)));
+    QVERIFY(fuzzyEqual(corners(mesh.normalX.get(), mesh.normalY.get(), mesh.normalZ.get(), 6),
+                       corners(f)));
 
     QCOMPARE(toList(mesh.meshColor0, 4) + toList(mesh.meshColor1, 4),
              version >= 1 ? QList<float>({0.9f, 0.8f, 0.1f, 0.5f, 0.2f, 0.3f, 0.4f, 0.6f})
                           : QList<float>({1.0f, 0.7f, 0.3f, 1.0f, 0.3f, 0.3f, 0.3f, 1.0f}));
     QCOMPARE(mesh.hasTriangleStrips, version >= 3);
     if (version >= 3)
-        QCOMPARE(toList(mesh.triangleStrips, 8), f.strips);
+        QCOMPARE(toList(mesh.triangleStrips.get(), 8), f.strips);
     QCOMPARE(mesh.indirectMeshFile, version >= 4 ? QByteArray("alt.srf") : QByteArray());
 }
 
@@ -190,8 +191,9 @@ void TestSrf::deletedVertices()
     for (int v : {1, 2, 4, 5})
         f.vertices[v].color = -3;
     QVERIFY(readBytes(mesh, f.bytes()));
-    QCOMPARE(corners(mesh.normalX, mesh.normalY, mesh.normalZ, 6), QList<float>(18, 0));
-    QCOMPARE(toList(mesh.vertexColors, 6), QList<int>(6, -10000));
+    QCOMPARE(corners(mesh.normalX.get(), mesh.normalY.get(), mesh.normalZ.get(), 6),
+             QList<float>(18, 0));
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>(6, -10000));
 
     // Without neighbours there is no normal either.
     f = SrfFixture::octahedron();
@@ -251,7 +253,7 @@ void TestSrf::undoColors()
     mesh.vertexColors[0] = 0x3F00FF00;
     mesh.vertexColors[4] = -2;
     mesh.undoMeshColors();
-    QCOMPARE(toList(mesh.vertexColors, 6), QList<int>({0, 1, 0, 1, 0, 1}));
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
     QVERIFY(mesh.noDeletedRegions);
 
     mesh.vertexColors[1] = 7;
@@ -537,7 +539,7 @@ void TestSrf::indirectVertices()
 
     QVERIFY(read && mesh.meshLoaded);
     QCOMPARE(mesh.fileNameWithPath, mainPath);
-    QCOMPARE(corners(mesh.vertexX, mesh.vertexY, mesh.vertexZ, 6), corners(main));
+    QCOMPARE(corners(mesh.vertexX.get(), mesh.vertexY.get(), mesh.vertexZ.get(), 6), corners(main));
     QCOMPARE(mesh.indirectVerticesLoaded, !altColors.isEmpty());
     if (altColors.isEmpty()) {
         QVERIFY(mesh.indirectMeshFile.isEmpty() && !mesh.altVertexX && !mesh.altVertexColors);
@@ -547,7 +549,8 @@ void TestSrf::indirectVertices()
     QCOMPARE(mesh.indirectMeshFile, name.left(263));
     QCOMPARE(toList(mesh.altMeshColor0, 3) + toList(mesh.altMeshColor1, 3), altColors);
     const SrfFixture expected = alternate.isNull() ? main : inflated();
-    QCOMPARE(corners(mesh.altVertexX, mesh.altVertexY, mesh.altVertexZ, 6), corners(expected));
+    QCOMPARE(corners(mesh.altVertexX.get(), mesh.altVertexY.get(), mesh.altVertexZ.get(), 6),
+             corners(expected));
     QCOMPARE(mesh.altNrOfVertices, 6);
     QCOMPARE(mesh.altNrOfTriangles, expected.triangles.size() / 3);
     for (int v = 0; v < 6; ++v) {

@@ -35,12 +35,11 @@ int code(const QList<int> &rgb)
 // Maps of the mesh, the first one selected, every value v.
 SurfaceMaps &mapsOf(SurfaceMesh &mesh, int count, float v = 0)
 {
-    delete mesh.surfaceMaps;
-    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>(&mesh);
     mesh.surfaceMaps->nrOfVertices = mesh.nrOfVertices;
     mesh.surfaceMaps->allocateMapsMemory(count, false);
-    for (SurfaceMap *map : std::as_const(mesh.surfaceMaps->maps)) {
-        std::fill(map->mapData, map->mapData + mesh.nrOfVertices, v);
+    for (const auto &map : mesh.surfaceMaps->maps) {
+        std::fill(map->mapData.get(), map->mapData.get() + mesh.nrOfVertices, v);
         map->clusterCheckEnabled = false;
     }
     mesh.surfaceMaps->nrOfSelectedMaps = 1;
@@ -126,7 +125,7 @@ void TestSurfaceMaps::versions()
     QCOMPARE(maps.selectedMaps, QList<int>({0, 0}));
     const SurfaceMap &m = *maps.maps[1];
     QCOMPARE(m.mapName, "second");
-    QCOMPARE(QList<float>(m.mapData, m.mapData + 6), f.maps[1].data);
+    QCOMPARE(QList<float>(m.mapData.get(), m.mapData.get() + 6), f.maps[1].data);
     QCOMPARE(QList<float>({float(m.clusterSize), m.threshMin, m.threshMax, float(m.statParam3)}),
              QList<float>({7, 4, 8, 13}));
     // Versions 1 and 2 give every map the first map's type and the lags of the header.
@@ -165,7 +164,7 @@ void TestSurfaceMaps::refused()
     QFETCH(QByteArray, bytes);
     SurfaceMaps maps(mesh.get());
     QVERIFY(!readMaps(maps, bytes));
-    QVERIFY(maps.maps.isEmpty());
+    QVERIFY(maps.maps.empty());
 }
 
 void TestSurfaceMaps::negativeVertexCount()
@@ -179,7 +178,7 @@ void TestSurfaceMaps::negativeVertexCount()
         f.maps.resize(count);
         SurfaceMaps maps(&unread);
         QVERIFY2(!readMaps(maps, f.bytes()), qPrintable(QString("%1 maps").arg(count)));
-        QVERIFY(maps.maps.isEmpty());
+        QVERIFY(maps.maps.empty());
     }
 }
 
@@ -252,7 +251,7 @@ void TestSurfaceMaps::averageOfMaps()
     SurfaceMaps &maps = mapsOf(*mesh, 2, 6);
     maps.maps[0]->mapColor1 = maps.maps[0]->mapColor2 = {255, 0, 0};
     maps.maps[1]->mapColor1 = maps.maps[1]->mapColor2 = {255, 255, 0};
-    for (SurfaceMap *map : std::as_const(maps.maps))
+    for (const auto &map : maps.maps)
         map->useMapColors = true;
     for (const QList<int> &selection : {QList<int>({0, 1, 7}), QList<int>({-1, 1})}) {
         maps.selectedMaps = selection;
@@ -298,7 +297,7 @@ void TestSurfaceMaps::clusterRemoval()
     QFETCH(bool, stays);
     QVERIFY(readMesh(*mesh, srf));
     SurfaceMap &map = *mapsOf(*mesh, 1).maps[0];
-    std::fill(map.mapData, map.mapData + coloredVertices, 6.0f);
+    std::fill(map.mapData.get(), map.mapData.get() + coloredVertices, 6.0f);
     map.clusterCheckEnabled = true;
     map.clusterSize = clusterSize;
     overlay(*mesh);

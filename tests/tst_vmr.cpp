@@ -21,7 +21,8 @@ bool readBytes(VolumeDoc &doc, const QByteArray &bytes)
 
 QByteArray voxels(const VolumeDoc &doc)
 {
-    return QByteArray(reinterpret_cast<const char *>(doc.vmrData), doc.dimX * doc.dimY * doc.dimZ);
+    return QByteArray(reinterpret_cast<const char *>(doc.vmrData.get()),
+                      doc.dimX * doc.dimY * doc.dimZ);
 }
 
 // The fields after the transformations, in file order.

@@ -35,10 +35,10 @@ ArVolumeMap *addMap(ArVolumeMaps &maps, int n, float v)
 {
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = n - 1;
-    auto *map = new ArVolumeMap(&maps);
-    maps.maps << map;
+    maps.maps.push_back(std::make_unique<ArVolumeMap>(&maps));
+    ArVolumeMap *map = maps.maps.back().get();
     map->allocateMapData();
-    std::fill(map->mapData, map->mapData + n * n * n, v);
+    std::fill(map->mapData.get(), map->mapData.get() + n * n * n, v);
     map->clusterCheckEnabled = true;
     return map;
 }
@@ -60,7 +60,8 @@ template <typename F> auto withoutAddressSpace(F f)
 
 QByteArray volumeBytes(const VolumeDoc &doc)
 {
-    return QByteArray(reinterpret_cast<const char *>(doc.vmrData), doc.dimX * doc.dimY * doc.dimZ);
+    return QByteArray(reinterpret_cast<const char *>(doc.vmrData.get()),
+                      doc.dimX * doc.dimY * doc.dimZ);
 }
 
 } // namespace
@@ -93,8 +94,8 @@ private:
     {
         doc = std::make_unique<VolumeDoc>();
         doc->dimX = doc->dimY = doc->dimZ = n;
-        doc->vmrData = static_cast<unsigned char *>(malloc(size_t(n) * n * n));
-        memset(doc->vmrData, 100, size_t(n) * n * n);
+        doc->vmrData = std::make_unique<unsigned char[]>(size_t(n) * n * n);
+        std::fill_n(doc->vmrData.get(), size_t(n) * n * n, 100);
     }
     std::unique_ptr<VolumeDoc> doc;
 };
@@ -147,8 +148,9 @@ void TestVolumeMaps::formats()
         QCOMPARE(load(ar, f.older()), 1);
         QCOMPARE(QList<int>({ar.xStart, ar.xEnd, ar.zEnd, ar.savedDimZ}),
                  QList<int>({10, 19, 33, 8}));
-        maps = {ar.maps[0], ar.maps[1]};
-        values = QList<float>(ar.maps[1]->mapData, ar.maps[1]->mapData + f.nrOfCells(true));
+        maps = {ar.maps[0].get(), ar.maps[1].get()};
+        values =
+            QList<float>(ar.maps[1]->mapData.get(), ar.maps[1]->mapData.get() + f.nrOfCells(true));
     } else {
         QCOMPARE(load(current, f.current(), false), 1);
         QCOMPARE(QList<int>({current.xStart, current.xEnd, current.zEnd, current.gridDimX()}),
@@ -156,13 +158,13 @@ void TestVolumeMaps::formats()
         QCOMPARE(current.headerStrings[2], "third");
         QCOMPARE(current.headerValues[0], version >= 4 ? 1 : 0);
         QCOMPARE(current.componentNames, QStringList({"c"}));
-        const VolumeMap *second = current.maps[1];
+        const VolumeMap *second = current.maps[1].get();
         QCOMPARE(second->timeCourse, QList<float>({7, 8}));
         QCOMPARE(second->componentValues, QList<float>({0.75f}));
         QCOMPARE(second->pointTriples.size(), version >= 5 ? 3 : 0);
         QCOMPARE(second->mapTrailerValue, version >= 5 ? 99 : -1);
-        maps = {current.maps[0], current.maps[1]};
-        values = QList<float>(second->mapData, second->mapData + f.nrOfCells(false));
+        maps = {current.maps[0].get(), current.maps[1].get()};
+        values = QList<float>(second->mapData.get(), second->mapData.get() + f.nrOfCells(false));
     }
     QCOMPARE(values.last(), 1.0f + 0.5f * (values.size() - 1));
     QCOMPARE(maps[0]->mapName, QString(263, 'n'));
@@ -229,7 +231,7 @@ void TestVolumeMaps::routing()
     if (currentResult == 1)
         QCOMPARE(doc->volumeMaps->fileNameWithPath, path);
     QCOMPARE(doc->loadArVolumeMaps(path), olderResult);
-    QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.isEmpty(), olderResult == 1);
+    QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.empty(), olderResult == 1);
 }
 
 void TestVolumeMaps::refused_data()
@@ -314,7 +316,7 @@ void TestVolumeMaps::refused()
     ArVolumeMaps olderMaps(doc.get());
     VolumeMaps maps(doc.get());
     QCOMPARE(older ? load(olderMaps, bytes) : load(maps, bytes, false), 0);
-    QVERIFY(olderMaps.maps.isEmpty() && maps.maps.isEmpty());
+    QVERIFY(olderMaps.maps.empty() && maps.maps.empty());
     QCOMPARE(older ? olderMaps.failureReason() : maps.failureReason(), reason);
 }
 
@@ -382,7 +384,7 @@ void TestVolumeMaps::conversion()
     f.maps << VmpFixture::Map() << VmpFixture::Map();
     f.maps[2].name = "third";
     f.maps[2].clusterSize = 0x7FFFFFFF;
-    doc->volumeMaps = new VolumeMaps(doc.get());
+    doc->volumeMaps = std::make_unique<VolumeMaps>(doc.get());
     QCOMPARE(load(*doc->volumeMaps, f.current(), false), 1);
     QCOMPARE(doc->volumeMaps->gridDimX(), 40);
 
@@ -390,10 +392,10 @@ void TestVolumeMaps::conversion()
     doc->volumeMaps->nrOfSelectedMaps = 1;
     doc->volumeMaps->selectedMaps = {1};
     doc->convertSelectedMapsToNrMaps(false);
-    ArVolumeMaps *ar = doc->arVolumeMaps;
+    ArVolumeMaps *ar = doc->arVolumeMaps.get();
     QCOMPARE(QList<qint64>({ar->xStart, ar->xEnd, ar->boxDimX()}), QList<qint64>({59, 179, 121}));
     const ArVolumeMap &map = *ar->maps[0];
-    const float *cells = doc->volumeMaps->maps[1]->mapData;
+    const float *cells = doc->volumeMaps->maps[1]->mapData.get();
     QCOMPARE(map.valueAt(59, 20, 30), cells[0]);
     QCOMPARE(map.valueAt(176, 23, 30), cells[39 + 40]);
     QCOMPARE(map.valueAt(178, 23, 30), 0.0f); // nearest cell beyond the grid
@@ -406,7 +408,7 @@ void TestVolumeMaps::conversion()
     doc->volumeMaps->nrOfSelectedMaps = 3;
     doc->volumeMaps->selectedMaps = {2, 5, 0};
     doc->convertSelectedMapsToNrMaps(true);
-    ar = doc->arVolumeMaps;
+    ar = doc->arVolumeMaps.get();
     QCOMPARE(ar->maps.size(), 2);
     QCOMPARE(ar->maps[0]->mapName, "third");
     QCOMPARE(ar->maps[0]->clusterSize, 0x7FFFFFFF);
@@ -444,14 +446,14 @@ void TestVolumeMaps::interpolation()
                  {{2.25f, 4.75f}, 1, 3, false, 0.75f}};  // lag, nearest
     for (const auto &c : cases) {
         newVolume(8);
-        doc->volumeMaps = new VolumeMaps(doc.get());
+        doc->volumeMaps = std::make_unique<VolumeMaps>(doc.get());
         VolumeMaps &grid = *doc->volumeMaps;
         grid.xStart = grid.yStart = grid.zStart = 0;
         grid.xEnd = 4;
         grid.yEnd = grid.zEnd = 2;
         grid.resolution = 2;
         QVERIFY(grid.allocateMapsMemory(1, 0, 0));
-        std::copy(c.cells.begin(), c.cells.end(), grid.maps[0]->mapData);
+        std::copy(c.cells.begin(), c.cells.end(), grid.maps[0]->mapData.get());
         grid.maps[0]->mapType = c.mapType;
         grid.nrOfSelectedMaps = 1;
         doc->convertSelectedMapsToNrMaps(c.interpolate);
@@ -555,7 +557,7 @@ void TestVolumeMaps::memoryRunsOut()
     const QByteArray bytes = f.current(); // 1.4 MB of values
     VolumeMaps current(doc.get());
     QCOMPARE(withoutAddressSpace([&] { return load(current, bytes, false); }), 0);
-    QVERIFY(current.maps.isEmpty());
+    QVERIFY(current.maps.empty());
     QCOMPARE(load(current, bytes, false), 1);
 
     newVolume(64);
