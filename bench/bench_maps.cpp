@@ -4,6 +4,7 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "ClusterSearch.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -67,28 +68,27 @@ void clusterTestOfSlice(benchmark::State &state)
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = 255;
-    maps.maps.push_back(std::make_unique<ArVolumeMap>(&maps));
+    maps.maps.push_back(std::make_unique<ArVolumeMap>());
     ArVolumeMap *map = maps.maps.back().get();
-    map->allocateMapData();
+    map->allocateMapData(maps);
     for (int z = 0; z < 256; ++z) {
         for (int y = 0; y < 256; ++y) {
             for (int x = 0; x < 256; ++x)
                 map->mapData[x + y * 256 + z * 65536] = blobs(x, y, z);
         }
     }
-    map->clusterCheckEnabled = true;
-    map->clusterSize = 50;
-    map->threshMin = 3.0f;
+    const MapDisplay display{3.0f, 50, true, 3};
+    ClusterSearch search;
+    search.setMap(doc, maps, *map, display);
     int supraThreshold = 0;
     for (auto _ : state) {
         supraThreshold = 0;
         for (int y = 0; y < 256; ++y) {
             for (int x = 0; x < 256; ++x) {
-                const float v = map->valueAt(x, y, 128);
-                if (v >= map->threshMin || v <= -map->threshMin) {
+                const float v = map->valueAt(maps, x, y, 128);
+                if (v >= display.threshold || v <= -display.threshold) {
                     ++supraThreshold;
-                    benchmark::DoNotOptimize(
-                        map->check3DMapClusterSize(x, y, 128, false, false, false));
+                    benchmark::DoNotOptimize(search.check3DMapClusterSize(x, y, 128));
                 }
             }
         }
@@ -130,13 +130,10 @@ void overlayWithClusterRemoval(benchmark::State &state)
     maps.allocateMapsMemory(1, false);
     for (int v = 0; v < mesh.nrOfVertices; ++v)
         maps.maps[0]->mapData[v] = blobs(v % width, v / width, 0);
-    maps.maps[0]->clusterCheckEnabled = true;
-    maps.maps[0]->clusterSize = 50;
-    maps.maps[0]->threshMin = 3.0f;
     maps.nrOfSelectedMaps = 1;
     for (auto _ : state) {
         mesh.prepareDisplayOfSMP();
-        mesh.overlaySMP();
+        mesh.overlaySMP({3.0f, 50, true, 3});
         benchmark::DoNotOptimize(mesh.vertexColors[0]);
     }
 }

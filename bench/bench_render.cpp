@@ -95,47 +95,47 @@ float blobs(int x, int y, int z)
     return 9.0f * std::sin(x / 7.0f) * std::sin(y / 9.0f) * std::sin(z / 11.0f + 0.5f);
 }
 
-// One map over the whole volume, threshold 3, both signs, cluster size 50.
-void makeMap(VolumeDoc &doc, bool clusterFilter)
+// One map over the whole volume, shown at threshold 3 with both signs, in
+// clusters of 50 with the filter on.
+MapDisplay makeMap(VolumeDoc &doc, bool clusterFilter)
 {
     doc.arVolumeMaps = std::make_unique<ArVolumeMaps>(&doc);
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = side - 1;
-    maps.maps.push_back(std::make_unique<ArVolumeMap>(&maps));
+    maps.maps.push_back(std::make_unique<ArVolumeMap>());
     ArVolumeMap *map = maps.maps.back().get();
-    map->allocateMapData();
+    map->allocateMapData(maps);
     float *v = map->mapData.get();
     for (int z = 0; z < side; ++z)
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
                 *v++ = blobs(x, y, z);
-    map->threshMin = 3.0f;
     map->threshMax = 8.0f;
-    map->clusterSize = 50;
-    map->clusterCheckEnabled = clusterFilter;
     maps.selectedMaps = {0};
     maps.nrOfSelectedMaps = 1;
+    return {3.0f, 50, clusterFilter, 3};
 }
 
 void composeWithMapAtNewCross(benchmark::State &state)
 {
     VolumeDoc doc;
     makeVolume(doc);
-    makeMap(doc, state.range(0));
+    const MapDisplay display = makeMap(doc, state.range(0));
     SliceMosaic mosaic;
     VolumeMapColouring colouring;
     int step = 0;
     for (auto _ : state) {
         const int x = (step * 37) % side, y = side - 1 - x, z = (x + 100) % side;
         ++step;
-        QImage image = mosaic.compose(doc, x, y, z, colouring.mapColouring(doc, x, y, z));
+        QImage image = mosaic.compose(doc, x, y, z, colouring.mapColouring(doc, display, x, y, z));
         benchmark::DoNotOptimize(image.constBits());
     }
     // How much of the mosaic the map colours, at the middle of the volume.
     const int c = side / 2;
     const QImage plain = mosaic.compose(doc, c, c, c);
-    const QImage coloured = mosaic.compose(doc, c, c, c, colouring.mapColouring(doc, c, c, c));
+    const QImage coloured =
+        mosaic.compose(doc, c, c, c, colouring.mapColouring(doc, display, c, c, c));
     int pixels = 0;
     for (int y = 0; y < plain.height(); ++y)
         for (int x = 0; x < plain.width(); ++x)

@@ -107,7 +107,7 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
 
     selectedMaps = QList<int>(count, 0);
     for (int i = 0; i < count; ++i)
-        maps.push_back(std::make_unique<ArVolumeMap>(this));
+        maps.push_back(std::make_unique<ArVolumeMap>());
 
     // Versions 1 and 2 store one type and one number of lags for all maps;
     // later versions carry the type and lags of the last map that had them.
@@ -199,7 +199,7 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
         return fail(cutShort);
     const qint64 nrOfVoxels = boxDimX() * boxDimY() * boxDimZ();
     for (const auto &map : maps) {
-        if (!map->allocateMapData())
+        if (!map->allocateMapData(*this))
             return fail("no memory for its maps");
         if (!in.readFloats(map->mapData.get(), nrOfVoxels))
             return fail(cutShort);

@@ -1,20 +1,22 @@
 #ifndef ARVOLUMEMAPS_H
 #define ARVOLUMEMAPS_H
 
+#include "ArVolumeMap.h"
+#include "VolumeGrid.h"
+
 #include <QList>
 #include <QString>
 
 #include <memory>
 #include <vector>
 
-class ArVolumeMap;
 class DocumentStream;
 class QIODevice;
 class VolumeDoc;
 
 // Maps at the resolution of the volume over a box of it: read from an
 // older-format VMP file or converted from the maps of a current-format one.
-class ArVolumeMaps
+class ArVolumeMaps : public VoxelBox
 {
 public:
     explicit ArVolumeMaps(VolumeDoc *volumeDoc);
@@ -27,23 +29,11 @@ public:
     QString failureReason() const { return failure; }
     void freeMapsMemory();
 
-    // Voxels of the box along each axis.
-    qint64 boxDimX() const { return boxDim(xStart, xEnd); }
-    qint64 boxDimY() const { return boxDim(yStart, yEnd); }
-    qint64 boxDimZ() const { return boxDim(zStart, zEnd); }
-
     VolumeDoc *volumeDoc;
     QString fileNameWithPath = QStringLiteral("untitled.vmp");
     std::vector<std::unique_ptr<ArVolumeMap>> maps;
     int vmpVersion = 0; // of the file read; 0 for converted maps
 
-    // In voxels of the volume; the ends are inclusive.
-    int xStart = 4096;
-    int xEnd = 0;
-    int yStart = 4096;
-    int yEnd = 0;
-    int zStart = 4096;
-    int zEnd = 0;
     int resolution = 1;
 
     // Volume dimensions the maps were made for.
@@ -56,14 +46,9 @@ public:
     int mapMixMode = 1; // 1: average the colours of several maps, else add them
     int transparentOverlay = 0;
 
-    // Entries with which new cluster search buffers start.
-    int stackCapacity = 100000;
-    int visitedCapacity = 200000;
-
 private:
     Q_DISABLE_COPY(ArVolumeMaps)
 
-    static qint64 boxDim(int start, int end) { return end >= start ? qint64(end) - start + 1 : 0; }
     int readMaps(DocumentStream &in, int version, int nrOfMaps);
     int fail(const QString &reason);
 

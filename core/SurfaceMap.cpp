@@ -1,6 +1,3 @@
 #include "SurfaceMap.h"
 
-SurfaceMap::SurfaceMap(SurfaceMaps *parentMaps)
-    : StatisticalMap(QStringLiteral("<SMP>"), 50, true), parentMaps(parentMaps)
-{
-}
+SurfaceMap::SurfaceMap() : StatisticalMap(QStringLiteral("<SMP>"), 50, true) {}

@@ -156,7 +156,7 @@ bool SurfaceMaps::allocateMapsMemory(int count, bool greys)
 {
     freeMapsMemory();
     for (int i = 0; i < count; ++i) {
-        maps.push_back(std::make_unique<SurfaceMap>(this));
+        maps.push_back(std::make_unique<SurfaceMap>());
         SurfaceMap *map = maps.back().get();
         map->mapData = allocateZeroed<float>(nrOfVertices);
         if (!map->mapData) {

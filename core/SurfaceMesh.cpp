@@ -58,11 +58,11 @@ int directColorCode(const int *rgb)
 
 // Where a value lies between the thresholds, 0..1; with no room between
 // them every value that passed is at the top.
-float position(float value, const StatisticalMap &map)
+float position(float value, const StatisticalMap::Thresholds &thresholds)
 {
-    if (!(map.threshMax > map.threshMin))
+    if (!(thresholds.upper > thresholds.lower))
         return 1.0f;
-    const float t = (value - map.threshMin) / (map.threshMax - map.threshMin);
+    const float t = (value - thresholds.lower) / (thresholds.upper - thresholds.lower);
     return t > 0.0f ? qMin(t, 1.0f) : 0.0f;
 }
 
@@ -506,7 +506,7 @@ void SurfaceMesh::prepareDisplayOfSMP()
 
 // Each selected map colours the vertices it passes; the colours of several
 // maps are averaged. A selected index past the last map is passed over.
-void SurfaceMesh::overlaySMP()
+void SurfaceMesh::overlaySMP(const MapDisplay &display)
 {
     if (!surfaceMaps || surfaceMaps->maps.empty() || surfaceMaps->nrOfSelectedMaps == 0 ||
         reservedValue < 0 || nrOfVertices <= 0 || surfaceMaps->nrOfVertices != nrOfVertices)
@@ -524,10 +524,10 @@ void SurfaceMesh::overlaySMP()
 
     std::fill(codes.get(), codes.get() + qint64(nrOfVertices) * selected.size(), -1);
     for (qsizetype k = 0; k < selected.size(); ++k)
-        colorVerticesByMap(*selected[k], codes.get() + k * nrOfVertices);
-    for (qsizetype k = 0; k < selected.size(); ++k) {
-        if (selected[k]->clusterCheckEnabled)
-            removeSmallClusters(codes.get() + k * nrOfVertices, selected[k]->clusterSize);
+        colorVerticesByMap(*selected[k], display, codes.get() + k * nrOfVertices);
+    if (display.clusterFilter) {
+        for (qsizetype k = 0; k < selected.size(); ++k)
+            removeSmallClusters(codes.get() + k * nrOfVertices, display.clusterSize);
     }
 
     for (int v = 0; v < nrOfVertices; ++v) {
@@ -569,10 +569,12 @@ void SurfaceMesh::colorOfCode(int code, float *rgb) const
 
 // Lag maps keep the lag in thousands in the integer part of a value and the
 // correlation in its fraction.
-void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) const
+void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, const MapDisplay &display,
+                                     int *colorCodes) const
 {
-    const bool positive = map.showPosNeg == 1 || map.showPosNeg == 3;
-    const bool negative = map.showPosNeg == 2 || map.showPosNeg == 3;
+    const bool positive = display.showsPositive();
+    const bool negative = display.showsNegative();
+    const StatisticalMap::Thresholds thresholds = map.thresholds(display);
     const bool lagMap = map.mapType == 3;
     const bool colorByLag = lagMap && map.lagValues[3] == 0;
     const double lagDivisor = double(map.lagValues[0]) - 1.0;
@@ -592,15 +594,16 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
 
         int rgb[3];
         float tested;
-        if (negative && !colorByLag && -value > map.threshMin &&
-            (!upperLimit || -value <= map.threshMax)) {
+        if (negative && !colorByLag && -value > thresholds.lower &&
+            (!upperLimit || -value <= thresholds.upper)) {
             tested = -value;
-            const float t = position(tested, map);
+            const float t = position(tested, thresholds);
             if (map.useMapColors)
                 blend(map.mapColor3, map.mapColor4, t, rgb);
             else
                 tableColor(10 + qMin(int(9.0f * t), 9), rgb);
-        } else if (positive && value >= map.threshMin && (!upperLimit || value <= map.threshMax)) {
+        } else if (positive && value >= thresholds.lower &&
+                   (!upperLimit || value <= thresholds.upper)) {
             tested = value;
             if (colorByLag) {
                 // Too few lags to spread over the table: the first colour.
@@ -610,7 +613,7 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
                 else
                     tableColor(int(qBound(0.0, 19.0 * s, 19.0)), rgb);
             } else {
-                const float t = position(tested, map);
+                const float t = position(tested, thresholds);
                 if (map.useMapColors)
                     blend(map.mapColor1, map.mapColor2, t, rgb);
                 else
@@ -623,7 +626,7 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
         if (map.mapAlpha < 1.0f && savedVertexColors) {
             float w = qMax(map.mapAlpha, 0.0f);
             if (w == 0.0f)
-                w = position(tested, map);
+                w = position(tested, thresholds);
             float meshRgb[3];
             colorOfCode(savedVertexColors[v], meshRgb);
             for (int i = 0; i < 3; ++i)

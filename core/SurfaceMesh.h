@@ -2,6 +2,7 @@
 #define SURFACEMESH_H
 
 #include "DocumentStream.h"
+#include "StatisticalMap.h"
 
 #include <QByteArray>
 #include <QList>
@@ -81,8 +82,9 @@ public:
     bool loadSMPs(QString fileName);
     // Gives the vertices back the colours they had when the mesh was read.
     void prepareDisplayOfSMP();
-    // Paints the selected maps of surfaceMaps into the vertex colour codes.
-    void overlaySMP();
+    // Paints the selected maps of surfaceMaps, shown as display says, into the
+    // vertex colour codes.
+    void overlaySMP(const MapDisplay &display);
     // Gives the vertices of every connected patch of colourCodes ≥ 0 whose
     // triangles cover at most minArea back their saved colour code.
     void removeSmallClusters(int *colorCodes, int minArea);
@@ -141,7 +143,8 @@ private:
     // Why the mesh read cannot be shown; empty when it can.
     QString unshowable() const;
     bool areVertexIndices(const int *indices, qint64 count) const;
-    void colorVerticesByMap(const SurfaceMap &map, int *colorCodes) const;
+    void colorVerticesByMap(const SurfaceMap &map, const MapDisplay &display,
+                            int *colorCodes) const;
     void colorOfCode(int code, float *rgb) const;
 
     QString failure;

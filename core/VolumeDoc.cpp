@@ -323,7 +323,6 @@ bool VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
         }
         ArVolumeMap *map = arVolumeMaps->maps.front().get();
         if (converted) {
-            map->parentMaps = converted.get();
             converted->maps.push_back(std::move(arVolumeMaps->maps.front()));
             arVolumeMaps.reset();
         } else {
@@ -401,7 +400,7 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
     target->zStart = grid.zStart;
     target->zEnd = grid.zEnd;
     target->resolution = 1;
-    target->maps.push_back(std::make_unique<ArVolumeMap>(target.get()));
+    target->maps.push_back(std::make_unique<ArVolumeMap>());
     ArVolumeMap *map = target->maps.back().get();
     target->selectedMaps = {0};
     target->nrOfSelectedMaps = 1;
@@ -414,7 +413,7 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
     const qint64 nx = target->boxDimX();
     const qint64 ny = target->boxDimY();
     const qint64 nz = target->boxDimZ();
-    if (nx > maxEdge || ny > maxEdge || nz > maxEdge || !map->allocateMapData())
+    if (nx > maxEdge || ny > maxEdge || nz > maxEdge || !map->allocateMapData(*target))
         return false;
 
     const int fx = grid.gridDimX();
@@ -618,13 +617,13 @@ bool VolumeDoc::convertNiftiMapToArVMP(int index)
     target->savedDimX = dimX;
     target->savedDimY = dimY;
     target->savedDimZ = dimZ;
-    target->maps.push_back(std::make_unique<ArVolumeMap>(target.get()));
+    target->maps.push_back(std::make_unique<ArVolumeMap>());
     ArVolumeMap *map = target->maps.back().get();
     target->selectedMaps = {0};
     target->nrOfSelectedMaps = 1;
     map->mapName = niftiMapNames().value(index);
     map->mapType = 1;
-    if (!map->allocateMapData())
+    if (!map->allocateMapData(*target))
         return failMap("no memory for the map in the volume's grid");
     GridResampler(values, mapDims, !niftiMaps->isFloatingPoint())
         .fill(worldToMap * gridToWorld, {start[0], start[1], start[2]},

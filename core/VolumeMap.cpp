@@ -1,6 +1,3 @@
 #include "VolumeMap.h"
 
-VolumeMap::VolumeMap(VolumeMaps *parentMaps)
-    : StatisticalMap(QStringLiteral("<VMP>"), 0, false), parentMaps(parentMaps)
-{
-}
+VolumeMap::VolumeMap() : StatisticalMap(QStringLiteral("<VMP>"), 0, false) {}

@@ -7,15 +7,12 @@
 
 #include <memory>
 
-class VolumeMaps;
-
 // One map of a current-format VMP file, at the set's grid resolution.
 class VolumeMap : public StatisticalMap
 {
 public:
-    explicit VolumeMap(VolumeMaps *parentMaps);
+    VolumeMap();
 
-    VolumeMaps *parentMaps;
     // Cell (i, j, k) of the set's grid at i + j·dx + k·dx·dy.
     std::unique_ptr<float[]> mapData;
     int mapTrailerValue = -1;

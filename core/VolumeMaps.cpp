@@ -203,7 +203,7 @@ bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentPara
     freeMapsMemory();
     const qint64 nrOfCells = qint64(gridDimX()) * gridDimY() * gridDimZ();
     for (int i = 0; i < count; ++i) {
-        maps.push_back(std::make_unique<VolumeMap>(this));
+        maps.push_back(std::make_unique<VolumeMap>());
         VolumeMap *map = maps.back().get();
         // One cell more than needed, so that an empty grid still gets memory.
         map->mapData = allocateZeroed<float>(nrOfCells + 1);

@@ -182,62 +182,46 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
 
 std::optional<MapDisplay> VolumeDocument::chooseMap(int row, QString &problem)
 {
-    const auto displayOf = [](const StatisticalMap &map, int clusterSize) {
-        return MapDisplay{map.threshMin, clusterSize, map.clusterCheckEnabled, map.showPosNeg};
-    };
     if (row < 0)
         return std::nullopt;
     std::optional<MapDisplay> display;
-    bool shown = false;
+    bool showsMap = false;
     if (doc->niftiMaps) {
         if (row >= doc->niftiMaps->nrOfVolumesRead())
             return std::nullopt;
-        shown = doc->convertNiftiMapToArVMP(row);
+        showsMap = doc->convertNiftiMapToArVMP(row);
         // A map that shows nothing leaves no settings of its own.
-        if (shown) {
-            const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
-            display = displayOf(map, map.clusterSize);
-        }
+        if (showsMap)
+            display = doc->arVolumeMaps->maps[0]->storedDisplay();
     } else if (VolumeMaps *maps = doc->volumeMaps.get(); maps && !maps->maps.empty()) {
         if (row >= int(maps->maps.size()))
             return std::nullopt;
         maps->nrOfSelectedMaps = 1;
         maps->selectedMaps = {row};
-        shown = doc->convertSelectedMapsToNrMaps(true);
+        showsMap = doc->convertSelectedMapsToNrMaps(true);
+        display = maps->maps[row]->storedDisplay();
         // The cluster size in voxels of the volume, which the conversion scaled.
         const ArVolumeMaps *converted = doc->arVolumeMaps.get();
-        const VolumeMap &map = *maps->maps[row];
-        display = displayOf(map, converted && converted->maps.size() == 1
-                                     ? converted->maps[0]->clusterSize
-                                     : map.clusterSize);
+        if (converted && converted->maps.size() == 1)
+            display->clusterSize = converted->maps[0]->clusterSize;
     } else if (ArVolumeMaps *maps = doc->arVolumeMaps.get()) {
         if (row >= int(maps->maps.size()))
             return std::nullopt;
-        shown = doc->selectArVolumeMap(row);
-        const ArVolumeMap &map = *maps->maps[row];
-        display = displayOf(map, map.clusterSize);
+        showsMap = doc->selectArVolumeMap(row);
+        display = maps->maps[row]->storedDisplay();
     } else {
         return std::nullopt;
     }
-    if (!shown)
+    if (!showsMap)
         problem = doc->mapFailureReason();
+    if (display)
+        shown = *display;
     return display;
 }
 
 void VolumeDocument::applyDisplay(const MapDisplay &display)
 {
-    ArVolumeMaps *maps = doc->arVolumeMaps.get();
-    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
-        return;
-    const int index = maps->selectedMaps.first();
-    if (index < 0 || index >= int(maps->maps.size()))
-        return;
-    ArVolumeMap &map = *maps->maps[index];
-    map.threshMin = display.threshold;
-    map.checkStatValueThreshMinMax();
-    map.clusterSize = display.clusterSize;
-    map.clusterCheckEnabled = display.clusterFilter;
-    map.showPosNeg = display.signSelection;
+    shown = display;
 }
 
 // Meshes
@@ -285,8 +269,7 @@ std::optional<MapDisplay> MeshDocument::chooseMap(int row, QString &)
         return std::nullopt;
     maps->nrOfSelectedMaps = 1;
     maps->selectedMaps = {row};
-    const SurfaceMap &map = *maps->maps[row];
-    return MapDisplay{map.threshMin, map.clusterSize, map.clusterCheckEnabled, map.showPosNeg};
+    return maps->maps[row]->storedDisplay();
 }
 
 void MeshDocument::applyDisplay(const MapDisplay &display)
@@ -297,12 +280,6 @@ void MeshDocument::applyDisplay(const MapDisplay &display)
     const int index = maps->selectedMaps.first();
     if (index < 0 || index >= int(maps->maps.size()))
         return;
-    SurfaceMap &map = *maps->maps[index];
-    map.threshMin = display.threshold;
-    map.checkStatValueThreshMinMax();
-    map.clusterSize = display.clusterSize;
-    map.clusterCheckEnabled = display.clusterFilter;
-    map.showPosNeg = display.signSelection;
     doc->prepareDisplayOfSMP();
-    doc->overlaySMP();
+    doc->overlaySMP(display);
 }

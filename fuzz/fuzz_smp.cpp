@@ -31,9 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (int i = 0; i < int(maps.maps.size()); ++i)
         maps.selectedMaps[i] = i;
     maps.nrOfSelectedMaps = int(maps.maps.size());
+    if (maps.maps.empty())
+        return 0;
+    // As the file shows the first map, then with the cluster filter switched.
+    MapDisplay display = maps.maps[0]->storedDisplay();
     for (int pass = 0; pass < 2; ++pass) {
         mesh.prepareDisplayOfSMP();
-        mesh.overlaySMP();
+        mesh.overlaySMP(display);
+        display.clusterFilter = !display.clusterFilter;
         for (const auto &map : maps.maps)
             map->checkStatValueThreshMinMax();
     }

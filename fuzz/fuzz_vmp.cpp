@@ -3,6 +3,7 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "ClusterSearch.h"
 #include "VolumeDoc.h"
 #include "VolumeMaps.h"
 
@@ -14,13 +15,13 @@
 
 namespace {
 
-void testClusters(ArVolumeMaps &maps)
+void testClusters(const VolumeDoc &doc, const ArVolumeMaps &maps)
 {
+    ClusterSearch search;
     for (const auto &map : maps.maps) {
-        map->clusterCheckEnabled = true;
-        map->clusterSize = 20;
+        search.setMap(doc, maps, *map, {map->threshMin, 20, true, map->showPosNeg});
         for (int i = -1; i <= 8; i += 3)
-            map->check3DMapClusterSize(i, i, 7 - i, i == 2, i == 5, false);
+            search.check3DMapClusterSize(i, i, 7 - i, i == 2, i == 5);
         map->checkStatValueThreshMinMax();
     }
 }
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             doc.volumeMaps->selectedMaps = {int(doc.volumeMaps->maps.size()) - 1, 0};
             doc.convertSelectedMapsToNrMaps(vmpExtension);
             if (doc.arVolumeMaps)
-                testClusters(*doc.arVolumeMaps);
+                testClusters(doc, *doc.arVolumeMaps);
         }
         doc.volumeMaps.reset();
     }
@@ -57,6 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     buffer.open(QIODevice::ReadOnly);
     ArVolumeMaps maps(&doc);
     if (maps.loadVolumeMaps(buffer) == 1)
-        testClusters(maps);
+        testClusters(doc, maps);
     return 0;
 }

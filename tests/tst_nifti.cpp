@@ -328,8 +328,8 @@ void TestNifti::mapOverlaysWithBothSigns()
     // The blobs' centres lie at world (-5, 1, 1), positive, and (7, 1, 1), negative.
     auto valueAt = [&](const AffineTransform::Point &world) {
         const AffineTransform::Point g = worldToGrid.map(world);
-        return doc->arVolumeMaps->maps[0]->valueAt(int(std::lround(g[0])), int(std::lround(g[1])),
-                                                   int(std::lround(g[2])));
+        return doc->arVolumeMaps->maps[0]->valueAt(*doc->arVolumeMaps, int(std::lround(g[0])),
+                                                   int(std::lround(g[1])), int(std::lround(g[2])));
     };
     for (int volume : {0, 1}) {
         QVERIFY(doc->convertNiftiMapToArVMP(volume));

@@ -85,7 +85,7 @@ QPair<int, int> overlaid(SurfaceMesh &mesh, int m)
     mesh.surfaceMaps->selectedMaps = {m};
     mesh.surfaceMaps->nrOfSelectedMaps = 1;
     mesh.prepareDisplayOfSMP();
-    mesh.overlaySMP();
+    mesh.overlaySMP(mesh.surfaceMaps->maps[m]->storedDisplay());
     QSet<int> colours;
     int count = 0;
     for (int v = 0; v < mesh.nrOfVertices; ++v) {

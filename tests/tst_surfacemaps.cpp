@@ -38,18 +38,17 @@ SurfaceMaps &mapsOf(SurfaceMesh &mesh, int count, float v = 0)
     mesh.surfaceMaps = std::make_unique<SurfaceMaps>(&mesh);
     mesh.surfaceMaps->nrOfVertices = mesh.nrOfVertices;
     mesh.surfaceMaps->allocateMapsMemory(count, false);
-    for (const auto &map : mesh.surfaceMaps->maps) {
+    for (const auto &map : mesh.surfaceMaps->maps)
         std::fill(map->mapData.get(), map->mapData.get() + mesh.nrOfVertices, v);
-        map->clusterCheckEnabled = false;
-    }
     mesh.surfaceMaps->nrOfSelectedMaps = 1;
     return *mesh.surfaceMaps;
 }
 
-void overlay(SurfaceMesh &mesh)
+// At threshold 4 with both signs, unless display says otherwise.
+void overlay(SurfaceMesh &mesh, const MapDisplay &display = {4, 0, false, 3})
 {
     mesh.prepareDisplayOfSMP();
-    mesh.overlaySMP();
+    mesh.overlaySMP(display);
 }
 
 struct Overlay
@@ -216,7 +215,11 @@ void TestSurfaceMaps::colors_data()
     QTest::newRow("minus the lower threshold") << Overlay{-4} << none;
     QTest::newRow("negative") << Overlay{-6} << QList<int>({0, 155, 175});
     QTest::newRow("negative, positive shown") << Overlay{-6, 4, 8, 1, 1} << none;
-    QTest::newRow("equal thresholds") << Overlay{4, 4, 4} << QList<int>({255, 255, 0});
+    // The upper threshold is kept above the threshold shown, as the statistic has it.
+    QTest::newRow("shown at the upper threshold")
+        << Overlay{9, 8, 8, 0} << QList<int>({255, 155, 0});
+    QTest::newRow("equal thresholds, taken as they are")
+        << Overlay{4, 4, 4, 1, 3, 6} << QList<int>({255, 255, 0});
     QTest::newRow("own colours") << Overlay{6, 4, 8, 1, 3, 1, {}, true} << QList<int>({0, 0, 177});
     QTest::newRow("half transparent")
         << Overlay{6, 4, 8, 1, 3, 1, {}, false, 0.5f} << QList<int>({242, 179, 12});
@@ -233,15 +236,13 @@ void TestSurfaceMaps::colors()
     QFETCH(Overlay, settings);
     QFETCH(QList<int>, rgb);
     SurfaceMap &map = *mapsOf(*mesh, 1, settings.value).maps[0];
-    map.threshMin = settings.threshMin;
     map.threshMax = settings.threshMax;
     map.mapOption = settings.mapOption;
-    map.showPosNeg = settings.showPosNeg;
     map.mapType = settings.mapType;
     std::copy(settings.lagValues.begin(), settings.lagValues.end(), map.lagValues);
     map.useMapColors = settings.useMapColors;
     map.mapAlpha = settings.mapAlpha;
-    overlay(*mesh);
+    overlay(*mesh, {settings.threshMin, 0, false, settings.showPosNeg});
     QCOMPARE(mesh->vertexColors[0], rgb.isEmpty() ? 0 : code(rgb));
 }
 
@@ -298,9 +299,7 @@ void TestSurfaceMaps::clusterRemoval()
     QVERIFY(readMesh(*mesh, srf));
     SurfaceMap &map = *mapsOf(*mesh, 1).maps[0];
     std::fill(map.mapData.get(), map.mapData.get() + coloredVertices, 6.0f);
-    map.clusterCheckEnabled = true;
-    map.clusterSize = clusterSize;
-    overlay(*mesh);
+    overlay(*mesh, {4, clusterSize, true, 3});
     // A removed vertex shows the mesh's own colour.
     for (int v = 0; v < coloredVertices; ++v)
         QCOMPARE(mesh->vertexColors[v] == code({255, 155, 0}), stays);
@@ -314,15 +313,12 @@ void TestSurfaceMaps::secondOverlay()
     QVERIFY(readMesh(*mesh, f.bytes()));
     SurfaceMap &map = *mapsOf(*mesh, 1, 7).maps[0];
     map.mapData[0] = 5;
-    map.clusterCheckEnabled = true;
-    map.clusterSize = 0;
-    overlay(*mesh);
+    overlay(*mesh, {4, 0, true, 3});
     QCOMPARE(mesh->vertexColors[0], code({255, 115, 0}));
     QCOMPARE(mesh->vertexColors[1], code({255, 195, 0}));
     QCOMPARE(mesh->vertexColors[2], -10000);
 
-    map.threshMin = 6;
-    overlay(*mesh);
+    overlay(*mesh, {6, 0, true, 3});
     QCOMPARE(mesh->vertexColors[0], 0);
     QCOMPARE(mesh->vertexColors[1], code({255, 155, 0}));
     QCOMPARE(mesh->vertexColors[2], -10000);

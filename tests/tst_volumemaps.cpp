@@ -1,5 +1,6 @@
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "ClusterSearch.h"
 #include "FixtureStream.h"
 #include "VmpFixture.h"
 #include "VolumeDoc.h"
@@ -30,16 +31,15 @@ template <typename Maps, typename... Args> int load(Maps &maps, QByteArray bytes
     return maps.loadVolumeMaps(buffer, args...);
 }
 
-// A map over the whole volume of edge n, every value v, with the cluster filter on.
+// A map over the whole volume of edge n, every value v.
 ArVolumeMap *addMap(ArVolumeMaps &maps, int n, float v)
 {
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = n - 1;
-    maps.maps.push_back(std::make_unique<ArVolumeMap>(&maps));
+    maps.maps.push_back(std::make_unique<ArVolumeMap>());
     ArVolumeMap *map = maps.maps.back().get();
-    map->allocateMapData();
+    map->allocateMapData(maps);
     std::fill(map->mapData.get(), map->mapData.get() + n * n * n, v);
-    map->clusterCheckEnabled = true;
     return map;
 }
 
@@ -56,12 +56,6 @@ template <typename F> auto withoutAddressSpace(F f)
     const auto result = f();
     setrlimit(RLIMIT_AS, &previous);
     return result;
-}
-
-QByteArray volumeBytes(const VolumeDoc &doc)
-{
-    return QByteArray(reinterpret_cast<const char *>(doc.vmrData.get()),
-                      doc.dimX * doc.dimY * doc.dimZ);
 }
 
 } // namespace
@@ -396,11 +390,11 @@ void TestVolumeMaps::conversion()
     QCOMPARE(QList<qint64>({ar->xStart, ar->xEnd, ar->boxDimX()}), QList<qint64>({59, 179, 121}));
     const ArVolumeMap &map = *ar->maps[0];
     const float *cells = doc->volumeMaps->maps[1]->mapData.get();
-    QCOMPARE(map.valueAt(59, 20, 30), cells[0]);
-    QCOMPARE(map.valueAt(176, 23, 30), cells[39 + 40]);
-    QCOMPARE(map.valueAt(178, 23, 30), 0.0f); // nearest cell beyond the grid
-    QCOMPARE(map.valueAt(179, 23, 31), 0.0f);
-    QCOMPARE(map.valueAt(100, 26, 31), 0.0f);
+    QCOMPARE(map.valueAt(*ar, 59, 20, 30), cells[0]);
+    QCOMPARE(map.valueAt(*ar, 176, 23, 30), cells[39 + 40]);
+    QCOMPARE(map.valueAt(*ar, 178, 23, 30), 0.0f); // nearest cell beyond the grid
+    QCOMPARE(map.valueAt(*ar, 179, 23, 31), 0.0f);
+    QCOMPARE(map.valueAt(*ar, 100, 26, 31), 0.0f);
     QCOMPARE(map.clusterSize, 7 * 27);
     QCOMPARE(map.mapColor4, Color({10, 11, 12}));
 
@@ -412,7 +406,6 @@ void TestVolumeMaps::conversion()
     QCOMPARE(ar->maps.size(), 2);
     QCOMPARE(ar->maps[0]->mapName, "third");
     QCOMPARE(ar->maps[0]->clusterSize, 0x7FFFFFFF);
-    QCOMPARE(ar->maps[1]->parentMaps, ar);
     QCOMPARE(ar->selectedMaps, QList<int>({0, 1}));
 
     doc->volumeMaps->nrOfSelectedMaps = 0;
@@ -457,27 +450,27 @@ void TestVolumeMaps::interpolation()
         grid.maps[0]->mapType = c.mapType;
         grid.nrOfSelectedMaps = 1;
         doc->convertSelectedMapsToNrMaps(c.interpolate);
-        QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(c.x, 0, 0), c.expected);
+        QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(*doc->arVolumeMaps, c.x, 0, 0), c.expected);
     }
 }
 
+// The search reads the volume only: what it visits is marked in its own buffers.
 void TestVolumeMaps::clusterTest()
 {
     ArVolumeMaps maps(doc.get());
     ArVolumeMap *map = addMap(maps, 8, 0);
     auto set = [map](int x, int y, int z, float v) { map->mapData[x + 8 * y + 64 * z] = v; };
-    const QByteArray volume = volumeBytes(*doc);
-    bool restored = true;
+    MapDisplay display{4, 0, true, 3};
+    ClusterSearch search;
     auto check = [&](ArVolumeMap *m, int x, int y, int z, int size, bool whole = false) {
-        m->clusterSize = size;
-        const bool result = m->check3DMapClusterSize(x, y, z, whole, false, false);
-        restored = restored && volumeBytes(*doc) == volume;
-        return result;
+        display.clusterSize = size;
+        search.setMap(*doc, maps, *m, display);
+        return search.check3DMapClusterSize(x, y, z, whole);
     };
 
-    map->clusterCheckEnabled = false;
+    display.clusterFilter = false;
     QVERIFY(check(map, 3, 3, 3, 2));
-    map->clusterCheckEnabled = true;
+    display.clusterFilter = true;
     set(3, 3, 3, 5);
     QVERIFY(check(map, 3, 3, 3, 1));
     QVERIFY(!check(map, 3, 3, 3, 2));
@@ -485,7 +478,7 @@ void TestVolumeMaps::clusterTest()
     // A neighbour whose byte is 255 never joins.
     set(3, 4, 3, 5);
     doc->vmrData[3 + 8 * 4 + 64 * 3] = 255;
-    QVERIFY(!map->check3DMapClusterSize(3, 3, 3, false, false, false));
+    QVERIFY(!check(map, 3, 3, 3, 2));
     doc->vmrData[3 + 8 * 4 + 64 * 3] = 100;
     QVERIFY(check(map, 3, 3, 3, 2));
 
@@ -500,51 +493,44 @@ void TestVolumeMaps::clusterTest()
     // Negative values count only when negative values are shown.
     set(4, 6, 2, -5);
     set(5, 6, 2, -5);
-    map->showPosNeg = 1;
+    display.signSelection = 1;
     QVERIFY(!check(map, 4, 6, 2, 2));
-    map->showPosNeg = 3;
+    display.signSelection = 3;
     QVERIFY(check(map, 4, 6, 2, 2));
 
     // Lag maps: the fraction only.
-    map->showPosNeg = 1;
+    display.signSelection = 1;
     map->mapType = 3;
-    map->threshMin = 0.3f;
+    display.threshold = 0.3f;
     set(2, 2, 6, 4.35f);
     set(2, 3, 6, 4.35f);
     QVERIFY(check(map, 2, 2, 6, 2));
-    map->threshMin = 0.4f;
+    display.threshold = 0.4f;
     QVERIFY(!check(map, 2, 2, 6, 2));
 
     // A box reaching beyond the volume, and starts outside it.
     map->mapType = 1;
-    map->threshMin = 4;
+    display.threshold = 4;
     maps.xStart = -4;
     maps.xEnd = 3;
     QVERIFY(check(map, 3, 3, 3, 1, true));
     QVERIFY(!check(map, 8, 0, 0, 1));
     QVERIFY(!check(map, -1, 3, 3, 1));
 
-    // Each map keeps to its own buffers, however far another map grew the
-    // capacities that new buffers start with.
-    maps.stackCapacity = maps.visitedCapacity = 8;
-    ArVolumeMap *first = addMap(maps, 8, 5);
-    ArVolumeMap *second = addMap(maps, 8, 5);
-    QVERIFY(check(first, 3, 3, 3, 1));
-    QVERIFY(check(second, 3, 3, 3, 1, true));
-    QCOMPARE(maps.visitedCapacity, 1008);
-    QVERIFY(check(first, 3, 3, 3, 1, true));
-    QVERIFY(check(first, 1, 1, 1, 7 * 7 * 7));
-    QVERIFY(!check(first, 1, 1, 1, 7 * 7 * 7 + 1));
-    QVERIFY(restored);
+    // Whole clusters one after another: each search clears its marks.
+    ArVolumeMap *full = addMap(maps, 8, 5);
+    QVERIFY(check(full, 3, 3, 3, 1, true));
+    QVERIFY(check(full, 1, 1, 1, 7 * 7 * 7));
+    QVERIFY(!check(full, 1, 1, 1, 7 * 7 * 7 + 1));
 
     // A box grown after the values were allocated reads none beyond them.
     maps.zEnd = 8;
-    QCOMPARE(first->nrOfValues(), 8 * 8 * 8);
-    QCOMPARE(first->valueAt(3, 3, 8), 0.0f);
+    QCOMPARE(full->nrOfValues(), 8 * 8 * 8);
+    QCOMPARE(full->valueAt(maps, 3, 3, 8), 0.0f);
 }
 
 // Neither a load nor a cluster search ends the process when memory runs out,
-// and the search takes its marks back.
+// and the search clears its marks.
 void TestVolumeMaps::memoryRunsOut()
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -562,14 +548,13 @@ void TestVolumeMaps::memoryRunsOut()
 
     newVolume(64);
     ArVolumeMaps maps(doc.get());
-    ArVolumeMap *map = addMap(maps, 64, 5);
-    map->clusterSize = 1;
-    QVERIFY(map->check3DMapClusterSize(1, 1, 1, false, false, false)); // makes the buffers
-    const QByteArray volume = volumeBytes(*doc);
-    QVERIFY(!withoutAddressSpace(
-        [&] { return map->check3DMapClusterSize(1, 1, 1, true, false, false); }));
-    QCOMPARE(volumeBytes(*doc), volume);
-    QVERIFY(map->check3DMapClusterSize(1, 1, 1, true, false, false));
+    const ArVolumeMap *map = addMap(maps, 64, 5);
+    ClusterSearch search;
+    search.setMap(*doc, maps, *map, {4, 1, true, 3});
+    QVERIFY(search.check3DMapClusterSize(1, 1, 1)); // makes the buffers
+    QVERIFY(!withoutAddressSpace([&] { return search.check3DMapClusterSize(1, 1, 1, true); }));
+    search.setMap(*doc, maps, *map, {4, 63 * 63 * 63, true, 3});
+    QVERIFY(search.check3DMapClusterSize(1, 1, 1));
 #endif
 }
 
@@ -587,12 +572,14 @@ void TestVolumeMaps::thresholds()
                  {4, 3, 1, 3, 7},
                  {6, 3, 1, 3, 1},
                  {5, 2, 8, 2, 8}};
-    ArVolumeMaps maps(doc.get());
     for (const auto &c : cases) {
-        ArVolumeMap map(&maps);
+        ArVolumeMap map;
         map.mapType = c.mapType;
-        map.threshMin = c.min;
         map.threshMax = c.max;
+        const StatisticalMap::Thresholds shown = map.thresholds({c.min, 0, false, 3});
+        QCOMPARE(QList<float>({shown.lower, shown.upper}),
+                 QList<float>({c.expectedMin, c.expectedMax}));
+        map.threshMin = c.min;
         map.checkStatValueThreshMinMax();
         QCOMPARE(QList<float>({map.threshMin, map.threshMax}),
                  QList<float>({c.expectedMin, c.expectedMax}));
