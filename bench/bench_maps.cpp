@@ -33,7 +33,7 @@ float blobs(int x, int y, int z)
 void convertWithInterpolation(benchmark::State &state)
 {
     VolumeDoc doc;
-    doc.volumeMaps = std::make_unique<VolumeMaps>(&doc);
+    doc.volumeMaps = std::make_unique<VolumeMaps>();
     VolumeMaps &maps = *doc.volumeMaps;
     maps.xStart = 38;
     maps.xEnd = 218;
@@ -64,7 +64,7 @@ void clusterTestOfSlice(benchmark::State &state)
     doc.dimX = doc.dimY = doc.dimZ = 256;
     doc.vmrData = std::make_unique<unsigned char[]>(256 * 256 * 256);
     std::fill_n(doc.vmrData.get(), 256 * 256 * 256, 100);
-    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>(&doc);
+    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>();
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = 255;
@@ -124,7 +124,7 @@ void overlayWithClusterRemoval(benchmark::State &state)
             t = std::copy(corners, corners + 6, t);
         }
     }
-    mesh.surfaceMaps = std::make_unique<SurfaceMaps>(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
     SurfaceMaps &maps = *mesh.surfaceMaps;
     maps.nrOfVertices = mesh.nrOfVertices;
     maps.allocateMapsMemory(1, false);

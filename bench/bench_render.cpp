@@ -99,7 +99,7 @@ float blobs(int x, int y, int z)
 // clusters of 50 with the filter on.
 MapDisplay makeMap(VolumeDoc &doc, bool clusterFilter)
 {
-    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>(&doc);
+    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>();
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = side - 1;

@@ -31,8 +31,6 @@ public:
     // feeds and, with alsoSpaces, spaces.
     static QString cleanString(const QString &text, bool alsoSpaces);
 
-    ReadContext context;
-
     // nrOfRows * nrOfColumns values, row by row, in the machine's byte order,
     // negative ones set to 0. A file without Rows and Columns, or with 0 of
     // either, is refused: it has no image.
@@ -87,6 +85,7 @@ private:
 
     template <int size> void keepText(char (&field)[size], const char *value, quint32 length);
 
+    ReadContext context;
     QString failure;
 };
 

@@ -487,8 +487,8 @@ void SurfaceMesh::undoMeshColors()
 bool SurfaceMesh::loadSMPs(QString name)
 {
     mapFailure.clear();
-    auto maps = std::make_unique<SurfaceMaps>(this);
-    if (!maps->loadSurfaceMaps(name)) {
+    auto maps = std::make_unique<SurfaceMaps>();
+    if (!maps->loadSurfaceMaps(name, nrOfVertices, context)) {
         mapFailure = maps->failureReason();
         return false;
     }

@@ -89,8 +89,6 @@ public:
     // triangles cover at most minArea back their saved colour code.
     void removeSmallClusters(int *colorCodes, int minArea);
 
-    ReadContext context;
-
     float srfVersion = 0;
     int nrOfVertices = 0;
     int nrOfTriangles = 0;
@@ -147,6 +145,7 @@ private:
                             int *colorCodes) const;
     void colorOfCode(int code, float *rgb) const;
 
+    ReadContext context;
     QString failure;
     QString mapFailure;
 };

@@ -247,8 +247,8 @@ bool VolumeDoc::failMap(const QString &reason)
 int VolumeDoc::loadVolumeMaps(QString name)
 {
     mapFailure.clear();
-    auto maps = std::make_unique<VolumeMaps>(this);
-    const int result = maps->loadVolumeMaps(name);
+    auto maps = std::make_unique<VolumeMaps>();
+    const int result = maps->loadVolumeMaps(name, grid(), context);
     if (result != 1) {
         if (result == 0)
             mapFailure = maps->failureReason();
@@ -262,8 +262,8 @@ int VolumeDoc::loadVolumeMaps(QString name)
 int VolumeDoc::loadArVolumeMaps(QString name)
 {
     mapFailure.clear();
-    auto maps = std::make_unique<ArVolumeMaps>(this);
-    const int result = maps->loadVolumeMaps(name);
+    auto maps = std::make_unique<ArVolumeMaps>();
+    const int result = maps->loadVolumeMaps(name, grid(), context);
     if (result != 1) {
         mapFailure = maps->failureReason();
         return result;
@@ -392,7 +392,7 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
     arVolumeMaps.reset();
 
     const VolumeMaps &grid = *volumeMaps;
-    auto target = std::make_unique<ArVolumeMaps>(this);
+    auto target = std::make_unique<ArVolumeMaps>();
     target->xStart = grid.xStart;
     target->xEnd = grid.xEnd;
     target->yStart = grid.yStart;
@@ -606,7 +606,7 @@ bool VolumeDoc::convertNiftiMapToArVMP(int index)
         start[axis] = int(qBound(0.0, std::floor(box[0][axis]), double(dims[axis] - 1)));
         end[axis] = int(qBound(0.0, std::ceil(box[1][axis]), double(dims[axis] - 1)));
     }
-    auto target = std::make_unique<ArVolumeMaps>(this);
+    auto target = std::make_unique<ArVolumeMaps>();
     target->xStart = start[0];
     target->xEnd = end[0];
     target->yStart = start[1];

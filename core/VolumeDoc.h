@@ -2,6 +2,7 @@
 #define VOLUMEDOC_H
 
 #include "DocumentStream.h"
+#include "VolumeGrid.h"
 
 #include <QList>
 #include <QString>
@@ -78,8 +79,8 @@ public:
     // arguments have no effect.
     bool upmixFuncResMapToArVMP(float *data, bool interpolate, bool interpolateLag, QString name,
                                 int mapType, int, bool);
-
-    ReadContext context;
+    // What maps are read onto.
+    VolumeGrid grid() const { return {dimX, dimY, dimZ, offsetX, offsetY, offsetZ}; }
 
     int vmrVersion = 0; // 1 for the old header without a version
     int dimX = 0;
@@ -147,6 +148,7 @@ private:
     // last layer of each axis left out when it is empty.
     bool mapsOverlapVolume(bool lastLayersEmpty);
 
+    ReadContext context;
     QString failure;
     QString mapFailure;
 };

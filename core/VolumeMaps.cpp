@@ -2,7 +2,6 @@
 
 #include "Allocation.h"
 #include "DocumentStream.h"
-#include "VolumeDoc.h"
 #include "VolumeMap.h"
 
 #include <QFile>
@@ -32,41 +31,33 @@ bool shift(int &value, int offset)
 
 } // namespace
 
-VolumeMaps::VolumeMaps(VolumeDoc *volumeDoc) : volumeDoc(volumeDoc) {}
+VolumeMaps::VolumeMaps() : MapSet(QStringLiteral("untitled.vmp")) {}
 
 VolumeMaps::~VolumeMaps() = default;
 
-int VolumeMaps::loadVolumeMaps(QString name)
+int VolumeMaps::loadVolumeMaps(QString name, const VolumeGrid &volume, const ReadContext &context)
 {
-    QFile file(name);
-    if (!DocumentStream::openFile(file))
-        return fail(DocumentStream::openFailure(name));
-    const int result = loadVolumeMaps(file, QFileInfo(name).suffix().toLower() == "vmp");
-    if (result == 1)
-        fileNameWithPath = name;
-    return result;
+    const bool vmpExtension = QFileInfo(name).suffix().toLower() == "vmp";
+    return readFile(
+        name, [&](QIODevice &file) { return loadVolumeMaps(file, vmpExtension, volume, context); });
 }
 
 // A file that fails leaves no map behind, so that nothing half read is shown.
-int VolumeMaps::loadVolumeMaps(QIODevice &device, bool vmpExtension)
+int VolumeMaps::loadVolumeMaps(QIODevice &device, bool vmpExtension, const VolumeGrid &volume,
+                               const ReadContext &context)
 {
-    failure.clear();
+    clearFailure();
     freeMapsMemory();
-    const int result = readMaps(device, vmpExtension);
+    const int result = readMaps(device, vmpExtension, volume, context);
     if (result != 1)
         freeMapsMemory();
     return result;
 }
 
-int VolumeMaps::fail(const QString &reason)
+int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension, const VolumeGrid &volume,
+                         const ReadContext &context)
 {
-    failure = reason;
-    return 0;
-}
-
-int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
-{
-    DocumentStream in(&device, volumeDoc->context);
+    DocumentStream in(&device, context);
     quint32 magic;
     in >> magic;
     if (magic != vmpMagic) {
@@ -112,9 +103,9 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         return fail(unreadable(QString("a resolution of %1").arg(resolution)));
     if (xEnd < xStart || yEnd < yStart || zEnd < zStart)
         return fail(unreadable("a box that ends before it starts"));
-    if (!shift(xStart, volumeDoc->offsetX) || !shift(xEnd, volumeDoc->offsetX) ||
-        !shift(yStart, volumeDoc->offsetY) || !shift(yEnd, volumeDoc->offsetY) ||
-        !shift(zStart, volumeDoc->offsetZ) || !shift(zEnd, volumeDoc->offsetZ))
+    if (!shift(xStart, volume.offsetX) || !shift(xEnd, volume.offsetX) ||
+        !shift(yStart, volume.offsetY) || !shift(yEnd, volume.offsetY) ||
+        !shift(zStart, volume.offsetZ) || !shift(zEnd, volume.offsetZ))
         return fail(unreadable("a box far outside any volume"));
 
     // Every map needs its header and its values; weighed before anything is made.
@@ -227,9 +218,7 @@ bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentPara
 
 void VolumeMaps::freeMapsMemory()
 {
-    maps.clear();
+    MapSet::freeMapsMemory();
     nrOfMaps = 0;
-    nrOfSelectedMaps = 0;
-    selectedMaps.clear();
     componentNames.clear();
 }

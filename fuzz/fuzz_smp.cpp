@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    mesh.surfaceMaps = std::make_unique<SurfaceMaps>(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
     SurfaceMaps &maps = *mesh.surfaceMaps;
-    if (!maps.loadSurfaceMaps(buffer))
+    if (!maps.loadSurfaceMaps(buffer, mesh.nrOfVertices))
         return 0;
     for (int i = 0; i < int(maps.maps.size()); ++i)
         maps.selectedMaps[i] = i;

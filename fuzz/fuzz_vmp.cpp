@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (bool vmpExtension : {false, true}) {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
-        doc.volumeMaps = std::make_unique<VolumeMaps>(&doc);
-        if (doc.volumeMaps->loadVolumeMaps(buffer, vmpExtension) == 1 &&
+        doc.volumeMaps = std::make_unique<VolumeMaps>();
+        if (doc.volumeMaps->loadVolumeMaps(buffer, vmpExtension, doc.grid()) == 1 &&
             !doc.volumeMaps->maps.empty()) {
             doc.volumeMaps->nrOfSelectedMaps = 2;
             doc.volumeMaps->selectedMaps = {int(doc.volumeMaps->maps.size()) - 1, 0};
@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    ArVolumeMaps maps(&doc);
-    if (maps.loadVolumeMaps(buffer) == 1)
+    ArVolumeMaps maps;
+    if (maps.loadVolumeMaps(buffer, doc.grid()) == 1)
         testClusters(doc, maps);
     return 0;
 }

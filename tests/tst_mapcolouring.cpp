@@ -30,7 +30,7 @@ struct Scene
         doc.dimZ = nz;
         doc.vmrData = std::make_unique<unsigned char[]>(size_t(nx) * ny * nz);
         std::fill_n(doc.vmrData.get(), size_t(nx) * ny * nz, 100);
-        doc.arVolumeMaps = std::make_unique<ArVolumeMaps>(&doc);
+        doc.arVolumeMaps = std::make_unique<ArVolumeMaps>();
         maps().xStart = maps().yStart = maps().zStart = 1;
         maps().xEnd = nx - 2;
         maps().yEnd = ny - 2;

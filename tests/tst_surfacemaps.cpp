@@ -20,11 +20,12 @@ bool readMesh(SurfaceMesh &mesh, QByteArray bytes)
     return mesh.readMesh(buffer);
 }
 
-bool readMaps(SurfaceMaps &maps, QByteArray bytes)
+// Reads bytes as a map file for a mesh of meshVertices vertices.
+bool readMaps(SurfaceMaps &maps, QByteArray bytes, int meshVertices = 6)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    return maps.loadSurfaceMaps(buffer);
+    return maps.loadSurfaceMaps(buffer, meshVertices);
 }
 
 int code(const QList<int> &rgb)
@@ -35,7 +36,7 @@ int code(const QList<int> &rgb)
 // Maps of the mesh, the first one selected, every value v.
 SurfaceMaps &mapsOf(SurfaceMesh &mesh, int count, float v = 0)
 {
-    mesh.surfaceMaps = std::make_unique<SurfaceMaps>(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
     mesh.surfaceMaps->nrOfVertices = mesh.nrOfVertices;
     mesh.surfaceMaps->allocateMapsMemory(count, false);
     for (const auto &map : mesh.surfaceMaps->maps)
@@ -116,7 +117,7 @@ void TestSurfaceMaps::versions()
     f.maps[1].mapAlpha = 0.5f;
     f.maps[1].mapOption = 0;
     f.maps[1].data = {1, 2, 3, 4, 5, 6};
-    SurfaceMaps maps(mesh.get());
+    SurfaceMaps maps;
     QVERIFY(readMaps(maps, f.bytes()));
 
     QCOMPARE(maps.maps.size(), 2);
@@ -161,22 +162,20 @@ void TestSurfaceMaps::refused_data()
 void TestSurfaceMaps::refused()
 {
     QFETCH(QByteArray, bytes);
-    SurfaceMaps maps(mesh.get());
+    SurfaceMaps maps;
     QVERIFY(!readMaps(maps, bytes));
     QVERIFY(maps.maps.empty());
 }
 
 void TestSurfaceMaps::negativeVertexCount()
 {
-    // A mesh never read, given the count the file states, as cxvinfo does.
-    SurfaceMesh unread;
-    unread.nrOfVertices = -3;
+    // For a mesh of the count the file states, as cxvinfo asks for one never read.
     SmpFixture f;
     f.nrOfVertices = -3;
     for (int count : {0, 1}) {
         f.maps.resize(count);
-        SurfaceMaps maps(&unread);
-        QVERIFY2(!readMaps(maps, f.bytes()), qPrintable(QString("%1 maps").arg(count)));
+        SurfaceMaps maps;
+        QVERIFY2(!readMaps(maps, f.bytes(), -3), qPrintable(QString("%1 maps").arg(count)));
         QVERIFY(maps.maps.empty());
     }
 }

@@ -24,11 +24,13 @@ namespace {
 
 using Color = StatisticalMap::Color;
 
-template <typename Maps, typename... Args> int load(Maps &maps, QByteArray bytes, Args... args)
+// Reads bytes as a map file made for doc.
+template <typename Maps, typename... Args>
+int load(Maps &maps, QByteArray bytes, const VolumeDoc &doc, Args... args)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    return maps.loadVolumeMaps(buffer, args...);
+    return maps.loadVolumeMaps(buffer, args..., doc.grid());
 }
 
 // A map over the whole volume of edge n, every value v.
@@ -136,17 +138,17 @@ void TestVolumeMaps::formats()
 
     QList<StatisticalMap *> maps;
     QList<float> values;
-    ArVolumeMaps ar(doc.get());
-    VolumeMaps current(doc.get());
+    ArVolumeMaps ar;
+    VolumeMaps current;
     if (older) {
-        QCOMPARE(load(ar, f.older()), 1);
+        QCOMPARE(load(ar, f.older(), *doc), 1);
         QCOMPARE(QList<int>({ar.xStart, ar.xEnd, ar.zEnd, ar.savedDimZ}),
                  QList<int>({10, 19, 33, 8}));
         maps = {ar.maps[0].get(), ar.maps[1].get()};
         values =
             QList<float>(ar.maps[1]->mapData.get(), ar.maps[1]->mapData.get() + f.nrOfCells(true));
     } else {
-        QCOMPARE(load(current, f.current(), false), 1);
+        QCOMPARE(load(current, f.current(), *doc, false), 1);
         QCOMPARE(QList<int>({current.xStart, current.xEnd, current.zEnd, current.gridDimX()}),
                  QList<int>({8, 17, 33, 3}));
         QCOMPARE(current.headerStrings[2], "third");
@@ -307,9 +309,9 @@ void TestVolumeMaps::refused()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, older);
     QFETCH(QString, reason);
-    ArVolumeMaps olderMaps(doc.get());
-    VolumeMaps maps(doc.get());
-    QCOMPARE(older ? load(olderMaps, bytes) : load(maps, bytes, false), 0);
+    ArVolumeMaps olderMaps;
+    VolumeMaps maps;
+    QCOMPARE(older ? load(olderMaps, bytes, *doc) : load(maps, bytes, *doc, false), 0);
     QVERIFY(olderMaps.maps.empty() && maps.maps.empty());
     QCOMPARE(older ? olderMaps.failureReason() : maps.failureReason(), reason);
 }
@@ -365,8 +367,8 @@ void TestVolumeMaps::zShift()
     f.savedDims[2] = 24;
     f.box[4] = 10;
     f.box[5] = 12;
-    ArVolumeMaps maps(doc.get());
-    QCOMPARE(load(maps, f.older()), 1);
+    ArVolumeMaps maps;
+    QCOMPARE(load(maps, f.older(), *doc), 1);
     QCOMPARE(QList<int>({maps.zStart, maps.zEnd}), QList<int>({2, 4}));
 }
 
@@ -378,8 +380,8 @@ void TestVolumeMaps::conversion()
     f.maps << VmpFixture::Map() << VmpFixture::Map();
     f.maps[2].name = "third";
     f.maps[2].clusterSize = 0x7FFFFFFF;
-    doc->volumeMaps = std::make_unique<VolumeMaps>(doc.get());
-    QCOMPARE(load(*doc->volumeMaps, f.current(), false), 1);
+    doc->volumeMaps = std::make_unique<VolumeMaps>();
+    QCOMPARE(load(*doc->volumeMaps, f.current(), *doc, false), 1);
     QCOMPARE(doc->volumeMaps->gridDimX(), 40);
 
     // Nearest cells: voxel 59 + 3i + d takes cell i + (d == 2); voxel 179 stays 0.
@@ -439,7 +441,7 @@ void TestVolumeMaps::interpolation()
                  {{2.25f, 4.75f}, 1, 3, false, 0.75f}};  // lag, nearest
     for (const auto &c : cases) {
         newVolume(8);
-        doc->volumeMaps = std::make_unique<VolumeMaps>(doc.get());
+        doc->volumeMaps = std::make_unique<VolumeMaps>();
         VolumeMaps &grid = *doc->volumeMaps;
         grid.xStart = grid.yStart = grid.zStart = 0;
         grid.xEnd = 4;
@@ -457,7 +459,7 @@ void TestVolumeMaps::interpolation()
 // The search reads the volume only: what it visits is marked in its own buffers.
 void TestVolumeMaps::clusterTest()
 {
-    ArVolumeMaps maps(doc.get());
+    ArVolumeMaps maps;
     ArVolumeMap *map = addMap(maps, 8, 0);
     auto set = [map](int x, int y, int z, float v) { map->mapData[x + 8 * y + 64 * z] = v; };
     MapDisplay display{4, 0, true, 3};
@@ -541,13 +543,13 @@ void TestVolumeMaps::memoryRunsOut()
     f.box[3] = f.box[2] + 300;
     f.resolution = 1;
     const QByteArray bytes = f.current(); // 1.4 MB of values
-    VolumeMaps current(doc.get());
-    QCOMPARE(withoutAddressSpace([&] { return load(current, bytes, false); }), 0);
+    VolumeMaps current;
+    QCOMPARE(withoutAddressSpace([&] { return load(current, bytes, *doc, false); }), 0);
     QVERIFY(current.maps.empty());
-    QCOMPARE(load(current, bytes, false), 1);
+    QCOMPARE(load(current, bytes, *doc, false), 1);
 
     newVolume(64);
-    ArVolumeMaps maps(doc.get());
+    ArVolumeMaps maps;
     const ArVolumeMap *map = addMap(maps, 64, 5);
     ClusterSearch search;
     search.setMap(*doc, maps, *map, {4, 1, true, 3});
