@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -126,15 +127,23 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
     }
 
     const qint64 count = qint64(n[0]) * n[1] * n[2];
-    std::vector<float> grid(size_t(count), 0.0f);
-    GridResampler(values, dims, false)
-        .fill(worldToSource * toWorld, {0, 0, 0}, {n[0], n[1], n[2]}, grid.data());
-
-    const auto [lo, hi] = quantiles(values, dims[0] * dims[1] * dims[2], {0.005, 0.995});
+    const QString noMemory = "no memory for the voxels shown";
+    std::vector<float> grid;
+    std::array<float, 2> range;
+    try {
+        grid.resize(size_t(count));
+        GridResampler(values, dims, false)
+            .fill(worldToSource * toWorld, {0, 0, 0}, {n[0], n[1], n[2]}, grid.data());
+        range = quantiles(values, dims[0] * dims[1] * dims[2], {0.005, 0.995});
+    } catch (const std::bad_alloc &) {
+        failure = noMemory;
+        return false;
+    }
+    const auto [lo, hi] = range;
 
     auto bytes = allocateArray<unsigned char>(count);
     if (!bytes) {
-        failure = "no memory for the voxels shown";
+        failure = noMemory;
         return false;
     }
     const double scale = hi > lo ? 215.0 / (double(hi) - double(lo)) : 0.0;

@@ -45,6 +45,24 @@ ArVolumeMap *addMap(ArVolumeMaps &maps, int n, float v)
     return map;
 }
 
+// A NIfTI-1 file of n × n × n bytes v.
+QByteArray niftiImage(int n, char v)
+{
+    QByteArray bytes(352, '\0');
+    auto put = [&](int at, auto value) { std::memcpy(bytes.data() + at, &value, sizeof value); };
+    put(0, qint32(348));
+    const qint16 dims[8] = {3, qint16(n), qint16(n), qint16(n), 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) {
+        put(40 + 2 * i, dims[i]);
+        put(76 + 4 * i, 1.0f);
+    }
+    put(70, qint16(2));
+    put(72, qint16(8));
+    put(108, 352.0f);
+    std::memcpy(bytes.data() + 344, "n+1", 4);
+    return bytes + QByteArray(n * n * n, v);
+}
+
 // Runs f with no room for new mappings, from which large blocks come.
 template <typename F> auto withoutAddressSpace(F f)
 {
@@ -547,6 +565,15 @@ void TestVolumeMaps::memoryRunsOut()
     QCOMPARE(withoutAddressSpace([&] { return load(current, bytes, *doc, false); }), 0);
     QVERIFY(current.maps.empty());
     QCOMPARE(load(current, bytes, *doc, false), 1);
+
+    QTemporaryDir dir;
+    QFile nifti(dir.filePath("anat.nii"));
+    QVERIFY(nifti.open(QIODevice::WriteOnly) && nifti.write(niftiImage(64, 100)) > 0);
+    nifti.close();
+    VolumeDoc volume;
+    QVERIFY(!withoutAddressSpace([&] { return volume.readNifti(nifti.fileName()); }));
+    QVERIFY(!volume.failureReason().isEmpty());
+    QVERIFY2(volume.readNifti(nifti.fileName()), qPrintable(volume.failureReason()));
 
     newVolume(64);
     ArVolumeMaps maps;
