@@ -14,9 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 

@@ -28,13 +28,6 @@ StatisticalMap::Thresholds StatisticalMap::thresholds(const MapDisplay &display)
     return t;
 }
 
-void StatisticalMap::checkStatValueThreshMinMax()
-{
-    const Thresholds t = thresholds(storedDisplay());
-    threshMin = t.lower;
-    threshMax = t.upper;
-}
-
 void StatisticalMap::setColorSet(int index)
 {
     static const Color positive[5][2] = {{{0, 0, 100}, {0, 0, 255}},

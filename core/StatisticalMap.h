@@ -50,8 +50,6 @@ public:
     // The thresholds of the map shown as display says: the display's threshold
     // and the map's upper one, kept consistent for the map's statistic.
     Thresholds thresholds(const MapDisplay &display) const;
-    // Keeps the stored thresholds consistent for the map's statistic.
-    void checkStatValueThreshMinMax();
     // The colour range of map number index of a file (five sets in turn).
     void setColorSet(int index);
     // A colour as the files store it: red, green, blue bytes.

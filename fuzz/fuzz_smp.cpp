@@ -39,8 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         mesh.prepareDisplayOfSMP();
         mesh.overlaySMP(display);
         display.clusterFilter = !display.clusterFilter;
-        for (const auto &map : maps.maps)
-            map->checkStatValueThreshMinMax();
     }
     return 0;
 }

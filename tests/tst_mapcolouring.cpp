@@ -12,9 +12,8 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 
 namespace {
