@@ -5,9 +5,6 @@
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 CXSCore::CXSCore() = default;
 
 CXSCore::~CXSCore() = default;
@@ -111,30 +108,4 @@ void CXSCore::releaseDICOMDoc()
 void CXSCore::convertWinDirSlashes2UnixSlashes(QString &path)
 {
     path.replace('\\', '/');
-}
-
-QString CXSCore::removeExtension(const QString &name)
-{
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? name : name.left(dot);
-}
-
-QString CXSCore::getExtension(const QString &name)
-{
-    return QFileInfo(name).suffix().toLower();
-}
-
-QString CXSCore::getCurrentDir()
-{
-    QString dir = QDir::currentPath();
-    if (!dir.endsWith('/'))
-        dir += '/';
-    return dir;
-}
-
-QString CXSCore::combinePathAndFileName(const QString &path, const QString &name)
-{
-    if (path.isEmpty())
-        return name;
-    return path.endsWith('/') ? path + name : path + '/' + name;
 }

@@ -47,11 +47,6 @@ public:
 
     void convertWinDirSlashes2UnixSlashes(QString &path) override;
 
-    QString removeExtension(const QString &name);
-    QString getExtension(const QString &name);
-    QString getCurrentDir();
-    QString combinePathAndFileName(const QString &path, const QString &name);
-
     // Entry 0..19 of the maps' built-in colour scale.
     const unsigned char *mapColor(int entry) const
     {
