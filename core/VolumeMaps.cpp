@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QtNumeric>
 
 #include <climits>
 
@@ -192,7 +193,10 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension, const VolumeGrid 
 bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentParams)
 {
     freeMapsMemory();
-    const qint64 nrOfCells = qint64(gridDimX()) * gridDimY() * gridDimZ();
+    // A set without maps may lie over a grid of any size.
+    qint64 nrOfCells = 0;
+    if (count > 0 && qMulOverflow(qint64(gridDimX()) * gridDimY(), qint64(gridDimZ()), &nrOfCells))
+        return false;
     for (int i = 0; i < count; ++i) {
         maps.push_back(std::make_unique<VolumeMap>());
         VolumeMap *map = maps.back().get();
