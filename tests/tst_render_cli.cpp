@@ -274,8 +274,8 @@ std::array<int, 3> TestRenderCli::strongestMapVoxel()
     for (int z = 0; z < doc.dimZ; ++z)
         for (int y = 0; y < doc.dimY; ++y)
             for (int x = 0; x < doc.dimX; ++x)
-                if (map.valueAt(x, y, z) > strongest) {
-                    strongest = map.valueAt(x, y, z);
+                if (map.valueAt(*doc.arVolumeMaps, x, y, z) > strongest) {
+                    strongest = map.valueAt(*doc.arVolumeMaps, x, y, z);
                     voxel = {x, y, z};
                 }
     return voxel;
@@ -748,9 +748,9 @@ void TestRenderCli::fifosAreNeverWaitedOn()
     bool took = false;
     QString why;
     CXSCore core;
-    VolumeDoc volume(&core);
+    VolumeDoc volume;
     volume.dimX = volume.dimY = volume.dimZ = 256;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     if (reader == "picture view") {
         took = PictureDocument::read(path, why) != nullptr;
     } else if (reader == "exif") {
