@@ -6,11 +6,8 @@
 #include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
-#include "NiftiImage.h"
 #include "PropertyPanels.h"
 #include "RawMRIDataOGLViewer.h"
-#include "SurfaceMesh.h"
-#include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
 #include <QEventLoop>
@@ -170,7 +167,7 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
         setMapTarget(volume, views.volume);
         panels->updateHeaderOfLoadedVMR(volume);
         views.volume->showVolume(volume, index);
-        listVolumeMaps(volume->fileName());
+        offerMapFiles(*volume, volume->fileName());
         break;
     }
     case Document::Mesh: {
@@ -179,7 +176,7 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
         setMapTarget(mesh, views.mesh);
         panels->updateHeaderOfLoadedSRF(mesh->headerValues());
         views.mesh->showMesh(mesh, index);
-        listSurfaceMaps(mesh->mesh().nrOfVertices);
+        offerMapFiles(*mesh, mesh->fileName());
         break;
     }
     }
@@ -217,35 +214,9 @@ QString InspectionRouter::mapFile(const QString &name) const
     return mapFolder.filePath(name);
 }
 
-// The map files of the folder shown, by name.
-QStringList InspectionRouter::mapFiles(const QStringList &patterns) const
+// The map files the document found beside it; the panel holds bare names.
+void InspectionRouter::offerMapFiles(const MapTarget &target, const QString &fileName)
 {
-    return mapFolder.entryList(patterns, QDir::Files | QDir::NoSymLinks,
-                               QDir::Name | QDir::IgnoreCase);
-}
-
-// The folder's VMP files, then its NIfTI statistics over the world the volume
-// shows (for a NIfTI volume or a Talairach VMR).
-void InspectionRouter::listVolumeMaps(const QString &volumeFile)
-{
-    const QFileInfo file(volumeFile);
-    mapFolder = file.dir();
-    const VolumeDoc &volume = views.volume->volume()->volume();
-    QStringList files = mapFiles(FileTypes::nameFilters(FileTypes::VolumeMaps));
-    for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::Volume)))
-        if (name != file.fileName() && NiftiImage::isNiftiFileName(name) &&
-            volume.niftiMapFits(mapFolder.filePath(name)))
-            files << name;
-    maps->setMapFiles(files);
-}
-
-// Only the SMP files made for as many vertices as the mesh has.
-void InspectionRouter::listSurfaceMaps(int nrOfVertices)
-{
-    mapFolder = QFileInfo(views.mesh->mesh()->fileName()).dir();
-    QStringList fitting;
-    for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::SurfaceMaps)))
-        if (MapsPanel::checkSMPFitsSRF(mapFolder.filePath(name), nrOfVertices))
-            fitting << name;
-    maps->setMapFiles(fitting);
+    mapFolder = QFileInfo(fileName).dir();
+    maps->setMapFiles(target.offeredMapFiles());
 }

@@ -68,9 +68,7 @@ signals:
 private:
     void show(const std::shared_ptr<Document> &document, int index);
     void fail(const QString &fileName, const QString &reason, int index);
-    void listVolumeMaps(const QString &volumeFile);
-    void listSurfaceMaps(int nrOfVertices);
-    QStringList mapFiles(const QStringList &patterns) const;
+    void offerMapFiles(const MapTarget &target, const QString &fileName);
     void connectMapsPanel();
     OGLViewer *viewOf(FileTypes::Kind kind) const;
     void clearHeaderOf(OGLViewer *view);

@@ -17,6 +17,7 @@
 #include "VolumeMap.h"
 #include "VolumeMaps.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -26,6 +27,13 @@
 #include <cmath>
 
 namespace {
+
+// The files of a kind in a folder, by name as the strip sorts them.
+QStringList filesOf(const QDir &folder, FileTypes::Kind kind)
+{
+    return folder.entryList(FileTypes::nameFilters(kind), QDir::Files | QDir::NoSymLinks,
+                            QDir::Name | QDir::IgnoreCase);
+}
 
 // The stored cross, truncated; a value that is no voxel index (damaged, or
 // far outside) gives the middle of the axis instead.
@@ -165,7 +173,17 @@ std::unique_ptr<VolumeDocument> VolumeDocument::read(const QString &fileName, QS
                      .arg(doc->dimZ);
         return nullptr;
     }
-    return std::unique_ptr<VolumeDocument>(new VolumeDocument(fileName, std::move(doc)));
+    std::unique_ptr<VolumeDocument> volume(new VolumeDocument(fileName, std::move(doc)));
+    // The folder's VMP files, then its NIfTI statistics over the world the
+    // volume shows (for a NIfTI volume or a Talairach VMR).
+    const QFileInfo file(fileName);
+    const QDir folder = file.dir();
+    volume->offered = filesOf(folder, FileTypes::VolumeMaps);
+    for (const QString &name : filesOf(folder, FileTypes::Volume))
+        if (name != file.fileName() && NiftiImage::isNiftiFileName(name) &&
+            volume->doc->niftiMapFits(folder.filePath(name)))
+            volume->offered << name;
+    return volume;
 }
 
 std::array<int, 3> VolumeDocument::initialCross() const
@@ -266,7 +284,14 @@ std::unique_ptr<MeshDocument> MeshDocument::read(const QString &fileName, QStrin
         reason = mesh->failureReason();
         return nullptr;
     }
-    return std::unique_ptr<MeshDocument>(new MeshDocument(fileName, std::move(mesh)));
+    std::unique_ptr<MeshDocument> document(new MeshDocument(fileName, std::move(mesh)));
+    // Only the SMP files made for as many vertices as the mesh has.
+    const QDir folder = QFileInfo(fileName).dir();
+    for (const QString &name : filesOf(folder, FileTypes::SurfaceMaps))
+        if (SurfaceMaps::statedVertexCount(folder.filePath(name)) ==
+            document->doc->nrOfVertices)
+            document->offered << name;
+    return document;
 }
 
 QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)

@@ -3,6 +3,7 @@
 #include "MapsPanel.h"
 #include "PropertyPanels.h"
 #include "ShowFile.h"
+#include "SurfaceMaps.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
@@ -335,14 +336,14 @@ void TestPanels::mapsPanel()
     SmpFixture smp;
     smp.nrOfVertices = 5000;
     const QString fits = write("a.smp", smp.bytes());
-    QVERIFY(MapsPanel::checkSMPFitsSRF(fits, 5000));
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(fits, 3000));
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(write("short.smp", smp.bytes().left(5)), 5000));
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(tmp.filePath("missing.smp"), 5000));
-    // A FIFO would block the window if it were opened.
+    // The vertex count an SMP file states, by which the maps panel offers it.
+    QCOMPARE(SurfaceMaps::statedVertexCount(fits), 5000);
+    QCOMPARE(SurfaceMaps::statedVertexCount(write("short.smp", smp.bytes().left(5))), -1);
+    QCOMPARE(SurfaceMaps::statedVertexCount(tmp.filePath("missing.smp")), -1);
+    // A FIFO would block the loader if it were opened.
     const QString fifo = tmp.filePath("fifo.smp");
     QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(fifo, 5000));
+    QCOMPARE(SurfaceMaps::statedVertexCount(fifo), -1);
 }
 
 QTEST_MAIN(TestPanels)

@@ -1,6 +1,5 @@
 #include "MapsPanel.h"
 
-#include "SurfaceMaps.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -138,7 +137,3 @@ int MapsPanel::signSelection() const
     return positive && negative ? 3 : negative ? 2 : positive ? 1 : 0;
 }
 
-bool MapsPanel::checkSMPFitsSRF(const QString &fileName, int nrOfVertices)
-{
-    return nrOfVertices >= 0 && SurfaceMaps::statedVertexCount(fileName) == nrOfVertices;
-}

@@ -35,8 +35,6 @@ public:
     // 0 no values, 1 positive only, 2 negative only, 3 both.
     int signSelection() const;
 
-    // Whether the SMP file states the given number of vertices.
-    static bool checkSMPFitsSRF(const QString &fileName, int nrOfVertices);
 
 signals:
     // A map file of the list was clicked.
