@@ -306,11 +306,18 @@ void CortivexViewer::adjustFontSizeForTouchScreen(float points)
         list->setStyleSheet(sheet);
 }
 
-// Sees every key press of the application. Escape and Ctrl+F leave full screen,
-// F sets the lists' fonts, Shift and a step key in the folder lists step the strip;
-// the lists' own keys are the folder browser's.
-bool CortivexViewer::eventFilter(QObject *, QEvent *event)
+// Sees every event of the application. The size of the stack of views, which
+// the mesh view has whenever it is shown, goes to the thumbnails, whose meshes
+// are drawn at it. Of the key presses, Escape and Ctrl+F leave full screen, F
+// sets the lists' fonts, Shift and a step key in the folder lists step the
+// strip; the lists' own keys are the folder browser's.
+bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Resize && watched == viewStack) {
+        thumbnails->setMeshViewSize(viewStack->contentsRect().size() *
+                                    viewStack->devicePixelRatioF());
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *keyEvent = static_cast<QKeyEvent *>(event);

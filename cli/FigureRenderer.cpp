@@ -5,12 +5,9 @@
 #include "InstructionBand.h"
 #include "LocalFiles.h"
 #include "MapDisplaySettings.h"
-#include "MeshCamera.h"
-#include "MeshLights.h"
-#include "MeshRenderer.h"
-#include "OffscreenGL.h"
 #include "PlaneFrame.h"
 #include "SurfaceMesh.h"
+#include "ViewCovers.h"
 #include "VolumeComposer.h"
 #include "VolumeCross.h"
 #include "VolumeDoc.h"
@@ -138,30 +135,15 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
     settings.setTarget(mesh);
     if (!line.mapFile().isEmpty() && !showMap(settings, line))
         return QImage();
-    // Where the view starts.
-    MeshCamera camera;
-    MeshLights lights;
-    bool cullBackFaces = true;
-    if (const std::optional<ViewingParameters> p = mesh->viewingParameters()) {
-        camera.apply(*p);
-        lights.apply(*p);
-        cullBackFaces = p->cullBackFaces;
-    }
     const QSize size = line.size();
-    OffscreenGL gl(size);
-    if (!gl.isValid()) {
+    QString why;
+    const QImage figure = drawMeshAsViewStarts(*mesh, size, why);
+    if (figure.isNull())
         fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
                  .arg(LocalFiles::displayName(mesh->fileName()))
                  .arg(size.width())
                  .arg(size.height())
-                 .arg(gl.failure()));
-        return QImage();
-    }
-    MeshRenderer renderer;
-    renderer.draw(mesh->mesh(), camera, lights, cullBackFaces, size,
-                  double(size.width()) / size.height());
-    const QImage figure = gl.grab();
-    renderer.releaseBuffers();
+                 .arg(why));
     return figure;
 }
 

@@ -4,6 +4,7 @@
 #include "FileHelpers.h"
 #include "FolderDataFiles.h"
 #include "ThumbnailFile.h"
+#include "ThumbnailRule.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -32,13 +33,12 @@ FolderThumbnails::FolderThumbnails(CoverStore *store, std::function<int()> selec
     connect(&timer, &QTimer::timeout, this, &FolderThumbnails::makeMissing);
     connect(&cache, &ThumbnailCache::thumbnailMade, this, [this] { changed = true; });
     // A stored thumbnail that cannot be decoded counts as missing: the file is
-    // written anew, and in images mode the thumbnail is made again (the other
-    // modes' views offer theirs when they show the file next).
+    // written anew, and the thumbnail is made again.
     connect(store, &CoverStore::thumbnailDropped, this, [this] { changed = true; });
     connect(
         store, &CoverStore::thumbnailDropped, this,
         [this] {
-            if (mode == BrowsingMode::Images && !timer.isActive())
+            if (!timer.isActive())
                 startMaking();
         },
         Qt::QueuedConnection);
@@ -94,8 +94,13 @@ void FolderThumbnails::enter(const QString &newFolder, BrowsingMode newMode)
     // Entries that cannot be used mark the file as changed while it is read.
     if (!changed)
         cache.loadFile(filePath(name));
-    if (mode == BrowsingMode::Images)
-        startMaking();
+    startMaking();
+}
+
+void FolderThumbnails::setMeshViewSize(QSize size)
+{
+    if (!size.isEmpty())
+        meshSize = size;
 }
 
 void FolderThumbnails::offerImage(int index, const QImage &image, bool force)
@@ -115,9 +120,22 @@ void FolderThumbnails::startMaking()
     makeMissing();
 }
 
-// Each tick hands the workers the covers nearest the selection of the moment.
+// Each tick hands the workers the covers nearest the selection of the moment,
+// and meshes the mesh view's size of the moment.
 void FolderThumbnails::makeMissing()
 {
-    if (!cache.makeMissingThumbnails(selectedCover(), framed()))
+    ThumbnailCache::Making making;
+    if (mode == BrowsingMode::Images) {
+        making.make = [framed = framed()](const QString &fileName) {
+            return fileThumbnail(fileName, framed);
+        };
+    } else {
+        making.make = [framed = framed(), size = meshSize](const QString &fileName) {
+            QString reason;
+            return scanThumbnail(fileName, size, framed, reason);
+        };
+        making.scans = true;
+    }
+    if (!cache.makeMissingThumbnails(selectedCover(), making))
         timer.stop();
 }

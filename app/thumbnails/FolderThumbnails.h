@@ -7,6 +7,7 @@
 
 #include <QMap>
 #include <QObject>
+#include <QSize>
 #include <QTimer>
 
 #include <functional>
@@ -16,8 +17,9 @@ class QImage;
 
 // The thumbnails of the folders visited, kept from one run to the next: one file
 // per folder and browsing mode in the data folder, named in the index
-// VisitedFolders.cxv. While a folder is shown its covers get thumbnails: in
-// images mode made from the files, in every mode offered by the views.
+// VisitedFolders.cxv. While a folder is shown its covers get thumbnails, made
+// from the files in the background (of a scan, what its view would offer) and
+// offered by the views.
 class FolderThumbnails : public QObject
 {
     Q_OBJECT
@@ -31,12 +33,16 @@ public:
     void loadIndex(const QString &dataFolder);
     // Whether thumbnails are being made from the files of the folder shown.
     bool isMakingThumbnails() const { return timer.isActive(); }
+    // The size in device pixels the mesh view is shown at, or was last: meshes
+    // are drawn at it, so that their thumbnails frame them as the view does.
+    void setMeshViewSize(QSize size);
+    QSize meshViewSize() const { return meshSize; }
 
     // Before the covers change: stops making thumbnails and stores those of the
     // folder shown, if they changed since they were read.
     void leave();
     // The covers of folder were just listed in mode: its stored thumbnails go on
-    // them and, in images mode, the missing ones are made from the files.
+    // them, and the missing ones are made from the files.
     void enter(const QString &folder, BrowsingMode mode);
 
     // What a view shows, offered as the thumbnail of the cover at index.
@@ -66,6 +72,8 @@ private:
     BrowsingMode mode = BrowsingMode::CXData;
     // The covers hold thumbnails the folder's stored file lacks.
     bool changed = false;
+    // The mesh view's size before it is first shown.
+    QSize meshSize{1000, 700};
 };
 
 #endif
