@@ -11,8 +11,8 @@
 namespace {
 
 constexpr quint32 triangleMagic = 0xFFFFFE;
-constexpr quint32 quadMagic = 0xFFFFFF;
 constexpr quint32 newQuadMagic = 0xFFFFFD;
+// Shared by curvature files and the old quadrangle surfaces.
 constexpr quint32 valuesMagic = 0xFFFFFF;
 // The created-by line is some tens of characters; its end is looked for no
 // further than this.
@@ -51,16 +51,41 @@ public:
         value = qFromBigEndian<qint32>(b);
         return true;
     }
-    // count 32-bit numbers straight into their place, then in the host's order.
+    // count 32-bit numbers into place, in the host's order.
     bool readWords(void *into, qint64 count)
     {
         if (device.read(static_cast<char *>(into), 4 * count) != 4 * count)
             return false;
-        qFromBigEndian<quint32>(into, count, into);
+        SurfaceFiles::bigEndianToHost(into, count);
+        return true;
+    }
+    // count 32-bit numbers as the list, a cache-sized piece at a time read
+    // into place and turned to the host's order by convert, which may check
+    // them while at hand. False when the file ends before or the memory
+    // cannot be had.
+    template <typename T, typename Convert>
+    bool readWords(std::vector<T> &into, qint64 count, Convert convert)
+    {
+        static_assert(sizeof(T) == 4, "words");
+        constexpr qint64 piece = 65536;
+        try {
+            into.resize(size_t(count));
+        } catch (const std::bad_alloc &) {
+            noMemory = true;
+            return false;
+        }
+        for (qint64 done = 0; done < count; done += piece) {
+            const qint64 n = qMin(piece, count - done);
+            if (device.read(reinterpret_cast<char *>(into.data() + done), 4 * n) != 4 * n)
+                return false;
+            convert(into.data() + done, n);
+        }
         return true;
     }
     bool skip(qint64 bytes) { return bytes <= left() && device.seek(device.pos() + bytes); }
     QByteArray read(qint64 bytes) { return device.read(bytes); }
+    // Whether the last read failed for want of memory, not of bytes.
+    bool noMemory = false;
 
 private:
     QIODevice &device;
@@ -105,7 +130,7 @@ std::nullopt_t FreeSurferReader::refuse(const QString &why)
 bool FreeSurferReader::open(QFile &file, const QString &fileName)
 {
     QString why;
-    if (LocalFiles::openRegular(file, fileName, QIODevice::ReadOnly, &why))
+    if (LocalFiles::openRegular(file, fileName, QIODevice::ReadOnly | QIODevice::Unbuffered, &why))
         return true;
     failure = why;
     return false;
@@ -169,14 +194,19 @@ std::optional<SurfaceGeometry> FreeSurferReader::readSurface(QIODevice &device)
 
     SurfaceGeometry surface;
     surface.createdBy = QString::fromUtf8(head.constData() + 3, lineEnd - 3);
-    if (!allocate(surface.xyz, 3 * qint64(vertices)) ||
-        !allocate(surface.faces, 3 * qint64(triangles)))
-        return refuse(QString("no memory for a surface of %1 vertices").arg(vertices));
-    if (!in.readWords(surface.xyz.data(), 3 * qint64(vertices)) ||
-        !in.readWords(surface.faces.data(), 3 * qint64(triangles)))
-        return refuse("not a readable FreeSurfer surface (cannot be read)");
-    const QString problem = SurfaceFiles::geometryProblem(surface.xyz.data(), vertices,
-                                                          surface.faces.data(), triangles);
+    quint32 nonFinite = 0, outside = 0;
+    if (!in.readWords(surface.xyz, 3 * qint64(vertices),
+                      [&](float *xyz, qint64 n) {
+                          nonFinite |= SurfaceFiles::coordinatesFromBigEndian(xyz, n);
+                      }) ||
+        !in.readWords(surface.faces, 3 * qint64(triangles), [&](qint32 *faces, qint64 n) {
+            outside |= SurfaceFiles::cornersFromBigEndian(faces, n, vertices);
+        }))
+        return refuse(in.noMemory ? QString("no memory for a surface of %1 vertices").arg(vertices)
+                                  : QString("not a readable FreeSurfer surface (cannot be read)"));
+    const QString problem =
+        SurfaceFiles::geometryProblem(surface.xyz.data(), vertices, surface.faces.data(), triangles,
+                                      nonFinite == 0 && outside == 0);
     if (!problem.isEmpty())
         return refuse(problem);
 
@@ -249,10 +279,10 @@ std::optional<PerVertexValues> FreeSurferReader::readValues(QIODevice &device)
                           .arg(SurfaceFiles::maxVertices));
     PerVertexValues values;
     values.faceCount = triangles;
-    if (!allocate(values.values, vertices))
-        return refuse(QString("no memory for values of %1 vertices").arg(vertices));
-    if (!in.readWords(values.values.data(), vertices))
-        return refuse("not a readable FreeSurfer curvature file (cannot be read)");
+    if (!in.readWords(values.values, vertices, SurfaceFiles::bigEndianToHost))
+        return refuse(in.noMemory ? QString("no memory for values of %1 vertices").arg(vertices)
+                                  : QString("not a readable FreeSurfer curvature file (cannot be "
+                                            "read)"));
     return values;
 }
 
@@ -291,10 +321,11 @@ std::optional<VertexLabels> FreeSurferReader::readAnnotation(QIODevice &device)
                           .arg(SurfaceFiles::maxVertices));
     std::vector<qint32> pairs;
     VertexLabels labels;
-    if (!allocate(pairs, 2 * qint64(vertices)) || !allocate(labels.labelOfVertex, vertices, -1))
-        return refuse(QString("no memory for an annotation of %1 vertices").arg(vertices));
-    if (!in.readWords(pairs.data(), 2 * qint64(vertices)))
-        return refuse(cutShort);
+    if (!allocate(labels.labelOfVertex, vertices, -1) ||
+        !in.readWords(pairs, 2 * qint64(vertices), SurfaceFiles::bigEndianToHost))
+        return refuse(in.noMemory || labels.labelOfVertex.empty()
+                          ? QString("no memory for an annotation of %1 vertices").arg(vertices)
+                          : cutShort);
     for (quint32 i = 0; i < vertices; ++i) {
         if (quint32(pairs[2 * i]) >= vertices)
             return refuse(QString("annotation entry %1 is for vertex %2, not one of the %3")
