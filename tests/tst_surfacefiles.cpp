@@ -448,6 +448,10 @@ void TestSurfaceFiles::refusesBrokenFiles_data()
     const QList<QPair<QByteArray, QByteArray>> gzip = {{"Encoding", "GZipBase64Binary"}};
     const QByteArray three = littleFloats({1, 2, 3});
     QTest::newRow("GIfTI: a directory") << int(Gifti) << QByteArray() << "not a regular file";
+    // A sparse file, which takes no room on the disk.
+    QTest::newRow("GIfTI: larger than the viewer reads")
+        << int(Gifti) << QByteArray("sparse")
+        << "a GIfTI file of 536870913 bytes is more than the viewer reads (536870912)";
     QTest::newRow("GIfTI: not XML")
         << int(Gifti) << QByteArray("\x1f\x8b\x08\0\0\0", 6)
         << "not a readable GIfTI file (encountered incorrectly encoded content, line 1)";
@@ -569,7 +573,10 @@ void TestSurfaceFiles::refusesBrokenFiles()
         name = folder.filePath("file");
         QFile file(name);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        QCOMPARE(file.write(bytes), bytes.size());
+        if (bytes == "sparse")
+            QVERIFY(file.resize((qint64(512) << 20) + 1));
+        else
+            QCOMPARE(file.write(bytes), bytes.size());
     }
     FreeSurferReader freeSurfer;
     GiftiFile gifti;
