@@ -3,12 +3,14 @@
 #include "Documents.h"
 #include "FileTypes.h"
 #include "ImageOGLViewer.h"
+#include "LocalFiles.h"
 #include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
 #include "NiftiImage.h"
 #include "PropertyPanels.h"
 #include "RawMRIDataOGLViewer.h"
+#include "SurfaceImport.h"
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
@@ -23,6 +25,11 @@ InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, M
     connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
     connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
     connectMapsPanel();
+    // The label of the vertex picked, from the labels shown on the mesh.
+    connect(views.mesh, &MeshOGLViewer::vertexPicked, panels, [this](int vertex) {
+        if (const std::shared_ptr<MeshDocument> mesh = this->views.mesh->mesh())
+            this->panels->updatePickedLabel(LocalFiles::printable(mesh->labelAt(vertex)));
+    });
 }
 
 // The panel drives the settings and follows them; only the view of the document
@@ -66,7 +73,7 @@ void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer
 
 OGLViewer *InspectionRouter::viewFor(const QString &fileName) const
 {
-    return viewOf(FileTypes::kindOf(fileName));
+    return viewOf(FileTypes::kindOfFile(fileName));
 }
 
 OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
@@ -115,10 +122,9 @@ void InspectionRouter::clearViews()
 {
     cancel();
     setMapTarget(nullptr, nullptr);
-    for (OGLViewer *view : {static_cast<OGLViewer *>(views.image),
-                            static_cast<OGLViewer *>(views.mesh),
-                            static_cast<OGLViewer *>(views.volume),
-                            static_cast<OGLViewer *>(views.rawMRI)})
+    for (OGLViewer *view :
+         {static_cast<OGLViewer *>(views.image), static_cast<OGLViewer *>(views.mesh),
+          static_cast<OGLViewer *>(views.volume), static_cast<OGLViewer *>(views.rawMRI)})
         view->clear();
 }
 
@@ -239,13 +245,18 @@ void InspectionRouter::listVolumeMaps(const QString &volumeFile)
     maps->setMapFiles(files);
 }
 
-// Only the SMP files made for as many vertices as the mesh has.
+// Only the files of values or labels per vertex (SMP, FreeSurfer, GIfTI) made
+// for as many vertices as the mesh has. FreeSurfer's have no ending of their
+// own: those of unknown names are told by their first bytes.
 void InspectionRouter::listSurfaceMaps(int nrOfVertices)
 {
     mapFolder = QFileInfo(views.mesh->mesh()->fileName()).dir();
     QStringList fitting;
-    for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::SurfaceMaps)))
-        if (MapsPanel::checkSMPFitsSRF(mapFolder.filePath(name), nrOfVertices))
+    for (const QString &name : mapFiles({})) {
+        const QString path = mapFolder.filePath(name);
+        if (FileTypes::kindOfFile(path) == FileTypes::SurfaceMaps &&
+            SurfaceImport::statedVertexCount(path) == nrOfVertices)
             fitting << name;
+    }
     maps->setMapFiles(fitting);
 }
