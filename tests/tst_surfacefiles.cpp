@@ -1,7 +1,20 @@
+#include "Documents.h"
 #include "FreeSurferFiles.h"
 #include "GiftiFile.h"
+#include "HeaderTexts.h"
+#include "Icosphere.h"
+#include "SrfFixture.h"
+#include "SurfaceImport.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
+#include "SurfaceMesh.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -178,6 +191,13 @@ private slots:
     void readsGiftiDataInAnyXmlForm();
     void refusesBrokenFiles_data();
     void refusesBrokenFiles();
+    void meshesAsTheSrfReaderHasThem_data();
+    void meshesAsTheSrfReaderHasThem();
+    void filesOfValuesAndLabels_data();
+    void filesOfValuesAndLabels();
+    void surfaceDocuments();
+    void inspectorMatchesNibabel_data() { matchesNibabel_data(); }
+    void inspectorMatchesNibabel();
 };
 
 void TestSurfaceFiles::matchesNibabel_data()
@@ -598,6 +618,239 @@ void TestSurfaceFiles::refusesBrokenFiles()
     }
     QVERIFY(!read);
     QCOMPARE(reader == Gifti ? gifti.failureReason() : freeSurfer.failureReason(), reason);
+}
+
+void TestSurfaceFiles::meshesAsTheSrfReaderHasThem_data()
+{
+    QTest::addColumn<bool>("turnedInwards");
+    QTest::newRow("counter-clockwise from outside, as FreeSurfer writes") << false;
+    QTest::newRow("turned the other way") << true;
+}
+
+// A sphere as an SRF file and as a surface of the same brain in FreeSurfer's
+// space, its centre off the middle: the same positions, triangles, rings
+// (each one neighbour round the other way than the triangles), normals and
+// header figures, whichever way the surface's triangles turn.
+void TestSurfaceFiles::meshesAsTheSrfReaderHasThem()
+{
+    QFETCH(bool, turnedInwards);
+    const Icosphere sphere(3);
+    const QList<QList<int>> rings = sphere.neighbourRings();
+    SrfFixture srf;
+    srf.version = 2.0f;
+    std::fill(std::begin(srf.meshCenter), std::end(srf.meshCenter), 128.0f);
+    SurfaceGeometry geometry;
+    for (qsizetype v = 0; v < sphere.vertices.size(); ++v) {
+        const QVector3D p = QVector3D(138, 108, 133) + 70 * sphere.vertices[v];
+        srf.vertices << SrfFixture::Vertex{p.x(), p.y(), p.z(), 0, 0, 0, 0, rings[v]};
+        // Right, anterior, superior from the SRF axes, which run the other ways.
+        geometry.xyz.insert(geometry.xyz.end(), {128 - p.z(), 128 - p.x(), 128 - p.y()});
+    }
+    srf.triangles = sphere.triangles;
+    for (qsizetype t = 0; t < sphere.triangles.size(); t += 3) {
+        const int *corner = sphere.triangles.constData() + t;
+        // The mirror between the axes turns the triangles round.
+        geometry.faces.insert(geometry.faces.end(), {corner[0], corner[turnedInwards ? 1 : 2],
+                                                     corner[turnedInwards ? 2 : 1]});
+    }
+    QByteArray bytes = srf.bytes();
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly));
+    SurfaceMesh expected;
+    QVERIFY2(expected.readMesh(buffer), qPrintable(expected.failureReason()));
+    QString reason;
+    const std::unique_ptr<SurfaceMesh> mesh = SurfaceImport::meshOfGeometry(geometry, reason);
+    QVERIFY2(mesh, qPrintable(reason));
+
+    QCOMPARE(mesh->nrOfVertices, expected.nrOfVertices);
+    QCOMPARE(QList<int>(mesh->triangles.get(), mesh->triangles.get() + 3 * mesh->nrOfTriangles),
+             sphere.triangles);
+    QCOMPARE(QList<float>(std::begin(mesh->meshCenter), std::end(mesh->meshCenter)),
+             QList<float>(std::begin(expected.meshCenter), std::end(expected.meshCenter)));
+    for (int v = 0; v < mesh->nrOfVertices; ++v) {
+        const float *read[] = {mesh->vertexX.get(), mesh->vertexY.get(), mesh->vertexZ.get(),
+                               mesh->normalX.get(), mesh->normalY.get(), mesh->normalZ.get()};
+        const float *srfRead[] = {expected.vertexX.get(), expected.vertexY.get(),
+                                  expected.vertexZ.get(), expected.normalX.get(),
+                                  expected.normalY.get(), expected.normalZ.get()};
+        for (int k = 0; k < 6; ++k)
+            QVERIFY2(std::abs(read[k][v] - srfRead[k][v]) < 1e-4f,
+                     qPrintable(QString("vertex %1, value %2").arg(v).arg(k)));
+        // The same ring, from wherever it starts.
+        QList<int> ring = mesh->neighbors[v];
+        QCOMPARE(ring.size(), rings[v].size());
+        std::rotate(ring.begin(), std::find(ring.begin(), ring.end(), rings[v][0]), ring.end());
+        QCOMPARE(ring, rings[v]);
+        QCOMPARE(mesh->vertexColors[v], 0);
+    }
+    QCOMPARE(srfHeaderValues(*mesh).mid(1), srfHeaderValues(expected).mid(1));
+}
+
+void TestSurfaceFiles::filesOfValuesAndLabels_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("vertices"); // as the head of the file says
+    QTest::addColumn<QStringList>("maps");
+    QTest::addColumn<int>("labels"); // entries of the label table; -1: maps
+    QTest::newRow("FreeSurfer values") << "lh.thickness" << 42 << QStringList{"lh.thickness"} << -1;
+    QTest::newRow("FreeSurfer annotation") << "lh.aparc.annot" << 42 << QStringList() << 4;
+    QTest::newRow("annotation, old table") << "rh.old.annot" << 42 << QStringList() << 4;
+    QTest::newRow("GIfTI shape") << "thickness_ascii_be.shape.gii" << 42 << QStringList{"thickness"}
+                                 << -1;
+    QTest::newRow("GIfTI statistics and a mask")
+        << "stats_base64_be.func.gii" << 42 << QStringList{"zstat1", "tstat1", "mask"} << -1;
+    QTest::newRow("GIfTI labels") << "areas_gzip_be.label.gii" << 42 << QStringList() << 4;
+    QTest::newRow("a FreeSurfer surface") << "lh.white" << -1 << QStringList() << 0;
+}
+
+// What the maps panel offers and reads: the vertex count from the file's head,
+// a map per array of values, shown from 4 for statistics and from the least
+// magnitude above 0 for measures, coloured up to the largest magnitude; or
+// the labels. A file for another mesh is refused.
+void TestSurfaceFiles::filesOfValuesAndLabels()
+{
+    QFETCH(QString, file);
+    QFETCH(int, vertices);
+    QFETCH(QStringList, maps);
+    QFETCH(int, labels);
+    QCOMPARE(SurfaceImport::statedVertexCount(fixture(file)), qint64(vertices));
+    QString reason;
+    if (vertices < 0) {
+        QVERIFY(!SurfaceImport::readVertexFile(fixture(file), 42, reason));
+        QVERIFY(!reason.isEmpty());
+        return;
+    }
+    QVERIFY(!SurfaceImport::readVertexFile(fixture(file), 41, reason));
+    QCOMPARE(reason, QString("made for a mesh of 42 vertices, not 41"));
+    const auto read = SurfaceImport::readVertexFile(fixture(file), 42, reason);
+    QVERIFY2(read, qPrintable(reason));
+    QCOMPARE(read->labels ? int(read->labels->table.size()) : -1, labels);
+    QCOMPARE(read->labelsName, labels < 0 ? QString() : file);
+    QStringList names;
+    static const std::vector<std::unique_ptr<SurfaceMap>> none;
+    for (const auto &map : read->maps ? read->maps->maps : none) {
+        names << map->mapName;
+        float least = 1e30f, largest = 0;
+        for (int v = 0; v < 42; ++v) {
+            const float magnitude = std::abs(map->mapData[v]);
+            largest = std::max(largest, magnitude);
+            if (magnitude > 0)
+                least = std::min(least, magnitude);
+        }
+        const bool statistic = map->mapName.endsWith("stat1");
+        QCOMPARE(map->threshMin, statistic ? 4.0f : std::floor(least * 100) / 100);
+        QCOMPARE(map->threshMax, largest > map->threshMin ? largest : 8.0f);
+        QCOMPARE(map->storedDisplay(), MapDisplay({map->threshMin, 50, false, 3}));
+    }
+    QCOMPARE(names, maps);
+}
+
+// A surface shown as a document: shaded by the curvature of its hemisphere
+// beside it, its labels drawn in their colours and named at a vertex.
+void TestSurfaceFiles::surfaceDocuments()
+{
+    QString reason;
+    const std::shared_ptr<Document> read = readDocument(fixture("lh.white"), reason);
+    const auto white = std::dynamic_pointer_cast<MeshDocument>(read);
+    QVERIFY2(white, qPrintable(reason));
+    QCOMPARE(white->headerValues().value(0), QString("FreeSurfer surface"));
+    QCOMPARE(white->curvatureFile(), fixture("lh.curv"));
+    const std::vector<float> curvature = FreeSurferReader().readValues(fixture("lh.curv"))->values;
+    const VertexLabels annotation = *FreeSurferReader().readAnnotation(fixture("lh.aparc.annot"));
+    const SurfaceMesh &mesh = white->mesh();
+    for (int v = 0; v < 42; ++v)
+        QCOMPARE(mesh.vertexColors[v], curvature[size_t(v)] > 0 ? 1 : 0);
+
+    QCOMPARE(white->readMapFile(fixture("lh.aparc.annot"), reason), QStringList{"lh.aparc.annot"});
+    QCOMPARE(white->labelAt(0), QString());
+    QCOMPARE(white->chooseMap(0, reason), std::optional<MapDisplay>(MapDisplay()));
+    white->applyDisplay(MapDisplay());
+    for (int v = 0; v < 42; ++v) {
+        const int label = annotation.labelOfVertex[size_t(v)];
+        const VertexLabels::Label *entry = label < 0 ? nullptr : &annotation.table[size_t(label)];
+        QCOMPARE(mesh.vertexColors[v],
+                 entry ? 0x3F000000 + entry->red * 65536 + entry->green * 256 + entry->blue
+                 : curvature[size_t(v)] > 0 ? 1
+                                            : 0);
+        QCOMPARE(white->labelAt(v), entry ? entry->name : QString());
+    }
+    QCOMPARE(annotation.labelOfVertex[5], -1);
+    QCOMPARE(white->labelAt(-1), QString());
+    QCOMPARE(white->labelAt(42), QString());
+    // Maps of values instead: no labels to name.
+    QCOMPARE(white->readMapFile(fixture("lh.thickness"), reason), QStringList{"lh.thickness"});
+    QCOMPARE(white->labelAt(0), QString());
+
+    // No curvature of the right hemisphere lies beside: one grey.
+    const auto pial =
+        std::dynamic_pointer_cast<MeshDocument>(readDocument(fixture("rh.pial"), reason));
+    QVERIFY2(pial, qPrintable(reason));
+    QVERIFY(pial->curvatureFile().isEmpty());
+    QVERIFY(std::all_of(pial->mesh().vertexColors.get(), pial->mesh().vertexColors.get() + 42,
+                        [](int code) { return code == 0; }));
+    const auto gifti = std::dynamic_pointer_cast<MeshDocument>(
+        readDocument(fixture("surf_gzip_be.surf.gii"), reason));
+    QVERIFY2(gifti, qPrintable(reason));
+    QCOMPARE(gifti->headerValues().value(0), QString("GIfTI surface"));
+    // A name without an ending keeps the dots of its folder.
+    QCOMPARE(MeshDocument::viewingParameterFiles("/data/sub.01/surf/white"),
+             QStringList({"/data/sub.01/surf/white.vwp", "/data/sub.01/surf/white.VWP"}));
+}
+
+// cxvinfo prints what nibabel read: counts, the created-by line, the volume
+// lines, the values' range, the label tables and the metadata.
+void TestSurfaceFiles::inspectorMatchesNibabel()
+{
+    QFETCH(QString, file);
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/cxvinfo", {"--json", fixture(file)});
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QJsonObject info = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+    QVERIFY(info["ok"].toBool());
+    int volumeLines = 0;
+    const auto near = [](double a, double b) {
+        return std::abs(a - b) <= 1e-6 * std::max(1.0, std::abs(b));
+    };
+    for (const QStringList &line : expectedLines()) {
+        if (line[0] != file)
+            continue;
+        const QString field = line[1];
+        if (field == "counts") {
+            QCOMPARE(info["nrOfVertices"].toInt(), line[2].toInt());
+            QCOMPARE(info["nrOfTriangles"].toInt(), line[3].toInt());
+            QCOMPARE(info["No. of vertices"].toString(), line[2]);
+        } else if (field == "created") {
+            QCOMPARE(info["createdBy"].toString(), line[2]);
+        } else if (field == "volinfo") {
+            QVERIFY(info["volumeInfo"].toArray()[volumeLines++].toString().startsWith(line[2]));
+        } else if (field == "values") {
+            const QList<double> values = numbers(line[5]);
+            const QJsonObject figures =
+                file.endsWith(".gii") ? info["values"].toArray()[line[2].toInt()].toObject() : info;
+            if (file.endsWith(".gii"))
+                QCOMPARE(figures["name"].toString(), line[3]);
+            QCOMPARE(figures["nrOfVertices"].toInt(), int(values.size()));
+            QVERIFY(
+                near(figures["min"].toDouble(), *std::min_element(values.begin(), values.end())));
+            QVERIFY(
+                near(figures["max"].toDouble(), *std::max_element(values.begin(), values.end())));
+        } else if (field == "label") {
+            const QJsonArray table = info["labels"].toArray();
+            const auto entry = std::find_if(table.begin(), table.end(), [&](const QJsonValue &e) {
+                return e.toObject()["key"].toInt() == line[2].toInt();
+            });
+            QVERIFY(entry != table.end());
+            QCOMPARE(entry->toObject()["name"].toString(), line[7]);
+            QCOMPARE(
+                entry->toObject()["rgba"].toArray(),
+                QJsonArray({line[3].toInt(), line[4].toInt(), line[5].toInt(), line[6].toInt()}));
+        } else if (field == "meta") {
+            QVERIFY(info["metaData"].toArray().contains(
+                QJsonObject{{"name", line[2]}, {"value", line[3]}}));
+        }
+    }
+    QCOMPARE(volumeLines, info["volumeInfo"].toArray().size());
 }
 
 QTEST_GUILESS_MAIN(TestSurfaceFiles)
