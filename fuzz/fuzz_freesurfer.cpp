@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the FreeSurfer surface, curvature and annotation
-// readers, and walks what each gives back.
+// readers, and walks what each gives back; a surface is made into the mesh
+// the view draws.
 
 #include "FreeSurferFiles.h"
+#include "MeshOfSurface.h"
 
 #include <QBuffer>
 
@@ -31,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 if (corner < 0 || corner >= surface->vertexCount())
                     abort();
             }
+            checkMeshOf(*surface);
         } else if (reader.failureReason().isEmpty()) {
             abort();
         }

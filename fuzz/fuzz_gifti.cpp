@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the GIfTI reader twice: with the data texts taken
 // from the bytes and with everything through the XML reader. Both must agree
-// on whether the file can be read and, when it can, on every value.
+// on whether the file can be read and, when it can, on every value. A surface
+// is made into the mesh the view draws.
 
 #include "GiftiFile.h"
+#include "MeshOfSurface.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -53,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             if (corner < 0 || corner >= surface->vertexCount())
                 abort();
         }
+        checkMeshOf(*surface);
     }
     direct.perVertexValues();
     if (const auto labels = direct.vertexLabels()) {
