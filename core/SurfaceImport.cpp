@@ -80,27 +80,38 @@ double enclosedVolume(const SurfaceGeometry &geometry)
     return volume;
 }
 
+// The triangles of each vertex: those of vertex v are trianglesOf[first[v]]
+// up to trianglesOf[first[v + 1]].
+struct TrianglesOfVertices
+{
+    std::vector<qint64> first;
+    std::vector<int> trianglesOf;
+
+    explicit TrianglesOfVertices(const SurfaceMesh &mesh)
+        : first(size_t(mesh.nrOfVertices) + 1, 0),
+          trianglesOf(static_cast<size_t>(3 * qint64(mesh.nrOfTriangles)))
+    {
+        const qint64 corners = 3 * qint64(mesh.nrOfTriangles);
+        for (qint64 c = 0; c < corners; ++c)
+            ++first[size_t(mesh.triangles[c]) + 1];
+        for (int v = 0; v < mesh.nrOfVertices; ++v)
+            first[size_t(v) + 1] += first[size_t(v)];
+        std::vector<qint64> next(first.begin(), first.end() - 1);
+        for (qint64 c = 0; c < corners; ++c)
+            trianglesOf[size_t(next[size_t(mesh.triangles[c])]++)] = int(c / 3);
+    }
+};
+
 // The ring of each vertex from the triangles (counter-clockwise as seen from
 // outside): each triangle (v, a, b) gives the step b -> a, and the steps are
 // joined end to start. Where a vertex's triangles do not close round it (the
 // edge of an open surface, or several fans meeting at it) the ring goes from
 // an end that no step leads to, and the fans follow each other.
-bool makeRings(SurfaceMesh &mesh, QString &reason)
+bool makeRings(SurfaceMesh &mesh, const TrianglesOfVertices &adjacent, QString &reason)
 {
     const int vertices = mesh.nrOfVertices;
-    const qint64 corners = qint64(mesh.nrOfTriangles) * 3;
-    std::vector<qint64> first(size_t(vertices) + 1, 0);
-    std::vector<int> trianglesOf(static_cast<size_t>(corners));
-    for (qint64 c = 0; c < corners; ++c)
-        ++first[size_t(mesh.triangles[c]) + 1];
-    for (int v = 0; v < vertices; ++v)
-        first[size_t(v) + 1] += first[size_t(v)];
-    {
-        std::vector<qint64> next(first.begin(), first.end() - 1);
-        for (qint64 c = 0; c < corners; ++c)
-            trianglesOf[size_t(next[size_t(mesh.triangles[c])]++)] = int(c / 3);
-    }
-
+    const std::vector<qint64> &first = adjacent.first;
+    const std::vector<int> &trianglesOf = adjacent.trianglesOf;
     mesh.nrOfNeighbors.resize(vertices);
     mesh.neighbors.resize(vertices);
     std::vector<std::pair<int, int>> steps; // (from, to), sorted by from
@@ -172,6 +183,84 @@ bool makeRings(SurfaceMesh &mesh, QString &reason)
         mesh.neighbors[v] = QList<int>(ring.begin(), ring.end());
     }
     return true;
+}
+
+// Triangle strips, as SRF files hold them, so that a surface draws as fast as
+// an SRF mesh: every triangle in one strip, in the turn of the triangle list.
+// A strip s0 s1 s2 s3 ... holds (s0 s1 s2), (s2 s1 s3), (s2 s3 s4) ...; strips
+// are ended by -1. Each grows from its first triangle, turned whichever of
+// the three ways leads furthest, while an unused triangle lies on its last
+// side.
+void makeStrips(SurfaceMesh &mesh, const TrianglesOfVertices &adjacent)
+{
+    const int *corners = mesh.triangles.get();
+    std::vector<char> used(size_t(mesh.nrOfTriangles), 0);
+    // The unused triangle with the side from -> to, and its third corner; -1 when none.
+    const auto onSide = [&](int from, int to, int &third) {
+        for (qint64 i = adjacent.first[size_t(from)]; i < adjacent.first[size_t(from) + 1]; ++i) {
+            const int t = adjacent.trianglesOf[size_t(i)];
+            if (used[size_t(t)])
+                continue;
+            const int *c = corners + 3 * qint64(t);
+            for (int k = 0; k < 3; ++k) {
+                if (c[k] == from && c[(k + 1) % 3] == to) {
+                    third = c[(k + 2) % 3];
+                    return t;
+                }
+            }
+        }
+        return -1;
+    };
+    std::vector<int> list, strip, taken;
+    // Grows strip; the triangles taken stay used when kept.
+    const auto grow = [&](bool keep) {
+        taken.clear();
+        for (;;) {
+            const int a = strip[strip.size() - 2], b = strip.back();
+            // Every second triangle runs the last side the other way round.
+            int third = 0;
+            const int t = strip.size() % 2 == 1 ? onSide(b, a, third) : onSide(a, b, third);
+            if (t < 0)
+                break;
+            used[size_t(t)] = 1;
+            taken.push_back(t);
+            strip.push_back(third);
+        }
+        for (const int t : taken)
+            used[size_t(t)] = keep;
+    };
+    for (int t = 0; t < mesh.nrOfTriangles; ++t) {
+        if (used[size_t(t)])
+            continue;
+        used[size_t(t)] = 1;
+        const int *c = corners + 3 * qint64(t);
+        const auto start = [&](int turn) {
+            strip = {c[turn], c[(turn + 1) % 3], c[(turn + 2) % 3]};
+        };
+        int bestTurn = 0;
+        size_t bestLength = 0;
+        for (int turn = 0; turn < 3; ++turn) {
+            start(turn);
+            grow(false);
+            if (strip.size() > bestLength) {
+                bestLength = strip.size();
+                bestTurn = turn;
+            }
+        }
+        start(bestTurn);
+        grow(true);
+        if (!list.empty())
+            list.push_back(-1);
+        list.insert(list.end(), strip.begin(), strip.end());
+    }
+    if (list.size() > size_t(INT_MAX))
+        return;
+    mesh.triangleStrips = allocateArray<int>(qint64(list.size()));
+    if (!mesh.triangleStrips)
+        return;
+    std::copy(list.begin(), list.end(), mesh.triangleStrips.get());
+    mesh.nrOfTriangleStrips = int(list.size());
+    mesh.hasTriangleStrips = true;
 }
 
 qint64 giftiVertexCount(const QString &fileName)
@@ -344,8 +433,10 @@ std::unique_ptr<SurfaceMesh> meshOfGeometry(const SurfaceGeometry &geometry, QSt
     std::copy(convexGrey, convexGrey + 3, mesh->meshColor0);
     std::copy(concaveGrey, concaveGrey + 3, mesh->meshColor1);
     try {
-        if (!makeRings(*mesh, reason))
+        const TrianglesOfVertices adjacent(*mesh);
+        if (!makeRings(*mesh, adjacent, reason))
             return nullptr;
+        makeStrips(*mesh, adjacent);
     } catch (const std::bad_alloc &) {
         reason = noMemory;
         return nullptr;

@@ -684,6 +684,30 @@ void TestSurfaceFiles::meshesAsTheSrfReaderHasThem()
         QCOMPARE(mesh->vertexColors[v], 0);
     }
     QCOMPARE(srfHeaderValues(*mesh).mid(1), srfHeaderValues(expected).mid(1));
+
+    // Strips hold every triangle once, turned alike, in fewer corners.
+    QVERIFY(mesh->hasTriangleStrips);
+    const auto turned = [](int a, int b, int c) {
+        const int first = std::min({a, b, c});
+        return first == a   ? QList<int>{a, b, c}
+               : first == b ? QList<int>{b, c, a}
+                            : QList<int>{c, a, b};
+    };
+    QList<QList<int>> listed, stripped;
+    for (qsizetype t = 0; t < sphere.triangles.size(); t += 3)
+        listed << turned(sphere.triangles[t], sphere.triangles[t + 1], sphere.triangles[t + 2]);
+    const int *s = mesh->triangleStrips.get();
+    for (int k = 0, first = 0; k < mesh->nrOfTriangleStrips; ++k) {
+        if (s[k] < 0)
+            first = k + 1;
+        else if (k - first >= 2)
+            stripped << ((k - first) % 2 ? turned(s[k - 1], s[k - 2], s[k])
+                                         : turned(s[k - 2], s[k - 1], s[k]));
+    }
+    std::sort(listed.begin(), listed.end());
+    std::sort(stripped.begin(), stripped.end());
+    QCOMPARE(stripped, listed);
+    QCOMPARE_LT(mesh->nrOfTriangleStrips, mesh->nrOfTriangles * 2);
 }
 
 void TestSurfaceFiles::filesOfValuesAndLabels_data()
