@@ -465,7 +465,7 @@ void CortivexViewer::openPaths(const QStringList &paths)
         }
         if (!info.isFile())
             continue;
-        const FileTypes::Kind fileKind = FileTypes::kindOf(info.fileName());
+        const FileTypes::Kind fileKind = FileTypes::kindOfFile(info.absoluteFilePath());
         const bool mapsOfInspected =
             (fileKind == FileTypes::VolumeMaps && inspected == FileTypes::Volume) ||
             (fileKind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QTreeView>
 
+#include <algorithm>
+
 FolderBrowser::FolderBrowser(QObject *parent)
     : QObject(parent), model(new QFileSystemModel(this)), list(new QListWidget),
       tree(new QTreeView),
@@ -130,10 +132,22 @@ bool FolderBrowser::hasFocus() const
 QStringList FolderBrowser::filesToShow(const QString &folder, BrowsingMode mode)
 {
     QStringList files;
-    const QFileInfoList entries =
+    QFileInfoList entries =
         QDir(folder).entryInfoList(FileTypes::modeNameFilters(mode), QDir::Files | QDir::NoSymLinks,
                                    QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo &entry : entries)
+    // FreeSurfer's surfaces of other names (lh.sphere.reg, none at all) by their first bytes.
+    if (mode == BrowsingMode::CXData) {
+        const qsizetype named = entries.size();
+        for (const QFileInfo &entry : QDir(folder).entryInfoList(QDir::Files | QDir::NoSymLinks))
+            if (FileTypes::kindOf(entry.fileName()) == FileTypes::Unknown &&
+                FileTypes::kindOfFile(entry.absoluteFilePath()) == FileTypes::Mesh)
+                entries << entry;
+        if (entries.size() > named)
+            std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
+                return a.fileName().compare(b.fileName(), Qt::CaseInsensitive) < 0;
+            });
+    }
+    for (const QFileInfo &entry : std::as_const(entries))
         files << entry.absoluteFilePath();
     return files;
 }

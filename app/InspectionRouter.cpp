@@ -3,6 +3,7 @@
 #include "Documents.h"
 #include "FileTypes.h"
 #include "ImageOGLViewer.h"
+#include "LocalFiles.h"
 #include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
@@ -20,6 +21,11 @@ InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, M
     connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
     connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
     connectMapsPanel();
+    // The label of the vertex picked, from the labels shown on the mesh.
+    connect(views.mesh, &MeshOGLViewer::vertexPicked, panels, [this](int vertex) {
+        if (const std::shared_ptr<MeshDocument> mesh = this->views.mesh->mesh())
+            this->panels->updatePickedLabel(LocalFiles::printable(mesh->labelAt(vertex)));
+    });
 }
 
 // The panel drives the settings and follows them; only the view of the document
@@ -63,7 +69,7 @@ void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer
 
 OGLViewer *InspectionRouter::viewFor(const QString &fileName) const
 {
-    return viewOf(FileTypes::kindOf(fileName));
+    return viewOf(FileTypes::kindOfFile(fileName));
 }
 
 OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
@@ -112,10 +118,9 @@ void InspectionRouter::clearViews()
 {
     cancel();
     setMapTarget(nullptr, nullptr);
-    for (OGLViewer *view : {static_cast<OGLViewer *>(views.image),
-                            static_cast<OGLViewer *>(views.mesh),
-                            static_cast<OGLViewer *>(views.volume),
-                            static_cast<OGLViewer *>(views.rawMRI)})
+    for (OGLViewer *view :
+         {static_cast<OGLViewer *>(views.image), static_cast<OGLViewer *>(views.mesh),
+          static_cast<OGLViewer *>(views.volume), static_cast<OGLViewer *>(views.rawMRI)})
         view->clear();
 }
 

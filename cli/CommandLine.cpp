@@ -1,6 +1,6 @@
 #include "CommandLine.h"
 
-#include "FileHelpers.h"
+#include "Documents.h"
 #include "LocalFiles.h"
 #include "NameLinks.h"
 #include "NiftiImage.h"
@@ -199,8 +199,8 @@ QStringList CommandLine::inputs() const
     for (const QString &file : QStringList(read)) {
         if (NiftiImage::isNiftiFileName(file))
             read << NiftiImage::namesLookedFor(file);
-        if (FileTypes::kindOf(file) == FileTypes::Mesh)
-            read << removeExtension(file) + ".vwp" << removeExtension(file) + ".VWP";
+        if (FileTypes::kindOfFile(file) == FileTypes::Mesh)
+            read << MeshDocument::viewingParameterFiles(file);
     }
     return read;
 }
@@ -221,10 +221,12 @@ bool CommandLine::check()
     }
     if (files.size() != 1 || QFileInfo(files.first()).isDir())
         return refuse("--render draws one file");
-    kind = FileTypes::kindOf(files.first());
+    kind = FileTypes::kindOfFile(files.first());
     if (kind != FileTypes::Image && kind != FileTypes::Dicom && kind != FileTypes::Volume &&
         kind != FileTypes::Mesh)
-        return refuse("--render draws an image, DICOM, VMR or SRF file, not " + files.first());
+        return refuse("--render draws an image, DICOM, VMR, NIfTI, SRF, FreeSurfer or GIfTI "
+                      "surface file, not " +
+                      files.first());
     if (crossAt && kind != FileTypes::Volume)
         return refuse("--cross is for a volume");
     if (map.isEmpty() && !mapOptions.isEmpty())
@@ -233,12 +235,13 @@ bool CommandLine::check()
         // A FIFO or a device is refused by the figure, as a file it cannot read.
         if (!QFileInfo::exists(map) || QFileInfo(map).isDir())
             return refuse("no such file: " + map);
-        const FileTypes::Kind mapKind = FileTypes::kindOf(map);
+        const FileTypes::Kind mapKind = FileTypes::kindOfFile(map);
         // A NIfTI file over a volume is read as statistics when the volume view takes it.
         if (!(kind == FileTypes::Volume &&
               (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
             !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
-            return refuse("--map takes a VMP or NIfTI file for a volume or an SMP file for a mesh");
+            return refuse("--map takes a VMP or NIfTI file for a volume, or for a mesh an SMP "
+                          "file or a FreeSurfer or GIfTI file of values or labels per vertex");
     }
     // By whatever name, link or hard link it is given.
     for (const QString &input : inputs())
@@ -255,14 +258,15 @@ QString CommandLine::usage()
            "FILE\n"
            "\n"
            "Opens folders and files in the viewer: a folder in the browsing mode that fits it,\n"
-           "a file in its folder with its cover chosen, a VMP or SMP file after its volume or\n"
-           "mesh in the maps panel.\n"
+           "a file in its folder with its cover chosen, a map file after its volume or mesh\n"
+           "in the maps panel.\n"
            "\n"
            "--render draws FILE as the viewer's inspection view does into a PNG and exits,\n"
            "also without a display:\n"
            "  --size WxH        the figure's size in pixels (800x600)\n"
            "  --cross X,Y,Z     a volume's red cross, in voxel indices\n"
-           "  --map FILE        a VMP or NIfTI file over a volume, an SMP file over a mesh\n"
+           "  --map FILE        a VMP or NIfTI file over a volume; over a mesh an SMP file,\n"
+           "                    FreeSurfer values or annotation, GIfTI values or labels\n"
            "  --map-index K     the map of the file to show, from 1 (1)\n"
            "  --threshold T     the map's threshold (the map's own)\n"
            "  --cluster N       the cluster filter on, at N voxels or vertices\n"

@@ -1,4 +1,5 @@
-// cxvinfo: prints what the viewer's core reads from VMR, SRF, DICOM, VMP, SMP and NIfTI files.
+// cxvinfo: prints what the viewer's core reads from VMR, SRF, DICOM, VMP, SMP and NIfTI
+// files, FreeSurfer surfaces, values and annotations, and GIfTI files.
 // Usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...
 
 #include "ArVolumeMap.h"
@@ -6,10 +7,13 @@
 #include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "DocumentStream.h"
+#include "FreeSurferFiles.h"
+#include "GiftiFile.h"
 #include "HeaderTexts.h"
 #include "LocalFiles.h"
 #include "NiftiImage.h"
 #include "NiftiVolume.h"
+#include "SurfaceImport.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -25,6 +29,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -331,6 +338,141 @@ int smpVertexCount(const QString &fileName)
     return in.status() == QDataStream::Ok ? count : -1;
 }
 
+// The header panel's figures of a surface as the mesh view shows it.
+bool describeSurface(const SurfaceGeometry &geometry, SurfaceImport::Format format, Report &r,
+                     QString &reason)
+{
+    std::unique_ptr<SurfaceMesh> mesh = SurfaceImport::meshOfGeometry(geometry, reason);
+    if (!mesh)
+        return false;
+    QStringList values = srfHeaderValues(*mesh);
+    values[0] = SurfaceImport::typeName(format);
+    r.addTexts(srfHeaderLabels(), values);
+    r.add("nrOfVertices", mesh->nrOfVertices);
+    r.add("nrOfTriangles", mesh->nrOfTriangles);
+    return true;
+}
+
+// The least, largest and mean value, of those that are numbers.
+void describeValues(const std::vector<float> &values, QJsonObject &into)
+{
+    float lowest = 0, highest = 0;
+    double sum = 0;
+    qint64 count = 0;
+    for (const float v : values) {
+        if (!std::isfinite(v))
+            continue;
+        lowest = count ? std::min(lowest, v) : v;
+        highest = count ? std::max(highest, v) : v;
+        sum += v;
+        ++count;
+    }
+    into.insert("nrOfVertices", qint64(values.size()));
+    into.insert("min", roundTrip(lowest));
+    into.insert("max", roundTrip(highest));
+    into.insert("mean", count ? sum / double(count) : 0.0);
+}
+
+// Each label of the table with the number of vertices it labels.
+QJsonArray describeLabels(const VertexLabels &labels)
+{
+    std::vector<qint64> counts(labels.table.size(), 0);
+    for (const int label : labels.labelOfVertex)
+        if (label >= 0)
+            ++counts[size_t(label)];
+    QJsonArray table;
+    for (size_t i = 0; i < labels.table.size(); ++i) {
+        const VertexLabels::Label &label = labels.table[i];
+        QJsonObject entry{{"key", label.key}, {"name", LocalFiles::printable(label.name)}};
+        if (label.hasColour)
+            entry.insert("rgba", QJsonArray({label.red, label.green, label.blue, label.alpha}));
+        entry.insert("vertices", counts[i]);
+        table.append(entry);
+    }
+    return table;
+}
+
+QString describeFreeSurfer(const QString &fileName, const QString &kind, Report &r)
+{
+    FreeSurferReader reader;
+    QString reason;
+    if (kind == "FreeSurfer surface") {
+        const std::optional<SurfaceGeometry> geometry = reader.readSurface(fileName);
+        if (!geometry)
+            return reader.failureReason();
+        if (!describeSurface(*geometry, SurfaceImport::Format::FreeSurfer, r, reason))
+            return reason;
+        r.add("createdBy", LocalFiles::printable(geometry->createdBy));
+        QJsonArray info;
+        for (const QString &line : geometry->volumeInfo)
+            info.append(LocalFiles::printable(line));
+        r.add("volumeInfo", info);
+    } else if (kind == "FreeSurfer values") {
+        const std::optional<PerVertexValues> values = reader.readValues(fileName);
+        if (!values)
+            return reader.failureReason();
+        QJsonObject figures;
+        describeValues(values->values, figures);
+        for (const char *key : {"nrOfVertices", "min", "max", "mean"})
+            r.add(key, figures.value(key));
+        r.add("faceCount", QJsonValue(values->faceCount));
+    } else {
+        const std::optional<VertexLabels> labels = reader.readAnnotation(fileName);
+        if (!labels)
+            return reader.failureReason();
+        r.add("nrOfVertices", QJsonValue(qint64(labels->labelOfVertex.size())));
+        r.add("labelledVertices", QJsonValue(qint64(std::count_if(
+                                      labels->labelOfVertex.begin(), labels->labelOfVertex.end(),
+                                      [](int label) { return label >= 0; }))));
+        r.add("labels", describeLabels(*labels));
+    }
+    return QString();
+}
+
+QString describeGifti(const QString &fileName, Report &r)
+{
+    GiftiFile gifti;
+    if (!gifti.read(fileName))
+        return gifti.failureReason();
+    r.add("version", LocalFiles::printable(gifti.version()));
+    QString reason;
+    if (const std::optional<SurfaceGeometry> geometry = gifti.surface())
+        if (!describeSurface(*geometry, SurfaceImport::Format::Gifti, r, reason))
+            return reason;
+    QJsonArray meta;
+    for (const auto &entry : gifti.metaData())
+        meta.append(QJsonObject{{"name", LocalFiles::printable(entry.first)},
+                                {"value", LocalFiles::printable(entry.second)}});
+    r.add("metaData", meta);
+    const char *const types[] = {"NIFTI_TYPE_FLOAT32", "NIFTI_TYPE_INT32", "NIFTI_TYPE_UINT8"};
+    QJsonArray arrays;
+    for (const GiftiArray &array : gifti.arrays()) {
+        QJsonArray dims;
+        for (const qint64 d : array.dims)
+            dims.append(d);
+        arrays.append(QJsonObject{{"name", LocalFiles::printable(array.metaValue("Name"))},
+                                  {"intent", array.intent},
+                                  {"dataType", types[int(array.type)]},
+                                  {"dims", dims},
+                                  {"encoding", array.encoding},
+                                  {"endian", array.endian},
+                                  {"columnMajor", array.columnMajor}});
+    }
+    r.add("arrays", arrays);
+    QJsonArray values;
+    for (const PerVertexValues &array : gifti.perVertexValues()) {
+        QJsonObject figures{{"name", LocalFiles::printable(array.name)},
+                            {"intentCode", array.intentCode}};
+        describeValues(array.values, figures);
+        values.append(figures);
+    }
+    if (!values.isEmpty())
+        r.add("values", values);
+    if (const std::optional<VertexLabels> labels = gifti.vertexLabels())
+        r.add("labels", describeLabels(*labels));
+    return QString();
+}
+
 // The documents that maps are read onto.
 struct MapTargets
 {
@@ -375,6 +517,10 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
 {
     if (kind == "VMP" || kind == "SMP")
         return describeMapFile(fileName, kind, targets, r);
+    if (kind == "GIfTI")
+        return describeGifti(fileName, r);
+    if (kind.startsWith("FreeSurfer"))
+        return describeFreeSurfer(fileName, kind, r);
     if (kind == "VMR" || kind == "NIfTI") {
         if (!core.loadVMR(fileName))
             return core.getVMRFailureReason();
@@ -409,7 +555,22 @@ QString kindOf(const QString &fileName)
         return "VMP";
     if (extension == "smp")
         return "SMP";
-    return QString();
+    if (GiftiFile::isGiftiFileName(fileName))
+        return "GIfTI";
+    if (extension == "annot")
+        return "FreeSurfer annotation";
+    // FreeSurfer's surfaces and values have names, not endings: their magic says.
+    QFile file;
+    if (!LocalFiles::openRegular(file, fileName))
+        return QString();
+    switch (FreeSurferReader::kindOf(file.read(15))) {
+    case FreeSurferReader::Kind::Surface:
+        return "FreeSurfer surface";
+    case FreeSurferReader::Kind::Values:
+        return "FreeSurfer values";
+    default:
+        return QString();
+    }
 }
 
 // Takes "--name VALUE" out of the arguments.
@@ -436,7 +597,8 @@ int main(int argc, char *argv[])
     if (files.isEmpty() || files.first().startsWith("-")) {
         err << "usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...\n"
                "Prints what the viewer reads from .vmr, .srf, .dcm, .vmp, .smp and NIfTI\n"
-               "(.nii, .nii.gz, .hdr) files.\n"
+               "(.nii, .nii.gz, .hdr) files, FreeSurfer surfaces, values (curv, thickness...)\n"
+               "and annotations (.annot), and GIfTI files (.gii).\n"
                "Volume maps are read onto the given volume (else a 256 x 256 x 256 one),\n"
                "surface maps onto the given mesh (else any mesh of the vertex count they state).\n";
         return 2;
@@ -466,8 +628,8 @@ int main(int argc, char *argv[])
         Report report;
         QString reason = DocumentStream::openFailure(fileName);
         if (reason.isEmpty() && kind.isEmpty())
-            reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp, .smp, .nii, .nii.gz or "
-                     ".hdr)";
+            reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp, .smp, .nii, .nii.gz, "
+                     ".hdr, .gii, .annot or a FreeSurfer surface or values file)";
         else if (reason.isEmpty())
             reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {

@@ -123,14 +123,16 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
 
 // As the mesh view draws it, with no display: into a framebuffer of an OpenGL
 // context of its own.
-QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
-                                const CommandLine &line)
+QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh, const CommandLine &line)
 {
     // The file of another vertex set the mesh names, read from the mesh's folder.
     if (mesh->mesh().indirectVerticesLoaded)
         alsoRead << QFileInfo(mesh->fileName())
                         .dir()
                         .filePath(QFile::decodeName(mesh->mesh().indirectMeshFile));
+    // The curvature a surface is shaded by.
+    if (!mesh->curvatureFile().isEmpty())
+        alsoRead << mesh->curvatureFile();
     MapDisplaySettings settings;
     settings.setTarget(mesh);
     if (!line.mapFile().isEmpty() && !showMap(settings, line))

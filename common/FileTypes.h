@@ -17,6 +17,12 @@ public:
     enum Kind { Unknown, Image, Dicom, Volume, Mesh, VolumeMaps, SurfaceMaps };
 
     static Kind kindOf(const QString &fileName);
+    // The kind of a file that its name leaves unknown, told by its first
+    // bytes: FreeSurfer's surfaces and values per vertex have no ending of
+    // their own, so a name without a dot, or a hemisphere's name with another
+    // ending (lh.sphere.reg, lh.white.H), is a mesh or a map by its magic.
+    // Reads at most 15 bytes of a regular file.
+    static Kind kindOfFile(const QString &path);
     // The mode whose strip lists the kind, or offers it (maps, in CX data); none for Unknown.
     static std::optional<BrowsingMode> browsingMode(Kind kind);
     // "*.jpg" and the like, for the files of a kind.

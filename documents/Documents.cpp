@@ -10,6 +10,7 @@
 #include "LocalFiles.h"
 #include "MosaicLayout.h"
 #include "NiftiImage.h"
+#include "SurfaceImport.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -69,7 +70,7 @@ int Document::instances()
 
 std::shared_ptr<Document> readDocument(const QString &fileName, QString &reason)
 {
-    switch (FileTypes::kindOf(fileName)) {
+    switch (FileTypes::kindOfFile(fileName)) {
     case FileTypes::Image:
         return PictureDocument::read(fileName, reason);
     case FileTypes::Dicom:
@@ -115,7 +116,10 @@ std::unique_ptr<PictureDocument> PictureDocument::read(const QString &fileName, 
     const QString lower = fileName.toLower();
     if (lower.endsWith("jpg") || lower.endsWith("jpeg")) {
         orientation = getOrientationFromExif(fileName);
-        const int angle = orientation == 3 ? 180 : orientation == 6 ? 90 : orientation == 8 ? 270 : 0;
+        const int angle = orientation == 3   ? 180
+                          : orientation == 6 ? 90
+                          : orientation == 8 ? 270
+                                             : 0;
         if (angle)
             image = image.transformed(QTransform().rotate(angle), Qt::FastTransformation);
     }
@@ -264,44 +268,96 @@ void VolumeDocument::applyDisplay(const MapDisplay &display)
 
 // Meshes
 
-MeshDocument::MeshDocument(const QString &fileName, std::unique_ptr<SurfaceMesh> mesh)
+MeshDocument::MeshDocument(const QString &fileName, std::unique_ptr<SurfaceMesh> mesh,
+                           const QString &type)
     : Document(fileName), doc(std::move(mesh))
 {
     // The viewing parameters saved beside the mesh, if any.
-    const QString base = removeExtension(fileName);
-    const QString file = QFileInfo::exists(base + ".vwp") ? base + ".vwp" : base + ".VWP";
-    parameters = ViewingParameters::fromFile(file);
+    const QStringList files = viewingParameterFiles(fileName);
+    parameters = ViewingParameters::fromFile(QFileInfo::exists(files[0]) ? files[0] : files[1]);
     // Counting the edges of a large mesh takes a while: not on the window's thread.
     header = srfHeaderValues(*doc);
+    if (!type.isEmpty() && !header.isEmpty())
+        header[0] = type;
 }
 
 MeshDocument::~MeshDocument() = default;
 
+// A name without an ending, such as FreeSurfer's, keeps its folder's dots.
+QStringList MeshDocument::viewingParameterFiles(const QString &meshFile)
+{
+    const QFileInfo file(meshFile);
+    const QString base = file.dir().filePath(removeExtension(file.fileName()));
+    return {base + ".vwp", base + ".VWP"};
+}
+
 std::unique_ptr<MeshDocument> MeshDocument::read(const QString &fileName, QString &reason)
 {
-    auto mesh = std::make_unique<SurfaceMesh>();
-    if (!mesh->readMesh(fileName)) {
-        reason = mesh->failureReason();
-        return nullptr;
+    std::unique_ptr<MeshDocument> document;
+    const SurfaceImport::Format format = SurfaceImport::formatOf(fileName);
+    if (format != SurfaceImport::Format::Srf) {
+        std::unique_ptr<SurfaceMesh> mesh = SurfaceImport::readMesh(fileName, reason);
+        if (!mesh)
+            return nullptr;
+        const QString curvature = SurfaceImport::shadeFromFileBeside(*mesh, fileName);
+        document.reset(
+            new MeshDocument(fileName, std::move(mesh), SurfaceImport::typeName(format)));
+        document->curvature = curvature;
+    } else {
+        auto mesh = std::make_unique<SurfaceMesh>();
+        if (!mesh->readMesh(fileName)) {
+            reason = mesh->failureReason();
+            return nullptr;
+        }
+        document.reset(new MeshDocument(fileName, std::move(mesh)));
     }
-    std::unique_ptr<MeshDocument> document(new MeshDocument(fileName, std::move(mesh)));
-    // Only the SMP files made for as many vertices as the mesh has.
+    // Only the files of values or labels per vertex (SMP, FreeSurfer, GIfTI)
+    // made for as many vertices as the mesh has. FreeSurfer's have no ending of
+    // their own: those of unknown names are told by their first bytes.
     const QDir folder = QFileInfo(fileName).dir();
-    for (const QString &name : filesOf(folder, FileTypes::SurfaceMaps))
-        if (SurfaceMaps::statedVertexCount(folder.filePath(name)) ==
-            document->doc->nrOfVertices)
+    for (const QString &name : folder.entryList(QDir::Files | QDir::NoSymLinks,
+                                                QDir::Name | QDir::IgnoreCase)) {
+        const QString path = folder.filePath(name);
+        if (FileTypes::kindOfFile(path) == FileTypes::SurfaceMaps &&
+            SurfaceImport::statedVertexCount(path) == document->doc->nrOfVertices)
             document->offered << name;
+    }
     return document;
+}
+
+QString MeshDocument::labelAt(int vertex) const
+{
+    if (!labels || !labelsShown || vertex < 0 || size_t(vertex) >= labels->labelOfVertex.size())
+        return QString();
+    const int label = labels->labelOfVertex[size_t(vertex)];
+    return label >= 0 ? labels->table[size_t(label)].name : QString();
 }
 
 QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)
 {
     QStringList names;
     // A file that cannot be read leaves the maps as they were.
-    if (!doc->loadSMPs(fileName)) {
-        reason = doc->mapFailureReason();
-        return names;
+    if (fileName.endsWith(".smp", Qt::CaseInsensitive)) {
+        if (!doc->loadSMPs(fileName)) {
+            reason = doc->mapFailureReason();
+            return names;
+        }
+        labels.reset();
+    } else {
+        std::optional<SurfaceImport::VertexFile> file =
+            SurfaceImport::readVertexFile(fileName, doc->nrOfVertices, reason);
+        if (!file)
+            return names;
+        if (file->labels) {
+            doc->surfaceMaps.reset();
+            labels = std::make_unique<VertexLabels>(std::move(*file->labels));
+            labelsShown = false;
+            return {file->labelsName};
+        }
+        doc->surfaceMaps = std::move(file->maps);
+        labels.reset();
     }
+    labelsShown = false;
     for (const auto &map : doc->surfaceMaps->maps)
         names << map->mapName;
     return names;
@@ -309,6 +365,13 @@ QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)
 
 std::optional<MapDisplay> MeshDocument::chooseMap(int row, QString &)
 {
+    if (labels) {
+        if (row != 0)
+            return std::nullopt;
+        labelsShown = true;
+        // Nothing to threshold: every vertex of a label shows it.
+        return MapDisplay();
+    }
     SurfaceMaps *maps = doc->surfaceMaps.get();
     if (!maps || row < 0 || row >= int(maps->maps.size()))
         return std::nullopt;
@@ -317,8 +380,31 @@ std::optional<MapDisplay> MeshDocument::chooseMap(int row, QString &)
     return maps->maps[row]->storedDisplay();
 }
 
+// Each vertex of a label in the label's colour; vertices of no label, or of a
+// label without a colour or wholly transparent, keep the mesh's own.
+void MeshDocument::showLabels()
+{
+    doc->prepareDisplayOfSMP();
+    std::vector<int> codes(labels->table.size(), -1);
+    for (size_t i = 0; i < codes.size(); ++i) {
+        const VertexLabels::Label &label = labels->table[i];
+        if (label.hasColour && label.alpha > 0)
+            codes[i] = 0x3F000000 + label.red * 65536 + label.green * 256 + label.blue;
+    }
+    for (int v = 0; v < doc->nrOfVertices; ++v) {
+        const int label = labels->labelOfVertex[size_t(v)];
+        if (doc->vertexColors[v] >= 0 && label >= 0 && codes[size_t(label)] >= 0)
+            doc->vertexColors[v] = codes[size_t(label)];
+    }
+}
+
 void MeshDocument::applyDisplay(const MapDisplay &display)
 {
+    if (labels) {
+        if (labelsShown)
+            showLabels();
+        return;
+    }
     SurfaceMaps *maps = doc->surfaceMaps.get();
     if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
         return;

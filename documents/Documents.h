@@ -15,6 +15,7 @@
 class DICOMDoc;
 class SurfaceMesh;
 class VolumeDoc;
+struct VertexLabels;
 
 // A file read to be shown, whole: made by readDocument, on any thread, and
 // handed to whoever asked. What it shows never changes afterwards, but for the
@@ -107,13 +108,18 @@ private:
 };
 
 // A surface mesh, its viewing parameters if a file beside it holds them, and
-// the maps chosen for it.
+// the maps chosen for it. An SRF mesh, or a FreeSurfer or GIfTI surface shaded
+// by the curvature beside it; maps are SMP files, or FreeSurfer and GIfTI
+// values (a map each) or labels (drawn in their colours).
 class MeshDocument final : public Document, public MapTarget
 {
 public:
     static std::unique_ptr<MeshDocument> read(const QString &fileName, QString &reason);
     ~MeshDocument() override;
     Kind kind() const override { return Mesh; }
+    // Where the viewing parameters of a mesh file are looked for, in order:
+    // its name without its ending, and ".vwp" or ".VWP".
+    static QStringList viewingParameterFiles(const QString &meshFile);
 
     const SurfaceMesh &mesh() const { return *doc; }
     // For the window's thread, which draws it and changes its render mode.
@@ -121,6 +127,11 @@ public:
     std::optional<ViewingParameters> viewingParameters() const { return parameters; }
     // The mesh's figures for the properties panel, counted while it was read.
     QStringList headerValues() const { return header; }
+    // The file of curvature the surface is shaded by; empty when none.
+    QString curvatureFile() const { return curvature; }
+    // The name of the label of a vertex, while labels are shown; empty for a
+    // vertex of no label, or when no labels are shown.
+    QString labelAt(int vertex) const;
 
     QStringList readMapFile(const QString &fileName, QString &reason) override;
     std::optional<MapDisplay> chooseMap(int row, QString &problem) override;
@@ -128,11 +139,17 @@ public:
     void applyDisplay(const MapDisplay &display) override;
 
 private:
-    MeshDocument(const QString &fileName, std::unique_ptr<SurfaceMesh> mesh);
+    MeshDocument(const QString &fileName, std::unique_ptr<SurfaceMesh> mesh,
+                 const QString &type = QString());
+    void showLabels();
 
     std::unique_ptr<SurfaceMesh> doc;
     std::optional<ViewingParameters> parameters;
     QStringList header;
+    QString curvature;
+    // The labels of the label file read last, instead of maps.
+    std::unique_ptr<VertexLabels> labels;
+    bool labelsShown = false;
 };
 
 #endif

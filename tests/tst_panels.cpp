@@ -7,6 +7,7 @@
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
+#include "ShowFile.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
@@ -103,7 +104,7 @@ void TestPanels::propertyPanels()
          {file,
           {"Dims X/Y/Z", "X", "Y", "Z"},
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
-           "Mean edge length"},
+           "Mean edge length", "Label"},
           {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
            "Value"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
@@ -184,7 +185,8 @@ void TestPanels::headerPanels()
         .unsignedShort(0x0028, 0x0011, 1)
         .unsignedShort(0x0028, 0x0100, 16)
         .pixels({100, 200});
-    panels.updateHeaderOfLoadedDICOM(readAs<DicomDocument>(write("slice.dcm", image.file()))->dicom());
+    panels.updateHeaderOfLoadedDICOM(
+        readAs<DicomDocument>(write("slice.dcm", image.file()))->dicom());
     const QList<QPair<QString, QString>> fields = {{"No. of rows", "2"},
                                                    {"No. of columns", "1"},
                                                    {"Pixel spacing", "0.9375\\0.5"},

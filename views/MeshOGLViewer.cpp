@@ -1,6 +1,7 @@
 #include "MeshOGLViewer.h"
 
 #include "Documents.h"
+#include "MeshPick.h"
 #include "SurfaceMesh.h"
 
 #include <QGesture>
@@ -294,6 +295,11 @@ void MeshOGLViewer::mousePressEvent(QMouseEvent *event)
         return;
     }
     resetAnimations();
+    // Control and the left button pick; a drag from there moves nothing.
+    if (document && event->button() == Qt::LeftButton &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier)) ==
+            Qt::ControlModifier)
+        emit vertexPicked(pickVertex(document->mesh(), cam, size(), event->position()));
     if (event->button() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) {
         setCursor(Qt::PointingHandCursor);
         cam.beginDrag(pos);

@@ -46,6 +46,8 @@ public:
 signals:
     // Touch on a touch screen: the lists around should take a touch-sized font.
     void touchFontSizeRequested(float points);
+    // A Control-click on the mesh shown: the vertex under it, or -1 beside it.
+    void vertexPicked(int vertex);
 
 public slots:
     void resetView() override;

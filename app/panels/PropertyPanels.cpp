@@ -54,7 +54,8 @@ PropertyPanels::PropertyPanels(QObject *parent)
     cxFile = addFileGroup(cxBrowser);
     vmrGroup =
         addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
-    srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
+    // The mesh's figures, then the label of the vertex picked.
+    srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels() << "Label", srfProps);
     niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
     cxBrowser->setExpanded(vmrGroup, false);
     cxBrowser->setExpanded(srfGroup, false);
@@ -215,9 +216,15 @@ void PropertyPanels::updateHeaderOfLoadedSRF(const QStringList &values)
 {
     for (int i = 0; i < values.size() && i < srfProps.size(); ++i)
         srfProps[i]->setValue(values[i]);
+    srfProps.last()->setValue(QString());
     cxBrowser->setExpanded(vmrGroup, false);
     cxBrowser->setExpanded(srfGroup, true);
     cxBrowser->setExpanded(niftiGroup, false);
+}
+
+void PropertyPanels::updatePickedLabel(const QString &label)
+{
+    srfProps.last()->setValue(label);
 }
 
 void PropertyPanels::updateHeaderOfLoadedDICOM(const DICOMDoc &doc)

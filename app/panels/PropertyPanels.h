@@ -46,6 +46,8 @@ public slots:
     void updateCrossCoords(int x, int y, int z);
     // The figures of the mesh shown, as MeshDocument counted them.
     void updateHeaderOfLoadedSRF(const QStringList &values);
+    // The name of the label of the vertex picked on the mesh shown.
+    void updatePickedLabel(const QString &label);
     void updateHeaderOfLoadedDICOM(const DICOMDoc &doc);
     // A file that failed to load shows no figures, and none of the last one read.
     void clearHeaderOfVMR();
