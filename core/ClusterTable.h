@@ -1,0 +1,106 @@
+#ifndef CLUSTERTABLE_H
+#define CLUSTERTABLE_H
+
+#include "AffineTransform.h"
+
+#include <QByteArray>
+#include <QJsonDocument>
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <vector>
+
+// A map's values on its own grid: i fastest, then j, then k.
+struct ClusterGrid
+{
+    const float *values = nullptr;
+    std::array<int, 3> dims = {0, 0, 0};
+    AffineTransform voxelToWorld;
+    // Whether the world of voxelToWorld is Talairach space; only named in the output.
+    bool talairach = false;
+};
+
+// Which voxels are beyond the threshold, as the volume view's cluster filter
+// counts them, and which clusters are listed.
+struct ClusterCriteria
+{
+    float threshold = 0.0f;
+    // 1 positive values, 2 negative values, 3 both; 0 lists nothing.
+    int signSelection = 3;
+    // A lag map holds the lag in the whole part of each value: only the
+    // fraction is compared and reported.
+    bool lagMap = false;
+    // A cluster is listed when it has at least minVoxels voxels and at least
+    // minVolumeMm3 cubic millimetres.
+    qint64 minVoxels = 0;
+    double minVolumeMm3 = 0.0;
+
+    // The value compared with the threshold.
+    float compared(float value) const;
+    // +1 when the value joins positive clusters, -1 negative ones, 0 none:
+    // positive values take part at or above the threshold; negative ones at or
+    // below minus the threshold, and only while the threshold is above 0.
+    int signOf(float value) const;
+};
+
+// One cluster of voxels beyond the threshold, connected through faces, of one sign.
+struct Cluster
+{
+    int sign = 1; // +1 or -1
+    qint64 voxels = 0;
+    double volumeMm3 = 0.0;
+    // The value of largest magnitude (the compared fraction for a lag map),
+    // the first in storage order among equals.
+    float peakValue = 0.0f;
+    std::array<int, 3> peakVoxel = {0, 0, 0};
+    AffineTransform::Point peakWorld = {0, 0, 0};
+    // Centre of the voxels weighted by the magnitude of their values
+    // (unweighted when all are 0), in world coordinates.
+    AffineTransform::Point centreOfGravity = {0, 0, 0};
+    // The atlas region of the peak; empty without an atlas or outside its regions.
+    QString peakLabel;
+};
+
+// The clusters of a map at a threshold, sign choice and minimum size: the
+// largest first, then by peak magnitude. Computing needs no shared state, so
+// tables can be computed on any thread, each in its own object.
+class ClusterTable
+{
+public:
+    // Finds the clusters in time and memory proportional to the grid (a byte
+    // per voxel, and at most four more per voxel of the largest cluster).
+    // False with a reason when the grid cannot be read or when cancel became
+    // true; the table is then empty.
+    bool compute(const ClusterGrid &grid, const ClusterCriteria &criteria,
+                 const std::atomic<bool> *cancel = nullptr);
+    QString failureReason() const { return reason; }
+
+    const std::vector<Cluster> &clusters() const { return rows; }
+    bool isTalairach() const { return talairach; }
+    ClusterCriteria criteria() const { return used; }
+
+    // Names each peak by its world position, as an atlas does.
+    void labelPeaks(const std::function<QString(const AffineTransform::Point &)> &nameAt);
+
+    // A header row and one row per cluster, tab-separated, with "." as decimal
+    // point: values with the digits that give the same float back, millimetres
+    // to the micrometre.
+    QByteArray toTsv() const;
+    // The criteria, the space and the clusters.
+    QJsonDocument toJson() const;
+    // Reads what toTsv() wrote: at most maxTsvBytes; false with a reason otherwise.
+    bool readTsv(const QByteArray &tsv);
+    static const qsizetype maxTsvBytes = 16 * 1024 * 1024;
+
+private:
+    bool fail(const QString &why);
+
+    std::vector<Cluster> rows;
+    ClusterCriteria used;
+    bool talairach = false;
+    QString reason;
+};
+
+#endif
