@@ -329,6 +329,13 @@ void TestClusters::voxelRules_data()
     QTest::newRow("the grid's first and last layers join")
         << Set{{{0, 0, 0}, 5}, {{1, 0, 0}, 5}, {{5, 4, 3}, 4}} << both
         << QList<Row>{{1, 2, {0, 0, 0}, 5}, {1, 1, {5, 4, 3}, 4}};
+    // Next to each other in storage, not in space.
+    QTest::newRow("row and slice ends are apart")
+        << Set{{{5, 0, 1}, 5}, {{0, 1, 1}, 4}, {{1, 4, 2}, 9}, {{1, 0, 3}, 8}} << both
+        << QList<Row>{{1, 1, {1, 4, 2}, 9},
+                      {1, 1, {1, 0, 3}, 8},
+                      {1, 1, {5, 0, 1}, 5},
+                      {1, 1, {0, 1, 1}, 4}};
     QTest::newRow("the threshold itself joins, both signs")
         << Set{{{1, 1, 1}, 3}, {{3, 1, 1}, -3}, {{1, 3, 1}, 2.99f}} << both
         << QList<Row>{{1, 1, {1, 1, 1}, 3}, {-1, 1, {3, 1, 1}, -3}};
