@@ -177,15 +177,19 @@ bool Atlas::parseLabelNames(const QByteArray &text, QMap<int, QString> &names, Q
         return false;
     }
     QMap<int, int> lineOf;
-    const QList<QByteArray> lines = text.split('\n');
-    for (qsizetype n = 0; n < lines.size(); ++n) {
-        QByteArray line = lines[n];
-        if (n == 0 && line.startsWith("\xEF\xBB\xBF"))
+    // Line by line, so that a text of empty lines takes no memory per line.
+    int lineNumber = 0;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype end = text.indexOf('\n', at);
+        if (end < 0)
+            end = text.size();
+        QByteArray line = text.mid(at, end - at);
+        at = end + 1;
+        if (++lineNumber == 1 && line.startsWith("\xEF\xBB\xBF"))
             line.remove(0, 3);
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
-        const int lineNumber = int(n + 1);
         qsizetype digits = 0;
         while (digits < line.size() && line[digits] >= '0' && line[digits] <= '9')
             ++digits;

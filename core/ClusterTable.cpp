@@ -5,6 +5,7 @@
 #include <QList>
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -198,7 +199,8 @@ bool ClusterTable::compute(const ClusterGrid &grid, const ClusterCriteria &crite
             const qint64 i = n - k * slice - j * nx;
 
             const float v = criteria.compared(grid.values[n]);
-            const double w = std::abs(double(v));
+            // An infinite value weighs most, yet leaves the sums finite.
+            const double w = std::min(std::abs(double(v)), double(FLT_MAX));
             ++g.voxels;
             g.weight += w;
             const double at[3] = {double(i), double(j), double(k)};
@@ -333,27 +335,37 @@ bool ClusterTable::readTsv(const QByteArray &tsv)
     if (tsv.size() > maxTsvBytes)
         return fail(
             QString("a table of %1 bytes is larger than %2").arg(tsv.size()).arg(maxTsvBytes));
-    QList<QByteArray> lines = tsv.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QByteArray &line : lines)
+    // Line by line, so that a table of empty lines takes no memory per line.
+    qsizetype at = 0;
+    auto nextLine = [&](QByteArray &line) {
+        if (at >= tsv.size())
+            return false;
+        qsizetype end = tsv.indexOf('\n', at);
+        if (end < 0)
+            end = tsv.size();
+        line = tsv.mid(at, end - at);
+        at = end + 1;
         if (line.endsWith('\r'))
             line.chop(1);
-    if (lines.isEmpty())
+        return true;
+    };
+    QByteArray line;
+    if (!nextLine(line))
         return fail("no header row");
-    if (lines[0] == headerRow(false))
+    if (line == headerRow(false))
         talairach = false;
-    else if (lines[0] == headerRow(true))
+    else if (line == headerRow(true))
         talairach = true;
     else
         return fail("the header row is not that of a cluster table");
 
-    for (qsizetype r = 1; r < lines.size(); ++r) {
-        const QList<QByteArray> f = lines[r].split('\t');
+    for (qsizetype r = 1; nextLine(line); ++r) {
         const QString where = QString("row %1").arg(r);
-        if (f.size() != nrOfColumns)
+        const qsizetype columns = line.count('\t') + 1;
+        if (columns != nrOfColumns)
             return fail(
-                QString("%1 has %2 columns, not %3").arg(where).arg(f.size()).arg(nrOfColumns));
+                QString("%1 has %2 columns, not %3").arg(where).arg(columns).arg(nrOfColumns));
+        const QList<QByteArray> f = line.split('\t');
         Cluster c;
         qint64 number = 0;
         if (!parseNumber(f[0], number) || number != r)

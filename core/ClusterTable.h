@@ -12,7 +12,8 @@
 #include <functional>
 #include <vector>
 
-// A map's values on its own grid: i fastest, then j, then k.
+// A map's values on its own grid, dims[0] · dims[1] · dims[2] of them: i
+// fastest, then j, then k.
 struct ClusterGrid
 {
     const float *values = nullptr;

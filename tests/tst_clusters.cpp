@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -37,6 +38,8 @@ struct Row
     qint64 voxels;
     Dims peak;
     float peakValue;
+    // In voxels; not compared when left out.
+    std::optional<Point> centre = std::nullopt;
 };
 
 AffineTransform diagonal(double size, const Point &origin)
@@ -355,6 +358,13 @@ void TestClusters::voxelRules_data()
     QTest::newRow("not a number never joins")
         << Set{{{1, 1, 1}, 5}, {{2, 1, 1}, float(qQNaN())}, {{3, 1, 1}, 5}} << both
         << QList<Row>{{1, 1, {1, 1, 1}, 5}, {1, 1, {3, 1, 1}, 5}};
+    QTest::newRow("centre weighted by the values")
+        << Set{{{1, 1, 1}, 4}, {{2, 1, 1}, 4}, {{2, 2, 1}, 8}} << both
+        << QList<Row>{{1, 3, {2, 2, 1}, 8, Point{1.75, 1.5, 1}}};
+    QTest::newRow("an infinite value weighs most")
+        << Set{{{1, 1, 1}, 5}, {{2, 1, 1}, -float(qInf())}, {{3, 1, 1}, -5}, {{4, 1, 1}, -5}}
+        << both
+        << QList<Row>{{-1, 3, {2, 1, 1}, -float(qInf()), Point{2, 1, 1}}, {1, 1, {1, 1, 1}, 5}};
     QTest::newRow("equal peaks: the first stored")
         << Set{{{2, 2, 2}, 5}, {{2, 2, 1}, 5}, {{2, 2, 3}, 4}} << both
         << QList<Row>{{1, 3, {2, 2, 1}, 5}};
@@ -393,6 +403,11 @@ void TestClusters::voxelRules()
         QCOMPARE(found[r].voxels, expected[r].voxels);
         QCOMPARE(found[r].peak, expected[r].peak);
         QCOMPARE(found[r].peakValue, expected[r].peakValue);
+        if (expected[r].centre) {
+            for (int a = 0; a < 3; ++a)
+                QVERIFY(std::abs(table.clusters()[size_t(r)].centreOfGravity[a] -
+                                 2 * (*expected[r].centre)[a]) < 1e-9);
+        }
     }
 }
 
@@ -675,6 +690,8 @@ void TestClusters::tsvRefusals_data()
                                    << "row 1 holds a field that is not a number of its kind";
     QTest::newRow("negative voxel") << header + "1\tpos\t1\t8\t3\t0\t-1\t0\t1\t2\t3\t1\t2\t3\tA\n"
                                     << "row 1 holds a field that is not a number of its kind";
+    QTest::newRow("a row of tabs") << header + QByteArray(1000, '\t') + "\n"
+                                   << "row 1 has 1001 columns, not 15";
     QTest::newRow("too large") << QByteArray(ClusterTable::maxTsvBytes + 1, '\n')
                                << "a table of 16777217 bytes is larger than 16777216";
 }
