@@ -107,17 +107,27 @@ struct Growth
 
 float ClusterCriteria::compared(float value) const
 {
-    return lagMap ? value - std::trunc(value) : value;
+    const bool positive = signSelection == 1 || signSelection == 3;
+    return lagMap && positive ? value - std::trunc(value) : value;
 }
 
+// As the volume view colours a voxel: a lag outside the lags shown hides it,
+// a negative value passes only strictly beyond minus the threshold.
 int ClusterCriteria::signOf(float value) const
 {
-    const float v = compared(value);
     const bool positive = signSelection == 1 || signSelection == 3;
-    const bool negative = (signSelection == 2 || signSelection == 3) && threshold > 0.0f;
-    if (positive && v >= threshold)
+    const bool negative = signSelection == 2 || signSelection == 3;
+    float v = value;
+    if (lagMap && positive) {
+        const float whole = std::trunc(v);
+        const float lag = std::abs(whole);
+        if (lag < lowestLag || lag > highestLag)
+            return 0;
+        v -= whole;
+    }
+    if (positive && v >= threshold && v <= upperThreshold)
         return 1;
-    if (negative && v <= -threshold)
+    if (negative && !colouredByLag && -v > threshold && -v <= upperThreshold)
         return -1;
     return 0;
 }
@@ -145,9 +155,7 @@ bool ClusterTable::compute(const ClusterGrid &grid, const ClusterCriteria &crite
     if (nx * ny > qint64(UINT32_MAX) / nz)
         return fail(QString("a grid of %1 × %2 × %3 voxels is too large").arg(nx).arg(ny).arg(nz));
     const AffineTransform &m = grid.voxelToWorld;
-    const double det = m.at(0, 0) * (m.at(1, 1) * m.at(2, 2) - m.at(1, 2) * m.at(2, 1)) -
-                       m.at(0, 1) * (m.at(1, 0) * m.at(2, 2) - m.at(1, 2) * m.at(2, 0)) +
-                       m.at(0, 2) * (m.at(1, 0) * m.at(2, 1) - m.at(1, 1) * m.at(2, 0));
+    const double det = m.determinant();
     if (!std::isfinite(det) || det == 0.0)
         return fail("the voxel-to-world transform has no volume");
     const double voxelVolume = std::abs(det);

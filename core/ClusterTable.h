@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <limits>
 #include <vector>
 
 // A map's values on its own grid, dims[0] · dims[1] · dims[2] of them: i
@@ -23,26 +24,34 @@ struct ClusterGrid
     bool talairach = false;
 };
 
-// Which voxels are beyond the threshold, as the volume view's cluster filter
-// counts them, and which clusters are listed.
+// Which voxels a map shows, as the volume view colours them and its cluster
+// filter counts them, and which clusters are listed.
 struct ClusterCriteria
 {
     float threshold = 0.0f;
     // 1 positive values, 2 negative values, 3 both; 0 lists nothing.
     int signSelection = 3;
-    // A lag map holds the lag in the whole part of each value: only the
-    // fraction is compared and reported.
+    // A lag map holds the lag in the whole part of each value: while positive
+    // values are shown only the fraction is compared and reported.
     bool lagMap = false;
     // A cluster is listed when it has at least minVoxels voxels and at least
     // minVolumeMm3 cubic millimetres.
     qint64 minVoxels = 0;
     double minVolumeMm3 = 0.0;
+    // Magnitudes above this are not shown (a map with an upper threshold).
+    float upperThreshold = std::numeric_limits<float>::infinity();
+    // Lag maps, while positive values are shown: the lags shown.
+    float lowestLag = -std::numeric_limits<float>::infinity();
+    float highestLag = std::numeric_limits<float>::infinity();
+    // A lag map coloured by its lags shows no negative values.
+    bool colouredByLag = false;
 
     // The value compared with the threshold.
     float compared(float value) const;
     // +1 when the value joins positive clusters, -1 negative ones, 0 none:
-    // positive values take part at or above the threshold; negative ones at or
-    // below minus the threshold, and only while the threshold is above 0.
+    // positive values at or above the threshold, negative ones strictly
+    // beyond minus the threshold (so at threshold 0 a 0 is positive and every
+    // value below it negative), in magnitude at most the upper threshold.
     int signOf(float value) const;
 };
 

@@ -339,9 +339,10 @@ void TestClusters::voxelRules_data()
                       {1, 1, {1, 0, 3}, 8},
                       {1, 1, {5, 0, 1}, 5},
                       {1, 1, {0, 1, 1}, 4}};
-    QTest::newRow("the threshold itself joins, both signs")
-        << Set{{{1, 1, 1}, 3}, {{3, 1, 1}, -3}, {{1, 3, 1}, 2.99f}} << both
-        << QList<Row>{{1, 1, {1, 1, 1}, 3}, {-1, 1, {3, 1, 1}, -3}};
+    // As the slices colour them: the threshold itself shows, minus it does not.
+    QTest::newRow("the threshold joins, minus it does not")
+        << Set{{{1, 1, 1}, 3}, {{3, 1, 1}, -3}, {{1, 3, 1}, 2.99f}, {{3, 3, 1}, -3.01f}} << both
+        << QList<Row>{{-1, 1, {3, 3, 1}, -3.01f}, {1, 1, {1, 1, 1}, 3}};
     QTest::newRow("touching signs stay apart")
         << Set{{{1, 1, 1}, 5}, {{2, 1, 1}, -6}, {{3, 1, 1}, -4}} << both
         << QList<Row>{{-1, 2, {2, 1, 1}, -6}, {1, 1, {1, 1, 1}, 5}};
@@ -349,12 +350,19 @@ void TestClusters::voxelRules_data()
                                    << QList<Row>{{1, 1, {1, 1, 1}, 5}};
     QTest::newRow("no sign") << Set{{{1, 1, 1}, 5}, {{3, 1, 1}, -6}} << ClusterCriteria{3, 0}
                              << QList<Row>{};
-    // As the cluster filter counts them: at threshold 0 every value of at
-    // least 0 is beyond it, and no negative value is.
-    QTest::newRow("threshold 0: zeros are positive, negatives none")
-        << Set{{{1, 1, 1}, -2}} << ClusterCriteria{0, 3} << QList<Row>{{1, 119, {0, 0, 0}, 0}};
+    // As the slices colour them: at threshold 0 every value of at least 0 is
+    // positive, every value below it negative.
+    QTest::newRow("threshold 0: zeros positive, values below negative")
+        << Set{{{1, 1, 1}, -2}} << ClusterCriteria{0, 3}
+        << QList<Row>{{1, 119, {0, 0, 0}, 0}, {-1, 1, {1, 1, 1}, -2}};
     QTest::newRow("threshold 0, negative sign")
-        << Set{{{1, 1, 1}, -2}} << ClusterCriteria{0, 2} << QList<Row>{};
+        << Set{{{1, 1, 1}, -2}} << ClusterCriteria{0, 2} << QList<Row>{{-1, 1, {1, 1, 1}, -2}};
+    // A map with an upper threshold hides what lies beyond it, which then
+    // joins nothing.
+    QTest::newRow("beyond the upper threshold")
+        << Set{{{1, 1, 1}, 6}, {{2, 1, 1}, 9}, {{3, 1, 1}, 8}, {{3, 2, 1}, -9}}
+        << ClusterCriteria{4, 3, false, 0, 0, 8}
+        << QList<Row>{{1, 1, {3, 1, 1}, 8}, {1, 1, {1, 1, 1}, 6}};
     QTest::newRow("not a number never joins")
         << Set{{{1, 1, 1}, 5}, {{2, 1, 1}, float(qQNaN())}, {{3, 1, 1}, 5}} << both
         << QList<Row>{{1, 1, {1, 1, 1}, 5}, {1, 1, {3, 1, 1}, 5}};
@@ -379,6 +387,15 @@ void TestClusters::voxelRules_data()
         << Set{{{1, 1, 1}, 4.35f}, {{3, 1, 1}, 7.25f}, {{1, 3, 1}, -3.4f}}
         << ClusterCriteria{0.3f, 3, true}
         << QList<Row>{{-1, 1, {1, 3, 1}, -3.4f + 3.0f}, {1, 1, {1, 1, 1}, 4.35f - 4.0f}};
+    // Only the lags shown; coloured by lag, no negative values.
+    QTest::newRow("lag map: lags outside those shown hide")
+        << Set{{{1, 1, 1}, 1.5f}, {{2, 1, 1}, 4.5f}, {{3, 1, 1}, 3.5f}, {{1, 3, 1}, -2.5f}}
+        << ClusterCriteria{0.25f, 3, true, 0, 0, HUGE_VALF, 1, 3, true}
+        << QList<Row>{{1, 1, {1, 1, 1}, 0.5f}, {1, 1, {3, 1, 1}, 0.5f}};
+    // Negative values only: the value as stored, as the slices show it.
+    QTest::newRow("lag map, negative sign: values as stored")
+        << Set{{{1, 1, 1}, 1.5f}, {{1, 3, 1}, -2.5f}} << ClusterCriteria{0.25f, 2, true}
+        << QList<Row>{{-1, 1, {1, 3, 1}, -2.5f}};
 }
 
 // Clusters of voxels set by hand on a 6 × 5 × 4 grid of zeros.
