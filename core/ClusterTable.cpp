@@ -132,6 +132,34 @@ int ClusterCriteria::signOf(float value) const
     return 0;
 }
 
+bool MapGrid::voxelAt(const AffineTransform::Point &world, std::array<int, 3> &voxel) const
+{
+    AffineTransform toVoxel;
+    if (values.empty() || !voxelToWorld.inverted(toVoxel))
+        return false;
+    const AffineTransform::Point p = toVoxel.map(world);
+    for (int a = 0; a < 3; ++a) {
+        // Halves go up; a position that is no number lies nowhere.
+        const double nearest = std::floor(p[a] + 0.5);
+        if (!(nearest >= 0.0 && nearest < double(dims[a])))
+            return false;
+        voxel[a] = int(nearest);
+    }
+    return true;
+}
+
+bool MapGrid::valueAt(const AffineTransform::Point &world, float &value) const
+{
+    std::array<int, 3> v;
+    if (!voxelAt(world, v))
+        return false;
+    const size_t index = size_t(v[0]) + size_t(v[1]) * dims[0] + size_t(v[2]) * dims[0] * dims[1];
+    if (index >= values.size())
+        return false;
+    value = values[index];
+    return true;
+}
+
 bool ClusterTable::fail(const QString &why)
 {
     rows.clear();

@@ -55,6 +55,25 @@ struct ClusterCriteria
     int signOf(float value) const;
 };
 
+// A map's values on its own grid, held, so that a table can be computed from
+// them on any thread while the map shown changes.
+struct MapGrid
+{
+    std::vector<float> values;
+    std::array<int, 3> dims = {0, 0, 0};
+    AffineTransform voxelToWorld;
+    bool talairach = false;
+    // Whether voxelToWorld leads into a world an atlas can name: not for maps
+    // of a volume with no world but its framing cube's millimetres.
+    bool inWorld = true;
+
+    ClusterGrid grid() const { return {values.data(), dims, voxelToWorld, talairach}; }
+    // The value of the voxel nearest to a world position; false outside the grid.
+    bool valueAt(const AffineTransform::Point &world, float &value) const;
+    // The voxel nearest to a world position; false outside the grid.
+    bool voxelAt(const AffineTransform::Point &world, std::array<int, 3> &voxel) const;
+};
+
 // One cluster of voxels beyond the threshold, connected through faces, of one sign.
 struct Cluster
 {
