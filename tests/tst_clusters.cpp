@@ -1,6 +1,7 @@
 #include "AffineTransform.h"
 #include "Atlas.h"
 #include "ClusterTable.h"
+#include "NiftiFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +11,6 @@
 #include <QTest>
 
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <sys/stat.h>
 #include <vector>
@@ -111,39 +111,18 @@ double halfDiagonal(const AffineTransform &m)
     return longest;
 }
 
-// A NIfTI-1 single file with an sform, as the standard lays it out.
+// A NIfTI-1 single file with an sform.
 QByteArray niftiBytes(const QList<int> &dims, qint16 datatype, const std::vector<double> &values,
                       const AffineTransform &toWorld)
 {
-    const int bytesPer = datatype == 4 ? 2 : 4;
-    QByteArray bytes(352 + int(values.size()) * bytesPer, '\0');
-    auto put16 = [&](int at, qint16 v) { std::memcpy(bytes.data() + at, &v, 2); };
-    auto putFloat = [&](int at, float v) { std::memcpy(bytes.data() + at, &v, 4); };
-    const qint32 headerSize = 348;
-    std::memcpy(bytes.data(), &headerSize, 4);
-    put16(40, qint16(dims.size()));
-    for (int i = 0; i < dims.size(); ++i)
-        put16(42 + 2 * i, qint16(dims[i]));
-    for (int i = 0; i < 8; ++i)
-        putFloat(76 + 4 * i, i >= 1 && i <= 3 ? float(toWorld.columnLength(i - 1)) : 1.0f);
-    put16(70, datatype);
-    put16(72, qint16(8 * bytesPer));
-    putFloat(108, 352.0f);
-    put16(254, 2); // sform_code: aligned to another file
+    NiftiFixture f;
+    f.dims = dims;
+    f.datatype = datatype;
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c)
-            putFloat(280 + 16 * r + 4 * c, float(toWorld.at(r, c)));
-    std::memcpy(bytes.data() + 344, "n+1\0", 4);
-    for (size_t n = 0; n < values.size(); ++n) {
-        if (datatype == 4) {
-            const qint16 v = qint16(values[n]);
-            std::memcpy(bytes.data() + 352 + 2 * n, &v, 2);
-        } else {
-            const float v = float(values[n]);
-            std::memcpy(bytes.data() + 352 + 4 * n, &v, 4);
-        }
-    }
-    return bytes;
+            f.sform[size_t(r)][size_t(c)] = toWorld.at(r, c);
+    f.values = values;
+    return f.bytes();
 }
 
 bool writeFile(const QString &name, const QByteArray &bytes)
