@@ -4,6 +4,7 @@
 #include "NiftiImage.h"
 
 #include <QFile>
+#include <QSet>
 
 #include <cmath>
 #include <new>
@@ -232,6 +233,28 @@ bool Atlas::parseLabelNames(const QByteArray &text, QMap<int, QString> &names, Q
         why = "no label names";
         return false;
     }
+    // Some atlases give each region a code of their own after its name ("1
+    // Precentral_L 2001"): a whole number after every name is no part of it,
+    // unless the names need it to be told apart ("Area 4", "Area 6").
+    const auto codeAt = [](const QString &name) {
+        const qsizetype space = name.lastIndexOf(' ');
+        if (space <= 0)
+            return qsizetype(-1);
+        for (qsizetype c = space + 1; c < name.size(); ++c)
+            if (name[c] < '0' || name[c] > '9')
+                return qsizetype(-1);
+        return space;
+    };
+    QSet<QString> shortNames;
+    for (const QString &name : std::as_const(names)) {
+        const qsizetype code = codeAt(name);
+        if (code <= 0)
+            return true;
+        shortNames.insert(name.left(code));
+    }
+    if (shortNames.size() == names.size())
+        for (QString &name : names)
+            name.truncate(codeAt(name));
     return true;
 }
 

@@ -52,7 +52,9 @@ public:
     static const qint64 colourTableBytes = 768;
     // Lines "index name": blank lines and lines that begin with # are passed
     // over; the name is the rest of the line with its white space made single
-    // spaces and control characters escaped. False with the reason otherwise.
+    // spaces and control characters escaped, less a whole number after it
+    // when every name has one and the names stay distinct without it (a code
+    // of the region's). False with the reason otherwise.
     static bool parseLabelNames(const QByteArray &text, QMap<int, QString> &names, QString &why);
     static bool parseColourTable(const QByteArray &bytes, std::vector<Colour> &colours,
                                  QString &why);

@@ -491,6 +491,13 @@ void TestClusters::labelTexts_data()
     QTest::newRow("CRLF, BOM, comments, blanks, no last newline")
         << QByteArray("\xEF\xBB\xBF# atlas\r\n\r\n  0 Background\r\n7\tSuperior  frontal\tgyrus ")
         << "0=Background;7=Superior frontal gyrus";
+    QTest::newRow("a column of codes after the names")
+        << QByteArray("1 Precentral_L 2001\n2\tPrecentral R\t2002\n")
+        << "1=Precentral_L;2=Precentral R";
+    QTest::newRow("a number ending one name is part of it")
+        << QByteArray("1 Area 44\n2 Insula\n") << "1=Area 44;2=Insula";
+    QTest::newRow("numbers that tell names apart")
+        << QByteArray("4 Area 4\n6 Area 6\n") << "4=Area 4;6=Area 6";
     QTest::newRow("UTF-8 and control characters")
         << QByteArray("3 Gyrus pr\xC3\xA4"
                       "centralis\n4 Bell\x07\n")
