@@ -120,9 +120,12 @@ void tableAfterThresholdChange(benchmark::State &state)
         criteria.threshold = criteria.threshold == 3.1f ? 3.2f : 3.1f;
         if (!table.compute(grid, criteria))
             state.SkipWithError("the table was refused");
-        listed = table.clusters().size();
         benchmark::DoNotOptimize(table.clusters().data());
     }
+    // Counted at 3.1, whichever threshold the last turn had.
+    criteria.threshold = 3.1f;
+    if (table.compute(grid, criteria))
+        listed = table.clusters().size();
     state.counters["clusters"] = double(listed);
     state.counters["voxels"] = double(map.values.size());
 }
@@ -214,8 +217,9 @@ void viewerTableAfterThresholdChange(benchmark::State &state)
     MapDisplay display = volume->display();
     display.signSelection = 3;
     display.clusterFilter = true;
-    // Voxels of the shown grid, the map's own: 80 mm³ as above.
-    display.clusterSize = int(std::lround(80 / (voxelSize * voxelSize * voxelSize)));
+    // Voxels of the volume shown: 80 mm³ as above.
+    const double voxelMm3 = std::abs(volume->volume().millimetreTransform().determinant());
+    display.clusterSize = int(std::lround(80 / voxelMm3));
     std::shared_ptr<const ClusterTable> table;
     QEventLoop loop;
     QObject::connect(&listing, &ClusterListing::listed, &loop,
@@ -233,7 +237,14 @@ void viewerTableAfterThresholdChange(benchmark::State &state)
         if (!table)
             state.SkipWithError("no table");
     }
+    // Counted at 3.1, as above.
+    display.threshold = 3.1f;
+    volume->applyDisplay(display);
+    table.reset();
+    listing.list(volume->mapGrid(), volume->clusterCriteria(), nullptr);
+    loop.exec();
     state.counters["clusters"] = table ? double(table->clusters().size()) : 0.0;
+    state.counters["min_mm3"] = volume->clusterCriteria().minVolumeMm3;
 }
 BENCHMARK(viewerTableAfterThresholdChange)
     ->Arg(2)
