@@ -1,5 +1,6 @@
 #include "CortivexViewer.h"
 
+#include "ClustersPanel.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "DataFolders.h"
@@ -87,14 +88,16 @@ CortivexViewer::CortivexViewer()
         coverStore, [this] { return coverFlowBrowser->getSelectedImageIndex(); }, this);
     propertyPanels = new PropertyPanels(this);
     mapsPanel = new MapsPanel;
-    router =
-        new InspectionRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this), this);
+    clustersPanel = new ClustersPanel;
+    router = new InspectionRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this),
+                                  clustersPanel, this);
     createActions();
     createToolBar();
     createDockWindows();
     wireCoverFlow();
     wireViews();
     wireFolders();
+    wireReadings();
 
     setWindowTitle("Cortivex Viewer");
     splitter->setStretchFactor(0, 1);
@@ -199,7 +202,7 @@ QDockWidget *CortivexViewer::addDock(const QString &title, QWidget *widget, Qt::
     return dock;
 }
 
-// The maps dock is in the window in CX data mode only.
+// The maps and clusters docks are in the window in CX data mode only.
 void CortivexViewer::createDockWindows()
 {
     favoriteFoldersDock =
@@ -209,8 +212,11 @@ void CortivexViewer::createDockWindows()
     propertiesDock = addDock(tr("Properties"), propertyPanels->imagePropertiesBrowser(),
                              Qt::RightDockWidgetArea);
     availableMapsDock = addDock(tr("Available Maps"), mapsPanel, Qt::RightDockWidgetArea);
-    removeDockWidget(availableMapsDock);
-    availableMapsDock->hide();
+    clustersDock = addDock(tr("Clusters"), clustersPanel, Qt::RightDockWidgetArea);
+    for (QDockWidget *dock : {availableMapsDock, clustersDock}) {
+        removeDockWidget(dock);
+        dock->hide();
+    }
 }
 
 // Signals of the strip other than the pair of the browsing mode.
@@ -271,12 +277,22 @@ void CortivexViewer::wireFolders()
     connect(folders, &FolderBrowser::folderChosen, this, &CortivexViewer::openFolder);
 }
 
+// A row of the cluster table takes the cross to its peak; a vertex picked in the
+// mesh view is shown in the mesh panel.
+void CortivexViewer::wireReadings()
+{
+    connect(clustersPanel, &ClustersPanel::peakChosen, views.volume,
+            &VolumeOGLViewer::setCrossPosition);
+    connect(views.mesh, &MeshOGLViewer::vertexPicked, propertyPanels,
+            [this](int vertex) { propertyPanels->showPickedVertex(views.mesh->mesh(), vertex); });
+}
+
 void CortivexViewer::toggleFullScreen()
 {
     fullScreen = !fullScreen;
     coverFlowBrowser->setFullScreen(fullScreen);
-    const QList<QWidget *> hideable = {toolBar, dirTreeDock, favoriteFoldersDock, propertiesDock,
-                                       availableMapsDock};
+    const QList<QWidget *> hideable = {toolBar,        dirTreeDock,       favoriteFoldersDock,
+                                       propertiesDock, availableMapsDock, clustersDock};
     if (fullScreen) {
         hiddenByFullScreen.clear();
         setUnifiedTitleAndToolBarOnMac(false);
@@ -400,11 +416,17 @@ void CortivexViewer::switchBrowsingMode(BrowsingMode newMode)
     connectCoverFlowSignals();
     coverFlowBrowser->drawCoverFrames = mode != BrowsingMode::Images;
     folders->setBrowsingMode(mode);
+    // The clusters under the maps.
+    for (QDockWidget *dock : {availableMapsDock, clustersDock}) {
+        if (mode == BrowsingMode::CXData)
+            addDockWidget(Qt::RightDockWidgetArea, dock);
+        else
+            removeDockWidget(dock);
+        dock->setVisible(mode == BrowsingMode::CXData);
+    }
+    // Three docks share the right side: the properties keep the most of it.
     if (mode == BrowsingMode::CXData)
-        addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
-    else
-        removeDockWidget(availableMapsDock);
-    availableMapsDock->setVisible(mode == BrowsingMode::CXData);
+        resizeDocks({propertiesDock, availableMapsDock, clustersDock}, {5, 4, 3}, Qt::Vertical);
     listCurrentFolder();
 }
 

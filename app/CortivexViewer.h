@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class ClustersPanel;
 class CoverFlowBrowser;
 class CoverStore;
 class FolderBrowser;
@@ -75,6 +76,7 @@ private:
     void wireCoverFlow();
     void wireViews();
     void wireFolders();
+    void wireReadings();
     const ModeParts &partsOf(BrowsingMode browsing) const;
     void switchBrowsingMode(BrowsingMode newMode);
     void connectCoverFlowSignals();
@@ -106,8 +108,10 @@ private:
     QDockWidget *dirTreeDock = nullptr;
     QDockWidget *propertiesDock = nullptr;
     QDockWidget *availableMapsDock = nullptr;
+    QDockWidget *clustersDock = nullptr;
     PropertyPanels *propertyPanels = nullptr;
     MapsPanel *mapsPanel = nullptr;
+    ClustersPanel *clustersPanel = nullptr;
     InspectionRouter *router = nullptr;
     FolderBrowser *folders = nullptr;
     FolderThumbnails *thumbnails = nullptr;

@@ -1,6 +1,9 @@
 #include "InspectionRouter.h"
 
+#include "Atlas.h"
+#include "ClustersPanel.h"
 #include "Documents.h"
+#include "FileHelpers.h"
 #include "FileTypes.h"
 #include "ImageOGLViewer.h"
 #include "LocalFiles.h"
@@ -15,8 +18,10 @@
 #include <QFileInfo>
 
 InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
-                                   MapDisplaySettings *mapSettings, QObject *parent)
-    : QObject(parent), views(views), panels(panels), maps(maps), mapSettings(mapSettings)
+                                   MapDisplaySettings *mapSettings, ClustersPanel *clusters,
+                                   QObject *parent)
+    : QObject(parent), views(views), panels(panels), maps(maps), mapSettings(mapSettings),
+      clusters(clusters)
 {
     connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
     connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
@@ -58,11 +63,33 @@ void InspectionRouter::connectMapsPanel()
         if (mapView)
             mapView->showNote(note);
     });
+    // The values at the cross and the cluster table follow the map shown at once.
+    connect(mapSettings, &MapDisplaySettings::changed, panels, &PropertyPanels::updateValues);
+    connect(mapSettings, &MapDisplaySettings::changed, clusters, &ClustersPanel::refresh);
+    connect(maps, &MapsPanel::atlasFileChosen, this, &InspectionRouter::chooseAtlas);
+    connect(mapSettings, &MapDisplaySettings::atlasChanged, this,
+            [this](const std::shared_ptr<const Atlas> &atlas) {
+                panels->setAtlas(atlas);
+                clusters->setAtlas(atlas);
+                maps->showAtlas(LocalFiles::displayName(atlas->fileName()));
+            });
+}
+
+void InspectionRouter::chooseAtlas(const QString &fileName)
+{
+    showBusyCursor();
+    QString why;
+    const bool chosen = mapSettings->chooseAtlas(fileName, why);
+    hideBusyCursor();
+    if (!chosen)
+        maps->showAtlas(why);
 }
 
 void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer *view)
 {
     // The note of the maps left goes from the view that showed them.
+    clusters->setVolume(view == views.volume ? std::dynamic_pointer_cast<VolumeDocument>(target)
+                                             : nullptr);
     mapSettings->setTarget(std::move(target));
     mapView = view;
 }
@@ -180,6 +207,7 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
         views.volume->clear();
         setMapTarget(mesh, views.mesh);
         panels->updateHeaderOfLoadedSRF(mesh->headerValues());
+        panels->showPickedVertex(mesh, -1);
         views.mesh->showMesh(mesh, index);
         offerMapFiles(*mesh, mesh->fileName());
         break;

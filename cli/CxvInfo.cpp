@@ -1,10 +1,15 @@
 // cxvinfo: prints what the viewer's core reads from VMR, SRF, DICOM, VMP, SMP and NIfTI
-// files, FreeSurfer surfaces, values and annotations, and GIfTI files.
+// files, FreeSurfer surfaces, values and annotations, and GIfTI files, or the cluster
+// table of a volume map.
 // Usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...
+//        cxvinfo --clusters [--threshold T] [--sign pos|neg|both] [--min-size MM3]
+//                [--map-index K] [--atlas ATLAS] [--volume FILE.vmr] [--json] MAPFILE
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "Atlas.h"
 #include "CXSCore.h"
+#include "ClusterTable.h"
 #include "DICOMDoc.h"
 #include "DocumentStream.h"
 #include "FreeSurferFiles.h"
@@ -31,7 +36,10 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <memory>
+#include <optional>
 
 namespace {
 
@@ -584,6 +592,117 @@ QString takeOption(QStringList &arguments, const QString &name)
     return value;
 }
 
+// What --clusters is asked for; unset values are the map's own.
+struct ClusterRequest
+{
+    std::optional<float> threshold;
+    std::optional<int> signSelection;
+    std::optional<double> minVolumeMm3;
+    int mapIndex = 1;
+    QString atlas;
+    bool json = false;
+};
+
+// The table the viewer's "Clusters" dock lists for a map shown as its file
+// says, or as asked: a VMP read onto volume (its cells in the volume's
+// millimetres), a NIfTI map on its own grid and world. Returns the reason
+// when there is none.
+QString clusterTable(const QString &fileName, VolumeDoc &volume, const ClusterRequest &request,
+                     QTextStream &out, QTextStream &err)
+{
+    QString why = DocumentStream::openFailure(fileName);
+    if (!why.isEmpty())
+        return why;
+    const int row = request.mapIndex - 1;
+    MapGrid grid;
+    MapDisplay display;
+    // The map as the slices colour it, for the criteria.
+    std::unique_ptr<ArVolumeMap> defaults;
+    const StatisticalMap *shown = nullptr;
+    QString mapName;
+    if (NiftiImage::isNiftiFileName(fileName)) {
+        NiftiImage image;
+        if (!image.read(fileName, true))
+            return image.failureReason();
+        if (row < 0 || row >= image.nrOfVolumesRead())
+            return QString("holds no map %1 (it has %2)")
+                .arg(request.mapIndex)
+                .arg(image.nrOfVolumesRead());
+        if (!VolumeDoc::niftiMapGrid(image, row, grid, why))
+            return why;
+        // A NIfTI map is shown with the settings of a new map.
+        defaults = std::make_unique<ArVolumeMap>();
+        shown = defaults.get();
+        display = shown->storedDisplay();
+        mapName = QString("Volume %1").arg(request.mapIndex);
+    } else if (kindOf(fileName) == "VMP") {
+        int result = volume.loadVolumeMaps(fileName);
+        if (result == 2)
+            result = volume.loadArVolumeMaps(fileName);
+        if (result != 1)
+            return volume.mapFailureReason();
+        if (VolumeMaps *maps = volume.volumeMaps.get()) {
+            if (row < 0 || row >= int(maps->maps.size()))
+                return QString("holds no map %1 (it has %2)")
+                    .arg(request.mapIndex)
+                    .arg(maps->maps.size());
+            maps->nrOfSelectedMaps = 1;
+            maps->selectedMaps = {row};
+            // The settings the map takes on the volume's grid, cluster sizes in its voxels.
+            if (!volume.convertSelectedMapsToNrMaps(true))
+                return volume.mapFailureReason();
+            display = maps->maps[size_t(row)]->storedDisplay();
+            display.clusterSize = volume.arVolumeMaps->maps[0]->clusterSize;
+        } else {
+            if (!volume.selectArVolumeMap(row))
+                return volume.mapFailureReason();
+            display = volume.arVolumeMaps->maps[size_t(row)]->storedDisplay();
+        }
+        const ArVolumeMaps &converted = *volume.arVolumeMaps;
+        shown = converted.maps[size_t(converted.selectedMaps.value(0))].get();
+        mapName = shown->mapName;
+        if (!volume.mapGrid(row, grid, why))
+            return why;
+    } else {
+        return "not a volume map (expected .vmp, .nii, .nii.gz or .hdr)";
+    }
+
+    if (request.threshold)
+        display.threshold = *request.threshold;
+    if (request.signSelection)
+        display.signSelection = *request.signSelection;
+    ClusterCriteria criteria = shown->shownValues(display);
+    if (request.minVolumeMm3)
+        criteria.minVolumeMm3 = *request.minVolumeMm3;
+    else if (display.clusterFilter)
+        criteria.minVolumeMm3 =
+            std::max(display.clusterSize, 0) * std::abs(volume.millimetreTransform().determinant());
+    ClusterTable table;
+    if (!table.compute(grid.grid(), criteria))
+        return table.failureReason();
+    if (!request.atlas.isEmpty()) {
+        Atlas atlas;
+        if (!atlas.read(request.atlas))
+            return atlas.failureReason();
+        if (grid.inWorld)
+            table.labelPeaks([&atlas](const AffineTransform::Point &p) { return atlas.nameAt(p); });
+        else
+            err << "cxvinfo: " << LocalFiles::printable(fileName)
+                << ": the map's millimetres are those of a volume outside Talairach space, which "
+                   "the atlas does not name (see --volume)\n";
+    }
+    if (request.json) {
+        QJsonObject object = table.toJson().object();
+        object.insert("file", fileName);
+        object.insert("mapIndex", request.mapIndex);
+        object.insert("mapName", mapName);
+        out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+    } else {
+        out << QString::fromUtf8(table.toTsv());
+    }
+    return QString();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -591,16 +710,56 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QStringList files = app.arguments().mid(1);
     const bool json = files.removeAll("--json") > 0;
+    const bool clusters = files.removeAll("--clusters") > 0;
     const QString volumeFile = takeOption(files, "--volume");
     const QString meshFile = takeOption(files, "--mesh");
+    ClusterRequest request;
+    request.json = json;
+    bool understood = true;
+    const auto number = [&](const QString &name, double &value) {
+        const int at = files.indexOf(name);
+        if (at < 0)
+            return false;
+        const QString text = takeOption(files, name);
+        bool ok = false;
+        value = text.toDouble(&ok);
+        understood = understood && ok && std::isfinite(value);
+        return ok;
+    };
+    if (clusters) {
+        double value = 0;
+        if (number("--threshold", value))
+            request.threshold = float(value);
+        if (number("--min-size", value))
+            request.minVolumeMm3 = value;
+        if (number("--map-index", value)) {
+            understood = understood && value >= 1 && value <= INT_MAX && value == std::trunc(value);
+            request.mapIndex = int(value);
+        }
+        if (files.contains("--sign")) {
+            const QString sign = takeOption(files, "--sign");
+            const QStringList signs = {"pos", "neg", "both"};
+            understood = understood && signs.contains(sign);
+            request.signSelection = int(signs.indexOf(sign)) + 1;
+        }
+        if (files.contains("--atlas"))
+            request.atlas = takeOption(files, "--atlas");
+        understood = understood && files.size() == 1;
+    }
     QTextStream out(stdout), err(stderr);
-    if (files.isEmpty() || files.first().startsWith("-")) {
+    if (!understood || files.isEmpty() || files.first().startsWith("-")) {
         err << "usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...\n"
+               "       cxvinfo --clusters [--threshold T] [--sign pos|neg|both] [--min-size MM3]\n"
+               "               [--map-index K] [--atlas ATLAS] [--volume FILE.vmr] [--json] "
+               "MAPFILE\n"
                "Prints what the viewer reads from .vmr, .srf, .dcm, .vmp, .smp and NIfTI\n"
                "(.nii, .nii.gz, .hdr) files, FreeSurfer surfaces, values (curv, thickness...)\n"
                "and annotations (.annot), and GIfTI files (.gii).\n"
                "Volume maps are read onto the given volume (else a 256 x 256 x 256 one),\n"
-               "surface maps onto the given mesh (else any mesh of the vertex count they state).\n";
+               "surface maps onto the given mesh (else any mesh of the vertex count they state).\n"
+               "--clusters prints the cluster table of map K (from 1) of a VMP or NIfTI file as\n"
+               "TSV (JSON with --json), as the viewer lists it: threshold, signs and cluster\n"
+               "size the map's own unless given.\n";
         return 2;
     }
 
@@ -621,6 +780,15 @@ int main(int argc, char *argv[])
         return 2;
     }
     const MapTargets targets{&volume, &mesh};
+    if (clusters) {
+        const QString reason = clusterTable(files.first(), volume, request, out, err);
+        out.flush();
+        if (reason.isEmpty())
+            return 0;
+        err << "cxvinfo: " << LocalFiles::printable(files.first()) << ": "
+            << LocalFiles::printable(reason) << '\n';
+        return 1;
+    }
 
     int status = 0;
     for (const QString &fileName : std::as_const(files)) {

@@ -2,6 +2,8 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "Atlas.h"
+#include "ClusterTable.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
 #include "FileHelpers.h"
@@ -11,6 +13,7 @@
 #include "MosaicLayout.h"
 #include "NiftiImage.h"
 #include "SurfaceImport.h"
+#include "NiftiVolume.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -24,6 +27,7 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -201,8 +205,10 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
 {
     QStringList names;
     if (NiftiImage::isNiftiFileName(fileName)) {
-        if (doc->loadNiftiMaps(fileName) > 0)
+        if (doc->loadNiftiMaps(fileName) > 0) {
+            mapFile = fileName;
             return doc->niftiMapNames();
+        }
         reason = doc->mapFailureReason();
         return names;
     }
@@ -212,6 +218,7 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
         reason = doc->mapFailureReason();
         return names;
     }
+    mapFile = fileName;
     if (result == 1) {
         for (const auto &map : doc->volumeMaps->maps)
             names << map->mapName;
@@ -258,7 +265,80 @@ std::optional<MapDisplay> VolumeDocument::chooseMap(int row, QString &problem)
         problem = doc->mapFailureReason();
     if (display)
         shown = *display;
+    // A map that shows nothing lists no clusters and no values.
+    grid.reset();
+    gridName.clear();
+    gridFile.clear();
+    auto own = std::make_shared<MapGrid>();
+    QString why;
+    if (showsMap && doc->mapGrid(row, *own, why)) {
+        grid = std::move(own);
+        const ArVolumeMaps &converted = *doc->arVolumeMaps;
+        gridName = converted.maps[size_t(converted.selectedMaps.value(0))]->mapName;
+        gridFile = mapFile;
+    }
     return display;
+}
+
+ClusterCriteria VolumeDocument::clusterCriteria() const
+{
+    const ArVolumeMaps *maps = doc->arVolumeMaps.get();
+    const int index = maps && maps->nrOfSelectedMaps > 0 ? maps->selectedMaps.value(0, -1) : -1;
+    if (!grid || index < 0 || index >= int(maps->maps.size()))
+        return ClusterCriteria{0.0f, 0};
+    // What the slices show: the map as the colouring reads it.
+    ClusterCriteria criteria = maps->maps[size_t(index)]->shownValues(shown);
+    if (shown.clusterFilter)
+        criteria.minVolumeMm3 =
+            std::max(shown.clusterSize, 0) * std::abs(doc->millimetreTransform().determinant());
+    return criteria;
+}
+
+bool VolumeDocument::voxelAt(const std::array<double, 3> &millimetres,
+                             std::array<int, 3> &voxel) const
+{
+    AffineTransform toVolume;
+    if (!doc->millimetreTransform().inverted(toVolume))
+        return false;
+    const AffineTransform::Point p = toVolume.map(millimetres);
+    const int dims[3] = {doc->dimX, doc->dimY, doc->dimZ};
+    for (int a = 0; a < 3; ++a) {
+        const double nearest = std::floor(p[a] + 0.5);
+        if (!(nearest >= 0.0 && nearest < dims[a]))
+            return false;
+        voxel[a] = int(nearest);
+    }
+    return true;
+}
+
+QList<QPair<QString, QString>> VolumeDocument::valuesAt(const std::array<int, 3> &voxel,
+                                                        const Atlas *atlas) const
+{
+    const auto general = [](float v) { return QString::number(double(v), 'g', 6); };
+    QList<QPair<QString, QString>> values;
+    const int x = voxel[0], y = voxel[1], z = voxel[2];
+    const bool inside = doc->vmrData && x >= 0 && x < doc->dimX && y >= 0 && y < doc->dimY &&
+                        z >= 0 && z < doc->dimZ;
+    QString anatomy;
+    if (inside && doc->niftiVolume) {
+        // The file's own value, as the NIfTI panel shows it.
+        std::array<qint64, 3> ijk;
+        if (doc->niftiVolume->fileVoxelAt(x, y, z, ijk))
+            anatomy = general(doc->niftiVolume->image().valueAt(ijk[0], ijk[1], ijk[2]));
+    } else if (inside) {
+        anatomy = QString::number(
+            doc->vmrData[x + qint64(y) * doc->dimX + qint64(z) * doc->dimX * doc->dimY]);
+    }
+    values.append({"Anatomy", anatomy});
+    const AffineTransform::Point at =
+        doc->millimetreTransform().map({double(x), double(y), double(z)});
+    float value = 0.0f;
+    values.append({grid ? gridName : QString("Map"),
+                   grid && inside && grid->valueAt(at, value) ? general(value) : QString()});
+    AffineTransform world;
+    values.append({"Atlas region",
+                   atlas && inside && doc->worldTransform(world) ? atlas->nameAt(at) : QString()});
+    return values;
 }
 
 void VolumeDocument::applyDisplay(const MapDisplay &display)
@@ -413,4 +493,40 @@ void MeshDocument::applyDisplay(const MapDisplay &display)
         return;
     doc->prepareDisplayOfSMP();
     doc->overlaySMP(display);
+}
+
+QList<QPair<QString, QString>> MeshDocument::vertexValues(int vertex) const
+{
+    const SurfaceMesh &m = *doc;
+    QList<QPair<QString, QString>> values = {
+        {"Vertex", QString()}, {"Coordinates", QString()}, {"Curvature", QString()}};
+    // The first map shown, as the overlay shows one.
+    const SurfaceMaps *maps = m.surfaceMaps.get();
+    const SurfaceMap *map = nullptr;
+    if (maps && maps->nrOfSelectedMaps > 0 && !maps->selectedMaps.isEmpty() &&
+        maps->nrOfVertices == m.nrOfVertices) {
+        const int index = maps->selectedMaps.first();
+        if (index >= 0 && index < int(maps->maps.size()))
+            map = maps->maps[size_t(index)].get();
+    }
+    values.append({map ? map->mapName : QString("Map"), QString()});
+    if (vertex < 0 || vertex >= m.nrOfVertices || !m.vertexX)
+        return values;
+
+    const auto general = [](float v) { return QString::number(double(v), 'g', 6); };
+    // The code the file gave the vertex, before any map coloured it.
+    const int code = m.savedVertexColors ? m.savedVertexColors[vertex]
+                     : m.vertexColors    ? m.vertexColors[vertex]
+                                         : 1000;
+    values[0].second = QString::number(vertex);
+    values[1].second = QString("%1 / %2 / %3")
+                           .arg(general(m.vertexX[vertex]), general(m.vertexY[vertex]),
+                                general(m.vertexZ[vertex]));
+    values[2].second = code == 0                  ? "convex"
+                       : code >= 1 && code <= 999 ? "concave"
+                       : code < 0                 ? "deleted"
+                                                  : QString();
+    if (map && map->mapData)
+        values[3].second = general(map->mapData[vertex]);
+    return values;
 }

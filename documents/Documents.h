@@ -12,10 +12,13 @@
 #include <memory>
 #include <optional>
 
+class Atlas;
 class DICOMDoc;
 class SurfaceMesh;
 class VolumeDoc;
 struct VertexLabels;
+struct ClusterCriteria;
+struct MapGrid;
 
 // A file read to be shown, whole: made by readDocument, on any thread, and
 // handed to whoever asked. What it shows never changes afterwards, but for the
@@ -100,11 +103,38 @@ public:
     // How the map chosen is shown: as its file says until a display is applied.
     MapDisplay display() const { return shown; }
 
+    // The map shown on its own grid (VolumeDoc::mapGrid), which outlives
+    // the choice of another map; null while none is shown.
+    std::shared_ptr<const MapGrid> mapGrid() const { return grid; }
+    // The name the maps panel lists the map shown by; empty while none is.
+    QString mapName() const { return gridName; }
+    // Which values of mapGrid() the slices show, and as clusters of what
+    // size: with the cluster filter on, of at least its size in voxels of the
+    // volume, in cubic millimetres.
+    ClusterCriteria clusterCriteria() const;
+    // The file mapGrid() was read from; empty while no map is shown.
+    QString mapFileName() const { return gridFile; }
+    // The volume's voxel nearest to a position in the millimetres of map
+    // grids and cluster tables; false when it lies outside the volume.
+    bool voxelAt(const std::array<double, 3> &millimetres, std::array<int, 3> &voxel) const;
+
+    // What the panel shows at a voxel, as labels and values: "Anatomy", the
+    // value of the map shown (its own voxel or cell nearest) under the map's
+    // name ("Map" while none is shown), and "Atlas region", the region there
+    // when an atlas is given and the volume has a world; values empty where
+    // there are none.
+    QList<QPair<QString, QString>> valuesAt(const std::array<int, 3> &voxel,
+                                            const Atlas *atlas) const;
+
 private:
     VolumeDocument(const QString &fileName, std::unique_ptr<VolumeDoc> doc);
 
     std::unique_ptr<VolumeDoc> doc;
     MapDisplay shown;
+    QString mapFile;
+    std::shared_ptr<const MapGrid> grid;
+    QString gridName;
+    QString gridFile;
 };
 
 // A surface mesh, its viewing parameters if a file beside it holds them, and
@@ -137,6 +167,12 @@ public:
     std::optional<MapDisplay> chooseMap(int row, QString &problem) override;
     // Colours the mesh's vertices with the map chosen.
     void applyDisplay(const MapDisplay &display) override;
+
+    // What the panel shows of a vertex, as labels and values: "Vertex",
+    // "Coordinates", "Curvature" (the convex or concave colour the file gives
+    // it) and the value of the map shown under its name ("Map" while none is
+    // shown); values empty for no vertex of the mesh.
+    QList<QPair<QString, QString>> vertexValues(int vertex) const;
 
 private:
     MeshDocument(const QString &fileName, std::unique_ptr<SurfaceMesh> mesh,

@@ -100,13 +100,16 @@ void TestPanels::propertyPanels()
          {"File Properties", "Image Properties"},
          {file, {"Width:", "Height:"}}},
         {panels.cxPropertiesBrowser(),
-         {"File Properties", "VMR Info / Talairach Coords", "SRF Header", "NIfTI Info"},
+         {"File Properties", "VMR Info / Talairach Coords", "SRF Header", "NIfTI Info",
+          "Values at Cross", "Picked Vertex"},
          {file,
           {"Dims X/Y/Z", "X", "Y", "Z"},
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
            "Mean edge length", "Label"},
           {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
-           "Value"}}},
+           "Value"},
+          {"Anatomy", "Map", "Atlas region"},
+          {"Vertex", "Coordinates", "Curvature", "Map"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
     };
     for (const auto &e : expected) {
@@ -164,13 +167,43 @@ void TestPanels::headerPanels()
     QCOMPARE(shown(cx, vmr, "Dims X/Y/Z") + shown(cx, vmr, "Y"), QString());
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
-    panels.updateHeaderOfLoadedSRF(
-        readAs<MeshDocument>(write("octa.srf", SrfFixture::octahedron().bytes()))->headerValues());
+    const auto octahedron =
+        readAs<MeshDocument>(write("octa.srf", SrfFixture::octahedron().bytes()));
+    panels.updateHeaderOfLoadedSRF(octahedron->headerValues());
     const QStringList srf = {"Reconstructed", "6", "4", "8", "12", "1.41421"};
     for (int i = 0; i < srf.size(); ++i)
         QCOMPARE(shown(cx, "SRF Header", srfHeaderLabels()[i]), srf[i]);
     QVERIFY(!cx->isExpanded(panels.vmrGroupItem()));
     QVERIFY(cx->isExpanded(panels.srfGroupItem()));
+    QVERIFY(cx->isExpanded(panels.pickedVertexGroupItem()));
+
+    // A picked vertex: its coordinates, the curvature its file gives it (odd
+    // vertices concave) and the value of the map shown, under the map's name.
+    const auto vertexRows = [&] {
+        QStringList rows;
+        for (QtVariantProperty *p : panels.pickedVertexGroupItem()->property()->subProperties())
+            rows << p->propertyName() + "=" + p->valueText();
+        return rows;
+    };
+    panels.showPickedVertex(octahedron, 3);
+    QCOMPARE(vertexRows(),
+             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "Map="}));
+    SmpFixture smp;
+    smp.maps = {SmpFixture::Map()};
+    smp.maps[0].name = "faces";
+    smp.maps[0].data = {0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f};
+    QString reason;
+    QCOMPARE(octahedron->readMapFile(write("octa.smp", smp.bytes()), reason),
+             QStringList({"faces"}));
+    octahedron->chooseMap(0, reason);
+    octahedron->applyDisplay({4.0f, 0, false, 3});
+    panels.updateValues();
+    QCOMPARE(vertexRows(),
+             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "faces=3.5"}));
+    panels.showPickedVertex(octahedron, 2);
+    QCOMPARE(vertexRows().mid(2), QStringList({"Curvature=convex", "faces=2.5"}));
+    panels.showPickedVertex(octahedron, -1);
+    QCOMPARE(vertexRows(), QStringList({"Vertex=", "Coordinates=", "Curvature=", "faces="}));
     panels.updateHeaderOfLoadedVMR(native);
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 

@@ -117,6 +117,7 @@ private slots:
     void maps();
     void freeSurferHemisphere();
     void inspectorReadsEverything();
+    void optionsAreNoFolders();
     void sameBytesEveryRun();
 
 private:
@@ -571,6 +572,19 @@ void TestSamples::inspectorReadsEverything()
     QCOMPARE(inspector.readAllStandardError(), QByteArray());
     QCOMPARE(inspector.exitCode(), 0);
     QCOMPARE(inspector.readAllStandardOutput().count("\"ok\":true"), documents.size());
+}
+
+// "--help" or any option prints the usage; it never becomes a folder.
+void TestSamples::optionsAreNoFolders()
+{
+    QTemporaryDir here;
+    QProcess maker;
+    maker.setWorkingDirectory(here.path());
+    maker.start(QCoreApplication::applicationDirPath() + "/cxv-make-samples", {"--help"});
+    QVERIFY(maker.waitForFinished(60000));
+    QCOMPARE(maker.exitCode(), 2);
+    QCOMPARE(maker.readAllStandardError(), QByteArray("usage: cxv-make-samples OUTDIR\n"));
+    QCOMPARE(QDir(here.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestSamples::sameBytesEveryRun()

@@ -1,9 +1,11 @@
 #include "PropertyPanels.h"
 
+#include "Atlas.h"
 #include "DICOMDoc.h"
 #include "Documents.h"
 #include "FileHelpers.h"
 #include "HeaderTexts.h"
+#include "LocalFiles.h"
 #include "NiftiVolume.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
@@ -57,9 +59,12 @@ PropertyPanels::PropertyPanels(QObject *parent)
     // The mesh's figures, then the label of the vertex picked.
     srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels() << "Label", srfProps);
     niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
-    cxBrowser->setExpanded(vmrGroup, false);
-    cxBrowser->setExpanded(srfGroup, false);
-    cxBrowser->setExpanded(niftiGroup, false);
+    crossGroup =
+        addGroup(cxBrowser, "Values at Cross", {"Anatomy", "Map", "Atlas region"}, crossProps);
+    vertexGroup = addGroup(cxBrowser, "Picked Vertex",
+                           {"Vertex", "Coordinates", "Curvature", "Map"}, vertexProps);
+    for (QtBrowserItem *group : {vmrGroup, srfGroup, niftiGroup, crossGroup, vertexGroup})
+        cxBrowser->setExpanded(group, false);
 
     rawMRIEditorFactory = new QtVariantEditorFactory(this);
     rawMRIBrowser = newBrowser("font-size: 11pt; background: rgb(39, 39, 39); "
@@ -161,8 +166,12 @@ void PropertyPanels::updateHeaderOfLoadedVMR(const std::shared_ptr<const VolumeD
         for (int i = 0; i < values.size(); ++i)
             niftiProps[i]->setValue(values[i]);
     }
+    cross = {-1, -1, -1};
+    updateValues();
     cxBrowser->setExpanded(vmrGroup, true);
+    cxBrowser->setExpanded(crossGroup, true);
     cxBrowser->setExpanded(srfGroup, false);
+    cxBrowser->setExpanded(vertexGroup, false);
     cxBrowser->setExpanded(niftiGroup, nifti != nullptr);
 }
 
@@ -180,9 +189,48 @@ void PropertyPanels::updateCrossCoords(int x, int y, int z)
     for (int i = 0; i < values.size(); ++i)
         vmrProps[i + 1]->setValue(values[i]);
     if (doc->niftiVolume) {
-        const QStringList cross = niftiCrossValues(*doc->niftiVolume, x, y, z);
-        for (int i = 0; i < cross.size(); ++i)
-            niftiProps[i + 4]->setValue(cross[i]);
+        const QStringList values = niftiCrossValues(*doc->niftiVolume, x, y, z);
+        for (int i = 0; i < values.size(); ++i)
+            niftiProps[i + 4]->setValue(values[i]);
+    }
+    cross = {x, y, z};
+    updateValues();
+}
+
+void PropertyPanels::setAtlas(const std::shared_ptr<const Atlas> &regions)
+{
+    atlas = regions;
+    updateValues();
+}
+
+void PropertyPanels::showPickedVertex(const std::shared_ptr<const MeshDocument> &mesh, int vertex)
+{
+    pickedMesh = mesh;
+    pickedVertex = vertex;
+    updateValues();
+}
+
+void PropertyPanels::updateValues()
+{
+    const std::shared_ptr<const VolumeDocument> volume = shownVolume.lock();
+    showValues(crossProps,
+               volume ? volume->valuesAt(cross, atlas.get()) : QList<QPair<QString, QString>>());
+    const std::shared_ptr<const MeshDocument> mesh = pickedMesh.lock();
+    showValues(vertexProps,
+               mesh ? mesh->vertexValues(pickedVertex) : QList<QPair<QString, QString>>());
+}
+
+// Rows keep their place; a map's value is shown under the map's name.
+void PropertyPanels::showValues(const QList<QtVariantProperty *> &rows,
+                                const QList<QPair<QString, QString>> &values)
+{
+    for (int i = 0; i < rows.size(); ++i) {
+        if (i < values.size()) {
+            rows[i]->setPropertyName(LocalFiles::printable(values[i].first));
+            rows[i]->setValue(values[i].second);
+        } else {
+            rows[i]->setValue(QString());
+        }
     }
 }
 
@@ -192,6 +240,7 @@ void PropertyPanels::clearHeaderOfVMR()
     for (QtVariantProperty *p : std::as_const(vmrProps))
         p->setValue(QString());
     clearHeaderOfNifti();
+    updateValues();
 }
 
 void PropertyPanels::clearHeaderOfNifti()
@@ -204,6 +253,8 @@ void PropertyPanels::clearHeaderOfSRF()
 {
     for (QtVariantProperty *p : std::as_const(srfProps))
         p->setValue(QString());
+    pickedMesh.reset();
+    updateValues();
 }
 
 void PropertyPanels::clearHeaderOfDICOM()
@@ -218,7 +269,9 @@ void PropertyPanels::updateHeaderOfLoadedSRF(const QStringList &values)
         srfProps[i]->setValue(values[i]);
     srfProps.last()->setValue(QString());
     cxBrowser->setExpanded(vmrGroup, false);
+    cxBrowser->setExpanded(crossGroup, false);
     cxBrowser->setExpanded(srfGroup, true);
+    cxBrowser->setExpanded(vertexGroup, true);
     cxBrowser->setExpanded(niftiGroup, false);
 }
 

@@ -11,32 +11,33 @@
 
 namespace {
 
-struct Vector
+// The position a vertex is drawn at: centred, z mirrored (MeshArrays).
+QVector3D drawnPosition(const SurfaceMesh &mesh, int v)
 {
-    double x, y, z;
-    Vector operator-(const Vector &o) const { return {x - o.x, y - o.y, z - o.z}; }
-    double dot(const Vector &o) const { return x * o.x + y * o.y + z * o.z; }
-    Vector cross(const Vector &o) const
-    {
-        return {y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x};
-    }
-};
-
-// Where the mesh draws vertex v: centred on its centre and mirrored along z.
-Vector drawnAt(const SurfaceMesh &mesh, int v)
-{
-    return {double(mesh.vertexX[v]) - mesh.meshCenter[0],
-            double(mesh.vertexY[v]) - mesh.meshCenter[1],
-            double(mesh.meshCenter[2]) - mesh.vertexZ[v]};
+    return {mesh.vertexX[v] - mesh.meshCenter[0], mesh.vertexY[v] - mesh.meshCenter[1],
+            mesh.meshCenter[2] - mesh.vertexZ[v]};
 }
 
 } // namespace
 
-int pickVertex(const SurfaceMesh &mesh, const MeshCamera &camera, QSizeF viewSize, QPointF point)
+int pickVertex(const SurfaceMesh &mesh, const MeshCamera &camera, bool cullBackFaces, QSizeF view,
+               QPointF point)
 {
-    if (mesh.reservedValue < 0 || mesh.nrOfVertices <= 0 || !mesh.triangles ||
-        viewSize.width() <= 0 || viewSize.height() <= 0)
+    if (mesh.reservedValue < 0 || mesh.nrOfVertices <= 0 || !mesh.triangles || !mesh.vertexX ||
+        view.width() < 1 || view.height() < 1)
         return -1;
+    const double aspect = view.width() / view.height();
+    QMatrix4x4 projection;
+    if (camera.perspectiveProjection()) {
+        projection.perspective(camera.fieldOfView(), float(aspect), float(camera.nearPlane()),
+                               float(camera.farPlane()));
+    } else {
+        const double h = camera.orthoHalfWidth();
+        if (!(h > 0))
+            return -1;
+        projection.ortho(float(-h), float(h), float(-h / aspect), float(h / aspect),
+                         float(camera.nearPlane()), float(camera.farPlane()));
+    }
     QMatrix4x4 modelView;
     modelView.translate(float(camera.translationX()), float(camera.translationY()),
                         float(camera.translationZ()));
@@ -44,64 +45,62 @@ int pickVertex(const SurfaceMesh &mesh, const MeshCamera &camera, QSizeF viewSiz
     modelView.rotate(float(camera.rotationY()), 0, 1, 0);
     modelView.rotate(float(camera.rotationZ()), 0, 0, 1);
     bool invertible = false;
-    const QMatrix4x4 toModel = modelView.inverted(&invertible);
+    const QMatrix4x4 toModel = (projection * modelView).inverted(&invertible);
     if (!invertible)
         return -1;
 
-    // The line of sight in the eye's coordinates, then in the model's.
-    const double aspect = viewSize.width() / viewSize.height();
-    const double ndcX = 2.0 * point.x() / viewSize.width() - 1.0;
-    const double ndcY = 1.0 - 2.0 * point.y() / viewSize.height();
-    QVector3D eyeOrigin, eyeDirection(0, 0, -1);
-    if (camera.perspectiveProjection()) {
-        const double slope = std::tan(camera.fieldOfView() * M_PI / 360.0);
-        eyeDirection = QVector3D(float(ndcX * slope * aspect), float(ndcY * slope), -1);
-    } else {
-        const double h = camera.orthoHalfWidth();
-        eyeOrigin = QVector3D(float(ndcX * h), float(ndcY * h / aspect), 0);
-    }
-    const QVector3D o = toModel.map(eyeOrigin);
-    const QVector3D d = toModel.mapVector(eyeDirection);
-    const Vector origin{o.x(), o.y(), o.z()}, direction{d.x(), d.y(), d.z()};
-
-    // Each triangle met (Möller and Trumbore), the nearest kept.
-    double nearest = std::numeric_limits<double>::infinity();
-    qint64 hit = -1;
-    const int *corner = mesh.triangles.get();
-    for (qint64 t = 0; t < mesh.nrOfTriangles; ++t, corner += 3) {
-        const Vector p0 = drawnAt(mesh, corner[0]);
-        const Vector e1 = drawnAt(mesh, corner[1]) - p0, e2 = drawnAt(mesh, corner[2]) - p0;
-        const Vector q = direction.cross(e2);
-        const double determinant = e1.dot(q);
-        if (std::abs(determinant) < 1e-12)
-            continue;
-        const Vector s = origin - p0;
-        const double u = s.dot(q) / determinant;
-        if (u < 0 || u > 1)
-            continue;
-        const Vector r = s.cross(e1);
-        const double v = direction.dot(r) / determinant;
-        if (v < 0 || u + v > 1)
-            continue;
-        const double distance = e2.dot(r) / determinant;
-        if (distance > 0 && distance < nearest) {
-            nearest = distance;
-            hit = t;
-        }
-    }
-    if (hit < 0)
+    // The ray through the point from the near plane to the far one, in the
+    // model's coordinates; window y runs up.
+    const float ndcX = float(2.0 * point.x() / view.width() - 1.0);
+    const float ndcY = float(1.0 - 2.0 * point.y() / view.height());
+    const QVector3D nearPoint = toModel.map(QVector3D(ndcX, ndcY, -1.0f));
+    const QVector3D farPoint = toModel.map(QVector3D(ndcX, ndcY, 1.0f));
+    const QVector3D direction = farPoint - nearPoint;
+    if (direction.isNull())
         return -1;
-    const int *met = mesh.triangles.get() + 3 * hit;
-    const Vector at{origin.x + nearest * direction.x, origin.y + nearest * direction.y,
-                    origin.z + nearest * direction.z};
-    int closest = met[0];
-    double closestSquared = std::numeric_limits<double>::infinity();
-    for (int k = 0; k < 3; ++k) {
-        const Vector apart = drawnAt(mesh, met[k]) - at;
-        if (apart.dot(apart) < closestSquared) {
-            closestSquared = apart.dot(apart);
-            closest = met[k];
-        }
+
+    // Möller and Trumbore's test on every triangle as drawn (i0, i2, i1),
+    // t running from 0 at the near plane to 1 at the far one.
+    double nearest = std::numeric_limits<double>::infinity();
+    int hitTriangle = -1;
+    QVector3D hit;
+    for (int t = 0; t < mesh.nrOfTriangles; ++t) {
+        const int *corner = mesh.triangles.get() + 3 * qint64(t);
+        if (corner[0] < 0 || corner[1] < 0 || corner[2] < 0 || corner[0] >= mesh.nrOfVertices ||
+            corner[1] >= mesh.nrOfVertices || corner[2] >= mesh.nrOfVertices)
+            continue;
+        const QVector3D a = drawnPosition(mesh, corner[0]);
+        const QVector3D b = drawnPosition(mesh, corner[2]);
+        const QVector3D c = drawnPosition(mesh, corner[1]);
+        const QVector3D ab = b - a, ac = c - a;
+        if (cullBackFaces && QVector3D::dotProduct(QVector3D::crossProduct(ab, ac), direction) >= 0)
+            continue;
+        const QVector3D p = QVector3D::crossProduct(direction, ac);
+        const double det = QVector3D::dotProduct(ab, p);
+        if (det == 0.0)
+            continue;
+        const QVector3D s = nearPoint - a;
+        const double u = QVector3D::dotProduct(s, p) / det;
+        if (u < 0.0 || u > 1.0)
+            continue;
+        const QVector3D q = QVector3D::crossProduct(s, ab);
+        const double v = QVector3D::dotProduct(direction, q) / det;
+        if (v < 0.0 || u + v > 1.0)
+            continue;
+        const double along = QVector3D::dotProduct(ac, q) / det;
+        if (along < 0.0 || along > 1.0 || along >= nearest)
+            continue;
+        nearest = along;
+        hitTriangle = t;
+        hit = nearPoint + float(along) * direction;
     }
-    return closest;
+    if (hitTriangle < 0)
+        return -1;
+    const int *corner = mesh.triangles.get() + 3 * qint64(hitTriangle);
+    int best = corner[0];
+    for (int i = 1; i < 3; ++i)
+        if ((drawnPosition(mesh, corner[i]) - hit).lengthSquared() <
+            (drawnPosition(mesh, best) - hit).lengthSquared())
+            best = corner[i];
+    return best;
 }

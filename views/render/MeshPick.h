@@ -7,10 +7,14 @@
 class MeshCamera;
 class SurfaceMesh;
 
-// The vertex under a point of a view of viewSize showing the mesh through the
-// camera as MeshRenderer draws it: of the triangle the line of sight through
-// the point meets first, the corner nearest to where it meets it. -1 when the
-// line meets no triangle.
-int pickVertex(const SurfaceMesh &mesh, const MeshCamera &camera, QSizeF viewSize, QPointF point);
+// The vertex of a mesh, drawn as MeshRenderer draws it through the camera into
+// a view of the given size, that lies under a point of the view (pixels from
+// its top-left corner): of the nearest triangle the ray through the point meets
+// between the near and far planes (of those facing the viewer when back faces
+// are culled), its vertex nearest to where the ray meets it. -1 when the ray
+// meets no triangle. Needs no OpenGL: the projection is computed as
+// gluPerspective and glOrtho set it up.
+int pickVertex(const SurfaceMesh &mesh, const MeshCamera &camera, bool cullBackFaces, QSizeF view,
+               QPointF point);
 
 #endif
