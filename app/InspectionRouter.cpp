@@ -26,11 +26,6 @@ InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, M
     connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
     connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
     connectMapsPanel();
-    // The label of the vertex picked, from the labels shown on the mesh.
-    connect(views.mesh, &MeshOGLViewer::vertexPicked, panels, [this](int vertex) {
-        if (const std::shared_ptr<MeshDocument> mesh = this->views.mesh->mesh())
-            this->panels->updatePickedLabel(LocalFiles::printable(mesh->labelAt(vertex)));
-    });
 }
 
 // The panel drives the settings and follows them; only the view of the document

@@ -510,6 +510,7 @@ QList<QPair<QString, QString>> MeshDocument::vertexValues(int vertex) const
             map = maps->maps[size_t(index)].get();
     }
     values.append({map ? map->mapName : QString("Map"), QString()});
+    values.append({"Label", QString()});
     if (vertex < 0 || vertex >= m.nrOfVertices || !m.vertexX)
         return values;
 
@@ -528,5 +529,6 @@ QList<QPair<QString, QString>> MeshDocument::vertexValues(int vertex) const
                                                   : QString();
     if (map && map->mapData)
         values[3].second = general(map->mapData[vertex]);
+    values[4].second = LocalFiles::printable(labelAt(vertex));
     return values;
 }

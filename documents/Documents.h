@@ -170,8 +170,8 @@ public:
 
     // What the panel shows of a vertex, as labels and values: "Vertex",
     // "Coordinates", "Curvature" (the convex or concave colour the file gives
-    // it) and the value of the map shown under its name ("Map" while none is
-    // shown); values empty for no vertex of the mesh.
+    // it), the value of the map shown under its name ("Map" while none is
+    // shown) and "Label", of the labels shown; values empty for no vertex of the mesh.
     QList<QPair<QString, QString>> vertexValues(int vertex) const;
 
 private:

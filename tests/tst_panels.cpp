@@ -105,11 +105,11 @@ void TestPanels::propertyPanels()
          {file,
           {"Dims X/Y/Z", "X", "Y", "Z"},
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
-           "Mean edge length", "Label"},
+           "Mean edge length"},
           {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
            "Value"},
           {"Anatomy", "Map", "Atlas region"},
-          {"Vertex", "Coordinates", "Curvature", "Map"}}},
+          {"Vertex", "Coordinates", "Curvature", "Map", "Label"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
     };
     for (const auto &e : expected) {
@@ -187,7 +187,7 @@ void TestPanels::headerPanels()
     };
     panels.showPickedVertex(octahedron, 3);
     QCOMPARE(vertexRows(),
-             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "Map="}));
+             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "Map=", "Label="}));
     SmpFixture smp;
     smp.maps = {SmpFixture::Map()};
     smp.maps[0].name = "faces";
@@ -199,11 +199,11 @@ void TestPanels::headerPanels()
     octahedron->applyDisplay({4.0f, 0, false, 3});
     panels.updateValues();
     QCOMPARE(vertexRows(),
-             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "faces=3.5"}));
+             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "faces=3.5", "Label="}));
     panels.showPickedVertex(octahedron, 2);
-    QCOMPARE(vertexRows().mid(2), QStringList({"Curvature=convex", "faces=2.5"}));
+    QCOMPARE(vertexRows().mid(2), QStringList({"Curvature=convex", "faces=2.5", "Label="}));
     panels.showPickedVertex(octahedron, -1);
-    QCOMPARE(vertexRows(), QStringList({"Vertex=", "Coordinates=", "Curvature=", "faces="}));
+    QCOMPARE(vertexRows(), QStringList({"Vertex=", "Coordinates=", "Curvature=", "faces=", "Label="}));
     panels.updateHeaderOfLoadedVMR(native);
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 

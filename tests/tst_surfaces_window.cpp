@@ -6,7 +6,6 @@
 #include "FreeSurferFiles.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
-#include "MeshPick.h"
 #include "PropertyPanels.h"
 #include "QtTreePropertyBrowser.h"
 #include "SurfaceMesh.h"
@@ -226,7 +225,7 @@ void TestSurfacesWindow::surfaceFolders()
     QCOMPARE(headerValue("Label"), QString());
     // The label of the vertex under the middle of the view.
     const QPoint middle(view->width() / 2, view->height() / 2);
-    const int vertex = pickVertex(surface, view->camera(), view->size(), middle);
+    const int vertex = view->vertexAt(middle);
     QVERIFY(vertex >= 0);
     QVERIFY(!view->mesh()->labelAt(vertex).isEmpty());
     QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, middle);

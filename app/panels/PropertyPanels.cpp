@@ -57,12 +57,12 @@ PropertyPanels::PropertyPanels(QObject *parent)
     vmrGroup =
         addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
     // The mesh's figures, then the label of the vertex picked.
-    srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels() << "Label", srfProps);
+    srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
     niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
     crossGroup =
         addGroup(cxBrowser, "Values at Cross", {"Anatomy", "Map", "Atlas region"}, crossProps);
     vertexGroup = addGroup(cxBrowser, "Picked Vertex",
-                           {"Vertex", "Coordinates", "Curvature", "Map"}, vertexProps);
+                           {"Vertex", "Coordinates", "Curvature", "Map", "Label"}, vertexProps);
     for (QtBrowserItem *group : {vmrGroup, srfGroup, niftiGroup, crossGroup, vertexGroup})
         cxBrowser->setExpanded(group, false);
 
@@ -267,17 +267,11 @@ void PropertyPanels::updateHeaderOfLoadedSRF(const QStringList &values)
 {
     for (int i = 0; i < values.size() && i < srfProps.size(); ++i)
         srfProps[i]->setValue(values[i]);
-    srfProps.last()->setValue(QString());
     cxBrowser->setExpanded(vmrGroup, false);
     cxBrowser->setExpanded(crossGroup, false);
     cxBrowser->setExpanded(srfGroup, true);
     cxBrowser->setExpanded(vertexGroup, true);
     cxBrowser->setExpanded(niftiGroup, false);
-}
-
-void PropertyPanels::updatePickedLabel(const QString &label)
-{
-    srfProps.last()->setValue(label);
 }
 
 void PropertyPanels::updateHeaderOfLoadedDICOM(const DICOMDoc &doc)

@@ -51,8 +51,6 @@ public slots:
     void updateCrossCoords(int x, int y, int z);
     // The figures of the mesh shown, as MeshDocument counted them.
     void updateHeaderOfLoadedSRF(const QStringList &values);
-    // The name of the label of the vertex picked on the mesh shown.
-    void updatePickedLabel(const QString &label);
     void updateHeaderOfLoadedDICOM(const DICOMDoc &doc);
     // The atlas that names the region at the cross; none names nothing.
     void setAtlas(const std::shared_ptr<const Atlas> &atlas);
