@@ -1,17 +1,13 @@
 #include "C3dMatrix.h"
-#include "Icosphere.h"
 #include "MeshArrays.h"
 #include "MeshCamera.h"
 #include "MeshLights.h"
-#include "MeshPick.h"
 #include "MeshRenderMode.h"
 #include "SrfFixture.h"
-#include "SurfaceImport.h"
 #include "SurfaceMesh.h"
 #include "ViewingParameters.h"
 
 #include <QBuffer>
-#include <QMatrix4x4>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -90,8 +86,6 @@ private slots:
     void rotationFlick();
     void flickPriority();
     void lights();
-    void pickingAVertex_data();
-    void pickingAVertex();
 
 private:
 };
@@ -421,90 +415,6 @@ void TestMeshRender::lights()
     QCOMPARE(QList<float>(gl[0].ambient, gl[0].ambient + 4), QList<float>({0, 0, 0, 1}));
     QCOMPARE(QList<float>(gl[0].diffuse, gl[0].diffuse + 4),
              QList<float>({0.25f, 0.25f, 0.25f, 1}));
-}
-
-void TestMeshRender::pickingAVertex_data()
-{
-    QTest::addColumn<QString>("camera"); // rotation x y z, translation x y z
-    QTest::addColumn<bool>("perspective");
-    QTest::addColumn<QPointF>("point");
-    QTest::addColumn<bool>("hits");
-    const QString reset = "187 -35 0 0 0 -350";
-    QTest::newRow("the middle") << reset << true << QPointF(200, 150) << true;
-    QTest::newRow("off the middle") << reset << true << QPointF(236.5, 118) << true;
-    QTest::newRow("orthographic") << reset << false << QPointF(170, 160) << true;
-    QTest::newRow("turned and moved")
-        << "30 60 10 15 -10 -300" << true << QPointF(185, 170) << true;
-    QTest::newRow("beside the mesh") << reset << true << QPointF(5, 5) << false;
-}
-
-// The vertex picked is the one nearest to where the line of sight through the
-// point, taken back through the projection and model-view the renderer sets,
-// first meets the sphere the mesh approximates.
-void TestMeshRender::pickingAVertex()
-{
-    QFETCH(QString, camera);
-    QFETCH(bool, perspective);
-    QFETCH(QPointF, point);
-    QFETCH(bool, hits);
-    const Icosphere sphere(4);
-    SurfaceGeometry geometry;
-    for (const QVector3D &v : sphere.vertices) {
-        const QVector3D p = QVector3D(10, -20, 5) + 60 * v;
-        geometry.xyz.insert(geometry.xyz.end(), {p.x(), p.y(), p.z()});
-    }
-    geometry.faces.assign(sphere.triangles.begin(), sphere.triangles.end());
-    QString reason;
-    const std::unique_ptr<SurfaceMesh> mesh = SurfaceImport::meshOfGeometry(geometry, reason);
-    QVERIFY2(mesh, qPrintable(reason));
-    MeshCamera cam;
-    cam.apply(
-        ViewingParameters::fromText(QString("%1 0 1 0 0 1 1 1 1 0 0 0 0 0 0 0 0 0 1 %2 30 0 1 1100")
-                                        .arg(camera)
-                                        .arg(int(perspective))
-                                        .toLatin1()));
-    const QSize size(400, 300);
-    const int picked = pickVertex(*mesh, cam, size, point);
-
-    QMatrix4x4 projection, modelView;
-    const float aspect = 400.0f / 300.0f;
-    const float h = float(cam.orthoHalfWidth());
-    if (perspective)
-        projection.perspective(30, aspect, 1, 1100);
-    else
-        projection.ortho(-h, h, -h / aspect, h / aspect, 1, 1100);
-    modelView.translate(float(cam.translationX()), float(cam.translationY()),
-                        float(cam.translationZ()));
-    modelView.rotate(float(cam.rotationX()), 1, 0, 0);
-    modelView.rotate(float(cam.rotationY()), 0, 1, 0);
-    modelView.rotate(float(cam.rotationZ()), 0, 0, 1);
-    const QMatrix4x4 back = (projection * modelView).inverted();
-    const float x = float(2 * point.x() / 400 - 1), y = float(1 - 2 * point.y() / 300);
-    const QVector3D from = back.map(QVector3D(x, y, -1)), to = back.map(QVector3D(x, y, 1));
-    const QVector3D direction = (to - from).normalized();
-    // The sphere as drawn: right, anterior, superior -> (-anterior, -superior, right).
-    const QVector3D centre(20, -5, 10);
-    const float along = QVector3D::dotProduct(centre - from, direction);
-    const float apart = (from + along * direction - centre).lengthSquared();
-    QCOMPARE(apart < 3600, hits);
-    QCOMPARE(picked >= 0, hits);
-    if (!hits)
-        return;
-    const QVector3D met = from + (along - std::sqrt(3600 - apart)) * direction;
-    const auto distance = [&](int v) {
-        return (QVector3D(mesh->vertexX[v] - 128, mesh->vertexY[v] - 128, 128 - mesh->vertexZ[v]) -
-                met)
-            .length();
-    };
-    int nearest = 0;
-    for (int v = 0; v < mesh->nrOfVertices; ++v)
-        if (distance(v) < distance(nearest))
-            nearest = v;
-    QVERIFY2(distance(picked) < distance(nearest) + 0.5f, qPrintable(QString("%1 at %2, %3 at %4")
-                                                                         .arg(picked)
-                                                                         .arg(distance(picked))
-                                                                         .arg(nearest)
-                                                                         .arg(distance(nearest))));
 }
 
 QTEST_APPLESS_MAIN(TestMeshRender)
