@@ -199,6 +199,27 @@ record("stored12.dcm", "grey", twelve, 1, 0)
 write("mono1.dcm", eight, bits=8, signed=False, photometric="MONOCHROME1")
 record("mono1.dcm", "grey", eight, 1, 0)
 
+# Colour written here, and compressed without loss by gdcmconv.
+def write_rgb(name, pixels, planar):
+    write(name, pixels[None, :, :, 0], bits=8, signed=False)
+    ds = pydicom.dcmread(str(out / name))
+    ds.SamplesPerPixel = 3
+    ds.PhotometricInterpretation = "RGB"
+    ds.PlanarConfiguration = planar
+    ds.PixelData = (pixels.transpose(2, 0, 1) if planar else pixels).astype("u1").tobytes()
+    ds.save_as(str(out / name))
+
+
+colour = np.stack([(x * 6) % 256, (y * 5) % 256, (x * y) % 256], axis=-1).astype(np.uint8)
+write_rgb("colour.dcm", colour, 0)
+record("colour.dcm", "rgb", colour, 1, 0)
+write_rgb("colour_planar.dcm", colour, 1)
+record("colour_planar.dcm", "rgb", colour, 1, 0)
+for flag, name in [("--rle", "colour_rle.dcm"), ("--j2k", "colour_j2k.dcm"),
+                   ("--jpegls", "colour_jpegls.dcm"), ("--jpeg", "colour_jpeg.dcm")]:
+    subprocess.run(["gdcmconv", flag, str(out / "colour.dcm"), str(out / name)], check=True)
+    record(name, "rgb", colour, 1, 0)
+
 (out / "expected.txt").write_text("\n".join(lines) + "\n")
 
 # Hostile files: each must be refused with a reason holding the word given.
