@@ -6,7 +6,9 @@
 #include <QtEndian>
 
 #include <gdcmFragment.h>
-#include <gdcmImage.h>
+#include <gdcmJPEG2000Codec.h>
+#include <gdcmJPEGCodec.h>
+#include <gdcmJPEGLSCodec.h>
 #include <gdcmSequenceOfFragments.h>
 #include <gdcmTrace.h>
 
@@ -14,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <mutex>
 
 namespace {
@@ -605,8 +608,8 @@ bool DicomPixels::checkStream(int frame, const QByteArray &stream)
         // (and perhaps one byte of padding).
         const qint64 end = n >= 1 && p[n - 1] == 0 ? n - 1 : n;
         if (end < 2 || p[end - 2] != 0xFF || p[end - 1] != 0xD9)
-            return fail(QString("the %1 stream%2 ends early (it has no end marker)")
-                            .arg(name, where));
+            return fail(
+                QString("the %1 stream%2 ends early (it has no end marker)").arg(name, where));
     }
     StreamImage s = coding == Coding::Jpeg2000 ? jpeg2000Header(p, n)
                                                : jpegHeader(p, n, coding == Coding::JpegLs);
@@ -682,17 +685,35 @@ bool DicomPixels::decodeFrame(int frame, std::vector<char> &buffer, Layout &layo
         ycbcr = s.ycbcr;
     }
     try {
-        gdcm::Image image;
-        image.SetNumberOfDimensions(2);
-        image.SetDimension(0, unsigned(cols));
-        image.SetDimension(1, unsigned(nRows));
-        gdcm::PixelFormat format(ushort(samples), ushort(allocated), ushort(stored),
-                                 ushort(highBit), ushort(signedValues ? 1 : 0));
-        image.SetPixelFormat(format);
-        image.SetPhotometricInterpretation(
-            gdcm::PhotometricInterpretation::GetPIType(photometricName.constData()));
-        image.SetPlanarConfiguration(unsigned(planar));
-        image.SetTransferSyntax(gdcm::TransferSyntax::GetTSType(syntax.constData()));
+        // The codec itself, not gdcm::Image::GetBuffer: when its decoders fail,
+        // GetBuffer goes on to codecs that write the stream to a temporary file
+        // and run external programs on it (PVRG, Kakadu).
+        std::unique_ptr<gdcm::ImageCodec> codec;
+        if (coding == Coding::Jpeg)
+            codec = std::make_unique<gdcm::JPEGCodec>();
+        else if (coding == Coding::JpegLs)
+            codec = std::make_unique<gdcm::JPEGLSCodec>();
+        else
+            codec = std::make_unique<gdcm::JPEG2000Codec>();
+        const unsigned dimensions[3] = {unsigned(cols), unsigned(nRows), 1};
+        codec->SetNumberOfDimensions(2);
+        codec->SetDimensions(dimensions);
+        codec->SetPlanarConfiguration(unsigned(planar));
+        // GDCM knows the names padded to even length, as files hold them;
+        // its codecs assert on one it does not know.
+        QByteArray padded = photometricName;
+        if (padded.size() % 2)
+            padded += ' ';
+        const gdcm::PhotometricInterpretation pi =
+            gdcm::PhotometricInterpretation::GetPIType(padded.constData());
+        if (pi == gdcm::PhotometricInterpretation::UNKNOWN)
+            return fail(QString("the %1 image's photometric interpretation is not known")
+                            .arg(syntaxName(syntax)));
+        codec->SetPhotometricInterpretation(pi);
+        // Last: the JPEG codec hands the settings to its 8, 12 or 16-bit
+        // decoder when it gets the pixel format.
+        codec->SetPixelFormat(gdcm::PixelFormat(ushort(samples), ushort(allocated), ushort(stored),
+                                                ushort(highBit), ushort(signedValues ? 1 : 0)));
         gdcm::SmartPointer<gdcm::SequenceOfFragments> sequence = new gdcm::SequenceOfFragments;
         for (int i = 0; i < parts.second; ++i) {
             const DicomHeader::Range r = head.fragments()[size_t(parts.first + i)];
@@ -702,24 +723,25 @@ bool DicomPixels::decodeFrame(int frame, std::vector<char> &buffer, Layout &layo
         }
         gdcm::DataElement pixelData(gdcm::Tag(0x7FE0, 0x0010));
         pixelData.SetValue(*sequence);
-        image.SetDataElement(pixelData);
-
-        const size_t length = image.GetBufferLength();
-        if (length != size_t(qint64(nRows) * cols * samples * (allocated / 8)))
-            return fail(QString("the %1 image cannot be decoded").arg(syntaxName(syntax)));
-        buffer.resize(length);
-        if (!image.GetBuffer(buffer.data()))
-            return fail(QString("the %1 stream%2 cannot be decoded")
-                            .arg(syntaxName(syntax),
-                                 nFrames > 1 ? QString(" of frame %1").arg(frame + 1) : QString()));
-        // GDCM may correct the bits the stream holds, and gives its samples
-        // interleaved in the machine's byte order.
-        const gdcm::PixelFormat &out = image.GetPixelFormat();
+        gdcm::DataElement decoded;
+        const size_t length = size_t(qint64(nRows) * cols * samples * (allocated / 8));
+        const QString where = nFrames > 1 ? QString(" of frame %1").arg(frame + 1) : QString();
+        if (!codec->Decode(pixelData, decoded))
+            return fail(
+                QString("the %1 stream%2 cannot be decoded").arg(syntaxName(syntax), where));
+        const gdcm::ByteValue *bytesOut = decoded.GetByteValue();
+        if (!bytesOut || bytesOut->GetLength() < length)
+            return fail(QString("the %1 stream%2 decodes to fewer pixels than the image has")
+                            .arg(syntaxName(syntax), where));
+        buffer.assign(bytesOut->GetPointer(), bytesOut->GetPointer() + length);
+        // The codec may correct the bits the stream holds, and gives its
+        // samples in the machine's byte order.
+        const gdcm::PixelFormat &out = codec->GetPixelFormat();
         layout.allocated = out.GetBitsAllocated();
         layout.stored = out.GetBitsStored();
         layout.highBit = out.GetHighBit();
         layout.isSigned = out.GetPixelRepresentation() == 1;
-        layout.planar = int(image.GetPlanarConfiguration());
+        layout.planar = int(codec->GetPlanarConfiguration());
         layout.bigEndian = false;
         if (layout.allocated != allocated || layout.stored < 1 || layout.stored > allocated ||
             layout.highBit >= allocated || layout.highBit < layout.stored - 1)
