@@ -2,28 +2,23 @@
 
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "DataFolders.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
-#include "FolderDataFiles.h"
+#include "FolderBrowser.h"
+#include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
-#include "InspectionRouter.h"
 #include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
 #include "PropertyPanels.h"
-#include "QtTreePropertyBrowser.h"
 #include "RawMRIDataOGLViewer.h"
-#include "ThumbnailCache.h"
-#include "ThumbnailFile.h"
 #include "VolumeOGLViewer.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCloseEvent>
-#include <QDateTime>
 #include <QDockWidget>
 #include <QDropEvent>
-#include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMenuBar>
@@ -32,12 +27,10 @@
 #include <QPluginLoader>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -51,278 +44,171 @@ const char *const windowStyleSheet =
     "QSplitter {border: 0px solid rgb(70, 70, 70); padding: 0px; margin: 0px;}"
     "QSplitter::handle {background: rgb(70, 70, 70);}";
 
+// The local files and folders of a drag, if it carries any.
+QStringList localPaths(const QMimeData *data)
+{
+    QStringList paths;
+    for (const QUrl &url : data->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    return paths;
+}
+
 } // namespace
 
 CortivexViewer::CortivexViewer()
-    : favoritesFile(
-          [this](QIODevice &file) {
-              return readFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
-          },
-          [this](QIODevice &file) {
-              writeFavoriteFolders(file, favoriteFolders, favoriteFolderModes);
-          }),
-      visitedFoldersFile(
-          [this](QIODevice &file) {
-              const bool whole =
-                  readVisitedFolders(file, imageFoldersToThumbnailFiles,
-                                     rawMRIFoldersToThumbnailFiles, cxFoldersToThumbnailFiles);
-              // A name that could lead out of the data folder is never used,
-              // and is gone from the index the next time it is written.
-              for (QMap<QString, QString> *map :
-                   {&imageFoldersToThumbnailFiles, &rawMRIFoldersToThumbnailFiles,
-                    &cxFoldersToThumbnailFiles})
-                  map->removeIf([](QMap<QString, QString>::iterator entry) {
-                      return !isThumbnailFileName(entry.value());
-                  });
-              return whole;
-          },
-          [this](QIODevice &file) {
-              writeVisitedFolders(file, imageFoldersToThumbnailFiles, rawMRIFoldersToThumbnailFiles,
-                                  cxFoldersToThumbnailFiles);
-          })
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
 
-    mainWindowSplitter = new QSplitter(Qt::Vertical);
-    mainWindowSplitter->setObjectName("mainWindowSplitter");
-    mainWindowSplitter->setFrameStyle(QFrame::StyledPanel);
-    setCentralWidget(mainWindowSplitter);
-    mainWindowSplitter->setFocusPolicy(Qt::StrongFocus);
+    splitter = new QSplitter(Qt::Vertical);
+    splitter->setObjectName("mainWindowSplitter");
+    splitter->setFrameStyle(QFrame::StyledPanel);
+    setCentralWidget(splitter);
+    splitter->setFocusPolicy(Qt::StrongFocus);
 
-    showBitmaps = false;
-    showRawMRIData = false;
-    showCXFiles = true;
-
-    // The views are made with the core's interfaces, so the core comes first.
-    if (!initCXSCore()) {
+    // The one static plug-in instance is the core, which comes before the views.
+    const QObjectList instances = QPluginLoader::staticInstances();
+    if (instances.size() != 1) {
         QMessageBox::information(this, "CX Viewer", "Error - can not access CXSCore",
                                  QMessageBox::Ok);
         std::exit(1);
     }
-
-    coverStore = new CoverStore(this);
-    thumbnailCache = new ThumbnailCache(coverStore, this);
-    coverFlowBrowser = new CoverFlowBrowser(coverStore, this);
-    mainWindowSplitter->addWidget(coverFlowBrowser);
-
-    imageViewer = new ImageOGLViewer;
-    meshViewer = new MeshOGLViewer;
-    volumeViewer = new VolumeOGLViewer;
-    rawMRIDataViewer = new RawMRIDataOGLViewer;
-
-    viewStack = new QStackedWidget;
-    viewStack->addWidget(imageViewer);
-    viewStack->addWidget(meshViewer);
-    viewStack->addWidget(volumeViewer);
-    viewStack->addWidget(rawMRIDataViewer);
-    viewStack->setCurrentIndex(0);
-    mainWindowSplitter->addWidget(viewStack);
-    mainWindowSplitter->setHandleWidth(3);
-    mainWindowSplitter->setStretchFactor(0, 1);
-    mainWindowSplitter->setStretchFactor(1, 4);
-    mainWindowSplitter->setSizes({100, 400});
+    cxsCore.reset(instances.first());
+    createViews();
 
     setUnifiedTitleAndToolBarOnMac(true);
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setIconSize(QSize(28, 28));
     setStyleSheet(windowStyleSheet);
 
+    folders = new FolderBrowser(this);
+    thumbnails = new FolderThumbnails(
+        coverStore, [this] { return coverFlowBrowser->getSelectedImageIndex(); }, this);
+    propertyPanels = new PropertyPanels(this);
+    mapsPanel = new MapsPanel;
+    router =
+        new InspectionRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this), this);
     createActions();
-    createToolBars();
+    createToolBar();
     createDockWindows();
-    mapSettings = new MapDisplaySettings(this);
-    router = new InspectionRouter({imageViewer, meshViewer, volumeViewer, rawMRIDataViewer},
-                                  propertyPanels, mapsPanel, mapSettings, this);
-    connect(router, &InspectionRouter::viewChosen, viewStack,
-            [this](OGLViewer *view) { viewStack->setCurrentWidget(view); });
-    connect(coverStore, &CoverStore::cleared, router, &InspectionRouter::cancel);
-    updateToolbarIcons();
     wireCoverFlow();
     wireViews();
-    wireMapsPanel();
-    wireThumbnails();
+    wireFolders();
 
     setWindowTitle("Cortivex Viewer");
-    mainWindowSplitter->setStretchFactor(0, 1);
-    mainWindowSplitter->setStretchFactor(1, 3);
-
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
     QTimer::singleShot(5000, coverFlowBrowser, &CoverFlowBrowser::hideInstruction);
-
-    thumbnailTimer = new QTimer(this);
-    connect(thumbnailTimer, &QTimer::timeout, this,
-            &CortivexViewer::cycleThroughImagesToGetThumbnails);
-
     coverFlowBrowser->setFocus(Qt::OtherFocusReason);
-    toggleShowCXFiles();
-    inputKind = 0;
+    // No folder is chosen yet: the working directory is listed.
+    setBrowsingMode(BrowsingMode::CXData);
     qApp->installEventFilter(this);
 }
 
 CortivexViewer::~CortivexViewer()
 {
     qApp->removeEventFilter(this);
-    saveFavoriteFoldersList();
-    updateVisitedFolderThumbnailsData();
-    releaseCXSCore();
+    folders->saveFavorites();
+    thumbnails->leave();
 }
 
-void CortivexViewer::initDataFolders(const QString &applicationDir)
+void CortivexViewer::openDataFolders(const QString &applicationDir)
 {
-    QDir base(applicationDir);
-    // Inside a macOS bundle the data sit next to Name.app, not in Contents/MacOS.
-    if (applicationDir.endsWith(".app/Contents/MacOS")) {
-        base.cdUp();
-        base.cdUp();
-        base.cdUp();
-    }
-    viewerBaseDir = base.absolutePath();
-    viewerDataDir = combinePathAndFileName(viewerBaseDir, "ViewerData");
-    folderDataDir = combinePathAndFileName(viewerBaseDir, "CXViewerFolderData");
-    // Installed in a prefix (bin/ beside share/), the program's folder is no place
-    // for data, even where it can be written (by root, or in the user's own prefix).
-    const bool installed = base.dirName() == "bin" && QFileInfo(base.filePath("../share")).isDir();
-    if (!installed && !QDir(folderDataDir).exists())
-        QDir().mkdir(folderDataDir);
-    if (installed || !QFileInfo(folderDataDir).isDir() || !QFileInfo(folderDataDir).isWritable()) {
-        // A read-only or installed location: keep the data with the user instead.
-        const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        folderDataDir = combinePathAndFileName(userData, "CXViewerFolderData");
-        QDir().mkpath(folderDataDir);
-    }
+    const DataFolders data = DataFolders::forProgramIn(applicationDir);
+    folders->loadFavorites(combinePathAndFileName(data.folderData, "FavoriteFolders.cxf"),
+                           data.viewerData);
+    thumbnails->loadIndex(data.folderData);
 }
 
-bool CortivexViewer::initCXSCore()
+// The strip above the stack of views: image, mesh, volume, raw MRI data.
+void CortivexViewer::createViews()
 {
-    const QObjectList instances = QPluginLoader::staticInstances();
-    if (instances.size() != 1)
-        return false;
-    cxsCore = instances.first();
-    return true;
+    coverStore = new CoverStore(this);
+    coverFlowBrowser = new CoverFlowBrowser(coverStore, this);
+    splitter->addWidget(coverFlowBrowser);
+    views = {new ImageOGLViewer, new MeshOGLViewer, new VolumeOGLViewer, new RawMRIDataOGLViewer};
+    viewStack = new QStackedWidget;
+    for (OGLViewer *view : QList<OGLViewer *>{views.image, views.mesh, views.volume, views.rawMRI})
+        viewStack->addWidget(view);
+    splitter->addWidget(viewStack);
+    splitter->setHandleWidth(3);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 4);
+    splitter->setSizes({100, 400});
 }
 
-void CortivexViewer::releaseCXSCore()
-{
-    delete cxsCore;
-    cxsCore = nullptr;
-}
-
+// The modes in the order of their numbers: their buttons, views and panels. The
+// mesh view stands for CX data until a volume is shown.
 void CortivexViewer::createActions()
 {
-    showImagesAct = new QAction(QIcon(":/resources/images_icon_32x32.png"), tr("Images"), this);
-    showImagesAct->setStatusTip(tr("Show images"));
-    showImagesAct->setCheckable(true);
-    connect(showImagesAct, &QAction::triggered, this, &CortivexViewer::toggleShowBitmaps);
-
-    showRawMRIDataAct =
-        new QAction(QIcon(":/resources/rawdata_icon_32x32.png"), tr("MRI Data"), this);
-    showRawMRIDataAct->setStatusTip(tr("Show raw MRI data files"));
-    showRawMRIDataAct->setCheckable(true);
-    connect(showRawMRIDataAct, &QAction::triggered, this, &CortivexViewer::toggleShowRawMRIData);
-
-    showCXFilesAct = new QAction(QIcon(":/resources/cxdata_icon_32x32.png"), tr("CX Data"), this);
-    showCXFilesAct->setStatusTip(tr("Show Cortivex data"));
-    showCXFilesAct->setCheckable(true);
-    connect(showCXFilesAct, &QAction::triggered, this, &CortivexViewer::toggleShowCXFiles);
-
+    const struct
+    {
+        BrowsingMode mode;
+        const char *icon, *text, *tip;
+        OGLViewer *view;
+        QWidget *properties;
+    } modes[] = {
+        {BrowsingMode::Images, ":/resources/images_icon_32x32.png", "Images", "Show images",
+         views.image, propertyPanels->imagePropertiesBrowser()},
+        {BrowsingMode::RawMRI, ":/resources/rawdata_icon_32x32.png", "MRI Data",
+         "Show raw MRI data files", views.rawMRI, propertyPanels->rawMRIPropertiesBrowser()},
+        {BrowsingMode::CXData, ":/resources/cxdata_icon_32x32.png", "CX Data", "Show Cortivex data",
+         views.mesh, propertyPanels->cxPropertiesBrowser()},
+    };
+    for (const auto &m : modes) {
+        auto *action = new QAction(QIcon(m.icon), tr(m.text), this);
+        action->setStatusTip(tr(m.tip));
+        action->setCheckable(true);
+        const BrowsingMode shown = m.mode;
+        connect(action, &QAction::triggered, this, [this, shown] { setBrowsingMode(shown); });
+        modeParts.append({action, m.view, m.properties});
+    }
+    // Loading into the suite does nothing in the viewer.
     loadInCXSAct = new QAction(QIcon(":/resources/cxs_icon_32x32.png"), tr("Load in CX"), this);
     loadInCXSAct->setStatusTip(tr("Load in Cortivex Studio"));
-    connect(loadInCXSAct, &QAction::triggered, this, &CortivexViewer::loadFileIntoCXS);
-
     fullScreenAct = new QAction(QIcon(":/resources/Fullscreen3_48.png"), "Full Screen", this);
     fullScreenAct->setIconText("Full Screen");
     fullScreenAct->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
-    connect(fullScreenAct, &QAction::triggered, this, &CortivexViewer::slotToggleFullScreen);
+    connect(fullScreenAct, &QAction::triggered, this, &CortivexViewer::toggleFullScreen);
 }
 
-void CortivexViewer::createToolBars()
+void CortivexViewer::createToolBar()
 {
-    viewModeToolBar = addToolBar(tr("View Mode Toolbar"));
-    viewModeToolBar->addAction(showCXFilesAct);
-    viewModeToolBar->addAction(showRawMRIDataAct);
-    viewModeToolBar->addAction(showImagesAct);
-    viewModeToolBar->addSeparator();
-    viewModeToolBar->addAction(loadInCXSAct);
+    toolBar = addToolBar(tr("View Mode Toolbar"));
+    for (BrowsingMode m : {BrowsingMode::CXData, BrowsingMode::RawMRI, BrowsingMode::Images})
+        toolBar->addAction(partsOf(m).action);
+    toolBar->addSeparator();
+    toolBar->addAction(loadInCXSAct);
     auto *spacer = new QWidget;
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
-    viewModeToolBar->addWidget(spacer);
-    viewModeToolBar->addAction(fullScreenAct);
-    viewModeToolBar->setAllowedAreas(Qt::TopToolBarArea);
-    viewModeToolBar->setFloatable(false);
-    viewModeToolBar->setMovable(false);
-    viewModeToolBar->setContentsMargins(0, 0, 0, 0);
+    toolBar->addWidget(spacer);
+    toolBar->addAction(fullScreenAct);
+    toolBar->setAllowedAreas(Qt::TopToolBarArea);
+    toolBar->setFloatable(false);
+    toolBar->setMovable(false);
+    toolBar->setContentsMargins(0, 0, 0, 0);
 }
 
-void CortivexViewer::updateToolbarIcons()
+QDockWidget *CortivexViewer::addDock(const QString &title, QWidget *widget, Qt::DockWidgetArea area)
 {
-    showImagesAct->setChecked(showBitmaps);
-    showRawMRIDataAct->setChecked(showRawMRIData);
-    showCXFilesAct->setChecked(showCXFiles);
+    auto *dock = new QDockWidget(title, this);
+    dock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+    dock->setWidget(widget);
+    addDockWidget(area, dock);
+    return dock;
 }
 
+// The maps dock is in the window in CX data mode only.
 void CortivexViewer::createDockWindows()
 {
-    favoriteFoldersDock = new QDockWidget(tr("Favorite Folders"), this);
+    favoriteFoldersDock =
+        addDock(tr("Favorite Folders"), folders->favoritesList(), Qt::LeftDockWidgetArea);
     favoriteFoldersDock->setFocusPolicy(Qt::StrongFocus);
-    favoriteFoldersDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    favoriteFoldersLsWdg = new QListWidget(favoriteFoldersDock);
-    favoriteFoldersLsWdg->setObjectName("FavoriteFoldersLsWdg");
-    favoriteFoldersLsWdg->setAttribute(Qt::WA_MacShowFocusRect, false);
-    favoriteFoldersLsWdg->setFocusPolicy(Qt::StrongFocus);
-    favoriteFoldersLsWdg->installEventFilter(this);
-    favoriteFoldersLsWdg->setSelectionMode(QAbstractItemView::SingleSelection);
-    favoriteFoldersLsWdg->setDragEnabled(true);
-    favoriteFoldersLsWdg->setAcceptDrops(true);
-    favoriteFoldersLsWdg->setDropIndicatorShown(true);
-    favoriteFoldersLsWdg->setDragDropMode(QAbstractItemView::InternalMove);
-    favoriteFoldersDock->setWidget(favoriteFoldersLsWdg);
-    addDockWidget(Qt::LeftDockWidgetArea, favoriteFoldersDock);
-    connect(favoriteFoldersLsWdg, &QListWidget::itemClicked, this,
-            &CortivexViewer::clickedFavoriteFolder);
-    // Clicks and deletions address the favorites by row, so the lists follow a drag.
-    connect(favoriteFoldersLsWdg->model(), &QAbstractItemModel::rowsMoved, this,
-            [this](const QModelIndex &, int first, int, const QModelIndex &, int destination) {
-                moveFavoriteFolder(first, destination > first ? destination - 1 : destination);
-            });
-
-    dirTreeDock = new QDockWidget(tr("Directory Tree"), this);
-    dirTreeDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    fileSystemModel = new QFileSystemModel(this);
-    fileSystemModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
-    fileSystemModel->setRootPath("/Volumes/");
-    dirTreeView = new QTreeView(dirTreeDock);
-    dirTreeView->setModel(fileSystemModel);
-    dirTreeView->setFocusPolicy(Qt::StrongFocus);
-    dirTreeView->installEventFilter(this);
-    dirTreeView->setAnimated(true);
-    dirTreeView->setAttribute(Qt::WA_MacShowFocusRect, false);
-    dirTreeView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    dirTreeView->hideColumn(1);
-    dirTreeView->hideColumn(2);
-    dirTreeView->hideColumn(3);
-    dirTreeView->setHeaderHidden(true);
-    dirTreeView->setStyleSheet("font-size: 11pt;");
-    dirTreeDock->setWidget(dirTreeView);
-    addDockWidget(Qt::LeftDockWidgetArea, dirTreeDock);
-    connect(dirTreeView, &QTreeView::clicked, this, &CortivexViewer::clickedFolder);
-    connect(dirTreeView, &QTreeView::doubleClicked, this, &CortivexViewer::doubleClickedFolder);
-
-    propertiesDock = new QDockWidget(tr("Properties"), this);
-    propertiesDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    propertyPanels = new PropertyPanels(this);
-    propertiesDock->setWidget(propertyPanels->imagePropertiesBrowser());
-    addDockWidget(Qt::RightDockWidgetArea, propertiesDock);
-
-    createMapsDock();
-}
-
-void CortivexViewer::createMapsDock()
-{
-    availableMapsDock = new QDockWidget(tr("Available Maps"), this);
-    availableMapsDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
-    mapsPanel = new MapsPanel;
-    availableMapsDock->setWidget(mapsPanel);
-    addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
+    dirTreeDock = addDock(tr("Directory Tree"), folders->directoryTree(), Qt::LeftDockWidgetArea);
+    propertiesDock = addDock(tr("Properties"), propertyPanels->imagePropertiesBrowser(),
+                             Qt::RightDockWidgetArea);
+    availableMapsDock = addDock(tr("Available Maps"), mapsPanel, Qt::RightDockWidgetArea);
     removeDockWidget(availableMapsDock);
     availableMapsDock->hide();
 }
@@ -331,533 +217,228 @@ void CortivexViewer::createMapsDock()
 void CortivexViewer::wireCoverFlow()
 {
     connect(coverFlowBrowser, &CoverFlowBrowser::fullScreenRequested, this,
-            &CortivexViewer::slotToggleFullScreen);
+            &CortivexViewer::toggleFullScreen);
     connect(coverFlowBrowser, &CoverFlowBrowser::inputKindChanged, this,
-            [this](int kind) { inputKind = kind; });
+            [this](int kind) { lastInputKind = kind; });
     connect(coverFlowBrowser, &CoverFlowBrowser::stripResizeRequested, this,
             &CortivexViewer::resizeStrip);
     connect(coverFlowBrowser, &CoverFlowBrowser::stripCollapseRequested, this,
-            [this] { resizeStrip(-mainWindowSplitter->sizes().value(0)); });
+            [this] { resizeStrip(-splitter->sizes().value(0)); });
+    connect(coverStore, &CoverStore::cleared, router, &InspectionRouter::cancel);
 }
 
 // The cover strip's pane grows by delta pixels and the views' pane shrinks by as much.
 void CortivexViewer::resizeStrip(int delta)
 {
-    QList<int> sizes = mainWindowSplitter->sizes();
+    QList<int> sizes = splitter->sizes();
     if (sizes.size() < 2)
         return;
     sizes[0] += delta;
     sizes[1] -= delta;
-    mainWindowSplitter->setSizes(sizes);
+    splitter->setSizes(sizes);
 }
 
 void CortivexViewer::wireViews()
 {
-    const QList<OGLViewer *> views = {imageViewer, meshViewer, volumeViewer, rawMRIDataViewer};
-    for (OGLViewer *view : views) {
-        connect(view, &OGLViewer::coverFlowKeyPressed, this, [this](int key) {
+    for (int i = 0; i < viewStack->count(); ++i) {
+        auto *view = static_cast<OGLViewer *>(viewStack->widget(i));
+        connect(view, &OGLViewer::coverFlowKeyPressed, coverFlowBrowser, [this](int key) {
             QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier);
-            forwardKeyToCoverFlow(&event);
+            coverFlowBrowser->keyPressEvent(&event);
         });
         connect(view, &OGLViewer::coverFlowSwiped, coverFlowBrowser, &CoverFlowBrowser::swipeStep);
-        connect(view, &OGLViewer::inputKindChanged, this, [this](int kind) { inputKind = kind; });
-        if (view != meshViewer)
-            connect(view, &OGLViewer::thumbnailOffered, this,
-                    &CortivexViewer::checkAddingImageAsThumbnail);
+        connect(view, &OGLViewer::inputKindChanged, this,
+                [this](int kind) { lastInputKind = kind; });
+        if (view != views.mesh)
+            connect(view, &OGLViewer::thumbnailOffered, thumbnails, &FolderThumbnails::offerImage);
     }
-    connect(meshViewer, &OGLViewer::thumbnailOffered, this,
-            &CortivexViewer::checkAddingRenderedViewAsThumbnail);
-
-    connect(imageViewer, &ImageOGLViewer::imageMeasured, coverStore, &CoverStore::setImageSize);
-    connect(imageViewer, &ImageOGLViewer::imageMeasured, propertyPanels,
+    connect(views.mesh, &OGLViewer::thumbnailOffered, thumbnails,
+            &FolderThumbnails::offerRenderedView);
+    connect(router, &InspectionRouter::viewChosen, viewStack, &QStackedWidget::setCurrentWidget);
+    connect(views.image, &ImageOGLViewer::imageMeasured, coverStore, &CoverStore::setImageSize);
+    connect(views.image, &ImageOGLViewer::imageMeasured, propertyPanels,
             [this](int, int width, int height) {
                 propertyPanels->updateImageDimsProperties(width, height);
             });
-    connect(volumeViewer, &VolumeOGLViewer::crossMoved, propertyPanels,
+    connect(views.volume, &VolumeOGLViewer::crossMoved, propertyPanels,
             &PropertyPanels::updateCrossCoords);
-    connect(meshViewer, &MeshOGLViewer::touchFontSizeRequested, this,
+    connect(views.mesh, &MeshOGLViewer::touchFontSizeRequested, this,
             &CortivexViewer::adjustFontSizeForTouchScreen);
 }
 
-void CortivexViewer::wireMapsPanel()
+void CortivexViewer::wireFolders()
 {
-    // The lists hold bare names of files in the folder of the volume or mesh shown.
-    connect(mapsPanel, &MapsPanel::mapFileChosen, router,
-            [this](const QString &name) { mapSettings->chooseMapFile(router->mapFile(name)); });
-    connect(mapsPanel, &MapsPanel::mapChosen, mapSettings,
-            [this](int row) { mapSettings->chooseMap(row); });
-    connect(mapsPanel, &MapsPanel::thresholdChanged, mapSettings,
-            [this] { mapSettings->setThreshold(mapsPanel->threshold()); });
-    connect(mapsPanel, &MapsPanel::clusterSizeChanged, mapSettings,
-            [this] { mapSettings->setClusterSize(mapsPanel->clusterSize()); });
-    connect(mapsPanel, &MapsPanel::clusterFilterToggled, mapSettings,
-            [this] { mapSettings->setClusterFilter(mapsPanel->clusterFilterEnabled()); });
-    connect(mapsPanel, &MapsPanel::signSelectionChanged, mapSettings,
-            [this] { mapSettings->setSignSelection(mapsPanel->signSelection()); });
-    connect(mapSettings, &MapDisplaySettings::mapNamesListed, mapsPanel,
-            &MapsPanel::setSubMapNames);
-    connect(mapSettings, &MapDisplaySettings::mapChosen, mapsPanel,
-            [this](const MapDisplay &display) {
-                mapsPanel->showMapSettings(display.threshold, display.clusterSize,
-                                           display.clusterFilter, display.signSelection);
-            });
-    // Only the view of the document the settings serve holds one.
-    connect(mapSettings, &MapDisplaySettings::changed, volumeViewer,
-            &VolumeOGLViewer::mapDisplayChanged);
-    connect(mapSettings, &MapDisplaySettings::changed, meshViewer,
-            &MeshOGLViewer::meshColoursChanged);
+    connect(folders, &FolderBrowser::folderChosen, this, &CortivexViewer::openFolder);
 }
 
-void CortivexViewer::closeEvent(QCloseEvent *event)
-{
-    event->accept();
-}
-
-void CortivexViewer::slotToggleFullScreen()
+void CortivexViewer::toggleFullScreen()
 {
     fullScreen = !fullScreen;
-    QWidget *const hideable[] = {viewModeToolBar, dirTreeDock, favoriteFoldersDock, propertiesDock,
-                                 availableMapsDock};
-    bool *const wasVisible[] = {&toolBarWasVisible, &dirTreeDockWasVisible,
-                                &favoriteFoldersDockWasVisible, &propertiesDockWasVisible,
-                                &availableMapsDockWasVisible};
     coverFlowBrowser->setFullScreen(fullScreen);
+    const QList<QWidget *> hideable = {toolBar, dirTreeDock, favoriteFoldersDock, propertiesDock,
+                                       availableMapsDock};
     if (fullScreen) {
-        for (int i = 0; i < 5; ++i)
-            *wasVisible[i] = hideable[i]->isVisible();
+        hiddenByFullScreen.clear();
         setUnifiedTitleAndToolBarOnMac(false);
-        for (QWidget *widget : hideable)
+        for (QWidget *widget : hideable) {
+            if (widget->isVisible())
+                hiddenByFullScreen << widget;
             widget->hide();
+        }
         menuBar()->hide();
         showFullScreen();
-    } else {
-        menuBar()->show();
-        setUnifiedTitleAndToolBarOnMac(true);
-        for (int i = 0; i < 5; ++i)
-            if (*wasVisible[i])
-                hideable[i]->show();
-        showNormal();
-        activateWindow();
-        setFocus(Qt::OtherFocusReason);
+        return;
     }
+    menuBar()->show();
+    setUnifiedTitleAndToolBarOnMac(true);
+    for (QWidget *widget : std::as_const(hiddenByFullScreen))
+        widget->show();
+    showNormal();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
 }
 
 void CortivexViewer::adjustFontSizeForTouchScreen(float points)
 {
     const QString sheet = QString("font-size: %1pt;").arg(double(points), 0, 'g', 6);
-    favoriteFoldersLsWdg->setStyleSheet(sheet);
-    dirTreeView->setStyleSheet(sheet);
-    mapsPanel->mapFileList()->setStyleSheet(sheet);
-    mapsPanel->subMapList()->setStyleSheet(sheet);
+    for (QWidget *list : QList<QWidget *>{folders->favoritesList(), folders->directoryTree(),
+                                          mapsPanel->mapFileList(), mapsPanel->subMapList()})
+        list->setStyleSheet(sheet);
 }
 
-void CortivexViewer::forwardKeyToCoverFlow(QKeyEvent *event)
+// Sees every key press of the application. Escape and Ctrl+F leave full screen,
+// F sets the lists' fonts, Shift and a step key in the folder lists step the strip;
+// the lists' own keys are the folder browser's.
+bool CortivexViewer::eventFilter(QObject *, QEvent *event)
 {
-    coverFlowBrowser->keyPressEvent(event);
-}
-
-bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
-{
-    Q_UNUSED(watched);
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *keyEvent = static_cast<QKeyEvent *>(event);
     const int key = keyEvent->key();
-    const bool ctrl = keyEvent->modifiers() & Qt::ControlModifier;
-    const bool shift = keyEvent->modifiers() & Qt::ShiftModifier;
-
-    if (key == Qt::Key_Escape) {
-        if (!fullScreen)
-            return false;
-        slotToggleFullScreen();
-        return true;
-    }
-    if (key == Qt::Key_F && !ctrl) {
+    if (key == Qt::Key_F && !(keyEvent->modifiers() & Qt::ControlModifier)) {
         float points = float(QApplication::font().pointSizeF());
         if (points < 4.0f)
             points = 8.25f;
         adjustFontSizeForTouchScreen(points);
         return true;
     }
-    if (key == Qt::Key_F) {
+    if (key == Qt::Key_Escape || key == Qt::Key_F) {
         if (!fullScreen)
             return false;
-        slotToggleFullScreen();
+        toggleFullScreen();
         return true;
     }
-    if (favoriteFoldersLsWdg->hasFocus()) {
-        const int row = favoriteFoldersLsWdg->currentRow();
-        if (key == Qt::Key_Delete || key == Qt::Key_Backspace) {
-            if (row < 0)
-                return false;
-            if (row < favoriteFolders.size())
-                favoriteFolders.removeAt(row);
-            if (row < favoriteFolderModes.size())
-                favoriteFolderModes.removeAt(row);
-            fillFavoriteFoldersLsWdg();
-            return true;
-        }
-        if (key == Qt::Key_Return) {
-            if (row < 0)
-                return false;
-            clickedFavoriteFolder(favoriteFoldersLsWdg->currentItem());
-            return true;
-        }
-        if (shift && OGLViewer::isStepKey(key)) {
-            forwardKeyToCoverFlow(keyEvent);
-            return true;
-        }
-        return false;
-    }
-    if (dirTreeView->hasFocus()) {
-        if (key == Qt::Key_Return) {
-            clickedFolder(dirTreeView->currentIndex());
-            return true;
-        }
-        if (shift && OGLViewer::isStepKey(key)) {
-            forwardKeyToCoverFlow(keyEvent);
-            return true;
-        }
+    if ((keyEvent->modifiers() & Qt::ShiftModifier) && OGLViewer::isStepKey(key) &&
+        folders->hasFocus()) {
+        coverFlowBrowser->keyPressEvent(keyEvent);
+        return true;
     }
     return false;
-}
-
-void CortivexViewer::loadFileIntoCXS() {}
-
-// Favorite and visited folders
-
-void CortivexViewer::loadFavoriteFoldersList()
-{
-    favoriteFolders.clear();
-    favoriteFolderModes.clear();
-    if (!favoritesFile.load(combinePathAndFileName(folderDataDir, "FavoriteFolders.cxf"))) {
-        favoriteFolders.append(viewerDataDir);
-        favoriteFolderModes.append(1);
-    }
-}
-
-// Written only when the list changed; an empty list is written too, so that
-// removing every favorite lasts.
-void CortivexViewer::saveFavoriteFoldersList()
-{
-    favoritesFile.save();
-}
-
-void CortivexViewer::moveFavoriteFolder(int from, int to)
-{
-    if (from < 0 || from >= favoriteFolders.size() || to < 0 || to >= favoriteFolders.size())
-        return;
-    favoriteFolders.move(from, to);
-    if (from < favoriteFolderModes.size() && to < favoriteFolderModes.size())
-        favoriteFolderModes.move(from, to);
-}
-
-void CortivexViewer::fillFavoriteFoldersLsWdg()
-{
-    favoriteFoldersLsWdg->clear();
-    for (const QString &folder : std::as_const(favoriteFolders)) {
-        QString path = folder;
-        if (path.endsWith('/'))
-            path.chop(1);
-        auto *item = new QListWidgetItem(getFileNameFromFullFileName(path));
-        item->setToolTip(folder);
-        item->setIcon(fileSystemModel->fileIcon(fileSystemModel->index(path)));
-        favoriteFoldersLsWdg->addItem(item);
-    }
-}
-
-void CortivexViewer::loadVisitedFoldersToThumbnailFilesMaps()
-{
-    imageFoldersToThumbnailFiles.clear();
-    rawMRIFoldersToThumbnailFiles.clear();
-    cxFoldersToThumbnailFiles.clear();
-    visitedFoldersFile.load(combinePathAndFileName(folderDataDir, "VisitedFolders.cxv"));
-}
-
-bool CortivexViewer::saveVisitedFoldersToThumbnailFilesMaps()
-{
-    return visitedFoldersFile.save();
-}
-
-void CortivexViewer::clickedFavoriteFolder(QListWidgetItem *item)
-{
-    Q_UNUSED(item);
-    const int row = favoriteFoldersLsWdg->currentRow();
-    const bool listed = row >= 0 && row < favoriteFolders.size();
-    openFolder(listed ? favoriteFolders[row] : QString(), favoriteFolderModes.value(row, 3));
-}
-
-void CortivexViewer::openFolder(const QString &path, int mode)
-{
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
-    showBusyCursor();
-    updateVisitedFolderThumbnailsData();
-    if (!QFileInfo(path).isDir()) {
-        hideBusyCursor();
-        return;
-    }
-    currentFolderPath = path;
-    currentDir = QDir(path);
-    QDir::setCurrent(path);
-    switchBrowsingMode(mode == 1 || mode == 2 ? mode : 3);
-
-    const QModelIndex index = fileSystemModel->index(path);
-    dirTreeView->expand(index);
-    dirTreeView->scrollTo(index, QAbstractItemView::PositionAtCenter);
-    dirTreeView->setCurrentIndex(index);
-    dirTreeView->resizeColumnToContents(0);
-
-    lookUpStoredThumbnails();
-    if (showBitmaps)
-        startThumbnailTimer();
-    hideBusyCursor();
-}
-
-void CortivexViewer::clickedFolder(const QModelIndex &index)
-{
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
-    showBusyCursor();
-    updateVisitedFolderThumbnailsData();
-    coverFlowBrowser->clearCoverStore();
-    const QString path = fileSystemModel->filePath(index);
-    if (!QFileInfo(path).isDir()) {
-        hideBusyCursor();
-        return;
-    }
-    currentFolderPath = path;
-    currentDir = QDir(path);
-    QDir::setCurrent(path);
-    analyzeCurrentFolder();
-    lookUpStoredThumbnails();
-    if (showBitmaps)
-        startThumbnailTimer();
-    hideBusyCursor();
-}
-
-void CortivexViewer::doubleClickedFolder(const QModelIndex &index)
-{
-    const QString path = fileSystemModel->filePath(index);
-    if (favoriteFolders.contains(path))
-        return;
-    favoriteFolders.append(path);
-    favoriteFolderModes.append(browsingModeNumber());
-    fillFavoriteFoldersLsWdg();
 }
 
 void CortivexViewer::autoSelectFirstFavFolder()
 {
-    if (favoriteFoldersLsWdg->count() < 1)
-        return;
-    // An installed viewer has no sample folder beside it: rather than on an empty
-    // strip, it starts on the user's home, in the mode of the favorite it stands for.
-    if (favoriteFolders.value(0) == viewerDataDir && !QFileInfo(viewerDataDir).isDir()) {
-        openFolder(QDir::homePath(), favoriteFolderModes.value(0, 1));
-        return;
+    folders->chooseFirstFavorite();
+}
+
+const CortivexViewer::ModeParts &CortivexViewer::partsOf(BrowsingMode browsing) const
+{
+    return modeParts[browsingModeNumber(browsing) - 1];
+}
+
+// Each change of the covers stores the thumbnails of those left first, under
+// their folder and mode, and puts the stored ones on the new covers after.
+void CortivexViewer::setBrowsingMode(BrowsingMode newMode)
+{
+    showBusyCursor();
+    thumbnails->leave();
+    switchBrowsingMode(newMode);
+    thumbnails->enter(currentFolder, mode);
+    hideBusyCursor();
+}
+
+// A folder that is gone changes nothing, but the strip is emptied for one chosen
+// in the tree, which is listed in the mode shown.
+void CortivexViewer::openFolder(const QString &path, std::optional<BrowsingMode> newMode)
+{
+    showBusyCursor();
+    thumbnails->leave();
+    if (!newMode)
+        coverFlowBrowser->clearCoverStore();
+    if (QFileInfo(path).isDir()) {
+        currentFolder = path;
+        QDir::setCurrent(path);
+        if (newMode) {
+            switchBrowsingMode(*newMode);
+            folders->showInTree(path);
+        } else {
+            listCurrentFolder();
+        }
+        thumbnails->enter(currentFolder, mode);
     }
-    favoriteFoldersLsWdg->setCurrentRow(0);
-    clickedFavoriteFolder(favoriteFoldersLsWdg->item(0));
+    hideBusyCursor();
 }
 
-// Browsing modes
-
-int CortivexViewer::browsingModeNumber() const
-{
-    return showBitmaps ? 1 : showRawMRIData ? 2 : 3;
-}
-
-QMap<QString, QString> &CortivexViewer::currentModeThumbnailFiles()
-{
-    return showBitmaps      ? imageFoldersToThumbnailFiles
-           : showRawMRIData ? rawMRIFoldersToThumbnailFiles
-                            : cxFoldersToThumbnailFiles;
-}
-
-void CortivexViewer::lookUpStoredThumbnails()
-{
-    const QMap<QString, QString> &files = currentModeThumbnailFiles();
-    const auto found = files.constFind(currentFolderPath);
-    if (found == files.constEnd() || !isThumbnailFileName(found.value())) {
-        thumbnailsChanged = true;
-        return;
-    }
-    // Entries that cannot be used mark the file as changed while it is read.
-    thumbnailsChanged = false;
-    loadCurrentFolderThumbNails(combinePathAndFileName(folderDataDir, found.value()));
-}
-
-void CortivexViewer::connectCoverFlowSignals(bool connectThem)
-{
-    CoverFlowBrowser *cf = coverFlowBrowser;
-    if (!connectThem) {
-        disconnect(cf, &CoverFlowBrowser::currentItemChanged, nullptr, nullptr);
-        disconnect(cf, &CoverFlowBrowser::currentCXItemChanged, nullptr, nullptr);
-        disconnect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, nullptr, nullptr);
-        disconnect(cf, &CoverFlowBrowser::imageForInspectionChanged, nullptr, nullptr);
-        disconnect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, nullptr, nullptr);
-        disconnect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, nullptr, nullptr);
-        return;
-    }
-    if (showBitmaps) {
-        connect(cf, &CoverFlowBrowser::currentItemChanged, propertyPanels,
-                &PropertyPanels::updateImageFileProperties);
-        connect(cf, &CoverFlowBrowser::imageForInspectionChanged, router,
-                &InspectionRouter::inspect);
-    } else if (showRawMRIData) {
-        connect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, propertyPanels,
-                &PropertyPanels::updateRawMRIFileProperties);
-        connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, router,
-                &InspectionRouter::inspect);
-    } else {
-        connect(cf, &CoverFlowBrowser::currentCXItemChanged, propertyPanels,
-                &PropertyPanels::updateCXFileProperties);
-        connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, router,
-                &InspectionRouter::inspect);
-    }
-}
-
-void CortivexViewer::switchToShowBitmaps()
-{
-    switchBrowsingMode(1);
-}
-
-void CortivexViewer::switchToShowRawMRIData()
-{
-    switchBrowsingMode(2);
-}
-
-void CortivexViewer::switchToShowCXFiles()
-{
-    switchBrowsingMode(3);
-}
-
-void CortivexViewer::switchBrowsingMode(int mode)
+void CortivexViewer::switchBrowsingMode(BrowsingMode newMode)
 {
     coverFlowBrowser->clearCoverStore();
     coverFlowBrowser->repaint();
-    connectCoverFlowSignals(false);
-    showBitmaps = mode == 1;
-    showRawMRIData = mode == 2;
-    showCXFiles = mode == 3;
-    releaseOtherModesItems();
-    updateToolbarIcons();
-    viewStack->setCurrentIndex(showBitmaps ? 0 : showRawMRIData ? 3 : 1);
-    propertiesDock->setWidget(showBitmaps      ? propertyPanels->imagePropertiesBrowser()
-                              : showRawMRIData ? propertyPanels->rawMRIPropertiesBrowser()
-                                               : propertyPanels->cxPropertiesBrowser());
+    mode = newMode;
+    router->releaseOtherModes(mode);
+    for (const ModeParts &parts : std::as_const(modeParts))
+        parts.action->setChecked(&parts == &partsOf(mode));
+    viewStack->setCurrentWidget(partsOf(mode).view);
+    propertiesDock->setWidget(partsOf(mode).properties);
     coverFlowBrowser->setBrowsingMode(mode);
-    connectCoverFlowSignals(true);
-    coverFlowBrowser->drawCoverFrames = !showBitmaps;
-    if (showCXFiles) {
+    connectCoverFlowSignals();
+    coverFlowBrowser->drawCoverFrames = mode != BrowsingMode::Images;
+    folders->setBrowsingMode(mode);
+    if (mode == BrowsingMode::CXData)
         addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
-        availableMapsDock->show();
-    } else {
+    else
         removeDockWidget(availableMapsDock);
-        availableMapsDock->hide();
+    availableMapsDock->setVisible(mode == BrowsingMode::CXData);
+    listCurrentFolder();
+}
+
+// Only the pair of signals of the mode shown reaches the panels and the router.
+void CortivexViewer::connectCoverFlowSignals()
+{
+    CoverFlowBrowser *cf = coverFlowBrowser;
+    PropertyPanels *panels = propertyPanels;
+    disconnect(cf, nullptr, panels, nullptr);
+    disconnect(cf, nullptr, router, nullptr);
+    switch (mode) {
+    case BrowsingMode::Images:
+        connect(cf, &CoverFlowBrowser::currentItemChanged, panels,
+                &PropertyPanels::updateImageFileProperties);
+        connect(cf, &CoverFlowBrowser::imageForInspectionChanged, router,
+                &InspectionRouter::inspect);
+        break;
+    case BrowsingMode::RawMRI:
+        connect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, panels,
+                &PropertyPanels::updateRawMRIFileProperties);
+        connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, router,
+                &InspectionRouter::inspect);
+        break;
+    case BrowsingMode::CXData:
+        connect(cf, &CoverFlowBrowser::currentCXItemChanged, panels,
+                &PropertyPanels::updateCXFileProperties);
+        connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, router,
+                &InspectionRouter::inspect);
+        break;
     }
-    showBusyCursor();
-    analyzeCurrentFolder();
-    hideBusyCursor();
 }
 
-// A large DICOM image or volume would otherwise stay in memory, and on the
-// graphics card, for as long as its mode is left.
-void CortivexViewer::releaseOtherModesItems()
-{
-    if (!showBitmaps)
-        imageViewer->clear();
-    if (!showRawMRIData) {
-        rawMRIDataViewer->clear();
-        propertyPanels->clearHeaderOfDICOM();
-    }
-    if (!showCXFiles) {
-        mapSettings->setTarget(nullptr);
-        volumeViewer->clear();
-        meshViewer->clear();
-        propertyPanels->clearHeaderOfVMR();
-        propertyPanels->clearHeaderOfSRF();
-    }
-}
-
-void CortivexViewer::toggleShowBitmaps()
-{
-    toggleBrowsingMode(1);
-}
-
-void CortivexViewer::toggleShowRawMRIData()
-{
-    toggleBrowsingMode(2);
-}
-
-void CortivexViewer::toggleShowCXFiles()
-{
-    toggleBrowsingMode(3);
-}
-
-// A toggle runs in full also for the active mode: the folder is listed again.
-void CortivexViewer::toggleBrowsingMode(int mode)
-{
-    if (thumbnailTimer->isActive())
-        thumbnailTimer->stop();
-    showBusyCursor();
-    // The covers still belong to the mode being left.
-    updateVisitedFolderThumbnailsData();
-    switchBrowsingMode(mode);
-    lookUpStoredThumbnails();
-    if (showBitmaps)
-        startThumbnailTimer();
-    hideBusyCursor();
-}
-
-void CortivexViewer::analyzeCurrentFolder()
+// Every file of the mode becomes a placeholder cover, and the first is inspected.
+void CortivexViewer::listCurrentFolder()
 {
     propertyPanels->updateImageFileProperties(-1, "", 0, 0, 1);
-    const QStringList patterns = FileTypes::modeNameFilters(browsingModeNumber());
-    currentDir.setFilter(QDir::Files | QDir::NoSymLinks);
-    currentDir.setSorting(QDir::Name | QDir::IgnoreCase);
-    currentDir.setNameFilters(patterns);
-    const QFileInfoList entries = currentDir.entryInfoList();
-    for (const QFileInfo &entry : entries)
-        coverFlowBrowser->addEmptyCover(entry.absoluteFilePath());
+    for (const QString &file : FolderBrowser::filesToShow(currentFolder, mode))
+        coverFlowBrowser->addEmptyCover(file);
     coverFlowBrowser->setCurrentCoverIndex(0);
     coverFlowBrowser->repaint();
     coverFlowBrowser->emitCurrentItemChangedForInspection();
-}
-
-int CortivexViewer::fittingBrowsingMode(const QString &folder) const
-{
-    const QString path = QDir::cleanPath(folder);
-    for (int i = 0; i < favoriteFolders.size(); ++i)
-        if (QDir::cleanPath(favoriteFolders[i]) == path)
-            return favoriteFolderModes.value(i, 3);
-    QDir dir(path);
-    dir.setFilter(QDir::Files | QDir::NoSymLinks);
-    bool dicom = false;
-    for (const QString &name : dir.entryList()) {
-        const FileTypes::Kind kind = FileTypes::kindOf(name);
-        if (kind == FileTypes::Volume || kind == FileTypes::Mesh)
-            return 3;
-        dicom = dicom || kind == FileTypes::Dicom;
-    }
-    return dicom ? 2 : 1;
-}
-
-bool CortivexViewer::inspectCover(const QString &fileName)
-{
-    const QString wanted = QFileInfo(fileName).canonicalFilePath();
-    for (int i = 0; i < coverStore->count(); ++i) {
-        if (QFileInfo(coverStore->fileName(i)).canonicalFilePath() != wanted)
-            continue;
-        // The folder's first cover was inspected when it was listed.
-        if (i != coverFlowBrowser->getSelectedImageIndex()) {
-            coverFlowBrowser->setCurrentCoverIndex(i);
-            coverFlowBrowser->repaint();
-            coverFlowBrowser->emitCurrentItemChangedForInspection();
-        }
-        return true;
-    }
-    return false;
 }
 
 void CortivexViewer::openPaths(const QStringList &paths)
@@ -870,18 +451,18 @@ void CortivexViewer::openPaths(const QStringList &paths)
         infos << QFileInfo(QFileInfo(path).absoluteFilePath());
     for (const QFileInfo &info : std::as_const(infos)) {
         if (info.isDir()) {
-            openFolder(info.absoluteFilePath(), fittingBrowsingMode(info.absoluteFilePath()));
+            openFolder(info.absoluteFilePath(),
+                       folders->fittingBrowsingMode(info.absoluteFilePath()));
             inspected = FileTypes::Unknown;
             continue;
         }
         if (!info.isFile())
             continue;
-        const FileTypes::Kind kind = FileTypes::kindOf(info.fileName());
+        const FileTypes::Kind fileKind = FileTypes::kindOf(info.fileName());
         const bool mapsOfInspected =
-            (kind == FileTypes::VolumeMaps && inspected == FileTypes::Volume) ||
-            (kind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);
-        const bool sameFolder =
-            info.dir().canonicalPath() == QDir(currentFolderPath).canonicalPath();
+            (fileKind == FileTypes::VolumeMaps && inspected == FileTypes::Volume) ||
+            (fileKind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);
+        const bool sameFolder = info.dir().canonicalPath() == QDir(currentFolder).canonicalPath();
         // The maps of a volume or mesh are offered once it is shown.
         router->waitForDocument();
         if (mapsOfInspected && sameFolder) {
@@ -889,28 +470,15 @@ void CortivexViewer::openPaths(const QStringList &paths)
             continue;
         }
         // A NIfTI statistics file after a volume it fits is listed as one of its maps.
-        if (kind == FileTypes::Volume && inspected == FileTypes::Volume && sameFolder &&
+        if (fileKind == FileTypes::Volume && inspected == FileTypes::Volume && sameFolder &&
             mapsPanel->chooseMapFile(info.fileName()))
             continue;
-        const int mode = FileTypes::browsingMode(kind);
-        openFolder(info.absolutePath(), mode ? mode : fittingBrowsingMode(info.absolutePath()));
-        inspected = inspectCover(info.absoluteFilePath()) ? kind : FileTypes::Unknown;
+        openFolder(info.absolutePath(), FileTypes::browsingMode(fileKind).value_or(
+                                            folders->fittingBrowsingMode(info.absolutePath())));
+        inspected =
+            coverFlowBrowser->inspectFile(info.absoluteFilePath()) ? fileKind : FileTypes::Unknown;
     }
 }
-
-namespace {
-
-// The local files and folders of a drag, if it carries any.
-QStringList localPaths(const QMimeData *data)
-{
-    QStringList paths;
-    for (const QUrl &url : data->urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    return paths;
-}
-
-} // namespace
 
 void CortivexViewer::dragEnterEvent(QDragEnterEvent *event)
 {
@@ -925,88 +493,4 @@ void CortivexViewer::dropEvent(QDropEvent *event)
         return;
     event->acceptProposedAction();
     openPaths(paths);
-}
-
-// Thumbnail cache
-
-void CortivexViewer::wireThumbnails()
-{
-    connect(thumbnailCache, &ThumbnailCache::thumbnailMade, this,
-            [this] { thumbnailsChanged = true; });
-    // A stored thumbnail that cannot be decoded counts as missing: the file is
-    // written anew, and in images mode the thumbnail is made again (the other
-    // modes' views offer theirs when they show the file next).
-    connect(coverStore, &CoverStore::thumbnailDropped, this, [this] { thumbnailsChanged = true; });
-    connect(
-        coverStore, &CoverStore::thumbnailDropped, this,
-        [this] {
-            if (showBitmaps && !thumbnailTimer->isActive())
-                startThumbnailTimer();
-        },
-        Qt::QueuedConnection);
-}
-
-void CortivexViewer::checkAddingImageAsThumbnail(int index, const QImage &source, bool force)
-{
-    thumbnailCache->offerImage(index, source, force, coverFlowBrowser->drawCoverFrames);
-}
-
-void CortivexViewer::checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force)
-{
-    thumbnailCache->offerRenderedView(index, frame, force, coverFlowBrowser->drawCoverFrames);
-}
-
-// The first tick comes at once rather than after 300 ms of idle workers.
-void CortivexViewer::startThumbnailTimer()
-{
-    thumbnailTimer->start(300);
-    cycleThroughImagesToGetThumbnails();
-}
-
-// Each tick hands the workers the covers nearest the selection of the moment.
-void CortivexViewer::cycleThroughImagesToGetThumbnails()
-{
-    if (!thumbnailCache->makeMissingThumbnails(coverFlowBrowser->getSelectedImageIndex(),
-                                               coverFlowBrowser->drawCoverFrames))
-        thumbnailTimer->stop();
-}
-
-void CortivexViewer::loadCurrentFolderThumbNails(QString fileName)
-{
-    thumbnailCache->loadFile(fileName);
-}
-
-void CortivexViewer::saveCurrentFolderThumbNails(QString fileName)
-{
-    thumbnailCache->saveFile(fileName);
-}
-
-// The new file is written before the old one is deleted, and the old one only
-// once the index no longer names it: a save that fails anywhere loses nothing.
-void CortivexViewer::updateVisitedFolderThumbnailsData()
-{
-    if (currentFolderPath.isEmpty())
-        return;
-    thumbnailCache->installArrived();
-    QMap<QString, QString> &files = currentModeThumbnailFiles();
-    const QString oldName = files.value(currentFolderPath);
-    if (!thumbnailsChanged && files.contains(currentFolderPath))
-        return;
-    if (coverStore->isEmpty())
-        return;
-    const auto taken = [this](const QString &name) {
-        for (const QMap<QString, QString> *map :
-             {&imageFoldersToThumbnailFiles, &rawMRIFoldersToThumbnailFiles,
-              &cxFoldersToThumbnailFiles})
-            if (std::find(map->cbegin(), map->cend(), name) != map->cend())
-                return true;
-        return QFileInfo::exists(combinePathAndFileName(folderDataDir, name));
-    };
-    const QString name = thumbnailFileName(currentFolderPath, browsingModeNumber(),
-                                           QDateTime::currentDateTime(), taken);
-    if (!thumbnailCache->saveFile(combinePathAndFileName(folderDataDir, name)))
-        return;
-    files.insert(currentFolderPath, name);
-    if (saveVisitedFoldersToThumbnailFilesMaps() && isThumbnailFileName(oldName))
-        QFile::remove(combinePathAndFileName(folderDataDir, oldName));
 }

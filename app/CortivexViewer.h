@@ -1,43 +1,31 @@
 #ifndef CORTIVEXVIEWER_H
 #define CORTIVEXVIEWER_H
 
-#include <QDir>
-#include <QMainWindow>
-#include <QMap>
-#include <QStringList>
+#include "BrowsingMode.h"
+#include "InspectionRouter.h"
 
-#include "ViewerDataFile.h"
+#include <QList>
+#include <QMainWindow>
+
+#include <memory>
+#include <optional>
 
 class CoverFlowBrowser;
 class CoverStore;
-class ImageOGLViewer;
-class InspectionRouter;
-class MapDisplaySettings;
-class OGLViewer;
+class FolderBrowser;
+class FolderThumbnails;
 class MapsPanel;
-class MeshOGLViewer;
 class PropertyPanels;
-class RawMRIDataOGLViewer;
-class ThumbnailCache;
-class VolumeOGLViewer;
 class QAction;
 class QDockWidget;
 class QDragEnterEvent;
 class QDropEvent;
-class QFileSystemModel;
-class QImage;
-class QKeyEvent;
-class QListWidget;
-class QListWidgetItem;
-class QModelIndex;
 class QSplitter;
 class QStackedWidget;
-class QTimer;
 class QToolBar;
-class QTreeView;
 
-// The main window: builds the widgets, switches the browsing modes, routes
-// what the cover strip chooses to the views, and connects everyone's signals.
+// The main window: builds the widgets, switches the browsing modes, and connects
+// the strip, the views, the panels, the folder browser and the thumbnails.
 class CortivexViewer : public QMainWindow
 {
     Q_OBJECT
@@ -46,142 +34,83 @@ public:
     CortivexViewer();
     ~CortivexViewer() override;
 
-    // Derives the data folders from the folder of the executable.
-    void initDataFolders(const QString &applicationDir);
-
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-    void adjustFontSizeForTouchScreen(float points);
-
-    // Favorite and visited folders.
-    void loadFavoriteFoldersList();
-    void saveFavoriteFoldersList();
-    void fillFavoriteFoldersLsWdg();
-    void moveFavoriteFolder(int from, int to);
-    void loadVisitedFoldersToThumbnailFilesMaps();
-    // False when the file could not be written.
-    bool saveVisitedFoldersToThumbnailFilesMaps();
-
-    // Browsing modes and folder analysis.
-    void switchToShowBitmaps();
-    void switchToShowRawMRIData();
-    void switchToShowCXFiles();
-    void analyzeCurrentFolder();
+    // Finds the data folders of a program in applicationDir and reads the
+    // favorites and the index of visited folders kept there.
+    void openDataFolders(const QString &applicationDir);
     // Opens folders and files as given on the command line or dropped on the
     // window: a folder in the browsing mode that fits it, a file in its folder
     // with its cover chosen, a map file after its volume or mesh in the maps panel.
     void openPaths(const QStringList &paths);
 
-    // Thumbnail cache. The views' offers are made into thumbnails on worker threads.
-    void checkAddingImageAsThumbnail(int index, const QImage &source, bool force);
-    void checkAddingRenderedViewAsThumbnail(int index, const QImage &frame, bool force);
-    void loadCurrentFolderThumbNails(QString fileName);
-    void saveCurrentFolderThumbNails(QString fileName);
-    void updateVisitedFolderThumbnailsData();
+    BrowsingMode browsingMode() const { return mode; }
+    CoverFlowBrowser *coverFlow() const { return coverFlowBrowser; }
+    // The device touched last in the strip or a view: 0 mouse, 1 touch screen, 2 touch pad.
+    int inputKind() const { return lastInputKind; }
 
-
-    QObject *cxsCore = nullptr;
-    QString viewerBaseDir;
-    QString viewerDataDir;
-    QString folderDataDir;
-    CoverStore *coverStore = nullptr;
-    CoverFlowBrowser *coverFlowBrowser = nullptr;
-    QStackedWidget *viewStack = nullptr;
-    ImageOGLViewer *imageViewer = nullptr;
-    MeshOGLViewer *meshViewer = nullptr;
-    VolumeOGLViewer *volumeViewer = nullptr;
-    RawMRIDataOGLViewer *rawMRIDataViewer = nullptr;
-    QSplitter *mainWindowSplitter = nullptr;
-    QDockWidget *dirTreeDock = nullptr;
-    QDockWidget *favoriteFoldersDock = nullptr;
-    QDockWidget *propertiesDock = nullptr;
-    QDockWidget *availableMapsDock = nullptr;
-    QTreeView *dirTreeView = nullptr;
-    QFileSystemModel *fileSystemModel = nullptr;
-    QListWidget *favoriteFoldersLsWdg = nullptr;
-    QString currentFolderPath;
-    QDir currentDir{QString()};
-    QToolBar *viewModeToolBar = nullptr;
-    QAction *showImagesAct = nullptr;
-    QAction *showRawMRIDataAct = nullptr;
-    QAction *showCXFilesAct = nullptr;
-    QAction *loadInCXSAct = nullptr;
-    QAction *fullScreenAct = nullptr;
-    bool showBitmaps = false;
-    bool showRawMRIData = false;
-    bool showCXFiles = true;
-
-    PropertyPanels *propertyPanels = nullptr;
-    MapsPanel *mapsPanel = nullptr;
-
-    QStringList favoriteFolders;
-    QList<int> favoriteFolderModes;
-    QMap<QString, QString> imageFoldersToThumbnailFiles;
-    QMap<QString, QString> rawMRIFoldersToThumbnailFiles;
-    QMap<QString, QString> cxFoldersToThumbnailFiles;
-    bool thumbnailsChanged = false;
-    QTimer *thumbnailTimer = nullptr;
-    int inputKind = 0;
-    bool fullScreen = false;
-    bool toolBarWasVisible = false;
-    bool dirTreeDockWasVisible = false;
-    bool favoriteFoldersDockWasVisible = false;
-    bool propertiesDockWasVisible = false;
-    bool availableMapsDockWasVisible = false;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 public slots:
     void autoSelectFirstFavFolder();
-    void slotToggleFullScreen();
-    void clickedFolder(const QModelIndex &index);
-    void doubleClickedFolder(const QModelIndex &index);
-    void clickedFavoriteFolder(QListWidgetItem *item);
-    void toggleShowBitmaps();
-    void toggleShowRawMRIData();
-    void toggleShowCXFiles();
-    void loadFileIntoCXS();
-    void cycleThroughImagesToGetThumbnails();
+    // What the mode buttons do: the folder is listed in mode, also the mode shown.
+    void setBrowsingMode(BrowsingMode newMode);
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
-    bool initCXSCore();
-    void releaseCXSCore();
+    // What a browsing mode shows.
+    struct ModeParts
+    {
+        QAction *action;
+        OGLViewer *view;
+        QWidget *properties;
+    };
+
+    void createViews();
     void createActions();
-    void createToolBars();
+    void createToolBar();
     void createDockWindows();
-    void createMapsDock();
-    void updateToolbarIcons();
-    void switchBrowsingMode(int mode);
-    // The views of the modes not shown let go of their items and documents.
-    void releaseOtherModesItems();
-    // Makes path the current folder and lists it in the mode (3 for a number
-    // that is no mode); a path that is no folder changes nothing.
-    void openFolder(const QString &path, int mode);
-    // The mode stored with the folder as a favorite, else the mode of the files it holds.
-    int fittingBrowsingMode(const QString &folder) const;
-    // Chooses and inspects the cover of the file; false when the strip has none.
-    bool inspectCover(const QString &fileName);
-    void toggleBrowsingMode(int mode);
-    void connectCoverFlowSignals(bool connectThem);
+    QDockWidget *addDock(const QString &title, QWidget *widget, Qt::DockWidgetArea area);
     void wireCoverFlow();
     void wireViews();
-    void wireMapsPanel();
-    void wireThumbnails();
-    void startThumbnailTimer();
+    void wireFolders();
+    const ModeParts &partsOf(BrowsingMode browsing) const;
+    void switchBrowsingMode(BrowsingMode newMode);
+    void connectCoverFlowSignals();
+    void listCurrentFolder();
+    void openFolder(const QString &path, std::optional<BrowsingMode> newMode);
+    void toggleFullScreen();
+    void adjustFontSizeForTouchScreen(float points);
     void resizeStrip(int delta);
-    int browsingModeNumber() const;
-    QMap<QString, QString> &currentModeThumbnailFiles();
-    void lookUpStoredThumbnails();
-    void forwardKeyToCoverFlow(QKeyEvent *event);
 
-    ThumbnailCache *thumbnailCache = nullptr;
-    MapDisplaySettings *mapSettings = nullptr;
+    std::unique_ptr<QObject> cxsCore;
+    BrowsingMode mode = BrowsingMode::CXData;
+    // Empty until a folder is chosen: the working directory is listed then.
+    QString currentFolder;
+    int lastInputKind = 0;
+    bool fullScreen = false;
+    // What full screen hid that was visible.
+    QList<QWidget *> hiddenByFullScreen;
+
+    QSplitter *splitter = nullptr;
+    CoverStore *coverStore = nullptr;
+    CoverFlowBrowser *coverFlowBrowser = nullptr;
+    QStackedWidget *viewStack = nullptr;
+    InspectionRouter::Views views{};
+    QList<ModeParts> modeParts;
+    QToolBar *toolBar = nullptr;
+    QAction *loadInCXSAct = nullptr;
+    QAction *fullScreenAct = nullptr;
+    QDockWidget *favoriteFoldersDock = nullptr;
+    QDockWidget *dirTreeDock = nullptr;
+    QDockWidget *propertiesDock = nullptr;
+    QDockWidget *availableMapsDock = nullptr;
+    PropertyPanels *propertyPanels = nullptr;
+    MapsPanel *mapsPanel = nullptr;
     InspectionRouter *router = nullptr;
-    ViewerDataFile favoritesFile;
-    ViewerDataFile visitedFoldersFile;
+    FolderBrowser *folders = nullptr;
+    FolderThumbnails *thumbnails = nullptr;
 };
 
 #endif

@@ -22,11 +22,56 @@ InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, M
 {
     connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
     connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
+    connectMapsPanel();
+}
+
+// The panel drives the settings and follows them; only the view of the document
+// they serve draws their changes and says what of its maps cannot be shown.
+void InspectionRouter::connectMapsPanel()
+{
+    // The lists hold bare names of files in the folder of the volume or mesh shown.
+    connect(maps, &MapsPanel::mapFileChosen, mapSettings,
+            [this](const QString &name) { mapSettings->chooseMapFile(mapFile(name)); });
+    connect(maps, &MapsPanel::mapChosen, mapSettings,
+            [this](int row) { mapSettings->chooseMap(row); });
+    connect(maps, &MapsPanel::thresholdChanged, mapSettings,
+            [this] { mapSettings->setThreshold(maps->threshold()); });
+    connect(maps, &MapsPanel::clusterSizeChanged, mapSettings,
+            [this] { mapSettings->setClusterSize(maps->clusterSize()); });
+    connect(maps, &MapsPanel::clusterFilterToggled, mapSettings,
+            [this] { mapSettings->setClusterFilter(maps->clusterFilterEnabled()); });
+    connect(maps, &MapsPanel::signSelectionChanged, mapSettings,
+            [this] { mapSettings->setSignSelection(maps->signSelection()); });
+    connect(mapSettings, &MapDisplaySettings::mapNamesListed, maps, &MapsPanel::setSubMapNames);
+    connect(mapSettings, &MapDisplaySettings::mapChosen, maps, [this](const MapDisplay &display) {
+        maps->showMapSettings(display.threshold, display.clusterSize, display.clusterFilter,
+                              display.signSelection);
+    });
+    connect(mapSettings, &MapDisplaySettings::changed, views.volume,
+            &VolumeOGLViewer::mapDisplayChanged);
+    connect(mapSettings, &MapDisplaySettings::changed, views.mesh,
+            &MeshOGLViewer::meshColoursChanged);
+    connect(mapSettings, &MapDisplaySettings::noteChanged, this, [this](const QString &note) {
+        if (mapView)
+            mapView->showNote(note);
+    });
+}
+
+void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer *view)
+{
+    // The note of the maps left goes from the view that showed them.
+    mapSettings->setTarget(std::move(target));
+    mapView = view;
 }
 
 OGLViewer *InspectionRouter::viewFor(const QString &fileName) const
 {
-    switch (FileTypes::kindOf(fileName)) {
+    return viewOf(FileTypes::kindOf(fileName));
+}
+
+OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
+{
+    switch (kind) {
     case FileTypes::Image:
         return views.image;
     case FileTypes::Dicom:
@@ -51,7 +96,7 @@ void InspectionRouter::inspect(int index, const QString &fileName)
     view->setCursor(Qt::BusyCursor);
     if (view == views.volume || view == views.mesh) {
         // The maps offered belong to the volume or mesh shown until now.
-        mapSettings->setTarget(nullptr);
+        setMapTarget(nullptr, nullptr);
         maps->setMapFiles({});
     }
     emit viewChosen(view);
@@ -69,12 +114,38 @@ void InspectionRouter::cancel()
 void InspectionRouter::clearViews()
 {
     cancel();
-    mapSettings->setTarget(nullptr);
+    setMapTarget(nullptr, nullptr);
     for (OGLViewer *view : {static_cast<OGLViewer *>(views.image),
                             static_cast<OGLViewer *>(views.mesh),
                             static_cast<OGLViewer *>(views.volume),
                             static_cast<OGLViewer *>(views.rawMRI)})
         view->clear();
+}
+
+// A large DICOM image or volume would otherwise stay in memory, and on the
+// graphics card, for as long as its mode is left.
+void InspectionRouter::releaseOtherModes(BrowsingMode mode)
+{
+    for (FileTypes::Kind kind :
+         {FileTypes::Image, FileTypes::Dicom, FileTypes::Volume, FileTypes::Mesh}) {
+        if (FileTypes::browsingMode(kind) == mode)
+            continue;
+        OGLViewer *view = viewOf(kind);
+        if (view == mapView)
+            setMapTarget(nullptr, nullptr);
+        view->clear();
+        clearHeaderOf(view);
+    }
+}
+
+void InspectionRouter::clearHeaderOf(OGLViewer *view)
+{
+    if (view == views.rawMRI)
+        panels->clearHeaderOfDICOM();
+    else if (view == views.volume)
+        panels->clearHeaderOfVMR();
+    else if (view == views.mesh)
+        panels->clearHeaderOfSRF();
 }
 
 void InspectionRouter::show(const std::shared_ptr<Document> &document, int index)
@@ -96,7 +167,7 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
         const auto volume = std::static_pointer_cast<VolumeDocument>(document);
         // The mesh view shows nothing meanwhile: the map settings are the volume's now.
         views.mesh->clear();
-        mapSettings->setTarget(volume);
+        setMapTarget(volume, views.volume);
         panels->updateHeaderOfLoadedVMR(volume);
         views.volume->showVolume(volume, index);
         listVolumeMaps(volume->fileName());
@@ -105,7 +176,7 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
     case Document::Mesh: {
         const auto mesh = std::static_pointer_cast<MeshDocument>(document);
         views.volume->clear();
-        mapSettings->setTarget(mesh);
+        setMapTarget(mesh, views.mesh);
         panels->updateHeaderOfLoadedSRF(mesh->headerValues());
         views.mesh->showMesh(mesh, index);
         listSurfaceMaps(mesh->mesh().nrOfVertices);
@@ -122,18 +193,13 @@ void InspectionRouter::fail(const QString &fileName, const QString &reason, int 
     loadingView = nullptr;
     if (!view)
         return;
-    view->showFailure(index, fileName, reason);
-    if (view == views.rawMRI)
-        panels->clearHeaderOfDICOM();
     if (view == views.volume || view == views.mesh) {
         // A file that fails takes the maps of the last one out of the panel.
-        mapSettings->setTarget(nullptr);
+        setMapTarget(nullptr, nullptr);
         maps->setMapFiles({});
-        if (view == views.volume)
-            panels->clearHeaderOfVMR();
-        else
-            panels->clearHeaderOfSRF();
     }
+    view->showFailure(index, fileName, reason);
+    clearHeaderOf(view);
 }
 
 void InspectionRouter::waitForDocument()

@@ -1,7 +1,9 @@
 #ifndef INSPECTIONROUTER_H
 #define INSPECTIONROUTER_H
 
+#include "BrowsingMode.h"
 #include "DocumentLoader.h"
+#include "FileTypes.h"
 
 #include <QDir>
 #include <QObject>
@@ -10,6 +12,7 @@
 
 class Document;
 class ImageOGLViewer;
+class MapTarget;
 class MapDisplaySettings;
 class MapsPanel;
 class MeshOGLViewer;
@@ -21,7 +24,8 @@ class VolumeOGLViewer;
 // Takes the file chosen in the strip to the view of its type (FileTypes) and
 // the panels that describe it: the file is read on a worker thread, and the
 // document, or the reason it failed, goes to the view, the header panel and,
-// for a volume or a mesh, the maps panel and the map display settings.
+// for a volume or a mesh, the maps panel and the map display settings, which
+// it binds to each other and to the view of the document they serve.
 class InspectionRouter : public QObject
 {
     Q_OBJECT
@@ -50,6 +54,8 @@ public:
     void cancel();
     // Every view lets go of its document: nothing being read reaches them.
     void clearViews();
+    // The views of the other modes let go of their documents and headers.
+    void releaseOtherModes(BrowsingMode mode);
 
 public slots:
     // Reads the file of the cover at index for its view.
@@ -66,6 +72,10 @@ private:
     void listSurfaceMaps(int nrOfVertices);
     QStringList mapFiles(const QStringList &patterns) const;
     void connectMapsPanel();
+    OGLViewer *viewOf(FileTypes::Kind kind) const;
+    void clearHeaderOf(OGLViewer *view);
+    // The document whose maps the settings serve, and the view that shows it.
+    void setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer *view);
 
     Views views;
     PropertyPanels *panels;
@@ -73,6 +83,8 @@ private:
     MapDisplaySettings *mapSettings;
     DocumentLoader loader;
     OGLViewer *loadingView = nullptr;
+    // Shows the document of the map settings and what they say about its maps.
+    OGLViewer *mapView = nullptr;
     // The folder of the volume or mesh shown, whose map files are offered.
     QDir mapFolder;
 };

@@ -49,13 +49,12 @@ qint64 distinctImageBytes(CoverStore &store)
 
 void openImageFolder()
 {
-    viewer->currentDir = QDir(imageFolder);
-    viewer->switchToShowBitmaps();
+    viewer->openPaths({imageFolder});
 }
 
 void BM_OpenFolderAndPaintFirstFrame(benchmark::State &state)
 {
-    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    CoverFlowBrowser *cf = viewer->coverFlow();
     for (auto _ : state) {
         openImageFolder();
         benchmark::DoNotOptimize(cf->grabFramebuffer());
@@ -73,7 +72,7 @@ BENCHMARK(BM_OpenFolderAndPaintFirstFrame)->Unit(benchmark::kMillisecond)->UseRe
 void BM_AddPlaceholderCovers(benchmark::State &state)
 {
     openImageFolder();
-    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    CoverFlowBrowser *cf = viewer->coverFlow();
     QStringList names;
     for (int i = 0; i < cf->coverStore()->count(); ++i)
         names << cf->coverStore()->fileName(i);
@@ -88,7 +87,7 @@ BENCHMARK(BM_AddPlaceholderCovers)->Unit(benchmark::kMillisecond)->UseRealTime()
 void BM_PaintFrame(benchmark::State &state)
 {
     openImageFolder();
-    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    CoverFlowBrowser *cf = viewer->coverFlow();
     cf->setCurrentCoverIndex(fileCount / 2);
     for (auto _ : state)
         benchmark::DoNotOptimize(cf->grabFramebuffer());
@@ -107,7 +106,7 @@ int main(int argc, char **argv)
     // The window lists its working directory when it starts; keep that empty.
     QDir::setCurrent(work.path());
     viewer = new CortivexViewer;
-    viewer->initDataFolders(work.path());
+    viewer->openDataFolders(work.path());
     showAndWaitForExposure(viewer, QSize(1200, 750));
 
     benchmark::Initialize(&argc, argv);

@@ -4,7 +4,7 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
+#include "ClusterSearch.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -14,9 +14,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -32,9 +31,8 @@ float blobs(int x, int y, int z)
 
 void convertWithInterpolation(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
-    doc.volumeMaps = new VolumeMaps(&doc);
+    VolumeDoc doc;
+    doc.volumeMaps = std::make_unique<VolumeMaps>();
     VolumeMaps &maps = *doc.volumeMaps;
     maps.xStart = 38;
     maps.xEnd = 218;
@@ -54,44 +52,42 @@ void convertWithInterpolation(benchmark::State &state)
     maps.nrOfSelectedMaps = 1;
     for (auto _ : state) {
         doc.convertSelectedMapsToNrMaps(true);
-        benchmark::DoNotOptimize(doc.arVolumeMaps->maps[0]->mapData);
+        benchmark::DoNotOptimize(doc.arVolumeMaps->maps[0]->mapData.get());
     }
 }
 BENCHMARK(convertWithInterpolation)->Unit(benchmark::kMillisecond);
 
 void clusterTestOfSlice(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     doc.dimX = doc.dimY = doc.dimZ = 256;
-    doc.vmrData = static_cast<unsigned char *>(malloc(256 * 256 * 256));
-    memset(doc.vmrData, 100, 256 * 256 * 256);
-    doc.arVolumeMaps = new ArVolumeMaps(&doc);
+    doc.vmrData = std::make_unique<unsigned char[]>(256 * 256 * 256);
+    std::fill_n(doc.vmrData.get(), 256 * 256 * 256, 100);
+    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>();
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = 255;
-    auto *map = new ArVolumeMap(&maps);
-    maps.maps << map;
-    map->allocateMapData();
+    maps.maps.push_back(std::make_unique<ArVolumeMap>());
+    ArVolumeMap *map = maps.maps.back().get();
+    map->allocateMapData(maps);
     for (int z = 0; z < 256; ++z) {
         for (int y = 0; y < 256; ++y) {
             for (int x = 0; x < 256; ++x)
                 map->mapData[x + y * 256 + z * 65536] = blobs(x, y, z);
         }
     }
-    map->clusterCheckEnabled = true;
-    map->clusterSize = 50;
-    map->threshMin = 3.0f;
+    const MapDisplay display{3.0f, 50, true, 3};
+    ClusterSearch search;
+    search.setMap(doc, maps, *map, display);
     int supraThreshold = 0;
     for (auto _ : state) {
         supraThreshold = 0;
         for (int y = 0; y < 256; ++y) {
             for (int x = 0; x < 256; ++x) {
-                const float v = map->valueAt(x, y, 128);
-                if (v >= map->threshMin || v <= -map->threshMin) {
+                const float v = map->valueAt(maps, x, y, 128);
+                if (v >= display.threshold || v <= -display.threshold) {
                     ++supraThreshold;
-                    benchmark::DoNotOptimize(
-                        map->check3DMapClusterSize(x, y, 128, false, false, false));
+                    benchmark::DoNotOptimize(search.check3DMapClusterSize(x, y, 128));
                 }
             }
         }
@@ -104,14 +100,13 @@ BENCHMARK(clusterTestOfSlice)->Unit(benchmark::kMillisecond);
 void overlayWithClusterRemoval(benchmark::State &state)
 {
     const int width = 400, height = 500;
-    CXSCore core;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     mesh.reservedValue = 0;
     mesh.nrOfVertices = width * height;
-    mesh.vertexX = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
-    mesh.vertexY = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
-    mesh.vertexZ = static_cast<float *>(malloc(sizeof(float) * mesh.nrOfVertices));
-    mesh.vertexColors = static_cast<int *>(malloc(sizeof(int) * mesh.nrOfVertices));
+    mesh.vertexX = std::make_unique<float[]>(mesh.nrOfVertices);
+    mesh.vertexY = std::make_unique<float[]>(mesh.nrOfVertices);
+    mesh.vertexZ = std::make_unique<float[]>(mesh.nrOfVertices);
+    mesh.vertexColors = std::make_unique<int[]>(mesh.nrOfVertices);
     for (int v = 0; v < mesh.nrOfVertices; ++v) {
         mesh.vertexX[v] = float(v % width);
         mesh.vertexY[v] = float(v / width);
@@ -119,8 +114,8 @@ void overlayWithClusterRemoval(benchmark::State &state)
         mesh.vertexColors[v] = (v / 7) % 2;
     }
     mesh.nrOfTriangles = 2 * (width - 1) * (height - 1);
-    mesh.triangles = static_cast<int *>(malloc(sizeof(int) * 3 * mesh.nrOfTriangles));
-    int *t = mesh.triangles;
+    mesh.triangles = std::make_unique<int[]>(3 * mesh.nrOfTriangles);
+    int *t = mesh.triangles.get();
     for (int y = 0; y + 1 < height; ++y) {
         for (int x = 0; x + 1 < width; ++x) {
             const int v = x + y * width;
@@ -128,19 +123,16 @@ void overlayWithClusterRemoval(benchmark::State &state)
             t = std::copy(corners, corners + 6, t);
         }
     }
-    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
     SurfaceMaps &maps = *mesh.surfaceMaps;
     maps.nrOfVertices = mesh.nrOfVertices;
     maps.allocateMapsMemory(1, false);
     for (int v = 0; v < mesh.nrOfVertices; ++v)
         maps.maps[0]->mapData[v] = blobs(v % width, v / width, 0);
-    maps.maps[0]->clusterCheckEnabled = true;
-    maps.maps[0]->clusterSize = 50;
-    maps.maps[0]->threshMin = 3.0f;
     maps.nrOfSelectedMaps = 1;
     for (auto _ : state) {
         mesh.prepareDisplayOfSMP();
-        mesh.overlaySMP();
+        mesh.overlaySMP({3.0f, 50, true, 3});
         benchmark::DoNotOptimize(mesh.vertexColors[0]);
     }
 }

@@ -1,13 +1,11 @@
 // Making the mesh view's arrays: once per mesh, with strips and without, and
 // the colours again after the vertex colours changed (a map overlay).
 
-#include "CXSCore.h"
 #include "MeshArrays.h"
 #include "SurfaceMesh.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -15,22 +13,17 @@ namespace {
 const int width = 400, height = 500; // 200,000 vertices
 const int quadsPerStrip = 20;
 
-template <typename T> T *allocate(qint64 count)
-{
-    return static_cast<T *>(malloc(sizeof(T) * size_t(count)));
-}
-
 // A wavy grid, two triangles per square, and strips of 40 triangles along
 // its rows; colour codes in bands as curvature gives them.
-std::unique_ptr<SurfaceMesh> grid(CXSCore &core)
+std::unique_ptr<SurfaceMesh> grid()
 {
-    auto mesh = std::make_unique<SurfaceMesh>(&core);
+    auto mesh = std::make_unique<SurfaceMesh>();
     SurfaceMesh &m = *mesh;
     m.reservedValue = 0;
     m.nrOfVertices = width * height;
-    for (float **block : {&m.vertexX, &m.vertexY, &m.vertexZ, &m.normalX, &m.normalY, &m.normalZ})
-        *block = allocate<float>(m.nrOfVertices);
-    m.vertexColors = allocate<int>(m.nrOfVertices);
+    for (auto *block : {&m.vertexX, &m.vertexY, &m.vertexZ, &m.normalX, &m.normalY, &m.normalZ})
+        *block = std::make_unique<float[]>(m.nrOfVertices);
+    m.vertexColors = std::make_unique<int[]>(m.nrOfVertices);
     for (int v = 0; v < m.nrOfVertices; ++v) {
         const int x = v % width, y = v / width;
         m.vertexX[v] = float(x);
@@ -41,8 +34,8 @@ std::unique_ptr<SurfaceMesh> grid(CXSCore &core)
         m.vertexColors[v] = (x / 5 + y / 9) % 2;
     }
     m.nrOfTriangles = 2 * (width - 1) * (height - 1);
-    m.triangles = allocate<int>(qint64(m.nrOfTriangles) * 3);
-    int *t = m.triangles;
+    m.triangles = std::make_unique<int[]>(size_t(m.nrOfTriangles) * 3);
+    int *t = m.triangles.get();
     QList<int> strips;
     for (int y = 0; y + 1 < height; ++y) {
         for (int x = 0; x + 1 < width; ++x) {
@@ -58,8 +51,8 @@ std::unique_ptr<SurfaceMesh> grid(CXSCore &core)
         }
     }
     m.nrOfTriangleStrips = int(strips.size());
-    m.triangleStrips = allocate<int>(strips.size());
-    std::copy(strips.begin(), strips.end(), m.triangleStrips);
+    m.triangleStrips = std::make_unique<int[]>(strips.size());
+    std::copy(strips.begin(), strips.end(), m.triangleStrips.get());
     return mesh;
 }
 
@@ -75,8 +68,7 @@ void report(benchmark::State &state, const MeshArrays &arrays)
 
 void build(benchmark::State &state, bool strips)
 {
-    CXSCore core;
-    const auto mesh = grid(core);
+    const auto mesh = grid();
     mesh->hasTriangleStrips = strips;
     MeshArrays arrays;
     for (auto _ : state) {
@@ -102,8 +94,7 @@ BENCHMARK(buildStrips)->Unit(benchmark::kMillisecond);
 // with passingCodes, every tenth vertex passes the colour before it on.
 void recolour(benchmark::State &state, bool passingCodes)
 {
-    CXSCore core;
-    const auto mesh = grid(core);
+    const auto mesh = grid();
     mesh->hasTriangleStrips = true;
     if (passingCodes) {
         for (int v = 0; v < mesh->nrOfVertices; v += 10)

@@ -7,7 +7,6 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
 #include "MosaicLayout.h"
@@ -19,8 +18,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -40,8 +39,8 @@ unsigned char phantom(int x, int y, int z)
 void makeVolume(VolumeDoc &doc)
 {
     doc.dimX = doc.dimY = doc.dimZ = side;
-    doc.vmrData = static_cast<unsigned char *>(malloc(size_t(side) * side * side));
-    unsigned char *v = doc.vmrData;
+    doc.vmrData = std::make_unique<unsigned char[]>(size_t(side) * side * side);
+    unsigned char *v = doc.vmrData.get();
     for (int z = 0; z < side; ++z)
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
@@ -50,8 +49,7 @@ void makeVolume(VolumeDoc &doc)
 
 void composeAtNewCross(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     makeVolume(doc);
     SliceMosaic mosaic;
     int step = 0;
@@ -66,8 +64,7 @@ BENCHMARK(composeAtNewCross)->Unit(benchmark::kMicrosecond);
 
 void composeWithOverlaysAtNewCross(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     makeVolume(doc);
     const MosaicLayout layout(side, side, side);
     SliceMosaic mosaic;
@@ -98,48 +95,47 @@ float blobs(int x, int y, int z)
     return 9.0f * std::sin(x / 7.0f) * std::sin(y / 9.0f) * std::sin(z / 11.0f + 0.5f);
 }
 
-// One map over the whole volume, threshold 3, both signs, cluster size 50.
-void makeMap(VolumeDoc &doc, bool clusterFilter)
+// One map over the whole volume, shown at threshold 3 with both signs, in
+// clusters of 50 with the filter on.
+MapDisplay makeMap(VolumeDoc &doc, bool clusterFilter)
 {
-    doc.arVolumeMaps = new ArVolumeMaps(&doc);
+    doc.arVolumeMaps = std::make_unique<ArVolumeMaps>();
     ArVolumeMaps &maps = *doc.arVolumeMaps;
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = side - 1;
-    auto *map = new ArVolumeMap(&maps);
-    maps.maps << map;
-    map->allocateMapData();
-    float *v = map->mapData;
+    maps.maps.push_back(std::make_unique<ArVolumeMap>());
+    ArVolumeMap *map = maps.maps.back().get();
+    map->allocateMapData(maps);
+    float *v = map->mapData.get();
     for (int z = 0; z < side; ++z)
         for (int y = 0; y < side; ++y)
             for (int x = 0; x < side; ++x)
                 *v++ = blobs(x, y, z);
-    map->threshMin = 3.0f;
     map->threshMax = 8.0f;
-    map->clusterSize = 50;
-    map->clusterCheckEnabled = clusterFilter;
     maps.selectedMaps = {0};
     maps.nrOfSelectedMaps = 1;
+    return {3.0f, 50, clusterFilter, 3};
 }
 
 void composeWithMapAtNewCross(benchmark::State &state)
 {
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     makeVolume(doc);
-    makeMap(doc, state.range(0));
+    const MapDisplay display = makeMap(doc, state.range(0));
     SliceMosaic mosaic;
     VolumeMapColouring colouring;
     int step = 0;
     for (auto _ : state) {
         const int x = (step * 37) % side, y = side - 1 - x, z = (x + 100) % side;
         ++step;
-        QImage image = mosaic.compose(doc, x, y, z, colouring.mapColouring(doc, x, y, z));
+        QImage image = mosaic.compose(doc, x, y, z, colouring.mapColouring(doc, display, x, y, z));
         benchmark::DoNotOptimize(image.constBits());
     }
     // How much of the mosaic the map colours, at the middle of the volume.
     const int c = side / 2;
     const QImage plain = mosaic.compose(doc, c, c, c);
-    const QImage coloured = mosaic.compose(doc, c, c, c, colouring.mapColouring(doc, c, c, c));
+    const QImage coloured =
+        mosaic.compose(doc, c, c, c, colouring.mapColouring(doc, display, c, c, c));
     int pixels = 0;
     for (int y = 0; y < plain.height(); ++y)
         for (int x = 0; x < plain.width(); ++x)
@@ -154,10 +150,9 @@ BENCHMARK(composeWithMapAtNewCross)
 
 void greyMappingOfDicomImage(benchmark::State &state)
 {
-    CXSCore core;
-    DICOMDoc doc(&core);
+    DICOMDoc doc;
     doc.nrOfColumns = doc.nrOfRows = 512;
-    doc.pixelData = static_cast<qint16 *>(malloc(sizeof(qint16) * 512 * 512));
+    doc.pixelData = std::make_unique<qint16[]>(512 * 512);
     double sum = 0, squares = 0;
     for (int i = 0; i < 512 * 512; ++i) {
         const int x = i % 512, y = i / 512;

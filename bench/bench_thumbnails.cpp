@@ -7,6 +7,7 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "FolderDataFiles.h"
 #include "SamplePictures.h"
 #include "ShowWidget.h"
 #include "ThumbnailFile.h"
@@ -98,19 +99,26 @@ void runUntil(const std::function<bool()> &done, int timeoutMs = 120000)
 
 bool allThumbnailsMade()
 {
-    const CoverStore *store = viewer->coverStore;
+    const CoverStore *store = viewer->coverFlow()->coverStore();
     for (int i = 0; i < store->count(); ++i)
         if (!store->thumbnailLoaded(i))
             return false;
     return !store->isEmpty();
 }
 
-// Opens the folder in images mode as if for the first time: no stored thumbnails.
-void openFresh(const QString &path)
+// A new folder of hard links to the files of the named one, which the viewer has
+// no thumbnails stored for. The folder shown is left for an empty one, so that
+// storing its thumbnails is not part of what is measured next.
+QString freshCopy(const QString &name)
 {
-    viewer->currentFolderPath.clear();
-    viewer->currentDir = QDir(path);
-    viewer->toggleShowBitmaps();
+    static int copies = 0;
+    const QString copy = folder(QString("%1-%2").arg(name).arg(++copies));
+    QDir().mkpath(copy);
+    for (const QString &file : QDir(folder(name)).entryList(QDir::Files))
+        ::link(QFile::encodeName(folder(name + "/" + file)).constData(),
+               QFile::encodeName(copy + "/" + file).constData());
+    viewer->openPaths({folder("empty")});
+    return copy;
 }
 
 qint64 threadCpuNs()
@@ -141,9 +149,10 @@ void BM_TwelveJpegFolder(benchmark::State &state)
     double vipsSeconds = 0;
     double ourSeconds = 0;
     for (auto _ : state) {
+        const QString fresh = freshCopy("twelve");
         QElapsedTimer timer;
         timer.start();
-        openFresh(folder("twelve"));
+        viewer->openPaths({fresh});
         runUntil(allThumbnailsMade);
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         state.SetIterationTime(seconds);
@@ -204,8 +213,9 @@ void BM_StallWhileFilling200(benchmark::State &state)
             return false;
         }
     } counter(&paints);
-    viewer->coverFlowBrowser->installEventFilter(&counter);
+    viewer->coverFlow()->installEventFilter(&counter);
     for (auto _ : state) {
+        const QString fresh = freshCopy("two-hundred");
         QElapsedTimer timer;
         timer.start();
         QElapsedTimer sinceTick;
@@ -220,7 +230,7 @@ void BM_StallWhileFilling200(benchmark::State &state)
             lastCpuNs = cpuNs;
             stallsOver20ms += gapNs > 20000000;
         });
-        openFresh(folder("two-hundred"));
+        viewer->openPaths({fresh});
         // The first frame of the opened folder is the opening's, not the filling's.
         QCoreApplication::processEvents();
         lastCpuNs = threadCpuNs();
@@ -229,7 +239,7 @@ void BM_StallWhileFilling200(benchmark::State &state)
         runUntil(allThumbnailsMade);
         fillSeconds = double(timer.nsecsElapsed()) / 1e9;
     }
-    viewer->coverFlowBrowser->removeEventFilter(&counter);
+    viewer->coverFlow()->removeEventFilter(&counter);
     state.counters["fill_s"] = fillSeconds;
     state.counters["longest_stall_ms"] = double(longestStallNs) / 1e6;
     state.counters["stalls_over_20ms"] = stallsOver20ms;
@@ -243,7 +253,6 @@ void BM_ResidentMemory10000(benchmark::State &state)
 {
     const int fileCount = 10000;
     QDir(work->path()).mkpath("ten-thousand");
-    QDir(work->path()).mkpath("empty");
     const QImage scenes[] = {SamplePictures::landscape(QSize(1024, 768)),
                              SamplePictures::plasma(QSize(1024, 768), 5)};
     // Five hundred different thumbnails of the scenes' details, each used twenty times.
@@ -261,32 +270,35 @@ void BM_ResidentMemory10000(benchmark::State &state)
         writeFile(folder("ten-thousand/" + name), QByteArray());
         entries.append({name, pngs[i % pngs.size()]});
     }
-    const QString cxi = "ten-thousand_1_bench.cxi";
-    QFile file(QDir(viewer->folderDataDir).filePath(cxi));
+    // The index names the file as the viewer would; then the viewer reads it again.
+    const QString dataFolder = folder("app/CXViewerFolderData");
+    const QString cxi = "ten-thousand_1_2020-01-01T00-00-00.cxi";
+    QFile file(QDir(dataFolder).filePath(cxi));
     if (!file.open(QIODevice::WriteOnly))
         return state.SkipWithError("cannot write the thumbnail file");
     writeThumbnailFile(file, entries);
     file.close();
     entries.clear();
     pngs.clear();
+    const QMap<QString, QString> index = {{folder("ten-thousand"), cxi}};
+    if (!saveFileAtomically(QDir(dataFolder).filePath("VisitedFolders.cxv"),
+                            [&](QIODevice &device) { writeVisitedFolders(device, index, {}, {}); }))
+        return state.SkipWithError("cannot write the index of visited folders");
+    viewer->openDataFolders(folder("app"));
 
-    CoverFlowBrowser *strip = viewer->coverFlowBrowser;
+    CoverFlowBrowser *strip = viewer->coverFlow();
     const auto walkTheStrip = [&] {
-        for (int i = 0; i < viewer->coverStore->count(); i += 10) {
+        for (int i = 0; i < strip->coverStore()->count(); i += 10) {
             strip->setCurrentCoverIndex(i);
             benchmark::DoNotOptimize(strip->grabFramebuffer());
         }
     };
     for (auto _ : state) {
-        openFresh(folder("empty"));
+        viewer->openPaths({folder("empty")});
         benchmark::DoNotOptimize(strip->grabFramebuffer());
         state.counters["rss_empty_MB"] = double(residentBytes()) / 1e6;
 
-        viewer->currentFolderPath = folder("ten-thousand");
-        viewer->currentDir = QDir(viewer->currentFolderPath);
-        viewer->imageFoldersToThumbnailFiles.insert(viewer->currentFolderPath, cxi);
-        viewer->toggleShowBitmaps();
-        viewer->thumbnailTimer->stop();
+        viewer->openPaths({folder("ten-thousand")});
         state.counters["rss_opened_MB"] = double(residentBytes()) / 1e6;
         walkTheStrip();
         state.counters["rss_10000_thumbnails_MB"] = double(residentBytes()) / 1e6;
@@ -295,7 +307,6 @@ void BM_ResidentMemory10000(benchmark::State &state)
     state.counters["extra_MB"] =
         state.counters["rss_10000_thumbnails_MB"] - state.counters["rss_empty_MB"];
     state.counters["png_bytes_per_thumbnail"] = double(pngBytes) / 500;
-    viewer->currentFolderPath.clear();
 }
 
 } // namespace
@@ -305,13 +316,14 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     work = &dir;
-    if (!dir.isValid() || !QDir(dir.path()).mkpath("app") || !makeJpegFolders())
+    if (!dir.isValid() || !QDir(dir.path()).mkpath("app") || !QDir(dir.path()).mkpath("empty") ||
+        !makeJpegFolders())
         return 1;
     // The window lists its working directory when it starts; keep that empty.
     QDir(dir.path()).mkpath("start");
     QDir::setCurrent(folder("start"));
     viewer = new CortivexViewer;
-    viewer->initDataFolders(folder("app"));
+    viewer->openDataFolders(folder("app"));
     showAndWaitForExposure(viewer, QSize(1200, 750));
 
     benchmark::RegisterBenchmark("BM_TwelveJpegFolder", BM_TwelveJpegFolder)

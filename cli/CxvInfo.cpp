@@ -146,7 +146,7 @@ QJsonObject describeMap(const StatisticalMap &map)
 template <typename Maps> QJsonArray describeMaps(const Maps &maps)
 {
     QJsonArray array;
-    for (const auto *map : maps.maps)
+    for (const auto &map : maps.maps)
         array.append(describeMap(*map));
     return array;
 }
@@ -444,10 +444,10 @@ int main(int argc, char *argv[])
 
     // The documents that map files are read onto; the core's own are replaced by
     // every file it reads.
-    CXSCore core, mapCore;
-    VolumeDoc volume(&mapCore);
+    CXSCore core;
+    VolumeDoc volume;
     volume.dimX = volume.dimY = volume.dimZ = 256;
-    SurfaceMesh mesh(&mapCore);
+    SurfaceMesh mesh;
     if (!volumeFile.isEmpty() && !volume.readVolume(volumeFile)) {
         err << "cxvinfo: " << LocalFiles::printable(volumeFile) << ": " << volume.failureReason()
             << "\n";

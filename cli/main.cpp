@@ -87,10 +87,7 @@ int main(int argc, char *argv[])
     app.processEvents();
 
     auto *viewer = new CortivexViewer;
-    viewer->initDataFolders(QCoreApplication::applicationDirPath());
-    viewer->loadFavoriteFoldersList();
-    viewer->fillFavoriteFoldersLsWdg();
-    viewer->loadVisitedFoldersToThumbnailFilesMaps();
+    viewer->openDataFolders(QCoreApplication::applicationDirPath());
     // Paths given take the place of the first favorite.
     if (line.paths().isEmpty())
         QTimer::singleShot(500, viewer, &CortivexViewer::autoSelectFirstFavFolder);

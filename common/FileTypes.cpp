@@ -25,22 +25,22 @@ FileTypes::Kind FileTypes::kindOf(const QString &fileName)
     return Unknown;
 }
 
-int FileTypes::browsingMode(Kind kind)
+std::optional<BrowsingMode> FileTypes::browsingMode(Kind kind)
 {
     switch (kind) {
     case Image:
-        return 1;
+        return BrowsingMode::Images;
     case Dicom:
-        return 2;
+        return BrowsingMode::RawMRI;
     case Volume:
     case Mesh:
     case VolumeMaps:
     case SurfaceMaps:
-        return 3;
+        return BrowsingMode::CXData;
     case Unknown:
         break;
     }
-    return 0;
+    return std::nullopt;
 }
 
 QStringList FileTypes::nameFilters(Kind kind)
@@ -52,16 +52,15 @@ QStringList FileTypes::nameFilters(Kind kind)
     return filters;
 }
 
-QStringList FileTypes::modeNameFilters(int mode)
+QStringList FileTypes::modeNameFilters(BrowsingMode mode)
 {
     switch (mode) {
-    case 1:
+    case BrowsingMode::Images:
         return nameFilters(Image);
-    case 2:
+    case BrowsingMode::RawMRI:
         return nameFilters(Dicom);
-    case 3:
-        return nameFilters(Mesh) + nameFilters(Volume);
-    default:
-        return {};
+    case BrowsingMode::CXData:
+        break;
     }
+    return nameFilters(Mesh) + nameFilters(Volume);
 }

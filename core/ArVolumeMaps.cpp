@@ -1,12 +1,8 @@
 #include "ArVolumeMaps.h"
 
-#include "ArVolumeMap.h"
-#include "CXSCore.h"
 #include "DocumentStream.h"
-#include "VolumeDoc.h"
+#include "MapRecords.h"
 #include "VolumeMaps.h"
-
-#include <QFile>
 
 #include <climits>
 
@@ -23,34 +19,21 @@ QString unreadable(const QString &why)
 
 } // namespace
 
-ArVolumeMaps::ArVolumeMaps(VolumeDoc *volumeDoc) : volumeDoc(volumeDoc) {}
+ArVolumeMaps::ArVolumeMaps() : MapSet(QStringLiteral("untitled.vmp")) {}
 
-ArVolumeMaps::~ArVolumeMaps()
+ArVolumeMaps::~ArVolumeMaps() = default;
+
+int ArVolumeMaps::loadVolumeMaps(QString name, const VolumeGrid &volume, const ReadContext &context)
 {
+    return readFile(name, [&](QIODevice &file) { return loadVolumeMaps(file, volume, context); });
+}
+
+int ArVolumeMaps::loadVolumeMaps(QIODevice &device, const VolumeGrid &volume,
+                                 const ReadContext &context)
+{
+    clearFailure();
     freeMapsMemory();
-}
-
-int ArVolumeMaps::loadVolumeMaps(QString name)
-{
-    QFile file(name);
-    if (!DocumentStream::openFile(file))
-        return fail(DocumentStream::openFailure(name));
-    const int result = loadVolumeMaps(file);
-    if (result == 1)
-        fileNameWithPath = name;
-    return result;
-}
-
-int ArVolumeMaps::fail(const QString &reason)
-{
-    failure = reason;
-    return 0;
-}
-
-int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
-{
-    failure.clear();
-    DocumentStream in(&device, volumeDoc->core->hostIsBigEndian);
+    DocumentStream in(&device, context);
     quint16 version;
     in >> version;
     if (in.status() != QDataStream::Ok)
@@ -67,8 +50,8 @@ int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
             return fail(QString("VMP version %1 is not supported (versions 1 to 4 of the older "
                                 "format are)")
                             .arg(version));
-        failure = "a VMP file of the current format, which is read as such from version 5 on "
-                  "or under a name other than .vmp";
+        fail("a VMP file of the current format, which is read as such from version 5 on or "
+             "under a name other than .vmp");
         return 2;
     }
 
@@ -85,9 +68,7 @@ int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
     if (count <= 0)
         return fail("holds no maps");
 
-    // From here on a failure leaves no map behind.
-    freeMapsMemory();
-    const int result = readMaps(in, version, count);
+    const int result = readMaps(in, version, count, volume);
     if (result != 1)
         freeMapsMemory();
     else
@@ -95,7 +76,7 @@ int ArVolumeMaps::loadVolumeMaps(QIODevice &device)
     return result;
 }
 
-int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
+int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count, const VolumeGrid &volume)
 {
     // Fields that are int16 in version 1 and int32 later.
     auto readShortOrInt = [&in, version]() {
@@ -109,57 +90,23 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
         return value;
     };
 
-    selectedMaps = QList<int>(count, 0);
-    for (int i = 0; i < count; ++i)
-        maps << new ArVolumeMap(this);
-
-    // Versions 1 and 2 store one type and one number of lags for all maps;
-    // later versions carry the type and lags of the last map that had them.
+    // Versions 1 and 2 store one type and one number of lags for all maps.
     int mapType = 0;
     int lagValues[4] = {};
     if (version <= 2) {
         mapType = readShortOrInt();
         lagValues[0] = readShortOrInt();
     }
-    for (ArVolumeMap *map : std::as_const(maps)) {
-        if (version >= 3) {
-            in >> mapType;
-            if (mapType == 3) {
-                for (int &lag : lagValues)
-                    in >> lag;
-            }
-        }
-        map->mapType = mapType;
-        std::copy(lagValues, lagValues + 4, map->lagValues);
-        map->clusterSize = readShortOrInt();
-        quint8 byte;
-        if (version >= 2) {
-            in >> byte;
-            map->clusterCheckEnabled = byte != 0;
-        }
-        in >> map->threshMin >> map->threshMax;
-        if (version >= 3)
-            in >> map->mapOption;
-        map->statParam1 = readShortOrInt();
-        map->statParam2 = readShortOrInt();
-        if (version == 4)
-            in >> map->showPosNeg;
-        else
-            map->showPosNeg = 3;
-        if (version >= 2) {
-            in >> map->statParam3;
-            map->mapColor1 = StatisticalMap::readColor(in);
-            map->mapColor2 = StatisticalMap::readColor(in);
-        }
-        if (version >= 3) {
-            map->mapColor3 = StatisticalMap::readColor(in);
-            map->mapColor4 = StatisticalMap::readColor(in);
-        }
-        if (version >= 2) {
-            in >> byte >> map->mapAlpha;
-            map->useMapColors = byte != 0;
-        }
-        map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
+    MapRecordFormat format;
+    format.typePerMap = format.mapOption = format.negativeColours = version >= 3;
+    format.shortFields = version == 1;
+    format.extended = format.thirdParameter = version >= 2;
+    format.signSelection = version == 4;
+    MapRecordReader records(in, format, mapType, lagValues);
+    selectedMaps = QList<int>(count, 0);
+    for (int i = 0; i < count; ++i) {
+        maps.push_back(std::make_unique<ArVolumeMap>());
+        records.read(*maps.back());
     }
 
     const QString cutShort = unreadable("shorter than its maps need");
@@ -168,12 +115,12 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
     savedDimZ = readShortOrInt();
     if (in.status() != QDataStream::Ok)
         return fail(cutShort);
-    if (savedDimX != volumeDoc->dimX || savedDimY != volumeDoc->dimY)
+    if (savedDimX != volume.dimX || savedDimY != volume.dimY)
         return fail(QString("made for a volume of %1 × %2 voxels in x and y, not %3 × %4")
                         .arg(savedDimX)
                         .arg(savedDimY)
-                        .arg(volumeDoc->dimX)
-                        .arg(volumeDoc->dimY));
+                        .arg(volume.dimX)
+                        .arg(volume.dimY));
     for (int *limit : {&xStart, &xEnd, &yStart, &yEnd, &zStart, &zEnd, &resolution})
         *limit = readShortOrInt();
     if (in.status() != QDataStream::Ok)
@@ -185,13 +132,13 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
         return fail(unreadable("a box that ends before it starts"));
 
     // A volume of another slice count is taken to be centred on the same slices.
-    if (savedDimZ != volumeDoc->dimZ) {
-        const qint64 shift = (qint64(volumeDoc->dimZ) - savedDimZ) / 2;
+    if (savedDimZ != volume.dimZ) {
+        const qint64 shift = (qint64(volume.dimZ) - savedDimZ) / 2;
         if (qint64(zStart) + shift < 0 || qint64(zEnd) + shift > INT_MAX)
             return fail(QString("made for %1 slices, which centred on the volume's %2 start "
                                 "before its first")
                             .arg(savedDimZ)
-                            .arg(volumeDoc->dimZ));
+                            .arg(volume.dimZ));
         zStart += int(shift);
         zEnd += int(shift);
     }
@@ -202,19 +149,11 @@ int ArVolumeMaps::readMaps(DocumentStream &in, int version, int count)
         boxDimZ() > room / (boxDimX() * boxDimY()))
         return fail(cutShort);
     const qint64 nrOfVoxels = boxDimX() * boxDimY() * boxDimZ();
-    for (ArVolumeMap *map : std::as_const(maps)) {
-        if (!map->allocateMapData())
+    for (const auto &map : maps) {
+        if (!map->allocateMapData(*this))
             return fail("no memory for its maps");
-        if (!in.readFloats(map->mapData, nrOfVoxels))
+        if (!in.readFloats(map->mapData.get(), nrOfVoxels))
             return fail(cutShort);
     }
     return in.status() == QDataStream::Ok ? 1 : fail(cutShort);
-}
-
-void ArVolumeMaps::freeMapsMemory()
-{
-    qDeleteAll(maps);
-    maps.clear();
-    nrOfSelectedMaps = 0;
-    selectedMaps.clear();
 }

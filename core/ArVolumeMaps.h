@@ -1,46 +1,28 @@
 #ifndef ARVOLUMEMAPS_H
 #define ARVOLUMEMAPS_H
 
-#include <QList>
-#include <QString>
+#include "ArVolumeMap.h"
+#include "MapSet.h"
+#include "VolumeGrid.h"
 
-class ArVolumeMap;
 class DocumentStream;
 class QIODevice;
-class VolumeDoc;
 
 // Maps at the resolution of the volume over a box of it: read from an
 // older-format VMP file or converted from the maps of a current-format one.
-class ArVolumeMaps
+class ArVolumeMaps : public MapSet<ArVolumeMap>, public VoxelBox
 {
 public:
-    explicit ArVolumeMaps(VolumeDoc *volumeDoc);
+    ArVolumeMaps();
     ~ArVolumeMaps();
 
-    // 0: failed, 1: read, 2: a current-format file, for VolumeMaps.
-    int loadVolumeMaps(QString fileName);
-    int loadVolumeMaps(QIODevice &device);
-    // Why the last load did not give 1, in a few words for the user.
-    QString failureReason() const { return failure; }
-    void freeMapsMemory();
+    // Reads the maps of a file made for volume. 0: failed, 1: read, 2: a
+    // current-format file, for VolumeMaps. A file that fails leaves no map.
+    int loadVolumeMaps(QString fileName, const VolumeGrid &volume, const ReadContext &context = {});
+    int loadVolumeMaps(QIODevice &device, const VolumeGrid &volume,
+                       const ReadContext &context = {});
 
-    // Voxels of the box along each axis.
-    qint64 boxDimX() const { return boxDim(xStart, xEnd); }
-    qint64 boxDimY() const { return boxDim(yStart, yEnd); }
-    qint64 boxDimZ() const { return boxDim(zStart, zEnd); }
-
-    VolumeDoc *volumeDoc;
-    QString fileNameWithPath = QStringLiteral("untitled.vmp");
-    QList<ArVolumeMap *> maps;
     int vmpVersion = 0; // of the file read; 0 for converted maps
-
-    // In voxels of the volume; the ends are inclusive.
-    int xStart = 4096;
-    int xEnd = 0;
-    int yStart = 4096;
-    int yEnd = 0;
-    int zStart = 4096;
-    int zEnd = 0;
     int resolution = 1;
 
     // Volume dimensions the maps were made for.
@@ -48,23 +30,11 @@ public:
     int savedDimY = 256;
     int savedDimZ = 256;
 
-    int nrOfSelectedMaps = 0;
-    QList<int> selectedMaps;
     int mapMixMode = 1; // 1: average the colours of several maps, else add them
     int transparentOverlay = 0;
 
-    // Entries with which new cluster search buffers start.
-    int stackCapacity = 100000;
-    int visitedCapacity = 200000;
-
 private:
-    Q_DISABLE_COPY(ArVolumeMaps)
-
-    static qint64 boxDim(int start, int end) { return end >= start ? qint64(end) - start + 1 : 0; }
-    int readMaps(DocumentStream &in, int version, int nrOfMaps);
-    int fail(const QString &reason);
-
-    QString failure;
+    int readMaps(DocumentStream &in, int version, int nrOfMaps, const VolumeGrid &volume);
 };
 
 #endif

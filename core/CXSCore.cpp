@@ -5,63 +5,37 @@
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QSysInfo>
+CXSCore::CXSCore() = default;
 
-CXSCore::CXSCore() : hostIsBigEndian(QSysInfo::ByteOrder == QSysInfo::BigEndian)
-{
-    for (int k = 0; k < 10; ++k) {
-        mapPosColorTable[k][0] = 255;
-        mapPosColorTable[k][1] = 75 + 20 * k;
-        mapPosColorTable[k][2] = 0;
-        mapNegColorTable[k][0] = 0;
-        mapNegColorTable[k][1] = 75 + 20 * k;
-        mapNegColorTable[k][2] = 255 - 20 * k;
-    }
-}
-
-CXSCore::~CXSCore()
-{
-    qDeleteAll(volumeDocs);
-    volumeDocs.clear();
-    qDeleteAll(meshes);
-    meshes.clear();
-    delete dicomDoc;
-}
+CXSCore::~CXSCore() = default;
 
 bool CXSCore::loadVMR(QString fileName)
 {
-    auto *doc = new VolumeDoc(this);
+    auto doc = std::make_unique<VolumeDoc>();
     const bool read = NiftiImage::isNiftiFileName(fileName) ? doc->readNifti(fileName)
                                                             : doc->readVolume(fileName);
     if (!read) {
         vmrFailureReason = doc->failureReason();
-        delete doc;
         return false;
     }
     vmrFailureReason.clear();
-    qDeleteAll(volumeDocs);
-    volumeDocs = {doc};
-    nrOfVolumeDocs = 1;
+    volumeDoc = std::move(doc);
     return true;
 }
 
 int CXSCore::getNrOfVolumeDocs()
 {
-    return nrOfVolumeDocs;
+    return volumeDoc ? 1 : 0;
 }
 
 VolumeDoc *CXSCore::getVolumeDoc(int index)
 {
-    return index >= 0 && index < volumeDocs.size() ? volumeDocs[index] : nullptr;
+    return index == 0 ? volumeDoc.get() : nullptr;
 }
 
 void CXSCore::releaseVolumeDocs()
 {
-    qDeleteAll(volumeDocs);
-    volumeDocs.clear();
-    nrOfVolumeDocs = 0;
+    volumeDoc.reset();
     currentVolumeDoc = -1;
 }
 
@@ -72,35 +46,30 @@ QString CXSCore::getVMRFailureReason()
 
 bool CXSCore::loadMesh(QString fileName)
 {
-    auto *mesh = new SurfaceMesh(this);
-    if (!mesh->readMesh(fileName)) {
-        meshFailureReason = mesh->failureReason();
-        delete mesh;
+    auto read = std::make_unique<SurfaceMesh>();
+    if (!read->readMesh(fileName)) {
+        meshFailureReason = read->failureReason();
         return false;
     }
     meshFailureReason.clear();
     currentMesh = 0;
-    qDeleteAll(meshes);
-    meshes = {mesh};
-    nrOfMeshes = 1;
+    mesh = std::move(read);
     return true;
 }
 
 int CXSCore::getNrOfMeshes()
 {
-    return nrOfMeshes;
+    return mesh ? 1 : 0;
 }
 
 SurfaceMesh *CXSCore::getMesh(int index)
 {
-    return index >= 0 && index < meshes.size() ? meshes[index] : nullptr;
+    return index == 0 ? mesh.get() : nullptr;
 }
 
 void CXSCore::releaseMeshes()
 {
-    qDeleteAll(meshes);
-    meshes.clear();
-    nrOfMeshes = 0;
+    mesh.reset();
     currentMesh = -1;
 }
 
@@ -111,21 +80,19 @@ QString CXSCore::getMeshFailureReason()
 
 bool CXSCore::loadDICOM(QString fileName)
 {
-    auto *doc = new DICOMDoc(this);
+    auto doc = std::make_unique<DICOMDoc>();
     if (!doc->readDICOM(fileName)) {
         dicomFailureReason = doc->failureReason();
-        delete doc;
         return false;
     }
     dicomFailureReason.clear();
-    delete dicomDoc;
-    dicomDoc = doc;
+    dicomDoc = std::move(doc);
     return true;
 }
 
 DICOMDoc *CXSCore::getDICOMDoc()
 {
-    return dicomDoc;
+    return dicomDoc.get();
 }
 
 QString CXSCore::getDICOMFailureReason()
@@ -135,37 +102,10 @@ QString CXSCore::getDICOMFailureReason()
 
 void CXSCore::releaseDICOMDoc()
 {
-    delete dicomDoc;
-    dicomDoc = nullptr;
+    dicomDoc.reset();
 }
 
 void CXSCore::convertWinDirSlashes2UnixSlashes(QString &path)
 {
     path.replace('\\', '/');
-}
-
-QString CXSCore::removeExtension(const QString &name)
-{
-    const int dot = name.lastIndexOf('.');
-    return dot < 0 ? name : name.left(dot);
-}
-
-QString CXSCore::getExtension(const QString &name)
-{
-    return QFileInfo(name).suffix().toLower();
-}
-
-QString CXSCore::getCurrentDir()
-{
-    QString dir = QDir::currentPath();
-    if (!dir.endsWith('/'))
-        dir += '/';
-    return dir;
-}
-
-QString CXSCore::combinePathAndFileName(const QString &path, const QString &name)
-{
-    if (path.isEmpty())
-        return name;
-    return path.endsWith('/') ? path + name : path + '/' + name;
 }

@@ -5,9 +5,11 @@
 #include "DocSRFInterface.h"
 #include "DocVMRInterface.h"
 #include "GeneralToolsInterface.h"
+#include "StatisticalMap.h"
 
-#include <QList>
 #include <QObject>
+
+#include <memory>
 
 class DICOMDoc;
 
@@ -45,31 +47,21 @@ public:
 
     void convertWinDirSlashes2UnixSlashes(QString &path) override;
 
-    QString removeExtension(const QString &name);
-    QString getExtension(const QString &name);
-    QString getCurrentDir();
-    QString combinePathAndFileName(const QString &path, const QString &name);
-
-    // Entries 0..9 of the positive table, 10..19 of the negative one.
+    // Entry 0..19 of the maps' built-in colour scale.
     const unsigned char *mapColor(int entry) const
     {
-        return entry < 10 ? mapPosColorTable[entry] : mapNegColorTable[entry - 10];
+        return StatisticalMap::scaleColor(entry).data();
     }
 
-    QList<VolumeDoc *> volumeDocs;
-    int nrOfVolumeDocs = 0;
     int currentVolumeDoc = -1;
-    QList<SurfaceMesh *> meshes;
-    int nrOfMeshes = 0;
     int currentMesh = -1;
-    float defaultMeshColor0[3] = {1.0f, 0.7f, 0.3f};
-    float defaultMeshColor1[3] = {0.3f, 0.3f, 0.3f};
-    DICOMDoc *dicomDoc = nullptr;
-    bool hostIsBigEndian = false;
-    unsigned char mapPosColorTable[10][3];
-    unsigned char mapNegColorTable[10][3];
 
 private:
+    // One document of each kind at a time.
+    std::unique_ptr<VolumeDoc> volumeDoc;
+    std::unique_ptr<SurfaceMesh> mesh;
+    std::unique_ptr<DICOMDoc> dicomDoc;
+
     // The failed documents are deleted; their reasons outlive them.
     QString vmrFailureReason;
     QString meshFailureReason;

@@ -1,6 +1,6 @@
 #include "DICOMDoc.h"
 
-#include "CXSCore.h"
+#include "Allocation.h"
 #include "LocalFiles.h"
 
 #include <QFile>
@@ -356,12 +356,7 @@ QString damagedHeader()
 
 } // namespace
 
-DICOMDoc::DICOMDoc(CXSCore *core) : core(core) {}
-
-DICOMDoc::~DICOMDoc()
-{
-    free(pixelData);
-}
+DICOMDoc::DICOMDoc(const ReadContext &context) : context(context) {}
 
 bool DICOMDoc::readDICOM(QString fileName)
 {
@@ -615,8 +610,7 @@ bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool 
 bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &window,
                           qint64 pixelStart)
 {
-    free(pixelData);
-    pixelData = nullptr;
+    pixelData.reset();
     if (bitsAllocated != 0 && bitsAllocated != 16)
         return fail(
             QString("%1-bit pixels are not supported, only 16-bit ones").arg(bitsAllocated));
@@ -631,17 +625,16 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &
     const qint64 size = 2 * nrOfPixels;
     if (pixelStart > fileSize || size > fileSize - pixelStart)
         return fail(unreadable("pixel data cut short"));
-    pixelData = static_cast<qint16 *>(malloc(size_t(size)));
+    pixelData = allocateArray<qint16>(nrOfPixels);
     if (!pixelData)
         return fail("image too large for memory");
     // The pixels in the search window are taken from it; the rest are read
     // straight into the pixel buffer and converted where they lie.
     const qint64 inWindow = qBound<qint64>(0, (window.size() - pixelStart) / 2, nrOfPixels);
-    qint16 *rest = pixelData + inWindow;
+    qint16 *rest = pixelData.get() + inWindow;
     if (!readAt(device, pixelStart + 2 * inWindow, reinterpret_cast<char *>(rest),
                 2 * (nrOfPixels - inWindow))) {
-        free(pixelData);
-        pixelData = nullptr;
+        pixelData.reset();
         return fail(unreadable("read error"));
     }
 
@@ -650,8 +643,8 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &
     qint64 sum = 0;
     qint64 sumOfSquares = 0;
     qint64 count = 1;
-    const bool swap = (byteOrder == 2) != core->hostIsBigEndian;
-    copyPixels(window.constData() + pixelStart, pixelData, inWindow, swap, sum, sumOfSquares,
+    const bool swap = (byteOrder == 2) != context.hostIsBigEndian;
+    copyPixels(window.constData() + pixelStart, pixelData.get(), inWindow, swap, sum, sumOfSquares,
                count);
     copyPixels(reinterpret_cast<const char *>(rest), rest, nrOfPixels - inWindow, swap, sum,
                sumOfSquares, count);

@@ -1,9 +1,12 @@
 #ifndef DICOMDOC_H
 #define DICOMDOC_H
 
+#include "DocumentStream.h"
+
 #include <QString>
 
-class CXSCore;
+#include <memory>
+
 class QIODevice;
 
 // One two-dimensional 16-bit image of a DICOM file with the few header
@@ -13,8 +16,7 @@ class QIODevice;
 class DICOMDoc
 {
 public:
-    explicit DICOMDoc(CXSCore *core);
-    ~DICOMDoc();
+    explicit DICOMDoc(const ReadContext &context = {});
 
     bool readDICOM(QString fileName);
     // Reads from the start of a random-access device (a file or a buffer): the
@@ -29,12 +31,10 @@ public:
     // feeds and, with alsoSpaces, spaces.
     static QString cleanString(const QString &text, bool alsoSpaces);
 
-    CXSCore *core;
-
     // nrOfRows * nrOfColumns values, row by row, in the machine's byte order,
     // negative ones set to 0. A file without Rows and Columns, or with 0 of
     // either, is refused: it has no image.
-    qint16 *pixelData = nullptr;
+    std::unique_ptr<qint16[]> pixelData;
     float meanIntensity = 0.0f;
     float stdDevIntensity = 1.0f;
 
@@ -85,6 +85,7 @@ private:
 
     template <int size> void keepText(char (&field)[size], const char *value, quint32 length);
 
+    ReadContext context;
     QString failure;
 };
 

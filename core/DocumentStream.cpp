@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-DocumentStream::DocumentStream(QIODevice *device, bool hostIsBigEndian)
-    : QDataStream(device), hostIsBigEndian(hostIsBigEndian), deviceSize(device->size())
+DocumentStream::DocumentStream(QIODevice *device, const ReadContext &context)
+    : QDataStream(device), hostIsBigEndian(context.hostIsBigEndian), deviceSize(device->size())
 {
     setByteOrder(QDataStream::LittleEndian);
     setVersion(QDataStream::Qt_4_5);

@@ -3,8 +3,16 @@
 
 #include <QByteArray>
 #include <QDataStream>
+#include <QSysInfo>
 
 class QFile;
+
+// What a reader takes from the machine it runs on rather than from the file.
+struct ReadContext
+{
+    // Whether this machine stores numbers big-endian; a test may pretend it does.
+    bool hostIsBigEndian = QSysInfo::ByteOrder == QSysInfo::BigEndian;
+};
 
 // Reads the encoding shared by the document files: a little-endian data stream
 // in the Qt 4.5 format (4-byte floats) with zero-terminated texts. It knows how
@@ -17,7 +25,7 @@ public:
     // Room of the text buffers of the formats, without the terminating zero.
     static const int maxTextLength = 263;
 
-    DocumentStream(QIODevice *device, bool hostIsBigEndian);
+    DocumentStream(QIODevice *device, const ReadContext &context);
 
     // Opens a document file for reading; anything but a regular file is
     // refused, as opening a FIFO or a device could block or never end. The

@@ -11,8 +11,10 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -202,6 +204,12 @@ struct ImageDeleter
     void operator()(nifti_image *image) const { nifti_image_free(image); }
 };
 
+// Texts the C library allocates, which it leaves to the caller to free.
+struct TextDeleter
+{
+    void operator()(char *text) const { std::free(text); }
+};
+
 struct FileCloser
 {
     void operator()(znzptr *file) const
@@ -315,9 +323,8 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
 
     nifti_set_debug_level(0);
     const QByteArray name = QFile::encodeName(fileName);
-    char *found = nifti_findimgname(name.constData(), niftiType);
-    const QString imageName = found ? QFile::decodeName(found) : QString();
-    free(found);
+    const std::unique_ptr<char, TextDeleter> found(nifti_findimgname(name.constData(), niftiType));
+    const QString imageName = found ? QFile::decodeName(found.get()) : QString();
     if (imageName.isEmpty())
         return fail("the image file of the header is missing");
     const qint64 stored = QFileInfo(imageName).size();
@@ -417,18 +424,23 @@ bool NiftiImage::read(const QString &fileName, bool withValues, bool allVolumes)
     const double slope = scaled ? image->scl_slope : 1.0;
     const double inter = scaled && std::isfinite(image->scl_inter) ? image->scl_inter : 0.0;
     const int nrOfVolumesRead = int(count / volumeVoxels);
-    std::vector<char> chunk(size_t(qMin(volumeVoxels, chunkValues) * nbyper));
-    values.resize(size_t(nrOfVolumesRead));
-    for (int v = 0; v < nrOfVolumesRead; ++v) {
-        std::vector<float> &out = values[size_t(v)];
-        out.resize(size_t(volumeVoxels));
-        for (qint64 done = 0; done < volumeVoxels;) {
-            const qint64 n = qMin(chunkValues, volumeVoxels - done);
-            if (nifti_read_buffer(file.get(), chunk.data(), n * nbyper, image.get()) != n * nbyper)
-                return fail("the image data is cut short or unreadable");
-            convertValues(dataType, chunk.data(), n, slope, inter, out.data() + done);
-            done += n;
+    try {
+        std::vector<char> chunk(size_t(qMin(volumeVoxels, chunkValues) * nbyper));
+        values.resize(size_t(nrOfVolumesRead));
+        for (int v = 0; v < nrOfVolumesRead; ++v) {
+            std::vector<float> &out = values[size_t(v)];
+            out.resize(size_t(volumeVoxels));
+            for (qint64 done = 0; done < volumeVoxels;) {
+                const qint64 n = qMin(chunkValues, volumeVoxels - done);
+                if (nifti_read_buffer(file.get(), chunk.data(), n * nbyper, image.get()) !=
+                    n * nbyper)
+                    return fail("the image data is cut short or unreadable");
+                convertValues(dataType, chunk.data(), n, slope, inter, out.data() + done);
+                done += n;
+            }
         }
+    } catch (const std::bad_alloc &) {
+        return fail(QString("no memory for %1 values").arg(count));
     }
     return true;
 }

@@ -1,5 +1,6 @@
 #include "NiftiVolume.h"
 
+#include "Allocation.h"
 #include "GridResampler.h"
 #include "VolumeDoc.h"
 
@@ -7,8 +8,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace {
@@ -126,15 +127,23 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
     }
 
     const qint64 count = qint64(n[0]) * n[1] * n[2];
-    std::vector<float> grid(size_t(count), 0.0f);
-    GridResampler(values, dims, false)
-        .fill(worldToSource * toWorld, {0, 0, 0}, {n[0], n[1], n[2]}, grid.data());
+    const QString noMemory = "no memory for the voxels shown";
+    std::vector<float> grid;
+    std::array<float, 2> range;
+    try {
+        grid.resize(size_t(count));
+        GridResampler(values, dims, false)
+            .fill(worldToSource * toWorld, {0, 0, 0}, {n[0], n[1], n[2]}, grid.data());
+        range = quantiles(values, dims[0] * dims[1] * dims[2], {0.005, 0.995});
+    } catch (const std::bad_alloc &) {
+        failure = noMemory;
+        return false;
+    }
+    const auto [lo, hi] = range;
 
-    const auto [lo, hi] = quantiles(values, dims[0] * dims[1] * dims[2], {0.005, 0.995});
-
-    auto *bytes = static_cast<unsigned char *>(malloc(size_t(count)));
+    auto bytes = allocateArray<unsigned char>(count);
     if (!bytes) {
-        failure = "no memory for the voxels shown";
+        failure = noMemory;
         return false;
     }
     const double scale = hi > lo ? 215.0 / (double(hi) - double(lo)) : 0.0;
@@ -148,8 +157,7 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
             bytes[v] = (unsigned char)(10.5 + qBound(0.0, (r - lo) * scale, 215.0));
     }
 
-    free(doc.vmrData);
-    doc.vmrData = bytes;
+    doc.vmrData = std::move(bytes);
     doc.dimX = n[0];
     doc.dimY = n[1];
     doc.dimZ = n[2];

@@ -7,23 +7,25 @@ StatisticalMap::StatisticalMap(const QString &mapName, int clusterSize, bool clu
 {
 }
 
-void StatisticalMap::checkStatValueThreshMinMax()
+StatisticalMap::Thresholds StatisticalMap::thresholds(const MapDisplay &display) const
 {
-    if (!(threshMin > 0.0f))
-        threshMin = 0.0f;
-    if (!(threshMax > 0.0f))
-        threshMax = 0.0f;
+    Thresholds t{display.threshold, threshMax};
+    if (!(t.lower > 0.0f))
+        t.lower = 0.0f;
+    if (!(t.upper > 0.0f))
+        t.upper = 0.0f;
     const bool correlation = mapType == 2 || mapType == 3;
     if (correlation)
-        threshMin = qMin(threshMin, 0.999f);
-    if (threshMin < threshMax)
-        return;
+        t.lower = qMin(t.lower, 0.999f);
+    if (t.lower < t.upper)
+        return t;
     if (mapType == 1 || mapType == 5 || mapType == 14)
-        threshMax = threshMin + 2.0f;
+        t.upper = t.lower + 2.0f;
     else if (correlation)
-        threshMax = qMin(threshMin + 0.2f, 1.0f);
+        t.upper = qMin(t.lower + 0.2f, 1.0f);
     else if (mapType == 4)
-        threshMax = threshMin + 4.0f;
+        t.upper = t.lower + 4.0f;
+    return t;
 }
 
 void StatisticalMap::setColorSet(int index)
@@ -45,4 +47,17 @@ StatisticalMap::Color StatisticalMap::readColor(QDataStream &in)
     for (unsigned char &c : color)
         in >> c;
     return color;
+}
+
+const StatisticalMap::Color &StatisticalMap::scaleColor(int entry)
+{
+    static const std::array<Color, scaleEntries> scale = [] {
+        std::array<Color, scaleEntries> colors;
+        for (int k = 0; k < 10; ++k) {
+            colors[k] = {255, (unsigned char)(75 + 20 * k), 0};
+            colors[10 + k] = {0, (unsigned char)(75 + 20 * k), (unsigned char)(255 - 20 * k)};
+        }
+        return colors;
+    }();
+    return scale[entry];
 }

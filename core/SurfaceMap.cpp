@@ -1,13 +1,3 @@
 #include "SurfaceMap.h"
 
-#include <cstdlib>
-
-SurfaceMap::SurfaceMap(SurfaceMaps *parentMaps)
-    : StatisticalMap(QStringLiteral("<SMP>"), 50, true), parentMaps(parentMaps)
-{
-}
-
-SurfaceMap::~SurfaceMap()
-{
-    free(mapData);
-}
+SurfaceMap::SurfaceMap() : StatisticalMap(QStringLiteral("<SMP>"), 50, true) {}

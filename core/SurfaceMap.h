@@ -3,18 +3,16 @@
 
 #include "StatisticalMap.h"
 
-class SurfaceMaps;
+#include <memory>
 
 // One map of an SMP file: a value per vertex of the mesh. Its cluster size is
 // an area in squared coordinate units.
 class SurfaceMap : public StatisticalMap
 {
 public:
-    explicit SurfaceMap(SurfaceMaps *parentMaps);
-    ~SurfaceMap();
+    SurfaceMap();
 
-    SurfaceMaps *parentMaps;
-    float *mapData = nullptr; // one value per vertex; malloc'ed
+    std::unique_ptr<float[]> mapData; // one value per vertex
 
 private:
     Q_DISABLE_COPY(SurfaceMap)

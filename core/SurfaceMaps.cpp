@@ -1,14 +1,10 @@
 #include "SurfaceMaps.h"
 
-#include "CXSCore.h"
+#include "Allocation.h"
 #include "DocumentStream.h"
-#include "SurfaceMap.h"
-#include "SurfaceMesh.h"
+#include "MapRecords.h"
 
 #include <QFile>
-#include <QSysInfo>
-
-#include <cstdlib>
 
 namespace {
 
@@ -23,36 +19,23 @@ QString unreadable(const QString &why)
 
 } // namespace
 
-SurfaceMaps::SurfaceMaps(SurfaceMesh *mesh) : mesh(mesh) {}
+SurfaceMaps::SurfaceMaps() : MapSet(QStringLiteral("untitled.smp")) {}
 
-SurfaceMaps::~SurfaceMaps()
-{
-    freeMapsMemory();
-}
+SurfaceMaps::~SurfaceMaps() = default;
 
-bool SurfaceMaps::fail(const QString &reason)
+bool SurfaceMaps::loadSurfaceMaps(QString name, int meshVertices, const ReadContext &context)
 {
-    failure = reason;
-    return false;
-}
-
-bool SurfaceMaps::loadSurfaceMaps(QString name)
-{
-    QFile file(name);
-    if (!DocumentStream::openFile(file))
-        return fail(DocumentStream::openFailure(name));
-    if (!loadSurfaceMaps(file))
-        return false;
-    fileNameWithPath = name;
-    return true;
+    return readFile(name, [&](QIODevice &file) {
+               return loadSurfaceMaps(file, meshVertices, context) ? 1 : 0;
+           }) == 1;
 }
 
 // A file that fails leaves no map behind, so that nothing half read is shown.
-bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
+bool SurfaceMaps::loadSurfaceMaps(QIODevice &device, int meshVertices, const ReadContext &context)
 {
     freeMapsMemory();
-    failure.clear();
-    DocumentStream in(&device, mesh->core->hostIsBigEndian);
+    clearFailure();
+    DocumentStream in(&device, context);
     qint16 version;
     qint32 vertexCount;
     if (!readHeader(in, version, vertexCount)) {
@@ -63,10 +46,9 @@ bool SurfaceMaps::loadSurfaceMaps(QIODevice &device)
                 QString("SMP version %1 is not supported (versions 1 to 4 are)").arg(version));
         return fail(unreadable(QString("%1 vertices").arg(vertexCount)));
     }
-    if (vertexCount != mesh->nrOfVertices)
-        return fail(QString("made for a mesh of %1 vertices, not %2")
-                        .arg(vertexCount)
-                        .arg(mesh->nrOfVertices));
+    if (vertexCount != meshVertices)
+        return fail(
+            QString("made for a mesh of %1 vertices, not %2").arg(vertexCount).arg(meshVertices));
     nrOfVertices = vertexCount;
     if (readMaps(in, version)) {
         smpVersion = version;
@@ -89,7 +71,7 @@ int SurfaceMaps::statedVertexCount(const QString &fileName)
     QFile file(fileName);
     if (!DocumentStream::openFile(file))
         return -1;
-    DocumentStream in(&file, QSysInfo::ByteOrder == QSysInfo::BigEndian);
+    DocumentStream in(&file, ReadContext());
     qint16 version;
     qint32 vertexCount;
     return readHeader(in, version, vertexCount) ? vertexCount : -1;
@@ -106,8 +88,7 @@ bool SurfaceMaps::readMaps(DocumentStream &in, int version)
     if (!allocateMapsMemory(count, false))
         return fail("no memory for its maps");
 
-    // Versions 1 and 2 store one type and one number of lags for all maps;
-    // later versions carry the type and lags of the last map that had them.
+    // Versions 1 and 2 store one type and one number of lags for all maps.
     int mapType = 1;
     int lagValues[4] = {};
     if (version <= 2) {
@@ -119,40 +100,15 @@ bool SurfaceMaps::readMaps(DocumentStream &in, int version)
     }
     srfFileName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
 
-    for (SurfaceMap *map : std::as_const(maps)) {
-        if (version >= 3) {
-            in >> mapType;
-            if (mapType == 3) {
-                for (int &lag : lagValues)
-                    in >> lag;
-            }
-        }
-        map->mapType = mapType;
-        std::copy(lagValues, lagValues + 4, map->lagValues);
-        in >> map->clusterSize;
-        quint8 byte;
-        if (version >= 2) {
-            in >> byte;
-            map->clusterCheckEnabled = byte != 0;
-        }
-        in >> map->threshMin >> map->threshMax;
-        if (version == 4)
-            in >> map->mapOption;
-        in >> map->statParam1 >> map->statParam2 >> map->statParam3;
-        if (version >= 2) {
-            map->mapColor1 = StatisticalMap::readColor(in);
-            map->mapColor2 = StatisticalMap::readColor(in);
-        }
-        if (version == 4) {
-            map->mapColor3 = StatisticalMap::readColor(in);
-            map->mapColor4 = StatisticalMap::readColor(in);
-        }
-        if (version >= 2) {
-            in >> byte >> map->mapAlpha;
-            map->useMapColors = byte != 0;
-        }
-        map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
-        if (!in.readFloats(map->mapData, nrOfVertices))
+    MapRecordFormat format;
+    format.typePerMap = version >= 3;
+    format.extended = version >= 2;
+    format.mapOption = format.negativeColours = version == 4;
+    format.thirdParameter = true;
+    MapRecordReader records(in, format, mapType, lagValues);
+    for (const auto &map : maps) {
+        records.read(*map);
+        if (!in.readFloats(map->mapData.get(), nrOfVertices))
             return fail(cutShort);
     }
     return in.status() == QDataStream::Ok || fail(cutShort);
@@ -162,9 +118,9 @@ bool SurfaceMaps::allocateMapsMemory(int count, bool greys)
 {
     freeMapsMemory();
     for (int i = 0; i < count; ++i) {
-        auto *map = new SurfaceMap(this);
-        maps << map;
-        map->mapData = static_cast<float *>(calloc(size_t(qMax(nrOfVertices, 1)), sizeof(float)));
+        maps.push_back(std::make_unique<SurfaceMap>());
+        SurfaceMap *map = maps.back().get();
+        map->mapData = allocateZeroed<float>(nrOfVertices);
         if (!map->mapData) {
             freeMapsMemory();
             return false;
@@ -182,12 +138,4 @@ bool SurfaceMaps::allocateMapsMemory(int count, bool greys)
     selectedMaps = QList<int>(count, 0);
     fileNameWithPath = QStringLiteral("untitled.smp");
     return true;
-}
-
-void SurfaceMaps::freeMapsMemory()
-{
-    qDeleteAll(maps);
-    maps.clear();
-    selectedMaps.clear();
-    nrOfSelectedMaps = 0;
 }

@@ -1,6 +1,6 @@
 #include "SurfaceMesh.h"
 
-#include "CXSCore.h"
+#include "Allocation.h"
 #include "DocumentStream.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -11,32 +11,11 @@
 
 #include <climits>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <new>
 
 namespace {
 
 const int meshColorsSize = 8 * 4;
-
-// Never asks for zero bytes, so that null always means failure.
-template <typename T> T *allocate(qint64 count)
-{
-    return static_cast<T *>(malloc(size_t(qMax<qint64>(count, 1)) * sizeof(T)));
-}
-
-template <typename T> void release(T *&array)
-{
-    free(array);
-    array = nullptr;
-}
-
-// Scratch arrays of the overlay: null when the memory cannot be had.
-template <typename T> std::unique_ptr<T[]> scratch(qint64 count)
-{
-    return std::unique_ptr<T[]>(new (std::nothrow) T[size_t(qMax<qint64>(count, 1))]);
-}
 
 const int directColor = 0x3F000000;
 
@@ -79,11 +58,11 @@ int directColorCode(const int *rgb)
 
 // Where a value lies between the thresholds, 0..1; with no room between
 // them every value that passed is at the top.
-float position(float value, const StatisticalMap &map)
+float position(float value, const StatisticalMap::Thresholds &thresholds)
 {
-    if (!(map.threshMax > map.threshMin))
+    if (!(thresholds.upper > thresholds.lower))
         return 1.0f;
-    const float t = (value - map.threshMin) / (map.threshMax - map.threshMin);
+    const float t = (value - thresholds.lower) / (thresholds.upper - thresholds.lower);
     return t > 0.0f ? qMin(t, 1.0f) : 0.0f;
 }
 
@@ -94,43 +73,39 @@ void blend(const StatisticalMap::Color &a, const StatisticalMap::Color &b, float
         rgb[i] = int(a[i] * (1.0f - f) + b[i] * f);
 }
 
-void tableColor(const CXSCore &core, int entry, int *rgb)
+void tableColor(int entry, int *rgb)
 {
-    const unsigned char *c = core.mapColor(entry);
-    std::copy(c, c + 3, rgb);
+    const StatisticalMap::Color &c = StatisticalMap::scaleColor(entry);
+    for (int i = 0; i < 3; ++i)
+        rgb[i] = c[i];
 }
 
 } // namespace
 
-SurfaceMesh::SurfaceMesh(CXSCore *core) : core(core)
+SurfaceMesh::SurfaceMesh(const ReadContext &context) : context(context)
 {
     for (int i = 0; i < 3; ++i) {
-        meshColor0[i] = core->defaultMeshColor0[i];
-        meshColor1[i] = core->defaultMeshColor1[i];
+        meshColor0[i] = defaultMeshColor0[i];
+        meshColor1[i] = defaultMeshColor1[i];
     }
     meshColor0[3] = meshColor1[3] = 1.0f;
 }
 
-SurfaceMesh::~SurfaceMesh()
-{
-    releaseMesh();
-    releaseAlternateVertices();
-}
+SurfaceMesh::~SurfaceMesh() = default;
 
 void SurfaceMesh::releaseMesh()
 {
-    release(vertexX);
-    release(vertexY);
-    release(vertexZ);
-    release(normalX);
-    release(normalY);
-    release(normalZ);
-    release(vertexColors);
-    release(triangles);
-    release(triangleStrips);
-    release(savedVertexColors);
-    delete surfaceMaps;
-    surfaceMaps = nullptr;
+    vertexX.reset();
+    vertexY.reset();
+    vertexZ.reset();
+    normalX.reset();
+    normalY.reset();
+    normalZ.reset();
+    vertexColors.reset();
+    triangles.reset();
+    triangleStrips.reset();
+    savedVertexColors.reset();
+    surfaceMaps.reset();
     nrOfNeighbors.clear();
     neighbors.clear();
     indirectMeshFile.clear();
@@ -140,13 +115,13 @@ void SurfaceMesh::releaseMesh()
 
 void SurfaceMesh::releaseAlternateVertices()
 {
-    release(altVertexX);
-    release(altVertexY);
-    release(altVertexZ);
-    release(altNormalX);
-    release(altNormalY);
-    release(altNormalZ);
-    release(altVertexColors);
+    altVertexX.reset();
+    altVertexY.reset();
+    altVertexZ.reset();
+    altNormalX.reset();
+    altNormalY.reset();
+    altNormalZ.reset();
+    altVertexColors.reset();
     altNrOfVertices = altNrOfTriangles = 0;
     indirectVerticesLoaded = false;
 }
@@ -194,7 +169,7 @@ bool SurfaceMesh::readMesh(QIODevice &device)
 {
     releaseMesh();
     failure.clear();
-    DocumentStream in(&device, core->hostIsBigEndian);
+    DocumentStream in(&device, context);
 
     in >> srfVersion >> reservedValue;
     if (in.status() != QDataStream::Ok)
@@ -226,14 +201,14 @@ bool SurfaceMesh::readMesh(QIODevice &device)
                                    .arg(requiredSize)
                                    .arg(in.bytesLeft())));
 
-    vertexX = allocate<float>(vertexCount);
-    vertexY = allocate<float>(vertexCount);
-    vertexZ = allocate<float>(vertexCount);
-    normalX = allocate<float>(vertexCount);
-    normalY = allocate<float>(vertexCount);
-    normalZ = allocate<float>(vertexCount);
-    vertexColors = allocate<int>(vertexCount);
-    triangles = allocate<int>(qint64(triangleCount) * 3);
+    vertexX = allocateArray<float>(vertexCount);
+    vertexY = allocateArray<float>(vertexCount);
+    vertexZ = allocateArray<float>(vertexCount);
+    normalX = allocateArray<float>(vertexCount);
+    normalY = allocateArray<float>(vertexCount);
+    normalZ = allocateArray<float>(vertexCount);
+    vertexColors = allocateArray<int>(vertexCount);
+    triangles = allocateArray<int>(qint64(triangleCount) * 3);
     if (!vertexX || !vertexY || !vertexZ || !normalX || !normalY || !normalZ || !vertexColors ||
         !triangles)
         return fail(QString("no memory for %1 vertices").arg(vertexCount));
@@ -241,7 +216,8 @@ bool SurfaceMesh::readMesh(QIODevice &device)
     nrOfTriangles = triangleCount;
 
     const QString cutShort = unreadable("cut short");
-    for (float *block : {vertexX, vertexY, vertexZ, normalX, normalY, normalZ}) {
+    for (float *block : {vertexX.get(), vertexY.get(), vertexZ.get(), normalX.get(), normalY.get(),
+                         normalZ.get()}) {
         if (!in.readFloats(block, nrOfVertices))
             return fail(cutShort);
     }
@@ -251,7 +227,7 @@ bool SurfaceMesh::readMesh(QIODevice &device)
         for (float &c : meshColor1)
             in >> c;
     }
-    if (!in.readInts(vertexColors, nrOfVertices))
+    if (!in.readInts(vertexColors.get(), nrOfVertices))
         return fail(cutShort);
 
     nrOfNeighbors.resize(nrOfVertices);
@@ -271,9 +247,9 @@ bool SurfaceMesh::readMesh(QIODevice &device)
                 unreadable(QString("a neighbour of vertex %1 is no vertex of the mesh").arg(v)));
     }
 
-    if (!in.readInts(triangles, qint64(nrOfTriangles) * 3) || in.status() != QDataStream::Ok)
+    if (!in.readInts(triangles.get(), qint64(nrOfTriangles) * 3) || in.status() != QDataStream::Ok)
         return fail(cutShort);
-    if (!areVertexIndices(triangles, qint64(nrOfTriangles) * 3))
+    if (!areVertexIndices(triangles.get(), qint64(nrOfTriangles) * 3))
         return fail(unreadable("a triangle corner is no vertex of the mesh"));
 
     if (srfVersion >= 3.0f) {
@@ -281,10 +257,10 @@ bool SurfaceMesh::readMesh(QIODevice &device)
         if (nrOfTriangleStrips >= 1) {
             if (!in.fits(nrOfTriangleStrips, 4))
                 return fail(cutShort);
-            triangleStrips = allocate<int>(nrOfTriangleStrips);
+            triangleStrips = allocateArray<int>(nrOfTriangleStrips);
             if (!triangleStrips)
                 return fail(QString("no memory for %1 strip entries").arg(nrOfTriangleStrips));
-            if (!in.readInts(triangleStrips, nrOfTriangleStrips))
+            if (!in.readInts(triangleStrips.get(), nrOfTriangleStrips))
                 return fail(cutShort);
             for (int i = 0; i < nrOfTriangleStrips; ++i) {
                 if (triangleStrips[i] >= nrOfVertices)
@@ -353,7 +329,7 @@ QString SurfaceMesh::loadIndirectMeshVerticesFromFile(QString name)
 // file that does not match or is damaged leaves no alternate set.
 bool SurfaceMesh::readIndirectMeshVertices(QIODevice &device)
 {
-    DocumentStream in(&device, core->hostIsBigEndian);
+    DocumentStream in(&device, context);
     float version;
     qint32 reserved;
     in >> version >> reserved;
@@ -373,26 +349,27 @@ bool SurfaceMesh::readIndirectMeshVertices(QIODevice &device)
     if (requiredSize > in.bytesLeft())
         return false;
 
-    altVertexX = allocate<float>(vertexCount);
-    altVertexY = allocate<float>(vertexCount);
-    altVertexZ = allocate<float>(vertexCount);
-    altNormalX = allocate<float>(vertexCount);
-    altNormalY = allocate<float>(vertexCount);
-    altNormalZ = allocate<float>(vertexCount);
-    altVertexColors = allocate<int>(vertexCount);
+    altVertexX = allocateArray<float>(vertexCount);
+    altVertexY = allocateArray<float>(vertexCount);
+    altVertexZ = allocateArray<float>(vertexCount);
+    altNormalX = allocateArray<float>(vertexCount);
+    altNormalY = allocateArray<float>(vertexCount);
+    altNormalZ = allocateArray<float>(vertexCount);
+    altVertexColors = allocateArray<int>(vertexCount);
     bool ok = altVertexX && altVertexY && altVertexZ && altNormalX && altNormalY && altNormalZ &&
               altVertexColors;
-    for (float *block : {altVertexX, altVertexY, altVertexZ, altNormalX, altNormalY, altNormalZ})
+    for (float *block : {altVertexX.get(), altVertexY.get(), altVertexZ.get(), altNormalX.get(),
+                         altNormalY.get(), altNormalZ.get()})
         ok = ok && in.readFloats(block, vertexCount);
     if (ok && hasMeshColors) {
         float color[4];
         for (float *kept : {altMeshColor0, altMeshColor1}) {
             for (float &c : color)
                 in >> c;
-            memcpy(kept, color, 3 * sizeof(float));
+            std::copy(color, color + 3, kept);
         }
     }
-    ok = ok && in.readInts(altVertexColors, vertexCount);
+    ok = ok && in.readInts(altVertexColors.get(), vertexCount);
     if (!ok) {
         releaseAlternateVertices();
         return false;
@@ -493,15 +470,16 @@ void SurfaceMesh::saveMeshColorsForUndo()
     if (nrOfVertices <= 0)
         return;
     if (!savedVertexColors)
-        savedVertexColors = allocate<int>(nrOfVertices);
+        savedVertexColors = allocateArray<int>(nrOfVertices);
     if (savedVertexColors)
-        memcpy(savedVertexColors, vertexColors, size_t(nrOfVertices) * sizeof(int));
+        std::copy(vertexColors.get(), vertexColors.get() + nrOfVertices, savedVertexColors.get());
 }
 
 void SurfaceMesh::undoMeshColors()
 {
     if (savedVertexColors)
-        memcpy(vertexColors, savedVertexColors, size_t(nrOfVertices) * sizeof(int));
+        std::copy(savedVertexColors.get(), savedVertexColors.get() + nrOfVertices,
+                  vertexColors.get());
     noDeletedRegions = hasNoDeletedRegions();
 }
 
@@ -509,14 +487,12 @@ void SurfaceMesh::undoMeshColors()
 bool SurfaceMesh::loadSMPs(QString name)
 {
     mapFailure.clear();
-    auto *maps = new SurfaceMaps(this);
-    if (!maps->loadSurfaceMaps(name)) {
+    auto maps = std::make_unique<SurfaceMaps>();
+    if (!maps->loadSurfaceMaps(name, nrOfVertices, context)) {
         mapFailure = maps->failureReason();
-        delete maps;
         return false;
     }
-    delete surfaceMaps;
-    surfaceMaps = maps;
+    surfaceMaps = std::move(maps);
     return true;
 }
 
@@ -530,28 +506,28 @@ void SurfaceMesh::prepareDisplayOfSMP()
 
 // Each selected map colours the vertices it passes; the colours of several
 // maps are averaged. A selected index past the last map is passed over.
-void SurfaceMesh::overlaySMP()
+void SurfaceMesh::overlaySMP(const MapDisplay &display)
 {
-    if (!surfaceMaps || surfaceMaps->maps.isEmpty() || surfaceMaps->nrOfSelectedMaps == 0 ||
+    if (!surfaceMaps || surfaceMaps->maps.empty() || surfaceMaps->nrOfSelectedMaps == 0 ||
         reservedValue < 0 || nrOfVertices <= 0 || surfaceMaps->nrOfVertices != nrOfVertices)
         return;
     QList<const SurfaceMap *> selected;
     const int count = qMin(surfaceMaps->nrOfSelectedMaps, int(surfaceMaps->selectedMaps.size()));
     for (int k = 0; k < count; ++k) {
         const int m = qMax(surfaceMaps->selectedMaps[k], 0);
-        if (m < surfaceMaps->maps.size())
-            selected << surfaceMaps->maps[m];
+        if (m < int(surfaceMaps->maps.size()))
+            selected << surfaceMaps->maps[m].get();
     }
-    auto codes = scratch<int>(qint64(nrOfVertices) * selected.size());
+    auto codes = allocateArray<int>(qint64(nrOfVertices) * selected.size());
     if (selected.isEmpty() || !codes)
         return;
 
     std::fill(codes.get(), codes.get() + qint64(nrOfVertices) * selected.size(), -1);
     for (qsizetype k = 0; k < selected.size(); ++k)
-        colorVerticesByMap(*selected[k], codes.get() + k * nrOfVertices);
-    for (qsizetype k = 0; k < selected.size(); ++k) {
-        if (selected[k]->clusterCheckEnabled)
-            removeSmallClusters(codes.get() + k * nrOfVertices, selected[k]->clusterSize);
+        colorVerticesByMap(*selected[k], display, codes.get() + k * nrOfVertices);
+    if (display.clusterFilter) {
+        for (qsizetype k = 0; k < selected.size(); ++k)
+            removeSmallClusters(codes.get() + k * nrOfVertices, display.clusterSize);
     }
 
     for (int v = 0; v < nrOfVertices; ++v) {
@@ -593,10 +569,12 @@ void SurfaceMesh::colorOfCode(int code, float *rgb) const
 
 // Lag maps keep the lag in thousands in the integer part of a value and the
 // correlation in its fraction.
-void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) const
+void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, const MapDisplay &display,
+                                     int *colorCodes) const
 {
-    const bool positive = map.showPosNeg == 1 || map.showPosNeg == 3;
-    const bool negative = map.showPosNeg == 2 || map.showPosNeg == 3;
+    const bool positive = display.showsPositive();
+    const bool negative = display.showsNegative();
+    const StatisticalMap::Thresholds thresholds = map.thresholds(display);
     const bool lagMap = map.mapType == 3;
     const bool colorByLag = lagMap && map.lagValues[3] == 0;
     const double lagDivisor = double(map.lagValues[0]) - 1.0;
@@ -616,15 +594,16 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
 
         int rgb[3];
         float tested;
-        if (negative && !colorByLag && -value > map.threshMin &&
-            (!upperLimit || -value <= map.threshMax)) {
+        if (negative && !colorByLag && -value > thresholds.lower &&
+            (!upperLimit || -value <= thresholds.upper)) {
             tested = -value;
-            const float t = position(tested, map);
+            const float t = position(tested, thresholds);
             if (map.useMapColors)
                 blend(map.mapColor3, map.mapColor4, t, rgb);
             else
-                tableColor(*core, 10 + qMin(int(9.0f * t), 9), rgb);
-        } else if (positive && value >= map.threshMin && (!upperLimit || value <= map.threshMax)) {
+                tableColor(10 + qMin(int(9.0f * t), 9), rgb);
+        } else if (positive && value >= thresholds.lower &&
+                   (!upperLimit || value <= thresholds.upper)) {
             tested = value;
             if (colorByLag) {
                 // Too few lags to spread over the table: the first colour.
@@ -632,13 +611,13 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
                 if (map.useMapColors)
                     blend(map.mapColor1, map.mapColor2, float(s), rgb);
                 else
-                    tableColor(*core, int(qBound(0.0, 19.0 * s, 19.0)), rgb);
+                    tableColor(int(qBound(0.0, 19.0 * s, 19.0)), rgb);
             } else {
-                const float t = position(tested, map);
+                const float t = position(tested, thresholds);
                 if (map.useMapColors)
                     blend(map.mapColor1, map.mapColor2, t, rgb);
                 else
-                    tableColor(*core, qMin(int(9.0f * t), 9), rgb);
+                    tableColor(qMin(int(9.0f * t), 9), rgb);
             }
         } else {
             continue;
@@ -647,7 +626,7 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, int *colorCodes) con
         if (map.mapAlpha < 1.0f && savedVertexColors) {
             float w = qMax(map.mapAlpha, 0.0f);
             if (w == 0.0f)
-                w = position(tested, map);
+                w = position(tested, thresholds);
             float meshRgb[3];
             colorOfCode(savedVertexColors[v], meshRgb);
             for (int i = 0; i < 3; ++i)
@@ -664,17 +643,17 @@ void SurfaceMesh::removeSmallClusters(int *colorCodes, int minArea)
     if (!colorCodes || nrOfVertices <= 0 || reservedValue < 0)
         return;
     const bool alternate = indirectVerticesLoaded && altVertexX && altVertexY && altVertexZ;
-    const float *px = alternate ? altVertexX : vertexX;
-    const float *py = alternate ? altVertexY : vertexY;
-    const float *pz = alternate ? altVertexZ : vertexZ;
+    const float *px = (alternate ? altVertexX : vertexX).get();
+    const float *py = (alternate ? altVertexY : vertexY).get();
+    const float *pz = (alternate ? altVertexZ : vertexZ).get();
 
     // The triangles of vertex v are trianglesOf[firstTriangle[v]] up to firstTriangle[v + 1].
     const qint64 nrOfCorners = qint64(nrOfTriangles) * 3;
-    auto firstTriangle = scratch<qint64>(qint64(nrOfVertices) + 1);
-    auto trianglesOf = scratch<int>(nrOfCorners);
-    auto cornersJoined = scratch<unsigned char>(nrOfTriangles);
-    auto cluster = scratch<int>(nrOfVertices);
-    auto visited = scratch<bool>(nrOfVertices);
+    auto firstTriangle = allocateArray<qint64>(qint64(nrOfVertices) + 1);
+    auto trianglesOf = allocateArray<int>(nrOfCorners);
+    auto cornersJoined = allocateArray<unsigned char>(nrOfTriangles);
+    auto cluster = allocateArray<int>(nrOfVertices);
+    auto visited = allocateArray<bool>(nrOfVertices);
     if (!firstTriangle || !trianglesOf || !cornersJoined || !cluster || !visited)
         return;
     std::fill(firstTriangle.get(), firstTriangle.get() + nrOfVertices + 1, 0);
@@ -683,7 +662,7 @@ void SurfaceMesh::removeSmallClusters(int *colorCodes, int minArea)
     for (int v = 0; v < nrOfVertices; ++v)
         firstTriangle[v + 1] += firstTriangle[v];
     {
-        auto next = scratch<qint64>(nrOfVertices);
+        auto next = allocateArray<qint64>(nrOfVertices);
         if (!next)
             return;
         std::copy(firstTriangle.get(), firstTriangle.get() + nrOfVertices, next.get());
@@ -694,7 +673,7 @@ void SurfaceMesh::removeSmallClusters(int *colorCodes, int minArea)
     std::fill(visited.get(), visited.get() + nrOfVertices, false);
 
     auto area = [&](int t) {
-        const int *corner = triangles + 3 * qint64(t);
+        const int *corner = triangles.get() + 3 * qint64(t);
         const double a[3] = {double(px[corner[1]]) - px[corner[0]],
                              double(py[corner[1]]) - py[corner[0]],
                              double(pz[corner[1]]) - pz[corner[0]]};

@@ -1,26 +1,33 @@
 #ifndef SURFACEMESH_H
 #define SURFACEMESH_H
 
+#include "DocumentStream.h"
+#include "StatisticalMap.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <cmath>
+#include <memory>
 
-class CXSCore;
 class QIODevice;
 class SurfaceMap;
 class SurfaceMaps;
 
 // One triangulated surface read from an SRF file. Per-vertex data live in flat
-// malloc'ed arrays indexed by vertex number.
+// arrays indexed by vertex number.
 //
 // Vertex colour codes: 0 and 1 select meshColor0 and meshColor1, a negative
 // code marks a deleted vertex, 0x3F000000 + r·65536 + g·256 + b is a direct colour.
 class SurfaceMesh
 {
 public:
-    explicit SurfaceMesh(CXSCore *core);
+    // The colours of codes 0 and 1 of a mesh whose file stores none.
+    static constexpr float defaultMeshColor0[3] = {1.0f, 0.7f, 0.3f};
+    static constexpr float defaultMeshColor1[3] = {0.3f, 0.3f, 0.3f};
+
+    explicit SurfaceMesh(const ReadContext &context = {});
     ~SurfaceMesh();
 
     // Reads the file, loads the alternate vertex set it names, if any (a
@@ -75,52 +82,51 @@ public:
     bool loadSMPs(QString fileName);
     // Gives the vertices back the colours they had when the mesh was read.
     void prepareDisplayOfSMP();
-    // Paints the selected maps of surfaceMaps into the vertex colour codes.
-    void overlaySMP();
+    // Paints the selected maps of surfaceMaps, shown as display says, into the
+    // vertex colour codes.
+    void overlaySMP(const MapDisplay &display);
     // Gives the vertices of every connected patch of colourCodes ≥ 0 whose
     // triangles cover at most minArea back their saved colour code.
     void removeSmallClusters(int *colorCodes, int minArea);
-
-    CXSCore *core;
 
     float srfVersion = 0;
     int nrOfVertices = 0;
     int nrOfTriangles = 0;
     int nrOfTriangleStrips = 0;
-    float *vertexX = nullptr;
-    float *vertexY = nullptr;
-    float *vertexZ = nullptr;
-    float *normalX = nullptr;
-    float *normalY = nullptr;
-    float *normalZ = nullptr;
-    int *vertexColors = nullptr;
+    std::unique_ptr<float[]> vertexX;
+    std::unique_ptr<float[]> vertexY;
+    std::unique_ptr<float[]> vertexZ;
+    std::unique_ptr<float[]> normalX;
+    std::unique_ptr<float[]> normalY;
+    std::unique_ptr<float[]> normalZ;
+    std::unique_ptr<int[]> vertexColors;
     float meshCenter[3] = {};
     // The int after the version in the file header; -1 until a mesh is read.
     int reservedValue = -1;
-    int *triangles = nullptr; // three vertex indices per triangle
+    std::unique_ptr<int[]> triangles; // three vertex indices per triangle
     QList<qint16> nrOfNeighbors;
     QList<QList<int>> neighbors;   // a ring around each vertex, in file order
-    int *triangleStrips = nullptr; // a negative entry ends a strip
+    std::unique_ptr<int[]> triangleStrips; // a negative entry ends a strip
     bool hasTriangleStrips = false;
     float meshColor0[4];
     float meshColor1[4];
     int renderMode = 1; // 1 Gouraud, 2 wireframe, 3 flat, 4 points; +100 transparent
     bool meshLoaded = false;
     bool noDeletedRegions = true;
-    int *savedVertexColors = nullptr;
+    std::unique_ptr<int[]> savedVertexColors;
     QString fileNameWithPath = QStringLiteral("untitled.srf");
 
-    SurfaceMaps *surfaceMaps = nullptr; // owned
+    std::unique_ptr<SurfaceMaps> surfaceMaps;
 
     QByteArray indirectMeshFile;
     bool indirectVerticesLoaded = false;
-    float *altVertexX = nullptr;
-    float *altVertexY = nullptr;
-    float *altVertexZ = nullptr;
-    float *altNormalX = nullptr;
-    float *altNormalY = nullptr;
-    float *altNormalZ = nullptr;
-    int *altVertexColors = nullptr;
+    std::unique_ptr<float[]> altVertexX;
+    std::unique_ptr<float[]> altVertexY;
+    std::unique_ptr<float[]> altVertexZ;
+    std::unique_ptr<float[]> altNormalX;
+    std::unique_ptr<float[]> altNormalY;
+    std::unique_ptr<float[]> altNormalZ;
+    std::unique_ptr<int[]> altVertexColors;
     float altMeshColor0[3] = {0.5f, 0.5f, 0.5f};
     float altMeshColor1[3] = {0.25f, 0.25f, 0.25f};
     int altNrOfVertices = 0;
@@ -135,9 +141,11 @@ private:
     // Why the mesh read cannot be shown; empty when it can.
     QString unshowable() const;
     bool areVertexIndices(const int *indices, qint64 count) const;
-    void colorVerticesByMap(const SurfaceMap &map, int *colorCodes) const;
+    void colorVerticesByMap(const SurfaceMap &map, const MapDisplay &display,
+                            int *colorCodes) const;
     void colorOfCode(int code, float *rgb) const;
 
+    ReadContext context;
     QString failure;
     QString mapFailure;
 };

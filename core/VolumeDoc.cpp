@@ -1,8 +1,8 @@
 #include "VolumeDoc.h"
 
+#include "Allocation.h"
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "DocumentStream.h"
 #include "GridResampler.h"
 #include "NiftiImage.h"
@@ -10,12 +10,12 @@
 #include "VolumeMap.h"
 #include "VolumeMaps.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <iterator>
 #include <memory>
 
@@ -36,16 +36,9 @@ QString sizeOf(qint64 x, qint64 y, qint64 z)
 
 } // namespace
 
-VolumeDoc::VolumeDoc(CXSCore *core) : core(core) {}
+VolumeDoc::VolumeDoc(const ReadContext &context) : context(context) {}
 
-VolumeDoc::~VolumeDoc()
-{
-    free(vmrData);
-    delete volumeMaps;
-    delete arVolumeMaps;
-    delete niftiVolume;
-    delete niftiMaps;
-}
+VolumeDoc::~VolumeDoc() = default;
 
 bool VolumeDoc::readVolume(QString name)
 {
@@ -66,9 +59,12 @@ void VolumeDoc::setFileName(const QString &name)
         fileName = name.mid(slash + 1);
         filePath = name.left(slash + 1);
     } else {
+        // A name without a folder is one in the current folder.
         fileName = name;
-        filePath = core->getCurrentDir();
-        fileNameWithPath = core->combinePathAndFileName(filePath, fileName);
+        filePath = QDir::currentPath();
+        if (!filePath.endsWith('/'))
+            filePath += '/';
+        fileNameWithPath = filePath + fileName;
     }
 }
 
@@ -81,7 +77,7 @@ bool VolumeDoc::fail(const QString &reason)
 bool VolumeDoc::readVolume(QIODevice &device)
 {
     failure.clear();
-    DocumentStream in(&device, core->hostIsBigEndian);
+    DocumentStream in(&device, context);
 
     qint16 first;
     qint16 dims[3];
@@ -126,11 +122,10 @@ bool VolumeDoc::readVolume(QIODevice &device)
                                    .arg(sizeOf(dimX, dimY, dimZ))
                                    .arg(nrOfVoxels)
                                    .arg(in.bytesLeft())));
-    free(vmrData);
-    vmrData = static_cast<unsigned char *>(malloc(size_t(nrOfVoxels)));
+    vmrData = allocateArray<unsigned char>(nrOfVoxels);
     if (!vmrData)
         return fail(QString("no memory for %1 voxels").arg(sizeOf(dimX, dimY, dimZ)));
-    if (!in.readBytes(vmrData, nrOfVoxels))
+    if (!in.readBytes(vmrData.get(), nrOfVoxels))
         return fail(unreadable("read error in the voxels"));
 
     if (version >= 3) {
@@ -225,7 +220,8 @@ bool VolumeDoc::readTransformations(DocumentStream &in)
         in >> type;
         transformationTypes << type;
         QString sourceFile = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
-        core->convertWinDirSlashes2UnixSlashes(sourceFile);
+        // Names written on Windows.
+        sourceFile.replace('\\', '/');
         transformationSourceFiles << sourceFile;
         qint32 nrOfValues;
         in >> nrOfValues;
@@ -251,44 +247,37 @@ bool VolumeDoc::failMap(const QString &reason)
 int VolumeDoc::loadVolumeMaps(QString name)
 {
     mapFailure.clear();
-    auto *maps = new VolumeMaps(this);
-    const int result = maps->loadVolumeMaps(name);
+    auto maps = std::make_unique<VolumeMaps>();
+    const int result = maps->loadVolumeMaps(name, grid(), context);
     if (result != 1) {
         if (result == 0)
             mapFailure = maps->failureReason();
-        delete maps;
         return result;
     }
-    delete volumeMaps;
-    volumeMaps = maps;
-    delete niftiMaps;
-    niftiMaps = nullptr;
+    volumeMaps = std::move(maps);
+    niftiMaps.reset();
     return result;
 }
 
 int VolumeDoc::loadArVolumeMaps(QString name)
 {
     mapFailure.clear();
-    auto *maps = new ArVolumeMaps(this);
-    const int result = maps->loadVolumeMaps(name);
+    auto maps = std::make_unique<ArVolumeMaps>();
+    const int result = maps->loadVolumeMaps(name, grid(), context);
     if (result != 1) {
         mapFailure = maps->failureReason();
-        delete maps;
         return result;
     }
-    delete arVolumeMaps;
-    arVolumeMaps = maps;
-    delete niftiMaps;
-    niftiMaps = nullptr;
+    arVolumeMaps = std::move(maps);
+    niftiMaps.reset();
     // Maps of another file at their own resolution no longer belong to those shown.
-    delete volumeMaps;
-    volumeMaps = nullptr;
+    volumeMaps.reset();
     return result;
 }
 
 bool VolumeDoc::mapsOverlapVolume(bool lastLayersEmpty)
 {
-    const ArVolumeMaps *maps = arVolumeMaps;
+    const ArVolumeMaps *maps = arVolumeMaps.get();
     const int last = lastLayersEmpty ? 1 : 0;
     if (maps && maps->xStart < dimX && maps->xEnd - last >= 0 && maps->yStart < dimY &&
         maps->yEnd - last >= 0 && maps->zStart < dimZ && maps->zEnd - last >= 0)
@@ -299,7 +288,7 @@ bool VolumeDoc::mapsOverlapVolume(bool lastLayersEmpty)
 bool VolumeDoc::selectArVolumeMap(int index)
 {
     mapFailure.clear();
-    if (!arVolumeMaps || index < 0 || index >= arVolumeMaps->maps.size())
+    if (!arVolumeMaps || index < 0 || index >= int(arVolumeMaps->maps.size()))
         return failMap(QString("holds no map %1").arg(index + 1));
     arVolumeMaps->nrOfSelectedMaps = 1;
     arVolumeMaps->selectedMaps = {index};
@@ -313,20 +302,18 @@ bool VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
     mapFailure.clear();
     if (!volumeMaps)
         return failMap("no maps to convert");
-    delete arVolumeMaps;
-    arVolumeMaps = nullptr;
+    arVolumeMaps.reset();
 
     const double cellVoxels = std::pow(double(volumeMaps->resolution), 3);
     const int count = qMin(volumeMaps->nrOfSelectedMaps, int(volumeMaps->selectedMaps.size()));
-    ArVolumeMaps *converted = nullptr;
+    std::unique_ptr<ArVolumeMaps> converted;
     for (int k = 0; k < count; ++k) {
         const int m = volumeMaps->selectedMaps[k];
-        if (m < 0 || m >= volumeMaps->maps.size())
+        if (m < 0 || m >= int(volumeMaps->maps.size()))
             continue;
         const VolumeMap &source = *volumeMaps->maps[m];
-        if (!upmixFuncResMapToArVMP(source.mapData, interpolate, source.mapType == 3,
+        if (!upmixFuncResMapToArVMP(source.mapData.get(), interpolate, source.mapType == 3,
                                     source.mapName, source.mapType, 3, true)) {
-            delete converted;
             return failMap(QString("its box of %1 voxels is larger than the framing cube of %2 "
                                    "or than memory holds")
                                .arg(sizeOf(volumeMaps->xEnd - qint64(volumeMaps->xStart) + 1,
@@ -334,17 +321,14 @@ bool VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
                                            volumeMaps->zEnd - qint64(volumeMaps->zStart) + 1))
                                .arg(qMin(framingCubeDim, 512)));
         }
-        ArVolumeMap *map = arVolumeMaps->maps.first();
+        ArVolumeMap *map = arVolumeMaps->maps.front().get();
         if (converted) {
-            arVolumeMaps->maps.clear();
-            delete arVolumeMaps;
-            map->parentMaps = converted;
-            converted->maps << map;
+            converted->maps.push_back(std::move(arVolumeMaps->maps.front()));
+            arVolumeMaps.reset();
         } else {
-            converted = arVolumeMaps;
+            converted = std::move(arVolumeMaps);
             converted->selectedMaps.clear();
         }
-        arVolumeMaps = nullptr;
 
         const int index = int(converted->selectedMaps.size());
         converted->selectedMaps << index;
@@ -364,7 +348,7 @@ bool VolumeDoc::convertSelectedMapsToNrMaps(bool interpolate)
         map->mapColor3 = source.mapColor3;
         map->mapColor4 = source.mapColor4;
     }
-    arVolumeMaps = converted;
+    arVolumeMaps = std::move(converted);
     // The last layer of each axis of a converted box stays 0.
     return !arVolumeMaps || mapsOverlapVolume(true);
 }
@@ -405,11 +389,10 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
 {
     if (!volumeMaps || !data)
         return false;
-    delete arVolumeMaps;
-    arVolumeMaps = nullptr;
+    arVolumeMaps.reset();
 
     const VolumeMaps &grid = *volumeMaps;
-    auto *target = new ArVolumeMaps(this);
+    auto target = std::make_unique<ArVolumeMaps>();
     target->xStart = grid.xStart;
     target->xEnd = grid.xEnd;
     target->yStart = grid.yStart;
@@ -417,8 +400,8 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
     target->zStart = grid.zStart;
     target->zEnd = grid.zEnd;
     target->resolution = 1;
-    auto *map = new ArVolumeMap(target);
-    target->maps << map;
+    target->maps.push_back(std::make_unique<ArVolumeMap>());
+    ArVolumeMap *map = target->maps.back().get();
     target->selectedMaps = {0};
     target->nrOfSelectedMaps = 1;
     map->mapName = name;
@@ -430,10 +413,8 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
     const qint64 nx = target->boxDimX();
     const qint64 ny = target->boxDimY();
     const qint64 nz = target->boxDimZ();
-    if (nx > maxEdge || ny > maxEdge || nz > maxEdge || !map->allocateMapData()) {
-        delete target;
+    if (nx > maxEdge || ny > maxEdge || nz > maxEdge || !map->allocateMapData(*target))
         return false;
-    }
 
     const int fx = grid.gridDimX();
     const int fy = grid.gridDimY();
@@ -451,7 +432,7 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
 
     for (qint64 z = 0; z < az.lowCell.size(); ++z) {
         for (qint64 y = 0; y < ay.lowCell.size(); ++y) {
-            float *out = map->mapData + y * nx + z * nx * ny;
+            float *out = map->mapData.get() + y * nx + z * nx * ny;
             const float *nearestRow = cellRow(ay.nearestCell[y], az.nearestCell[z]);
             // The four rows around the voxel with their weights in y and z.
             const float *rows[4];
@@ -501,7 +482,7 @@ bool VolumeDoc::upmixFuncResMapToArVMP(float *data, bool interpolate, bool inter
             }
         }
     }
-    arVolumeMaps = target;
+    arVolumeMaps = std::move(target);
     return true;
 }
 
@@ -520,8 +501,7 @@ bool VolumeDoc::readNifti(QString name)
         return fail(QString("an image of %1 voxels has no slice to show")
                         .arg(sizeOf(volume->image().dim(0), volume->image().dim(1),
                                     volume->image().dim(2))));
-    delete niftiVolume;
-    niftiVolume = volume.release();
+    niftiVolume = std::move(volume);
     setFileName(name);
     return true;
 }
@@ -564,12 +544,9 @@ bool VolumeDoc::niftiMapFits(QString name) const
 
 void VolumeDoc::removeMaps()
 {
-    delete volumeMaps;
-    volumeMaps = nullptr;
-    delete arVolumeMaps;
-    arVolumeMaps = nullptr;
-    delete niftiMaps;
-    niftiMaps = nullptr;
+    volumeMaps.reset();
+    arVolumeMaps.reset();
+    niftiMaps.reset();
 }
 
 int VolumeDoc::loadNiftiMaps(QString name)
@@ -587,7 +564,7 @@ int VolumeDoc::loadNiftiMaps(QString name)
         return 0;
     }
     removeMaps();
-    niftiMaps = maps.release();
+    niftiMaps = std::move(maps);
     return niftiMaps->nrOfVolumesRead();
 }
 
@@ -610,8 +587,7 @@ bool VolumeDoc::convertNiftiMapToArVMP(int index)
         return failMap(QString("holds no map %1").arg(index + 1));
     if (!vmrData || !worldTransform(gridToWorld) || !niftiMaps->voxelToWorld().inverted(worldToMap))
         return failMap("cannot be placed in the volume's world coordinates");
-    delete arVolumeMaps;
-    arVolumeMaps = nullptr;
+    arVolumeMaps.reset();
 
     // Only the part of the volume the map covers, which bounds work and memory.
     AffineTransform volumeToGrid;
@@ -630,7 +606,7 @@ bool VolumeDoc::convertNiftiMapToArVMP(int index)
         start[axis] = int(qBound(0.0, std::floor(box[0][axis]), double(dims[axis] - 1)));
         end[axis] = int(qBound(0.0, std::ceil(box[1][axis]), double(dims[axis] - 1)));
     }
-    auto target = std::make_unique<ArVolumeMaps>(this);
+    auto target = std::make_unique<ArVolumeMaps>();
     target->xStart = start[0];
     target->xEnd = end[0];
     target->yStart = start[1];
@@ -641,23 +617,24 @@ bool VolumeDoc::convertNiftiMapToArVMP(int index)
     target->savedDimX = dimX;
     target->savedDimY = dimY;
     target->savedDimZ = dimZ;
-    auto *map = new ArVolumeMap(target.get());
-    target->maps << map;
+    target->maps.push_back(std::make_unique<ArVolumeMap>());
+    ArVolumeMap *map = target->maps.back().get();
     target->selectedMaps = {0};
     target->nrOfSelectedMaps = 1;
     map->mapName = niftiMapNames().value(index);
     map->mapType = 1;
-    if (!map->allocateMapData())
+    if (!map->allocateMapData(*target))
         return failMap("no memory for the map in the volume's grid");
     GridResampler(values, mapDims, !niftiMaps->isFloatingPoint())
         .fill(worldToMap * gridToWorld, {start[0], start[1], start[2]},
-              {end[0] - start[0] + 1, end[1] - start[1] + 1, end[2] - start[2] + 1}, map->mapData);
+              {end[0] - start[0] + 1, end[1] - start[1] + 1, end[2] - start[2] + 1},
+              map->mapData.get());
     // The colour scale reaches the map's largest magnitude.
     float largest = 0.0f;
     for (qint64 v = 0; v < map->nrOfValues(); ++v)
         largest = std::max(largest, std::abs(map->mapData[v]));
     if (largest > map->threshMin)
         map->threshMax = largest;
-    arVolumeMaps = target.release();
+    arVolumeMaps = std::move(target);
     return true;
 }

@@ -1,14 +1,17 @@
 #ifndef VOLUMEDOC_H
 #define VOLUMEDOC_H
 
+#include "DocumentStream.h"
+#include "VolumeGrid.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class AffineTransform;
 class ArVolumeMaps;
-class CXSCore;
-class DocumentStream;
 class NiftiImage;
 class NiftiVolume;
 class QIODevice;
@@ -23,7 +26,7 @@ public:
     // and a sparse file can hold what it claims in a few kilobytes on disk.
     static constexpr qint64 maxVoxels = qint64(512) * 512 * 512;
 
-    explicit VolumeDoc(CXSCore *core);
+    explicit VolumeDoc(const ReadContext &context = {});
     ~VolumeDoc();
 
     // Reads the file and sets the name fields from fileName.
@@ -76,15 +79,15 @@ public:
     // arguments have no effect.
     bool upmixFuncResMapToArVMP(float *data, bool interpolate, bool interpolateLag, QString name,
                                 int mapType, int, bool);
-
-    CXSCore *core;
+    // What maps are read onto.
+    VolumeGrid grid() const { return {dimX, dimY, dimZ, offsetX, offsetY, offsetZ}; }
 
     int vmrVersion = 0; // 1 for the old header without a version
     int dimX = 0;
     int dimY = 0;
     int dimZ = 0;
-    // Voxel (x, y, z) at x + y·dimX + z·dimX·dimY; malloc'ed.
-    unsigned char *vmrData = nullptr;
+    // Voxel (x, y, z) at x + y·dimX + z·dimX·dimY.
+    std::unique_ptr<unsigned char[]> vmrData;
 
     QString fileNameWithPath;
     QString fileName;
@@ -125,13 +128,13 @@ public:
     int rangeMeanValue = -1;
     int rangeMaxValue = -1;
 
-    // Owned map sets, loaded on request.
-    VolumeMaps *volumeMaps = nullptr;
-    ArVolumeMaps *arVolumeMaps = nullptr;
+    // Map sets, loaded on request.
+    std::unique_ptr<VolumeMaps> volumeMaps;
+    std::unique_ptr<ArVolumeMaps> arVolumeMaps;
     // For a volume read from a NIfTI file: the image and the grid's placement.
-    NiftiVolume *niftiVolume = nullptr;
+    std::unique_ptr<NiftiVolume> niftiVolume;
     // The NIfTI map file read onto the volume, all its volumes.
-    NiftiImage *niftiMaps = nullptr;
+    std::unique_ptr<NiftiImage> niftiMaps;
 
 private:
     Q_DISABLE_COPY(VolumeDoc)
@@ -145,6 +148,7 @@ private:
     // last layer of each axis left out when it is empty.
     bool mapsOverlapVolume(bool lastLayersEmpty);
 
+    ReadContext context;
     QString failure;
     QString mapFailure;
 };

@@ -5,18 +5,16 @@
 
 #include <QList>
 
-class VolumeMaps;
+#include <memory>
 
 // One map of a current-format VMP file, at the set's grid resolution.
 class VolumeMap : public StatisticalMap
 {
 public:
-    explicit VolumeMap(VolumeMaps *parentMaps);
-    ~VolumeMap();
+    VolumeMap();
 
-    VolumeMaps *parentMaps;
-    // Cell (i, j, k) of the set's grid at i + j·dx + k·dx·dy; malloc'ed.
-    float *mapData = nullptr;
+    // Cell (i, j, k) of the set's grid at i + j·dx + k·dx·dy.
+    std::unique_ptr<float[]> mapData;
     int mapTrailerValue = -1;
     QList<float> pointTriples;
     QList<float> timeCourse;

@@ -1,14 +1,14 @@
 #include "VolumeMaps.h"
 
-#include "CXSCore.h"
+#include "Allocation.h"
 #include "DocumentStream.h"
-#include "VolumeDoc.h"
 #include "VolumeMap.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QtNumeric>
 
 #include <climits>
-#include <cstdlib>
 
 namespace {
 
@@ -32,44 +32,33 @@ bool shift(int &value, int offset)
 
 } // namespace
 
-VolumeMaps::VolumeMaps(VolumeDoc *volumeDoc) : volumeDoc(volumeDoc) {}
+VolumeMaps::VolumeMaps() : MapSet(QStringLiteral("untitled.vmp")) {}
 
-VolumeMaps::~VolumeMaps()
-{
-    freeMapsMemory();
-}
+VolumeMaps::~VolumeMaps() = default;
 
-int VolumeMaps::loadVolumeMaps(QString name)
+int VolumeMaps::loadVolumeMaps(QString name, const VolumeGrid &volume, const ReadContext &context)
 {
-    QFile file(name);
-    if (!DocumentStream::openFile(file))
-        return fail(DocumentStream::openFailure(name));
-    const int result = loadVolumeMaps(file, volumeDoc->core->getExtension(name) == "vmp");
-    if (result == 1)
-        fileNameWithPath = name;
-    return result;
+    const bool vmpExtension = QFileInfo(name).suffix().toLower() == "vmp";
+    return readFile(
+        name, [&](QIODevice &file) { return loadVolumeMaps(file, vmpExtension, volume, context); });
 }
 
 // A file that fails leaves no map behind, so that nothing half read is shown.
-int VolumeMaps::loadVolumeMaps(QIODevice &device, bool vmpExtension)
+int VolumeMaps::loadVolumeMaps(QIODevice &device, bool vmpExtension, const VolumeGrid &volume,
+                               const ReadContext &context)
 {
-    failure.clear();
+    clearFailure();
     freeMapsMemory();
-    const int result = readMaps(device, vmpExtension);
+    const int result = readMaps(device, vmpExtension, volume, context);
     if (result != 1)
         freeMapsMemory();
     return result;
 }
 
-int VolumeMaps::fail(const QString &reason)
+int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension, const VolumeGrid &volume,
+                         const ReadContext &context)
 {
-    failure = reason;
-    return 0;
-}
-
-int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
-{
-    DocumentStream in(&device, volumeDoc->core->hostIsBigEndian);
+    DocumentStream in(&device, context);
     quint32 magic;
     in >> magic;
     if (magic != vmpMagic) {
@@ -115,9 +104,9 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         return fail(unreadable(QString("a resolution of %1").arg(resolution)));
     if (xEnd < xStart || yEnd < yStart || zEnd < zStart)
         return fail(unreadable("a box that ends before it starts"));
-    if (!shift(xStart, volumeDoc->offsetX) || !shift(xEnd, volumeDoc->offsetX) ||
-        !shift(yStart, volumeDoc->offsetY) || !shift(yEnd, volumeDoc->offsetY) ||
-        !shift(zStart, volumeDoc->offsetZ) || !shift(zEnd, volumeDoc->offsetZ))
+    if (!shift(xStart, volume.offsetX) || !shift(xEnd, volume.offsetX) ||
+        !shift(yStart, volume.offsetY) || !shift(yEnd, volume.offsetY) ||
+        !shift(zStart, volume.offsetZ) || !shift(zEnd, volume.offsetZ))
         return fail(unreadable("a box far outside any volume"));
 
     // Every map needs its header and its values; weighed before anything is made.
@@ -145,7 +134,7 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
     for (QString &text : headerStrings)
         text = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
 
-    for (VolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (version >= 3)
             in >> map->mapType >> map->threshMin >> map->threshMax;
         map->mapName = QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
@@ -182,20 +171,20 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
         in >> map->mapTrailerValue;
     }
 
-    for (VolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (!in.readFloats(map->timeCourse.data(), nrOfTimePoints))
             return fail(cutShort);
     }
     componentNames.clear();
     for (int i = 0; i < nrOfComponentParams; ++i)
         componentNames << QString::fromLatin1(in.readText(DocumentStream::maxTextLength));
-    for (VolumeMap *map : std::as_const(maps)) {
+    for (const auto &map : maps) {
         if (!in.readFloats(map->componentValues.data(), nrOfComponentParams))
             return fail(cutShort);
     }
 
-    for (VolumeMap *map : std::as_const(maps)) {
-        if (!in.readFloats(map->mapData, nrOfCells))
+    for (const auto &map : maps) {
+        if (!in.readFloats(map->mapData.get(), nrOfCells))
             return fail(cutShort);
     }
     return in.status() == QDataStream::Ok ? 1 : fail(cutShort);
@@ -204,12 +193,15 @@ int VolumeMaps::readMaps(QIODevice &device, bool vmpExtension)
 bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentParams)
 {
     freeMapsMemory();
-    const size_t nrOfCells = size_t(gridDimX()) * gridDimY() * gridDimZ();
+    // A set without maps may lie over a grid of any size.
+    qint64 nrOfCells = 0;
+    if (count > 0 && qMulOverflow(qint64(gridDimX()) * gridDimY(), qint64(gridDimZ()), &nrOfCells))
+        return false;
     for (int i = 0; i < count; ++i) {
-        auto *map = new VolumeMap(this);
-        maps << map;
+        maps.push_back(std::make_unique<VolumeMap>());
+        VolumeMap *map = maps.back().get();
         // One cell more than needed, so that an empty grid still gets memory.
-        map->mapData = static_cast<float *>(calloc(nrOfCells + 1, sizeof(float)));
+        map->mapData = allocateZeroed<float>(nrOfCells + 1);
         if (!map->mapData) {
             freeMapsMemory();
             return false;
@@ -230,10 +222,7 @@ bool VolumeMaps::allocateMapsMemory(int count, int timePoints, int componentPara
 
 void VolumeMaps::freeMapsMemory()
 {
-    qDeleteAll(maps);
-    maps.clear();
+    MapSet::freeMapsMemory();
     nrOfMaps = 0;
-    nrOfSelectedMaps = 0;
-    selectedMaps.clear();
     componentNames.clear();
 }

@@ -1,33 +1,33 @@
 #ifndef VOLUMEMAPS_H
 #define VOLUMEMAPS_H
 
-#include <QList>
-#include <QString>
+#include "MapSet.h"
+#include "VolumeGrid.h"
+#include "VolumeMap.h"
+
 #include <QStringList>
 
 #include <climits>
 
 class QIODevice;
-class VolumeDoc;
-class VolumeMap;
 
 // The maps of a current-format VMP file: values over a box of the volume, on a
 // grid whose cells are resolution voxels wide.
-class VolumeMaps
+class VolumeMaps : public MapSet<VolumeMap>
 {
 public:
     // Leads every current-format file; the older format has none.
     static const quint32 vmpMagic = 0xA1B2C3D4;
 
-    explicit VolumeMaps(VolumeDoc *volumeDoc);
+    VolumeMaps();
     ~VolumeMaps();
 
+    // Reads the maps of a file onto volume, whose offset places the box.
     // 0: failed, 1: read, 2: an older-format file, for ArVolumeMaps.
-    int loadVolumeMaps(QString fileName);
+    int loadVolumeMaps(QString fileName, const VolumeGrid &volume, const ReadContext &context = {});
     // The older format is recognised only in files named .vmp.
-    int loadVolumeMaps(QIODevice &device, bool vmpExtension);
-    // Why the last load gave 0, in a few words for the user.
-    QString failureReason() const { return failure; }
+    int loadVolumeMaps(QIODevice &device, bool vmpExtension, const VolumeGrid &volume,
+                       const ReadContext &context = {});
     // False when the memory cannot be had; then no map is held.
     bool allocateMapsMemory(int nrOfMaps, int nrOfTimePoints, int nrOfComponentParams);
     void freeMapsMemory();
@@ -36,10 +36,6 @@ public:
     int gridDimX() const { return gridDim(xStart, xEnd); }
     int gridDimY() const { return gridDim(yStart, yEnd); }
     int gridDimZ() const { return gridDim(zStart, zEnd); }
-
-    VolumeDoc *volumeDoc;
-    QString fileNameWithPath = QStringLiteral("untitled.vmp");
-    QList<VolumeMap *> maps;
 
     // In voxels of the volume; the ends are exclusive.
     int xStart = 4096;
@@ -50,9 +46,6 @@ public:
     int zEnd = 0;
     int resolution = 3;
 
-    int nrOfSelectedMaps = 0;
-    QList<int> selectedMaps;
-
     int vmpVersion = 1;
     int nrOfMaps = 0;
     int nrOfTimePoints = 0;
@@ -62,18 +55,14 @@ public:
     int headerValues[4] = {};
 
 private:
-    Q_DISABLE_COPY(VolumeMaps)
-
     int gridDim(int start, int end) const
     {
         if (resolution <= 0 || end <= start)
             return 0;
         return int(qMin<qint64>((qint64(end) - start) / resolution, INT_MAX));
     }
-    int readMaps(QIODevice &device, bool vmpExtension);
-    int fail(const QString &reason);
-
-    QString failure;
+    int readMaps(QIODevice &device, bool vmpExtension, const VolumeGrid &volume,
+                 const ReadContext &context);
 };
 
 #endif

@@ -6,6 +6,7 @@
 #include "TouchInput.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QGestureEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -83,7 +84,7 @@ CoverFlowBrowser::CoverFlowBrowser(CoverStore *store, QWidget *parent)
     });
 }
 
-void CoverFlowBrowser::setBrowsingMode(int mode)
+void CoverFlowBrowser::setBrowsingMode(BrowsingMode mode)
 {
     browsingMode = mode;
 }
@@ -119,8 +120,26 @@ void CoverFlowBrowser::clearCoverStore()
 
 bool CoverFlowBrowser::addEmptyCover(QString fileName)
 {
-    store->append(fileName, placeholderCover(getExtension(fileName).toUpper()), browsingMode == 1);
+    store->append(fileName, placeholderCover(getExtension(fileName).toUpper()),
+                  browsingMode == BrowsingMode::Images);
     return true;
+}
+
+bool CoverFlowBrowser::inspectFile(const QString &fileName)
+{
+    const QString wanted = QFileInfo(fileName).canonicalFilePath();
+    for (int i = 0; i < store->count(); ++i) {
+        if (QFileInfo(store->fileName(i)).canonicalFilePath() != wanted)
+            continue;
+        // The folder's first cover was inspected when it was listed.
+        if (i != selectedIndex) {
+            setCurrentCoverIndex(i);
+            repaint();
+            emitCurrentItemChangedForInspection();
+        }
+        return true;
+    }
+    return false;
 }
 
 QImage CoverFlowBrowser::placeholderCover(const QString &extension)
@@ -441,11 +460,11 @@ void CoverFlowBrowser::emitCurrentItemChanged()
     if (!hasValidSelection())
         return;
     const QString name = store->fileName(selectedIndex);
-    if (browsingMode == 1)
+    if (browsingMode == BrowsingMode::Images)
         emit currentItemChanged(selectedIndex, name, store->imageWidth(selectedIndex),
                                 store->imageHeight(selectedIndex),
                                 store->imageOrientation(selectedIndex));
-    else if (browsingMode == 2)
+    else if (browsingMode == BrowsingMode::RawMRI)
         emit currentRawMRIItemChanged(selectedIndex, name);
     else
         emit currentCXItemChanged(selectedIndex, name);
@@ -456,9 +475,9 @@ void CoverFlowBrowser::emitCurrentItemChangedForInspection()
     if (!hasValidSelection())
         return;
     const QString name = store->fileName(selectedIndex);
-    if (browsingMode == 1)
+    if (browsingMode == BrowsingMode::Images)
         emit imageForInspectionChanged(selectedIndex, name);
-    else if (browsingMode == 2)
+    else if (browsingMode == BrowsingMode::RawMRI)
         emit rawMRIFileForInspectionChanged(selectedIndex, name);
     else
         emit CXFileForInspectionChanged(selectedIndex, name);

@@ -1,6 +1,8 @@
 #ifndef COVERFLOWBROWSER_H
 #define COVERFLOWBROWSER_H
 
+#include "BrowsingMode.h"
+
 #include <QElapsedTimer>
 #include <QHash>
 #include <QImage>
@@ -29,9 +31,8 @@ public:
     // Public so that the main window can hand on the step keys of its lists.
     void keyPressEvent(QKeyEvent *event) override;
 
-    // 1 images, 2 raw MRI data, 3 CX data: which signals are sent and whether
-    // covers keep an image size.
-    void setBrowsingMode(int mode);
+    // Which signals are sent, and whether covers keep an image size (images).
+    void setBrowsingMode(BrowsingMode mode);
     // In full screen the counter gives way to the icon that leaves it.
     void setFullScreen(bool on);
     // Adopts an input kind (0 mouse, 1 touch screen, 2 touch pad); a new one
@@ -44,6 +45,9 @@ public:
     // The slide-in of a swipe: the next or previous cover, reported at once and
     // inspected when it has slid in.
     void swipeStep(bool forward);
+    // Chooses and inspects the cover of the file, by any path to it; false when
+    // the strip has none.
+    bool inspectFile(const QString &fileName);
 
     // Point size of the caption and counter texts for a widget of the given height.
     static qreal textPointSize(int widgetHeight, qreal largest);
@@ -136,7 +140,7 @@ private:
     bool gestureEvent(QGestureEvent *event);
 
     CoverStore *store;
-    int browsingMode = 3;
+    BrowsingMode browsingMode = BrowsingMode::CXData;
     bool fullScreen = false;
     // One placeholder per extension, shared by every cover that shows it.
     QHash<QString, QImage> placeholders;

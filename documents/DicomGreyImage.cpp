@@ -30,7 +30,7 @@ QImage dicomGreyImage(const DICOMDoc &doc)
     const float span = float(hi - lo);
     const float top = float(VoxelColours::greyEntries - 1);
 
-    const auto *in = reinterpret_cast<const quint16 *>(doc.pixelData);
+    const auto *in = reinterpret_cast<const quint16 *>(doc.pixelData.get());
     for (int y = 0; y < doc.nrOfRows; ++y) {
         auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < doc.nrOfColumns; ++x) {

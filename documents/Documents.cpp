@@ -2,14 +2,13 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
-#include "LocalFiles.h"
-#include "MosaicLayout.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "HeaderTexts.h"
+#include "LocalFiles.h"
+#include "MosaicLayout.h"
 #include "NiftiImage.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -27,13 +26,6 @@
 #include <cmath>
 
 namespace {
-
-// The colour tables and byte order the readers ask the core for; only read.
-CXSCore &coreTables()
-{
-    static CXSCore core;
-    return core;
-}
 
 // The stored cross, truncated; a value that is no voxel index (damaged, or
 // far outside) gives the middle of the axis instead.
@@ -134,7 +126,7 @@ DicomDocument::~DicomDocument() = default;
 
 std::unique_ptr<DicomDocument> DicomDocument::read(const QString &fileName, QString &reason)
 {
-    auto doc = std::make_unique<DICOMDoc>(&coreTables());
+    auto doc = std::make_unique<DICOMDoc>();
     if (!doc->readDICOM(fileName)) {
         reason = doc->failureReason();
         return nullptr;
@@ -160,7 +152,7 @@ VolumeDocument::~VolumeDocument() = default;
 
 std::unique_ptr<VolumeDocument> VolumeDocument::read(const QString &fileName, QString &reason)
 {
-    auto doc = std::make_unique<VolumeDoc>(&coreTables());
+    auto doc = std::make_unique<VolumeDoc>();
     const bool nifti = NiftiImage::isNiftiFileName(fileName);
     if (!(nifti ? doc->readNifti(fileName) : doc->readVolume(fileName))) {
         reason = doc->failureReason();
@@ -199,10 +191,10 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
         return names;
     }
     if (result == 1) {
-        for (const VolumeMap *map : std::as_const(doc->volumeMaps->maps))
+        for (const auto &map : doc->volumeMaps->maps)
             names << map->mapName;
     } else {
-        for (const ArVolumeMap *map : std::as_const(doc->arVolumeMaps->maps))
+        for (const auto &map : doc->arVolumeMaps->maps)
             names << map->mapName;
     }
     return names;
@@ -210,62 +202,46 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
 
 std::optional<MapDisplay> VolumeDocument::chooseMap(int row, QString &problem)
 {
-    const auto displayOf = [](const StatisticalMap &map, int clusterSize) {
-        return MapDisplay{map.threshMin, clusterSize, map.clusterCheckEnabled, map.showPosNeg};
-    };
     if (row < 0)
         return std::nullopt;
     std::optional<MapDisplay> display;
-    bool shown = false;
+    bool showsMap = false;
     if (doc->niftiMaps) {
         if (row >= doc->niftiMaps->nrOfVolumesRead())
             return std::nullopt;
-        shown = doc->convertNiftiMapToArVMP(row);
+        showsMap = doc->convertNiftiMapToArVMP(row);
         // A map that shows nothing leaves no settings of its own.
-        if (shown) {
-            const ArVolumeMap &map = *doc->arVolumeMaps->maps[0];
-            display = displayOf(map, map.clusterSize);
-        }
-    } else if (VolumeMaps *maps = doc->volumeMaps; maps && !maps->maps.isEmpty()) {
-        if (row >= maps->maps.size())
+        if (showsMap)
+            display = doc->arVolumeMaps->maps[0]->storedDisplay();
+    } else if (VolumeMaps *maps = doc->volumeMaps.get(); maps && !maps->maps.empty()) {
+        if (row >= int(maps->maps.size()))
             return std::nullopt;
         maps->nrOfSelectedMaps = 1;
         maps->selectedMaps = {row};
-        shown = doc->convertSelectedMapsToNrMaps(true);
+        showsMap = doc->convertSelectedMapsToNrMaps(true);
+        display = maps->maps[row]->storedDisplay();
         // The cluster size in voxels of the volume, which the conversion scaled.
-        const ArVolumeMaps *converted = doc->arVolumeMaps;
-        const VolumeMap &map = *maps->maps[row];
-        display = displayOf(map, converted && converted->maps.size() == 1
-                                     ? converted->maps[0]->clusterSize
-                                     : map.clusterSize);
-    } else if (ArVolumeMaps *maps = doc->arVolumeMaps) {
-        if (row >= maps->maps.size())
+        const ArVolumeMaps *converted = doc->arVolumeMaps.get();
+        if (converted && converted->maps.size() == 1)
+            display->clusterSize = converted->maps[0]->clusterSize;
+    } else if (ArVolumeMaps *maps = doc->arVolumeMaps.get()) {
+        if (row >= int(maps->maps.size()))
             return std::nullopt;
-        shown = doc->selectArVolumeMap(row);
-        const ArVolumeMap &map = *maps->maps[row];
-        display = displayOf(map, map.clusterSize);
+        showsMap = doc->selectArVolumeMap(row);
+        display = maps->maps[row]->storedDisplay();
     } else {
         return std::nullopt;
     }
-    if (!shown)
+    if (!showsMap)
         problem = doc->mapFailureReason();
+    if (display)
+        shown = *display;
     return display;
 }
 
 void VolumeDocument::applyDisplay(const MapDisplay &display)
 {
-    ArVolumeMaps *maps = doc->arVolumeMaps;
-    if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
-        return;
-    const int index = maps->selectedMaps.first();
-    if (index < 0 || index >= maps->maps.size())
-        return;
-    ArVolumeMap &map = *maps->maps[index];
-    map.threshMin = display.threshold;
-    map.checkStatValueThreshMinMax();
-    map.clusterSize = display.clusterSize;
-    map.clusterCheckEnabled = display.clusterFilter;
-    map.showPosNeg = display.signSelection;
+    shown = display;
 }
 
 // Meshes
@@ -285,7 +261,7 @@ MeshDocument::~MeshDocument() = default;
 
 std::unique_ptr<MeshDocument> MeshDocument::read(const QString &fileName, QString &reason)
 {
-    auto mesh = std::make_unique<SurfaceMesh>(&coreTables());
+    auto mesh = std::make_unique<SurfaceMesh>();
     if (!mesh->readMesh(fileName)) {
         reason = mesh->failureReason();
         return nullptr;
@@ -301,36 +277,29 @@ QStringList MeshDocument::readMapFile(const QString &fileName, QString &reason)
         reason = doc->mapFailureReason();
         return names;
     }
-    for (const SurfaceMap *map : std::as_const(doc->surfaceMaps->maps))
+    for (const auto &map : doc->surfaceMaps->maps)
         names << map->mapName;
     return names;
 }
 
 std::optional<MapDisplay> MeshDocument::chooseMap(int row, QString &)
 {
-    SurfaceMaps *maps = doc->surfaceMaps;
-    if (!maps || row < 0 || row >= maps->maps.size())
+    SurfaceMaps *maps = doc->surfaceMaps.get();
+    if (!maps || row < 0 || row >= int(maps->maps.size()))
         return std::nullopt;
     maps->nrOfSelectedMaps = 1;
     maps->selectedMaps = {row};
-    const SurfaceMap &map = *maps->maps[row];
-    return MapDisplay{map.threshMin, map.clusterSize, map.clusterCheckEnabled, map.showPosNeg};
+    return maps->maps[row]->storedDisplay();
 }
 
 void MeshDocument::applyDisplay(const MapDisplay &display)
 {
-    SurfaceMaps *maps = doc->surfaceMaps;
+    SurfaceMaps *maps = doc->surfaceMaps.get();
     if (!maps || maps->nrOfSelectedMaps != 1 || maps->selectedMaps.isEmpty())
         return;
     const int index = maps->selectedMaps.first();
-    if (index < 0 || index >= maps->maps.size())
+    if (index < 0 || index >= int(maps->maps.size()))
         return;
-    SurfaceMap &map = *maps->maps[index];
-    map.threshMin = display.threshold;
-    map.checkStatValueThreshMinMax();
-    map.clusterSize = display.clusterSize;
-    map.clusterCheckEnabled = display.clusterFilter;
-    map.showPosNeg = display.signSelection;
     doc->prepareDisplayOfSMP();
-    doc->overlaySMP();
+    doc->overlaySMP(display);
 }

@@ -94,14 +94,16 @@ public:
 
     QStringList readMapFile(const QString &fileName, QString &reason) override;
     std::optional<MapDisplay> chooseMap(int row, QString &problem) override;
+    // Remembers how the map chosen is shown, for composing.
     void applyDisplay(const MapDisplay &display) override;
-    // The volume with the map chosen and the display applied, for composing.
-    VolumeDoc &volumeForColouring() { return *doc; }
+    // How the map chosen is shown: as its file says until a display is applied.
+    MapDisplay display() const { return shown; }
 
 private:
     VolumeDocument(const QString &fileName, std::unique_ptr<VolumeDoc> doc);
 
     std::unique_ptr<VolumeDoc> doc;
+    MapDisplay shown;
 };
 
 // A surface mesh, its viewing parameters if a file beside it holds them, and

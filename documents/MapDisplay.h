@@ -1,28 +1,12 @@
 #ifndef MAPDISPLAY_H
 #define MAPDISPLAY_H
 
+#include "StatisticalMap.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-// How the map shown is coloured: values beyond the threshold, of the signs
-// chosen (1 positive only, 2 negative only, 3 both, 0 none), in clusters of at
-// least clusterSize voxels or vertices when the filter is on.
-struct MapDisplay
-{
-    float threshold = 0.0f;
-    int clusterSize = 0;
-    bool clusterFilter = false;
-    int signSelection = 3;
-
-    bool operator==(const MapDisplay &other) const
-    {
-        return threshold == other.threshold && clusterSize == other.clusterSize &&
-               clusterFilter == other.clusterFilter && signSelection == other.signSelection;
-    }
-    bool operator!=(const MapDisplay &other) const { return !(*this == other); }
-};
 
 // A document that statistical maps can be shown on: a volume or a mesh.
 class MapTarget

@@ -183,14 +183,14 @@ bool MeshArrays::sendVertices(const SurfaceMesh &mesh, const MeshRenderMode &mod
         indexArray.reserve(size_t(cornerCount));
         const bool onlyLast = mode.lastVertexColoursTriangle();
         for (qint64 c = 0; c < cornerCount; c += 3) {
-            const int *corner = mesh.triangles + c;
+            const int *corner = mesh.triangles.get() + c;
             send(corner[0], !onlyLast, !flat);
             send(corner[2], !onlyLast, !flat);
             send(corner[1], true, true);
         }
     } else {
         primitiveType = TriangleStrips;
-        const int *list = mesh.triangleStrips;
+        const int *list = mesh.triangleStrips.get();
         const int length = mesh.nrOfTriangleStrips;
         for (int i = 0; i < length; ++i) {
             if (list[i] >= vertexCount)

@@ -73,13 +73,13 @@ QImage SliceMosaic::compose(const VolumeDoc &volume, int crossX, int crossY, int
 
     const VoxelColours &table = colours;
     if (mapColouring) {
-        drawSlices(image, volume.vmrData, layout, crossX, crossY, crossZ,
+        drawSlices(image, volume.vmrData.get(), layout, crossX, crossY, crossZ,
                    [&](unsigned char value, int x, int y, int z) {
                        const QRgb anatomical = table.voxel(value);
                        return mapColouring(x, y, z, anatomical).value_or(anatomical);
                    });
     } else {
-        drawSlices(image, volume.vmrData, layout, crossX, crossY, crossZ,
+        drawSlices(image, volume.vmrData.get(), layout, crossX, crossY, crossZ,
                    [&](unsigned char value, int, int, int) { return table.voxel(value); });
     }
     return image;

@@ -4,13 +4,13 @@
 #include "MosaicLayout.h"
 #include "VolumeDoc.h"
 
-QImage VolumeComposer::compose(VolumeDocument &volume, const std::array<int, 3> &cross,
+QImage VolumeComposer::compose(const VolumeDocument &volume, const std::array<int, 3> &cross,
                                const Overlays &overlays)
 {
-    VolumeDoc &doc = volume.volumeForColouring();
-    QImage image =
-        mosaic.compose(doc, cross[0], cross[1], cross[2],
-                       mapColouring.mapColouring(doc, cross[0], cross[1], cross[2]));
+    const VolumeDoc &doc = volume.volume();
+    QImage image = mosaic.compose(
+        doc, cross[0], cross[1], cross[2],
+        mapColouring.mapColouring(doc, volume.display(), cross[0], cross[1], cross[2]));
     if (overlays.borders)
         SliceMosaic::drawBorders(image);
     if (overlays.labels)

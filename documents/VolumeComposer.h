@@ -12,7 +12,8 @@ class VolumeDocument;
 
 // The picture of the volume view: the slice mosaic at the cross with the map
 // shown coloured in, and on top what the view asks for. One composer per
-// thread: it keeps its buffers between compositions.
+// thread: it keeps its buffers between compositions. It only reads the
+// volume, so several threads may compose one volume at once.
 class VolumeComposer
 {
 public:
@@ -24,7 +25,7 @@ public:
     };
 
     // A null image when the volume cannot be composed (no voxels, too large).
-    QImage compose(VolumeDocument &volume, const std::array<int, 3> &cross,
+    QImage compose(const VolumeDocument &volume, const std::array<int, 3> &cross,
                    const Overlays &overlays);
 
 private:

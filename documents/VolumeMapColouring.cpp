@@ -51,23 +51,24 @@ void clampComponents(int rgb[3])
 
 } // namespace
 
-void VolumeMapColouring::getVMPColorForVoxel(VolumeDoc *volume, int x, int y, int z, int &red,
-                                             int &green, int &blue, int anatRed, int anatGreen,
-                                             int anatBlue)
+void VolumeMapColouring::getVMPColorForVoxel(const VolumeDoc *volume, const MapDisplay &display,
+                                             int x, int y, int z, int &red, int &green, int &blue,
+                                             int anatRed, int anatGreen, int anatBlue)
 {
     const int anatomical[3] = {anatRed, anatGreen, anatBlue};
     int rgb[3] = {-1, -1, -1};
-    if (prepare(volume))
+    if (prepare(volume, display))
         colourVoxel(x, y, z, anatomical, rgb);
     red = rgb[0];
     green = rgb[1];
     blue = rgb[2];
 }
 
-SliceMosaic::MapColouring VolumeMapColouring::mapColouring(VolumeDoc &volume, int crossX,
+SliceMosaic::MapColouring VolumeMapColouring::mapColouring(const VolumeDoc &volume,
+                                                           const MapDisplay &display, int crossX,
                                                            int crossY, int crossZ)
 {
-    if (!prepare(&volume))
+    if (!prepare(&volume, display))
         return {};
     dims[0] = volume.dimX;
     dims[1] = volume.dimY;
@@ -81,7 +82,7 @@ SliceMosaic::MapColouring VolumeMapColouring::mapColouring(VolumeDoc &volume, in
     const qsizetype cells = planeCells[0] + planeCells[1] + planeCells[2];
     qsizetype filtered = 0;
     for (SelectedMap &selected : selection) {
-        if (selected.map && selected.map->clusterCheckEnabled)
+        if (selected.search)
             selected.clusterAnswers = cells * filtered++;
     }
     clusterAnswers.assign(size_t(cells * filtered), unknown);
@@ -97,12 +98,13 @@ SliceMosaic::MapColouring VolumeMapColouring::mapColouring(VolumeDoc &volume, in
     };
 }
 
-bool VolumeMapColouring::prepare(VolumeDoc *volume)
+bool VolumeMapColouring::prepare(const VolumeDoc *volume, const MapDisplay &display)
 {
     selection.clear();
     clusterAnswers.clear();
-    mapSet = volume ? volume->arVolumeMaps : nullptr;
-    if (!mapSet || mapSet->maps.isEmpty())
+    shown = display;
+    mapSet = volume ? volume->arVolumeMaps.get() : nullptr;
+    if (!mapSet || mapSet->maps.empty())
         return false;
     qint64 boxVoxels;
     if (qMulOverflow(mapSet->boxDimX(), mapSet->boxDimY(), &boxVoxels) ||
@@ -111,14 +113,24 @@ bool VolumeMapColouring::prepare(VolumeDoc *volume)
 
     const qsizetype selected =
         std::clamp<qsizetype>(mapSet->nrOfSelectedMaps, 0, mapSet->selectedMaps.size());
+    if (display.clusterFilter && searches.size() < size_t(selected))
+        searches.resize(size_t(selected));
     bool any = false;
     for (qsizetype k = 0; k < selected; ++k) {
         const int index = mapSet->selectedMaps[k];
-        ArVolumeMap *map =
-            index >= 0 && index < mapSet->maps.size() ? mapSet->maps[index] : nullptr;
+        const ArVolumeMap *map =
+            index >= 0 && index < int(mapSet->maps.size()) ? mapSet->maps[index].get() : nullptr;
         if (map && map->nrOfValues() < boxVoxels)
             map = nullptr;
-        selection.push_back({map, -1});
+        SelectedMap entry = {map, -1, {}, nullptr};
+        if (map) {
+            entry.thresholds = map->thresholds(display);
+            if (display.clusterFilter) {
+                entry.search = &searches[size_t(k)];
+                entry.search->setMap(*volume, *mapSet, *map, display);
+            }
+        }
+        selection.push_back(entry);
         any = any || map;
     }
     const size_t entries = std::max<size_t>(selection.size(), 10);
@@ -133,12 +145,9 @@ bool VolumeMapColouring::prepare(VolumeDoc *volume)
 bool VolumeMapColouring::colourVoxel(int x, int y, int z, const int anatomical[3], int rgb[3])
 {
     const ArVolumeMaps &box = *mapSet;
-    if (x < box.xStart || x > box.xEnd || y < box.yStart || y > box.yEnd || z < box.zStart ||
-        z > box.zEnd)
+    const qint64 index = box.indexOf(x, y, z);
+    if (index < 0)
         return false;
-    const qint64 nx = box.boxDimX();
-    const qint64 index = (qint64(x) - box.xStart) + (qint64(y) - box.yStart) * nx +
-                         (qint64(z) - box.zStart) * nx * box.boxDimY();
 
     const bool transparentOverlay = box.transparentOverlay;
     // The largest position between the thresholds of the maps' statistics.
@@ -150,11 +159,11 @@ bool VolumeMapColouring::colourVoxel(int x, int y, int z, const int anatomical[3
         if (!selected.map)
             continue;
         const ArVolumeMap &map = *selected.map;
-        const bool positive = map.showPosNeg == 1 || map.showPosNeg == 3;
-        const bool negative = map.showPosNeg == 2 || map.showPosNeg == 3;
+        const bool positive = shown.showsPositive();
+        const bool negative = shown.showsNegative();
         const bool lagMap = map.mapType == 3;
         const bool colourByLag = lagMap && map.lagValues[3] == 0;
-        const float lower = map.threshMin, upper = map.threshMax;
+        const float lower = selected.thresholds.lower, upper = selected.thresholds.upper;
         const bool noUpper = map.mapOption != 0;
         float v = map.mapData[index];
 
@@ -260,10 +269,12 @@ bool VolumeMapColouring::colourVoxel(int x, int y, int z, const int anatomical[3
 
 bool VolumeMapColouring::inCluster(const SelectedMap &selected, int x, int y, int z)
 {
-    ArVolumeMap &map = *selected.map;
+    if (!selected.search)
+        return true;
+    ClusterSearch &search = *selected.search;
     unsigned char *answer = clusterAnswer(selected, x, y, z);
-    if (!answer || !map.joinsCluster(x, y, z))
-        return map.check3DMapClusterSize(x, y, z, false, false, false);
+    if (!answer || !search.joinsCluster(x, y, z))
+        return search.check3DMapClusterSize(x, y, z);
     if (*answer == unknown) {
         // A neighbour that joins clusters lies in the same cluster.
         for (int axis = 0; axis < 3 && *answer == unknown; ++axis) {
@@ -279,7 +290,7 @@ bool VolumeMapColouring::inCluster(const SelectedMap &selected, int x, int y, in
         }
     }
     if (*answer == unknown)
-        *answer = map.check3DMapClusterSize(x, y, z, false, false, false) ? inside : outside;
+        *answer = search.check3DMapClusterSize(x, y, z) ? inside : outside;
     return *answer == inside;
 }
 

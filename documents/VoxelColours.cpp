@@ -1,5 +1,7 @@
 #include "VoxelColours.h"
 
+#include "StatisticalMap.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,13 +15,9 @@ VoxelColours::VoxelColours()
         const auto value = (unsigned char)std::clamp(g, 0.0f, 255.0f);
         std::fill_n(greyTable[i], 3, value);
     }
-    for (int k = 0; k < 10; ++k) {
-        colourTable[k][0] = 255;
-        colourTable[k][1] = (unsigned char)(75 + 20 * k);
-        colourTable[k][2] = 0;
-        colourTable[10 + k][0] = 0;
-        colourTable[10 + k][1] = (unsigned char)(75 + 20 * k);
-        colourTable[10 + k][2] = (unsigned char)(255 - 20 * k);
+    for (int i = 0; i < colourEntries; ++i) {
+        const StatisticalMap::Color &c = StatisticalMap::scaleColor(i);
+        std::copy(c.begin(), c.end(), colourTable[i]);
     }
     for (int v = 0; v < 256; ++v) {
         const unsigned char *c = v <= 9     ? nullptr

@@ -1,6 +1,8 @@
 #ifndef VOXELCOLOURS_H
 #define VOXELCOLOURS_H
 
+#include "StatisticalMap.h"
+
 #include <QRgb>
 
 // The colours of anatomical voxel values: black up to 9, a grey ramp over
@@ -13,7 +15,7 @@ public:
     VoxelColours();
 
     static const int greyEntries = 216;
-    static const int colourEntries = 20;
+    static const int colourEntries = StatisticalMap::scaleEntries;
 
     // Entry i as red, green, blue bytes; i must lie within the table.
     const unsigned char *grey(int i) const { return greyTable[i]; }

@@ -2,7 +2,6 @@
 // promises: every pixel readable, a null pixel pointer only for an empty
 // image, and every text field terminated; and that a failed one says why.
 
-#include "CXSCore.h"
 #include "DICOMDoc.h"
 
 #include <QBuffer>
@@ -22,12 +21,11 @@ template <int size> void checkTerminated(const char (&text)[size])
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static CXSCore core;
     QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    DICOMDoc doc(&core);
+    DICOMDoc doc;
     // A refusal always says why, a successful read never.
     if (!doc.readDICOM(buffer)) {
         if (doc.failureReason().isEmpty())

@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes, as a .nii or (with the gzip magic) a .nii.gz file, to
 // the NIfTI header checks, the library's read and the conversion to a volume.
 
-#include "CXSCore.h"
 #include "NiftiImage.h"
 #include "NiftiVolume.h"
 #include "VolumeDoc.h"
@@ -28,8 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     auto image = std::make_unique<NiftiImage>();
     if (image->read(name, true)) {
-        CXSCore core;
-        VolumeDoc doc(&core);
+        VolumeDoc doc;
         NiftiVolume(std::move(image)).fillVolume(doc);
     }
     QFile::remove(name);

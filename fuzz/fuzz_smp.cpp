@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes to the SMP reader onto a small mesh, then overlays
 // every map read, with the cluster filter.
 
-#include "CXSCore.h"
 #include "SrfFixture.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
@@ -17,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QByteArray meshBytes = octahedron;
     QBuffer meshBuffer(&meshBytes);
     meshBuffer.open(QIODevice::ReadOnly);
-    CXSCore core;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     if (!mesh.readMesh(meshBuffer))
         return 0;
 
@@ -26,18 +24,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
     SurfaceMaps &maps = *mesh.surfaceMaps;
-    if (!maps.loadSurfaceMaps(buffer))
+    if (!maps.loadSurfaceMaps(buffer, mesh.nrOfVertices))
         return 0;
-    for (int i = 0; i < maps.maps.size(); ++i)
+    for (int i = 0; i < int(maps.maps.size()); ++i)
         maps.selectedMaps[i] = i;
     maps.nrOfSelectedMaps = int(maps.maps.size());
+    if (maps.maps.empty())
+        return 0;
+    // As the file shows the first map, then with the cluster filter switched.
+    MapDisplay display = maps.maps[0]->storedDisplay();
     for (int pass = 0; pass < 2; ++pass) {
         mesh.prepareDisplayOfSMP();
-        mesh.overlaySMP();
-        for (SurfaceMap *map : std::as_const(maps.maps))
-            map->checkStatValueThreshMinMax();
+        mesh.overlaySMP(display);
+        display.clusterFilter = !display.clusterFilter;
     }
     return 0;
 }

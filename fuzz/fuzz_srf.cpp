@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes to the SRF reader, then to the alternate vertex reader
 // of the mesh read (as a file naming itself would), and runs the mesh measures.
 
-#include "CXSCore.h"
 #include "SurfaceMesh.h"
 
 #include <QBuffer>
@@ -23,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    CXSCore core;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     if (!read(mesh, bytes, false))
         return 0;
     read(mesh, bytes, true);

@@ -1,6 +1,5 @@
 // Feeds arbitrary bytes to the VMR reader.
 
-#include "CXSCore.h"
 #include "VolumeDoc.h"
 
 #include <QBuffer>
@@ -13,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    CXSCore core;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     doc.readVolume(buffer);
     return 0;
 }

@@ -22,8 +22,7 @@ int main(int argc, char *argv[])
     });
     closer.start(20);
     auto *viewer = new CortivexViewer;
-    viewer->initDataFolders(QString::fromLocal8Bit(argv[1]));
-    viewer->loadFavoriteFoldersList();
+    viewer->openDataFolders(QString::fromLocal8Bit(argv[1]));
     viewer->close();
     return 0;
 }

@@ -83,7 +83,7 @@ private slots:
     void gestures();
 
 private:
-    void fill(int mode, const QStringList &files);
+    void fill(BrowsingMode mode, const QStringList &files);
     QImage grab() { return cf->grabFramebuffer().convertToFormat(QImage::Format_RGB32); }
     void waitPastFlickWindow() { QTRY_VERIFY(cf->dragTime.elapsed() >= 300); }
     void sendGesture(Qt::GestureType type, QGestureRecognizer::Result result, qreal angle = 0);
@@ -155,8 +155,8 @@ void TestCoverFlow::cleanup()
     delete store;
 }
 
-// mode: 1 images, 2 raw MRI data, 3 CX data; as the window fills the strip for a folder.
-void TestCoverFlow::fill(int mode, const QStringList &files)
+// As the window fills the strip for a folder.
+void TestCoverFlow::fill(BrowsingMode mode, const QStringList &files)
 {
     cf->clearCoverStore();
     cf->setBrowsingMode(mode);
@@ -176,7 +176,7 @@ void TestCoverFlow::sendGesture(Qt::GestureType type, QGestureRecognizer::Result
 // Placeholder covers, their sizes and reflections; an empty strip.
 void TestCoverFlow::covers()
 {
-    fill(1, {"b.png", "c.jpg", "scan.jpg"});
+    fill(BrowsingMode::Images, {"b.png", "c.jpg", "scan.jpg"});
     QCOMPARE(store->count(), 3);
     QCOMPARE(store->fileName(2), QString("/data/scan.jpg"));
     for (int i = 0; i < 3; ++i)
@@ -203,7 +203,7 @@ void TestCoverFlow::covers()
     QCOMPARE(countPixels(cover, QRect(0, 192, 256, 64), isPlaceholderYellow), 0);
 
     // Outside images mode covers keep no image size: a size reported for one is lost.
-    fill(3, {"x.vmr", "Y.SRF"});
+    fill(BrowsingMode::CXData, {"x.vmr", "Y.SRF"});
     store->setImageSize(0, 10, 20, 6);
     QCOMPARE(store->imageWidth(0), -1);
     QCOMPARE(store->imageOrientation(0), 0);
@@ -244,7 +244,7 @@ void TestCoverFlow::covers()
 // that leaves it.
 void TestCoverFlow::overlays()
 {
-    fill(3, {"only.vmr"});
+    fill(BrowsingMode::CXData, {"only.vmr"});
     cf->hideInstruction();
     QImage frame = grab();
     QVERIFY(countPixels(frame, QRect(cf->width() - 60, 0, 60, 30), isWhitish) > 5);
@@ -280,7 +280,7 @@ void TestCoverFlow::overlays()
 
     // A click on the icon asks to leave full screen and chooses no cover; outside
     // full screen the same place is a click on the strip.
-    fill(3, {"a.vmr", "b.vmr", "c.vmr", "d.vmr", "e.vmr", "f.vmr"});
+    fill(BrowsingMode::CXData, {"a.vmr", "b.vmr", "c.vmr", "d.vmr", "e.vmr", "f.vmr"});
     connect(cf, &CoverFlowBrowser::fullScreenRequested, cf, [this] { cf->setFullScreen(false); });
     waitPastFlickWindow();
     const QPoint icon(cf->width() - 10, 10);
@@ -331,7 +331,7 @@ void TestCoverFlow::keySteps()
     QFETCH(int, key);
     QFETCH(int, from);
     QFETCH(int, to);
-    fill(3, {"a.vmr", "b.vmr", "c.srf", "d.vmr", "e.vmr"});
+    fill(BrowsingMode::CXData, {"a.vmr", "b.vmr", "c.srf", "d.vmr", "e.vmr"});
     cf->setCurrentCoverIndex(from);
     log.clear();
 
@@ -350,7 +350,7 @@ void TestCoverFlow::keySteps()
 
 void TestCoverFlow::clicks()
 {
-    fill(1, {"a.png", "b.png", "c.jpg", "d.png", "e.gif", "f.png"});
+    fill(BrowsingMode::Images, {"a.png", "b.png", "c.jpg", "d.png", "e.gif", "f.png"});
     cf->setCurrentCoverIndex(2);
     waitPastFlickWindow();
     log.clear();
@@ -399,7 +399,7 @@ void TestCoverFlow::dragsAndFlicks()
     QStringList files;
     for (int i = 0; i < 40; ++i)
         files << QString("f%1.dcm").arg(i, 2, 10, QChar('0'));
-    fill(2, files);
+    fill(BrowsingMode::RawMRI, files);
     const int step = cf->dragThreshold;
     QCOMPARE(step, 356 / 30 + 10);
     const QPoint start(cf->width() / 2, cf->height() / 2);
@@ -505,7 +505,7 @@ void TestCoverFlow::touchInput()
 // Gestures act only while several fingers are on the surface.
 void TestCoverFlow::gestures()
 {
-    fill(3, {"a.vmr", "b.vmr", "c.vmr"});
+    fill(BrowsingMode::CXData, {"a.vmr", "b.vmr", "c.vmr"});
 
     // A pinch moves the splitter.
     QPinchGesture pinch;

@@ -1,9 +1,13 @@
+#include "ArVolumeMap.h"
+#include "ArVolumeMaps.h"
 #include "DicomFixture.h"
 #include "DocumentLoader.h"
 #include "Documents.h"
 #include "MapDisplaySettings.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
 #include "VmpFixture.h"
 #include "VmrFixture.h"
@@ -14,6 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <cmath>
+#include <thread>
 
 namespace {
 
@@ -41,6 +48,7 @@ private slots:
     void onlyTheNewestRequestArrives();
     void settingsDriveTheVolumesColours();
     void settingsDriveTheMeshsColours();
+    void twoThreadsComposeOneVolume();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -182,6 +190,9 @@ void TestDocuments::settingsDriveTheVolumesColours()
     QCOMPARE(changed.size(), 1);
     const int all = coloured();
     QVERIFY2(all > 10, qPrintable(QString::number(all)));
+    const ArVolumeMap &map = *volume->volume().arVolumeMaps->maps[0];
+    const MapDisplay stored = map.storedDisplay();
+    const float upper = map.threshMax;
 
     // A threshold above every value takes the colours away; back, they return.
     settings.setThreshold(100);
@@ -199,6 +210,9 @@ void TestDocuments::settingsDriveTheVolumesColours()
     QCOMPARE(coloured(), 0);
     settings.setClusterFilter(false);
     QCOMPARE(changed.size(), 8);
+    // The map keeps what its file says.
+    QCOMPARE(map.storedDisplay(), stored);
+    QCOMPARE(map.threshMax, upper);
 
     // A file that is no map file leaves the maps as they were, and says why.
     QVERIFY(!settings.chooseMapFile(write("bad.vmp", "not a map")));
@@ -230,16 +244,85 @@ void TestDocuments::settingsDriveTheMeshsColours()
         readDocument(write("a.srf", SrfFixture::octahedron().bytes()), reason));
     QVERIFY2(mesh, qPrintable(reason));
     QCOMPARE(mesh->headerValues().value(1), QString("6"));
-    const QList<int> plain(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6);
+    const QList<int> plain(mesh->mesh().vertexColors.get(), mesh->mesh().vertexColors.get() + 6);
 
     MapDisplaySettings settings;
     settings.setTarget(mesh);
     QVERIFY(settings.chooseMapFile(write("a.smp", smp.bytes())));
     QVERIFY(settings.chooseMap(0));
-    const QList<int> overlaid(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6);
+    const QList<int> overlaid(mesh->mesh().vertexColors.get(), mesh->mesh().vertexColors.get() + 6);
     QVERIFY(overlaid != plain);
     settings.setThreshold(5.0f);
-    QCOMPARE(QList<int>(mesh->mesh().vertexColors, mesh->mesh().vertexColors + 6), plain);
+    QCOMPARE(QList<int>(mesh->mesh().vertexColors.get(), mesh->mesh().vertexColors.get() + 6),
+             plain);
+    QCOMPARE(mesh->mesh().surfaceMaps->maps[0]->threshMin, 1.0f);
+}
+
+// Composing only reads the volume: two threads composing one volume, with the
+// cluster filter on, get the pictures one thread gets.
+void TestDocuments::twoThreadsComposeOneVolume()
+{
+    const int n = 40;
+    VmrFixture anatomy;
+    anatomy.dimX = anatomy.dimY = anatomy.dimZ = n;
+    anatomy.voxels = QByteArray(n * n * n, char(100));
+    for (int i = 0; i < n * n * n; i += 7)
+        anatomy.voxels[i] = char(255);
+    VmpFixture vmp;
+    vmp.version = 4;
+    vmp.resolution = 1;
+    std::fill(std::begin(vmp.box), std::end(vmp.box), 0);
+    vmp.box[1] = vmp.box[3] = vmp.box[5] = n - 1;
+    std::fill(std::begin(vmp.savedDims), std::end(vmp.savedDims), n);
+    // Blobs of both signs and sizes, and single values among them.
+    for (int z = 0; z < n; ++z)
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x)
+                vmp.maps[0].data << ((x * 7 + y * 5 + z * 3) % 11 == 0
+                                         ? 6.0f
+                                         : 6.0f * std::sin(x * 0.6f + 0.4f) *
+                                               std::sin(y * 0.5f + z * 0.4f));
+    QString reason;
+    const auto volume = std::static_pointer_cast<VolumeDocument>(
+        readDocument(write("blobs.vmr", anatomy.bytes()), reason));
+    QVERIFY2(volume, qPrintable(reason));
+    MapDisplaySettings settings;
+    settings.setTarget(volume);
+    QVERIFY(settings.chooseMapFile(write("blobs.vmp", vmp.older())));
+    QVERIFY(settings.chooseMap(0));
+    settings.setThreshold(2.0f);
+    settings.setSignSelection(3);
+    settings.setClusterSize(30);
+    settings.setClusterFilter(false);
+
+    const std::array<int, 3> crosses[] = {{20, 20, 20}, {5, 30, 12}, {33, 8, 27}};
+    const VolumeComposer::Overlays overlays{true, false, true};
+    VolumeComposer single;
+    QList<QImage> expected;
+    for (const auto &cross : crosses)
+        expected << single.compose(*volume, cross, overlays);
+    settings.setClusterFilter(true);
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const QImage unfiltered = expected[i];
+        expected[i] = single.compose(*volume, crosses[i], overlays);
+        QVERIFY(colouredPixels(expected[i]) > 0);
+        QVERIFY(expected[i] != unfiltered);
+    }
+
+    QList<QImage> composed[2];
+    std::thread threads[2];
+    for (int t = 0; t < 2; ++t)
+        threads[t] = std::thread([&, t] {
+            VolumeComposer composer;
+            for (int round = 0; round < 4; ++round)
+                for (const auto &cross : crosses)
+                    composed[t] << composer.compose(*volume, cross, overlays);
+        });
+    for (std::thread &thread : threads)
+        thread.join();
+    for (const QList<QImage> &pictures : composed)
+        for (qsizetype i = 0; i < pictures.size(); ++i)
+            QVERIFY2(pictures[i] == expected[i % expected.size()], qPrintable(QString::number(i)));
 }
 
 QTEST_MAIN(TestDocuments)

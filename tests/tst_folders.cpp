@@ -38,6 +38,7 @@ private slots:
     void favorites_data();
     void favorites();
     void mapsCutShort();
+    void visitedFoldersWritten();
     void damagedFilesKept_data();
     void damagedFilesKept();
     void saveOnFullDisk();
@@ -110,6 +111,18 @@ void TestFolders::mapsCutShort()
         QCOMPARE(first.size(), n >= firstEnd ? 1 : 0);
         QCOMPARE(second.size(), n == whole.size() ? 2 : 0);
     }
+}
+
+// Images, raw data, CX data; each map from its largest key to its smallest.
+void TestFolders::visitedFoldersWritten()
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writeVisitedFolders(buffer, {{"/a", "a"}, {"/b", "b"}}, {}, {{"/a", "c"}});
+    QCOMPARE(buffer.data(), hex("02000000 04000000 2F00 6200 02000000 6200"
+                                "04000000 2F00 6100 02000000 6100"
+                                "00000000"
+                                "01000000 04000000 2F00 6100 02000000 6300"));
 }
 
 void TestFolders::damagedFilesKept_data()

@@ -1,8 +1,12 @@
 #include "CortivexViewer.h"
+#include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "DataFolders.h"
+#include "FolderBrowser.h"
 
 #include <QFileSystemModel>
 #include <QImage>
+#include <QListWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,45 +56,45 @@ void TestInstalledViewer::dataFolders()
 {
     QFETCH(QString, programFolder);
     QFETCH(bool, dataBesideProgram);
-    CortivexViewer viewer;
-    viewer.initDataFolders(path(programFolder));
+    const DataFolders folders = DataFolders::forProgramIn(path(programFolder));
     const QString beside = path(programFolder + "/CXViewerFolderData");
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QCOMPARE(viewer.viewerDataDir, path(programFolder + "/ViewerData"));
-    QCOMPARE(viewer.folderDataDir, dataBesideProgram ? beside : userData + "/CXViewerFolderData");
-    QVERIFY(QFileInfo(viewer.folderDataDir).isDir());
+    QCOMPARE(folders.viewerData, path(programFolder + "/ViewerData"));
+    QCOMPARE(folders.folderData, dataBesideProgram ? beside : userData + "/CXViewerFolderData");
+    QVERIFY(QFileInfo(folders.folderData).isDir());
     QCOMPARE(QFileInfo::exists(beside), dataBesideProgram);
 }
 
 void TestInstalledViewer::startsOnHome()
 {
     CortivexViewer viewer;
-    viewer.initDataFolders(path("usr/bin"));
-    viewer.loadFavoriteFoldersList();
-    viewer.fillFavoriteFoldersLsWdg();
-    viewer.loadVisitedFoldersToThumbnailFilesMaps();
+    viewer.openDataFolders(path("usr/bin"));
     viewer.show();
     QVERIFY(QTest::qWaitForWindowExposed(&viewer));
 
     // The default favorite's folder is missing: home, in that favorite's images mode.
     const QStringList defaultFavorite = {path("usr/bin/ViewerData")};
-    QCOMPARE(viewer.favoriteFolders, defaultFavorite);
+    FolderBrowser *folders = viewer.findChild<FolderBrowser *>();
+    QCOMPARE(folders->favorites(), defaultFavorite);
     viewer.autoSelectFirstFavFolder();
-    QCOMPARE(viewer.currentFolderPath, path("home"));
     QCOMPARE(QDir::currentPath(), path("home"));
-    QVERIFY(viewer.showBitmaps);
-    QCOMPARE(viewer.coverStore->count(), 1);
-    QCOMPARE(QFileInfo(viewer.coverStore->fileName(0)).fileName(), QString("scan.png"));
-    QCOMPARE(viewer.fileSystemModel->filePath(viewer.dirTreeView->currentIndex()), path("home"));
-    QCOMPARE(viewer.favoriteFolders, defaultFavorite);
+    QCOMPARE(viewer.browsingMode(), BrowsingMode::Images);
+    const CoverStore *store = viewer.coverFlow()->coverStore();
+    QCOMPARE(store->count(), 1);
+    QCOMPARE(QFileInfo(store->fileName(0)).fileName(), QString("scan.png"));
+    QTreeView *tree = folders->directoryTree();
+    QCOMPARE(static_cast<QFileSystemModel *>(tree->model())->filePath(tree->currentIndex()),
+             path("home"));
+    QCOMPARE(folders->favorites(), defaultFavorite);
 
     // A missing favorite of the user's own still opens nothing.
-    viewer.favoriteFolders = {path("gone")};
-    viewer.favoriteFolderModes = {3};
-    viewer.fillFavoriteFoldersLsWdg();
+    folders->addFavorite(path("gone"), BrowsingMode::CXData);
+    folders->favoritesList()->setCurrentRow(0);
+    QTest::keyClick(folders->favoritesList(), Qt::Key_Delete);
+    QCOMPARE(folders->favorites(), QStringList({path("gone")}));
     viewer.autoSelectFirstFavFolder();
-    QCOMPARE(viewer.currentFolderPath, path("home"));
-    QVERIFY(viewer.showBitmaps);
+    QCOMPARE(QDir::currentPath(), path("home"));
+    QCOMPARE(viewer.browsingMode(), BrowsingMode::Images);
 }
 
 QTEST_MAIN(TestInstalledViewer)

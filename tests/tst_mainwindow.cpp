@@ -1,10 +1,14 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "DataFolders.h"
 #include "DicomFixture.h"
 #include "DocRawDataInterface.h"
 #include "DocSRFInterface.h"
 #include "DocVMRInterface.h"
+#include "FolderBrowser.h"
+#include "FolderDataFiles.h"
+#include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
@@ -68,6 +72,22 @@ QByteArray string(const QString &text)
     return bytes;
 }
 
+QByteArray int32(qint32 value)
+{
+    QByteArray bytes(4, 0);
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// A favorites file: version 1, then each folder with the mode number stored for it.
+QByteArray favoritesFile(const QList<QPair<QString, int>> &favorites)
+{
+    QByteArray bytes = int32(1) + int32(qint32(favorites.size()));
+    for (const auto &[folder, mode] : favorites)
+        bytes += string(folder) + int32(mode);
+    return bytes;
+}
+
 QByteArray readAll(const QString &name)
 {
     QFile file(name);
@@ -120,9 +140,21 @@ private:
     // Builds a window the way the entry point does, with its data next to "app".
     void startViewer();
     void quitViewer() { delete std::exchange(viewer, nullptr); }
-    void openFolder(const QString &folder);
+    // Starts anew on a favorites file of these folders and mode numbers.
+    void restartWithFavorites(const QList<QPair<QString, int>> &favorites);
+    void openFolder(const QString &folder) { viewer->openPaths({path(folder)}); }
+    // A click on the folder in the directory tree.
+    void clickInTree(const QString &folder);
     QStringList coverNames() const;
     QString path(const QString &relative) const { return tmp.filePath(relative); }
+
+    // The window's parts, found as the user meets them.
+    template <typename T> T *part() const { return viewer->findChild<T *>(); }
+    FolderBrowser *folders() const { return part<FolderBrowser>(); }
+    CoverStore *covers() const { return viewer->coverFlow()->coverStore(); }
+    QWidget *shownView() const { return part<QStackedWidget>()->currentWidget(); }
+    QDockWidget *dock(const QString &title) const;
+    QAction *action(const QString &text) const;
 
     QTemporaryDir tmp;
     CortivexViewer *viewer = nullptr;
@@ -170,12 +202,19 @@ void TestMainWindow::initTestCase()
 void TestMainWindow::startViewer()
 {
     viewer = new CortivexViewer;
-    viewer->initDataFolders(path("app"));
-    viewer->loadFavoriteFoldersList();
-    viewer->fillFavoriteFoldersLsWdg();
-    viewer->loadVisitedFoldersToThumbnailFilesMaps();
+    viewer->openDataFolders(path("app"));
     viewer->resize(1200, 750);
     viewer->show();
+}
+
+void TestMainWindow::restartWithFavorites(const QList<QPair<QString, int>> &favorites)
+{
+    quitViewer();
+    writeFile(path("app/CXViewerFolderData/FavoriteFolders.cxf"), favoritesFile(favorites));
+    startViewer();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer));
+    viewer->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(viewer));
 }
 
 void TestMainWindow::init()
@@ -193,111 +232,132 @@ void TestMainWindow::cleanup()
     QDir::setCurrent(path("work"));
 }
 
-void TestMainWindow::openFolder(const QString &folder)
+void TestMainWindow::clickInTree(const QString &folder)
 {
-    viewer->currentDir = QDir(path(folder));
-    viewer->switchToShowBitmaps();
+    QTreeView *tree = folders()->directoryTree();
+    emit tree->clicked(static_cast<QFileSystemModel *>(tree->model())->index(path(folder)));
 }
 
 QStringList TestMainWindow::coverNames() const
 {
     QStringList names;
-    for (int i = 0; i < viewer->coverStore->count(); ++i)
-        names << QFileInfo(viewer->coverStore->fileName(i)).fileName();
+    for (int i = 0; i < covers()->count(); ++i)
+        names << QFileInfo(covers()->fileName(i)).fileName();
     return names;
+}
+
+QDockWidget *TestMainWindow::dock(const QString &title) const
+{
+    for (QDockWidget *dock : viewer->findChildren<QDockWidget *>())
+        if (dock->windowTitle() == title)
+            return dock;
+    return nullptr;
+}
+
+QAction *TestMainWindow::action(const QString &text) const
+{
+    for (QAction *action : part<QToolBar>()->actions())
+        if (action->text() == text)
+            return action;
+    return nullptr;
 }
 
 void TestMainWindow::construction()
 {
     QCOMPARE(viewer->windowTitle(), QString("Cortivex Viewer"));
-    QVERIFY(viewer->showCXFiles && !viewer->showBitmaps && !viewer->showRawMRIData);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
 
     // Toolbar order and texts.
+    QToolBar *toolBar = part<QToolBar>();
     QStringList texts;
-    for (QAction *a : viewer->viewModeToolBar->actions())
+    for (QAction *a : toolBar->actions())
         if (!a->isSeparator() && !a->text().isEmpty())
             texts << a->text();
     QCOMPARE(texts, QStringList({"CX Data", "MRI Data", "Images", "Load in CX", "Full Screen"}));
-    QVERIFY(!viewer->loadInCXSAct->isCheckable());
-    QVERIFY(!viewer->viewModeToolBar->isMovable() && !viewer->viewModeToolBar->isFloatable());
-    QVERIFY(!viewer->showCXFilesAct->icon().isNull());
+    QVERIFY(!action("Load in CX")->isCheckable());
+    QVERIFY(!toolBar->isMovable() && !toolBar->isFloatable());
+    QVERIFY(!action("CX Data")->icon().isNull());
+    QVERIFY(action("CX Data")->isChecked() && !action("Images")->isChecked());
 
     // Splitter with the cover flow above the four views.
-    QCOMPARE(viewer->mainWindowSplitter->widget(0), viewer->coverFlowBrowser);
-    QCOMPARE(viewer->mainWindowSplitter->widget(1), viewer->viewStack);
-    QCOMPARE(viewer->viewStack->currentIndex(), 1); // CX data mode shows the mesh view
+    auto *splitter = viewer->findChild<QSplitter *>("mainWindowSplitter");
+    QCOMPARE(splitter->widget(0), viewer->coverFlow());
+    QCOMPARE(splitter->widget(1), part<QStackedWidget>());
+    QCOMPARE(part<QStackedWidget>()->currentIndex(), 1); // CX data mode shows the mesh view
 
     // Docks: favorites and tree on the left, properties and (in CX data mode) maps on the right.
-    QCOMPARE(viewer->dockWidgetArea(viewer->favoriteFoldersDock), Qt::LeftDockWidgetArea);
-    QCOMPARE(viewer->dockWidgetArea(viewer->dirTreeDock), Qt::LeftDockWidgetArea);
-    QCOMPARE(viewer->dockWidgetArea(viewer->propertiesDock), Qt::RightDockWidgetArea);
-    QCOMPARE(viewer->dockWidgetArea(viewer->availableMapsDock), Qt::RightDockWidgetArea);
-    QCOMPARE(viewer->propertiesDock->widget(), viewer->propertyPanels->cxPropertiesBrowser());
-    QCOMPARE(viewer->favoriteFoldersDock->windowTitle(), QString("Favorite Folders"));
-    QCOMPARE(viewer->dirTreeDock->windowTitle(), QString("Directory Tree"));
+    QCOMPARE(viewer->dockWidgetArea(dock("Favorite Folders")), Qt::LeftDockWidgetArea);
+    QCOMPARE(viewer->dockWidgetArea(dock("Directory Tree")), Qt::LeftDockWidgetArea);
+    QCOMPARE(viewer->dockWidgetArea(dock("Properties")), Qt::RightDockWidgetArea);
+    QCOMPARE(viewer->dockWidgetArea(dock("Available Maps")), Qt::RightDockWidgetArea);
+    QCOMPARE(dock("Properties")->widget(), part<PropertyPanels>()->cxPropertiesBrowser());
+    QCOMPARE(dock("Favorite Folders")->widget(), folders()->favoritesList());
+    QCOMPARE(dock("Directory Tree")->widget(), folders()->directoryTree());
     QVERIFY(viewer->styleSheet().startsWith("QListView { background-color: #272727;"));
-    QVERIFY(viewer->dirTreeView->isHeaderHidden());
-    QVERIFY(viewer->dirTreeView->isColumnHidden(1) && viewer->dirTreeView->isColumnHidden(3));
+    QTreeView *tree = folders()->directoryTree();
+    QVERIFY(tree->isHeaderHidden());
+    QVERIFY(tree->isColumnHidden(1) && tree->isColumnHidden(3));
 }
 
 void TestMainWindow::dataFolders()
 {
     // Next to the executable, created when missing.
-    QCOMPARE(viewer->viewerBaseDir, path("app"));
-    QCOMPARE(viewer->viewerDataDir, path("app/ViewerData"));
-    QCOMPARE(viewer->folderDataDir, path("app/CXViewerFolderData"));
-    QVERIFY(QFileInfo(viewer->folderDataDir).isDir());
+    QDir(path("app/CXViewerFolderData")).removeRecursively();
+    DataFolders folders = DataFolders::forProgramIn(path("app"));
+    QCOMPARE(folders.base, path("app"));
+    QCOMPARE(folders.viewerData, path("app/ViewerData"));
+    QCOMPARE(folders.folderData, path("app/CXViewerFolderData"));
+    QVERIFY(QFileInfo(folders.folderData).isDir());
 
     // In a macOS bundle the data sit next to the bundle.
     QDir(tmp.path()).mkpath("Viewer.app/Contents/MacOS");
-    viewer->initDataFolders(path("Viewer.app/Contents/MacOS"));
-    QCOMPARE(viewer->viewerBaseDir, tmp.path());
+    QCOMPARE(DataFolders::forProgramIn(path("Viewer.app/Contents/MacOS")).base, tmp.path());
     QVERIFY(QFileInfo(path("CXViewerFolderData")).isDir());
 
     // When the folder cannot be made there, the user's data folder takes it.
     QDir(tmp.path()).mkpath("readonly");
     writeFile(path("readonly/CXViewerFolderData"));
-    viewer->initDataFolders(path("readonly"));
-    QCOMPARE(viewer->viewerDataDir, path("readonly/ViewerData"));
+    folders = DataFolders::forProgramIn(path("readonly"));
+    QCOMPARE(folders.viewerData, path("readonly/ViewerData"));
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    QCOMPARE(viewer->folderDataDir, userData + "/CXViewerFolderData");
-    QVERIFY(QFileInfo(viewer->folderDataDir).isDir());
-    viewer->initDataFolders(path("app"));
+    QCOMPARE(folders.folderData, userData + "/CXViewerFolderData");
+    QVERIFY(QFileInfo(folders.folderData).isDir());
 }
 
 // Ctrl+F enters and leaves full screen; Escape leaves it, and passes on outside it.
 // Leaving shows again what was visible before, and nothing else.
 void TestMainWindow::fullScreen()
 {
-    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
-    const QList<QWidget *> restored = {viewer->viewModeToolBar, viewer->dirTreeDock,
-                                       viewer->propertiesDock, viewer->availableMapsDock};
+    CoverFlowBrowser *cf = viewer->coverFlow();
+    QToolBar *toolBar = part<QToolBar>();
+    const QList<QWidget *> restored = {toolBar, dock("Directory Tree"), dock("Properties"),
+                                       dock("Available Maps")};
     KeyRecorder recorder;
     cf->installEventFilter(&recorder);
     QVERIFY(focus(cf));
-    viewer->favoriteFoldersDock->close();
+    dock("Favorite Folders")->close();
 
     QTest::keyClick(cf, Qt::Key_Escape);
     QCOMPARE(recorder.keys, QList<int>({Qt::Key_Escape}));
-    QVERIFY(!viewer->fullScreen);
+    QVERIFY(toolBar->isVisible());
     QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
-    QVERIFY(viewer->fullScreen);
-    QTRY_VERIFY(viewer->isFullScreen());
     for (QWidget *widget : restored)
         QVERIFY(!widget->isVisible());
+    QTRY_VERIFY(viewer->isFullScreen());
 
     QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
-    QVERIFY(!viewer->fullScreen);
-    QTRY_VERIFY(!viewer->isFullScreen());
     for (QWidget *widget : restored)
         QVERIFY(widget->isVisible());
-    QVERIFY(!viewer->favoriteFoldersDock->isVisible());
+    QVERIFY(!dock("Favorite Folders")->isVisible());
+    QTRY_VERIFY(!viewer->isFullScreen());
 
-    viewer->slotToggleFullScreen();
+    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!toolBar->isVisible());
     recorder.keys.clear();
     QTest::keyClick(cf, Qt::Key_Escape);
-    QVERIFY(!viewer->fullScreen);
+    QVERIFY(toolBar->isVisible());
     QVERIFY(recorder.keys.isEmpty());
+    QTRY_VERIFY(!viewer->isFullScreen());
 }
 
 // Plain F sets the lists' font size from the application's; in the favorites
@@ -305,16 +365,17 @@ void TestMainWindow::fullScreen()
 // step key in either list step the strip.
 void TestMainWindow::listKeys()
 {
-    QListWidget *list = viewer->favoriteFoldersLsWdg;
-    QTreeView *tree = viewer->dirTreeView;
+    restartWithFavorites({{path("images"), 1}, {path("cx"), 3}, {path("dicom"), 2}});
+    QListWidget *list = folders()->favoritesList();
+    QTreeView *tree = folders()->directoryTree();
+    MapsPanel *maps = part<MapsPanel>();
     KeyRecorder recorder;
     tree->installEventFilter(&recorder);
-    viewer->coverFlowBrowser->installEventFilter(&recorder);
+    viewer->coverFlow()->installEventFilter(&recorder);
     QVERIFY(focus(tree));
     QApplication::setFont(QFont("DejaVu Sans", 13));
     QTest::keyClick(tree, Qt::Key_F);
-    for (QWidget *widget : QList<QWidget *>{list, tree, viewer->mapsPanel->mapFileList(),
-                                            viewer->mapsPanel->subMapList()})
+    for (QWidget *widget : QList<QWidget *>{list, tree, maps->mapFileList(), maps->subMapList()})
         QCOMPARE(widget->styleSheet(), QString("font-size: 13pt;"));
     // A pixel-sized font has no point size: the default takes its place.
     QFont pixelFont("DejaVu Sans");
@@ -324,33 +385,30 @@ void TestMainWindow::listKeys()
     QCOMPARE(tree->styleSheet(), QString("font-size: 8.25pt;"));
     QVERIFY(recorder.keys.isEmpty());
 
-    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom")};
-    viewer->favoriteFolderModes = {1, 3, 2};
-    viewer->fillFavoriteFoldersLsWdg();
     QCOMPARE(list->item(1)->toolTip(), path("cx"));
     QVERIFY(focus(list));
     list->setCurrentRow(-1);
     QTest::keyClick(list, Qt::Key_Delete);
-    QCOMPARE(viewer->favoriteFolders.size(), 3);
+    QCOMPARE(folders()->favorites().size(), 3);
     list->setCurrentRow(1);
     QTest::keyClick(list, Qt::Key_Delete);
-    QCOMPARE(viewer->favoriteFolders, QStringList({path("images"), path("dicom")}));
-    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1, 2}));
+    QCOMPARE(folders()->favorites(), QStringList({path("images"), path("dicom")}));
+    QCOMPARE(folders()->favoriteMode(1), BrowsingMode::RawMRI);
     QCOMPARE(list->count(), 2);
     list->setCurrentRow(0);
     QTest::keyClick(list, Qt::Key_Backspace);
-    QCOMPARE(viewer->favoriteFolders, QStringList({path("dicom")}));
+    QCOMPARE(folders()->favorites(), QStringList({path("dicom")}));
     list->setCurrentRow(0);
     QTest::keyClick(list, Qt::Key_Return);
-    QCOMPARE(viewer->currentFolderPath, path("dicom"));
-    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(QDir::currentPath(), path("dicom"));
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::RawMRI);
 
     openFolder("images");
     for (QWidget *widget : QList<QWidget *>{list, tree}) {
         QVERIFY(focus(widget));
-        const int before = viewer->coverFlowBrowser->selectedIndex;
+        const int before = viewer->coverFlow()->selectedIndex;
         QTest::keyClick(widget, Qt::Key_Right, Qt::ShiftModifier);
-        QCOMPARE(viewer->coverFlowBrowser->selectedIndex, before + 1);
+        QCOMPARE(viewer->coverFlow()->selectedIndex, before + 1);
     }
     // Handled by the window, and handed straight to the strip's key handler.
     QVERIFY(!recorder.keys.contains(Qt::Key_Right));
@@ -360,44 +418,44 @@ void TestMainWindow::listKeys()
 void TestMainWindow::requestsReachTheWindow()
 {
     openFolder("images");
-    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
-    QSplitter *splitter = viewer->mainWindowSplitter;
+    CoverFlowBrowser *cf = viewer->coverFlow();
+    auto *splitter = viewer->findChild<QSplitter *>("mainWindowSplitter");
     const QList<int> before = splitter->sizes();
     emit cf->stripResizeRequested(15);
     QCOMPARE(splitter->sizes(), QList<int>({before[0] + 15, before[1] - 15}));
     emit cf->stripCollapseRequested();
     QCOMPARE(splitter->sizes(), QList<int>({0, before[0] + before[1]}));
     emit cf->inputKindChanged(2);
-    QCOMPARE(viewer->inputKind, 2);
-    emit viewer->volumeViewer->inputKindChanged(1);
-    QCOMPARE(viewer->inputKind, 1);
+    QCOMPARE(viewer->inputKind(), 2);
+    emit part<VolumeOGLViewer>()->inputKindChanged(1);
+    QCOMPARE(viewer->inputKind(), 1);
     emit cf->fullScreenRequested();
-    QVERIFY(viewer->fullScreen);
+    QVERIFY(!part<QToolBar>()->isVisible());
     emit cf->fullScreenRequested();
-    QVERIFY(!viewer->fullScreen);
+    QVERIFY(part<QToolBar>()->isVisible());
 
     // A measured image reaches the store and the images panel.
-    emit viewer->imageViewer->imageMeasured(1, 640, 480, 6);
-    QCOMPARE(viewer->coverStore->imageWidth(1), 640);
-    QCOMPARE(viewer->coverStore->imageHeight(1), 480);
-    QCOMPARE(viewer->coverStore->imageOrientation(1), 6);
-    QCOMPARE(shown(viewer->propertyPanels->imagePropertiesBrowser(), "Width:"), QString("640"));
+    emit part<ImageOGLViewer>()->imageMeasured(1, 640, 480, 6);
+    QCOMPARE(covers()->imageWidth(1), 640);
+    QCOMPARE(covers()->imageHeight(1), 480);
+    QCOMPARE(covers()->imageOrientation(1), 6);
+    QCOMPARE(shown(part<PropertyPanels>()->imagePropertiesBrowser(), "Width:"), QString("640"));
 
     // Keys and swipes of the views step the strip.
-    emit viewer->volumeViewer->coverFlowKeyPressed(Qt::Key_Right);
+    emit part<VolumeOGLViewer>()->coverFlowKeyPressed(Qt::Key_Right);
     QCOMPARE(cf->selectedIndex, 1);
-    emit viewer->meshViewer->coverFlowSwiped(false);
+    emit part<MeshOGLViewer>()->coverFlowSwiped(false);
     QCOMPARE(cf->selectedIndex, 0);
-    emit viewer->rawMRIDataViewer->coverFlowSwiped(false);
+    emit part<RawMRIDataOGLViewer>()->coverFlowSwiped(false);
     QCOMPARE(cf->selectedIndex, 3);
 
     // Touch asks for larger list fonts.
-    emit viewer->meshViewer->touchFontSizeRequested(11);
-    QCOMPARE(viewer->favoriteFoldersLsWdg->styleSheet(), QString("font-size: 11pt;"));
+    emit part<MeshOGLViewer>()->touchFontSizeRequested(11);
+    QCOMPARE(folders()->favoritesList()->styleSheet(), QString("font-size: 11pt;"));
 }
 
 // The maps panel lists the map files of the item inspected last; its clicks go
-// to the view that filled it.
+// to the view that filled it, which says why a map file cannot be shown.
 void TestMainWindow::mapListsFollowTheView()
 {
     QDir(tmp.path()).mkpath("maps");
@@ -418,16 +476,15 @@ void TestMainWindow::mapListsFollowTheView()
     vmp.maps[0].name = "faces";
     write("m.vmp", vmp.current());
 
-    viewer->currentDir = QDir(tmp.filePath("maps"));
-    viewer->toggleShowCXFiles();
-    QListWidget *files = viewer->mapsPanel->mapFileList();
-    QListWidget *maps = viewer->mapsPanel->subMapList();
+    openFolder("maps");
+    QListWidget *files = part<MapsPanel>()->mapFileList();
+    QListWidget *maps = part<MapsPanel>()->subMapList();
     const auto click = [](QListWidget *list, int row) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->item(row)).center());
     };
     // The mesh first: only the SMP made for its six vertices.
-    QCOMPARE(viewer->viewStack->currentWidget(), viewer->meshViewer);
+    QCOMPARE(shownView(), part<MeshOGLViewer>());
     QTRY_COMPARE(files->count(), 1);
     QCOMPARE(files->item(0)->text(), QString("fits.smp"));
     click(files, 0);
@@ -435,9 +492,11 @@ void TestMainWindow::mapListsFollowTheView()
     QCOMPARE(maps->item(0)->text(), QString("t map"));
 
     // The volume next: its VMP, and the clicks reach the volume view only.
-    viewer->coverFlowBrowser->setCurrentCoverIndex(1);
-    viewer->coverFlowBrowser->emitCurrentItemChangedForInspection();
-    QCOMPARE(viewer->viewStack->currentWidget(), viewer->volumeViewer);
+    CoverFlowBrowser *cf = viewer->coverFlow();
+    cf->setCurrentCoverIndex(1);
+    cf->emitCurrentItemChangedForInspection();
+    VolumeOGLViewer *volumeView = part<VolumeOGLViewer>();
+    QCOMPARE(shownView(), volumeView);
     QTRY_COMPARE(files->count(), 1);
     QCOMPARE(files->item(0)->text(), QString("m.vmp"));
     QCOMPARE(maps->count(), 0);
@@ -445,6 +504,22 @@ void TestMainWindow::mapListsFollowTheView()
     QCOMPARE(maps->count(), 1);
     QCOMPARE(maps->item(0)->text(), QString("faces"));
     QCOMPARE(maps->currentRow(), 0);
+
+    // A map file that cannot be read says why over the volume, which stays in sight;
+    // one that can be read takes the line away.
+    write("bad.vmp", "not a map");
+    cf->emitCurrentItemChangedForInspection();
+    QTRY_COMPARE(files->count(), 2);
+    QCOMPARE(files->item(0)->text(), QString("bad.vmp"));
+    click(files, 0);
+    QCOMPARE(volumeView->failureNote(),
+             QString("bad.vmp: VMP version 28526 is not supported (versions 1 to 4 of the "
+                     "older format are)"));
+    QVERIFY(volumeView->volume() && !volumeView->shownImage().isNull());
+    QVERIFY(part<MeshOGLViewer>()->failureNote().isEmpty());
+    click(files, 1);
+    QCOMPARE(volumeView->failureNote(), QString());
+    QFile::remove(tmp.filePath("maps/bad.vmp"));
 }
 
 // Each mode lists its own files, shows its view and panel; a folder clicked in
@@ -453,35 +528,36 @@ void TestMainWindow::listingPerMode()
 {
     openFolder("images");
     QCOMPARE(coverNames(), QStringList({"a.PNG", "B.jpg", "d.jpeg", "e.GIF"}));
-    QVERIFY(!viewer->coverFlowBrowser->drawCoverFrames);
-    QCOMPARE(viewer->viewStack->currentIndex(), 0);
-    QVERIFY(!viewer->availableMapsDock->isVisible());
+    QVERIFY(!viewer->coverFlow()->drawCoverFrames);
+    QCOMPARE(part<QStackedWidget>()->currentIndex(), 0);
+    QVERIFY(!dock("Available Maps")->isVisible());
 
-    viewer->currentDir = QDir(path("cx"));
-    viewer->switchToShowCXFiles();
+    openFolder("cx");
     QCOMPARE(coverNames(), QStringList({"x.vmr", "Y.SRF"}));
-    QVERIFY(viewer->coverFlowBrowser->drawCoverFrames);
-    QVERIFY(viewer->availableMapsDock->isVisible());
+    QVERIFY(viewer->coverFlow()->drawCoverFrames);
+    QVERIFY(dock("Available Maps")->isVisible());
 
-    viewer->currentDir = QDir(path("dicom"));
-    viewer->switchToShowRawMRIData();
+    openFolder("dicom");
     QCOMPARE(coverNames(), QStringList({"im1.dcm", "IM2.DCM"}));
-    QCOMPARE(viewer->viewStack->currentIndex(), 3);
-    QCOMPARE(viewer->propertiesDock->widget(), viewer->propertyPanels->rawMRIPropertiesBrowser());
-    QVERIFY(viewer->showRawMRIDataAct->isChecked() && !viewer->showCXFilesAct->isChecked());
+    QCOMPARE(part<QStackedWidget>()->currentIndex(), 3);
+    QCOMPARE(dock("Properties")->widget(), part<PropertyPanels>()->rawMRIPropertiesBrowser());
+    QVERIFY(action("MRI Data")->isChecked() && !action("CX Data")->isChecked());
 
-    viewer->clickedFolder(viewer->fileSystemModel->index(path("cx")));
-    QVERIFY(viewer->showRawMRIData);
-    QCOMPARE(viewer->currentFolderPath, path("cx"));
-    QVERIFY(viewer->coverStore->isEmpty());
-    viewer->clickedFolder(viewer->fileSystemModel->index(path("dicom")));
+    clickInTree("cx");
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::RawMRI);
+    QCOMPARE(QDir::currentPath(), path("cx"));
+    QVERIFY(covers()->isEmpty());
+    clickInTree("dicom");
     QCOMPARE(coverNames(), QStringList({"im1.dcm", "IM2.DCM"}));
 
     // An empty or vanished folder gives no covers and no inspection request.
-    QSignalSpy inspect(viewer->coverFlowBrowser, &CoverFlowBrowser::rawMRIFileForInspectionChanged);
-    viewer->currentDir = QDir(path("missing"));
-    viewer->switchToShowRawMRIData();
-    QVERIFY(viewer->coverStore->isEmpty());
+    QSignalSpy inspect(viewer->coverFlow(), &CoverFlowBrowser::rawMRIFileForInspectionChanged);
+    QDir(tmp.path()).mkpath("vanishing");
+    clickInTree("vanishing");
+    QVERIFY(covers()->isEmpty());
+    QVERIFY(QDir(path("vanishing")).removeRecursively());
+    viewer->setBrowsingMode(BrowsingMode::RawMRI);
+    QVERIFY(covers()->isEmpty());
     QCOMPARE(inspect.count(), 0);
 }
 
@@ -490,8 +566,8 @@ void TestMainWindow::listingPerMode()
 void TestMainWindow::modeSwitchesReconnectSignals()
 {
     const QString file = path("images/a.PNG");
-    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
-    PropertyPanels *panels = viewer->propertyPanels;
+    CoverFlowBrowser *cf = viewer->coverFlow();
+    PropertyPanels *panels = part<PropertyPanels>();
     openFolder("images");
     emit cf->currentCXItemChanged(0, file);
     emit cf->currentRawMRIItemChanged(0, file);
@@ -500,30 +576,33 @@ void TestMainWindow::modeSwitchesReconnectSignals()
     emit cf->currentItemChanged(0, file, 10, 20, 1);
     QCOMPARE(shown(panels->imagePropertiesBrowser()), QString("a.PNG"));
 
-    viewer->toggleShowRawMRIData();
+    action("MRI Data")->trigger();
     emit cf->currentItemChanged(0, path("images/B.jpg"), 1, 2, 1);
     QCOMPARE(shown(panels->imagePropertiesBrowser()), QString());
     emit cf->currentRawMRIItemChanged(0, file);
     QCOMPARE(shown(panels->rawMRIPropertiesBrowser()), QString("a.PNG"));
 
-    viewer->toggleShowCXFiles();
+    action("CX Data")->trigger();
     emit cf->currentRawMRIItemChanged(0, path("images/B.jpg"));
     QCOMPARE(shown(panels->rawMRIPropertiesBrowser()), QString("a.PNG"));
     emit cf->currentCXItemChanged(0, file);
     QCOMPARE(shown(panels->cxPropertiesBrowser()), QString("a.PNG"));
+    QStackedWidget *stack = part<QStackedWidget>();
     emit cf->CXFileForInspectionChanged(0, path("cx/Y.SRF"));
-    QCOMPARE(viewer->viewStack->currentIndex(), 1);
+    QCOMPARE(stack->currentIndex(), 1);
     emit cf->CXFileForInspectionChanged(0, path("cx/x.vmr"));
-    QCOMPARE(viewer->viewStack->currentIndex(), 2);
+    QCOMPARE(stack->currentIndex(), 2);
     // By the ending, not the last letters of the name.
     emit cf->CXFileForInspectionChanged(0, "/data/srf");
-    QCOMPARE(viewer->viewStack->currentIndex(), 2);
+    QCOMPARE(stack->currentIndex(), 2);
 
-    // Toggling the active mode lists the folder again.
-    viewer->currentDir = QDir(path("cx"));
-    viewer->toggleShowCXFiles();
-    QCOMPARE(coverNames(), QStringList({"x.vmr", "Y.SRF"}));
-    QVERIFY(viewer->showCXFilesAct->isChecked());
+    // Clicking the active mode's button lists the folder again.
+    openFolder("cx");
+    writeFile(path("cx/new.vmr"));
+    action("CX Data")->trigger();
+    QCOMPARE(coverNames(), QStringList({"new.vmr", "x.vmr", "Y.SRF"}));
+    QVERIFY(action("CX Data")->isChecked());
+    QFile::remove(path("cx/new.vmr"));
 }
 
 void TestMainWindow::shownFilesPerMode_data()
@@ -548,14 +627,11 @@ void TestMainWindow::shownFilesPerMode()
     QFETCH(QString, folder);
     QFETCH(QString, group);
     QCOMPARE(viewer->size(), QSize(1200, 750));
-    const QList<void (CortivexViewer::*)()> switches = {&CortivexViewer::switchToShowBitmaps,
-                                                        &CortivexViewer::switchToShowRawMRIData,
-                                                        &CortivexViewer::switchToShowCXFiles};
-    viewer->currentDir = QDir(path(folder));
-    (viewer->*switches[mode - 1])();
-    auto *browser = qobject_cast<QtTreePropertyBrowser *>(viewer->propertiesDock->widget());
+    openFolder(folder);
+    QCOMPARE(viewer->browsingMode(), browsingModeOfNumber(mode));
+    auto *browser = qobject_cast<QtTreePropertyBrowser *>(dock("Properties")->widget());
     QVERIFY(browser);
-    CoverFlowBrowser *cf = viewer->coverFlowBrowser;
+    CoverFlowBrowser *cf = viewer->coverFlow();
     QVERIFY(focus(cf));
     // Each cover slides in before the next step, so that every view is drawn.
     for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Plus,
@@ -591,20 +667,22 @@ void TestMainWindow::shownFilesPerMode()
     }
 
     // What the views of the mode hold: pictures, textures, buffers, documents.
+    VolumeOGLViewer *volumeView = part<VolumeOGLViewer>();
+    MeshOGLViewer *meshView = part<MeshOGLViewer>();
     const auto held = [&] {
         QStringList found;
-        for (PlaneView *view : QList<PlaneView *>{viewer->imageViewer, viewer->rawMRIDataViewer,
-                                                  viewer->volumeViewer}) {
+        for (PlaneView *view :
+             QList<PlaneView *>{part<ImageOGLViewer>(), part<RawMRIDataOGLViewer>(), volumeView}) {
             if (!view->shownImage().isNull())
                 found << view->metaObject()->className() + QString(" image");
             if (view->hasTexture())
                 found << view->metaObject()->className() + QString(" texture");
         }
-        if (viewer->meshViewer->hasBuffers())
+        if (meshView->hasBuffers())
             found << "mesh buffers";
-        if (viewer->volumeViewer->volume())
+        if (volumeView->volume())
             found << "volume";
-        if (viewer->meshViewer->mesh())
+        if (meshView->mesh())
             found << "mesh";
         return found;
     };
@@ -614,7 +692,7 @@ void TestMainWindow::shownFilesPerMode()
         {"RawMRIDataOGLViewer image", "RawMRIDataOGLViewer texture"},
         {"VolumeOGLViewer image", "VolumeOGLViewer texture", "volume"}};
     QTRY_COMPARE(held(), ofMode[mode - 1]);
-    (viewer->*switches[mode % 3])();
+    viewer->setBrowsingMode(browsingModeOfNumber(mode % 3 + 1));
     QCOMPARE(held(), QStringList());
 }
 
@@ -622,60 +700,66 @@ void TestMainWindow::shownFilesPerMode()
 // click in the tree adds a folder once, and the list is saved as it stands.
 void TestMainWindow::favorites()
 {
-    QListWidget *list = viewer->favoriteFoldersLsWdg;
+    restartWithFavorites({{path("images"), 1},
+                          {path("cx"), 0},
+                          {path("dicom"), 2},
+                          {path("images"), 7},
+                          {path("gone"), 1}});
+    QListWidget *list = folders()->favoritesList();
     const auto open = [&](int row) {
         list->setCurrentRow(row);
-        viewer->clickedFavoriteFolder(list->item(row));
+        emit list->itemClicked(list->item(row));
     };
-    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom"), path("images"),
-                               path("gone")};
-    viewer->favoriteFolderModes = {1, 0, 2, 7, 1};
-    viewer->fillFavoriteFoldersLsWdg();
+    FolderThumbnails *thumbnails = part<FolderThumbnails>();
+    QTreeView *tree = folders()->directoryTree();
+    auto *model = static_cast<QFileSystemModel *>(tree->model());
     open(0);
-    QVERIFY(viewer->showBitmaps);
-    QVERIFY(viewer->thumbnailTimer->isActive());
-    QCOMPARE(viewer->currentFolderPath, path("images"));
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
+    QVERIFY(thumbnails->isMakingThumbnails());
     QCOMPARE(QDir::currentPath(), path("images"));
-    QCOMPARE(viewer->fileSystemModel->filePath(viewer->dirTreeView->currentIndex()),
-             path("images"));
+    QCOMPARE(model->filePath(tree->currentIndex()), path("images"));
     open(1);
-    QVERIFY(viewer->showCXFiles);
-    QVERIFY(!viewer->thumbnailTimer->isActive());
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
+    QVERIFY(!thumbnails->isMakingThumbnails());
     QCOMPARE(coverNames(), QStringList({"x.vmr", "Y.SRF"}));
     open(2);
-    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::RawMRI);
     open(3);
-    QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->currentFolderPath, path("images"));
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
+    QCOMPARE(QDir::currentPath(), path("images"));
     // A vanished favorite changes nothing.
     open(4);
-    QCOMPARE(viewer->currentFolderPath, path("images"));
-    QVERIFY(viewer->showCXFiles);
+    QCOMPARE(QDir::currentPath(), path("images"));
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
 
-    viewer->favoriteFolders = {path("images"), path("cx"), path("dicom")};
-    viewer->favoriteFolderModes = {1, 3, 2};
-    viewer->fillFavoriteFoldersLsWdg();
+    restartWithFavorites({{path("images"), 1}, {path("cx"), 3}, {path("dicom"), 2}});
+    list = folders()->favoritesList();
     // The drop of an internal move ends in this call.
     QVERIFY(list->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3));
     QCOMPARE(list->item(2)->text(), QString("images"));
-    QCOMPARE(viewer->favoriteFolders, QStringList({path("cx"), path("dicom"), path("images")}));
-    QCOMPARE(viewer->favoriteFolderModes, QList<int>({3, 2, 1}));
+    QCOMPARE(folders()->favorites(), QStringList({path("cx"), path("dicom"), path("images")}));
+    QCOMPARE(folders()->favoriteMode(0), BrowsingMode::CXData);
+    QCOMPARE(folders()->favoriteMode(2), BrowsingMode::Images);
     QVERIFY(list->model()->moveRow(QModelIndex(), 2, QModelIndex(), 0));
-    QCOMPARE(viewer->favoriteFolders, QStringList({path("images"), path("cx"), path("dicom")}));
+    QCOMPARE(folders()->favorites(), QStringList({path("images"), path("cx"), path("dicom")}));
     open(2);
-    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::RawMRI);
 
+    tree = folders()->directoryTree();
+    model = static_cast<QFileSystemModel *>(tree->model());
     for (int i = 0; i < 2; ++i)
-        viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("work")));
+        emit tree->doubleClicked(model->index(path("work")));
     QCOMPARE(list->count(), 4);
-    QCOMPARE(viewer->favoriteFolders.last(), path("work"));
-    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1, 3, 2, 2}));
+    QCOMPARE(folders()->favorites().last(), path("work"));
+    QCOMPARE(folders()->favoriteMode(3), BrowsingMode::RawMRI);
 
     quitViewer();
+    const QByteArray saved = favoritesFile(
+        {{path("images"), 1}, {path("cx"), 3}, {path("dicom"), 2}, {path("work"), 2}});
+    QCOMPARE(readAll(path("app/CXViewerFolderData/FavoriteFolders.cxf")), saved);
     startViewer();
-    QCOMPARE(viewer->favoriteFolders,
+    QCOMPARE(folders()->favorites(),
              QStringList({path("images"), path("cx"), path("dicom"), path("work")}));
-    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1, 3, 2, 2}));
 }
 
 // The favorites and the visited folders last across restarts; damaged files are
@@ -685,55 +769,55 @@ void TestMainWindow::savedFiles()
     const QString favorites = path("app/CXViewerFolderData/FavoriteFolders.cxf");
     const QString visited = path("app/CXViewerFolderData/VisitedFolders.cxv");
     // No files yet: the sample folder is the one favorite, in images mode.
-    QCOMPARE(viewer->favoriteFolders, QStringList({path("app/ViewerData")}));
-    QCOMPARE(viewer->favoriteFolderModes, QList<int>({1}));
-    QCOMPARE(viewer->favoriteFoldersLsWdg->item(0)->text(), QString("ViewerData"));
+    QCOMPARE(folders()->favorites(), QStringList({path("app/ViewerData")}));
+    QCOMPARE(folders()->favoriteMode(0), BrowsingMode::Images);
+    QCOMPARE(folders()->favoritesList()->item(0)->text(), QString("ViewerData"));
     QDir(tmp.path()).mkpath("app/ViewerData");
     writeFile(path("app/ViewerData/pic.png"));
     viewer->autoSelectFirstFavFolder();
-    QVERIFY(viewer->showBitmaps);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
     QCOMPARE(coverNames(), QStringList({"pic.png"}));
     QDir(path("app/ViewerData")).removeRecursively();
 
-    const QString a = "a_1_2011-05-04T13-22-11.cxi", b = "b_1_2011-05-04T13-22-11_2.cxi",
-                  c = "a_3_2011-05-04T13-22-11.cxi";
-    viewer->imageFoldersToThumbnailFiles = {{"/a", a}, {"/b", b}};
-    viewer->cxFoldersToThumbnailFiles = {{"/a", c}};
-    viewer->saveVisitedFoldersToThumbnailFilesMaps();
-    // Images, raw data, CX data; each map from its largest key to its smallest.
-    QCOMPARE(readAll(visited), hex("02000000") + string("/b") + string(b) + string("/a") +
-                                   string(a) + hex("00000000 01000000") + string("/a") + string(c));
-
-    viewer->favoriteFolders.clear();
-    viewer->favoriteFolderModes.clear();
+    // Removing every favorite lasts.
+    QListWidget *list = folders()->favoritesList();
+    list->setCurrentRow(0);
+    QTest::keyClick(list, Qt::Key_Delete);
     quitViewer();
     QCOMPARE(readAll(favorites), hex("01000000 00000000"));
     startViewer();
-    QVERIFY(viewer->favoriteFolders.isEmpty());
-    QCOMPARE(viewer->favoriteFoldersLsWdg->count(), 0);
+    QVERIFY(folders()->favorites().isEmpty());
+    QCOMPARE(folders()->favoritesList()->count(), 0);
     viewer->autoSelectFirstFavFolder();
-    QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->imageFoldersToThumbnailFiles.value("/b"), b);
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles.value("/a"), c);
-    QVERIFY(viewer->rawMRIFoldersToThumbnailFiles.isEmpty());
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
 
+    // An index whose raw data map is cut short: the images map before it is kept.
     quitViewer();
+    const QString stored = "a_1_2011-05-04T13-22-11.cxi";
     const QByteArray damagedFavorites = hex("01000000 14000000 04000000 2F00 6100 01000000");
-    const QByteArray damagedVisited = hex("01000000 04000000 2F00 6100 02000000 6100 0100");
+    const QByteArray damagedVisited =
+        hex("01000000") + string("/a") + string(stored) + hex("01000000 0400");
     writeFile(favorites, damagedFavorites);
     writeFile(visited, damagedVisited);
     startViewer();
-    QCOMPARE(viewer->favoriteFolders, QStringList({"/a"}));
-    viewer->doubleClickedFolder(viewer->fileSystemModel->index(path("cx")));
-    viewer->cxFoldersToThumbnailFiles.insert("/x", "x_3_2011-05-04T13-22-11.cxi");
-    viewer->saveVisitedFoldersToThumbnailFilesMaps();
+    QCOMPARE(folders()->favorites(), QStringList({"/a"}));
+    emit folders()->directoryTree()->doubleClicked(
+        static_cast<QFileSystemModel *>(folders()->directoryTree()->model())->index(path("cx")));
+    // The images folder's thumbnails, made on opening it, are stored when it is left.
+    openFolder("images");
+    QTRY_VERIFY(!part<FolderThumbnails>()->isMakingThumbnails());
     quitViewer();
     QCOMPARE(readAll(favorites + ".damaged"), damagedFavorites);
     QCOMPARE(readAll(visited + ".damaged"), damagedVisited);
+    QFile index(visited);
+    QVERIFY(index.open(QIODevice::ReadOnly));
+    QMap<QString, QString> images, rawMRI, cx;
+    QVERIFY(readVisitedFolders(index, images, rawMRI, cx));
+    QCOMPARE(images.keys(), QStringList({"/a", path("images")}));
+    QCOMPARE(images.value("/a"), stored);
+    QVERIFY(rawMRI.isEmpty() && cx.isEmpty());
     startViewer();
-    QCOMPARE(viewer->favoriteFolders, QStringList({"/a", path("cx")}));
-    QCOMPARE(viewer->cxFoldersToThumbnailFiles,
-             (QMap<QString, QString>{{"/x", "x_3_2011-05-04T13-22-11.cxi"}}));
+    QCOMPARE(folders()->favorites(), QStringList({"/a", path("cx")}));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -12,25 +12,24 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
 
 namespace {
 
 // A volume of nx × ny × nz voxels, every byte 100, with maps over the box from
-// 1 to dim - 2 of each axis; map 0 is selected.
+// 1 to dim - 2 of each axis; map 0 is selected and shown as its file would say.
 struct Scene
 {
-    Scene(int nx = 8, int ny = 8, int nz = 8) : doc(nullptr)
+    Scene(int nx = 8, int ny = 8, int nz = 8)
     {
         doc.dimX = nx;
         doc.dimY = ny;
         doc.dimZ = nz;
-        doc.vmrData = static_cast<unsigned char *>(malloc(size_t(nx) * ny * nz));
-        memset(doc.vmrData, 100, size_t(nx) * ny * nz);
-        doc.arVolumeMaps = new ArVolumeMaps(&doc);
+        doc.vmrData = std::make_unique<unsigned char[]>(size_t(nx) * ny * nz);
+        std::fill_n(doc.vmrData.get(), size_t(nx) * ny * nz, 100);
+        doc.arVolumeMaps = std::make_unique<ArVolumeMaps>();
         maps().xStart = maps().yStart = maps().zStart = 1;
         maps().xEnd = nx - 2;
         maps().yEnd = ny - 2;
@@ -43,9 +42,9 @@ struct Scene
     ArVolumeMap &map(int i = 0) { return *maps().maps[i]; }
     ArVolumeMap &addMap()
     {
-        auto *map = new ArVolumeMap(&maps());
-        maps().maps << map;
-        map->allocateMapData();
+        maps().maps.push_back(std::make_unique<ArVolumeMap>());
+        ArVolumeMap *map = maps().maps.back().get();
+        map->allocateMapData(maps());
         return *map;
     }
     void set(ArVolumeMap &map, int x, int y, int z, float v)
@@ -56,6 +55,7 @@ struct Scene
     }
 
     VolumeDoc doc;
+    MapDisplay display = ArVolumeMap().storedDisplay();
 };
 
 using Setup = std::function<void(Scene &)>;
@@ -75,9 +75,9 @@ private slots:
     void mosaic();
 };
 
-// Map 0 has thresholds 4 and 8, no upper threshold, both signs and the
-// built-in scale unless the row says otherwise; the voxel (3, 3, 3) holds
-// value, its anatomy is grey 100.
+// Map 0 has thresholds 4 and 8, no upper threshold and the built-in scale, and
+// is shown at threshold 4 with both signs, unless the row says otherwise; the
+// voxel (3, 3, 3) holds value, its anatomy is grey 100.
 void TestMapColouring::voxel_data()
 {
     QTest::addColumn<Setup>("setup");
@@ -92,7 +92,7 @@ void TestMapColouring::voxel_data()
         return Setup([=](Scene &s) {
             ArVolumeMap &m = s.map();
             m.mapType = 3;
-            m.threshMin = 0.25f;
+            s.display.threshold = 0.25f;
             m.threshMax = 0.75f;
             std::copy_n(std::data({5, 1, 3, byStatistic}), 4, m.lagValues);
             m.useMapColors = own;
@@ -116,9 +116,9 @@ void TestMapColouring::voxel_data()
     QTest::newRow("above it, no upper") << plain << 9.0f << Rgb{255, 255, 0};
     QTest::newRow("at the upper threshold") << upperOn << 8.0f << Rgb{255, 255, 0};
     QTest::newRow("positive only")
-        << Setup([](Scene &s) { s.map().showPosNeg = 1; }) << -6.0f << Rgb{};
+        << Setup([](Scene &s) { s.display.signSelection = 1; }) << -6.0f << Rgb{};
     QTest::newRow("negative only")
-        << Setup([](Scene &s) { s.map().showPosNeg = 2; }) << 6.0f << Rgb{};
+        << Setup([](Scene &s) { s.display.signSelection = 2; }) << 6.0f << Rgb{};
     QTest::newRow("own range, positive") << ownColours << 6.0f << Rgb{0, 0, 177};
     QTest::newRow("own range, negative") << ownColours << -6.0f << Rgb{150, 150, 75};
     QTest::newRow("transparency -1, at threshold") << seeThrough << 4.0f << Rgb{100, 100, 100};
@@ -146,18 +146,26 @@ void TestMapColouring::voxel_data()
         s.maps().nrOfSelectedMaps = 12;
     }) << 4.0f << Rgb{255, 165, 0};
     QTest::newRow("isolated, cluster filter") << Setup([](Scene &s) {
-        s.map().clusterCheckEnabled = true;
-        s.map().clusterSize = 2;
+        s.display.clusterFilter = true;
+        s.display.clusterSize = 2;
     }) << 6.0f << Rgb{};
     QTest::newRow("pair, cluster filter") << Setup([](Scene &s) {
-        s.map().clusterCheckEnabled = true;
-        s.map().clusterSize = 2;
+        s.display.clusterFilter = true;
+        s.display.clusterSize = 2;
         s.set(s.map(), 4, 3, 3, -5.0f);
     }) << 6.0f << Rgb{255, 155, 0};
     QTest::newRow("outside the box") << Setup([](Scene &s) { s.maps().xEnd = 2; }) << 6.0f << Rgb{};
 
+    // The upper threshold is kept above the threshold shown, as the statistic
+    // has it; the file's settings are left as they are.
+    QTest::newRow("threshold shown at the upper one") << Setup([](Scene &s) {
+        s.display.threshold = 8.0f;
+        s.map().mapOption = 0;
+    }) << 9.0f << Rgb{255, 155, 0};
+
     // Sound where the settings or data are not.
     QTest::newRow("equal thresholds") << Setup([](Scene &s) {
+        s.map().mapType = 6; // a statistic whose thresholds are taken as they are
         s.map().mapOption = 0;
         s.map().threshMax = 4.0f;
     }) << 4.0f << Rgb{255, 255, 0};
@@ -187,7 +195,8 @@ void TestMapColouring::voxel()
     setup(scene);
     VolumeMapColouring colouring;
     Rgb rgb(3);
-    colouring.getVMPColorForVoxel(&scene.doc, 3, 3, 3, rgb[0], rgb[1], rgb[2], 100, 100, 100);
+    colouring.getVMPColorForVoxel(&scene.doc, scene.display, 3, 3, 3, rgb[0], rgb[1], rgb[2], 100,
+                                  100, 100);
     QCOMPARE(rgb[0] == -1 ? Rgb{} : rgb, expected);
 }
 
@@ -204,12 +213,13 @@ void TestMapColouring::mosaic()
     const QImage grey = mosaic.compose(scene.doc, 5, 6, 7);
 
     scene.maps().nrOfSelectedMaps = 0;
-    QVERIFY(!colouring.mapColouring(scene.doc, 5, 6, 7));
+    QVERIFY(!colouring.mapColouring(scene.doc, scene.display, 5, 6, 7));
     scene.maps().nrOfSelectedMaps = 1;
 
     scene.set(scene.map(), 5, 6, 7, 8.0f);
     scene.set(scene.map(), 5, 9, 3, -8.0f);
-    QImage image = mosaic.compose(scene.doc, 5, 6, 7, colouring.mapColouring(scene.doc, 5, 6, 7));
+    QImage image = mosaic.compose(scene.doc, 5, 6, 7,
+                                  colouring.mapColouring(scene.doc, scene.display, 5, 6, 7));
     const QPoint yellow[] = {layout.upperLeftPixel(5, 6), layout.upperRightPixel(6, 7),
                              layout.lowerRightPixel(5, 7)};
     for (const QPoint p : yellow) {
@@ -228,7 +238,7 @@ void TestMapColouring::mosaic()
     maps.xEnd = nx - 1;
     maps.yEnd = ny - 1;
     maps.zEnd = nz - 1;
-    scene.map().allocateMapData();
+    scene.map().allocateMapData(maps);
     for (int z = 0; z < nz; ++z)
         for (int y = 0; y < ny; ++y)
             for (int x = 0; x < nx; ++x)
@@ -239,23 +249,23 @@ void TestMapColouring::mosaic()
     const int nrOfVoxels = nx * ny * nz;
     for (int i = 0; i < nrOfVoxels; i += 7)
         scene.doc.vmrData[i] = 255;
-    scene.map().clusterCheckEnabled = true;
-    scene.map().clusterSize = 6;
-    const QByteArray volume(reinterpret_cast<char *>(scene.doc.vmrData), nrOfVoxels);
+    scene.display.clusterFilter = true;
+    scene.display.clusterSize = 6;
+    const QByteArray volume(reinterpret_cast<char *>(scene.doc.vmrData.get()), nrOfVoxels);
     const VoxelColours table;
     int coloured = 0;
     auto expected = [&](int x, int y, int z) {
         const QRgb anatomy = table.voxel(scene.doc.vmrData[x + y * nx + z * nx * ny]);
         int r, g, b;
-        colouring.getVMPColorForVoxel(&scene.doc, x, y, z, r, g, b, qRed(anatomy), qGreen(anatomy),
-                                      qBlue(anatomy));
+        colouring.getVMPColorForVoxel(&scene.doc, scene.display, x, y, z, r, g, b, qRed(anatomy),
+                                      qGreen(anatomy), qBlue(anatomy));
         coloured += r >= 0;
         return r >= 0 ? qRgb(r, g, b) : anatomy;
     };
     const int crosses[][3] = {{0, 9, 4}, {5, 11, 9}, {15, 2, 0}};
     for (const auto &c : crosses) {
         image = mosaic.compose(scene.doc, c[0], c[1], c[2],
-                               colouring.mapColouring(scene.doc, c[0], c[1], c[2]));
+                               colouring.mapColouring(scene.doc, scene.display, c[0], c[1], c[2]));
         coloured = 0;
         for (int y = 0; y < ny; ++y)
             for (int x = 0; x < nx; ++x)
@@ -268,7 +278,7 @@ void TestMapColouring::mosaic()
         }
         QVERIFY(coloured > 40);
     }
-    QCOMPARE(QByteArray(reinterpret_cast<char *>(scene.doc.vmrData), nrOfVoxels), volume);
+    QCOMPARE(QByteArray(reinterpret_cast<char *>(scene.doc.vmrData.get()), nrOfVoxels), volume);
 }
 
 QTEST_APPLESS_MAIN(TestMapColouring)

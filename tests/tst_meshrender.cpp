@@ -1,5 +1,4 @@
 #include "C3dMatrix.h"
-#include "CXSCore.h"
 #include "MeshArrays.h"
 #include "MeshCamera.h"
 #include "MeshLights.h"
@@ -31,15 +30,15 @@ SrfFixture row(int count, const QList<int> &triangles, const QList<int> &strips 
 
 // The colour codes are set after reading, which marks vertices without
 // neighbours deleted.
-std::unique_ptr<SurfaceMesh> read(CXSCore &core, const SrfFixture &f, const QList<int> &codes = {})
+std::unique_ptr<SurfaceMesh> read(const SrfFixture &f, const QList<int> &codes = {})
 {
-    auto mesh = std::make_unique<SurfaceMesh>(&core);
+    auto mesh = std::make_unique<SurfaceMesh>();
     QBuffer buffer;
     buffer.setData(f.bytes());
     buffer.open(QIODevice::ReadOnly);
     if (!mesh->readMesh(buffer))
         return nullptr;
-    std::copy(codes.begin(), codes.end(), mesh->vertexColors);
+    std::copy(codes.begin(), codes.end(), mesh->vertexColors.get());
     return mesh;
 }
 
@@ -89,7 +88,6 @@ private slots:
     void lights();
 
 private:
-    CXSCore core;
 };
 
 void TestMeshRender::colourCodes_data()
@@ -122,7 +120,7 @@ void TestMeshRender::colourCodes()
     QFETCH(QList<int>, codes);
     QFETCH(QString, colours);
     // (0, 2, 1) and (3, 5, 4) send 0, 1, 2, 3, 4, 5.
-    const auto mesh = read(core, row(6, {0, 2, 1, 3, 5, 4}), codes);
+    const auto mesh = read(row(6, {0, 2, 1, 3, 5, 4}), codes);
     QVERIFY(mesh);
     // After flat mode, so that a mode keeping the shade model keeps it flat.
     MeshArrays arrays;
@@ -140,7 +138,7 @@ void TestMeshRender::colourCodes()
 // vertex, is sent from two slots; colour changes report when slots change.
 void TestMeshRender::vertexSentInTwoColours()
 {
-    const auto mesh = read(core, row(5, {0, 2, 1, 3, 2, 4}), {0, 0, 5000, 1, 1});
+    const auto mesh = read(row(5, {0, 2, 1, 3, 2, 4}), {0, 0, 5000, 1, 1});
     MeshArrays arrays;
     QVERIFY(arrays.build(*mesh, MeshRenderMode().next(1)));
     QCOMPARE(arrays.indices(), std::vector<quint32>({0, 1, 2, 3, 4, 5}));
@@ -165,7 +163,7 @@ void TestMeshRender::mirroredAndSwapped()
     SrfFixture f = SrfFixture::octahedron();
     for (SrfFixture::Vertex &v : f.vertices)
         std::reverse(v.neighbors.begin(), v.neighbors.end());
-    const auto mesh = read(core, f);
+    const auto mesh = read(f);
     QVERIFY(mesh && mesh->hasTriangleStrips);
     mesh->hasTriangleStrips = false;
     MeshArrays arrays;
@@ -225,7 +223,7 @@ void TestMeshRender::strips()
 {
     QFETCH(QList<int>, strips);
     QFETCH(QList<int>, codes);
-    const auto mesh = read(core, row(7, {0, 1, 2}, strips), codes);
+    const auto mesh = read(row(7, {0, 1, 2}, strips), codes);
     QVERIFY(mesh);
     MeshArrays arrays;
     QVERIFY(arrays.build(*mesh, MeshRenderMode()));

@@ -1,4 +1,3 @@
-#include "CXSCore.h"
 #include "Icosphere.h"
 #include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
@@ -282,7 +281,6 @@ void TestMeshView::drawnWithoutTheWidget()
     const MeshCamera camera = view->camera();
     QString failure;
     QImage drawn, replaced, fresh;
-    CXSCore tables;
     std::thread worker([&] {
         OffscreenGL gl(shown.size());
         if (!gl.isValid()) {
@@ -291,12 +289,12 @@ void TestMeshView::drawnWithoutTheWidget()
         }
         std::optional<SurfaceMesh> mesh;
         const auto read = [&](bool red) {
-            mesh.emplace(&tables);
+            mesh.emplace();
             QByteArray bytes = sphereMesh(true);
             QBuffer buffer(&bytes);
             buffer.open(QIODevice::ReadOnly);
             mesh->readMesh(buffer);
-            std::fill(mesh->vertexColors, mesh->vertexColors + mesh->nrOfVertices,
+            std::fill(mesh->vertexColors.get(), mesh->vertexColors.get() + mesh->nrOfVertices,
                       red ? 0x3FFF0000 : 0);
         };
         MeshRenderer renderer, other;

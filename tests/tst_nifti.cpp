@@ -150,8 +150,8 @@ void TestNifti::matchesNibabelAtWorldPoints()
 
     AffineTransform worldToGrid;
     QVERIFY(doc->niftiVolume->gridToWorld().inverted(worldToGrid));
-    const std::vector<float> bytes(doc->vmrData,
-                                   doc->vmrData + qint64(doc->dimX) * doc->dimY * doc->dimZ);
+    const std::vector<float> bytes(doc->vmrData.get(),
+                                   doc->vmrData.get() + qint64(doc->dimX) * doc->dimY * doc->dimZ);
     const GridResampler grid(bytes.data(), {doc->dimX, doc->dimY, doc->dimZ}, false);
     int points = 0;
     for (const Expected &e : expectedValues()) {
@@ -306,9 +306,9 @@ void TestNifti::mapsByStatisticsAndOverlap()
     QVERIFY(!doc->niftiMapFits(fixture("mask_uint8.nii")));
     QVERIFY(!doc->niftiMapFits(fixture("nothing.nii")));
 
-    VolumeDoc talairach(&core);
+    VolumeDoc talairach;
     talairach.dimX = talairach.dimY = talairach.dimZ = 256;
-    talairach.vmrData = static_cast<unsigned char *>(calloc(256 * 256 * 256, 1));
+    talairach.vmrData = std::make_unique<unsigned char[]>(256 * 256 * 256);
     QVERIFY(!talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));
     talairach.referenceSpace = 3;
     QVERIFY(talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));
@@ -328,8 +328,8 @@ void TestNifti::mapOverlaysWithBothSigns()
     // The blobs' centres lie at world (-5, 1, 1), positive, and (7, 1, 1), negative.
     auto valueAt = [&](const AffineTransform::Point &world) {
         const AffineTransform::Point g = worldToGrid.map(world);
-        return doc->arVolumeMaps->maps[0]->valueAt(int(std::lround(g[0])), int(std::lround(g[1])),
-                                                   int(std::lround(g[2])));
+        return doc->arVolumeMaps->maps[0]->valueAt(*doc->arVolumeMaps, int(std::lround(g[0])),
+                                                   int(std::lround(g[1])), int(std::lround(g[2])));
     };
     for (int volume : {0, 1}) {
         QVERIFY(doc->convertNiftiMapToArVMP(volume));

@@ -59,21 +59,23 @@ void TestNiftiWindow::folderOfNiftiFiles()
     QDir::setCurrent(tmp.filePath("nifti"));
 
     CortivexViewer viewer;
-    viewer.initDataFolders(tmp.filePath("app"));
+    viewer.openDataFolders(tmp.filePath("app"));
     viewer.resize(1200, 750);
     viewer.show();
     QVERIFY(QTest::qWaitForWindowExposed(&viewer));
-    viewer.currentDir = QDir(tmp.filePath("nifti"));
-    viewer.switchToShowCXFiles();
+    viewer.openPaths({tmp.filePath("nifti")});
 
+    const CoverStore *store = viewer.coverFlow()->coverStore();
     QStringList covers;
-    for (int i = 0; i < viewer.coverStore->count(); ++i)
-        covers << QFileInfo(viewer.coverStore->fileName(i)).fileName();
+    for (int i = 0; i < store->count(); ++i)
+        covers << QFileInfo(store->fileName(i)).fileName();
     QCOMPARE(covers, QStringList({"Brain.NII.GZ", "far_float32.nii", "mask_uint8.nii",
                                   "twomaps_float32.nii", "zmap_float32.nii.gz"}));
-    QCOMPARE(viewer.viewStack->currentWidget(), viewer.volumeViewer);
-    QListWidget *files = viewer.mapsPanel->mapFileList();
-    QListWidget *maps = viewer.mapsPanel->subMapList();
+    auto *volumeView = viewer.findChild<VolumeOGLViewer *>();
+    QCOMPARE(viewer.findChild<QStackedWidget *>()->currentWidget(), volumeView);
+    auto *mapsPanel = viewer.findChild<MapsPanel *>();
+    QListWidget *files = mapsPanel->mapFileList();
+    QListWidget *maps = mapsPanel->subMapList();
     const auto offered = [files] {
         QStringList names;
         for (int i = 0; i < files->count(); ++i)
@@ -81,32 +83,32 @@ void TestNiftiWindow::folderOfNiftiFiles()
         return names;
     };
     QTRY_COMPARE(offered(), QStringList({"twomaps_float32.nii", "zmap_float32.nii.gz"}));
-    QVERIFY(!viewer.volumeViewer->shownImage().isNull());
+    QVERIFY(!volumeView->shownImage().isNull());
     QTest::mouseClick(files->viewport(), Qt::LeftButton, {},
                       files->visualItemRect(files->item(1)).center());
     QCOMPARE(maps->count(), 1);
     QCOMPARE(maps->item(0)->text(), QString("Volume 1"));
 
-    auto *threshold = viewer.mapsPanel->findChild<QDoubleSpinBox *>();
+    auto *threshold = mapsPanel->findChild<QDoubleSpinBox *>();
     threshold->setValue(1.0);
-    const QPair<int, int> both = mapPixels(viewer.volumeViewer->shownImage());
+    const QPair<int, int> both = mapPixels(volumeView->shownImage());
     QVERIFY2(both.first >= 5 && both.second >= 5,
              qPrintable(QString("%1 %2").arg(both.first).arg(both.second)));
 
-    auto *negatives = viewer.mapsPanel->findChildren<QCheckBox *>().at(1);
+    auto *negatives = mapsPanel->findChildren<QCheckBox *>().at(1);
     QCOMPARE(negatives->text(), QString("Show negative values"));
     negatives->click();
-    QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), qMakePair(both.first, 0));
+    QCOMPARE(mapPixels(volumeView->shownImage()), qMakePair(both.first, 0));
     negatives->click();
 
     // Blobs of some dozens of voxels pass a cluster filter of 10 but not of 1000.
-    auto *clusterSize = viewer.mapsPanel->findChild<QSpinBox *>();
-    auto *clusterFilter = viewer.mapsPanel->findChildren<QCheckBox *>().at(2);
+    auto *clusterSize = mapsPanel->findChild<QSpinBox *>();
+    auto *clusterFilter = mapsPanel->findChildren<QCheckBox *>().at(2);
     clusterSize->setValue(10);
     clusterFilter->click();
-    QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), both);
+    QCOMPARE(mapPixels(volumeView->shownImage()), both);
     clusterSize->setValue(1000);
-    QCOMPARE(mapPixels(viewer.volumeViewer->shownImage()), qMakePair(0, 0));
+    QCOMPARE(mapPixels(volumeView->shownImage()), qMakePair(0, 0));
     clusterFilter->click();
 
     // From the command line, a statistics file after its volume is chosen as its map,
@@ -116,10 +118,8 @@ void TestNiftiWindow::folderOfNiftiFiles()
     QCOMPARE(files->currentItem()->text(), QString("zmap_float32.nii.gz"));
     QCOMPARE(maps->count(), 1);
     viewer.openPaths({"Brain.NII.GZ", "mask_uint8.nii"});
-    QCOMPARE(
-        QFileInfo(viewer.coverStore->fileName(viewer.coverFlowBrowser->getSelectedImageIndex()))
-            .fileName(),
-        QString("mask_uint8.nii"));
+    QCOMPARE(QFileInfo(store->fileName(viewer.coverFlow()->getSelectedImageIndex())).fileName(),
+             QString("mask_uint8.nii"));
 }
 
 QTEST_MAIN(TestNiftiWindow)

@@ -1,4 +1,3 @@
-#include "CXSCore.h"
 #include "DicomFixture.h"
 #include "HeaderTexts.h"
 #include "MapsPanel.h"
@@ -236,8 +235,7 @@ void TestPanels::srfType()
                  {5, 20480, "Sphere"},
                  {5, 20481, ""}};
     for (const auto &c : cases) {
-        CXSCore core;
-        SurfaceMesh mesh(&core);
+        SurfaceMesh mesh;
         mesh.reservedValue = c.reservedValue;
         mesh.nrOfTriangles = c.triangles;
         QCOMPARE(srfHeaderValues(mesh).first(), QString(c.type));

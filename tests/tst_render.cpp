@@ -27,12 +27,12 @@ unsigned char pattern(int x, int y, int z)
 
 struct Volume
 {
-    Volume(int dimX, int dimY, int dimZ, unsigned char fill = 0) : doc(nullptr)
+    Volume(int dimX, int dimY, int dimZ, unsigned char fill = 0)
     {
         doc.dimX = dimX;
         doc.dimY = dimY;
         doc.dimZ = dimZ;
-        doc.vmrData = static_cast<unsigned char *>(malloc(size_t(dimX) * dimY * dimZ));
+        doc.vmrData = std::make_unique<unsigned char[]>(size_t(dimX) * dimY * dimZ);
         for (int i = 0; i < dimX * dimY * dimZ; ++i)
             doc.vmrData[i] = fill ? fill : pattern(i % dimX, i / dimX % dimY, i / dimX / dimY);
     }
@@ -175,8 +175,7 @@ void TestRender::nothingToCompose()
 {
     Volume noVoxels(2, 2, 2), flat(3, 3, 1), tooLong(MosaicLayout::maxQuadrantSide + 1, 1, 1),
         line(4096, 2, 2);
-    free(noVoxels.doc.vmrData);
-    noVoxels.doc.vmrData = nullptr;
+    noVoxels.doc.vmrData.reset();
     flat.doc.dimZ = 0;
     for (const Volume *volume : {&noVoxels, &flat, &tooLong, &line})
         QVERIFY(SliceMosaic().compose(volume->doc, 0, 0, 0).isNull());
@@ -359,10 +358,10 @@ void TestRender::dicomGrey()
     QFETCH(int, value);
     QFETCH(int, grey);
 
-    DICOMDoc doc(nullptr);
+    DICOMDoc doc;
     doc.nrOfColumns = 3;
     doc.nrOfRows = 2;
-    doc.pixelData = static_cast<qint16 *>(calloc(6, sizeof(qint16)));
+    doc.pixelData = std::make_unique<qint16[]>(6);
     doc.pixelData[5] = qint16(quint16(value));
     doc.meanIntensity = statistics[0];
     doc.stdDevIntensity = statistics[1];
@@ -375,11 +374,11 @@ void TestRender::dicomGrey()
 // No pixels, or an image without extent: no image.
 void TestRender::dicomWithoutPixels()
 {
-    DICOMDoc doc(nullptr);
+    DICOMDoc doc;
     doc.nrOfColumns = 3;
     doc.nrOfRows = 2;
     QVERIFY(dicomGreyImage(doc).isNull());
-    doc.pixelData = static_cast<qint16 *>(calloc(6, sizeof(qint16)));
+    doc.pixelData = std::make_unique<qint16[]>(6);
     for (const auto &[columns, rows] : {std::pair(0, 2), std::pair(3, 0), std::pair(-3, -2)}) {
         doc.nrOfColumns = columns;
         doc.nrOfRows = rows;

@@ -5,6 +5,7 @@
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "FileHelpers.h"
+#include "FolderBrowser.h"
 #include "ImageOGLViewer.h"
 #include "DicomFixture.h"
 #include "FixtureStream.h"
@@ -103,7 +104,7 @@ int differences(const QImage &a, const QImage &b)
 
 QString chosenMapFile(const CortivexViewer &viewer)
 {
-    const QListWidgetItem *item = viewer.mapsPanel->mapFileList()->currentItem();
+    const QListWidgetItem *item = viewer.findChild<MapsPanel *>()->mapFileList()->currentItem();
     return item ? item->text() : QString();
 }
 
@@ -273,8 +274,8 @@ std::array<int, 3> TestRenderCli::strongestMapVoxel()
     for (int z = 0; z < doc.dimZ; ++z)
         for (int y = 0; y < doc.dimY; ++y)
             for (int x = 0; x < doc.dimX; ++x)
-                if (map.valueAt(x, y, z) > strongest) {
-                    strongest = map.valueAt(x, y, z);
+                if (map.valueAt(*doc.arVolumeMaps, x, y, z) > strongest) {
+                    strongest = map.valueAt(*doc.arVolumeMaps, x, y, z);
                     voxel = {x, y, z};
                 }
     return voxel;
@@ -747,9 +748,9 @@ void TestRenderCli::fifosAreNeverWaitedOn()
     bool took = false;
     QString why;
     CXSCore core;
-    VolumeDoc volume(&core);
+    VolumeDoc volume;
     volume.dimX = volume.dimY = volume.dimZ = 256;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     if (reader == "picture view") {
         took = PictureDocument::read(path, why) != nullptr;
     } else if (reader == "exif") {
@@ -855,10 +856,7 @@ void TestRenderCli::namesThatAreNotUtf8()
 CortivexViewer *TestRenderCli::startViewer()
 {
     auto *viewer = new CortivexViewer;
-    viewer->initDataFolders(tmp.filePath("app"));
-    viewer->loadFavoriteFoldersList();
-    viewer->favoriteFolders.clear();
-    viewer->favoriteFolderModes.clear();
+    viewer->openDataFolders(tmp.filePath("app"));
     viewer->resize(1000, 700);
     viewer->show();
     return viewer;
@@ -873,19 +871,20 @@ void TestRenderCli::openingPaths()
     QVERIFY(QFile::copy(sample("Plasma.png"), out("pictures/a.png")));
     std::unique_ptr<CortivexViewer> viewer(startViewer());
     QVERIFY(QTest::qWaitForWindowExposed(viewer.get()));
+    const CoverStore *store = viewer->coverFlow()->coverStore();
     const auto selected = [&] {
-        return QFileInfo(
-                   viewer->coverStore->fileName(viewer->coverFlowBrowser->getSelectedImageIndex()))
-            .fileName();
+        return QFileInfo(store->fileName(viewer->coverFlow()->getSelectedImageIndex())).fileName();
     };
+    MapsPanel *maps = viewer->findChild<MapsPanel *>();
+    const auto shownView = [&] { return viewer->findChild<QStackedWidget *>()->currentWidget(); };
 
     // A mesh: CX data mode, its own cover, the mesh view showing it.
     viewer->openPaths({sample("Phantom_Cortex.srf")});
-    QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->currentFolderPath, samples.path());
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
+    QCOMPARE(QDir::currentPath(), samples.path());
     QCOMPARE(selected(), QString("Phantom_Cortex.srf"));
-    QCOMPARE(viewer->viewStack->currentWidget(), viewer->meshViewer);
-    QCOMPARE(viewer->meshViewer->failureNote(), QString());
+    QCOMPARE(shownView(), viewer->findChild<MeshOGLViewer *>());
+    QCOMPARE(viewer->findChild<MeshOGLViewer *>()->failureNote(), QString());
 
     // A volume and its maps: the map file chosen, its first map shown in colour.
     // Relative paths stay relative to where they were given.
@@ -894,41 +893,39 @@ void TestRenderCli::openingPaths()
     const QString relative = QFileInfo(samples.path()).fileName();
     viewer->openPaths({relative + "/Phantom_Head.vmr", relative + "/Phantom_Head_Maps.vmp"});
     QCOMPARE(selected(), QString("Phantom_Head.vmr"));
-    QCOMPARE(viewer->viewStack->currentWidget(), viewer->volumeViewer);
+    QCOMPARE(shownView(), viewer->findChild<VolumeOGLViewer *>());
     QCOMPARE(chosenMapFile(*viewer), QString("Phantom_Head_Maps.vmp"));
-    QCOMPARE(viewer->mapsPanel->subMapList()->count(), 2);
-    QCOMPARE(viewer->mapsPanel->subMapList()->currentRow(), 0);
-    QCOMPARE(viewer->mapsPanel->threshold(), 3.0f);
+    QCOMPARE(maps->subMapList()->count(), 2);
+    QCOMPARE(maps->subMapList()->currentRow(), 0);
+    QCOMPARE(maps->threshold(), 3.0f);
 
     // A picture and a DICOM file each in their own mode, though the folder holds volumes.
     viewer->openPaths({sample("Plasma.png")});
-    QVERIFY(viewer->showBitmaps);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
     QCOMPARE(selected(), QString("Plasma.png"));
     viewer->openPaths({sample("MR_Phantom_0007.dcm")});
-    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::RawMRI);
     QCOMPARE(selected(), QString("MR_Phantom_0007.dcm"));
 
     // Folders by what they hold, a favorite by its stored mode.
     viewer->openPaths({out("dicom")});
-    QVERIFY(viewer->showRawMRIData);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::RawMRI);
     QCOMPARE(selected(), QString("b.dcm"));
     viewer->openPaths({out("pictures")});
-    QVERIFY(viewer->showBitmaps);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
     viewer->openPaths({samples.path()});
-    QVERIFY(viewer->showCXFiles);
-    viewer->favoriteFolders << samples.path() + "/";
-    viewer->favoriteFolderModes << 1;
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
+    viewer->findChild<FolderBrowser *>()->addFavorite(samples.path() + "/", BrowsingMode::Images);
     viewer->openPaths({samples.path()});
-    QVERIFY(viewer->showBitmaps);
-    QCOMPARE(viewer->coverStore->fileName(0).endsWith(".png") ||
-                 viewer->coverStore->fileName(0).endsWith(".jpg") ||
-                 viewer->coverStore->fileName(0).endsWith(".gif"),
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
+    QCOMPARE(store->fileName(0).endsWith(".png") || store->fileName(0).endsWith(".jpg") ||
+                 store->fileName(0).endsWith(".gif"),
              true);
 
     // A map file on its own opens its folder in CX data mode; nothing else is chosen.
     viewer->openPaths({sample("Sphere.smp")});
-    QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->mapsPanel->mapFileList()->currentItem(), nullptr);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
+    QCOMPARE(maps->mapFileList()->currentItem(), nullptr);
 }
 
 void TestRenderCli::droppingPaths()
@@ -945,12 +942,14 @@ void TestRenderCli::droppingPaths()
     QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewer.get(), &drop);
     QVERIFY(drop.isAccepted());
-    QVERIFY(viewer->showCXFiles);
-    QCOMPARE(viewer->coverStore->fileName(viewer->coverFlowBrowser->getSelectedImageIndex()),
-             sample("Sphere.srf"));
-    QCOMPARE(viewer->viewStack->currentWidget(), viewer->meshViewer);
+    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
+    QCOMPARE(
+        viewer->coverFlow()->coverStore()->fileName(viewer->coverFlow()->getSelectedImageIndex()),
+        sample("Sphere.srf"));
+    QCOMPARE(viewer->findChild<QStackedWidget *>()->currentWidget(),
+             viewer->findChild<MeshOGLViewer *>());
     QCOMPARE(chosenMapFile(*viewer), QString("Sphere.smp"));
-    QVERIFY(viewer->mapsPanel->subMapList()->count() > 0);
+    QVERIFY(viewer->findChild<MapsPanel *>()->subMapList()->count() > 0);
 
     // Text without files is not taken.
     QMimeData text;

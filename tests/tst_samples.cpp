@@ -62,10 +62,10 @@ QPair<qint64, qint64> beyond(const float *data, qint64 count, float threshold)
 }
 
 // Name, type, thresholds and display settings of each map, a line each.
-template <typename Map> QStringList settings(const QList<Map *> &maps)
+template <typename Map> QStringList settings(const std::vector<std::unique_ptr<Map>> &maps)
 {
     QStringList lines;
-    for (const StatisticalMap *m : maps) {
+    for (const auto &m : maps) {
         lines << QString("%1: type %2, %3..%4, cluster %5%6, shown %7%8")
                      .arg(m->mapName)
                      .arg(m->mapType)
@@ -85,7 +85,7 @@ QPair<int, int> overlaid(SurfaceMesh &mesh, int m)
     mesh.surfaceMaps->selectedMaps = {m};
     mesh.surfaceMaps->nrOfSelectedMaps = 1;
     mesh.prepareDisplayOfSMP();
-    mesh.overlaySMP();
+    mesh.overlaySMP(mesh.surfaceMaps->maps[m]->storedDisplay());
     QSet<int> colours;
     int count = 0;
     for (int v = 0; v < mesh.nrOfVertices; ++v) {
@@ -234,7 +234,8 @@ void TestSamples::dicomSeries()
         QCOMPARE(position.split('\\').last().trimmed().toDouble(), -48 + 4.5 * (instance - 1));
         // Pixels in a plausible range whatever the byte order: a wrong swap
         // would give values in the thousands or negative ones.
-        const auto [lowest, highest] = std::minmax_element(doc.pixelData, doc.pixelData + 65536);
+        const auto [lowest, highest] =
+            std::minmax_element(doc.pixelData.get(), doc.pixelData.get() + 65536);
         QVERIFY(*lowest >= 0 && *highest < 1000);
         QCOMPARE_GT(doc.meanIntensity, 150.0f);
     }
@@ -338,7 +339,7 @@ void TestSamples::meshes()
     double enclosed = 0;
     QList<quint64> listed;
     for (int t = 0; t < triangles; ++t) {
-        const int *i = mesh.triangles + 3 * t;
+        const int *i = mesh.triangles.get() + 3 * t;
         enclosed += QVector3D::dotProduct(
             vertex(mesh, i[0]) - centre,
             QVector3D::crossProduct(vertex(mesh, i[1]) - centre, vertex(mesh, i[2]) - centre));
@@ -347,7 +348,7 @@ void TestSamples::meshes()
     QCOMPARE_GT(enclosed, 0.0);
     QVERIFY(mesh.hasTriangleStrips);
     QList<quint64> stripped;
-    const int *s = mesh.triangleStrips;
+    const int *s = mesh.triangleStrips.get();
     for (int k = 0, first = 0; k < mesh.nrOfTriangleStrips; ++k) {
         if (s[k] < 0)
             first = k + 1;
@@ -362,8 +363,10 @@ void TestSamples::meshes()
     QCOMPARE_LT(mesh.nrOfTriangleStrips, triangles * 11 / 10);
 
     // Colour codes 1 in the sulci of the cortex, 0 elsewhere.
-    const int sulcal = int(std::count(mesh.vertexColors, mesh.vertexColors + vertices, 1));
-    QCOMPARE(std::count(mesh.vertexColors, mesh.vertexColors + vertices, 0), vertices - sulcal);
+    const int sulcal =
+        int(std::count(mesh.vertexColors.get(), mesh.vertexColors.get() + vertices, 1));
+    QCOMPARE(std::count(mesh.vertexColors.get(), mesh.vertexColors.get() + vertices, 0),
+             vertices - sulcal);
     QVERIFY(folded ? sulcal > vertices / 10 && sulcal < vertices / 2 : sulcal == 0);
     if (!folded)
         return;
@@ -409,7 +412,7 @@ void TestSamples::maps()
                           "Correlation with task: type 2, 0.3..0.8, cluster 6 checked, shown 3, "
                           "own colours"}));
     for (int m = 0; m < 2; ++m) {
-        const float *data = set.maps[m]->mapData;
+        const float *data = set.maps[m]->mapData.get();
         const auto [lowest, highest] = std::minmax_element(data, data + 56 * 47 * 47);
         const float limit = m == 1 ? 1 : 12;
         QVERIFY(*lowest > -limit && *highest < limit);
@@ -424,7 +427,7 @@ void TestSamples::maps()
         QCOMPARE(converted.maps.size(), 1);
         const ArVolumeMap &map = *converted.maps[0];
         QCOMPARE(map.clusterSize, set.maps[m]->clusterSize * 27);
-        const auto [positive, negative] = beyond(map.mapData, voxels, map.threshMin);
+        const auto [positive, negative] = beyond(map.mapData.get(), voxels, map.threshMin);
         QVERIFY(positive > 3000 && negative > 3000);
     }
 
@@ -439,7 +442,7 @@ void TestSamples::maps()
              QList<int>({256, 256, 256, 56, 224, 48, 188, 58, 198}));
     QCOMPARE(settings(older.maps),
              QStringList({"Finger tapping: type 1, 4..8, cluster 50 checked, shown 3"}));
-    const float *data = older.maps[0]->mapData;
+    const float *data = older.maps[0]->mapData.get();
     const qint64 voxels = older.boxDimX() * older.boxDimY() * older.boxDimZ();
     const auto [positive, negative] = beyond(data, voxels, 4);
     QVERIFY(positive > 1000 && negative > 300);
@@ -472,7 +475,7 @@ void TestSamples::maps()
             const SurfaceMap &map = *surface.surfaceMaps->maps[m];
             const auto [coloured, colours] = overlaid(surface, m);
             QVERIFY(coloured > n / 10 && coloured < n * 6 / 10);
-            const auto [positive, negative] = beyond(map.mapData, n, map.threshMin);
+            const auto [positive, negative] = beyond(map.mapData.get(), n, map.threshMin);
             QVERIFY(map.mapType != 1 || (positive > n / 50 && negative > n / 50));
             if (map.mapType == 3) {
                 QCOMPARE(QList<int>(map.lagValues, map.lagValues + 4), QList<int>({6, 0, 5, 0}));

@@ -118,7 +118,6 @@ private slots:
     void indirectVertices();
 
 private:
-    CXSCore core;
     QTemporaryDir dir;
 };
 
@@ -146,9 +145,9 @@ void TestSrf::versions()
     if (version < 3) // what a reader of the wrong version would take for strips or a name
         bytes += FixtureStream().i32(2).i32(1).i32(0).cstr("x").data;
 
-    CXSCore hostCore;
-    hostCore.hostIsBigEndian = bigEndianHost;
-    SurfaceMesh mesh(&hostCore);
+    ReadContext host;
+    host.hostIsBigEndian = bigEndianHost;
+    SurfaceMesh mesh(host);
     QVERIFY(readBytes(mesh, bytes));
     QVERIFY(mesh.meshLoaded && mesh.noDeletedRegions && !mesh.indirectVerticesLoaded);
     QCOMPARE(mesh.fileNameWithPath, "untitled.srf");
@@ -156,21 +155,22 @@ void TestSrf::versions()
                          mesh.nrOfTriangleStrips}),
              QList<int>({2, 6, 8, version >= 3 ? 8 : 0}));
     QCOMPARE(toList(mesh.meshCenter, 3), QList<float>({128.0f, 127.5f, 126.0f}));
-    QCOMPARE(corners(mesh.vertexX, mesh.vertexY, mesh.vertexZ, 6), corners(f));
-    QCOMPARE(toList(mesh.vertexColors, 6), QList<int>({0, 1, 0, 1, 0, 1}));
+    QCOMPARE(corners(mesh.vertexX.get(), mesh.vertexY.get(), mesh.vertexZ.get(), 6), corners(f));
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
     QCOMPARE(mesh.nrOfNeighbors, QList<qint16>(6, 4));
     for (int v = 0; v < 6; ++v)
         QCOMPARE(mesh.neighbors[v], f.vertices[v].neighbors);
-    QCOMPARE(toList(mesh.triangles, 24), f.triangles);
+    QCOMPARE(toList(mesh.triangles.get(), 24), f.triangles);
     // The stored normals (0, 0, 7) give way to computed ones, outward here.
-    QVERIFY(fuzzyEqual(corners(mesh.normalX, mesh.normalY, mesh.normalZ, 6), corners(f)));
+    QVERIFY(fuzzyEqual(corners(mesh.normalX.get(), mesh.normalY.get(), mesh.normalZ.get(), 6),
+                       corners(f)));
 
     QCOMPARE(toList(mesh.meshColor0, 4) + toList(mesh.meshColor1, 4),
              version >= 1 ? QList<float>({0.9f, 0.8f, 0.1f, 0.5f, 0.2f, 0.3f, 0.4f, 0.6f})
                           : QList<float>({1.0f, 0.7f, 0.3f, 1.0f, 0.3f, 0.3f, 0.3f, 1.0f}));
     QCOMPARE(mesh.hasTriangleStrips, version >= 3);
     if (version >= 3)
-        QCOMPARE(toList(mesh.triangleStrips, 8), f.strips);
+        QCOMPARE(toList(mesh.triangleStrips.get(), 8), f.strips);
     QCOMPARE(mesh.indirectMeshFile, version >= 4 ? QByteArray("alt.srf") : QByteArray());
 }
 
@@ -178,7 +178,7 @@ void TestSrf::deletedVertices()
 {
     SrfFixture f = SrfFixture::octahedron();
     f.vertices[1].color = -1;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(readBytes(mesh, f.bytes()));
     QVERIFY(!mesh.noDeletedRegions);
     // Vertex 0 keeps the two of its four triangles that avoid vertex 1.
@@ -191,8 +191,9 @@ void TestSrf::deletedVertices()
     for (int v : {1, 2, 4, 5})
         f.vertices[v].color = -3;
     QVERIFY(readBytes(mesh, f.bytes()));
-    QCOMPARE(corners(mesh.normalX, mesh.normalY, mesh.normalZ, 6), QList<float>(18, 0));
-    QCOMPARE(toList(mesh.vertexColors, 6), QList<int>(6, -10000));
+    QCOMPARE(corners(mesh.normalX.get(), mesh.normalY.get(), mesh.normalZ.get(), 6),
+             QList<float>(18, 0));
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>(6, -10000));
 
     // Without neighbours there is no normal either.
     f = SrfFixture::octahedron();
@@ -209,7 +210,7 @@ void TestSrf::meshStatistics()
     SrfFixture f = SrfFixture::octahedron();
     f.vertices[0].x = 2; // edges from vertex 0 become sqrt(5)
     f.vertices[5].neighbors << 1 << 2 << 3;
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(readBytes(mesh, f.bytes()));
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 27.0f / 6);
     int edges = 0;
@@ -240,7 +241,7 @@ void TestSrf::meshStatistics()
 // saved, and judges the deleted regions again.
 void TestSrf::undoColors()
 {
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(readBytes(mesh, SrfFixture::octahedron().bytes()));
     mesh.vertexColors[3] = -1;
     mesh.undoMeshColors();
@@ -252,7 +253,7 @@ void TestSrf::undoColors()
     mesh.vertexColors[0] = 0x3F00FF00;
     mesh.vertexColors[4] = -2;
     mesh.undoMeshColors();
-    QCOMPARE(toList(mesh.vertexColors, 6), QList<int>({0, 1, 0, 1, 0, 1}));
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
     QVERIFY(mesh.noDeletedRegions);
 
     mesh.vertexColors[1] = 7;
@@ -265,7 +266,7 @@ void TestSrf::undoColors()
 // Strips and the alternate file name may be missing at the end of a file.
 void TestSrf::shortFiles()
 {
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     SrfFixture f = SrfFixture::octahedron();
     f.indirectFile = "other.srf";
     const QByteArray triangles = f.bytes(SrfFixture::Triangles);
@@ -295,7 +296,7 @@ void TestSrf::files()
                   broken = dir.filePath("broken.srf"), missing = dir.filePath("none.srf");
     QVERIFY(writeFile(first, f.bytes()) && writeFile(second, f.bytes()) &&
             writeFile(broken, f.bytes(SrfFixture::Neighbors)));
-    SurfaceMesh unread(&core);
+    SurfaceMesh unread;
     QVERIFY(!unread.readMesh(missing) && !unread.readMesh(dir.path()));
     QCOMPARE(unread.fileNameWithPath, "untitled.srf");
 
@@ -433,7 +434,7 @@ void TestSrf::brokenFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(!readBytes(mesh, bytes));
     QVERIFY2(mesh.failureReason().contains(reason), qPrintable(mesh.failureReason()));
 }
@@ -441,7 +442,7 @@ void TestSrf::brokenFiles()
 // Counts are weighed against the file before any array is made for them.
 void TestSrf::hugeCountsAllocateNothing()
 {
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     QVERIFY(!readBytes(mesh, header(0x7fffffff, 0)) && !mesh.vertexX);
     QVERIFY(!readBytes(mesh, header(1, 0x2000000)) && !mesh.triangles);
     QVERIFY(!readBytes(mesh, countAfter(SrfFixture::Triangles, 0x10000000)) &&
@@ -532,13 +533,13 @@ void TestSrf::indirectVertices()
     QVERIFY(writeFile(mainPath, main.bytes()));
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(workingFolder));
-    SurfaceMesh mesh(&core);
+    SurfaceMesh mesh;
     const bool read = mesh.readMesh(mainPath);
     QDir::setCurrent(previous);
 
     QVERIFY(read && mesh.meshLoaded);
     QCOMPARE(mesh.fileNameWithPath, mainPath);
-    QCOMPARE(corners(mesh.vertexX, mesh.vertexY, mesh.vertexZ, 6), corners(main));
+    QCOMPARE(corners(mesh.vertexX.get(), mesh.vertexY.get(), mesh.vertexZ.get(), 6), corners(main));
     QCOMPARE(mesh.indirectVerticesLoaded, !altColors.isEmpty());
     if (altColors.isEmpty()) {
         QVERIFY(mesh.indirectMeshFile.isEmpty() && !mesh.altVertexX && !mesh.altVertexColors);
@@ -548,7 +549,8 @@ void TestSrf::indirectVertices()
     QCOMPARE(mesh.indirectMeshFile, name.left(263));
     QCOMPARE(toList(mesh.altMeshColor0, 3) + toList(mesh.altMeshColor1, 3), altColors);
     const SrfFixture expected = alternate.isNull() ? main : inflated();
-    QCOMPARE(corners(mesh.altVertexX, mesh.altVertexY, mesh.altVertexZ, 6), corners(expected));
+    QCOMPARE(corners(mesh.altVertexX.get(), mesh.altVertexY.get(), mesh.altVertexZ.get(), 6),
+             corners(expected));
     QCOMPARE(mesh.altNrOfVertices, 6);
     QCOMPARE(mesh.altNrOfTriangles, expected.triangles.size() / 3);
     for (int v = 0; v < 6; ++v) {

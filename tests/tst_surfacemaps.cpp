@@ -1,4 +1,3 @@
-#include "CXSCore.h"
 #include "FixtureStream.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
@@ -21,11 +20,12 @@ bool readMesh(SurfaceMesh &mesh, QByteArray bytes)
     return mesh.readMesh(buffer);
 }
 
-bool readMaps(SurfaceMaps &maps, QByteArray bytes)
+// Reads bytes as a map file for a mesh of meshVertices vertices.
+bool readMaps(SurfaceMaps &maps, QByteArray bytes, int meshVertices = 6)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    return maps.loadSurfaceMaps(buffer);
+    return maps.loadSurfaceMaps(buffer, meshVertices);
 }
 
 int code(const QList<int> &rgb)
@@ -36,22 +36,20 @@ int code(const QList<int> &rgb)
 // Maps of the mesh, the first one selected, every value v.
 SurfaceMaps &mapsOf(SurfaceMesh &mesh, int count, float v = 0)
 {
-    delete mesh.surfaceMaps;
-    mesh.surfaceMaps = new SurfaceMaps(&mesh);
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
     mesh.surfaceMaps->nrOfVertices = mesh.nrOfVertices;
     mesh.surfaceMaps->allocateMapsMemory(count, false);
-    for (SurfaceMap *map : std::as_const(mesh.surfaceMaps->maps)) {
-        std::fill(map->mapData, map->mapData + mesh.nrOfVertices, v);
-        map->clusterCheckEnabled = false;
-    }
+    for (const auto &map : mesh.surfaceMaps->maps)
+        std::fill(map->mapData.get(), map->mapData.get() + mesh.nrOfVertices, v);
     mesh.surfaceMaps->nrOfSelectedMaps = 1;
     return *mesh.surfaceMaps;
 }
 
-void overlay(SurfaceMesh &mesh)
+// At threshold 4 with both signs, unless display says otherwise.
+void overlay(SurfaceMesh &mesh, const MapDisplay &display = {4, 0, false, 3})
 {
     mesh.prepareDisplayOfSMP();
-    mesh.overlaySMP();
+    mesh.overlaySMP(display);
 }
 
 struct Overlay
@@ -91,13 +89,12 @@ private slots:
     void secondOverlay();
 
 private:
-    CXSCore core;
     std::unique_ptr<SurfaceMesh> mesh;
 };
 
 void TestSurfaceMaps::init()
 {
-    mesh = std::make_unique<SurfaceMesh>(&core);
+    mesh = std::make_unique<SurfaceMesh>();
     QVERIFY(readMesh(*mesh, SrfFixture::octahedron().bytes()));
 }
 
@@ -120,7 +117,7 @@ void TestSurfaceMaps::versions()
     f.maps[1].mapAlpha = 0.5f;
     f.maps[1].mapOption = 0;
     f.maps[1].data = {1, 2, 3, 4, 5, 6};
-    SurfaceMaps maps(mesh.get());
+    SurfaceMaps maps;
     QVERIFY(readMaps(maps, f.bytes()));
 
     QCOMPARE(maps.maps.size(), 2);
@@ -128,7 +125,7 @@ void TestSurfaceMaps::versions()
     QCOMPARE(maps.selectedMaps, QList<int>({0, 0}));
     const SurfaceMap &m = *maps.maps[1];
     QCOMPARE(m.mapName, "second");
-    QCOMPARE(QList<float>(m.mapData, m.mapData + 6), f.maps[1].data);
+    QCOMPARE(QList<float>(m.mapData.get(), m.mapData.get() + 6), f.maps[1].data);
     QCOMPARE(QList<float>({float(m.clusterSize), m.threshMin, m.threshMax, float(m.statParam3)}),
              QList<float>({7, 4, 8, 13}));
     // Versions 1 and 2 give every map the first map's type and the lags of the header.
@@ -165,23 +162,21 @@ void TestSurfaceMaps::refused_data()
 void TestSurfaceMaps::refused()
 {
     QFETCH(QByteArray, bytes);
-    SurfaceMaps maps(mesh.get());
+    SurfaceMaps maps;
     QVERIFY(!readMaps(maps, bytes));
-    QVERIFY(maps.maps.isEmpty());
+    QVERIFY(maps.maps.empty());
 }
 
 void TestSurfaceMaps::negativeVertexCount()
 {
-    // A mesh never read, given the count the file states, as cxvinfo does.
-    SurfaceMesh unread(&core);
-    unread.nrOfVertices = -3;
+    // For a mesh of the count the file states, as cxvinfo asks for one never read.
     SmpFixture f;
     f.nrOfVertices = -3;
     for (int count : {0, 1}) {
         f.maps.resize(count);
-        SurfaceMaps maps(&unread);
-        QVERIFY2(!readMaps(maps, f.bytes()), qPrintable(QString("%1 maps").arg(count)));
-        QVERIFY(maps.maps.isEmpty());
+        SurfaceMaps maps;
+        QVERIFY2(!readMaps(maps, f.bytes(), -3), qPrintable(QString("%1 maps").arg(count)));
+        QVERIFY(maps.maps.empty());
     }
 }
 
@@ -219,7 +214,11 @@ void TestSurfaceMaps::colors_data()
     QTest::newRow("minus the lower threshold") << Overlay{-4} << none;
     QTest::newRow("negative") << Overlay{-6} << QList<int>({0, 155, 175});
     QTest::newRow("negative, positive shown") << Overlay{-6, 4, 8, 1, 1} << none;
-    QTest::newRow("equal thresholds") << Overlay{4, 4, 4} << QList<int>({255, 255, 0});
+    // The upper threshold is kept above the threshold shown, as the statistic has it.
+    QTest::newRow("shown at the upper threshold")
+        << Overlay{9, 8, 8, 0} << QList<int>({255, 155, 0});
+    QTest::newRow("equal thresholds, taken as they are")
+        << Overlay{4, 4, 4, 1, 3, 6} << QList<int>({255, 255, 0});
     QTest::newRow("own colours") << Overlay{6, 4, 8, 1, 3, 1, {}, true} << QList<int>({0, 0, 177});
     QTest::newRow("half transparent")
         << Overlay{6, 4, 8, 1, 3, 1, {}, false, 0.5f} << QList<int>({242, 179, 12});
@@ -236,15 +235,13 @@ void TestSurfaceMaps::colors()
     QFETCH(Overlay, settings);
     QFETCH(QList<int>, rgb);
     SurfaceMap &map = *mapsOf(*mesh, 1, settings.value).maps[0];
-    map.threshMin = settings.threshMin;
     map.threshMax = settings.threshMax;
     map.mapOption = settings.mapOption;
-    map.showPosNeg = settings.showPosNeg;
     map.mapType = settings.mapType;
     std::copy(settings.lagValues.begin(), settings.lagValues.end(), map.lagValues);
     map.useMapColors = settings.useMapColors;
     map.mapAlpha = settings.mapAlpha;
-    overlay(*mesh);
+    overlay(*mesh, {settings.threshMin, 0, false, settings.showPosNeg});
     QCOMPARE(mesh->vertexColors[0], rgb.isEmpty() ? 0 : code(rgb));
 }
 
@@ -254,7 +251,7 @@ void TestSurfaceMaps::averageOfMaps()
     SurfaceMaps &maps = mapsOf(*mesh, 2, 6);
     maps.maps[0]->mapColor1 = maps.maps[0]->mapColor2 = {255, 0, 0};
     maps.maps[1]->mapColor1 = maps.maps[1]->mapColor2 = {255, 255, 0};
-    for (SurfaceMap *map : std::as_const(maps.maps))
+    for (const auto &map : maps.maps)
         map->useMapColors = true;
     for (const QList<int> &selection : {QList<int>({0, 1, 7}), QList<int>({-1, 1})}) {
         maps.selectedMaps = selection;
@@ -300,10 +297,8 @@ void TestSurfaceMaps::clusterRemoval()
     QFETCH(bool, stays);
     QVERIFY(readMesh(*mesh, srf));
     SurfaceMap &map = *mapsOf(*mesh, 1).maps[0];
-    std::fill(map.mapData, map.mapData + coloredVertices, 6.0f);
-    map.clusterCheckEnabled = true;
-    map.clusterSize = clusterSize;
-    overlay(*mesh);
+    std::fill(map.mapData.get(), map.mapData.get() + coloredVertices, 6.0f);
+    overlay(*mesh, {4, clusterSize, true, 3});
     // A removed vertex shows the mesh's own colour.
     for (int v = 0; v < coloredVertices; ++v)
         QCOMPARE(mesh->vertexColors[v] == code({255, 155, 0}), stays);
@@ -317,15 +312,12 @@ void TestSurfaceMaps::secondOverlay()
     QVERIFY(readMesh(*mesh, f.bytes()));
     SurfaceMap &map = *mapsOf(*mesh, 1, 7).maps[0];
     map.mapData[0] = 5;
-    map.clusterCheckEnabled = true;
-    map.clusterSize = 0;
-    overlay(*mesh);
+    overlay(*mesh, {4, 0, true, 3});
     QCOMPARE(mesh->vertexColors[0], code({255, 115, 0}));
     QCOMPARE(mesh->vertexColors[1], code({255, 195, 0}));
     QCOMPARE(mesh->vertexColors[2], -10000);
 
-    map.threshMin = 6;
-    overlay(*mesh);
+    overlay(*mesh, {6, 0, true, 3});
     QCOMPARE(mesh->vertexColors[0], 0);
     QCOMPARE(mesh->vertexColors[1], code({255, 155, 0}));
     QCOMPARE(mesh->vertexColors[2], -10000);

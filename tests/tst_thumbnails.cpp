@@ -1,7 +1,9 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "FolderBrowser.h"
 #include "FolderDataFiles.h"
+#include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
 #include "MeshOGLViewer.h"
 #include "ThumbnailFile.h"
@@ -14,10 +16,12 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QtEndian>
 
 #include <sys/stat.h>
@@ -147,6 +151,14 @@ private:
         return QDir(dataDir()).entryList({"*.cxi"}, QDir::Files, QDir::Name);
     }
     void open(const QString &folder);
+    CoverStore *covers() const { return viewer->coverFlow()->coverStore(); }
+    bool makingThumbnails() const
+    {
+        return viewer->findChild<FolderThumbnails *>()->isMakingThumbnails();
+    }
+    template <typename View> View *view() const { return viewer->findChild<View *>(); }
+    // The thumbnail file the index on disk names for folder in mode.
+    QString indexed(const QString &folder, BrowsingMode mode = BrowsingMode::Images) const;
     bool allCoversDone() const;
     QList<ThumbnailEntry> storedEntries(const QString &name) const;
     // Restarts the viewer on an index that names file as the thumbnails of
@@ -184,8 +196,7 @@ void TestThumbnails::initTestCase()
 CortivexViewer *TestThumbnails::startViewer()
 {
     auto *w = new CortivexViewer;
-    w->initDataFolders(path("app"));
-    w->loadVisitedFoldersToThumbnailFilesMaps();
+    w->openDataFolders(path("app"));
     w->resize(1000, 700);
     w->show();
     return w;
@@ -196,7 +207,7 @@ void TestThumbnails::init()
     QDir(dataDir()).removeRecursively();
     viewer = startViewer();
     QVERIFY(QTest::qWaitForWindowExposed(viewer));
-    viewer->toggleShowBitmaps();
+    viewer->setBrowsingMode(BrowsingMode::Images);
 }
 
 void TestThumbnails::cleanup()
@@ -206,15 +217,27 @@ void TestThumbnails::cleanup()
     QDir::setCurrent(path("work"));
 }
 
+// As a click in the directory tree: listed in the mode shown.
 void TestThumbnails::open(const QString &folder)
 {
-    viewer->clickedFolder(viewer->fileSystemModel->index(path(folder)));
+    viewer->findChild<FolderBrowser *>()->clickedFolder(
+        static_cast<QFileSystemModel *>(viewer->findChild<QTreeView *>()->model())
+            ->index(path(folder)));
+}
+
+QString TestThumbnails::indexed(const QString &folder, BrowsingMode mode) const
+{
+    QFile file(QDir(dataDir()).filePath("VisitedFolders.cxv"));
+    QMap<QString, QString> maps[3];
+    if (!file.open(QIODevice::ReadOnly) || !readVisitedFolders(file, maps[0], maps[1], maps[2]))
+        return {};
+    return maps[browsingModeNumber(mode) - 1].value(folder);
 }
 
 bool TestThumbnails::allCoversDone() const
 {
-    for (int i = 0; i < viewer->coverStore->count(); ++i)
-        if (!viewer->coverStore->thumbnailLoaded(i))
+    for (int i = 0; i < covers()->count(); ++i)
+        if (!covers()->thumbnailLoaded(i))
             return false;
     return true;
 }
@@ -237,7 +260,7 @@ void TestThumbnails::openPicsWithIndex(const QString &file)
             writeVisitedFolders(device, {{path("pics"), file}}, {}, {});
         }));
     viewer = startViewer();
-    viewer->toggleShowBitmaps();
+    viewer->setBrowsingMode(BrowsingMode::Images);
     open("pics");
 }
 
@@ -418,7 +441,7 @@ void TestThumbnails::fileNames()
                  {"/other/MyScans", 1, true, "MyScans_1" + stamp + "_3.cxi"}};
     for (const auto &c : cases) {
         QCOMPARE(thumbnailFileName(
-                     c.folder, c.mode, when,
+                     c.folder, browsingModeOfNumber(c.mode), when,
                      [&](const QString &name) { return c.isTaken && taken.contains(name); }),
                  c.name);
     }
@@ -469,7 +492,7 @@ void TestThumbnails::onlyShownCoversRepaint()
             return false;
         }
     } counter;
-    CoverFlowBrowser *strip = viewer->coverFlowBrowser;
+    CoverFlowBrowser *strip = viewer->coverFlow();
     strip->clearCoverStore();
     for (int i = 0; i < 100; ++i)
         strip->addEmptyCover(QString("/f/%1.png").arg(i));
@@ -477,10 +500,10 @@ void TestThumbnails::onlyShownCoversRepaint()
     QTest::qWait(100);
     strip->installEventFilter(&counter);
     const QByteArray png = encodeThumbnail(filled(QSize(8, 8), Qt::red));
-    viewer->coverStore->setThumbnail(99, png);
+    covers()->setThumbnail(99, png);
     QTest::qWait(100);
     QCOMPARE(counter.paints, 0);
-    viewer->coverStore->setThumbnail(1, png);
+    covers()->setThumbnail(1, png);
     QTRY_COMPARE(counter.paints, 1);
 }
 
@@ -488,8 +511,8 @@ void TestThumbnails::storedPerFolderAndMode()
 {
     open("pics");
     QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
-    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
-    CoverStore *store = viewer->coverStore;
+    QTRY_VERIFY(!makingThumbnails());
+    CoverStore *store = covers();
     // b.jpg is stored lying and turned upright; d.jpg cannot be read.
     QCOMPARE(qAlpha(store->image(1).pixel(10, 128)), 0);
     QCOMPARE(colour(store->image(1).pixel(200, 30)), 'r');
@@ -498,7 +521,7 @@ void TestThumbnails::storedPerFolderAndMode()
 
     open("empty");
     QCOMPARE(thumbnailFiles().size(), 1);
-    const QString name = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
+    const QString name = indexed(path("pics"));
     QVERIFY(QRegularExpression(R"(^pics_1_\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.cxi$)")
                 .match(name)
                 .hasMatch());
@@ -507,18 +530,18 @@ void TestThumbnails::storedPerFolderAndMode()
     QCOMPARE(entries.size(), 4);
     QCOMPARE(entries[3].fileName, QString("d.jpg"));
     QVERIFY(entries[3].png.isEmpty());
-    QVERIFY(!viewer->imageFoldersToThumbnailFiles.contains(path("empty")));
+    QVERIFY(indexed(path("empty")).isEmpty());
 
     // After a restart the folder shows its thumbnails at once; leaving it unchanged writes nothing.
     delete viewer;
     viewer = startViewer();
-    viewer->toggleShowBitmaps();
+    viewer->setBrowsingMode(BrowsingMode::Images);
     const QByteArray stored = readAll(QDir(dataDir()).filePath(name));
     open("pics");
     QVERIFY(allCoversDone());
-    store = viewer->coverStore;
+    store = covers();
     QCOMPARE(store->image(0).convertToFormat(picture.format()), picture);
-    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
+    QTRY_VERIFY(!makingThumbnails());
     open("empty");
     QCOMPARE(thumbnailFiles(), QStringList({name}));
     QCOMPARE(readAll(QDir(dataDir()).filePath(name)), stored);
@@ -526,13 +549,13 @@ void TestThumbnails::storedPerFolderAndMode()
     // U replaces a thumbnail, an offer without it does not; leaving writes a new file.
     open("pics");
     const QImage green = filled(QSize(100, 100), Qt::darkGreen);
-    emit viewer->imageViewer->thumbnailOffered(2, green, false);
+    emit view<ImageOGLViewer>()->thumbnailOffered(2, green, false);
     QTest::qWait(100);
     QVERIFY(colour(store->image(2).pixel(128, 128)) != 'g');
-    emit viewer->imageViewer->thumbnailOffered(2, green, true);
+    emit view<ImageOGLViewer>()->thumbnailOffered(2, green, true);
     QTRY_COMPARE(colour(store->image(2).pixel(128, 128)), 'g');
     open("empty");
-    const QString newName = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
+    const QString newName = indexed(path("pics"));
     QVERIFY(newName != name);
     QCOMPARE(thumbnailFiles(), QStringList({newName}));
     entries = storedEntries(newName);
@@ -543,7 +566,7 @@ void TestThumbnails::storedPerFolderAndMode()
     const QString index = QDir(dataDir()).filePath("VisitedFolders.cxv");
     QVERIFY(QFile::remove(index) && QDir().mkdir(index));
     open("pics");
-    emit viewer->imageViewer->thumbnailOffered(0, filled(QSize(8, 8), Qt::darkGreen), true);
+    emit view<ImageOGLViewer>()->thumbnailOffered(0, filled(QSize(8, 8), Qt::darkGreen), true);
     QTRY_COMPARE(colour(store->image(0).pixel(128, 128)), 'g');
     open("empty");
     QVERIFY(thumbnailFiles().contains(newName));
@@ -585,15 +608,15 @@ void TestThumbnails::undecodableThumbnailsMadeAgain()
     stored.close();
     openPicsWithIndex(name);
     // c.png lies: red at the top left of the picture, blue at the bottom right.
-    CoverStore *store = viewer->coverStore;
+    CoverStore *store = covers();
     const auto remade = [](const QImage &picture) {
         return picture.size() == QSize(256, 256) && colour(picture.pixel(16, 144)) == 'r' &&
                colour(picture.pixel(239, 239)) == 'b';
     };
     QTRY_VERIFY_WITH_TIMEOUT(remade(store->image(2)), 10000);
-    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
+    QTRY_VERIFY(!makingThumbnails());
     open("empty");
-    const QString newName = viewer->imageFoldersToThumbnailFiles.value(path("pics"));
+    const QString newName = indexed(path("pics"));
     QVERIFY(newName != name);
     const QList<ThumbnailEntry> entries = storedEntries(newName);
     QCOMPARE(entries.size(), 4);
@@ -602,7 +625,7 @@ void TestThumbnails::undecodableThumbnailsMadeAgain()
 
     // One found broken long after the folder was filled is made again too.
     open("pics");
-    QTRY_VERIFY(!viewer->thumbnailTimer->isActive());
+    QTRY_VERIFY(!makingThumbnails());
     store->setThumbnail(2, png);
     QTRY_VERIFY(remade(store->image(2)));
 }
@@ -632,29 +655,29 @@ void TestThumbnails::tamperedIndex()
     writeFile(file, bytes);
     openPicsWithIndex(indexed);
     QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
-    QVERIFY(colour(viewer->coverStore->image(0).pixel(80, 16)) != 'g');
+    QVERIFY(colour(covers()->image(0).pixel(80, 16)) != 'g');
     // Leaving the folder stores its new thumbnails.
     open("empty");
     QCOMPARE(readAll(file), bytes);
-    QVERIFY(isThumbnailFileName(viewer->imageFoldersToThumbnailFiles.value(path("pics"))));
     QFile index(QDir(dataDir()).filePath("VisitedFolders.cxv"));
     QVERIFY(index.open(QIODevice::ReadOnly));
     QMap<QString, QString> images, rawMRI, cx;
     QVERIFY(readVisitedFolders(index, images, rawMRI, cx));
     QCOMPARE(images.keys(), QStringList({path("pics")}));
+    QVERIFY(isThumbnailFileName(images.value(path("pics"))));
     QVERIFY(images.value(path("pics")) != indexed);
     QFile::remove(file);
 }
 
 void TestThumbnails::offersInEveryMode()
 {
-    viewer->toggleShowCXFiles();
+    viewer->setBrowsingMode(BrowsingMode::CXData);
     open("cx");
     const QImage lying = quadrants(QSize(600, 300));
-    emit viewer->volumeViewer->thumbnailOffered(0, lying, false);
-    emit viewer->meshViewer->thumbnailOffered(1, quadrants(QSize(300, 600)), false);
+    emit view<VolumeOGLViewer>()->thumbnailOffered(0, lying, false);
+    emit view<MeshOGLViewer>()->thumbnailOffered(1, quadrants(QSize(300, 600)), false);
     QTRY_VERIFY(allCoversDone());
-    CoverStore *store = viewer->coverStore;
+    CoverStore *store = covers();
     QCOMPARE(store->image(0).pixel(0, 0), qRgb(64, 64, 64));
     QCOMPARE(qAlpha(store->image(0).pixel(128, 60)), 0);
     QCOMPARE(store->image(1).pixel(0, 0), qRgb(128, 128, 128));
@@ -662,11 +685,11 @@ void TestThumbnails::offersInEveryMode()
     // Two folders of one name, saved in the same second or not, keep a file each.
     open("empty");
     open("other/cx");
-    emit viewer->volumeViewer->thumbnailOffered(0, lying, false);
+    emit view<VolumeOGLViewer>()->thumbnailOffered(0, lying, false);
     QTRY_VERIFY(allCoversDone());
     open("empty");
-    const QString first = viewer->cxFoldersToThumbnailFiles.value(path("cx"));
-    const QString second = viewer->cxFoldersToThumbnailFiles.value(path("other/cx"));
+    const QString first = indexed(path("cx"), BrowsingMode::CXData);
+    const QString second = indexed(path("other/cx"), BrowsingMode::CXData);
     QVERIFY(first.startsWith("cx_3_") && second.startsWith("cx_3_") && first != second);
     QCOMPARE(thumbnailFiles().size(), 2);
     QCOMPARE(storedEntries(first).size(), 2);
@@ -675,14 +698,14 @@ void TestThumbnails::offersInEveryMode()
 void TestThumbnails::folderChangeDropsOldResults()
 {
     open("slow");
-    QTRY_VERIFY(viewer->coverStore->thumbnailLoaded(0));
+    QTRY_VERIFY(covers()->thumbnailLoaded(0));
     open("fast");
     QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
     QTest::qWait(300);
-    for (int i = 0; i < viewer->coverStore->count(); ++i)
-        QCOMPARE(colour(viewer->coverStore->image(i).pixel(60, 60)), 'b');
+    for (int i = 0; i < covers()->count(); ++i)
+        QCOMPARE(colour(covers()->image(i).pixel(60, 60)), 'b');
     // What was made of the folder left was stored.
-    QVERIFY(!storedEntries(viewer->imageFoldersToThumbnailFiles.value(path("slow"))).isEmpty());
+    QVERIFY(!storedEntries(indexed(path("slow"))).isEmpty());
 }
 
 QTEST_MAIN(TestThumbnails)

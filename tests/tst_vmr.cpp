@@ -21,7 +21,8 @@ bool readBytes(VolumeDoc &doc, const QByteArray &bytes)
 
 QByteArray voxels(const VolumeDoc &doc)
 {
-    return QByteArray(reinterpret_cast<const char *>(doc.vmrData), doc.dimX * doc.dimY * doc.dimZ);
+    return QByteArray(reinterpret_cast<const char *>(doc.vmrData.get()),
+                      doc.dimX * doc.dimY * doc.dimZ);
 }
 
 // The fields after the transformations, in file order.
@@ -52,9 +53,6 @@ private slots:
     void brokenFiles();
     void hugeCountsAllocateNothing();
     void files();
-
-private:
-    CXSCore core;
 };
 
 // The first int16 decides between a versioned and an old header; the framing
@@ -80,7 +78,7 @@ void TestVmr::headers()
         f.dimX = c.dims[0];
         f.dimY = c.dims[1];
         f.dimZ = c.dims[2];
-        VolumeDoc doc(&core);
+        VolumeDoc doc;
         QVERIFY(readBytes(doc, f.bytes()));
         QCOMPARE(QList<int>({doc.dimX, doc.dimY, doc.dimZ}), c.dims);
         QCOMPARE(voxels(doc), f.voxelData());
@@ -106,7 +104,7 @@ void TestVmr::fullFile()
     f.leftRightConvention = 200;
     f.voxelSizeVerified = 0;
     f.range[0] = -7;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     QVERIFY(readBytes(doc, f.bytes()));
     QCOMPARE(QList<int>({doc.offsetX, doc.offsetY, doc.framingCubeDim, doc.posInfoVerified,
                          doc.coordinateSystem, doc.posGridSize[0], doc.posGridSize[1],
@@ -126,7 +124,7 @@ void TestVmr::fullFile()
         g.version = c.version;
         g.talairach = c.talairach;
         g.referenceSpace = 2;
-        VolumeDoc other(&core);
+        VolumeDoc other;
         QVERIFY(readBytes(other, g.bytes()));
         QCOMPARE(other.inTalairachSpace, c.talairach != 0);
         QCOMPARE(other.referenceSpace, c.referenceSpace);
@@ -177,7 +175,7 @@ void TestVmr::trailingFieldsMissing()
     f.version = version;
     f.transformations << Transformation{"t", 1, "s", {1, 2}};
     const int size = f.bytes(VmrFixture::Section(last)).size() + extra;
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     QVERIFY(readBytes(doc, f.bytes().left(size)));
     QCOMPARE(voxels(doc), f.voxelData());
     QCOMPARE(doc.crossPosY, 2.0f);
@@ -199,7 +197,7 @@ void TestVmr::transformations()
                       << Transformation{"Affine", 5, "/data/a.vmr", {4.5f, -6, 1e30f}}
                       << Transformation{fits, 1, tooLong, {7}}
                       << Transformation{tooLong, 2, fits, {}};
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     QVERIFY(readBytes(doc, f.bytes()));
     QCOMPARE(doc.nrOfTransformations, 5);
     QCOMPARE(doc.transformationNames, QStringList({QString::fromLatin1("Rigid \xe9tape"), "",
@@ -297,7 +295,7 @@ void TestVmr::brokenFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     QVERIFY(!readBytes(doc, bytes));
     QCOMPARE(doc.failureReason(), reason);
 }
@@ -307,7 +305,7 @@ void TestVmr::brokenFiles()
 // claims in a few kilobytes on disk.
 void TestVmr::hugeCountsAllocateNothing()
 {
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     QVERIFY(!readBytes(doc, FixtureStream().i16(4).i16(1000).i16(1000).i16(1000).data));
     QVERIFY(!doc.vmrData);
     QTemporaryDir dir;
@@ -339,13 +337,13 @@ void TestVmr::files()
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
 
-    VolumeDoc doc(&core);
+    VolumeDoc doc;
     QVERIFY(doc.readVolume(path));
     QCOMPARE(QStringList({doc.fileName, doc.filePath, doc.fileNameWithPath}),
              QStringList({"anat.vmr", dir.filePath("subj/"), path}));
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.filePath("subj")));
-    VolumeDoc bare(&core);
+    VolumeDoc bare;
     const bool read = bare.readVolume("anat.vmr");
     QDir::setCurrent(previous);
     QVERIFY(read);

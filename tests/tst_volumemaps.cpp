@@ -1,6 +1,6 @@
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
-#include "CXSCore.h"
+#include "ClusterSearch.h"
 #include "FixtureStream.h"
 #include "VmpFixture.h"
 #include "VolumeDoc.h"
@@ -24,24 +24,43 @@ namespace {
 
 using Color = StatisticalMap::Color;
 
-template <typename Maps, typename... Args> int load(Maps &maps, QByteArray bytes, Args... args)
+// Reads bytes as a map file made for doc.
+template <typename Maps, typename... Args>
+int load(Maps &maps, QByteArray bytes, const VolumeDoc &doc, Args... args)
 {
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    return maps.loadVolumeMaps(buffer, args...);
+    return maps.loadVolumeMaps(buffer, args..., doc.grid());
 }
 
-// A map over the whole volume of edge n, every value v, with the cluster filter on.
+// A map over the whole volume of edge n, every value v.
 ArVolumeMap *addMap(ArVolumeMaps &maps, int n, float v)
 {
     maps.xStart = maps.yStart = maps.zStart = 0;
     maps.xEnd = maps.yEnd = maps.zEnd = n - 1;
-    auto *map = new ArVolumeMap(&maps);
-    maps.maps << map;
-    map->allocateMapData();
-    std::fill(map->mapData, map->mapData + n * n * n, v);
-    map->clusterCheckEnabled = true;
+    maps.maps.push_back(std::make_unique<ArVolumeMap>());
+    ArVolumeMap *map = maps.maps.back().get();
+    map->allocateMapData(maps);
+    std::fill(map->mapData.get(), map->mapData.get() + n * n * n, v);
     return map;
+}
+
+// A NIfTI-1 file of n × n × n bytes v.
+QByteArray niftiImage(int n, char v)
+{
+    QByteArray bytes(352, '\0');
+    auto put = [&](int at, auto value) { std::memcpy(bytes.data() + at, &value, sizeof value); };
+    put(0, qint32(348));
+    const qint16 dims[8] = {3, qint16(n), qint16(n), qint16(n), 1, 1, 1, 1};
+    for (int i = 0; i < 8; ++i) {
+        put(40 + 2 * i, dims[i]);
+        put(76 + 4 * i, 1.0f);
+    }
+    put(70, qint16(2));
+    put(72, qint16(8));
+    put(108, 352.0f);
+    std::memcpy(bytes.data() + 344, "n+1", 4);
+    return bytes + QByteArray(n * n * n, v);
 }
 
 // Runs f with no room for new mappings, from which large blocks come.
@@ -57,11 +76,6 @@ template <typename F> auto withoutAddressSpace(F f)
     const auto result = f();
     setrlimit(RLIMIT_AS, &previous);
     return result;
-}
-
-QByteArray volumeBytes(const VolumeDoc &doc)
-{
-    return QByteArray(reinterpret_cast<const char *>(doc.vmrData), doc.dimX * doc.dimY * doc.dimZ);
 }
 
 } // namespace
@@ -92,13 +106,11 @@ private:
     // A volume of n × n × n voxels of intensity 100.
     void newVolume(int n)
     {
-        doc = std::make_unique<VolumeDoc>(&core);
+        doc = std::make_unique<VolumeDoc>();
         doc->dimX = doc->dimY = doc->dimZ = n;
-        doc->vmrData = static_cast<unsigned char *>(malloc(size_t(n) * n * n));
-        memset(doc->vmrData, 100, size_t(n) * n * n);
+        doc->vmrData = std::make_unique<unsigned char[]>(size_t(n) * n * n);
+        std::fill_n(doc->vmrData.get(), size_t(n) * n * n, 100);
     }
-
-    CXSCore core;
     std::unique_ptr<VolumeDoc> doc;
 };
 
@@ -144,28 +156,29 @@ void TestVolumeMaps::formats()
 
     QList<StatisticalMap *> maps;
     QList<float> values;
-    ArVolumeMaps ar(doc.get());
-    VolumeMaps current(doc.get());
+    ArVolumeMaps ar;
+    VolumeMaps current;
     if (older) {
-        QCOMPARE(load(ar, f.older()), 1);
+        QCOMPARE(load(ar, f.older(), *doc), 1);
         QCOMPARE(QList<int>({ar.xStart, ar.xEnd, ar.zEnd, ar.savedDimZ}),
                  QList<int>({10, 19, 33, 8}));
-        maps = {ar.maps[0], ar.maps[1]};
-        values = QList<float>(ar.maps[1]->mapData, ar.maps[1]->mapData + f.nrOfCells(true));
+        maps = {ar.maps[0].get(), ar.maps[1].get()};
+        values =
+            QList<float>(ar.maps[1]->mapData.get(), ar.maps[1]->mapData.get() + f.nrOfCells(true));
     } else {
-        QCOMPARE(load(current, f.current(), false), 1);
+        QCOMPARE(load(current, f.current(), *doc, false), 1);
         QCOMPARE(QList<int>({current.xStart, current.xEnd, current.zEnd, current.gridDimX()}),
                  QList<int>({8, 17, 33, 3}));
         QCOMPARE(current.headerStrings[2], "third");
         QCOMPARE(current.headerValues[0], version >= 4 ? 1 : 0);
         QCOMPARE(current.componentNames, QStringList({"c"}));
-        const VolumeMap *second = current.maps[1];
+        const VolumeMap *second = current.maps[1].get();
         QCOMPARE(second->timeCourse, QList<float>({7, 8}));
         QCOMPARE(second->componentValues, QList<float>({0.75f}));
         QCOMPARE(second->pointTriples.size(), version >= 5 ? 3 : 0);
         QCOMPARE(second->mapTrailerValue, version >= 5 ? 99 : -1);
-        maps = {current.maps[0], current.maps[1]};
-        values = QList<float>(second->mapData, second->mapData + f.nrOfCells(false));
+        maps = {current.maps[0].get(), current.maps[1].get()};
+        values = QList<float>(second->mapData.get(), second->mapData.get() + f.nrOfCells(false));
     }
     QCOMPARE(values.last(), 1.0f + 0.5f * (values.size() - 1));
     QCOMPARE(maps[0]->mapName, QString(263, 'n'));
@@ -232,7 +245,7 @@ void TestVolumeMaps::routing()
     if (currentResult == 1)
         QCOMPARE(doc->volumeMaps->fileNameWithPath, path);
     QCOMPARE(doc->loadArVolumeMaps(path), olderResult);
-    QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.isEmpty(), olderResult == 1);
+    QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.empty(), olderResult == 1);
 }
 
 void TestVolumeMaps::refused_data()
@@ -314,10 +327,10 @@ void TestVolumeMaps::refused()
     QFETCH(QByteArray, bytes);
     QFETCH(bool, older);
     QFETCH(QString, reason);
-    ArVolumeMaps olderMaps(doc.get());
-    VolumeMaps maps(doc.get());
-    QCOMPARE(older ? load(olderMaps, bytes) : load(maps, bytes, false), 0);
-    QVERIFY(olderMaps.maps.isEmpty() && maps.maps.isEmpty());
+    ArVolumeMaps olderMaps;
+    VolumeMaps maps;
+    QCOMPARE(older ? load(olderMaps, bytes, *doc) : load(maps, bytes, *doc, false), 0);
+    QVERIFY(olderMaps.maps.empty() && maps.maps.empty());
     QCOMPARE(older ? olderMaps.failureReason() : maps.failureReason(), reason);
 }
 
@@ -372,8 +385,8 @@ void TestVolumeMaps::zShift()
     f.savedDims[2] = 24;
     f.box[4] = 10;
     f.box[5] = 12;
-    ArVolumeMaps maps(doc.get());
-    QCOMPARE(load(maps, f.older()), 1);
+    ArVolumeMaps maps;
+    QCOMPARE(load(maps, f.older(), *doc), 1);
     QCOMPARE(QList<int>({maps.zStart, maps.zEnd}), QList<int>({2, 4}));
 }
 
@@ -385,23 +398,23 @@ void TestVolumeMaps::conversion()
     f.maps << VmpFixture::Map() << VmpFixture::Map();
     f.maps[2].name = "third";
     f.maps[2].clusterSize = 0x7FFFFFFF;
-    doc->volumeMaps = new VolumeMaps(doc.get());
-    QCOMPARE(load(*doc->volumeMaps, f.current(), false), 1);
+    doc->volumeMaps = std::make_unique<VolumeMaps>();
+    QCOMPARE(load(*doc->volumeMaps, f.current(), *doc, false), 1);
     QCOMPARE(doc->volumeMaps->gridDimX(), 40);
 
     // Nearest cells: voxel 59 + 3i + d takes cell i + (d == 2); voxel 179 stays 0.
     doc->volumeMaps->nrOfSelectedMaps = 1;
     doc->volumeMaps->selectedMaps = {1};
     doc->convertSelectedMapsToNrMaps(false);
-    ArVolumeMaps *ar = doc->arVolumeMaps;
+    ArVolumeMaps *ar = doc->arVolumeMaps.get();
     QCOMPARE(QList<qint64>({ar->xStart, ar->xEnd, ar->boxDimX()}), QList<qint64>({59, 179, 121}));
     const ArVolumeMap &map = *ar->maps[0];
-    const float *cells = doc->volumeMaps->maps[1]->mapData;
-    QCOMPARE(map.valueAt(59, 20, 30), cells[0]);
-    QCOMPARE(map.valueAt(176, 23, 30), cells[39 + 40]);
-    QCOMPARE(map.valueAt(178, 23, 30), 0.0f); // nearest cell beyond the grid
-    QCOMPARE(map.valueAt(179, 23, 31), 0.0f);
-    QCOMPARE(map.valueAt(100, 26, 31), 0.0f);
+    const float *cells = doc->volumeMaps->maps[1]->mapData.get();
+    QCOMPARE(map.valueAt(*ar, 59, 20, 30), cells[0]);
+    QCOMPARE(map.valueAt(*ar, 176, 23, 30), cells[39 + 40]);
+    QCOMPARE(map.valueAt(*ar, 178, 23, 30), 0.0f); // nearest cell beyond the grid
+    QCOMPARE(map.valueAt(*ar, 179, 23, 31), 0.0f);
+    QCOMPARE(map.valueAt(*ar, 100, 26, 31), 0.0f);
     QCOMPARE(map.clusterSize, 7 * 27);
     QCOMPARE(map.mapColor4, Color({10, 11, 12}));
 
@@ -409,11 +422,10 @@ void TestVolumeMaps::conversion()
     doc->volumeMaps->nrOfSelectedMaps = 3;
     doc->volumeMaps->selectedMaps = {2, 5, 0};
     doc->convertSelectedMapsToNrMaps(true);
-    ar = doc->arVolumeMaps;
+    ar = doc->arVolumeMaps.get();
     QCOMPARE(ar->maps.size(), 2);
     QCOMPARE(ar->maps[0]->mapName, "third");
     QCOMPARE(ar->maps[0]->clusterSize, 0x7FFFFFFF);
-    QCOMPARE(ar->maps[1]->parentMaps, ar);
     QCOMPARE(ar->selectedMaps, QList<int>({0, 1}));
 
     doc->volumeMaps->nrOfSelectedMaps = 0;
@@ -447,38 +459,38 @@ void TestVolumeMaps::interpolation()
                  {{2.25f, 4.75f}, 1, 3, false, 0.75f}};  // lag, nearest
     for (const auto &c : cases) {
         newVolume(8);
-        doc->volumeMaps = new VolumeMaps(doc.get());
+        doc->volumeMaps = std::make_unique<VolumeMaps>();
         VolumeMaps &grid = *doc->volumeMaps;
         grid.xStart = grid.yStart = grid.zStart = 0;
         grid.xEnd = 4;
         grid.yEnd = grid.zEnd = 2;
         grid.resolution = 2;
         QVERIFY(grid.allocateMapsMemory(1, 0, 0));
-        std::copy(c.cells.begin(), c.cells.end(), grid.maps[0]->mapData);
+        std::copy(c.cells.begin(), c.cells.end(), grid.maps[0]->mapData.get());
         grid.maps[0]->mapType = c.mapType;
         grid.nrOfSelectedMaps = 1;
         doc->convertSelectedMapsToNrMaps(c.interpolate);
-        QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(c.x, 0, 0), c.expected);
+        QCOMPARE(doc->arVolumeMaps->maps[0]->valueAt(*doc->arVolumeMaps, c.x, 0, 0), c.expected);
     }
 }
 
+// The search reads the volume only: what it visits is marked in its own buffers.
 void TestVolumeMaps::clusterTest()
 {
-    ArVolumeMaps maps(doc.get());
+    ArVolumeMaps maps;
     ArVolumeMap *map = addMap(maps, 8, 0);
     auto set = [map](int x, int y, int z, float v) { map->mapData[x + 8 * y + 64 * z] = v; };
-    const QByteArray volume = volumeBytes(*doc);
-    bool restored = true;
+    MapDisplay display{4, 0, true, 3};
+    ClusterSearch search;
     auto check = [&](ArVolumeMap *m, int x, int y, int z, int size, bool whole = false) {
-        m->clusterSize = size;
-        const bool result = m->check3DMapClusterSize(x, y, z, whole, false, false);
-        restored = restored && volumeBytes(*doc) == volume;
-        return result;
+        display.clusterSize = size;
+        search.setMap(*doc, maps, *m, display);
+        return search.check3DMapClusterSize(x, y, z, whole);
     };
 
-    map->clusterCheckEnabled = false;
+    display.clusterFilter = false;
     QVERIFY(check(map, 3, 3, 3, 2));
-    map->clusterCheckEnabled = true;
+    display.clusterFilter = true;
     set(3, 3, 3, 5);
     QVERIFY(check(map, 3, 3, 3, 1));
     QVERIFY(!check(map, 3, 3, 3, 2));
@@ -486,7 +498,7 @@ void TestVolumeMaps::clusterTest()
     // A neighbour whose byte is 255 never joins.
     set(3, 4, 3, 5);
     doc->vmrData[3 + 8 * 4 + 64 * 3] = 255;
-    QVERIFY(!map->check3DMapClusterSize(3, 3, 3, false, false, false));
+    QVERIFY(!check(map, 3, 3, 3, 2));
     doc->vmrData[3 + 8 * 4 + 64 * 3] = 100;
     QVERIFY(check(map, 3, 3, 3, 2));
 
@@ -501,51 +513,44 @@ void TestVolumeMaps::clusterTest()
     // Negative values count only when negative values are shown.
     set(4, 6, 2, -5);
     set(5, 6, 2, -5);
-    map->showPosNeg = 1;
+    display.signSelection = 1;
     QVERIFY(!check(map, 4, 6, 2, 2));
-    map->showPosNeg = 3;
+    display.signSelection = 3;
     QVERIFY(check(map, 4, 6, 2, 2));
 
     // Lag maps: the fraction only.
-    map->showPosNeg = 1;
+    display.signSelection = 1;
     map->mapType = 3;
-    map->threshMin = 0.3f;
+    display.threshold = 0.3f;
     set(2, 2, 6, 4.35f);
     set(2, 3, 6, 4.35f);
     QVERIFY(check(map, 2, 2, 6, 2));
-    map->threshMin = 0.4f;
+    display.threshold = 0.4f;
     QVERIFY(!check(map, 2, 2, 6, 2));
 
     // A box reaching beyond the volume, and starts outside it.
     map->mapType = 1;
-    map->threshMin = 4;
+    display.threshold = 4;
     maps.xStart = -4;
     maps.xEnd = 3;
     QVERIFY(check(map, 3, 3, 3, 1, true));
     QVERIFY(!check(map, 8, 0, 0, 1));
     QVERIFY(!check(map, -1, 3, 3, 1));
 
-    // Each map keeps to its own buffers, however far another map grew the
-    // capacities that new buffers start with.
-    maps.stackCapacity = maps.visitedCapacity = 8;
-    ArVolumeMap *first = addMap(maps, 8, 5);
-    ArVolumeMap *second = addMap(maps, 8, 5);
-    QVERIFY(check(first, 3, 3, 3, 1));
-    QVERIFY(check(second, 3, 3, 3, 1, true));
-    QCOMPARE(maps.visitedCapacity, 1008);
-    QVERIFY(check(first, 3, 3, 3, 1, true));
-    QVERIFY(check(first, 1, 1, 1, 7 * 7 * 7));
-    QVERIFY(!check(first, 1, 1, 1, 7 * 7 * 7 + 1));
-    QVERIFY(restored);
+    // Whole clusters one after another: each search clears its marks.
+    ArVolumeMap *full = addMap(maps, 8, 5);
+    QVERIFY(check(full, 3, 3, 3, 1, true));
+    QVERIFY(check(full, 1, 1, 1, 7 * 7 * 7));
+    QVERIFY(!check(full, 1, 1, 1, 7 * 7 * 7 + 1));
 
     // A box grown after the values were allocated reads none beyond them.
     maps.zEnd = 8;
-    QCOMPARE(first->nrOfValues(), 8 * 8 * 8);
-    QCOMPARE(first->valueAt(3, 3, 8), 0.0f);
+    QCOMPARE(full->nrOfValues(), 8 * 8 * 8);
+    QCOMPARE(full->valueAt(maps, 3, 3, 8), 0.0f);
 }
 
 // Neither a load nor a cluster search ends the process when memory runs out,
-// and the search takes its marks back.
+// and the search clears its marks.
 void TestVolumeMaps::memoryRunsOut()
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -556,25 +561,33 @@ void TestVolumeMaps::memoryRunsOut()
     f.box[3] = f.box[2] + 300;
     f.resolution = 1;
     const QByteArray bytes = f.current(); // 1.4 MB of values
-    VolumeMaps current(doc.get());
-    QCOMPARE(withoutAddressSpace([&] { return load(current, bytes, false); }), 0);
-    QVERIFY(current.maps.isEmpty());
-    QCOMPARE(load(current, bytes, false), 1);
+    VolumeMaps current;
+    QCOMPARE(withoutAddressSpace([&] { return load(current, bytes, *doc, false); }), 0);
+    QVERIFY(current.maps.empty());
+    QCOMPARE(load(current, bytes, *doc, false), 1);
+
+    QTemporaryDir dir;
+    QFile nifti(dir.filePath("anat.nii"));
+    QVERIFY(nifti.open(QIODevice::WriteOnly) && nifti.write(niftiImage(64, 100)) > 0);
+    nifti.close();
+    VolumeDoc volume;
+    QVERIFY(!withoutAddressSpace([&] { return volume.readNifti(nifti.fileName()); }));
+    QVERIFY(!volume.failureReason().isEmpty());
+    QVERIFY2(volume.readNifti(nifti.fileName()), qPrintable(volume.failureReason()));
 
     newVolume(64);
-    ArVolumeMaps maps(doc.get());
-    ArVolumeMap *map = addMap(maps, 64, 5);
-    map->clusterSize = 1;
-    QVERIFY(map->check3DMapClusterSize(1, 1, 1, false, false, false)); // makes the buffers
-    const QByteArray volume = volumeBytes(*doc);
-    QVERIFY(!withoutAddressSpace(
-        [&] { return map->check3DMapClusterSize(1, 1, 1, true, false, false); }));
-    QCOMPARE(volumeBytes(*doc), volume);
-    QVERIFY(map->check3DMapClusterSize(1, 1, 1, true, false, false));
+    ArVolumeMaps maps;
+    const ArVolumeMap *map = addMap(maps, 64, 5);
+    ClusterSearch search;
+    search.setMap(*doc, maps, *map, {4, 1, true, 3});
+    QVERIFY(search.check3DMapClusterSize(1, 1, 1)); // makes the buffers
+    QVERIFY(!withoutAddressSpace([&] { return search.check3DMapClusterSize(1, 1, 1, true); }));
+    search.setMap(*doc, maps, *map, {4, 63 * 63 * 63, true, 3});
+    QVERIFY(search.check3DMapClusterSize(1, 1, 1));
 #endif
 }
 
-// Thresholds out of order or out of range are put right for the map's type.
+// Thresholds shown out of order or out of range are put right for the map's type.
 void TestVolumeMaps::thresholds()
 {
     const struct
@@ -588,14 +601,12 @@ void TestVolumeMaps::thresholds()
                  {4, 3, 1, 3, 7},
                  {6, 3, 1, 3, 1},
                  {5, 2, 8, 2, 8}};
-    ArVolumeMaps maps(doc.get());
     for (const auto &c : cases) {
-        ArVolumeMap map(&maps);
+        ArVolumeMap map;
         map.mapType = c.mapType;
-        map.threshMin = c.min;
         map.threshMax = c.max;
-        map.checkStatValueThreshMinMax();
-        QCOMPARE(QList<float>({map.threshMin, map.threshMax}),
+        const StatisticalMap::Thresholds shown = map.thresholds({c.min, 0, false, 3});
+        QCOMPARE(QList<float>({shown.lower, shown.upper}),
                  QList<float>({c.expectedMin, c.expectedMax}));
     }
 }

@@ -150,7 +150,7 @@ void PropertyPanels::updateHeaderOfLoadedVMR(const std::shared_ptr<const VolumeD
     vmrProps[1]->setPropertyName(prefix + "X");
     vmrProps[2]->setPropertyName(prefix + "Y");
     vmrProps[3]->setPropertyName(prefix + "Z");
-    const NiftiVolume *nifti = doc.niftiVolume;
+    const NiftiVolume *nifti = doc.niftiVolume.get();
     clearHeaderOfNifti();
     const QStringList labels = niftiHeaderLabels(nifti);
     for (int i = 0; i < labels.size(); ++i)

@@ -84,7 +84,7 @@ void writeThumbnailFile(QIODevice &device, const QList<ThumbnailEntry> &entries)
     }
 }
 
-QString thumbnailFileName(const QString &folderPath, int mode, const QDateTime &when,
+QString thumbnailFileName(const QString &folderPath, BrowsingMode mode, const QDateTime &when,
                           const std::function<bool(const QString &)> &taken)
 {
     QString folder = getFileNameFromFullFileName(folderPath);
@@ -100,7 +100,7 @@ QString thumbnailFileName(const QString &folderPath, int mode, const QDateTime &
         folder = getFileNameFromFullFileName(folder);
     // One arg() call for all parts: a '%' in a folder name must not take a later part.
     const QString stem = QString("%1_%2_%3")
-                             .arg(folder, QString::number(mode),
+                             .arg(folder, QString::number(browsingModeNumber(mode)),
                                   when.toString("yyyy-MM-dd'T'HH:mm:ss").replace(':', '-'));
     QString name = stem + ".cxi";
     for (int counter = 2; taken(name); ++counter)

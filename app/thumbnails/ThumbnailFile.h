@@ -1,6 +1,8 @@
 #ifndef THUMBNAILFILE_H
 #define THUMBNAILFILE_H
 
+#include "BrowsingMode.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -32,7 +34,7 @@ void writeThumbnailFile(QIODevice &device, const QList<ThumbnailEntry> &entries)
 // with '-' for ':'. A name that taken() reports in use gets a counter before
 // ".cxi", so two folders of the same name saved in the same second never share
 // a file.
-QString thumbnailFileName(const QString &folderPath, int mode, const QDateTime &when,
+QString thumbnailFileName(const QString &folderPath, BrowsingMode mode, const QDateTime &when,
                           const std::function<bool(const QString &)> &taken);
 
 // Whether a name read from the viewer's index is one thumbnailFileName() makes:

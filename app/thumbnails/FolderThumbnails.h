@@ -1,0 +1,71 @@
+#ifndef FOLDERTHUMBNAILS_H
+#define FOLDERTHUMBNAILS_H
+
+#include "BrowsingMode.h"
+#include "ThumbnailCache.h"
+#include "ViewerDataFile.h"
+
+#include <QMap>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class CoverStore;
+class QImage;
+
+// The thumbnails of the folders visited, kept from one run to the next: one file
+// per folder and browsing mode in the data folder, named in the index
+// VisitedFolders.cxv. While a folder is shown its covers get thumbnails: in
+// images mode made from the files, in every mode offered by the views.
+class FolderThumbnails : public QObject
+{
+    Q_OBJECT
+
+public:
+    // selectedCover tells the cover the user looks at, whose neighbours come first.
+    FolderThumbnails(CoverStore *store, std::function<int()> selectedCover,
+                     QObject *parent = nullptr);
+
+    // Reads the index of dataFolder, where the thumbnail files are kept.
+    void loadIndex(const QString &dataFolder);
+    // Whether thumbnails are being made from the files of the folder shown.
+    bool isMakingThumbnails() const { return timer.isActive(); }
+
+    // Before the covers change: stops making thumbnails and stores those of the
+    // folder shown, if they changed since they were read.
+    void leave();
+    // The covers of folder were just listed in mode: its stored thumbnails go on
+    // them and, in images mode, the missing ones are made from the files.
+    void enter(const QString &folder, BrowsingMode mode);
+
+    // What a view shows, offered as the thumbnail of the cover at index.
+    void offerImage(int index, const QImage &image, bool force);
+    void offerRenderedView(int index, const QImage &frame, bool force);
+
+private:
+    QMap<QString, QString> &index(BrowsingMode mode)
+    {
+        return indexes[browsingModeNumber(mode) - 1];
+    }
+    QString filePath(const QString &name) const;
+    bool framed() const { return mode != BrowsingMode::Images; }
+    void startMaking();
+    void makeMissing();
+
+    CoverStore *store;
+    std::function<int()> selectedCover;
+    ThumbnailCache cache;
+    QTimer timer;
+    // Per mode: folder to thumbnail file name in dataFolder.
+    QMap<QString, QString> indexes[3];
+    ViewerDataFile indexFile;
+    QString dataFolder;
+    // The folder and mode of the covers in the store; no folder before one is chosen.
+    QString folder;
+    BrowsingMode mode = BrowsingMode::CXData;
+    // The covers hold thumbnails the folder's stored file lacks.
+    bool changed = false;
+};
+
+#endif
