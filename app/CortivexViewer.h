@@ -12,6 +12,7 @@
 
 class CoverFlowBrowser;
 class CoverStore;
+class DicomSeriesLister;
 class FolderBrowser;
 class FolderThumbnails;
 class MapsPanel;
@@ -79,6 +80,7 @@ private:
     void switchBrowsingMode(BrowsingMode newMode);
     void connectCoverFlowSignals();
     void listCurrentFolder();
+    void addSeriesCovers(const QStringList &covers);
     void openFolder(const QString &path, std::optional<BrowsingMode> newMode);
     void toggleFullScreen();
     void adjustFontSizeForTouchScreen(float points);
@@ -111,6 +113,8 @@ private:
     InspectionRouter *router = nullptr;
     FolderBrowser *folders = nullptr;
     FolderThumbnails *thumbnails = nullptr;
+    // The DICOM series of the folder listed in CX data mode, found after its files.
+    DicomSeriesLister *seriesLister = nullptr;
 };
 
 #endif

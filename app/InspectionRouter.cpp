@@ -66,7 +66,7 @@ void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer
 
 OGLViewer *InspectionRouter::viewFor(const QString &fileName) const
 {
-    return viewOf(FileTypes::kindOf(fileName));
+    return viewOf(FileTypes::kindOfFile(fileName));
 }
 
 OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
@@ -77,6 +77,7 @@ OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
     case FileTypes::Dicom:
         return views.rawMRI;
     case FileTypes::Volume:
+    case FileTypes::DicomSeries:
         return views.volume;
     case FileTypes::Mesh:
         return views.mesh;
@@ -228,8 +229,9 @@ QStringList InspectionRouter::mapFiles(const QStringList &patterns) const
 // shows (for a NIfTI volume or a Talairach VMR).
 void InspectionRouter::listVolumeMaps(const QString &volumeFile)
 {
+    // A series' folder is the one its cover stands for.
     const QFileInfo file(volumeFile);
-    mapFolder = file.dir();
+    mapFolder = QDir(FileTypes::folderOf(volumeFile));
     const VolumeDoc &volume = views.volume->volume()->volume();
     QStringList files = mapFiles(FileTypes::nameFilters(FileTypes::VolumeMaps));
     for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::Volume)))

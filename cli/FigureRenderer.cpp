@@ -87,7 +87,7 @@ QImage FigureRenderer::draw(const CommandLine &line)
         return planeFrame(static_cast<PictureDocument &>(*document).image(), line.size(),
                           Qt::black);
     case Document::Dicom:
-        return planeFrame(static_cast<DicomDocument &>(*document).greyImage(), line.size(),
+        return planeFrame(static_cast<DicomDocument &>(*document).image(), line.size(),
                           planeBackground);
     case Document::Volume:
         return drawVolume(std::static_pointer_cast<VolumeDocument>(document), line);

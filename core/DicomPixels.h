@@ -57,6 +57,8 @@ public:
     double rescaleSlope(int frame = 0) const;
     double rescaleIntercept(int frame = 0) const;
     const DicomHeader &header() const { return head; }
+    // The bytes of the file opened (also when open() failed after reading it).
+    const QByteArray &fileBytes() const { return bytes; }
 
     // The values of a grey frame after rescale, columns × rows, row by row.
     bool greyFrame(int frame, std::vector<float> &values);

@@ -395,9 +395,17 @@ std::vector<DicomSeries> DicomSeriesGrouping::scanFolder(const QString &folder,
 {
     QDir dir(folder);
     QStringList names;
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo &info : entries)
-        names << info.filePath();
+    // The files the folder listing shows (no links, no hidden files), and of
+    // those only the ones named or marked as DICOM: 132 bytes tell, where a
+    // header would take a read of 16 KB.
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::NoSymLinks, QDir::Name);
+    for (const QFileInfo &info : entries) {
+        if (info.suffix().compare("dcm", Qt::CaseInsensitive) == 0 ||
+            Dicom::isDicomByContent(info.filePath()))
+            names << info.filePath();
+        else if (skipped)
+            *skipped << QString("%1: not a DICOM file (no DICM at byte 128, no .dcm ending)")
+                            .arg(LocalFiles::displayName(info.filePath()));
+    }
     return group(names, skipped);
 }

@@ -85,8 +85,8 @@ namespace DicomSeriesGrouping {
 // are not DICOM images are left out; skipped, when given, gets a line for each
 // ("name: reason").
 std::vector<DicomSeries> group(const QStringList &fileNames, QStringList *skipped = nullptr);
-// The same for the regular files of a folder (not its subfolders), whatever
-// their names.
+// The same for the files of a folder (not its subfolders, links or hidden
+// files) that end in ".dcm" or whose bytes 128 to 131 are "DICM".
 std::vector<DicomSeries> scanFolder(const QString &folder, QStringList *skipped = nullptr);
 
 } // namespace DicomSeriesGrouping

@@ -86,7 +86,8 @@ void TestPanels::propertyPanels()
                 "Bits allocated|Repetition time|Series number|Acquisition number|Instance number|"
                 "Patient position|Image position patient|Image orientation patient|Image type|"
                 "Modality|Manufacturer|Manufacturers model name|Magnetic field strength|"
-                "Institution name|Study description|Series description|Patients name|Byte order")
+                "Institution name|Study description|Series description|Patients name|Byte order|"
+                "Frame")
             .split('|');
     const struct
     {
@@ -104,7 +105,7 @@ void TestPanels::propertyPanels()
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
            "Mean edge length"},
           {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
-           "Value"}}},
+           "Value", "Notes"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
     };
     for (const auto &e : expected) {

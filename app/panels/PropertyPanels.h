@@ -47,6 +47,8 @@ public slots:
     // The figures of the mesh shown, as MeshDocument counted them.
     void updateHeaderOfLoadedSRF(const QStringList &values);
     void updateHeaderOfLoadedDICOM(const DICOMDoc &doc);
+    // "Frame": frame (from 0) of frames is shown.
+    void updateDicomFrame(int frame, int frames);
     // A file that failed to load shows no figures, and none of the last one read.
     void clearHeaderOfVMR();
     void clearHeaderOfSRF();

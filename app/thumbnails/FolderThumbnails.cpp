@@ -98,6 +98,13 @@ void FolderThumbnails::enter(const QString &newFolder, BrowsingMode newMode)
         startMaking();
 }
 
+void FolderThumbnails::coversAdded(int firstCover)
+{
+    const QString name = index(mode).value(folder);
+    if (isThumbnailFileName(name))
+        cache.loadFile(filePath(name), firstCover);
+}
+
 void FolderThumbnails::offerImage(int index, const QImage &image, bool force)
 {
     cache.offerImage(index, image, force, framed());

@@ -195,6 +195,10 @@ twelve = ((x * 97 + y * 13) % 4096 - 2048).astype(np.int16)[None]
 junk = (twelve.astype(np.int32) & 0x0FFF) | 0x5000
 write("stored12.dcm", twelve, bits=16, signed=True, stored=12, raw=junk.astype("<u2"))
 record("stored12.dcm", "grey", twelve, 1, 0)
+# 16 bits unsigned, values above 32767 among them.
+bright = ((x * 1500 + y * 700) % 60000).astype(np.uint16)[None]
+write("bright16.dcm", bright, bits=16, signed=False)
+record("bright16.dcm", "grey", bright, 1, 0)
 # MONOCHROME1 keeps its values; the viewer inverts.
 write("mono1.dcm", eight, bits=8, signed=False, photometric="MONOCHROME1")
 record("mono1.dcm", "grey", eight, 1, 0)

@@ -7,7 +7,8 @@ shuffled, no name endings. Series 7: the same without its sixth slice.
 Series 9: one UID holding images of two sizes. Series 11: two slices only.
 Series 13: slices shifted sideways as a tilted gantry makes them. Series 15:
 the volume as one enhanced multi-frame file with per-frame positions, frames
-shuffled. Also a file that is not DICOM.
+shuffled. Also a file that is not DICOM, and OUT/nifti/stats.nii: float
+statistics over the volume's world.
 
 expected.txt holds, per series in the viewer's order, "display name|volume|
 missing|tilted|multi-frame|file names along the normal" (frame numbers for the
@@ -167,6 +168,9 @@ ds.save_as(str(folder / "enhanced"), write_like_original=False)
 expected.append("15 enhanced (12)|1|0|0|1|" +
                 ",".join(str(list(frames).index(s)) for s in all_slices))
 (folder / "notes.txt").write_text("not an image\n")
+# Statistics over the same world, to be offered as maps over the series.
+stats = ((i - 10.0) * 0.5 + (j - 8.0) * 0.25).astype(np.float32)
+nib.save(nib.Nifti1Image(stats, affine), str(nifti / "stats.nii"))
 
 (out / "expected.txt").write_text("\n".join(expected) + "\n")
 subprocess.run(["dcm2niix", "-f", "s%s", "-z", "n", "-b", "n", "-o", str(nifti), str(folder)],
