@@ -44,8 +44,10 @@ bool FigureRenderer::render(const CommandLine &line)
     reason.clear();
     alsoRead.clear();
     shownFailure.clear();
-    // Only regular files: a FIFO would hold the figure for good.
-    for (const QString &input : {line.paths().value(0), line.mapFile()}) {
+    // Only regular files: a FIFO would hold the figure for good. A series'
+    // files are each opened as such by their reader.
+    const QString file = line.fileKind() == FileTypes::DicomSeries ? QString() : line.figureFile();
+    for (const QString &input : {file, line.mapFile()}) {
         const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
         if (!why.isEmpty())
             return fail(LocalFiles::displayName(input) + ": " + why);
@@ -53,7 +55,7 @@ bool FigureRenderer::render(const CommandLine &line)
     QImage figure = draw(line);
     if (figure.isNull())
         return fail(QString("cannot draw %1 at %2 × %3 pixels")
-                        .arg(LocalFiles::displayName(line.paths().value(0)))
+                        .arg(LocalFiles::displayName(line.figureFile()))
                         .arg(line.size().width())
                         .arg(line.size().height()));
     for (const QString &input : std::as_const(alsoRead))
@@ -75,7 +77,7 @@ bool FigureRenderer::fail(const QString &why)
 
 QImage FigureRenderer::draw(const CommandLine &line)
 {
-    const QString file = line.paths().value(0);
+    const QString file = line.figureFile();
     QString why;
     const std::shared_ptr<Document> document = readDocument(file, why);
     if (!document) {

@@ -94,7 +94,13 @@ void TestCommandLine::actionsAndRefusals_data()
                                 << "cxviewer: --render draws one file";
     QTest::newRow("render none") << out << refuse << "cxviewer: --render draws one file";
     QTest::newRow("render folder")
-        << out + QStringList{"%/folder"} << refuse << "cxviewer: --render draws one file";
+        << out + QStringList{"%/folder"} << refuse
+        << "cxviewer: %/folder holds no DICOM series of 3 slices or more";
+    QTest::newRow("series of a file") << out + QStringList{"--series", "1", "%/d.dcm"} << refuse
+                                      << "cxviewer: --series is for a folder of DICOM series";
+    QTest::newRow("series 0") << out + QStringList{"--series", "0", "%/folder"} << refuse
+                              << "cxviewer: --series takes a series number from 1, as cxvinfo "
+                                 "lists them, not 0";
     QTest::newRow("render text") << out + QStringList{"%/notes.txt"} << refuse
                                  << "cxviewer: --render draws an image, DICOM, VMR or SRF file, "
                                     "not %/notes.txt";
