@@ -54,20 +54,32 @@ std::array<float, 2> quantiles(const float *values, qint64 count, std::array<dou
         }
     if (total == 0)
         return {0.0f, 0.0f};
+    // The bin of each quantile and its rank within it; then one pass counts
+    // the low halves of both bins.
+    quint32 high[2];
+    qint64 rank[2];
+    for (int i = 0; i < 2; ++i) {
+        rank[i] = std::llround(q[i] * double(total - 1));
+        high[i] = 0;
+        while (rank[i] >= bins[high[i]])
+            rank[i] -= bins[high[i]++];
+    }
+    std::vector<qint64> low[2] = {std::vector<qint64>(1 << 16, 0),
+                                  std::vector<qint64>(1 << 16, 0)};
+    for (qint64 v = 0; v < count; ++v) {
+        if (!counted(values[v]))
+            continue;
+        const quint32 key = orderKey(values[v]);
+        for (int i = 0; i < 2; ++i)
+            if (key >> 16 == high[i])
+                ++low[i][key & 0xFFFF];
+    }
     std::array<float, 2> result;
     for (int i = 0; i < 2; ++i) {
-        qint64 rank = std::llround(q[i] * double(total - 1));
-        quint32 high = 0;
-        while (rank >= bins[high])
-            rank -= bins[high++];
-        std::vector<qint64> low(1 << 16, 0);
-        for (qint64 v = 0; v < count; ++v)
-            if (counted(values[v]) && orderKey(values[v]) >> 16 == high)
-                ++low[orderKey(values[v]) & 0xFFFF];
         quint32 key = 0;
-        while (rank >= low[key])
-            rank -= low[key++];
-        result[i] = fromOrderKey(high << 16 | key);
+        while (rank[i] >= low[i][key])
+            rank[i] -= low[i][key++];
+        result[i] = fromOrderKey(high[i] << 16 | key);
     }
     return result;
 }
