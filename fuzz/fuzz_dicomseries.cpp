@@ -1,10 +1,12 @@
 // Writes the input as up to four files (parts split at the bytes "\x1FNEXT\x1F")
 // into a folder and groups the folder into series,
 // checking what the grouping promises: every image in one series, slices in
-// order along the normal, a finite geometry and a name for each series.
+// order along the normal, a finite geometry and a name for each series; the
+// first volume is read onto its grid.
 
 #include "DicomHeader.h"
 #include "DicomSeries.h"
+#include "DicomSeriesImage.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -54,6 +56,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 if (s.hasGeometry && !std::isfinite(s.voxelToWorld.at(r, c)))
                     abort();
         (void)s.notes();
+    }
+    // The first volume read as the volume view reads it: on its grid, finite.
+    for (const DicomSeries &s : series) {
+        if (!s.isVolume())
+            continue;
+        DicomSeriesImage image;
+        if (image.read(s)) {
+            const qint64 count = image.dim(0) * image.dim(1) * image.dim(2);
+            if (count != qint64(s.columns) * s.rows * s.gridSlices)
+                abort();
+            for (qint64 v = 0; v < count; ++v)
+                if (!std::isfinite(image.values()[v]))
+                    abort();
+        }
+        break;
     }
     if (images + skipped.size() != files)
         abort();
