@@ -4,6 +4,7 @@
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "DataFolders.h"
+#include "DicomSeriesLister.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "FolderBrowser.h"
@@ -91,6 +92,7 @@ CortivexViewer::CortivexViewer()
     clustersPanel = new ClustersPanel;
     router = new InspectionRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this),
                                   clustersPanel, this);
+    seriesLister = new DicomSeriesLister(this);
     createActions();
     createToolBar();
     createDockWindows();
@@ -231,6 +233,9 @@ void CortivexViewer::wireCoverFlow()
     connect(coverFlowBrowser, &CoverFlowBrowser::stripCollapseRequested, this,
             [this] { resizeStrip(-splitter->sizes().value(0)); });
     connect(coverStore, &CoverStore::cleared, router, &InspectionRouter::cancel);
+    connect(coverStore, &CoverStore::cleared, seriesLister, &DicomSeriesLister::cancel);
+    connect(seriesLister, &DicomSeriesLister::listed, this,
+            [this](const QString &, const QStringList &covers) { addSeriesCovers(covers); });
 }
 
 // The cover strip's pane grows by delta pixels and the views' pane shrinks by as much.
@@ -268,6 +273,8 @@ void CortivexViewer::wireViews()
             });
     connect(views.volume, &VolumeOGLViewer::crossMoved, propertyPanels,
             &PropertyPanels::updateCrossCoords);
+    connect(views.rawMRI, &RawMRIDataOGLViewer::frameShown, propertyPanels,
+            &PropertyPanels::updateDicomFrame);
     connect(views.mesh, &MeshOGLViewer::touchFontSizeRequested, this,
             &CortivexViewer::adjustFontSizeForTouchScreen);
 }
@@ -460,11 +467,34 @@ void CortivexViewer::connectCoverFlowSignals()
 }
 
 // Every file of the mode becomes a placeholder cover, and the first is inspected.
+// In CX data mode the folder's DICOM series that are volumes follow, once their
+// headers are read on a worker thread.
 void CortivexViewer::listCurrentFolder()
 {
     propertyPanels->updateImageFileProperties(-1, "", 0, 0, 1);
     for (const QString &file : FolderBrowser::filesToShow(currentFolder, mode))
         coverFlowBrowser->addEmptyCover(file);
+    coverFlowBrowser->setCurrentCoverIndex(0);
+    coverFlowBrowser->repaint();
+    coverFlowBrowser->emitCurrentItemChangedForInspection();
+    if (mode == BrowsingMode::CXData)
+        seriesLister->list(QDir(currentFolder).absolutePath());
+}
+
+// After the files' covers, with their stored thumbnails; the first is inspected
+// when there were no files.
+void CortivexViewer::addSeriesCovers(const QStringList &covers)
+{
+    if (mode != BrowsingMode::CXData || covers.isEmpty())
+        return;
+    const int first = coverStore->count();
+    for (const QString &cover : covers)
+        coverFlowBrowser->addEmptyCover(cover);
+    thumbnails->coversAdded(first);
+    if (first > 0) {
+        coverFlowBrowser->update();
+        return;
+    }
     coverFlowBrowser->setCurrentCoverIndex(0);
     coverFlowBrowser->repaint();
     coverFlowBrowser->emitCurrentItemChangedForInspection();

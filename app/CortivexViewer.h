@@ -13,6 +13,7 @@
 class ClustersPanel;
 class CoverFlowBrowser;
 class CoverStore;
+class DicomSeriesLister;
 class FolderBrowser;
 class FolderThumbnails;
 class MapsPanel;
@@ -81,6 +82,7 @@ private:
     void switchBrowsingMode(BrowsingMode newMode);
     void connectCoverFlowSignals();
     void listCurrentFolder();
+    void addSeriesCovers(const QStringList &covers);
     void openFolder(const QString &path, std::optional<BrowsingMode> newMode);
     void toggleFullScreen();
     void adjustFontSizeForTouchScreen(float points);
@@ -115,6 +117,8 @@ private:
     InspectionRouter *router = nullptr;
     FolderBrowser *folders = nullptr;
     FolderThumbnails *thumbnails = nullptr;
+    // The DICOM series of the folder listed in CX data mode, found after its files.
+    DicomSeriesLister *seriesLister = nullptr;
 };
 
 #endif

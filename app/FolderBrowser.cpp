@@ -132,23 +132,23 @@ bool FolderBrowser::hasFocus() const
 QStringList FolderBrowser::filesToShow(const QString &folder, BrowsingMode mode)
 {
     QStringList files;
-    QFileInfoList entries =
-        QDir(folder).entryInfoList(FileTypes::modeNameFilters(mode), QDir::Files | QDir::NoSymLinks,
-                                   QDir::Name | QDir::IgnoreCase);
-    // FreeSurfer's surfaces of other names (lh.sphere.reg, none at all) by their first bytes.
-    if (mode == BrowsingMode::CXData) {
-        const qsizetype named = entries.size();
-        for (const QFileInfo &entry : QDir(folder).entryInfoList(QDir::Files | QDir::NoSymLinks))
-            if (FileTypes::kindOf(entry.fileName()) == FileTypes::Unknown &&
-                FileTypes::kindOfFile(entry.absoluteFilePath()) == FileTypes::Mesh)
-                entries << entry;
-        if (entries.size() > named)
-            std::sort(entries.begin(), entries.end(), [](const QFileInfo &a, const QFileInfo &b) {
-                return a.fileName().compare(b.fileName(), Qt::CaseInsensitive) < 0;
-            });
+    const QStringList filters = FileTypes::modeNameFilters(mode);
+    // Some files are told by their bytes, not their names: in raw MRI mode DICOM
+    // files without an ending, as scanners write them; in CX data mode
+    // FreeSurfer's surfaces of other names (lh.sphere.reg, none at all). That
+    // reads the first bytes of each such file, here on the window's thread.
+    const bool byContent = mode != BrowsingMode::Images;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(byContent ? QStringList() : filters,
+                                   QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &entry : entries) {
+        const QString path = entry.absoluteFilePath();
+        if (!byContent || QDir::match(filters, entry.fileName()) ||
+            (mode == BrowsingMode::RawMRI && FileTypes::isDicomWithoutEnding(path)) ||
+            (mode == BrowsingMode::CXData && FileTypes::kindOf(entry.fileName()) == FileTypes::Unknown &&
+             FileTypes::kindOfFile(path) == FileTypes::Mesh))
+            files << path;
     }
-    for (const QFileInfo &entry : std::as_const(entries))
-        files << entry.absoluteFilePath();
     return files;
 }
 

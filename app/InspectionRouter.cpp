@@ -102,6 +102,7 @@ OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
     case FileTypes::Dicom:
         return views.rawMRI;
     case FileTypes::Volume:
+    case FileTypes::DicomSeries:
         return views.volume;
     case FileTypes::Mesh:
         return views.mesh;
@@ -245,6 +246,7 @@ QString InspectionRouter::mapFile(const QString &name) const
 // The map files the document found beside it; the panel holds bare names.
 void InspectionRouter::offerMapFiles(const MapTarget &target, const QString &fileName)
 {
-    mapFolder = QFileInfo(fileName).dir();
+    // A series' folder is the one its cover stands for.
+    mapFolder = QDir(FileTypes::folderOf(fileName));
     maps->setMapFiles(target.offeredMapFiles());
 }

@@ -1,7 +1,7 @@
 // cxvinfo: prints what the viewer's core reads from VMR, SRF, DICOM, VMP, SMP and NIfTI
-// files, FreeSurfer surfaces, values and annotations, and GIfTI files, or the cluster
-// table of a volume map.
-// Usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...
+// files, FreeSurfer surfaces, values and annotations, GIfTI files and the DICOM series
+// of folders, or the cluster table of a volume map.
+// Usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE|FOLDER...
 //        cxvinfo --clusters [--threshold T] [--sign pos|neg|both] [--min-size MM3]
 //                [--map-index K] [--atlas ATLAS] [--volume FILE.vmr] [--json] MAPFILE
 
@@ -11,7 +11,10 @@
 #include "CXSCore.h"
 #include "ClusterTable.h"
 #include "DICOMDoc.h"
+#include "DicomSeries.h"
 #include "DocumentStream.h"
+#include "Documents.h"
+#include "FileTypes.h"
 #include "FreeSurferFiles.h"
 #include "GiftiFile.h"
 #include "HeaderTexts.h"
@@ -91,8 +94,9 @@ public:
 private:
     static void printObjects(QTextStream &out, const QString &key, const QJsonArray &objects)
     {
+        const QString one = key == "series" ? key : key.endsWith('s') ? key.chopped(1) : key;
         for (int i = 0; i < objects.size(); ++i) {
-            out << "  " << (key.endsWith('s') ? key.chopped(1) : key) << ' ' << i + 1 << '\n';
+            out << "  " << one << ' ' << i + 1 << '\n';
             const QJsonObject object = objects[i].toObject();
             for (auto it = object.begin(); it != object.end(); ++it)
                 out << "    " << it.key().leftJustified(26) << ' ' << text(it.value()) << '\n';
@@ -298,6 +302,55 @@ void describeDicom(const DICOMDoc &doc, Report &r)
     r.add("explicitVR", doc.explicitVR);
     r.add("meanIntensity", doc.meanIntensity);
     r.add("stdDevIntensity", doc.stdDevIntensity);
+}
+
+QJsonArray numbers(const double *values, int count)
+{
+    QJsonArray array;
+    for (int i = 0; i < count; ++i)
+        array.append(values[i]);
+    return array;
+}
+
+// A folder's series as the viewer groups them, numbered from 1 as --render
+// --series takes them.
+void describeFolder(const QString &folder, Report &r)
+{
+    QStringList skipped;
+    const std::vector<DicomSeries> all = DicomSeriesGrouping::scanFolder(folder, &skipped);
+    r.add("nrOfSeries", int(all.size()));
+    QJsonArray list;
+    for (const DicomSeries &s : all) {
+        QJsonArray rows;
+        for (int row = 0; row < 3; ++row) {
+            QJsonArray values;
+            for (int column = 0; column < 4; ++column)
+                values.append(s.voxelToWorld.at(row, column));
+            rows.append(values);
+        }
+        list.append(QJsonObject{{"name", s.displayName()},
+                                {"seriesNumber", s.number},
+                                {"seriesDescription", s.description},
+                                {"seriesInstanceUID", QString::fromLatin1(s.uid)},
+                                {"part", s.part},
+                                {"volume", s.isVolume()},
+                                {"multiFrame", s.multiFrame},
+                                {"images", int(s.slices.size())},
+                                {"columns", s.columns},
+                                {"rows", s.rows},
+                                {"gridSlices", s.gridSlices},
+                                {"columnSpacing", s.columnSpacing},
+                                {"rowSpacing", s.rowSpacing},
+                                {"sliceSpacing", s.sliceSpacing},
+                                {"missingSlices", s.missingSlices},
+                                {"tiltDegrees", s.tiltDegrees},
+                                {"orientation", numbers(s.orientation.data(), 6)},
+                                {"voxelToWorld", rows},
+                                {"notes", QJsonArray::fromStringList(s.notes())},
+                                {"firstFile", QFileInfo(s.slices.front().fileName).fileName()}});
+    }
+    r.add("series", list);
+    r.add("skipped", QJsonArray::fromStringList(skipped));
 }
 
 void describeVolumeMaps(const VolumeMaps &maps, Report &r)
@@ -541,9 +594,14 @@ QString describe(CXSCore &core, const QString &fileName, const QString &kind,
             return core.getMeshFailureReason();
         describeMesh(*core.getMesh(0), r);
     } else {
-        if (!core.loadDICOM(fileName))
-            return core.getDICOMFailureReason();
-        describeDicom(*core.getDICOMDoc(), r);
+        // As the viewer reads it: compressed, 8-bit, colour and multi-frame images too.
+        QString reason;
+        const std::unique_ptr<DicomDocument> dicom = DicomDocument::read(fileName, reason);
+        if (!dicom)
+            return reason;
+        describeDicom(dicom->dicom(), r);
+        r.add("frames", dicom->frames());
+        r.add("colour", dicom->isColour());
     }
     return QString();
 }
@@ -557,7 +615,7 @@ QString kindOf(const QString &fileName)
         return "VMR";
     if (extension == "srf")
         return "SRF";
-    if (extension == "dcm")
+    if (extension == "dcm" || FileTypes::isDicomWithoutEnding(fileName))
         return "DICOM";
     if (extension == "vmp")
         return "VMP";
@@ -748,13 +806,13 @@ int main(int argc, char *argv[])
     }
     QTextStream out(stdout), err(stderr);
     if (!understood || files.isEmpty() || files.first().startsWith("-")) {
-        err << "usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE...\n"
+        err << "usage: cxvinfo [--json] [--volume FILE.vmr] [--mesh FILE.srf] FILE|FOLDER...\n"
                "       cxvinfo --clusters [--threshold T] [--sign pos|neg|both] [--min-size MM3]\n"
                "               [--map-index K] [--atlas ATLAS] [--volume FILE.vmr] [--json] "
                "MAPFILE\n"
                "Prints what the viewer reads from .vmr, .srf, .dcm, .vmp, .smp and NIfTI\n"
                "(.nii, .nii.gz, .hdr) files, FreeSurfer surfaces, values (curv, thickness...)\n"
-               "and annotations (.annot), and GIfTI files (.gii).\n"
+               "and annotations (.annot), GIfTI files (.gii), and the DICOM series of a folder.\n"
                "Volume maps are read onto the given volume (else a 256 x 256 x 256 one),\n"
                "surface maps onto the given mesh (else any mesh of the vertex count they state).\n"
                "--clusters prints the cluster table of map K (from 1) of a VMP or NIfTI file as\n"
@@ -792,13 +850,16 @@ int main(int argc, char *argv[])
 
     int status = 0;
     for (const QString &fileName : std::as_const(files)) {
-        const QString kind = kindOf(fileName);
+        const bool folder = QFileInfo(fileName).isDir();
+        const QString kind = folder ? QString("DICOM folder") : kindOf(fileName);
         Report report;
-        QString reason = DocumentStream::openFailure(fileName);
+        QString reason = folder ? QString() : DocumentStream::openFailure(fileName);
+        if (folder)
+            describeFolder(fileName, report);
         if (reason.isEmpty() && kind.isEmpty())
             reason = "unknown file kind (expected .vmr, .srf, .dcm, .vmp, .smp, .nii, .nii.gz, "
                      ".hdr, .gii, .annot or a FreeSurfer surface or values file)";
-        else if (reason.isEmpty())
+        else if (reason.isEmpty() && !folder)
             reason = describe(core, fileName, kind, targets, report);
         if (!reason.isEmpty()) {
             err << "cxvinfo: " << LocalFiles::printable(fileName) << ": "

@@ -41,8 +41,10 @@ bool FigureRenderer::render(const CommandLine &line)
     reason.clear();
     alsoRead.clear();
     shownFailure.clear();
-    // Only regular files: a FIFO would hold the figure for good.
-    for (const QString &input : {line.paths().value(0), line.mapFile()}) {
+    // Only regular files: a FIFO would hold the figure for good. A series'
+    // files are each opened as such by their reader.
+    const QString file = line.fileKind() == FileTypes::DicomSeries ? QString() : line.figureFile();
+    for (const QString &input : {file, line.mapFile()}) {
         const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
         if (!why.isEmpty())
             return fail(LocalFiles::displayName(input) + ": " + why);
@@ -50,7 +52,7 @@ bool FigureRenderer::render(const CommandLine &line)
     QImage figure = draw(line);
     if (figure.isNull())
         return fail(QString("cannot draw %1 at %2 × %3 pixels")
-                        .arg(LocalFiles::displayName(line.paths().value(0)))
+                        .arg(LocalFiles::displayName(line.figureFile()))
                         .arg(line.size().width())
                         .arg(line.size().height()));
     for (const QString &input : std::as_const(alsoRead))
@@ -72,7 +74,7 @@ bool FigureRenderer::fail(const QString &why)
 
 QImage FigureRenderer::draw(const CommandLine &line)
 {
-    const QString file = line.paths().value(0);
+    const QString file = line.figureFile();
     QString why;
     const std::shared_ptr<Document> document = readDocument(file, why);
     if (!document) {
@@ -84,7 +86,7 @@ QImage FigureRenderer::draw(const CommandLine &line)
         return planeFrame(static_cast<PictureDocument &>(*document).image(), line.size(),
                           Qt::black);
     case Document::Dicom:
-        return planeFrame(static_cast<DicomDocument &>(*document).greyImage(), line.size(),
+        return planeFrame(static_cast<DicomDocument &>(*document).image(), line.size(),
                           planeBackground);
     case Document::Volume:
         return drawVolume(std::static_pointer_cast<VolumeDocument>(document), line);

@@ -1,5 +1,6 @@
 #include "FileTypes.h"
 
+#include "DicomHeader.h"
 #include "FreeSurferFiles.h"
 #include "LocalFiles.h"
 
@@ -44,11 +45,14 @@ const struct
     {"area", FileTypes::SurfaceMaps},
 };
 const char *const hemispheres[] = {"lh.", "rh."};
+const QLatin1String seriesEnding(".series");
 
 } // namespace
 
 FileTypes::Kind FileTypes::kindOf(const QString &fileName)
 {
+    if (!seriesMemberFile(fileName).isEmpty())
+        return DicomSeries;
     const QString lower = fileName.toLower();
     for (const auto &entry : endings)
         if (lower.endsWith(QLatin1String(entry.ending)))
@@ -67,22 +71,53 @@ FileTypes::Kind FileTypes::kindOf(const QString &fileName)
 FileTypes::Kind FileTypes::kindOfFile(const QString &path)
 {
     const Kind byName = kindOf(path);
-    const QString name = QFileInfo(path).fileName().toLower();
-    const bool mayBeFreeSurfer =
-        !name.contains('.') || name.startsWith("lh.") || name.startsWith("rh.");
-    if (byName != Unknown || !mayBeFreeSurfer)
+    if (byName != Unknown)
         return byName;
-    QFile file;
-    if (!LocalFiles::openRegular(file, path))
-        return Unknown;
-    switch (FreeSurferReader::kindOf(file.read(15))) {
-    case FreeSurferReader::Kind::Surface:
-        return Mesh;
-    case FreeSurferReader::Kind::Values:
-        return SurfaceMaps;
-    default:
-        return Unknown;
+    const QString name = QFileInfo(path).fileName().toLower();
+    if (!name.contains('.') || name.startsWith("lh.") || name.startsWith("rh.")) {
+        QFile file;
+        if (!LocalFiles::openRegular(file, path))
+            return Unknown;
+        switch (FreeSurferReader::kindOf(file.read(15))) {
+        case FreeSurferReader::Kind::Surface:
+            return Mesh;
+        case FreeSurferReader::Kind::Values:
+            return SurfaceMaps;
+        default:
+            break;
+        }
     }
+    return isDicomWithoutEnding(path) ? Dicom : Unknown;
+}
+
+bool FileTypes::isDicomWithoutEnding(const QString &fileName)
+{
+    return QFileInfo(fileName).suffix().isEmpty() && Dicom::isDicomByContent(fileName);
+}
+
+QString FileTypes::seriesCoverName(const QString &memberFile, const QString &label)
+{
+    QString name = label;
+    name.replace('/', '_');
+    name.replace(QChar(0), '_');
+    return memberFile + '/' + name + seriesEnding;
+}
+
+QString FileTypes::seriesMemberFile(const QString &name)
+{
+    if (!name.endsWith(seriesEnding))
+        return QString();
+    const qsizetype slash = name.lastIndexOf('/');
+    if (slash <= 0)
+        return QString();
+    const QString member = name.left(slash);
+    return member.endsWith('/') ? QString() : member;
+}
+
+QString FileTypes::folderOf(const QString &name)
+{
+    const QString member = seriesMemberFile(name);
+    return QFileInfo(member.isEmpty() ? name : member).absolutePath();
 }
 
 std::optional<BrowsingMode> FileTypes::browsingMode(Kind kind)
@@ -94,6 +129,7 @@ std::optional<BrowsingMode> FileTypes::browsingMode(Kind kind)
         return BrowsingMode::RawMRI;
     case Volume:
     case Mesh:
+    case DicomSeries:
     case VolumeMaps:
     case SurfaceMaps:
         return BrowsingMode::CXData;

@@ -4,6 +4,7 @@
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
 #include "ClusterTable.h"
+#include "DicomSeriesImage.h"
 #include "DocumentStream.h"
 #include "GridResampler.h"
 #include "NiftiImage.h"
@@ -496,13 +497,25 @@ bool VolumeDoc::readNifti(QString name)
     auto image = std::make_unique<NiftiImage>();
     if (!image->read(name, false))
         return fail(image->failureReason());
-    auto volume = std::make_unique<NiftiVolume>(std::move(image));
+    return takeWorldVolume(std::make_unique<NiftiVolume>(std::move(image)), name);
+}
+
+bool VolumeDoc::readDicomSeries(const DicomSeries &series, const QString &name)
+{
+    failure.clear();
+    auto image = std::make_unique<DicomSeriesImage>();
+    if (!image->read(series))
+        return fail(image->failureReason());
+    return takeWorldVolume(std::make_unique<NiftiVolume>(std::move(image)), name);
+}
+
+bool VolumeDoc::takeWorldVolume(std::unique_ptr<NiftiVolume> volume, const QString &name)
+{
     if (!volume->fillVolume(*this))
         return fail(volume->failureReason());
     if ((dimX > 1) + (dimY > 1) + (dimZ > 1) < 2)
         return fail(QString("an image of %1 voxels has no slice to show")
-                        .arg(sizeOf(volume->image().dim(0), volume->image().dim(1),
-                                    volume->image().dim(2))));
+                        .arg(sizeOf(volume->fileDim(0), volume->fileDim(1), volume->fileDim(2))));
     niftiVolume = std::move(volume);
     setFileName(name);
     return true;

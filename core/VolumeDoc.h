@@ -12,6 +12,7 @@
 
 class AffineTransform;
 class ArVolumeMaps;
+struct DicomSeries;
 class NiftiImage;
 class NiftiVolume;
 class QIODevice;
@@ -39,6 +40,10 @@ public:
 
     // Reads a NIfTI image into the volume's grid and keeps it in niftiVolume.
     bool readNifti(QString fileName);
+    // Reads a DICOM series (one that isVolume()) into the volume's grid as a
+    // NIfTI image is read, and keeps it in niftiVolume; name is what the
+    // volume is called.
+    bool readDicomSeries(const DicomSeries &series, const QString &name);
     // Why the last readVolume or readNifti failed, in a few words for the
     // user; empty after one that succeeded.
     QString failureReason() const { return failure; }
@@ -154,6 +159,8 @@ private:
     Q_DISABLE_COPY(VolumeDoc)
 
     bool readTransformations(DocumentStream &in);
+    // Fills the grid from a NIfTI image or DICOM series and keeps it.
+    bool takeWorldVolume(std::unique_ptr<NiftiVolume> volume, const QString &name);
     void setFileName(const QString &name);
     void removeMaps();
     bool fail(const QString &reason);

@@ -6,6 +6,8 @@
 #include "ClusterTable.h"
 #include "DICOMDoc.h"
 #include "DicomGreyImage.h"
+#include "DicomPixels.h"
+#include "DicomSeries.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "HeaderTexts.h"
@@ -21,6 +23,7 @@
 #include "VolumeMap.h"
 #include "VolumeMaps.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,6 +33,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
+#include <mutex>
+#include <new>
 
 namespace {
 
@@ -80,6 +86,7 @@ std::shared_ptr<Document> readDocument(const QString &fileName, QString &reason)
     case FileTypes::Dicom:
         return DicomDocument::read(fileName, reason);
     case FileTypes::Volume:
+    case FileTypes::DicomSeries:
         return VolumeDocument::read(fileName, reason);
     case FileTypes::Mesh:
         return MeshDocument::read(fileName, reason);
@@ -87,6 +94,21 @@ std::shared_ptr<Document> readDocument(const QString &fileName, QString &reason)
         reason = "not a kind of file the viewer shows";
         return nullptr;
     }
+}
+
+std::optional<DicomSeries> dicomSeriesOfCover(const QString &coverName, QString &reason)
+{
+    const QFileInfo member(FileTypes::seriesMemberFile(coverName));
+    if (!member.isFile()) {
+        reason = "the DICOM series is no longer in its folder";
+        return std::nullopt;
+    }
+    for (DicomSeries &series : DicomSeriesGrouping::scanFolder(member.absolutePath()))
+        for (const DicomSlice &slice : series.slices)
+            if (QFileInfo(slice.fileName).fileName() == member.fileName())
+                return std::move(series);
+    reason = "the DICOM series is no longer in its folder";
+    return std::nullopt;
 }
 
 // Pictures
@@ -132,29 +154,128 @@ std::unique_ptr<PictureDocument> PictureDocument::read(const QString &fileName, 
 
 // DICOM images
 
+struct DicomDocument::Frames
+{
+    std::mutex lock;
+    DicomPixels pixels;
+};
+
+namespace {
+
+QString noMemoryForPicture(int columns, int rows)
+{
+    return QString("no memory for a picture of %1 × %2 pixels").arg(columns).arg(rows);
+}
+
+// The picture of a frame: grey scaled to the frame's own statistics, or colour.
+QImage pictureOfFrame(DicomPixels &pixels, int frame, QString &reason,
+                      GreyStatistics *statistics = nullptr)
+{
+    const int columns = pixels.columns(), rows = pixels.rows();
+    try {
+        if (pixels.isColour()) {
+            std::vector<quint32> rgb;
+            if (!pixels.colourFrame(frame, rgb)) {
+                reason = pixels.failureReason();
+                return {};
+            }
+            QImage image(columns, rows, QImage::Format_RGB32);
+            if (image.isNull()) {
+                reason = noMemoryForPicture(columns, rows);
+                return {};
+            }
+            for (int y = 0; y < rows; ++y)
+                memcpy(image.scanLine(y), rgb.data() + qint64(y) * columns, size_t(columns) * 4);
+            return image;
+        }
+        std::vector<float> values;
+        if (!pixels.greyFrame(frame, values)) {
+            reason = pixels.failureReason();
+            return {};
+        }
+        const GreyStatistics s = greyStatistics(values.data(), qint64(values.size()));
+        if (statistics)
+            *statistics = s;
+        const QImage image = dicomGreyImage(values.data(), columns, rows, s, pixels.isInverted());
+        if (image.isNull())
+            reason = noMemoryForPicture(columns, rows);
+        return image;
+    } catch (const std::bad_alloc &) {
+        reason = noMemoryForPicture(columns, rows);
+        return {};
+    }
+}
+
+} // namespace
+
 DicomDocument::DicomDocument(const QString &fileName, std::unique_ptr<DICOMDoc> doc,
-                             const QImage &grey)
-    : Document(fileName), doc(std::move(doc)), grey(grey)
+                             const QImage &first)
+    : Document(fileName), doc(std::move(doc)), first(first)
 {
 }
 
 DicomDocument::~DicomDocument() = default;
 
+// The file is read once. Its own reader takes the header fields and, for the
+// plain 16-bit images it reads, the pixels it always did; the decoder takes
+// every image it can, compressed, 8-bit, signed, colour or multi-frame.
 std::unique_ptr<DicomDocument> DicomDocument::read(const QString &fileName, QString &reason)
 {
+    auto frames = std::make_unique<Frames>();
+    DicomPixels &pixels = frames->pixels;
+    const bool decoded = pixels.open(fileName);
+    if (!decoded && pixels.fileBytes().isEmpty()) {
+        reason = pixels.failureReason();
+        return nullptr;
+    }
     auto doc = std::make_unique<DICOMDoc>();
-    if (!doc->readDICOM(fileName)) {
-        reason = doc->failureReason();
+    QBuffer buffer;
+    buffer.setData(pixels.fileBytes());
+    buffer.open(QIODevice::ReadOnly);
+    const bool ownPixels = doc->readDICOM(buffer);
+    if (!decoded && !ownPixels) {
+        // The decoder knows better why pixels of a kind the reader does not
+        // take cannot be shown; the reader, why a file is damaged.
+        reason = doc->failedOnPixelKind() ? pixels.failureReason() : doc->failureReason();
         return nullptr;
     }
-    const QImage grey = dicomGreyImage(*doc);
-    if (grey.isNull()) {
-        reason = QString("no memory for a picture of %1 × %2 pixels")
-                     .arg(doc->nrOfColumns)
-                     .arg(doc->nrOfRows);
-        return nullptr;
+    if (!decoded) {
+        const QImage grey = dicomGreyImage(*doc);
+        if (grey.isNull()) {
+            reason = noMemoryForPicture(doc->nrOfColumns, doc->nrOfRows);
+            return nullptr;
+        }
+        return std::unique_ptr<DicomDocument>(new DicomDocument(fileName, std::move(doc), grey));
     }
-    return std::unique_ptr<DicomDocument>(new DicomDocument(fileName, std::move(doc), grey));
+    if (!ownPixels)
+        doc->readFields(pixels.header());
+    GreyStatistics statistics;
+    const QImage image = pictureOfFrame(pixels, 0, reason, &statistics);
+    if (image.isNull())
+        return nullptr;
+    if (!ownPixels && !pixels.isColour()) {
+        doc->meanIntensity = statistics.mean;
+        doc->stdDevIntensity = statistics.deviation;
+    }
+    std::unique_ptr<DicomDocument> document(new DicomDocument(fileName, std::move(doc), image));
+    document->frameCount = pixels.frames();
+    document->colour = pixels.isColour();
+    // Only a multi-frame image keeps its bytes, for the frames asked for later.
+    if (pixels.frames() > 1)
+        document->decoder = std::move(frames);
+    return document;
+}
+
+QImage DicomDocument::frameImage(int frame, QString &reason) const
+{
+    if (frame == 0)
+        return first;
+    if (!decoder || frame < 0 || frame >= frameCount) {
+        reason = QString("the image has no frame %1").arg(frame + 1);
+        return {};
+    }
+    const std::lock_guard<std::mutex> guard(decoder->lock);
+    return pictureOfFrame(decoder->pixels, frame, reason);
 }
 
 // Volumes
@@ -169,8 +290,18 @@ VolumeDocument::~VolumeDocument() = default;
 std::unique_ptr<VolumeDocument> VolumeDocument::read(const QString &fileName, QString &reason)
 {
     auto doc = std::make_unique<VolumeDoc>();
-    const bool nifti = NiftiImage::isNiftiFileName(fileName);
-    if (!(nifti ? doc->readNifti(fileName) : doc->readVolume(fileName))) {
+    bool read = false;
+    if (FileTypes::kindOf(fileName) == FileTypes::DicomSeries) {
+        std::optional<DicomSeries> series = dicomSeriesOfCover(fileName, reason);
+        if (!series)
+            return nullptr;
+        read = doc->readDicomSeries(*series, fileName);
+    } else if (NiftiImage::isNiftiFileName(fileName)) {
+        read = doc->readNifti(fileName);
+    } else {
+        read = doc->readVolume(fileName);
+    }
+    if (!read) {
         reason = doc->failureReason();
         return nullptr;
     }
@@ -183,9 +314,10 @@ std::unique_ptr<VolumeDocument> VolumeDocument::read(const QString &fileName, QS
     }
     std::unique_ptr<VolumeDocument> volume(new VolumeDocument(fileName, std::move(doc)));
     // The folder's VMP files, then its NIfTI statistics over the world the
-    // volume shows (for a NIfTI volume or a Talairach VMR).
+    // volume shows (for a NIfTI volume or a Talairach VMR); a series' folder
+    // is the one its cover stands for.
     const QFileInfo file(fileName);
-    const QDir folder = file.dir();
+    const QDir folder(FileTypes::folderOf(fileName));
     volume->offered = filesOf(folder, FileTypes::VolumeMaps);
     for (const QString &name : filesOf(folder, FileTypes::Volume))
         if (name != file.fileName() && NiftiImage::isNiftiFileName(name) &&
@@ -324,7 +456,7 @@ QList<QPair<QString, QString>> VolumeDocument::valuesAt(const std::array<int, 3>
         // The file's own value, as the NIfTI panel shows it.
         std::array<qint64, 3> ijk;
         if (doc->niftiVolume->fileVoxelAt(x, y, z, ijk))
-            anatomy = general(doc->niftiVolume->image().valueAt(ijk[0], ijk[1], ijk[2]));
+            anatomy = general(doc->niftiVolume->fileValueAt(ijk[0], ijk[1], ijk[2]));
     } else if (inside) {
         anatomy = QString::number(
             doc->vmrData[x + qint64(y) * doc->dimX + qint64(z) * doc->dimX * doc->dimY]);

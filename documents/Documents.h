@@ -1,6 +1,7 @@
 #ifndef DOCUMENTS_H
 #define DOCUMENTS_H
 
+#include "DicomSeries.h"
 #include "MapDisplay.h"
 #include "ViewingParameters.h"
 
@@ -43,8 +44,13 @@ private:
 };
 
 // Reads fileName as its type says (FileTypes); null with the reader's reason
-// when it cannot be read or shown.
+// when it cannot be read or shown. A DICOM series cover's name
+// (FileTypes::seriesCoverName) reads the series as a volume.
 std::shared_ptr<Document> readDocument(const QString &fileName, QString &reason);
+
+// The series of its folder that a series cover stands for, grouped anew from
+// the headers; none with the reason when its file is gone.
+std::optional<DicomSeries> dicomSeriesOfCover(const QString &coverName, QString &reason);
 
 // A picture, upright: turned as its EXIF orientation says.
 class PictureDocument final : public Document
@@ -64,8 +70,9 @@ private:
     int orientationCode;
 };
 
-// One DICOM image and its grey picture, scaled to the image's statistics;
-// one without pixels is not read.
+// One DICOM image: its header fields and the picture of its first frame, grey
+// scaled to the frame's statistics or in colour; the other frames of a
+// multi-frame image are decoded when asked for. One without pixels is not read.
 class DicomDocument final : public Document
 {
 public:
@@ -74,13 +81,24 @@ public:
     Kind kind() const override { return Dicom; }
 
     const DICOMDoc &dicom() const { return *doc; }
-    QImage greyImage() const { return grey; }
+    // The first frame.
+    QImage image() const { return first; }
+    int frames() const { return frameCount; }
+    bool isColour() const { return colour; }
+    // The picture of a frame (from 0), decoded now; null with the reason when
+    // it cannot be. Safe from any thread.
+    QImage frameImage(int frame, QString &reason) const;
 
 private:
-    DicomDocument(const QString &fileName, std::unique_ptr<DICOMDoc> doc, const QImage &grey);
+    DicomDocument(const QString &fileName, std::unique_ptr<DICOMDoc> doc, const QImage &first);
 
     std::unique_ptr<DICOMDoc> doc;
-    QImage grey;
+    QImage first;
+    int frameCount = 1;
+    bool colour = false;
+    // The decoder of a multi-frame image, which holds its bytes; one frame at a time.
+    struct Frames;
+    std::unique_ptr<Frames> decoder;
 };
 
 // A VMR or NIfTI volume, with the maps chosen for it.

@@ -105,17 +105,20 @@ void TestCommandLine::actionsAndRefusals_data()
                                 << "cxviewer: --render draws one file";
     QTest::newRow("render none") << out << refuse << "cxviewer: --render draws one file";
     QTest::newRow("render folder")
-        << out + QStringList{"%/folder"} << refuse << "cxviewer: --render draws one file";
+        << out + QStringList{"%/folder"} << refuse
+        << "cxviewer: %/folder holds no DICOM series of 3 slices or more";
+    QTest::newRow("series of a file") << out + QStringList{"--series", "1", "%/d.dcm"} << refuse
+                                      << "cxviewer: --series is for a folder of DICOM series";
+    QTest::newRow("series 0") << out + QStringList{"--series", "0", "%/folder"} << refuse
+                              << "cxviewer: --series takes a series number from 1, as cxvinfo "
+                                 "lists them, not 0";
+    const QString cannotDraw = "cxviewer: --render draws an image, DICOM, VMR, NIfTI, SRF, "
+                               "FreeSurfer or GIfTI surface file or a folder of DICOM series, not ";
     QTest::newRow("render text") << out + QStringList{"%/notes.txt"} << refuse
-                                 << "cxviewer: --render draws an image, DICOM, VMR, NIfTI, SRF, "
-                                    "FreeSurfer or GIfTI surface file, not %/notes.txt";
-    QTest::newRow("render map") << out + QStringList{"%/m.vmp"} << refuse
-                                << "cxviewer: --render draws an image, DICOM, VMR, NIfTI, SRF, "
-                                   "FreeSurfer or GIfTI surface file, not %/m.vmp";
+                                 << cannotDraw + "%/notes.txt";
+    QTest::newRow("render map") << out + QStringList{"%/m.vmp"} << refuse << cannotDraw + "%/m.vmp";
     QTest::newRow("render FreeSurfer values")
-        << out + QStringList{"%/lh.white.H"} << refuse
-        << "cxviewer: --render draws an image, DICOM, VMR, NIfTI, SRF, FreeSurfer or GIfTI "
-           "surface file, not %/lh.white.H";
+        << out + QStringList{"%/lh.white.H"} << refuse << cannotDraw + "%/lh.white.H";
     QTest::newRow("render missing") << out + QStringList{"%/gone.srf"} << refuse
                                     << "cxviewer: no such file or folder: %/gone.srf";
     QTest::newRow("missing path with control characters")

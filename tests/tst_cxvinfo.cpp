@@ -28,6 +28,7 @@ private slots:
     void unreadable();
     void clusters_data();
     void clusters();
+    void seriesOfAFolder();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -239,8 +240,8 @@ void TestCxvInfo::failures()
     const QString noPixels = write("nopixels.dcm", DicomFixture().file());
     QCOMPARE(run({compressed, noPixels}, &out, &err), 1);
     const QList<QByteArray> dicomReasons = err.trimmed().split('\n');
-    QCOMPARE(dicomReasons.value(0),
-             "cxvinfo: " + compressed.toUtf8() + ": compressed DICOM (JPEG 2000) is not supported");
+    QCOMPARE(dicomReasons.value(0), "cxvinfo: " + compressed.toUtf8() +
+                                        ": the JPEG 2000 lossless pixel data is not encapsulated");
     QCOMPARE(dicomReasons.value(1), "cxvinfo: " + noPixels.toUtf8() +
                                         ": not a readable DICOM image (no pixel data found)");
 }
@@ -381,6 +382,43 @@ void TestCxvInfo::clusters()
                      .arg(QString::fromUtf8(f[14])),
                  expected[r]);
     }
+}
+
+// A folder: its series as the viewer groups them, in its order, numbered from 1.
+void TestCxvInfo::seriesOfAFolder()
+{
+    const QString fixtures = CXV_DICOM_SERIES "/";
+    QFile list(fixtures + "expected.txt");
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QStringList names, volumes;
+    for (const QByteArray &line : list.readAll().trimmed().split('\n')) {
+        names << QString(line.split('|')[0]);
+        volumes << QString(line.split('|')[1]);
+    }
+    QByteArray out, err;
+    QCOMPARE(run({"--json", fixtures + "series"}, &out, &err), 0);
+    const QJsonObject folder = QJsonDocument::fromJson(out).object();
+    QCOMPARE(folder["kind"].toString(), QString("DICOM folder"));
+    QVERIFY(folder["ok"].toBool());
+    QCOMPARE(folder["nrOfSeries"].toInt(), names.size());
+    QStringList listed, listedVolumes;
+    for (const QJsonValue &series : folder["series"].toArray()) {
+        listed << series["name"].toString();
+        listedVolumes << (series["volume"].toBool() ? "1" : "0");
+    }
+    QCOMPARE(listed, names);
+    QCOMPARE(listedVolumes, volumes);
+    const QJsonObject first = folder["series"].toArray().first().toObject();
+    QCOMPARE(first["images"].toInt(), 12);
+    QCOMPARE(first["columns"].toInt(), 20);
+    QCOMPARE(first["voxelToWorld"].toArray().size(), 3);
+    QCOMPARE(folder["skipped"].toArray().size(), 1);
+    QVERIFY(folder["skipped"].toArray().first().toString().startsWith("notes.txt: "));
+
+    QCOMPARE(run({fixtures + "series"}, &out), 0);
+    QVERIFY(out.startsWith((fixtures + "series: DICOM folder\n").toUtf8()));
+    QVERIFY(out.contains("\n  series 1\n"));
+    QVERIFY(out.contains(" 5 T1_oblique (12)\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCxvInfo)

@@ -88,7 +88,8 @@ void TestPanels::propertyPanels()
                 "Bits allocated|Repetition time|Series number|Acquisition number|Instance number|"
                 "Patient position|Image position patient|Image orientation patient|Image type|"
                 "Modality|Manufacturer|Manufacturers model name|Magnetic field strength|"
-                "Institution name|Study description|Series description|Patients name|Byte order")
+                "Institution name|Study description|Series description|Patients name|Byte order|"
+                "Frame")
             .split('|');
     const struct
     {
@@ -107,7 +108,7 @@ void TestPanels::propertyPanels()
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
            "Mean edge length"},
           {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
-           "Value"},
+           "Value", "Notes"},
           {"Anatomy", "Map", "Atlas region"},
           {"Vertex", "Coordinates", "Curvature", "Map", "Label"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},

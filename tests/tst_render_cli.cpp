@@ -138,6 +138,7 @@ private slots:
     void meshWithoutAnyDisplay_data();
     void meshWithoutAnyDisplay();
     void pictureAndDicom();
+    void seriesOfAFolder();
     void withoutDisplay_data();
     void withoutDisplay();
     void failures();
@@ -455,6 +456,45 @@ void TestRenderCli::pictureAndDicom()
             bright += qGray(dicom.pixel(x, y)) > 100;
         }
     QVERIFY(bright > 1000);
+}
+
+// A folder of DICOM series: the series asked for, drawn as dcm2niix's NIfTI
+// file of it is; without --series the list to choose from.
+void TestRenderCli::seriesOfAFolder()
+{
+    QTemporaryDir dir;
+    const QString fixtures = CXV_DICOM_SERIES "/";
+    for (const QFileInfo &file : QDir(fixtures + "series").entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), dir.filePath(file.fileName())));
+
+    Run r = run({"--render", out("series.png"), dir.path()});
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.startsWith(QString("cxviewer: %1 holds 7 DICOM series; choose one with "
+                                      "--series N:\n  1  5 T1_oblique (12)\n")
+                                  .arg(dir.path())),
+             qPrintable(r.err));
+    QVERIFY(r.err.contains("\n  5  11 scout (2) (not a volume)\n"));
+    QCOMPARE(run({"--render", out("scout.png"), "--series", "5", dir.path()}).status, 2);
+    QCOMPARE(run({"--render", out("none.png"), "--series", "8", dir.path()}).status, 2);
+
+    QCOMPARE(run({"--render", out("series.png"), "--series", "1", dir.path()}).status, 0);
+    QCOMPARE(run({"--render", out("s5.png"), fixtures + "nifti/s5.nii"}).status, 0);
+    const QImage series(out("series.png")), nifti(out("s5.png"));
+    QCOMPARE(series.size(), nifti.size());
+    int largest = 0;
+    for (int y = 0; y < series.height(); ++y)
+        for (int x = 0; x < series.width(); ++x)
+            largest = qMax(largest, qAbs(qGray(series.pixel(x, y)) - qGray(nifti.pixel(x, y))));
+    QVERIFY2(largest <= 1, qPrintable(QString::number(largest)));
+
+    // Never over one of the series' files.
+    const QString file = dir.filePath(
+        QString(readAll(fixtures + "expected.txt").split('|').value(5).split(',').value(0)));
+    const QByteArray before = readAll(file);
+    r = run({"--render", file, "--series", "1", dir.path()});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: --render would write over " + file + ", which the figure reads");
+    QCOMPARE(readAll(file), before);
 }
 
 // A private X server is started and ended: the same figure as with a display.

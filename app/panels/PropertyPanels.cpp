@@ -4,6 +4,7 @@
 #include "DICOMDoc.h"
 #include "Documents.h"
 #include "FileHelpers.h"
+#include "FileTypes.h"
 #include "HeaderTexts.h"
 #include "LocalFiles.h"
 #include "NiftiVolume.h"
@@ -71,7 +72,8 @@ PropertyPanels::PropertyPanels(QObject *parent)
                                "alternate-background-color: rgb(50, 55, 50);");
     rawMRIBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
     rawMRIFile = addFileGroup(rawMRIBrowser);
-    addGroup(rawMRIBrowser, "DICOM Header", dicomHeaderLabels(), dicomProps);
+    // The frame shown of a multi-frame image, as the view steps through them.
+    addGroup(rawMRIBrowser, "DICOM Header", dicomHeaderLabels() << "Frame", dicomProps);
 }
 
 PropertyPanels::~PropertyPanels()
@@ -113,8 +115,11 @@ void PropertyPanels::setFileProperties(const FileProperties &file, int citem,
         return;
     }
     file.name->setValue(getFileNameFromFullFileName(fullFileName));
-    file.folder->setValue(getPathFromFullFileName(fullFileName));
-    file.size->setValue(sizeText(QFileInfo(fullFileName).size()));
+    // A series cover stands for files of its folder, not for a file of its own.
+    const bool series = FileTypes::kindOf(fullFileName) == FileTypes::DicomSeries;
+    file.folder->setValue(series ? FileTypes::folderOf(fullFileName)
+                                 : getPathFromFullFileName(fullFileName));
+    file.size->setValue(series ? QString() : sizeText(QFileInfo(fullFileName).size()));
 }
 
 void PropertyPanels::updateImageFileProperties(int citem, QString strFullFileName, int img_width,
@@ -165,6 +170,7 @@ void PropertyPanels::updateHeaderOfLoadedVMR(const std::shared_ptr<const VolumeD
         const QStringList values = niftiHeaderValues(*nifti);
         for (int i = 0; i < values.size(); ++i)
             niftiProps[i]->setValue(values[i]);
+        niftiProps.last()->setValue(niftiNotes(*nifti));
     }
     cross = {-1, -1, -1};
     updateValues();
@@ -272,6 +278,11 @@ void PropertyPanels::updateHeaderOfLoadedSRF(const QStringList &values)
     cxBrowser->setExpanded(srfGroup, true);
     cxBrowser->setExpanded(vertexGroup, true);
     cxBrowser->setExpanded(niftiGroup, false);
+}
+
+void PropertyPanels::updateDicomFrame(int frame, int frames)
+{
+    dicomProps.last()->setValue(QString("%1 / %2").arg(frame + 1).arg(frames));
 }
 
 void PropertyPanels::updateHeaderOfLoadedDICOM(const DICOMDoc &doc)

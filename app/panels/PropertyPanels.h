@@ -59,6 +59,8 @@ public slots:
     void showPickedVertex(const std::shared_ptr<const MeshDocument> &mesh, int vertex);
     // The values at the cross and at the picked vertex anew: the map shown changed.
     void updateValues();
+    // "Frame": frame (from 0) of frames is shown.
+    void updateDicomFrame(int frame, int frames);
     // A file that failed to load shows no figures, and none of the last one read.
     void clearHeaderOfVMR();
     void clearHeaderOfSRF();

@@ -103,6 +103,13 @@ void FolderThumbnails::setMeshViewSize(QSize size)
         meshSize = size;
 }
 
+void FolderThumbnails::coversAdded(int firstCover)
+{
+    const QString name = index(mode).value(folder);
+    if (isThumbnailFileName(name))
+        cache.loadFile(filePath(name), firstCover);
+}
+
 void FolderThumbnails::offerImage(int index, const QImage &image, bool force)
 {
     cache.offerImage(index, image, force, framed());

@@ -45,6 +45,10 @@ public:
     // them, and the missing ones are made from the files.
     void enter(const QString &folder, BrowsingMode mode);
 
+    // Covers from firstCover on were added to the folder's: their stored
+    // thumbnails go on them.
+    void coversAdded(int firstCover);
+
     // What a view shows, offered as the thumbnail of the cover at index.
     void offerImage(int index, const QImage &image, bool force);
     void offerRenderedView(int index, const QImage &frame, bool force);

@@ -205,7 +205,7 @@ void ThumbnailCache::cancel()
     doneRadius = 0;
 }
 
-bool ThumbnailCache::loadFile(const QString &fileName)
+bool ThumbnailCache::loadFile(const QString &fileName, int firstCover)
 {
     QFile file;
     if (!LocalFiles::openRegular(file, fileName))
@@ -214,7 +214,7 @@ bool ThumbnailCache::loadFile(const QString &fileName)
     const bool whole = readThumbnailFile(file, entries);
     // Names are matched exactly, the first cover of a name taking its entry.
     QHash<QString, int> coverOfName;
-    for (int i = store->count() - 1; i >= 0; --i)
+    for (int i = store->count() - 1; i >= firstCover; --i)
         coverOfName.insert(getFileNameFromFullFileName(store->fileName(i)), i);
     for (const ThumbnailEntry &entry : std::as_const(entries)) {
         const int index = coverOfName.value(entry.fileName, -1);

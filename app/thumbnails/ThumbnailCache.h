@@ -51,9 +51,9 @@ public:
     // been tried (or there are none).
     bool makeMissingThumbnails(int selectedIndex, const Making &making);
 
-    // Puts the thumbnails of a stored file on the covers of the same file names;
-    // false when there is no such file or it cannot be read.
-    bool loadFile(const QString &fileName);
+    // Puts the thumbnails of a stored file on the covers of the same file names
+    // (from firstCover on); false when there is no such file or it cannot be read.
+    bool loadFile(const QString &fileName, int firstCover = 0);
     // Writes the thumbnails of the covers that have one, in cover order; the old
     // file stays whole unless the new one was written completely.
     bool saveFile(const QString &fileName);

@@ -38,7 +38,7 @@ ViewCover viewCover(const Document &document, QSize meshViewSize, QString &reaso
         cover.picture = static_cast<const PictureDocument &>(document).image();
         break;
     case Document::Dicom:
-        cover.picture = static_cast<const DicomDocument &>(document).greyImage();
+        cover.picture = static_cast<const DicomDocument &>(document).image();
         break;
     case Document::Volume: {
         const auto &volume = static_cast<const VolumeDocument &>(document);
