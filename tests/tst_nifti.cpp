@@ -216,6 +216,11 @@ void TestNifti::everyScalarType_data()
     QTest::newRow("float32") << smallImage<float>(16);
     QTest::newRow("float64") << smallImage<double>(64);
     QTest::newRow("float128") << smallImage<long double>(1536);
+    // A slope of 0 means unscaled: an intercept left beside it is not applied.
+    QByteArray unscaled = smallImage<float>(16);
+    const float slopeAndIntercept[2] = {0.0f, 100.0f};
+    std::memcpy(unscaled.data() + 112, slopeAndIntercept, sizeof slopeAndIntercept);
+    QTest::newRow("slope 0, intercept 100") << unscaled;
 }
 
 void TestNifti::everyScalarType()
