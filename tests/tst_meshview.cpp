@@ -190,6 +190,23 @@ void TestMeshView::cameraByMouseKeysAndWheel()
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(200, 200));
     QCOMPARE(cam.rotationY(), -35.0);
     QCOMPARE(cam.translationZ(), -350.0);
+
+    // After a touch, a press on the icons in the top-left corner (x 0 to 33 and 34 to
+    // 69, y below 40) chooses what a finger's drag does; a press beside them does not.
+    std::unique_ptr<QPointingDevice> screen(
+        QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen));
+    QTest::touchEvent(view, screen.get()).press(0, QPoint(300, 300));
+    QTest::touchEvent(view, screen.get()).release(0, QPoint(300, 300));
+    QCOMPARE(view->inputKind(), 1);
+    using Mode = MeshCamera::TouchPanMode;
+    for (const auto &[press, mode] : {std::pair(QPoint(69, 39), Mode::TranslationMode),
+                                      {QPoint(33, 0), Mode::RotationMode},
+                                      {QPoint(70, 20), Mode::RotationMode},
+                                      {QPoint(50, 40), Mode::RotationMode},
+                                      {QPoint(34, 39), Mode::TranslationMode}}) {
+        QTest::mouseClick(view, Qt::LeftButton, {}, press);
+        QCOMPARE(cam.touchPanMode(), mode);
+    }
 }
 
 void TestMeshView::viewingParametersAndThumbnail()
