@@ -209,6 +209,8 @@ void TestCommandLine::actionsAndRefusals_data()
         QTest::newRow(qPrintable(QString("%1 %2").arg(option, value)))
             << out + vmp + QStringList{option, value, "%/a.vmr"} << refuse
             << QString("cxviewer: ") + message;
+    QTest::newRow("--threshold 0")
+        << out + vmp + QStringList{"--threshold", "0", "%/a.vmr"} << render << "";
 }
 
 void TestCommandLine::actionsAndRefusals()

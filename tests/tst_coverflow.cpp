@@ -6,6 +6,7 @@
 #include <QGestureEvent>
 #include <QGestureRecognizer>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimeLine>
 
@@ -264,6 +265,40 @@ void TestCoverFlow::overlays()
     cf->selectedCoverPos = 70;
     QCOMPARE(countPixels(cf->grabFramebuffer(), band, isWhitish), 0);
     cf->selectedCoverPos = 50;
+
+    // The counter ends 5 pixels from the edge, as wide as its digits.
+    QStringList ten;
+    for (int i = 0; i < 10; ++i)
+        ten << QString("%1.vmr").arg(i);
+    fill(BrowsingMode::CXData, ten);
+    QFont font = QApplication::font();
+    font.setPointSizeF(CoverFlowBrowser::textPointSize(cf->height(), 12));
+    for (const int index : {8, 9}) {
+        cf->setCurrentCoverIndex(index);
+        frame = grab();
+        const QRect ink = QFontMetrics(font).boundingRect(QString("%1/10").arg(index + 1));
+        int left = cf->width() - 120;
+        while (left < cf->width() && !countPixels(frame, QRect(left, 0, 1, 30), isWhitish))
+            ++left;
+        QVERIFY2(qAbs(left - (cf->width() - 5 - ink.width() + ink.left())) <= 2,
+                 qPrintable(QString("counter from x = %1").arg(left)));
+    }
+    // A thumbnail for the last cover drawn shows at once; one for a cover off the
+    // strip repaints nothing.
+    cf->setCurrentCoverIndex(8);
+    cf->grabFramebuffer();
+    QTest::qWait(100);
+    QImage red(256, 256, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    red.save(&buffer, "png");
+    QSignalSpy swapped(cf, &QOpenGLWidget::frameSwapped);
+    store->setThumbnail(0, png);
+    QVERIFY(!swapped.wait(200));
+    store->setThumbnail(9, png);
+    QVERIFY(swapped.wait(5000));
 
     // Full screen: the icon takes the counter's place, exactly as in its file.
     cf->setFullScreen(true);

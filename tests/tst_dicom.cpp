@@ -349,6 +349,7 @@ void TestDicom::numbers_data()
     row("negative thickness", thickness, "-1", {-1, -1});
     row("garbage", thickness, "abc", {0, 0});
     row("beyond float", thickness, "1e400", {0, 0});
+    row("between float and double", thickness, "1e39", {0, 0});
     row("infinity", spacing, "inf", {0, 0});
     row("not a number", spacing, "nan", {0, 0});
     row("hexadecimal", spacing, "0x10", {0, 0});

@@ -216,6 +216,23 @@ void TestMeshView::cameraByMouseKeysAndWheel()
             facing = v;
     QCOMPARE(picked[0][0].toInt(), facing);
     QCOMPARE(picked[1][0].toInt(), -1);
+
+    // After a touch, a press on the icons in the top-left corner (x 0 to 33 and 34 to
+    // 69, y below 40) chooses what a finger's drag does; a press beside them does not.
+    std::unique_ptr<QPointingDevice> screen(
+        QTest::createTouchDevice(QInputDevice::DeviceType::TouchScreen));
+    QTest::touchEvent(view, screen.get()).press(0, QPoint(300, 300));
+    QTest::touchEvent(view, screen.get()).release(0, QPoint(300, 300));
+    QCOMPARE(view->inputKind(), 1);
+    using Mode = MeshCamera::TouchPanMode;
+    for (const auto &[press, mode] : {std::pair(QPoint(69, 39), Mode::TranslationMode),
+                                      {QPoint(33, 0), Mode::RotationMode},
+                                      {QPoint(70, 20), Mode::RotationMode},
+                                      {QPoint(50, 40), Mode::RotationMode},
+                                      {QPoint(34, 39), Mode::TranslationMode}}) {
+        QTest::mouseClick(view, Qt::LeftButton, {}, press);
+        QCOMPARE(cam.touchPanMode(), mode);
+    }
 }
 
 void TestMeshView::viewingParametersAndThumbnail()

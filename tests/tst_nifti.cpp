@@ -201,7 +201,30 @@ void TestNifti::originalVoxelsAndSpace()
              QList<double>(6, 0.0));
 
     QVERIFY(core.loadVMR(fixture("oblique_float32.nii.gz")));
-    QCOMPARE(core.getVolumeDoc(0)->niftiVolume->spaceName(), QString());
+    const NiftiVolume &oblique = *core.getVolumeDoc(0)->niftiVolume;
+    QCOMPARE(oblique.spaceName(), QString());
+    // On a tilted grid of uneven voxels the file's voxel shown is the one whose
+    // centre lies nearest, never one that a fraction cut off.
+    const auto distance = [&oblique](const AffineTransform::Point &world, qint64 i, qint64 j,
+                                     qint64 k) {
+        const AffineTransform::Point c =
+            oblique.image().voxelToWorld().map({double(i), double(j), double(k)});
+        return std::hypot(c[0] - world[0], c[1] - world[1], c[2] - world[2]);
+    };
+    for (int step = 0; step < 8; ++step) {
+        const int x = 5 + step, y = 7 + step / 2, z = 6 + step % 3;
+        QVERIFY(oblique.fileVoxelAt(x, y, z, ijk));
+        const AffineTransform::Point world =
+            oblique.gridToWorld().map({double(x), double(y), double(z)});
+        const double shown = distance(world, ijk[0], ijk[1], ijk[2]);
+        for (int axis = 0; axis < 3; ++axis)
+            for (int d : {-1, 1}) {
+                std::array<qint64, 3> other = ijk;
+                other[axis] += d;
+                QVERIFY2(shown <= distance(world, other[0], other[1], other[2]),
+                         qPrintable(QString("grid %1 %2 %3").arg(x).arg(y).arg(z)));
+            }
+    }
 }
 
 void TestNifti::everyScalarType_data()
@@ -216,6 +239,11 @@ void TestNifti::everyScalarType_data()
     QTest::newRow("float32") << smallImage<float>(16);
     QTest::newRow("float64") << smallImage<double>(64);
     QTest::newRow("float128") << smallImage<long double>(1536);
+    // A slope of 0 means unscaled: an intercept left beside it is not applied.
+    QByteArray unscaled = smallImage<float>(16);
+    const float slopeAndIntercept[2] = {0.0f, 100.0f};
+    std::memcpy(unscaled.data() + 112, slopeAndIntercept, sizeof slopeAndIntercept);
+    QTest::newRow("slope 0, intercept 100") << unscaled;
 }
 
 void TestNifti::everyScalarType()

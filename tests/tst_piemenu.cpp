@@ -125,6 +125,9 @@ void TestPieMenu::sectors()
             const double middle = (starts[i] + next) / 2;
             QCOMPARE(menu->indexAt(at(menu, middle, 50)), i);
             QCOMPARE(menu->angleToIndex(qDegreesToRadians(std::fmod(next - 0.5, 360)), 4), i);
+            // An edge belongs to the sector it ends.
+            if (i > 0)
+                QCOMPARE(menu->angleToIndex(menu->indexToAngle(i, 4, true), 4), i - 1);
         }
         QCOMPARE(qRadiansToDegrees(menu->indexToAngle(4, 4, true)), starts[0]);
     }
@@ -182,6 +185,11 @@ void TestPieMenu::warnings()
         QRegularExpression("^QtPieMenu::setItemIcon\\(0x[0-9a-f]+, 4\\) index of of range$"));
     menu->setItemIcon(QIcon(), 4);
     QCOMPARE(menu->count(), 4);
+    // Items inserted at the end or beyond it go last.
+    menu->insertItem("A4", &log, SLOT(fire()), 4);
+    menu->insertItem("A5", &log, SLOT(fire()), 9);
+    QCOMPARE(QStringList({menu->itemText(3), menu->itemText(4), menu->itemText(5)}),
+             QStringList({"A3", "A4", "A5"}));
 }
 
 void TestPieMenu::popupStaysOnScreen()
@@ -292,8 +300,12 @@ void TestPieMenu::hoverAndSubMenus()
     QtPieMenu *sub = menu->subMenuAt(1);
     menu->setItemWeight(2, 0); // the sub-menu's sector, 162° to 234°, points left and down
 
-    // Hovering over an action never chooses it.
+    // Hovering over an action never chooses it; the inner radius itself is on the items.
     menu->popup(screenCentre);
+    mouse(menu, Move, at(menu, 0, 14));
+    QCOMPARE(menu->highlightedItem(), -1);
+    mouse(menu, Move, at(menu, 0, 15));
+    QCOMPARE(menu->highlightedItem(), 3);
     mouse(menu, Move, at(menu, 0, 50));
     QCOMPARE(menu->highlightedItem(), 3);
     menu->hoverAlert();

@@ -349,6 +349,8 @@ void TestRender::dicomGrey_data()
     // lo 488, hi 512 widened to 612
     QTest::newRow("flat, mean") << flat << 500 << 23;
     QTest::newRow("flat, hi") << flat << 612 << 255;
+    // lo 475, hi 525: a range of 50 is kept
+    QTest::newRow("range 50, hi") << QList<float>{500, 10} << 525 << 255;
 }
 
 // The last pixel of a 3 × 2 image, the others 0.

@@ -476,6 +476,8 @@ void TestSrf::indirectVertices_data()
     const QByteArray longName = QByteArray(100, 'd') + '/' + QByteArray(162, 'e');
     row("long name", alt.bytes(), longName + QByteArray(400, 'x'), altColors);
     row("itself", QByteArray(), "%1/meshes/main.srf", {0.9f, 0.8f, 0.1f, 0.2f, 0.3f, 0.4f});
+    alt.version = 1.0f;
+    row("version 1", alt.bytes(), "alt.srf", altColors);
     alt.version = 0.0f; // no mesh colours
     row("version 0", alt.bytes(), "alt.srf", {0.5f, 0.5f, 0.5f, 0.25f, 0.25f, 0.25f});
 

@@ -352,6 +352,9 @@ void TestThumbnails::geometry_data()
     row("portrait", {300, 600}, 0, {64, 0, 128, 256}, {80, 16}, {175, 239});
     row("landscape", {600, 300}, 0, {0, 128, 256, 128}, {16, 144}, {239, 239});
     row("square", {500, 500}, 0, {0, 0, 256, 256}, {16, 16}, {239, 239});
+    // 256 × 300 / 700 = 109.7 pixels: 110.
+    row("portrait, width rounded", {300, 700}, 0, {73, 0, 110, 256}, {80, 16}, {175, 239});
+    row("landscape, height rounded", {700, 300}, 0, {0, 146, 256, 110}, {16, 150}, {239, 239});
     row("12 MP upright", large, 1, {0, 64, 256, 192}, {16, 80}, {239, 239});
     row("12 MP turned 180", large, 3, {0, 64, 256, 192}, {239, 239}, {16, 80});
     row("12 MP turned 90 clockwise", large, 6, {32, 0, 192, 256}, {207, 16}, {48, 239});
@@ -475,6 +478,15 @@ void TestThumbnails::damagedFiles_data()
         entryA + signature + hex("7FFFFFF0") + "IDAT" + QByteArray(100, 'x'), {});
     row("chunk length past 2^31", 1, entryA + signature + hex("FFFFFFFF") + "IDAT", {});
     row("marker other than 1", 1, string("a") + le32(7) + png, {"a"}, true);
+    // A stream of 16 MiB is read; one a byte longer is damage.
+    const auto pngOfSize = [&signature](quint32 size) {
+        QByteArray length(4, 0);
+        qToBigEndian(size - 32, length.data());
+        return signature + length + "IDAT" + QByteArray(qsizetype(size) - 32 + 4, 0) +
+               hex("00000000") + "IEND" + hex("AE426082");
+    };
+    row("PNG of 16 MiB", 1, entryA + pngOfSize(16 << 20), {"a"}, true);
+    row("PNG over 16 MiB", 1, entryA + pngOfSize((16 << 20) + 1), {});
     QTest::newRow("empty") << QByteArray() << QStringList() << false;
 }
 
@@ -906,8 +918,12 @@ void TestThumbnails::folderChangeDropsOldResults()
         QCOMPARE(QImage::fromData(covers()->thumbnail(i)).convertToFormat(expected.format()),
                  expected);
     }
-    // What was made of the folder left was stored.
-    QVERIFY(!storedEntries(indexed(path(slow), mode)).isEmpty());
+    // What was made of the folder left was stored; what was not made yet is left
+    // out, not stored as a file that cannot be read, which would stay blank.
+    const QList<ThumbnailEntry> stored = storedEntries(indexed(path(slow), mode));
+    QVERIFY(!stored.isEmpty());
+    for (const ThumbnailEntry &entry : stored)
+        QVERIFY2(!entry.png.isEmpty(), qPrintable(entry.fileName));
 }
 
 QTEST_MAIN(TestThumbnails)

@@ -295,6 +295,9 @@ void TestVolumeMaps::refused_data()
 
     QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true
                                      << "not a readable VMP file (version 0)";
+    QTest::newRow("older version 5")
+        << older([](VmpFixture &f) { f.version = 5; }) << true
+        << "VMP version 5 is not supported (versions 1 to 4 of the older format are)";
     QTest::newRow("no maps") << older([](VmpFixture &f) { f.maps.clear(); }).left(6) << true
                              << "holds no maps";
     QTest::newRow("resolution 2") << older([](VmpFixture &f) {
@@ -345,6 +348,7 @@ void TestVolumeMaps::outsideTheVolume_data()
     QTest::newRow("beyond x") << false << QList{8, 14, 0, 6, 0, 6} << false;
     QTest::newRow("before z") << false << QList{0, 6, 0, 6, -6, 0} << false;
     QTest::newRow("older, first voxels") << true << QList{-3, 0, -3, 0, -3, 0} << true;
+    QTest::newRow("older, one voxel") << true << QList{5, 5, 2, 2, 7, 7} << true;
     QTest::newRow("older, beyond y") << true << QList{0, 3, 8, 9, 0, 3} << false;
 }
 
