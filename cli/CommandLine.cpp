@@ -16,6 +16,8 @@ namespace {
 
 const QStringList valueOptions = {"render",    "size",      "cross",   "map",
                                   "map-index", "threshold", "cluster", "sign"};
+// What a figure adds to the view: taken by takeFigureOption.
+const QStringList figureValueOptions = {"cross-mm"};
 
 std::optional<int> number(const QString &text, int lowest, int highest)
 {
@@ -67,7 +69,8 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
         }
         // --name value or --name=value.
         const QString name = argument.section('=', 0, 0).mid(2);
-        if (!argument.startsWith("--") || !valueOptions.contains(name)) {
+        if (!argument.startsWith("--") ||
+            !(valueOptions.contains(name) || figureValueOptions.contains(name))) {
             refuse("unknown option " + argument);
             return;
         }
@@ -105,6 +108,10 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         output = value;
         rawOutput = rawValue;
         return true;
+    }
+    if (figureValueOptions.contains(option)) {
+        renderOptions << option;
+        return takeFigureOption(option, value);
     }
     if (option == "map-index" || option == "threshold" || option == "cluster" || option == "sign")
         mapOptions << option;
@@ -152,6 +159,24 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         if (!s)
             return refuse("--sign takes pos, neg or both, not " + value);
         sign = s;
+    }
+    return true;
+}
+
+bool CommandLine::takeFigureOption(const QString &option, const QString &value)
+{
+    if (option == "cross-mm") {
+        const QStringList parts = value.split(',');
+        std::array<double, 3> mm{};
+        for (int axis = 0; axis < 3; ++axis) {
+            bool ok = parts.size() == 3;
+            const double v = ok ? parts[axis].trimmed().toDouble(&ok) : 0.0;
+            if (!ok || !std::isfinite(v) || std::abs(v) > 100000)
+                return refuse("--cross-mm takes world coordinates X,Y,Z in millimetres, not " +
+                              value);
+            mm[axis] = v;
+        }
+        fig.crossMm = mm;
     }
     return true;
 }
@@ -227,6 +252,8 @@ bool CommandLine::check()
         return refuse("--render draws an image, DICOM, VMR or SRF file, not " + files.first());
     if (crossAt && kind != FileTypes::Volume)
         return refuse("--cross is for a volume");
+    if (!checkFigureOptions())
+        return false;
     if (map.isEmpty() && !mapOptions.isEmpty())
         return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
     if (!map.isEmpty()) {
@@ -247,6 +274,15 @@ bool CommandLine::check()
     return true;
 }
 
+bool CommandLine::checkFigureOptions()
+{
+    if (fig.crossMm && kind != FileTypes::Volume)
+        return refuse("--cross-mm is for a volume");
+    if (fig.crossMm && crossAt)
+        return refuse("--cross and --cross-mm name the same cross: give one");
+    return true;
+}
+
 QString CommandLine::usage()
 {
     return "Usage: cxviewer [PATH...]\n"
@@ -262,6 +298,8 @@ QString CommandLine::usage()
            "also without a display:\n"
            "  --size WxH        the figure's size in pixels (800x600)\n"
            "  --cross X,Y,Z     a volume's red cross, in voxel indices\n"
+           "  --cross-mm X,Y,Z  a volume's red cross in its world space (NIfTI sform or qform,\n"
+           "                    Talairach for a VMR in Talairach space), in millimetres\n"
            "  --map FILE        a VMP or NIfTI file over a volume, an SMP file over a mesh\n"
            "  --map-index K     the map of the file to show, from 1 (1)\n"
            "  --threshold T     the map's threshold (the map's own)\n"

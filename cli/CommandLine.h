@@ -44,6 +44,13 @@ public:
     std::optional<int> clusterSize() const { return cluster; }
     // 1 positive values only, 2 negative only, 3 both.
     std::optional<int> signSelection() const { return sign; }
+    // What a figure adds to the view's picture.
+    struct Figure
+    {
+        // The cross in the volume's world space, millimetres.
+        std::optional<std::array<double, 3>> crossMm;
+    };
+    const Figure &figure() const { return fig; }
     // The files the figure reads, as far as they are known before it is drawn:
     // the file and the map, and those read beside them.
     QStringList inputs() const;
@@ -54,6 +61,8 @@ public:
 private:
     bool take(const QString &option, const QString &value, const QByteArray &rawValue);
     bool refuse(const QString &reason);
+    bool takeFigureOption(const QString &option, const QString &value);
+    bool checkFigureOptions();
     bool check();
     bool reachNames();
     bool reach(QString &path, const QByteArray &raw);
@@ -76,6 +85,7 @@ private:
     std::optional<float> thresh;
     std::optional<int> cluster;
     std::optional<int> sign;
+    Figure fig;
 };
 
 #endif

@@ -11,6 +11,7 @@
 #include "VolumeComposer.h"
 #include "VolumeCross.h"
 #include "VolumeDoc.h"
+#include "VolumeWorld.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -110,15 +111,30 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
                  .arg(doc.dimZ));
         return QImage();
     }
+    if (!placeCrossInWorld(cross, *volume, line))
+        return QImage();
     MapDisplaySettings settings;
     settings.setTarget(volume);
     if (!line.mapFile().isEmpty() && !showMap(settings, line))
         return QImage();
     // The view shows the cross once it was moved or a map was chosen.
-    const bool crossShown = line.cross() || !line.mapFile().isEmpty();
+    const bool crossShown = line.cross() || line.figure().crossMm || !line.mapFile().isEmpty();
     VolumeComposer composer;
     const QImage slices = composer.compose(*volume, cross.position(), {true, true, crossShown});
     return planeFrame(slices, line.size(), planeBackground);
+}
+
+bool FigureRenderer::placeCrossInWorld(VolumeCross &cross, const VolumeDocument &volume,
+                                       const CommandLine &line)
+{
+    const auto mm = line.figure().crossMm;
+    if (!mm)
+        return true;
+    QString why;
+    const auto voxel = VolumeWorld(volume.volume()).voxelAt(*mm, why);
+    if (!voxel || !cross.moveTo(*voxel))
+        return fail(LocalFiles::displayName(volume.fileName()) + ": " + why);
+    return true;
 }
 
 // As the mesh view draws it, with no display: into a framebuffer of an OpenGL
