@@ -67,6 +67,8 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
             todo = PrintVersion;
             return;
         }
+        if (takeFigureFlag(argument))
+            continue;
         // --name value or --name=value.
         const QString name = argument.section('=', 0, 0).mid(2);
         if (!argument.startsWith("--") ||
@@ -160,6 +162,15 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
             return refuse("--sign takes pos, neg or both, not " + value);
         sign = s;
     }
+    return true;
+}
+
+bool CommandLine::takeFigureFlag(const QString &argument)
+{
+    if (argument != "--legend")
+        return false;
+    renderOptions << argument.mid(2);
+    fig.legend = true;
     return true;
 }
 
@@ -276,6 +287,8 @@ bool CommandLine::check()
 
 bool CommandLine::checkFigureOptions()
 {
+    if (fig.legend && kind != FileTypes::Volume)
+        return refuse("--legend is for a volume");
     if (fig.crossMm && kind != FileTypes::Volume)
         return refuse("--cross-mm is for a volume");
     if (fig.crossMm && crossAt)
@@ -300,6 +313,8 @@ QString CommandLine::usage()
            "  --cross X,Y,Z     a volume's red cross, in voxel indices\n"
            "  --cross-mm X,Y,Z  a volume's red cross in its world space (NIfTI sform or qform,\n"
            "                    Talairach for a VMR in Talairach space), in millimetres\n"
+           "  --legend          a volume's legend in the empty quadrant: colour bars, the\n"
+           "                    cross in voxels and millimetres, the values there, file names\n"
            "  --map FILE        a VMP or NIfTI file over a volume, an SMP file over a mesh\n"
            "  --map-index K     the map of the file to show, from 1 (1)\n"
            "  --threshold T     the map's threshold (the map's own)\n"

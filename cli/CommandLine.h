@@ -49,6 +49,8 @@ public:
     {
         // The cross in the volume's world space, millimetres.
         std::optional<std::array<double, 3>> crossMm;
+        // A volume's legend in the mosaic's empty quadrant.
+        bool legend = false;
     };
     const Figure &figure() const { return fig; }
     // The files the figure reads, as far as they are known before it is drawn:
@@ -61,6 +63,8 @@ public:
 private:
     bool take(const QString &option, const QString &value, const QByteArray &rawValue);
     bool refuse(const QString &reason);
+    // False for an argument that is no flag of a figure.
+    bool takeFigureFlag(const QString &argument);
     bool takeFigureOption(const QString &option, const QString &value);
     bool checkFigureOptions();
     bool check();

@@ -120,7 +120,8 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
     // The view shows the cross once it was moved or a map was chosen.
     const bool crossShown = line.cross() || line.figure().crossMm || !line.mapFile().isEmpty();
     VolumeComposer composer;
-    const QImage slices = composer.compose(*volume, cross.position(), {true, true, crossShown});
+    const QImage slices =
+        composer.compose(*volume, cross.position(), {true, true, crossShown, line.figure().legend});
     return planeFrame(slices, line.size(), planeBackground);
 }
 

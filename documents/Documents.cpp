@@ -197,8 +197,10 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
 {
     QStringList names;
     if (NiftiImage::isNiftiFileName(fileName)) {
-        if (doc->loadNiftiMaps(fileName) > 0)
+        if (doc->loadNiftiMaps(fileName) > 0) {
+            mapFile = fileName;
             return doc->niftiMapNames();
+        }
         reason = doc->mapFailureReason();
         return names;
     }
@@ -208,6 +210,7 @@ QStringList VolumeDocument::readMapFile(const QString &fileName, QString &reason
         reason = doc->mapFailureReason();
         return names;
     }
+    mapFile = fileName;
     if (result == 1) {
         for (const auto &map : doc->volumeMaps->maps)
             names << map->mapName;

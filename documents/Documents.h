@@ -98,12 +98,15 @@ public:
     void applyDisplay(const MapDisplay &display) override;
     // How the map chosen is shown: as its file says until a display is applied.
     MapDisplay display() const { return shown; }
+    // The map file read last, with its path; empty before one was read.
+    QString mapFileName() const { return mapFile; }
 
 private:
     VolumeDocument(const QString &fileName, std::unique_ptr<VolumeDoc> doc);
 
     std::unique_ptr<VolumeDoc> doc;
     MapDisplay shown;
+    QString mapFile;
 };
 
 // A surface mesh, its viewing parameters if a file beside it holds them, and

@@ -1,12 +1,13 @@
 // The colour of single voxels under statistical maps, at the edges of the
 // thresholds, transparency, lags, mixing and the cluster filter; and the
-// colouring put into a slice mosaic.
+// colouring put into a slice mosaic; the legend's colour bars.
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
 #include "MosaicLayout.h"
 #include "SliceMosaic.h"
 #include "VolumeDoc.h"
+#include "VolumeLegend.h"
 #include "VolumeMapColouring.h"
 #include "VoxelColours.h"
 
@@ -73,6 +74,8 @@ private slots:
     void voxel_data();
     void voxel();
     void mosaic();
+    void legend_data();
+    void legend();
 };
 
 // Map 0 has thresholds 4 and 8, no upper threshold and the built-in scale, and
@@ -281,5 +284,74 @@ void TestMapColouring::mosaic()
     QCOMPARE(QByteArray(reinterpret_cast<char *>(scene.doc.vmrData.get()), nrOfVoxels), volume);
 }
 
-QTEST_APPLESS_MAIN(TestMapColouring)
+void TestMapColouring::legend_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<int>("bars");
+    QTest::addColumn<QString>("lowest"); // the first bar's labels
+    QTest::addColumn<QString>("highest");
+
+    QTest::newRow("both signs, built-in scale") << Setup([](Scene &) {}) << 2 << "4"
+                                                << "8";
+    QTest::newRow("positive only, own colours, threshold 5") << Setup([](Scene &s) {
+        s.map().useMapColors = true;
+        s.display.signSelection = 1;
+        s.display.threshold = 5.0f;
+    }) << 1 << "5"
+                                                             << "8";
+    QTest::newRow("negative only, own colours, upper threshold 6") << Setup([](Scene &s) {
+        s.map().useMapColors = true;
+        s.map().mapOption = 0;
+        s.map().threshMax = 6.0f;
+        s.display.signSelection = 2;
+    }) << 1 << "-4"
+                                                                   << "-6";
+    QTest::newRow("no sign shown")
+        << Setup([](Scene &s) { s.display.signSelection = 0; }) << 0 << ""
+        << "";
+}
+
+// Every pixel column of a bar has the colour the map gives a voxel of the
+// value that column stands for; the lines give the cross and the values there.
+void TestMapColouring::legend()
+{
+    QFETCH(Setup, setup);
+    QFETCH(int, bars);
+    QFETCH(QString, lowest);
+    QFETCH(QString, highest);
+    Scene scene;
+    setup(scene);
+    scene.map().mapName = "t map";
+    scene.set(scene.map(), 3, 3, 3, 6.25f);
+    const VolumeLegend legend(scene.doc, scene.display, "/data/head.vmr", "/data/maps.vmp",
+                              {3, 3, 3});
+    QCOMPARE(legend.lines(),
+             QStringList({"head.vmr", "Voxel 3, 3, 3", "Anatomy 100", "maps.vmp", "t map: 6.25"}));
+    QCOMPARE(legend.barCount(), bars);
+    QImage image(300, 300, QImage::Format_RGB32);
+    const QRect area(0, 151, 150, 149);
+    legend.draw(image, area);
+
+    VolumeMapColouring colouring;
+    for (int i = 0; i < bars; ++i) {
+        const QRect bar = legend.barRect(area, i);
+        QVERIFY(bar.width() > 20 && area.contains(bar));
+        const bool negative = scene.display.signSelection == 2 || i == 1;
+        const StatisticalMap::Thresholds t = scene.map().thresholds(scene.display);
+        for (int column = 0; column < bar.width(); ++column) {
+            const float v = VolumeLegend::barValue(t.lower, t.upper, column, bar.width());
+            scene.set(scene.map(), 3, 3, 3, negative ? -v : v);
+            int rgb[3];
+            colouring.getVMPColorForVoxel(&scene.doc, scene.display, 3, 3, 3, rgb[0], rgb[1],
+                                          rgb[2], 100, 100, 100);
+            for (int y : {bar.top(), bar.bottom()})
+                QCOMPARE(QColor(image.pixel(bar.left() + column, y)),
+                         QColor(rgb[0], rgb[1], rgb[2]));
+        }
+    }
+    if (bars)
+        QCOMPARE(legend.barLabels(0), QStringList({lowest, highest}));
+}
+
+QTEST_MAIN(TestMapColouring)
 #include "tst_mapcolouring.moc"

@@ -660,6 +660,8 @@ void TestRenderCli::figureOptions_data()
     row("words", {"--cross-mm", "a,b,c", head}, {}, 2, notMm + "a,b,c");
     row("both crosses", {"--cross-mm", "0,0,0", "--cross", "1,1,1", head}, {}, 2,
         "cxviewer: --cross and --cross-mm name the same cross: give one");
+    row("legend on a mesh", {"--legend", "#/Sphere.srf"}, {}, 2,
+        "cxviewer: --legend is for a volume");
     row("cross-mm on a mesh", {"--cross-mm", "0,0,0", "#/Sphere.srf"}, {}, 2,
         "cxviewer: --cross-mm is for a volume");
 }

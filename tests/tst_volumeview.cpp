@@ -46,6 +46,7 @@ private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
     void slicesAndCross();
     void crossKeysAndTravel();
+    void legendKey();
     void failedLoads();
     void dicomInGrey();
     void workersComposeWhatTheViewsShow();
@@ -180,6 +181,37 @@ void TestVolumeView::crossKeysAndTravel()
     QVERIFY(!view.areOrientationLabelsShown());
 }
 
+// K shows the legend in the empty lower-left quadrant and takes it away again;
+// the window starts without it.
+void TestVolumeView::legendKey()
+{
+    VmrFixture cube;
+    cube.dimX = cube.dimY = cube.dimZ = 128;
+    cube.voxels = QByteArray(128 * 128 * 128, char(200));
+    VolumeOGLViewer view;
+    view.resize(1200, 750);
+    show(view);
+    view.resize(1200, 750);
+    QVERIFY(inspect(view, 0, write("legend.vmr", cube.bytes())));
+    const auto bright = [](QRgb p) { return qGray(p) > 128; };
+    // The quadrant of the mosaic of 256 pixels, and where the view shows it:
+    // scaled by 750 / 256, centred.
+    const QRect quadrant(0, 130, 127, 125);
+    const QRect onScreen(225 + 10, 375 + 10, 375 - 20, 375 - 20);
+    const auto lit = [&](const QImage &image, const QRect &area) {
+        return countPixels(image.copy(area), bright);
+    };
+    QVERIFY(!view.isLegendShown());
+    QCOMPARE(lit(view.shownImage(), quadrant), 0);
+    QCOMPARE(lit(view.grabFramebuffer(), onScreen), 0);
+    QTest::keyClick(&view, Qt::Key_K);
+    QVERIFY(view.isLegendShown());
+    QVERIFY(lit(view.shownImage(), quadrant) > 100);
+    QVERIFY(lit(view.grabFramebuffer(), onScreen) > 1000);
+    QTest::keyClick(&view, Qt::Key_K);
+    QCOMPARE(lit(view.shownImage(), quadrant), 0);
+}
+
 // A file that cannot be read never leaves the last item on screen.
 void TestVolumeView::failedLoads()
 {
@@ -253,6 +285,8 @@ void TestVolumeView::workersComposeWhatTheViewsShow()
     VolumeOGLViewer volumeView;
     show(volumeView);
     QVERIFY(inspect(volumeView, 0, vmr));
+    // With the legend, and so the cross.
+    QTest::keyClick(&volumeView, Qt::Key_K);
 
     QList<qint16> pixels;
     for (int i = 0; i < 32 * 16; ++i)
@@ -271,7 +305,7 @@ void TestVolumeView::workersComposeWhatTheViewsShow()
     std::unique_ptr<QThread> worker(QThread::create([&] {
         const auto volume = readAs<VolumeDocument>(vmr);
         VolumeComposer composer;
-        slices = composer.compose(*volume, volume->initialCross(), {true, true, false});
+        slices = composer.compose(*volume, volume->initialCross(), {true, true, true, true});
         grey = dicomGreyImage(readAs<DicomDocument>(dcm)->dicom());
     }));
     worker->start();
