@@ -17,7 +17,7 @@ namespace {
 const QStringList valueOptions = {"render",    "size",      "cross",   "map",
                                   "map-index", "threshold", "cluster", "sign"};
 // What a figure adds to the view: taken by takeFigureOption.
-const QStringList figureValueOptions = {"cross-mm"};
+const QStringList figureValueOptions = {"cross-mm", "layout", "axis", "slices", "columns"};
 
 std::optional<int> number(const QString &text, int lowest, int highest)
 {
@@ -188,6 +188,19 @@ bool CommandLine::takeFigureOption(const QString &option, const QString &value)
             mm[axis] = v;
         }
         fig.crossMm = mm;
+    } else if (option == "layout") {
+        if (value != "mosaic" && value != "lightbox")
+            return refuse("--layout takes mosaic or lightbox, not " + value);
+        fig.lightbox = value == "lightbox";
+    } else if (option == "axis") {
+        fig.axis = QStringList{"axial", "coronal", "sagittal"}.indexOf(value);
+        if (fig.axis < 0)
+            return refuse("--axis takes axial, coronal or sagittal, not " + value);
+    } else if (option == "slices" || option == "columns") {
+        const std::optional<int> n = number(value, 1, 256);
+        if (!n)
+            return refuse(QString("--%1 takes a count from 1 to 256, not %2").arg(option, value));
+        (option == "slices" ? fig.slices : fig.columns) = *n;
     }
     return true;
 }
@@ -289,6 +302,11 @@ bool CommandLine::checkFigureOptions()
 {
     if (fig.legend && kind != FileTypes::Volume)
         return refuse("--legend is for a volume");
+    if (fig.lightbox && kind != FileTypes::Volume)
+        return refuse("--layout lightbox is for a volume");
+    for (const QString option : {"axis", "slices", "columns"})
+        if (!fig.lightbox && renderOptions.contains(option))
+            return refuse(QString("--%1 is for --layout lightbox").arg(option));
     if (fig.crossMm && kind != FileTypes::Volume)
         return refuse("--cross-mm is for a volume");
     if (fig.crossMm && crossAt)
@@ -315,6 +333,11 @@ QString CommandLine::usage()
            "                    Talairach for a VMR in Talairach space), in millimetres\n"
            "  --legend          a volume's legend in the empty quadrant: colour bars, the\n"
            "                    cross in voxels and millimetres, the values there, file names\n"
+           "  --layout lightbox  parallel slices of a volume side by side instead, each with\n"
+           "                    its world coordinate, evenly spaced across the anatomy:\n"
+           "  --axis axial|coronal|sagittal  the slices' direction (axial)\n"
+           "  --slices N        how many (24)\n"
+           "  --columns C       in C columns (as fits the figure best)\n"
            "  --map FILE        a VMP or NIfTI file over a volume, an SMP file over a mesh\n"
            "  --map-index K     the map of the file to show, from 1 (1)\n"
            "  --threshold T     the map's threshold (the map's own)\n"

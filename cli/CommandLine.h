@@ -51,6 +51,11 @@ public:
         std::optional<std::array<double, 3>> crossMm;
         // A volume's legend in the mosaic's empty quadrant.
         bool legend = false;
+        // A lightbox of parallel slices instead of the view's three.
+        bool lightbox = false;
+        int axis = 0; // 0 axial, 1 coronal, 2 sagittal
+        int slices = 24;
+        int columns = 0; // 0: to fit the figure
     };
     const Figure &figure() const { return fig; }
     // The files the figure reads, as far as they are known before it is drawn:

@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "Documents.h"
 #include "InstructionBand.h"
+#include "Lightbox.h"
 #include "LocalFiles.h"
 #include "MapDisplaySettings.h"
 #include "PlaneFrame.h"
@@ -119,6 +120,14 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
         return QImage();
     // The view shows the cross once it was moved or a map was chosen.
     const bool crossShown = line.cross() || line.figure().crossMm || !line.mapFile().isEmpty();
+    if (line.figure().lightbox) {
+        const CommandLine::Figure &f = line.figure();
+        Lightbox lightbox;
+        const QImage tiles =
+            lightbox.compose(*volume, {Lightbox::Axis(f.axis), f.slices, f.columns, f.legend},
+                             line.size(), cross.position());
+        return tiles.isNull() ? QImage() : planeFrame(tiles, line.size(), planeBackground);
+    }
     VolumeComposer composer;
     const QImage slices =
         composer.compose(*volume, cross.position(), {true, true, crossShown, line.figure().legend});

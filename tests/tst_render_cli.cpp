@@ -660,6 +660,26 @@ void TestRenderCli::figureOptions_data()
     row("words", {"--cross-mm", "a,b,c", head}, {}, 2, notMm + "a,b,c");
     row("both crosses", {"--cross-mm", "0,0,0", "--cross", "1,1,1", head}, {}, 2,
         "cxviewer: --cross and --cross-mm name the same cross: give one");
+    row("the view's layout", {"--layout", "mosaic", "--legend", head}, {"--legend", head});
+    row("lightbox as it starts", {"--layout=lightbox", "--axis", "axial", "--slices", "24", head},
+        {"--layout", "lightbox", head});
+    row("lightbox, map and legend",
+        {"--layout", "lightbox", "--axis", "coronal", "--slices", "5", "--columns", "2", "--legend",
+         "--map", "#/Phantom_Head_Maps.vmp", head},
+        {});
+    row("NIfTI lightbox", {"--layout", "lightbox", "--axis", "sagittal", ras}, {});
+    row("no such layout", {"--layout", "grid", head}, {}, 2,
+        "cxviewer: --layout takes mosaic or lightbox, not grid");
+    row("no such axis", {"--layout", "lightbox", "--axis", "oblique", head}, {}, 2,
+        "cxviewer: --axis takes axial, coronal or sagittal, not oblique");
+    row("no slices", {"--layout", "lightbox", "--slices", "0", head}, {}, 2,
+        "cxviewer: --slices takes a count from 1 to 256, not 0");
+    row("too many columns", {"--layout", "lightbox", "--columns", "257", head}, {}, 2,
+        "cxviewer: --columns takes a count from 1 to 256, not 257");
+    row("columns without a lightbox", {"--columns", "4", head}, {}, 2,
+        "cxviewer: --columns is for --layout lightbox");
+    row("lightbox of a picture", {"--layout", "lightbox", "#/Plasma.png"}, {}, 2,
+        "cxviewer: --layout lightbox is for a volume");
     row("legend on a mesh", {"--legend", "#/Sphere.srf"}, {}, 2,
         "cxviewer: --legend is for a volume");
     row("cross-mm on a mesh", {"--cross-mm", "0,0,0", "#/Sphere.srf"}, {}, 2,
