@@ -317,9 +317,10 @@ bool CommandLine::checkFigureOptions()
 QString CommandLine::usage()
 {
     return "Usage: cxviewer [PATH...]\n"
-           "       cxviewer --render OUT.png [--size WxH] [--cross X,Y,Z] [--map FILE]\n"
-           "                [--map-index K] [--threshold T] [--cluster N] [--sign pos|neg|both] "
-           "FILE\n"
+           "       cxviewer --render OUT.png [--size WxH] [--cross X,Y,Z | --cross-mm X,Y,Z]\n"
+           "                [--legend] [--layout lightbox [--axis A] [--slices N] [--columns C]]\n"
+           "                [--map FILE] [--map-index K] [--threshold T] [--cluster N]\n"
+           "                [--sign pos|neg|both] FILE\n"
            "\n"
            "Opens folders and files in the viewer: a folder in the browsing mode that fits it,\n"
            "a file in its folder with its cover chosen, a VMP or SMP file after its volume or\n"

@@ -64,6 +64,7 @@ VolumeLegend::VolumeLegend(const VolumeDoc &doc, const MapDisplay &display, cons
     if (!anatomy.isEmpty())
         texts.push_back("Anatomy " + anatomy);
 
+    mapRows = int(texts.size());
     const ArVolumeMaps *maps = doc.arVolumeMaps.get();
     if (!maps || maps->maps.empty())
         return;
@@ -119,9 +120,25 @@ int VolumeLegend::rowCount() const
 
 VolumeLegend::Layout VolumeLegend::layoutFor(const QRect &area) const
 {
-    // Rows of at most 24 pixels, with half a row of margin all round.
-    const int line = std::clamp(area.height() / (rowCount() + 1), 1, 24);
-    return {line, std::max(1, line * 3 / 5), line / 2};
+    // A wide area, as under a lightbox, takes the maps beside the rest.
+    const int rows = rowCount();
+    const bool twoColumns = area.width() >= 2 * area.height() && mapRows > 0 && mapRows < rows;
+    const int tallest = twoColumns ? std::max(mapRows, rows - mapRows) : rows;
+    // Rows of at most 32 pixels, with half a row of margin all round.
+    const int line = std::clamp(area.height() / (tallest + 1), 1, 32);
+    const int margin = line / 2;
+    const int columns = twoColumns ? 2 : 1;
+    const int content = std::min((area.width() - (columns + 1) * margin) / columns, 24 * line);
+    return {line, std::max(1, line * 3 / 5), margin, twoColumns ? mapRows : rows, content};
+}
+
+QRect VolumeLegend::rowRect(const QRect &area, const Layout &layout, int row) const
+{
+    const int column = row < layout.firstColumnRows ? 0 : 1;
+    const int inColumn = column ? row - layout.firstColumnRows : row;
+    return QRect(area.left() + layout.margin + column * (layout.content + layout.margin),
+                 area.top() + layout.margin + inColumn * layout.lineHeight, layout.content,
+                 layout.lineHeight);
 }
 
 float VolumeLegend::barValue(float lower, float upper, int column, int width)
@@ -144,14 +161,13 @@ QRect VolumeLegend::barRect(const QRect &area, int i) const
         labels = std::max({labels, metrics.horizontalAdvance(bar.lowLabel),
                            metrics.horizontalAdvance(bar.highLabel)});
     const int gap = layout.margin;
-    const int content = std::min(area.width() - 2 * layout.margin, 24 * layout.lineHeight);
-    const int width = content - 2 * (labels + gap);
+    const QRect row = rowRect(area, layout, bars[size_t(i)].row);
+    const int width = row.width() - 2 * (labels + gap);
     if (width < 8)
         return QRect();
     const int height = std::max(1, layout.lineHeight * 3 / 5);
-    const int top = area.top() + layout.margin + bars[size_t(i)].row * layout.lineHeight +
-                    (layout.lineHeight - height) / 2;
-    return QRect(area.left() + layout.margin + labels + gap, top, width, height);
+    return QRect(row.left() + labels + gap, row.top() + (layout.lineHeight - height) / 2, width,
+                 height);
 }
 
 void VolumeLegend::draw(QImage &image, const QRect &area) const
@@ -167,16 +183,13 @@ void VolumeLegend::draw(QImage &image, const QRect &area) const
     painter.setFont(font);
     painter.setPen(Qt::white);
     const QFontMetrics metrics(font);
-    const int content = std::min(area.width() - 2 * layout.margin, 24 * layout.lineHeight);
-    const int left = area.left() + layout.margin;
     for (int row = 0; row < rowCount(); ++row) {
         const QString &text = texts[size_t(row)];
         if (text.isEmpty())
             continue;
-        const QRect line(left, area.top() + layout.margin + row * layout.lineHeight, content,
-                         layout.lineHeight);
+        const QRect line = rowRect(area, layout, row);
         painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-                         metrics.elidedText(text, Qt::ElideMiddle, content));
+                         metrics.elidedText(text, Qt::ElideMiddle, line.width()));
     }
     for (int i = 0; i < barCount(); ++i) {
         const Bar &bar = bars[size_t(i)];
@@ -190,9 +203,9 @@ void VolumeLegend::draw(QImage &image, const QRect &area) const
             painter.fillRect(rect.left() + column, rect.top(), 1, rect.height(),
                              QColor(colouring.scaleColour(*bar.map, t, bar.negative)));
         }
-        const QRect row(left, rect.top(), content, rect.height());
-        painter.drawText(row, Qt::AlignLeft | Qt::AlignVCenter, bar.lowLabel);
-        painter.drawText(row, Qt::AlignRight | Qt::AlignVCenter, bar.highLabel);
+        const QRect line = rowRect(area, layout, bar.row);
+        painter.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, bar.lowLabel);
+        painter.drawText(line, Qt::AlignRight | Qt::AlignVCenter, bar.highLabel);
     }
 }
 

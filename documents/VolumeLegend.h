@@ -64,12 +64,17 @@ private:
         int lineHeight;
         int pixelSize;
         int margin;
+        int firstColumnRows; // the rest go in a second column
+        int content;         // a column's width
     };
     Layout layoutFor(const QRect &area) const;
+    QRect rowRect(const QRect &area, const Layout &layout, int row) const;
     int rowCount() const;
 
     std::vector<QString> texts; // one per row; a bar's row holds none
     std::vector<Bar> bars;
+    // The rows before those of the maps.
+    int mapRows = 0;
     VolumeMapColouring colouring;
 };
 
