@@ -22,6 +22,8 @@ public:
 
 private:
     float trilinear(double i, double j, double k) const;
+    bool fillAxisAligned(const AffineTransform &targetToSource, const AffineTransform::Point &stepX,
+                         std::array<int, 3> start, std::array<int, 3> count, float *out) const;
 
     const float *values;
     std::array<qint64, 3> dims;
