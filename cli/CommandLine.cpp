@@ -300,8 +300,8 @@ bool CommandLine::check()
 
 bool CommandLine::checkFigureOptions()
 {
-    if (fig.legend && kind != FileTypes::Volume)
-        return refuse("--legend is for a volume");
+    if (fig.legend && kind != FileTypes::Volume && kind != FileTypes::Mesh)
+        return refuse("--legend is for a volume or a mesh");
     if (fig.lightbox && kind != FileTypes::Volume)
         return refuse("--layout lightbox is for a volume");
     for (const QString option : {"axis", "slices", "columns"})
@@ -333,7 +333,8 @@ QString CommandLine::usage()
            "  --cross-mm X,Y,Z  a volume's red cross in its world space (NIfTI sform or qform,\n"
            "                    Talairach for a VMR in Talairach space), in millimetres\n"
            "  --legend          a volume's legend in the empty quadrant: colour bars, the\n"
-           "                    cross in voxels and millimetres, the values there, file names\n"
+           "                    cross in voxels and millimetres, the values there, file names;\n"
+           "                    a mesh's colour bars in its lower-left corner\n"
            "  --layout lightbox  parallel slices of a volume side by side instead, each with\n"
            "                    its world coordinate, evenly spaced across the anatomy:\n"
            "  --axis axial|coronal|sagittal  the slices' direction (axial)\n"

@@ -6,6 +6,7 @@
 #include "Lightbox.h"
 #include "LocalFiles.h"
 #include "MapDisplaySettings.h"
+#include "MeshLegend.h"
 #include "PlaneFrame.h"
 #include "SurfaceMesh.h"
 #include "ViewCovers.h"
@@ -163,7 +164,9 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
         return QImage();
     const QSize size = line.size();
     QString why;
-    const QImage figure = drawMeshAsViewStarts(*mesh, size, why);
+    QImage figure = drawMeshAsViewStarts(*mesh, size, why);
+    if (line.figure().legend)
+        MeshLegend(mesh->mesh(), settings.display(), line.mapFile()).draw(figure);
     if (figure.isNull())
         fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
                  .arg(LocalFiles::displayName(mesh->fileName()))

@@ -4,13 +4,19 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "MeshLegend.h"
 #include "MosaicLayout.h"
 #include "SliceMosaic.h"
+#include "SrfFixture.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
+#include "SurfaceMesh.h"
 #include "VolumeDoc.h"
 #include "VolumeLegend.h"
 #include "VolumeMapColouring.h"
 #include "VoxelColours.h"
 
+#include <QBuffer>
 #include <QTest>
 
 #include <algorithm>
@@ -65,6 +71,7 @@ using Rgb = QList<int>; // empty: no map colour
 } // namespace
 
 Q_DECLARE_METATYPE(Setup)
+Q_DECLARE_METATYPE(MapDisplay)
 
 class TestMapColouring : public QObject
 {
@@ -76,6 +83,8 @@ private slots:
     void mosaic();
     void legend_data();
     void legend();
+    void meshLegend_data();
+    void meshLegend();
 };
 
 // Map 0 has thresholds 4 and 8, no upper threshold and the built-in scale, and
@@ -351,6 +360,57 @@ void TestMapColouring::legend()
     }
     if (bars)
         QCOMPARE(legend.barLabels(0), QStringList({lowest, highest}));
+}
+
+void TestMapColouring::meshLegend_data()
+{
+    QTest::addColumn<bool>("ownColours");
+    QTest::addColumn<MapDisplay>("display");
+    QTest::addColumn<int>("bars");
+    QTest::newRow("built-in scale, both signs") << false << MapDisplay{4, 0, false, 3} << 2;
+    QTest::newRow("own colours, negative values above 5")
+        << true << MapDisplay{5, 0, false, 2} << 1;
+}
+
+// A mesh figure's bars have the colours the overlay gives a vertex of each
+// column's value.
+void TestMapColouring::meshLegend()
+{
+    QFETCH(bool, ownColours);
+    QFETCH(MapDisplay, display);
+    QFETCH(int, bars);
+    SurfaceMesh mesh;
+    QByteArray bytes = SrfFixture::octahedron().bytes();
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly) && mesh.readMesh(buffer));
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
+    mesh.surfaceMaps->nrOfVertices = mesh.nrOfVertices;
+    mesh.surfaceMaps->allocateMapsMemory(1, false);
+    mesh.surfaceMaps->nrOfSelectedMaps = 1;
+    SurfaceMap &map = *mesh.surfaceMaps->maps[0];
+    map.useMapColors = ownColours;
+    std::fill_n(map.mapData.get(), mesh.nrOfVertices, 0.0f);
+
+    const MeshLegend legend(mesh, display, "/data/cortex.smp");
+    QCOMPARE(legend.barCount(), bars);
+    QImage figure(400, 300, QImage::Format_RGB32);
+    figure.fill(Qt::black);
+    legend.draw(figure);
+    for (int i = 0; i < bars; ++i) {
+        const QRect bar = legend.barRect(figure.size(), i);
+        QVERIFY(bar.width() > 20 && QRect(QPoint(), figure.size()).contains(bar));
+        const bool negative = display.signSelection == 2 || i == 1;
+        const StatisticalMap::Thresholds t = map.thresholds(display);
+        for (int column = 0; column < bar.width(); ++column) {
+            const float v = VolumeLegend::barValue(t.lower, t.upper, column, bar.width());
+            map.mapData[0] = negative ? -v : v;
+            mesh.prepareDisplayOfSMP();
+            mesh.overlaySMP(display);
+            const int code = mesh.vertexColors[0];
+            QCOMPARE(QColor(figure.pixel(bar.left() + column, bar.center().y())),
+                     QColor((code >> 16) & 0xFF, (code >> 8) & 0xFF, code & 0xFF));
+        }
+    }
 }
 
 QTEST_MAIN(TestMapColouring)

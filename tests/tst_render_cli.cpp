@@ -680,8 +680,10 @@ void TestRenderCli::figureOptions_data()
         "cxviewer: --columns is for --layout lightbox");
     row("lightbox of a picture", {"--layout", "lightbox", "#/Plasma.png"}, {}, 2,
         "cxviewer: --layout lightbox is for a volume");
-    row("legend on a mesh", {"--legend", "#/Sphere.srf"}, {}, 2,
-        "cxviewer: --legend is for a volume");
+    row("legend of a picture", {"--legend", "#/Plasma.png"}, {}, 2,
+        "cxviewer: --legend is for a volume or a mesh");
+    row("legend of a mesh without a map", {"--legend", "#/Sphere.srf"}, {"#/Sphere.srf"});
+    row("legend of a mesh's map", {"--legend", "--map", "#/Sphere.smp", "#/Sphere.srf"}, {});
     row("cross-mm on a mesh", {"--cross-mm", "0,0,0", "#/Sphere.srf"}, {}, 2,
         "cxviewer: --cross-mm is for a volume");
 }
