@@ -1,7 +1,9 @@
 // `cxviewer --render` of a 256³ volume with a map to a PNG, the whole process,
 // with no display. Beside it, when CXV_BASELINE_VIEWER names another build of
 // cxviewer (an earlier one, which started an X server of its own for every
-// figure), the same figure drawn by that program in the same run.
+// figure), the same figure drawn by that program in the same run. Then a
+// 24-slice lightbox of a 1-mm MNI-sized .nii.gz with a 2-mm z map and the
+// legend (goal: under 300 ms), beside the plain figure of the same files.
 #include "SampleSet.h"
 
 #include <QCoreApplication>
@@ -62,9 +64,29 @@ void BM_MeshFigure(benchmark::State &state)
     renderWith(state, viewer(), {samples->filePath("Phantom_Cortex.srf")});
 }
 
+QStringList mniAndZMap()
+{
+    const QString dir = QStringLiteral(CXV_NIFTI_BENCH_DIR);
+    return {dir + "/mni_t1.nii.gz", "--map", dir + "/zstat.nii.gz", "--threshold", "3"};
+}
+
+void BM_MniLightbox(benchmark::State &state)
+{
+    renderWith(state, viewer(),
+               QStringList{"--size", "1200x900", "--layout", "lightbox", "--legend"} +
+                   mniAndZMap());
+}
+
+void BM_MniFigure(benchmark::State &state)
+{
+    renderWith(state, viewer(), QStringList{"--size", "1200x900", "--legend"} + mniAndZMap());
+}
+
 BENCHMARK(BM_VolumeFigure)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 BENCHMARK(BM_VolumeFigureBaseline)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 BENCHMARK(BM_MeshFigure)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+BENCHMARK(BM_MniLightbox)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
+BENCHMARK(BM_MniFigure)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
 
 } // namespace
 

@@ -18,6 +18,8 @@ namespace {
 
 const QStringList valueOptions = {"render",    "size",    "cross", "map",   "map-index",
                                   "threshold", "cluster", "sign",  "series"};
+// What a figure adds to the view: taken by takeFigureOption.
+const QStringList figureValueOptions = {"cross-mm", "layout", "axis", "slices", "columns"};
 
 std::optional<int> number(const QString &text, int lowest, int highest)
 {
@@ -67,9 +69,12 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
             todo = PrintVersion;
             return;
         }
+        if (takeFigureFlag(argument))
+            continue;
         // --name value or --name=value.
         const QString name = argument.section('=', 0, 0).mid(2);
-        if (!argument.startsWith("--") || !valueOptions.contains(name)) {
+        if (!argument.startsWith("--") ||
+            !(valueOptions.contains(name) || figureValueOptions.contains(name))) {
             refuse("unknown option " + argument);
             return;
         }
@@ -117,6 +122,10 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         output = value;
         rawOutput = rawValue;
         return true;
+    }
+    if (figureValueOptions.contains(option)) {
+        renderOptions << option;
+        return takeFigureOption(option, value);
     }
     if (option == "map-index" || option == "threshold" || option == "cluster" || option == "sign")
         mapOptions << option;
@@ -170,6 +179,46 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         if (!s)
             return refuse("--sign takes pos, neg or both, not " + value);
         sign = s;
+    }
+    return true;
+}
+
+bool CommandLine::takeFigureFlag(const QString &argument)
+{
+    if (argument != "--legend")
+        return false;
+    renderOptions << argument.mid(2);
+    fig.legend = true;
+    return true;
+}
+
+bool CommandLine::takeFigureOption(const QString &option, const QString &value)
+{
+    if (option == "cross-mm") {
+        const QStringList parts = value.split(',');
+        std::array<double, 3> mm{};
+        for (int axis = 0; axis < 3; ++axis) {
+            bool ok = parts.size() == 3;
+            const double v = ok ? parts[axis].trimmed().toDouble(&ok) : 0.0;
+            if (!ok || !std::isfinite(v) || std::abs(v) > 100000)
+                return refuse("--cross-mm takes world coordinates X,Y,Z in millimetres, not " +
+                              value);
+            mm[axis] = v;
+        }
+        fig.crossMm = mm;
+    } else if (option == "layout") {
+        if (value != "mosaic" && value != "lightbox")
+            return refuse("--layout takes mosaic or lightbox, not " + value);
+        fig.lightbox = value == "lightbox";
+    } else if (option == "axis") {
+        fig.axis = QStringList{"axial", "coronal", "sagittal"}.indexOf(value);
+        if (fig.axis < 0)
+            return refuse("--axis takes axial, coronal or sagittal, not " + value);
+    } else if (option == "slices" || option == "columns") {
+        const std::optional<int> n = number(value, 1, 256);
+        if (!n)
+            return refuse(QString("--%1 takes a count from 1 to 256, not %2").arg(option, value));
+        (option == "slices" ? fig.slices : fig.columns) = *n;
     }
     return true;
 }
@@ -254,6 +303,8 @@ bool CommandLine::check()
     const bool volume = kind == FileTypes::Volume || kind == FileTypes::DicomSeries;
     if (crossAt && !volume)
         return refuse("--cross is for a volume");
+    if (!checkFigureOptions())
+        return false;
     if (map.isEmpty() && !mapOptions.isEmpty())
         return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
     if (!map.isEmpty()) {
@@ -312,19 +363,37 @@ bool CommandLine::chooseSeries(const QString &folder)
                       list);
     }
     const DicomSeries &series = all[size_t(chosen)];
-    figure = FileTypes::seriesCoverName(series.slices.front().fileName, series.displayName());
+    seriesCover = FileTypes::seriesCoverName(series.slices.front().fileName, series.displayName());
     for (const DicomSlice &slice : series.slices)
         if (!seriesFiles.contains(slice.fileName))
             seriesFiles << slice.fileName;
     return true;
 }
 
+bool CommandLine::checkFigureOptions()
+{
+    const bool volume = kind == FileTypes::Volume || kind == FileTypes::DicomSeries;
+    if (fig.legend && !volume && kind != FileTypes::Mesh)
+        return refuse("--legend is for a volume or a mesh");
+    if (fig.lightbox && !volume)
+        return refuse("--layout lightbox is for a volume");
+    for (const QString option : {"axis", "slices", "columns"})
+        if (!fig.lightbox && renderOptions.contains(option))
+            return refuse(QString("--%1 is for --layout lightbox").arg(option));
+    if (fig.crossMm && !volume)
+        return refuse("--cross-mm is for a volume");
+    if (fig.crossMm && crossAt)
+        return refuse("--cross and --cross-mm name the same cross: give one");
+    return true;
+}
+
 QString CommandLine::usage()
 {
     return "Usage: cxviewer [PATH...]\n"
-           "       cxviewer --render OUT.png [--size WxH] [--cross X,Y,Z] [--map FILE]\n"
-           "                [--map-index K] [--threshold T] [--cluster N] [--sign pos|neg|both] "
-           "FILE\n"
+           "       cxviewer --render OUT.png [--size WxH] [--cross X,Y,Z | --cross-mm X,Y,Z]\n"
+           "                [--legend] [--layout lightbox [--axis A] [--slices N] [--columns C]]\n"
+           "                [--map FILE] [--map-index K] [--threshold T] [--cluster N]\n"
+           "                [--sign pos|neg|both] FILE\n"
            "       cxviewer --render OUT.png [options as above] [--series N] FOLDER\n"
            "\n"
            "Opens folders and files in the viewer: a folder in the browsing mode that fits it,\n"
@@ -335,6 +404,16 @@ QString CommandLine::usage()
            "also without a display:\n"
            "  --size WxH        the figure's size in pixels (800x600)\n"
            "  --cross X,Y,Z     a volume's red cross, in voxel indices\n"
+           "  --cross-mm X,Y,Z  a volume's red cross in its world space (NIfTI sform or qform,\n"
+           "                    Talairach for a VMR in Talairach space), in millimetres\n"
+           "  --legend          a volume's legend in the empty quadrant: colour bars, the\n"
+           "                    cross in voxels and millimetres, the values there, file names;\n"
+           "                    a mesh's colour bars in its lower-left corner\n"
+           "  --layout lightbox  parallel slices of a volume side by side instead, each with\n"
+           "                    its world coordinate, evenly spaced across the anatomy:\n"
+           "  --axis axial|coronal|sagittal  the slices' direction (axial)\n"
+           "  --slices N        how many (24)\n"
+           "  --columns C       in C columns (as fits the figure best)\n"
            "  --map FILE        a VMP or NIfTI file over a volume; over a mesh an SMP file,\n"
            "                    FreeSurfer values or annotation, GIfTI values or labels\n"
            "  --map-index K     the map of the file to show, from 1 (1)\n"

@@ -35,7 +35,7 @@ public:
     QString outputFile() const { return output; }
     // What the figure shows: the one path, or for a folder the cover name
     // (FileTypes::seriesCoverName) of its DICOM series asked for.
-    QString figureFile() const { return figure.isEmpty() ? files.value(0) : figure; }
+    QString figureFile() const { return seriesCover.isEmpty() ? files.value(0) : seriesCover; }
     QSize size() const { return figureSize; }
     FileTypes::Kind fileKind() const { return kind; }
     std::optional<std::array<int, 3>> cross() const { return crossAt; }
@@ -47,6 +47,20 @@ public:
     std::optional<int> clusterSize() const { return cluster; }
     // 1 positive values only, 2 negative only, 3 both.
     std::optional<int> signSelection() const { return sign; }
+    // What a figure adds to the view's picture.
+    struct Figure
+    {
+        // The cross in the volume's world space, millimetres.
+        std::optional<std::array<double, 3>> crossMm;
+        // A volume's legend in the mosaic's empty quadrant.
+        bool legend = false;
+        // A lightbox of parallel slices instead of the view's three.
+        bool lightbox = false;
+        int axis = 0; // 0 axial, 1 coronal, 2 sagittal
+        int slices = 24;
+        int columns = 0; // 0: to fit the figure
+    };
+    const Figure &figure() const { return fig; }
     // The files the figure reads, as far as they are known before it is drawn:
     // the file and the map, and those read beside them.
     QStringList inputs() const;
@@ -60,6 +74,10 @@ private:
     // A reason of several lines, each made printable.
     bool refuse(const QStringList &lines);
     bool chooseSeries(const QString &folder);
+    // False for an argument that is no flag of a figure.
+    bool takeFigureFlag(const QString &argument);
+    bool takeFigureOption(const QString &option, const QString &value);
+    bool checkFigureOptions();
     bool check();
     bool reachNames();
     bool reach(QString &path, const QByteArray &raw);
@@ -74,7 +92,7 @@ private:
     QStringList renderOptions;
     QStringList mapOptions;
     QString output;
-    QString figure;
+    QString seriesCover;
     // Counted from 1, as cxvinfo lists a folder's series; 0 when not given.
     int seriesNumber = 0;
     QStringList seriesFiles;
@@ -86,6 +104,7 @@ private:
     std::optional<float> thresh;
     std::optional<int> cluster;
     std::optional<int> sign;
+    Figure fig;
 };
 
 #endif

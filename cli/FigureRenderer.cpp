@@ -3,14 +3,17 @@
 #include "CommandLine.h"
 #include "Documents.h"
 #include "InstructionBand.h"
+#include "Lightbox.h"
 #include "LocalFiles.h"
 #include "MapDisplaySettings.h"
+#include "MeshLegend.h"
 #include "PlaneFrame.h"
 #include "SurfaceMesh.h"
 #include "ViewCovers.h"
 #include "VolumeComposer.h"
 #include "VolumeCross.h"
 #include "VolumeDoc.h"
+#include "VolumeWorld.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -112,15 +115,39 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
                  .arg(doc.dimZ));
         return QImage();
     }
+    if (!placeCrossInWorld(cross, *volume, line))
+        return QImage();
     MapDisplaySettings settings;
     settings.setTarget(volume);
     if (!line.mapFile().isEmpty() && !showMap(settings, line))
         return QImage();
     // The view shows the cross once it was moved or a map was chosen.
-    const bool crossShown = line.cross() || !line.mapFile().isEmpty();
+    const bool crossShown = line.cross() || line.figure().crossMm || !line.mapFile().isEmpty();
+    if (line.figure().lightbox) {
+        const CommandLine::Figure &f = line.figure();
+        Lightbox lightbox;
+        const QImage tiles =
+            lightbox.compose(*volume, {Lightbox::Axis(f.axis), f.slices, f.columns, f.legend},
+                             line.size(), cross.position());
+        return tiles.isNull() ? QImage() : planeFrame(tiles, line.size(), planeBackground);
+    }
     VolumeComposer composer;
-    const QImage slices = composer.compose(*volume, cross.position(), {true, true, crossShown});
+    const QImage slices =
+        composer.compose(*volume, cross.position(), {true, true, crossShown, line.figure().legend});
     return planeFrame(slices, line.size(), planeBackground);
+}
+
+bool FigureRenderer::placeCrossInWorld(VolumeCross &cross, const VolumeDocument &volume,
+                                       const CommandLine &line)
+{
+    const auto mm = line.figure().crossMm;
+    if (!mm)
+        return true;
+    QString why;
+    const auto voxel = VolumeWorld(volume.volume()).voxelAt(*mm, why);
+    if (!voxel || !cross.moveTo(*voxel))
+        return fail(LocalFiles::displayName(volume.fileName()) + ": " + why);
+    return true;
 }
 
 // As the mesh view draws it, with no display: into a framebuffer of an OpenGL
@@ -141,7 +168,9 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh, const
         return QImage();
     const QSize size = line.size();
     QString why;
-    const QImage figure = drawMeshAsViewStarts(*mesh, size, why);
+    QImage figure = drawMeshAsViewStarts(*mesh, size, why);
+    if (line.figure().legend)
+        MeshLegend(mesh->mesh(), settings.display(), line.mapFile()).draw(figure);
     if (figure.isNull())
         fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
                  .arg(LocalFiles::displayName(mesh->fileName()))

@@ -10,6 +10,7 @@
 class CommandLine;
 class MapDisplaySettings;
 class MeshDocument;
+class VolumeCross;
 class VolumeDocument;
 
 // Draws a file into a figure as the window's view shows it at the figure's
@@ -29,6 +30,9 @@ private:
     QImage drawMesh(const std::shared_ptr<MeshDocument> &mesh, const CommandLine &line);
     // Chooses the map asked for through the settings, as the maps panel does.
     bool showMap(MapDisplaySettings &settings, const CommandLine &line);
+    // --cross-mm: the voxel nearest the world point.
+    bool placeCrossInWorld(VolumeCross &cross, const VolumeDocument &volume,
+                           const CommandLine &line);
     bool write(const QImage &figure, const QString &fileName);
     bool fail(const QString &why);
 

@@ -25,6 +25,8 @@ private:
     float trilinear(double i, double j, double k) const;
     std::pair<int, int> columnsInside(const AffineTransform::Point &p,
                                       const AffineTransform::Point &step, int columns) const;
+    bool fillAxisAligned(const AffineTransform &targetToSource, const AffineTransform::Point &stepX,
+                         std::array<int, 3> start, std::array<int, 3> count, float *out) const;
 
     const float *values;
     std::array<qint64, 3> dims;

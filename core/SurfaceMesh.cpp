@@ -567,6 +567,15 @@ void SurfaceMesh::colorOfCode(int code, float *rgb) const
         rgb[i] = meshColor[i] * 255.0f;
 }
 
+void SurfaceMesh::mapScaleColour(const SurfaceMap &map, float t, bool negative, int rgb[3])
+{
+    if (map.useMapColors)
+        blend(negative ? map.mapColor3 : map.mapColor1, negative ? map.mapColor4 : map.mapColor2, t,
+              rgb);
+    else
+        tableColor((negative ? 10 : 0) + qMin(int(9.0f * t), 9), rgb);
+}
+
 // Lag maps keep the lag in thousands in the integer part of a value and the
 // correlation in its fraction.
 void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, const MapDisplay &display,
@@ -597,11 +606,7 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, const MapDisplay &di
         if (negative && !colorByLag && -value > thresholds.lower &&
             (!upperLimit || -value <= thresholds.upper)) {
             tested = -value;
-            const float t = position(tested, thresholds);
-            if (map.useMapColors)
-                blend(map.mapColor3, map.mapColor4, t, rgb);
-            else
-                tableColor(10 + qMin(int(9.0f * t), 9), rgb);
+            mapScaleColour(map, position(tested, thresholds), true, rgb);
         } else if (positive && value >= thresholds.lower &&
                    (!upperLimit || value <= thresholds.upper)) {
             tested = value;
@@ -613,11 +618,7 @@ void SurfaceMesh::colorVerticesByMap(const SurfaceMap &map, const MapDisplay &di
                 else
                     tableColor(int(qBound(0.0, 19.0 * s, 19.0)), rgb);
             } else {
-                const float t = position(tested, thresholds);
-                if (map.useMapColors)
-                    blend(map.mapColor1, map.mapColor2, t, rgb);
-                else
-                    tableColor(qMin(int(9.0f * t), 9), rgb);
+                mapScaleColour(map, position(tested, thresholds), false, rgb);
             }
         } else {
             continue;

@@ -85,6 +85,10 @@ public:
     // Paints the selected maps of surfaceMaps, shown as display says, into the
     // vertex colour codes.
     void overlaySMP(const MapDisplay &display);
+    // The colour of map's scale at t, from 0 at the threshold to 1 at the top,
+    // for its positive or negative values, as a vertex of that value is
+    // coloured before any blending with the mesh's own colour.
+    static void mapScaleColour(const SurfaceMap &map, float t, bool negative, int rgb[3]);
     // Gives the vertices of every connected patch of colourCodes ≥ 0 whose
     // triangles cover at most minArea back their saved colour code.
     void removeSmallClusters(int *colorCodes, int minArea);

@@ -10,15 +10,18 @@
 
 namespace {
 
-// Writes the three slices through the cross; colourOf(value, x, y, z) gives a
-// voxel's pixel. One template for the plain and the map-coloured case keeps
-// the plain loops free of any test per voxel.
+// Where each slice's quadrant starts in the image, by the slice's fixed axis.
+using Origins = std::array<QPoint, 3>;
+
+// Writes the three slices through the cross, those whose fixed coordinate
+// lies inside the volume; colourOf(value, x, y, z) gives a voxel's pixel. One
+// template for the plain and the map-coloured case keeps the plain loops free
+// of any test per voxel.
 template <typename ColourOf>
 void drawSlices(QImage &image, const unsigned char *voxels, const MosaicLayout &layout, int crossX,
-                int crossY, int crossZ, ColourOf colourOf)
+                int crossY, int crossZ, ColourOf colourOf, const Origins &origins)
 {
     const int dimX = layout.dimX(), dimY = layout.dimY(), dimZ = layout.dimZ();
-    const int m = layout.quadrantSide();
     const qsizetype rowStride = dimX;
     const qsizetype planeStride = rowStride * dimY;
     const qsizetype width = image.bytesPerLine() / qsizetype(sizeof(QRgb));
@@ -27,7 +30,8 @@ void drawSlices(QImage &image, const unsigned char *voxels, const MosaicLayout &
     if (crossZ >= 0 && crossZ < dimZ) {
         for (int y = 0; y < dimY; ++y) {
             const unsigned char *in = voxels + crossZ * planeStride + y * rowStride;
-            QRgb *out = bits + (layout.offsetY() + y) * width + layout.offsetX();
+            QRgb *out = bits + (origins[2].y() + layout.offsetY() + y) * width + origins[2].x() +
+                        layout.offsetX();
             for (int x = 0; x < dimX; ++x)
                 out[x] = colourOf(in[x], x, y, crossZ);
         }
@@ -37,7 +41,8 @@ void drawSlices(QImage &image, const unsigned char *voxels, const MosaicLayout &
     if (crossX >= 0 && crossX < dimX) {
         for (int z = 0; z < dimZ; ++z) {
             const unsigned char *in = voxels + z * planeStride + crossX;
-            QRgb *out = bits + layout.offsetY() * width + m + layout.offsetZ() + z;
+            QRgb *out = bits + (origins[0].y() + layout.offsetY()) * width + origins[0].x() +
+                        layout.offsetZ() + z;
             for (int y = 0; y < dimY; ++y)
                 out[y * width] = colourOf(in[y * rowStride], crossX, y, z);
         }
@@ -45,7 +50,8 @@ void drawSlices(QImage &image, const unsigned char *voxels, const MosaicLayout &
     if (crossY >= 0 && crossY < dimY) {
         for (int z = 0; z < dimZ; ++z) {
             const unsigned char *in = voxels + z * planeStride + crossY * rowStride;
-            QRgb *out = bits + (m + layout.offsetX()) * width + m + layout.offsetZ() + z;
+            QRgb *out = bits + (origins[1].y() + layout.offsetX()) * width + origins[1].x() +
+                        layout.offsetZ() + z;
             for (int x = 0; x < dimX; ++x)
                 out[x * width] = colourOf(in[x], x, crossY, z);
         }
@@ -64,23 +70,48 @@ QImage SliceMosaic::compose(const VolumeDoc &volume, int crossX, int crossY, int
                             const MapColouring &mapColouring) const
 {
     const MosaicLayout layout(volume.dimX, volume.dimY, volume.dimZ);
+    const int m = layout.quadrantSide();
+    return draw(volume, layout.imageSize(), {crossX, crossY, crossZ},
+                {QPoint(m, 0), QPoint(m, m), QPoint(0, 0)}, mapColouring);
+}
+
+QImage SliceMosaic::composeSlice(const VolumeDoc &volume, int axis, int position,
+                                 const MapColouring &mapColouring) const
+{
+    const MosaicLayout layout(volume.dimX, volume.dimY, volume.dimZ);
+    const int m = layout.quadrantSide();
+    std::array<int, 3> cross = {-1, -1, -1};
+    if (axis < 0 || axis > 2 || position < 0)
+        return {};
+    cross[size_t(axis)] = position;
+    return draw(volume, QSize(m, m), cross, {}, mapColouring);
+}
+
+QImage SliceMosaic::draw(const VolumeDoc &volume, QSize size, const std::array<int, 3> &cross,
+                         const std::array<QPoint, 3> &origins,
+                         const MapColouring &mapColouring) const
+{
+    const MosaicLayout layout(volume.dimX, volume.dimY, volume.dimZ);
     if (layout.isEmpty() || !volume.vmrData)
         return {};
-    QImage image(layout.imageSize(), QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     if (image.isNull())
         return {};
     image.fill(Qt::black);
 
     const VoxelColours &table = colours;
     if (mapColouring) {
-        drawSlices(image, volume.vmrData.get(), layout, crossX, crossY, crossZ,
-                   [&](unsigned char value, int x, int y, int z) {
-                       const QRgb anatomical = table.voxel(value);
-                       return mapColouring(x, y, z, anatomical).value_or(anatomical);
-                   });
+        drawSlices(
+            image, volume.vmrData.get(), layout, cross[0], cross[1], cross[2],
+            [&](unsigned char value, int x, int y, int z) {
+                const QRgb anatomical = table.voxel(value);
+                return mapColouring(x, y, z, anatomical).value_or(anatomical);
+            },
+            origins);
     } else {
-        drawSlices(image, volume.vmrData.get(), layout, crossX, crossY, crossZ,
-                   [&](unsigned char value, int, int, int) { return table.voxel(value); });
+        drawSlices(
+            image, volume.vmrData.get(), layout, cross[0], cross[1], cross[2],
+            [&](unsigned char value, int, int, int) { return table.voxel(value); }, origins);
     }
     return image;
 }

@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QImage>
 
+#include <array>
 #include <functional>
 #include <optional>
 
@@ -35,6 +36,12 @@ public:
     QImage compose(const VolumeDoc &volume, int crossX, int crossY, int crossZ,
                    const MapColouring &mapColouring = {}) const;
 
+    // One slice alone as compose() draws it in its quadrant: an image of M × M
+    // pixels, the slice axis = position (0 x, 1 y, 2 z) centred as in the
+    // mosaic. Black when position lies outside the volume; null as compose().
+    QImage composeSlice(const VolumeDoc &volume, int axis, int position,
+                        const MapColouring &mapColouring = {}) const;
+
     // A white line through the middle of the image each way, pen width 1.
     static void drawBorders(QImage &mosaic);
 
@@ -55,6 +62,9 @@ public:
                           int crossZ);
 
 private:
+    QImage draw(const VolumeDoc &volume, QSize size, const std::array<int, 3> &cross,
+                const std::array<QPoint, 3> &origins, const MapColouring &mapColouring) const;
+
     VoxelColours colours;
 };
 

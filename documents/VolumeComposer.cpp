@@ -3,6 +3,7 @@
 #include "Documents.h"
 #include "MosaicLayout.h"
 #include "VolumeDoc.h"
+#include "VolumeLegend.h"
 
 QImage VolumeComposer::compose(const VolumeDocument &volume, const std::array<int, 3> &cross,
                                const Overlays &overlays)
@@ -11,6 +12,8 @@ QImage VolumeComposer::compose(const VolumeDocument &volume, const std::array<in
     QImage image = mosaic.compose(
         doc, cross[0], cross[1], cross[2],
         mapColouring.mapColouring(doc, volume.display(), cross[0], cross[1], cross[2]));
+    if (overlays.legend)
+        VolumeLegend(volume, cross).drawInMosaic(image);
     if (overlays.borders)
         SliceMosaic::drawBorders(image);
     if (overlays.labels)

@@ -22,6 +22,8 @@ public:
         bool borders = true;
         bool labels = true;
         bool cross = false;
+        // VolumeLegend in the empty quadrant.
+        bool legend = false;
     };
     // What the volume view offers as its cover: the slices with their borders,
     // without the labels and the cross it draws on screen.

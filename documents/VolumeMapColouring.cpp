@@ -200,12 +200,7 @@ bool VolumeMapColouring::colourVoxel(int x, int y, int z, const int anatomical[3
             } else {
                 const float t = between(v, lower, upper);
                 maxBetween = std::max(maxBetween, t);
-                if (map.useMapColors) {
-                    lerp(map.mapColor1, map.mapColor2, t, c);
-                } else {
-                    const unsigned char *entry = colours.colour(std::min(int(9.0f * t), 9));
-                    std::copy(entry, entry + 3, c);
-                }
+                scaleColour(map, t, false, c);
                 if (!transparentOverlay && map.mapAlpha < 1.0f)
                     blend(c, anatomical, map.mapAlpha == -1.0f ? t : clamp01(map.mapAlpha));
             }
@@ -218,12 +213,7 @@ bool VolumeMapColouring::colourVoxel(int x, int y, int z, const int anatomical[3
                 continue;
             const float t = between(w, lower, upper);
             maxBetween = std::max(maxBetween, t);
-            if (map.useMapColors) {
-                lerp(map.mapColor3, map.mapColor4, t, c);
-            } else {
-                const unsigned char *entry = colours.colour(std::min(int(9.0f * t), 9) + 10);
-                std::copy(entry, entry + 3, c);
-            }
+            scaleColour(map, t, true, c);
             if (!transparentOverlay && map.mapAlpha < 1.0f)
                 blend(c, anatomical, map.mapAlpha == -1.0f ? t : clamp01(map.mapAlpha));
             coloured = true;
@@ -265,6 +255,25 @@ bool VolumeMapColouring::colourVoxel(int x, int y, int z, const int anatomical[3
         clampComponents(rgb);
     }
     return true;
+}
+
+void VolumeMapColouring::scaleColour(const ArVolumeMap &map, float t, bool negative, int c[3]) const
+{
+    if (map.useMapColors) {
+        lerp(negative ? map.mapColor3 : map.mapColor1, negative ? map.mapColor4 : map.mapColor2, t,
+             c);
+    } else {
+        const unsigned char *entry =
+            colours.colour(std::min(int(9.0f * t), 9) + (negative ? 10 : 0));
+        std::copy(entry, entry + 3, c);
+    }
+}
+
+QRgb VolumeMapColouring::scaleColour(const ArVolumeMap &map, float t, bool negative) const
+{
+    int c[3];
+    scaleColour(map, clamp01(t), negative, c);
+    return qRgb(c[0], c[1], c[2]);
 }
 
 bool VolumeMapColouring::inCluster(const SelectedMap &selected, int x, int y, int z)

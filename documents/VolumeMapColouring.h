@@ -43,6 +43,11 @@ public:
     SliceMosaic::MapColouring mapColouring(const VolumeDoc &volume, const MapDisplay &display,
                                            int crossX, int crossY, int crossZ);
 
+    // The colour of map's scale at t, from 0 at the threshold to 1 at the top,
+    // for its positive or its negative values, as a voxel of that value is
+    // coloured before any blending with the anatomy. Not for maps coloured by lag.
+    QRgb scaleColour(const ArVolumeMap &map, float t, bool negative) const;
+
 private:
     struct SelectedMap
     {
@@ -56,6 +61,7 @@ private:
     bool prepare(const VolumeDoc *volume, const MapDisplay &display);
     // The colour of a voxel as getVMPColorForVoxel gives it, in rgb; false for none.
     bool colourVoxel(int x, int y, int z, const int anatomical[3], int rgb[3]);
+    void scaleColour(const ArVolumeMap &map, float t, bool negative, int c[3]) const;
     bool inCluster(const SelectedMap &selected, int x, int y, int z);
     // The answer of the cluster test kept for a voxel of one of the slices
     // being composed; null for other voxels.

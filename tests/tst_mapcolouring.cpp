@@ -1,16 +1,23 @@
 // The colour of single voxels under statistical maps, at the edges of the
 // thresholds, transparency, lags, mixing and the cluster filter; and the
-// colouring put into a slice mosaic.
+// colouring put into a slice mosaic; the legend's colour bars.
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
 #include "ClusterTable.h"
+#include "MeshLegend.h"
 #include "MosaicLayout.h"
 #include "SliceMosaic.h"
+#include "SrfFixture.h"
+#include "SurfaceMap.h"
+#include "SurfaceMaps.h"
+#include "SurfaceMesh.h"
 #include "VolumeDoc.h"
+#include "VolumeLegend.h"
 #include "VolumeMapColouring.h"
 #include "VoxelColours.h"
 
+#include <QBuffer>
 #include <QTest>
 
 #include <algorithm>
@@ -65,6 +72,7 @@ using Rgb = QList<int>; // empty: no map colour
 } // namespace
 
 Q_DECLARE_METATYPE(Setup)
+Q_DECLARE_METATYPE(MapDisplay)
 
 class TestMapColouring : public QObject
 {
@@ -76,6 +84,10 @@ private slots:
     void mosaic();
     void clustersShown_data();
     void clustersShown();
+    void legend_data();
+    void legend();
+    void meshLegend_data();
+    void meshLegend();
 };
 
 // Map 0 has thresholds 4 and 8, no upper threshold and the built-in scale, and
@@ -368,5 +380,126 @@ void TestMapColouring::clustersShown()
     QCOMPARE(coloured[0] + coloured[1], shown);
 }
 
-QTEST_APPLESS_MAIN(TestMapColouring)
+
+void TestMapColouring::legend_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<int>("bars");
+    QTest::addColumn<QString>("lowest"); // the first bar's labels
+    QTest::addColumn<QString>("highest");
+
+    QTest::newRow("both signs, built-in scale") << Setup([](Scene &) {}) << 2 << "4"
+                                                << "8";
+    QTest::newRow("positive only, own colours, threshold 5") << Setup([](Scene &s) {
+        s.map().useMapColors = true;
+        s.display.signSelection = 1;
+        s.display.threshold = 5.0f;
+    }) << 1 << "5"
+                                                             << "8";
+    QTest::newRow("negative only, own colours, upper threshold 6") << Setup([](Scene &s) {
+        s.map().useMapColors = true;
+        s.map().mapOption = 0;
+        s.map().threshMax = 6.0f;
+        s.display.signSelection = 2;
+    }) << 1 << "-4"
+                                                                   << "-6";
+    QTest::newRow("no sign shown")
+        << Setup([](Scene &s) { s.display.signSelection = 0; }) << 0 << ""
+        << "";
+}
+
+// Every pixel column of a bar has the colour the map gives a voxel of the
+// value that column stands for; the lines give the cross and the values there.
+void TestMapColouring::legend()
+{
+    QFETCH(Setup, setup);
+    QFETCH(int, bars);
+    QFETCH(QString, lowest);
+    QFETCH(QString, highest);
+    Scene scene;
+    setup(scene);
+    scene.map().mapName = "t map";
+    scene.set(scene.map(), 3, 3, 3, 6.25f);
+    const VolumeLegend legend(scene.doc, scene.display, "/data/head.vmr", "/data/maps.vmp",
+                              {3, 3, 3});
+    QCOMPARE(legend.lines(),
+             QStringList({"head.vmr", "Voxel 3, 3, 3", "Anatomy 100", "maps.vmp", "t map: 6.25"}));
+    QCOMPARE(legend.barCount(), bars);
+    QImage image(300, 300, QImage::Format_RGB32);
+    const QRect area(0, 151, 150, 149);
+    legend.draw(image, area);
+
+    VolumeMapColouring colouring;
+    for (int i = 0; i < bars; ++i) {
+        const QRect bar = legend.barRect(area, i);
+        QVERIFY(bar.width() > 20 && area.contains(bar));
+        const bool negative = scene.display.signSelection == 2 || i == 1;
+        const StatisticalMap::Thresholds t = scene.map().thresholds(scene.display);
+        for (int column = 0; column < bar.width(); ++column) {
+            const float v = VolumeLegend::barValue(t.lower, t.upper, column, bar.width());
+            scene.set(scene.map(), 3, 3, 3, negative ? -v : v);
+            int rgb[3];
+            colouring.getVMPColorForVoxel(&scene.doc, scene.display, 3, 3, 3, rgb[0], rgb[1],
+                                          rgb[2], 100, 100, 100);
+            for (int y : {bar.top(), bar.bottom()})
+                QCOMPARE(QColor(image.pixel(bar.left() + column, y)),
+                         QColor(rgb[0], rgb[1], rgb[2]));
+        }
+    }
+    if (bars)
+        QCOMPARE(legend.barLabels(0), QStringList({lowest, highest}));
+}
+
+void TestMapColouring::meshLegend_data()
+{
+    QTest::addColumn<bool>("ownColours");
+    QTest::addColumn<MapDisplay>("display");
+    QTest::addColumn<int>("bars");
+    QTest::newRow("built-in scale, both signs") << false << MapDisplay{4, 0, false, 3} << 2;
+    QTest::newRow("own colours, negative values above 5")
+        << true << MapDisplay{5, 0, false, 2} << 1;
+}
+
+// A mesh figure's bars have the colours the overlay gives a vertex of each
+// column's value.
+void TestMapColouring::meshLegend()
+{
+    QFETCH(bool, ownColours);
+    QFETCH(MapDisplay, display);
+    QFETCH(int, bars);
+    SurfaceMesh mesh;
+    QByteArray bytes = SrfFixture::octahedron().bytes();
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::ReadOnly) && mesh.readMesh(buffer));
+    mesh.surfaceMaps = std::make_unique<SurfaceMaps>();
+    mesh.surfaceMaps->nrOfVertices = mesh.nrOfVertices;
+    mesh.surfaceMaps->allocateMapsMemory(1, false);
+    mesh.surfaceMaps->nrOfSelectedMaps = 1;
+    SurfaceMap &map = *mesh.surfaceMaps->maps[0];
+    map.useMapColors = ownColours;
+    std::fill_n(map.mapData.get(), mesh.nrOfVertices, 0.0f);
+
+    const MeshLegend legend(mesh, display, "/data/cortex.smp");
+    QCOMPARE(legend.barCount(), bars);
+    QImage figure(400, 300, QImage::Format_RGB32);
+    figure.fill(Qt::black);
+    legend.draw(figure);
+    for (int i = 0; i < bars; ++i) {
+        const QRect bar = legend.barRect(figure.size(), i);
+        QVERIFY(bar.width() > 20 && QRect(QPoint(), figure.size()).contains(bar));
+        const bool negative = display.signSelection == 2 || i == 1;
+        const StatisticalMap::Thresholds t = map.thresholds(display);
+        for (int column = 0; column < bar.width(); ++column) {
+            const float v = VolumeLegend::barValue(t.lower, t.upper, column, bar.width());
+            map.mapData[0] = negative ? -v : v;
+            mesh.prepareDisplayOfSMP();
+            mesh.overlaySMP(display);
+            const int code = mesh.vertexColors[0];
+            QCOMPARE(QColor(figure.pixel(bar.left() + column, bar.center().y())),
+                     QColor((code >> 16) & 0xFF, (code >> 8) & 0xFF, code & 0xFF));
+        }
+    }
+}
+
+QTEST_MAIN(TestMapColouring)
 #include "tst_mapcolouring.moc"

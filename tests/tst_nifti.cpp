@@ -89,6 +89,8 @@ QList<Expected> expectedValues()
 
 } // namespace
 
+Q_DECLARE_METATYPE(AffineTransform)
+
 class TestNifti : public QObject
 {
     Q_OBJECT
@@ -103,10 +105,63 @@ private slots:
     void refusesHostileHeaders();
     void mapsByStatisticsAndOverlap();
     void mapOverlaysWithBothSigns();
+    void resamplingAGridIsSamplingItsPoints_data();
+    void resamplingAGridIsSamplingItsPoints();
 
 private:
     CXSCore core;
 };
+
+void TestNifti::resamplingAGridIsSamplingItsPoints_data()
+{
+    QTest::addColumn<AffineTransform>("targetToSource");
+    QTest::addColumn<bool>("nearest");
+    const auto rows = [](std::array<std::array<double, 4>, 3> r) {
+        return AffineTransform::fromRows(r);
+    };
+    QTest::newRow("half voxels") << rows({{{0.5, 0, 0, 0}, {0, 0.5, 0, 0}, {0, 0, 0.5, 0}}})
+                                 << false;
+    QTest::newRow("turned, flipped, partly beside")
+        << rows({{{0, 0, -0.7, 6.2}, {0.4, 0, 0, -1.1}, {0, 1.3, 0, 0.25}}}) << false;
+    QTest::newRow("turned, nearest")
+        << rows({{{0, 0.6, 0, 0.3}, {0, 0, 0.5, 0}, {-0.45, 0, 0, 4.9}}}) << true;
+    QTest::newRow("oblique") << rows({{{0.5, 0.1, 0, 0}, {0, 0.5, 0, 0.2}, {0, 0, 0.5, 0}}})
+                             << false;
+    QTest::newRow("whole voxels, flipped")
+        << rows({{{-1, 0, 0, 6}, {0, 1, 0, 0}, {0, 0, 1, -1}}}) << false;
+}
+
+// Filling a target grid gives each voxel the value at its point in the source.
+void TestNifti::resamplingAGridIsSamplingItsPoints()
+{
+    QFETCH(AffineTransform, targetToSource);
+    QFETCH(bool, nearest);
+    const std::array<qint64, 3> dims = {7, 6, 5};
+    std::vector<float> values(7 * 6 * 5);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = float((i * 37) % 101) - 20.5f;
+    const GridResampler grid(values.data(), dims, nearest);
+    const std::array<int, 3> start = {1, 2, 0}, count = {12, 9, 11};
+    std::vector<float> filled(size_t(count[0] * count[1] * count[2]));
+    grid.fill(targetToSource, start, count, filled.data());
+    int inside = 0;
+    for (int z = 0; z < count[2]; ++z)
+        for (int y = 0; y < count[1]; ++y)
+            for (int x = 0; x < count[0]; ++x) {
+                const float expected = grid.at(targetToSource.map(
+                    {double(start[0] + x), double(start[1] + y), double(start[2] + z)}));
+                const float got = filled[size_t((z * count[1] + y) * count[0] + x)];
+                QVERIFY2(std::abs(got - expected) <= 1e-4f,
+                         qPrintable(QString("%1 %2 %3: %4, not %5")
+                                        .arg(x)
+                                        .arg(y)
+                                        .arg(z)
+                                        .arg(got)
+                                        .arg(expected)));
+                inside += expected != 0.0f;
+            }
+    QVERIFY(inside > 50);
+}
 
 void TestNifti::matchesNibabelAtWorldPoints_data()
 {

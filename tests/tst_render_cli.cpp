@@ -142,6 +142,8 @@ private slots:
     void withoutDisplay_data();
     void withoutDisplay();
     void failures();
+    void figureOptions_data();
+    void figureOptions();
     void neverWritesOverItsInput_data();
     void neverWritesOverItsInput();
     void fifosAreNeverWaitedOn_data();
@@ -664,6 +666,98 @@ void TestRenderCli::failures()
     QCOMPARE(run({out("gone")}, false).err, "cxviewer: no such file or folder: " + out("gone"));
     QCOMPARE(run({"--nonsense"}, false).status, 2);
     QVERIFY(!QFile::exists(out("x.png")));
+}
+
+void TestRenderCli::figureOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // "#" the samples, "~" the NIfTI fixtures
+    QTest::addColumn<QStringList>("same");      // arguments that draw the same figure
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("error"); // the start of the one line
+
+    const auto row = [](const char *name, const QStringList &arguments, const QStringList &same,
+                        int status = 0, const QString &error = QString()) {
+        QTest::newRow(name) << arguments << same << status << error;
+    };
+    const QString head = "#/Phantom_Head.vmr";
+    // Talairach mm: right 128 - z, anterior 128 - x, superior 128 - y; halves round up.
+    row("Talairach centre", {"--cross-mm", "0,0,0", head}, {"--cross", "128,128,128", head});
+    row("Talairach point", {"--cross-mm", "10.4,-20.5,30", head}, {"--cross", "149,98,118", head});
+    row("Talairach point, with a map",
+        {"--cross-mm=-30,12,-4", "--map", "#/Phantom_Head_Maps.vmp", head},
+        {"--cross", "116,132,158", "--map", "#/Phantom_Head_Maps.vmp", head});
+    // 2-mm voxels, world x -16..14, y -20..18, z -14..12: the grid runs from
+    // anterior, superior and right.
+    const QString ras = "~/ras_uint8.nii.gz";
+    row("NIfTI origin", {"--cross-mm", "0,0,0", ras}, {"--cross", "9,6,7", ras});
+    row("NIfTI corner", {"--cross-mm", "14,-20,-14", ras}, {"--cross", "19,13,0", ras});
+    row("outside", {"--cross-mm", "0,0,200", head}, {}, 1,
+        "cxviewer: Phantom_Head.vmr: the cross at 0.0, 0.0, 200.0 TAL mm lies outside the volume "
+        "(x -127.0 to 128.0, y -127.0 to 128.0, z -127.0 to 128.0)");
+    row("outside the NIfTI image", {"--cross-mm", "15.1,0,0", ras}, {}, 1,
+        "cxviewer: ras_uint8.nii.gz: the cross at 15.1, 0.0, 0.0 MNI mm lies outside the volume "
+        "(x -16.0 to 14.0, y -20.0 to 18.0, z -14.0 to 12.0)");
+    row("no world", {"--cross-mm", "0,0,0", "#/Phantom_Head_1.2mm.vmr"}, {}, 1,
+        "cxviewer: Phantom_Head_1.2mm.vmr: the volume has no world coordinates (it is not in "
+        "Talairach space)");
+    const QString notMm = "cxviewer: --cross-mm takes world coordinates X,Y,Z in millimetres, not ";
+    row("two values", {"--cross-mm", "1,2", head}, {}, 2, notMm + "1,2");
+    row("four values", {"--cross-mm", "1,2,3,4", head}, {}, 2, notMm + "1,2,3,4");
+    row("not a number", {"--cross-mm", "nan,0,0", head}, {}, 2, notMm + "nan,0,0");
+    row("words", {"--cross-mm", "a,b,c", head}, {}, 2, notMm + "a,b,c");
+    row("both crosses", {"--cross-mm", "0,0,0", "--cross", "1,1,1", head}, {}, 2,
+        "cxviewer: --cross and --cross-mm name the same cross: give one");
+    row("the view's layout", {"--layout", "mosaic", "--legend", head}, {"--legend", head});
+    row("lightbox as it starts", {"--layout=lightbox", "--axis", "axial", "--slices", "24", head},
+        {"--layout", "lightbox", head});
+    row("lightbox, map and legend",
+        {"--layout", "lightbox", "--axis", "coronal", "--slices", "5", "--columns", "2", "--legend",
+         "--map", "#/Phantom_Head_Maps.vmp", head},
+        {});
+    row("NIfTI lightbox", {"--layout", "lightbox", "--axis", "sagittal", ras}, {});
+    row("no such layout", {"--layout", "grid", head}, {}, 2,
+        "cxviewer: --layout takes mosaic or lightbox, not grid");
+    row("no such axis", {"--layout", "lightbox", "--axis", "oblique", head}, {}, 2,
+        "cxviewer: --axis takes axial, coronal or sagittal, not oblique");
+    row("no slices", {"--layout", "lightbox", "--slices", "0", head}, {}, 2,
+        "cxviewer: --slices takes a count from 1 to 256, not 0");
+    row("too many columns", {"--layout", "lightbox", "--columns", "257", head}, {}, 2,
+        "cxviewer: --columns takes a count from 1 to 256, not 257");
+    row("columns without a lightbox", {"--columns", "4", head}, {}, 2,
+        "cxviewer: --columns is for --layout lightbox");
+    row("lightbox of a picture", {"--layout", "lightbox", "#/Plasma.png"}, {}, 2,
+        "cxviewer: --layout lightbox is for a volume");
+    row("legend of a picture", {"--legend", "#/Plasma.png"}, {}, 2,
+        "cxviewer: --legend is for a volume or a mesh");
+    row("legend of a mesh without a map", {"--legend", "#/Sphere.srf"}, {"#/Sphere.srf"});
+    row("legend of a mesh's map", {"--legend", "--map", "#/Sphere.smp", "#/Sphere.srf"}, {});
+    row("cross-mm on a mesh", {"--cross-mm", "0,0,0", "#/Sphere.srf"}, {}, 2,
+        "cxviewer: --cross-mm is for a volume");
+}
+
+// Figures of the options equal those of the equivalent ones; a figure that
+// cannot be drawn as asked is refused with one line, and nothing written.
+void TestRenderCli::figureOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, same);
+    QFETCH(int, status);
+    QFETCH(QString, error);
+    const auto expand = [this](QStringList list) {
+        return list.replaceInStrings("#", samples.path()).replaceInStrings("~/", nifti(""));
+    };
+    QFile::remove(out("asked.png"));
+    const Run r =
+        run(QStringList{"--render", out("asked.png"), "--size", "400x400"} + expand(arguments));
+    QVERIFY2(r.err.startsWith(error) && !r.err.contains('\n'), qPrintable(r.err));
+    QVERIFY2(!error.isEmpty() || r.err.isEmpty(), qPrintable(r.err));
+    QCOMPARE(r.status, status);
+    QCOMPARE(QFile::exists(out("asked.png")), status == 0);
+    if (same.isEmpty())
+        return;
+    const Run s = run(QStringList{"--render", out("same.png"), "--size", "400x400"} + expand(same));
+    QCOMPARE(s.status, 0);
+    QCOMPARE(differences(QImage(out("asked.png")), QImage(out("same.png"))), 0);
 }
 
 void TestRenderCli::neverWritesOverItsInput_data()

@@ -1,7 +1,9 @@
 #include "DicomFixture.h"
 #include "DicomGreyImage.h"
+#include "Lightbox.h"
 #include "RawMRIDataOGLViewer.h"
 #include "ShowFile.h"
+#include "VmpFixture.h"
 #include "VmrFixture.h"
 #include "VolumeComposer.h"
 #include "VolumeOGLViewer.h"
@@ -87,6 +89,9 @@ private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
     void slicesAndCross();
     void crossKeysAndTravel();
+    void legendKey();
+    void lightboxTilesAreTheViewsSlices_data();
+    void lightboxTilesAreTheViewsSlices();
     void failedLoads();
     void dicomInGrey();
     void dicomAsDecoded_data();
@@ -223,6 +228,129 @@ void TestVolumeView::crossKeysAndTravel()
     QVERIFY(!view.areOrientationLabelsShown());
 }
 
+// K shows the legend in the empty lower-left quadrant and takes it away again;
+// the window starts without it.
+void TestVolumeView::legendKey()
+{
+    VmrFixture cube;
+    cube.dimX = cube.dimY = cube.dimZ = 128;
+    cube.voxels = QByteArray(128 * 128 * 128, char(200));
+    VolumeOGLViewer view;
+    view.resize(1200, 750);
+    show(view);
+    view.resize(1200, 750);
+    QVERIFY(inspect(view, 0, write("legend.vmr", cube.bytes())));
+    const auto bright = [](QRgb p) { return qGray(p) > 128; };
+    // The quadrant of the mosaic of 256 pixels, and where the view shows it:
+    // scaled by 750 / 256, centred.
+    const QRect quadrant(0, 130, 127, 125);
+    const QRect onScreen(225 + 10, 375 + 10, 375 - 20, 375 - 20);
+    const auto lit = [&](const QImage &image, const QRect &area) {
+        return countPixels(image.copy(area), bright);
+    };
+    QVERIFY(!view.isLegendShown());
+    QCOMPARE(lit(view.shownImage(), quadrant), 0);
+    QCOMPARE(lit(view.grabFramebuffer(), onScreen), 0);
+    QTest::keyClick(&view, Qt::Key_K);
+    QVERIFY(view.isLegendShown());
+    QVERIFY(lit(view.shownImage(), quadrant) > 100);
+    QVERIFY(lit(view.grabFramebuffer(), onScreen) > 1000);
+    QTest::keyClick(&view, Qt::Key_K);
+    QCOMPARE(lit(view.shownImage(), quadrant), 0);
+}
+
+void TestVolumeView::lightboxTilesAreTheViewsSlices_data()
+{
+    QTest::addColumn<int>("axis"); // Lightbox::Axis
+    QTest::addColumn<int>("slices");
+    QTest::addColumn<int>("referenceSpace");
+    QTest::addColumn<QList<int>>("positions");
+    QTest::addColumn<QString>("firstLabel");
+
+    // Non-zero voxels from 3 to 15 in x, 5 to 20 in y, 2 to 25 in z: the
+    // middles of equal parts, in reading order against the viewer's axes.
+    QTest::newRow("axial, 4") << int(Lightbox::Axial) << 4 << 2 << QList<int>{19, 15, 11, 7}
+                              << "slice 19";
+    // 128 - (19 + offset 20) · 0.75 mm, superior.
+    QTest::newRow("axial, Talairach")
+        << int(Lightbox::Axial) << 4 << 3 << QList<int>{19, 15, 11, 7} << "z = 98.8";
+    QTest::newRow("coronal, 3") << int(Lightbox::Coronal) << 3 << 2 << QList<int>{13, 9, 5}
+                                << "slice 13";
+    QTest::newRow("sagittal, 6") << int(Lightbox::Sagittal) << 6 << 3
+                                 << QList<int>{24, 20, 16, 12, 8, 4} << "x = 60.5";
+}
+
+// Each tile is the quadrant the view shows its slice in, the map coloured in
+// alike, but for the border lines the view draws through the mosaic.
+void TestVolumeView::lightboxTilesAreTheViewsSlices()
+{
+    QFETCH(int, axis);
+    QFETCH(int, slices);
+    QFETCH(int, referenceSpace);
+    QFETCH(QList<int>, positions);
+    QFETCH(QString, firstLabel);
+    VmrFixture head;
+    head.dimX = 18;
+    head.dimY = 24;
+    head.dimZ = 28;
+    head.referenceSpace = quint8(referenceSpace);
+    head.voxels.resize(18 * 24 * 28);
+    for (int z = 0; z < 28; ++z)
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 18; ++x)
+                head.voxels[(z * 24 + y) * 18 + x] =
+                    char(x >= 3 && x <= 15 && y >= 5 && y <= 20 && z >= 2 && z <= 25
+                             ? 20 + (x * 7 + y * 3 + z) % 200
+                             : 0);
+    // Over the whole volume, which lies at 10, 20, 30 in the framing cube.
+    VmpFixture maps;
+    const qint32 box[6] = {10, 28, 20, 44, 30, 58};
+    std::copy(box, box + 6, maps.box);
+    for (qint64 i = 0; i < maps.nrOfCells(false); ++i)
+        maps.maps[0].data << float(i % 7 - 3);
+    maps.maps[0].useMapColors = 0;
+    maps.maps[0].mapAlpha = 1;
+    const auto volume = readAs<VolumeDocument>(write("lightbox.vmr", head.bytes()));
+    QVERIFY(volume);
+    QString why;
+    QVERIFY(!volume->readMapFile(write("lightbox.vmp", maps.current()), why).isEmpty());
+    QVERIFY(volume->chooseMap(0, why));
+    MapDisplay display = volume->display();
+    display.threshold = 0.5f;
+    display.signSelection = 3;
+    volume->applyDisplay(display);
+
+    Lightbox lightbox;
+    const QImage tiles = lightbox.compose(*volume, {Lightbox::Axis(axis), slices, 0, false},
+                                          QSize(800, 600), volume->initialCross());
+    QVERIFY(!tiles.isNull());
+    const std::vector<int> at =
+        Lightbox::slicePositions(volume->volume(), Lightbox::Axis(axis), slices);
+    QCOMPARE(QList<int>(at.begin(), at.end()), positions);
+    QCOMPARE(lightbox.tileLabel(0), firstLabel);
+
+    VolumeOGLViewer view;
+    show(view);
+    view.showVolume(volume, 0);
+    QTest::keyClick(&view, Qt::Key_X);
+    QTest::keyClick(&view, Qt::Key_L);
+    const int m = 28;
+    const int a = Lightbox::volumeAxis(Lightbox::Axis(axis));
+    const QPoint quadrant = a == 0 ? QPoint(m, 0) : a == 1 ? QPoint(m, m) : QPoint(0, 0);
+    int coloured = 0;
+    for (int i = 0; i < slices; ++i) {
+        std::array<int, 3> cross = volume->initialCross();
+        cross[size_t(a)] = positions[i];
+        QVERIFY(view.setCrossPosition(cross[0], cross[1], cross[2]));
+        const QImage tile = tiles.copy(lightbox.tileRect(i));
+        QCOMPARE(tile.size(), QSize(m, m));
+        QCOMPARE(tile.copy(1, 1, m - 1, m - 1),
+                 view.shownImage().copy(QRect(quadrant + QPoint(1, 1), QSize(m - 1, m - 1))));
+        coloured += countPixels(tile, [](QRgb p) { return qRed(p) != qGreen(p); });
+    }
+    QVERIFY(coloured > 0);
+}
+
 // A file that cannot be read never leaves the last item on screen.
 void TestVolumeView::failedLoads()
 {
@@ -342,6 +470,8 @@ void TestVolumeView::workersComposeWhatTheViewsShow()
     VolumeOGLViewer volumeView;
     show(volumeView);
     QVERIFY(inspect(volumeView, 0, vmr));
+    // With the legend, and so the cross.
+    QTest::keyClick(&volumeView, Qt::Key_K);
 
     QList<qint16> pixels;
     for (int i = 0; i < 32 * 16; ++i)
@@ -360,7 +490,7 @@ void TestVolumeView::workersComposeWhatTheViewsShow()
     std::unique_ptr<QThread> worker(QThread::create([&] {
         const auto volume = readAs<VolumeDocument>(vmr);
         VolumeComposer composer;
-        slices = composer.compose(*volume, volume->initialCross(), {true, true, false});
+        slices = composer.compose(*volume, volume->initialCross(), {true, true, true, true});
         grey = dicomGreyImage(readAs<DicomDocument>(dcm)->dicom());
     }));
     worker->start();

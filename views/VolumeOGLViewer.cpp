@@ -48,11 +48,13 @@ QString VolumeOGLViewer::instructionText(int inputKind) const
         return "Use two-finger pan gesture to move red cross in sub-views or to move whole image\n"
                "Use three-finger swipe down gesture to switch panning mode\n"
                "Use two-finger pinch gesture to zoom in and out\n"
-               "Perform \"secondary click\" (e.g. two-finger click) to get context menu";
+               "Perform \"secondary click\" (e.g. two-finger click) to get context menu\n"
+               "Press K to show or hide the legend";
     return "Click and drag with the left mouse button to move red cross in sub-views\n"
            "Drag with right mouse button (or Shift left mouse button) to translate whole image\n"
            "Use both buttons, wheel or Shift-Ctrl left mouse button to zoom\n"
-           "Double-click to zoom in selected region or to reset view";
+           "Double-click to zoom in selected region or to reset view\n"
+           "Press K to show or hide the legend";
 }
 
 void VolumeOGLViewer::showVolume(const std::shared_ptr<VolumeDocument> &volume, int index)
@@ -68,8 +70,9 @@ void VolumeOGLViewer::showVolume(const std::shared_ptr<VolumeDocument> &volume, 
     // The view adds the labels to what the cover shows, and the cross from the
     // first move on.
     const VolumeComposer::Overlays cover = VolumeComposer::coverOverlays();
-    emit thumbnailOffered(index, composeMosaic(cover.borders, cover.labels, cover.cross), false);
-    setImage(composeMosaic(true, showOrientationLabels, false));
+    emit thumbnailOffered(
+        index, composeMosaic(cover.borders, cover.labels, cover.cross, cover.legend), false);
+    setImage(composeMosaic(true, showOrientationLabels, false, showLegend));
     update();
 }
 
@@ -84,18 +87,18 @@ void VolumeOGLViewer::clear()
     setFailureNote(QString());
 }
 
-QImage VolumeOGLViewer::composeMosaic(bool borders, bool labels, bool crossHair)
+QImage VolumeOGLViewer::composeMosaic(bool borders, bool labels, bool crossHair, bool legend)
 {
     if (!document)
         return QImage();
-    return composer.compose(*document, position->position(), {borders, labels, crossHair});
+    return composer.compose(*document, position->position(), {borders, labels, crossHair, legend});
 }
 
 void VolumeOGLViewer::renderVolumeAtCrossPosition(bool borders, bool labels, bool crossHair)
 {
     if (layout.isEmpty())
         return;
-    setImage(composeMosaic(borders, labels, crossHair));
+    setImage(composeMosaic(borders, labels, crossHair, showLegend));
     update();
 }
 
@@ -238,6 +241,10 @@ void VolumeOGLViewer::keyPressEvent(QKeyEvent *event)
         return;
     case Qt::Key_L:
         showOrientationLabels = !showOrientationLabels;
+        renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
+        return;
+    case Qt::Key_K:
+        showLegend = !showLegend;
         renderVolumeAtCrossPosition(true, showOrientationLabels, showCross);
         return;
     case Qt::Key_Space:

@@ -36,6 +36,8 @@ public:
     int touchPanMode() const { return panMode; }
     bool isCrossShown() const { return showCross; }
     bool areOrientationLabelsShown() const { return showOrientationLabels; }
+    // The legend in the empty quadrant: key K.
+    bool isLegendShown() const { return showLegend; }
     QTimeLine *crossTimeLine() const { return crossLine; }
 
     // Moves the cross to a voxel and shows it there, as a click on it would;
@@ -69,7 +71,7 @@ protected:
 private:
     // Composes the slices at the cross and shows them with what is asked on top.
     void renderVolumeAtCrossPosition(bool borders, bool labels, bool crossHair);
-    QImage composeMosaic(bool borders, bool labels, bool crossHair);
+    QImage composeMosaic(bool borders, bool labels, bool crossHair, bool legend);
     // Moves the cross to the voxel under a widget position, if there is one,
     // and shows it there when asked.
     void moveCrossTo(const QPoint &pos, bool render = true);
@@ -86,6 +88,7 @@ private:
     int panMode = 0;
     bool showCross = true;
     bool showOrientationLabels = true;
+    bool showLegend = false;
     QTimeLine *crossLine;
     // The touch-mode icons, off and on.
     QImage crossIcons[2];
