@@ -17,6 +17,18 @@ namespace {
 const QStringList valueOptions = {"render",    "size",      "cross",   "map",
                                   "map-index", "threshold", "cluster", "sign"};
 
+// Figure sets and mesh views.
+const QStringList batchOptions = {"view", "azimuth", "elevation"};
+
+std::optional<double> degrees(const QString &text, double limit)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < -limit || value > limit)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<int> number(const QString &text, int lowest, int highest)
 {
     bool ok = false;
@@ -67,7 +79,8 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
         }
         // --name value or --name=value.
         const QString name = argument.section('=', 0, 0).mid(2);
-        if (!argument.startsWith("--") || !valueOptions.contains(name)) {
+        if (!argument.startsWith("--") ||
+            (!valueOptions.contains(name) && !batchOptions.contains(name))) {
             refuse("unknown option " + argument);
             return;
         }
@@ -106,6 +119,8 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         rawOutput = rawValue;
         return true;
     }
+    if (batchOptions.contains(option))
+        return takeBatch(option, value, rawValue);
     if (option == "map-index" || option == "threshold" || option == "cluster" || option == "sign")
         mapOptions << option;
     if (option != "map")
@@ -154,6 +169,35 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         sign = s;
     }
     return true;
+}
+
+bool CommandLine::takeBatch(const QString &option, const QString &value, const QByteArray &)
+{
+    if (option == "view") {
+        meshSide = MeshViewpoint::sideNamed(value);
+        if (!meshSide)
+            return refuse("--view takes " + MeshViewpoint::sideNames().mid(0, 5).join(", ") +
+                          " or " + MeshViewpoint::sideNames().last() + ", not " + value);
+    } else if (option == "azimuth") {
+        azimuth = degrees(value, 360);
+        if (!azimuth)
+            return refuse("--azimuth takes degrees from -360 to 360, not " + value);
+    } else if (option == "elevation") {
+        elevation = degrees(value, 90);
+        if (!elevation)
+            return refuse("--elevation takes degrees from -90 to 90, not " + value);
+    }
+    renderOptions << option;
+    return true;
+}
+
+std::optional<MeshViewpoint> CommandLine::meshViewpoint() const
+{
+    if (!meshSide && !azimuth && !elevation)
+        return std::nullopt;
+    return MeshViewpoint(meshSide.value_or(MeshViewpoint::Lateral),
+                         MeshViewpoint::hemisphereOf(files.value(0)), azimuth.value_or(0),
+                         elevation.value_or(0));
 }
 
 // Names that are not valid UTF-8: through links for a figure, which can be
@@ -227,6 +271,11 @@ bool CommandLine::check()
         return refuse("--render draws an image, DICOM, VMR or SRF file, not " + files.first());
     if (crossAt && kind != FileTypes::Volume)
         return refuse("--cross is for a volume");
+    if (meshViewpoint() && kind != FileTypes::Mesh)
+        return refuse(QString("--%1 is for a mesh")
+                          .arg(meshSide  ? "view"
+                               : azimuth ? "azimuth"
+                                         : "elevation"));
     if (map.isEmpty() && !mapOptions.isEmpty())
         return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
     if (!map.isEmpty()) {

@@ -2,6 +2,7 @@
 #define COMMANDLINE_H
 
 #include "FileTypes.h"
+#include "MeshViewpoint.h"
 
 #include <QSize>
 #include <QStringList>
@@ -44,6 +45,9 @@ public:
     std::optional<int> clusterSize() const { return cluster; }
     // 1 positive values only, 2 negative only, 3 both.
     std::optional<int> signSelection() const { return sign; }
+    // The side a mesh is seen from, and the camera's turn from it.
+    std::optional<MeshViewpoint> meshViewpoint() const;
+
     // The files the figure reads, as far as they are known before it is drawn:
     // the file and the map, and those read beside them.
     QStringList inputs() const;
@@ -57,6 +61,8 @@ private:
     bool check();
     bool reachNames();
     bool reach(QString &path, const QByteArray &raw);
+    // The options of figure sets and mesh views.
+    bool takeBatch(const QString &option, const QString &value, const QByteArray &rawValue);
 
     Action todo = OpenWindow;
     QString refusal;
@@ -76,6 +82,8 @@ private:
     std::optional<float> thresh;
     std::optional<int> cluster;
     std::optional<int> sign;
+    std::optional<MeshViewpoint::Side> meshSide;
+    std::optional<double> azimuth, elevation;
 };
 
 #endif

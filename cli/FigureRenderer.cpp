@@ -123,8 +123,7 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
 
 // As the mesh view draws it, with no display: into a framebuffer of an OpenGL
 // context of its own.
-QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
-                                const CommandLine &line)
+QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh, const CommandLine &line)
 {
     // The file of another vertex set the mesh names, read from the mesh's folder.
     if (mesh->mesh().indirectVerticesLoaded)
@@ -137,7 +136,9 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
         return QImage();
     const QSize size = line.size();
     QString why;
-    const QImage figure = drawMeshAsViewStarts(*mesh, size, why);
+    const std::optional<MeshViewpoint> viewpoint = line.meshViewpoint();
+    const QImage figure = viewpoint ? drawMeshTurned(*mesh, size, viewpoint->cameraRotation(), why)
+                                    : drawMeshAsViewStarts(*mesh, size, why);
     if (figure.isNull())
         fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
                  .arg(LocalFiles::displayName(mesh->fileName()))

@@ -169,6 +169,32 @@ void TestCommandLine::actionsAndRefusals_data()
     QTest::newRow("sign without map") << out + QStringList{"--sign", "pos", "%/a.vmr"} << refuse
                                       << "cxviewer: --sign needs --map";
 
+    // A mesh seen from a side, turned.
+    QTest::newRow("view") << out + QStringList{"--view", "medial",         "--azimuth",
+                                               "-30.5",  "--elevation=90", "%/b.SRF"}
+                          << render << "";
+    QTest::newRow("view on volume") << out + QStringList{"--view", "lateral", "%/a.vmr"} << refuse
+                                    << "cxviewer: --view is for a mesh";
+    QTest::newRow("elevation on image") << out + QStringList{"--elevation", "10", "%/c.png"}
+                                        << refuse << "cxviewer: --elevation is for a mesh";
+    QTest::newRow("view without render") << QStringList{"--view", "lateral", "%/b.SRF"} << refuse
+                                         << "cxviewer: --view is only for --render";
+    for (const auto &[option, value, message] :
+         QList<std::tuple<const char *, const char *, const char *>>{
+             {"--view", "left",
+              "--view takes lateral, medial, superior, inferior, anterior or posterior, not left"},
+             {"--view", "Lateral",
+              "--view takes lateral, medial, superior, inferior, anterior or posterior, not "
+              "Lateral"},
+             {"--azimuth", "361", "--azimuth takes degrees from -360 to 360, not 361"},
+             {"--azimuth", "inf", "--azimuth takes degrees from -360 to 360, not inf"},
+             {"--azimuth", "10deg", "--azimuth takes degrees from -360 to 360, not 10deg"},
+             {"--elevation", "-90.5", "--elevation takes degrees from -90 to 90, not -90.5"},
+             {"--elevation", "", "--elevation takes degrees from -90 to 90, not "}})
+        QTest::newRow(qPrintable(QString("%1 %2").arg(option, value)))
+            << out + QStringList{option, value, "%/b.SRF"} << refuse
+            << QString("cxviewer: ") + message;
+
     const QList<std::tuple<const char *, const char *, const char *>> values = {
         {"--threshold", "-1", "--threshold takes a number from 0 to 1000, not -1"},
         {"--threshold", "1000.5", "--threshold takes a number from 0 to 1000, not 1000.5"},
