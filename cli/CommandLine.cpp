@@ -18,7 +18,17 @@ const QStringList valueOptions = {"render",    "size",      "cross",   "map",
                                   "map-index", "threshold", "cluster", "sign"};
 
 // Figure sets and mesh views.
-const QStringList batchOptions = {"view", "azimuth", "elevation"};
+const QStringList batchOptions = {"view", "azimuth", "elevation", "render-each"};
+
+// The file's name without its extension, ".nii.gz" as one.
+QByteArray stemOf(const QByteArray &name)
+{
+    QByteArray stem = name.mid(name.lastIndexOf('/') + 1);
+    if (stem.toLower().endsWith(".nii.gz"))
+        stem.chop(3);
+    const int dot = stem.lastIndexOf('.');
+    return dot > 0 ? stem.left(dot) : stem;
+}
 
 std::optional<double> degrees(const QString &text, double limit)
 {
@@ -98,6 +108,12 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
         }
         if (!take(name, value, rawValue))
             return;
+        if (name != "render-each")
+            figureOptions << "--" + name.toUtf8() << rawValue;
+    }
+    if (!figureFolder.isEmpty()) {
+        checkBatch();
+        return;
     }
     if (check() && !output.isEmpty())
         todo = Render;
@@ -171,8 +187,15 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
     return true;
 }
 
-bool CommandLine::takeBatch(const QString &option, const QString &value, const QByteArray &)
+bool CommandLine::takeBatch(const QString &option, const QString &value, const QByteArray &rawValue)
 {
+    if (option == "render-each") {
+        if (value.isEmpty())
+            return refuse("--render-each needs a folder name");
+        figureFolder = value;
+        rawFigureFolder = rawValue;
+        return true;
+    }
     if (option == "view") {
         meshSide = MeshViewpoint::sideNamed(value);
         if (!meshSide)
@@ -189,6 +212,41 @@ bool CommandLine::takeBatch(const QString &option, const QString &value, const Q
     }
     renderOptions << option;
     return true;
+}
+
+bool CommandLine::checkBatch()
+{
+    if (!output.isEmpty())
+        return refuse("--render and --render-each cannot be given together");
+    if (!LocalFiles::isDecodable(rawFigureFolder))
+        return refuse("--render-each cannot write into " +
+                      LocalFiles::decodedName(rawFigureFolder) + ": the name is not valid UTF-8");
+    if (QFileInfo::exists(figureFolder) && !QFileInfo(figureFolder).isDir())
+        return refuse("--render-each writes into a folder, not " + figureFolder);
+    if (files.isEmpty())
+        return refuse("--render-each draws one figure per file; no file given");
+    if (map.isEmpty() && !mapOptions.isEmpty())
+        return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
+    todo = RenderEach;
+    return true;
+}
+
+std::unique_ptr<CommandLine> CommandLine::eachFigure(int i) const
+{
+    const QByteArray &file = rawFiles.value(i);
+    const int slash = file.lastIndexOf('/');
+    QList<QByteArray> arguments = figureOptions;
+    for (int k = 0; k + 1 < arguments.size(); k += 2)
+        if (arguments[k] == "--map")
+            arguments[k + 1]
+                .replace("{stem}", stemOf(file))
+                .replace("{dir}", slash < 0 ? QByteArray(".") : file.left(qMax(slash, 1)));
+    QByteArray folder = rawFigureFolder;
+    if (!folder.endsWith('/'))
+        folder += '/';
+    arguments << "--render" << folder + file.mid(slash + 1) + ".png"
+              << "--" << file;
+    return std::make_unique<CommandLine>(arguments);
 }
 
 std::optional<MeshViewpoint> CommandLine::meshViewpoint() const

@@ -18,7 +18,7 @@ class NameLinks;
 class CommandLine
 {
 public:
-    enum Action { OpenWindow, Render, PrintHelp, PrintVersion, Refuse };
+    enum Action { OpenWindow, Render, PrintHelp, PrintVersion, Refuse, RenderEach, ContactSheet };
 
     // The arguments after the program's name, as the system gives them: a
     // name that is not valid UTF-8 is reached through a link (NameLinks) while
@@ -45,6 +45,13 @@ public:
     std::optional<int> clusterSize() const { return cluster; }
     // 1 positive values only, 2 negative only, 3 both.
     std::optional<int> signSelection() const { return sign; }
+    // What --render-each asks for: the folder of the figures, and the one
+    // figure of paths()[i] as --render draws it, into the folder under the
+    // file's name and ".png", with {stem} and {dir} of a --map pattern
+    // standing for the file's name without extension and its folder.
+    QString eachFolder() const { return figureFolder; }
+    std::unique_ptr<CommandLine> eachFigure(int i) const;
+
     // The side a mesh is seen from, and the camera's turn from it.
     std::optional<MeshViewpoint> meshViewpoint() const;
 
@@ -63,6 +70,7 @@ private:
     bool reach(QString &path, const QByteArray &raw);
     // The options of figure sets and mesh views.
     bool takeBatch(const QString &option, const QString &value, const QByteArray &rawValue);
+    bool checkBatch();
 
     Action todo = OpenWindow;
     QString refusal;
@@ -82,6 +90,10 @@ private:
     std::optional<float> thresh;
     std::optional<int> cluster;
     std::optional<int> sign;
+    QString figureFolder;
+    QByteArray rawFigureFolder;
+    // The options of every figure of a set, as given.
+    QList<QByteArray> figureOptions;
     std::optional<MeshViewpoint::Side> meshSide;
     std::optional<double> azimuth, elevation;
 };

@@ -169,6 +169,27 @@ void TestCommandLine::actionsAndRefusals_data()
     QTest::newRow("sign without map") << out + QStringList{"--sign", "pos", "%/a.vmr"} << refuse
                                       << "cxviewer: --sign needs --map";
 
+    // Figures of many files.
+    QTest::newRow("render each") << QStringList{"--render-each", "%/folder", "--size",
+                                                "10x10",         "%/a.vmr",  "%/gone.vmr",
+                                                "%/notes.txt"}
+                                 << CommandLine::RenderEach << "";
+    QTest::newRow("render each into a file")
+        << QStringList{"--render-each", "%/c.png", "%/a.vmr"} << refuse
+        << "cxviewer: --render-each writes into a folder, not %/c.png";
+    QTest::newRow("render each of nothing") << QStringList{"--render-each", "%/folder"} << refuse
+                                            << "cxviewer: --render-each draws one figure per "
+                                               "file; no file given";
+    QTest::newRow("render each and render")
+        << QStringList{"--render-each", "%/folder", "--render", "o.png", "%/a.vmr"} << refuse
+        << "cxviewer: --render and --render-each cannot be given together";
+    QTest::newRow("render each, a map setting without map")
+        << QStringList{"--render-each", "%/folder", "--cluster", "3", "%/a.vmr"} << refuse
+        << "cxviewer: --cluster needs --map";
+    QTest::newRow("render each, a bad value")
+        << QStringList{"--render-each", "%/folder", "--size", "0x1", "%/a.vmr"} << refuse
+        << "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not 0x1";
+
     // A mesh seen from a side, turned.
     QTest::newRow("view") << out + QStringList{"--view", "medial",         "--azimuth",
                                                "-30.5",  "--elevation=90", "%/b.SRF"}
@@ -252,6 +273,21 @@ void TestCommandLine::renderSettings()
     QCOMPARE(CommandLine(expand({"--render", "o.png", "--size", "1x1", "--size", "2x3", "%/c.png"}))
                  .size(),
              QSize(2, 3));
+    // Each figure of a set as --render draws it, {stem} and {dir} its file's.
+    QFile volumeOfMap(tmp.filePath("m.vmr"));
+    QVERIFY(volumeOfMap.open(QIODevice::WriteOnly));
+    const CommandLine set(expand({"--render-each", "%/folder/", "--map", "{dir}/{stem}.vmp",
+                                  "--map-index=2", "%/z.nii.gz", "h.hdr", "%/m.vmr"}));
+    QCOMPARE(set.action(), CommandLine::RenderEach);
+    const std::unique_ptr<CommandLine> nifti = set.eachFigure(0);
+    QCOMPARE(nifti->error(), "cxviewer: no such file: " + tmp.filePath("z.vmp"));
+    const std::unique_ptr<CommandLine> header = set.eachFigure(1);
+    QCOMPARE(header->error(), QString("cxviewer: no such file: ./h.vmp"));
+    const std::unique_ptr<CommandLine> volume = set.eachFigure(2);
+    QCOMPARE(volume->action(), CommandLine::Render);
+    QCOMPARE(volume->outputFile(), tmp.filePath("folder/m.vmr.png"));
+    QCOMPARE(volume->mapFile(), tmp.filePath("m.vmp"));
+    QCOMPARE(volume->mapIndex(), 2);
     QVERIFY(CommandLine::usage().startsWith("Usage: cxviewer [PATH...]\n"));
     QVERIFY(CommandLine::version().startsWith("cxviewer 0."));
 }

@@ -95,19 +95,25 @@ private slots:
     void initTestCase();
     void meshViews_data();
     void meshViews();
+    void renderEach_data();
+    void renderEach();
 
 private:
     Run run(const QStringList &arguments, const QString &workingFolder = QString());
     QString out(const QString &name) const { return tmp.filePath(name); }
 
+    QString sample(const QString &name) const { return samples.filePath(name); }
+
     QTemporaryDir tmp;
+    QTemporaryDir samples;
     QString program;
 };
 
 void TestFigureSets::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(tmp.isValid());
+    QVERIFY(tmp.isValid() && samples.isValid());
+    QVERIFY(SampleSet(samples.path()).write());
     program = QCoreApplication::applicationDirPath() + "/cxviewer";
     QVERIFY(QFileInfo(program).isExecutable());
     const QByteArray sphere = markedSphere();
@@ -185,6 +191,107 @@ void TestFigureSets::meshViews()
     const QImage figure(out("view.png"));
     QCOMPARE(figure.size(), QSize(200, 200));
     QCOMPARE((QStringList{whereIs(figure, 0), whereIs(figure, 1), whereIs(figure, 2)}), poles);
+}
+
+void TestFigureSets::renderEach_data()
+{
+    // Names in the folder of samples; the figures go to its folder "each"
+    // unless the row names another.
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("written");
+    // "%" the folder of samples.
+    QTest::addColumn<QStringList>("failures");
+
+    QTest::newRow("a volume, a mesh and a picture")
+        << QStringList{"Phantom_Head.vmr", "Sphere.srf", "Plasma.png"}
+        << QStringList{"--size", "320x240"} << "each"
+        << QStringList{"Phantom_Head.vmr.png", "Plasma.png.png", "Sphere.srf.png"} << QStringList();
+    QTest::newRow("one that cannot be read among others")
+        << QStringList{"cut.vmr", "Plasma.png", "Sphere.srf"} << QStringList{"--size=200x150"}
+        << "each" << QStringList{"Plasma.png.png", "Sphere.srf.png"}
+        << QStringList{"cxviewer: %/cut.vmr: not a readable VMR volume (cut short: 256 × 256 × 256 "
+                       "voxels need 16777216 bytes, 4992 are left)"};
+    QTest::newRow("options that do not fit one of the files")
+        << QStringList{"Sphere.srf", "Phantom_Head.vmr", "gone.vmr"}
+        << QStringList{"--cross", "90,100,110"} << "each" << QStringList{"Phantom_Head.vmr.png"}
+        << QStringList{"cxviewer: %/Sphere.srf: --cross is for a volume",
+                       "cxviewer: %/gone.vmr: no such file or folder: %/gone.vmr"};
+    QTest::newRow("a map per file, by its stem and folder")
+        << QStringList{"stems/a.vmr", "stems/b.vmr", "stems/c.vmr"}
+        << QStringList{"--map", "{dir}/{stem}_z.vmp", "--map-index", "2", "--threshold", "3"}
+        << "each" << QStringList{"a.vmr.png", "c.vmr.png"}
+        << QStringList{"cxviewer: %/stems/b.vmr: no such file: %/stems/b_z.vmp"};
+    QTest::newRow("a figure that would write over another file given")
+        << QStringList{"in/x.png", "in/x.png.png"} << QStringList() << "in"
+        << QStringList{"x.png.png.png"}
+        << QStringList{"cxviewer: %/in/x.png: its figure %/in/x.png.png would write over "
+                       "%/in/x.png.png, which the set reads"};
+    QTest::newRow("two files of one name")
+        << QStringList{"in/x.png", "stems/x.png"} << QStringList() << "each"
+        << QStringList{"x.png.png"}
+        << QStringList{"cxviewer: %/stems/x.png: its figure would take the name of another's, "
+                       "%/each/x.png.png"};
+}
+
+// One figure per file, each as --render draws it alone; a file that fails is
+// named on its own line, and the others are still drawn.
+void TestFigureSets::renderEach()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, options);
+    QFETCH(QString, folder);
+    QFETCH(QStringList, written);
+    QFETCH(QStringList, failures);
+    QVERIFY(QDir(sample("each")).removeRecursively());
+    QVERIFY(QDir(samples.path()).mkpath("stems") && QDir(samples.path()).mkpath("in"));
+    QFile head(sample("Phantom_Head.vmr"));
+    QVERIFY(head.open(QIODevice::ReadOnly));
+    QVERIFY(writeFile(sample("cut.vmr"), head.read(5000)));
+    for (const char *name : {"stems/a.vmr", "stems/b.vmr", "stems/c.vmr"})
+        QVERIFY(QFile::exists(sample(name)) ||
+                QFile::copy(sample("Phantom_Head.vmr"), sample(name)));
+    for (const char *name : {"stems/a_z.vmp", "stems/c_z.vmp"})
+        QVERIFY(QFile::exists(sample(name)) ||
+                QFile::copy(sample("Phantom_Head_Maps.vmp"), sample(name)));
+    for (const char *name : {"in/x.png", "in/x.png.png", "stems/x.png"})
+        QVERIFY(QFile::exists(sample(name)) || QFile::copy(sample("Plasma.png"), sample(name)));
+    QFile::remove(sample("in/x.png.png.png"));
+    QFile kept(sample("in/x.png.png"));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    const QByteArray before = kept.readAll();
+    kept.close();
+
+    QStringList paths;
+    for (const QString &file : files)
+        paths << sample(file);
+    const Run r = run(QStringList{"--render-each", sample(folder)} + options + paths);
+    QCOMPARE(r.err, failures.replaceInStrings("%", samples.path()).join('\n'));
+    QCOMPARE(r.status, failures.isEmpty() ? 0 : 1);
+    QStringList made;
+    for (const QFileInfo &info : QDir(sample(folder)).entryInfoList(QDir::Files, QDir::Name))
+        if (!paths.contains(info.filePath()))
+            made << info.fileName();
+    QCOMPARE(made, written);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), before);
+
+    // Each as the same options draw it alone.
+    for (const QString &file : paths) {
+        const QFileInfo info(file);
+        const QString figure = QDir(sample(folder)).filePath(info.fileName() + ".png");
+        if (!written.contains(info.fileName() + ".png"))
+            continue;
+        QStringList alone = options;
+        alone.replaceInStrings("{dir}", info.path())
+            .replaceInStrings("{stem}", info.completeBaseName());
+        QFile::remove(out("alone.png"));
+        QCOMPARE(run(QStringList{"--render", out("alone.png")} + alone + QStringList{file}).status,
+                 0);
+        const QImage a = QImage(out("alone.png")).convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(a == QImage(figure).convertToFormat(QImage::Format_RGB32), qPrintable(file));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFigureSets)

@@ -1,0 +1,74 @@
+#include "FigureSet.h"
+
+#include "CommandLine.h"
+#include "FigureRenderer.h"
+#include "LocalFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <memory>
+#include <vector>
+
+void FigureSet::fail(const QString &file, const QString &why)
+{
+    // The figure's own reasons begin with the file's name, which the line gives already.
+    const QString named = LocalFiles::displayName(file) + ": ";
+    failed << LocalFiles::printable(file) + ": " +
+                  (why.startsWith(named) ? why.mid(named.size()) : why);
+}
+
+bool FigureSet::renderEach(const CommandLine &line)
+{
+    failed.clear();
+    const QString folder = line.eachFolder();
+    if (!QDir().mkpath(folder)) {
+        failed << "cannot make the folder " + LocalFiles::printable(folder);
+        return false;
+    }
+    // Every figure's options and names are checked before the first is drawn,
+    // so that no figure writes over a file that another reads.
+    std::vector<std::unique_ptr<CommandLine>> figures;
+    QStringList inputs;
+    for (int i = 0; i < line.paths().size(); ++i) {
+        figures.push_back(line.eachFigure(i));
+        if (figures.back()->action() == CommandLine::Render)
+            inputs << figures.back()->inputs();
+    }
+    QStringList outputs;
+    FigureRenderer renderer;
+    for (int i = 0; i < int(figures.size()); ++i) {
+        const CommandLine &figure = *figures[i];
+        const QString file = line.paths()[i];
+        const QString output = QDir::cleanPath(figure.outputFile());
+        if (figure.action() != CommandLine::Render) {
+            fail(file, figure.error().mid(QString("cxviewer: ").size()));
+            continue;
+        }
+        if (outputs.contains(output)) {
+            fail(file, "its figure would take the name of another's, " + output);
+            continue;
+        }
+        outputs << output;
+        QString over;
+        if (QFileInfo::exists(output))
+            for (const QString &input : std::as_const(inputs))
+                if (LocalFiles::sameFile(output, input)) {
+                    over = input;
+                    break;
+                }
+        if (!over.isEmpty()) {
+            fail(file,
+                 "its figure " + output + " would write over " + over + ", which the set reads");
+            continue;
+        }
+        if (!renderer.render(figure))
+            fail(file, renderer.failure());
+    }
+    return failed.isEmpty();
+}
+
+bool FigureSet::drawContactSheet(const CommandLine &)
+{
+    return false;
+}
