@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "FileHelpers.h"
+#include "FolderBrowser.h"
 #include "LocalFiles.h"
 #include "NameLinks.h"
 #include "NiftiImage.h"
@@ -18,7 +19,8 @@ const QStringList valueOptions = {"render",    "size",      "cross",   "map",
                                   "map-index", "threshold", "cluster", "sign"};
 
 // Figure sets and mesh views.
-const QStringList batchOptions = {"view", "azimuth", "elevation", "render-each"};
+const QStringList batchOptions = {"view",          "azimuth", "elevation", "render-each",
+                                  "contact-sheet", "mode",    "columns"};
 
 // The file's name without its extension, ".nii.gz" as one.
 QByteArray stemOf(const QByteArray &name)
@@ -108,10 +110,10 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
         }
         if (!take(name, value, rawValue))
             return;
-        if (name != "render-each")
+        if (name != "render-each" && name != "contact-sheet" && !sheetOptions.contains(name))
             figureOptions << "--" + name.toUtf8() << rawValue;
     }
-    if (!figureFolder.isEmpty()) {
+    if (!figureFolder.isEmpty() || !sheet.isEmpty() || !sheetOptions.isEmpty()) {
         checkBatch();
         return;
     }
@@ -196,6 +198,28 @@ bool CommandLine::takeBatch(const QString &option, const QString &value, const Q
         rawFigureFolder = rawValue;
         return true;
     }
+    if (option == "contact-sheet") {
+        if (value.isEmpty())
+            return refuse("--contact-sheet needs a file name");
+        sheet = value;
+        rawSheet = rawValue;
+        return true;
+    }
+    if (option == "mode" || option == "columns") {
+        sheetOptions << option;
+        if (option == "columns") {
+            const std::optional<int> c = number(value, 1, 1000);
+            if (!c)
+                return refuse("--columns takes a number from 1 to 1000, not " + value);
+            columns = *c;
+        } else {
+            const int m = value == "images" ? 1 : value == "raw" ? 2 : value == "cx" ? 3 : 0;
+            if (!m)
+                return refuse("--mode takes images, raw or cx, not " + value);
+            sheetBrowsingMode = browsingModeOfNumber(m);
+        }
+        return true;
+    }
     if (option == "view") {
         meshSide = MeshViewpoint::sideNamed(value);
         if (!meshSide)
@@ -216,6 +240,13 @@ bool CommandLine::takeBatch(const QString &option, const QString &value, const Q
 
 bool CommandLine::checkBatch()
 {
+    if (!sheet.isEmpty() && (!output.isEmpty() || !figureFolder.isEmpty()))
+        return refuse(QString("--contact-sheet and --%1 cannot be given together")
+                          .arg(output.isEmpty() ? "render-each" : "render"));
+    if (sheet.isEmpty() && !sheetOptions.isEmpty())
+        return refuse(QString("--%1 is only for --contact-sheet").arg(sheetOptions.first()));
+    if (!sheet.isEmpty())
+        return checkSheet();
     if (!output.isEmpty())
         return refuse("--render and --render-each cannot be given together");
     if (!LocalFiles::isDecodable(rawFigureFolder))
@@ -228,6 +259,29 @@ bool CommandLine::checkBatch()
     if (map.isEmpty() && !mapOptions.isEmpty())
         return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
     todo = RenderEach;
+    return true;
+}
+
+bool CommandLine::checkSheet()
+{
+    if (!renderOptions.isEmpty() || !map.isEmpty())
+        return refuse(QString("--%1 is not for --contact-sheet")
+                          .arg(renderOptions.isEmpty() ? "map" : renderOptions.first()));
+    if (!LocalFiles::isDecodable(rawSheet))
+        return refuse("--contact-sheet cannot write " + LocalFiles::decodedName(rawSheet) +
+                      ": the name is not valid UTF-8");
+    if (files.size() != 1 || !LocalFiles::isDecodable(rawFiles.first()) ||
+        !QFileInfo(files.first()).isDir())
+        return refuse("--contact-sheet shows one folder");
+    // Not over a file of the folder in any mode: the sheet shows them.
+    if (QFileInfo::exists(sheet))
+        for (const BrowsingMode mode :
+             {BrowsingMode::Images, BrowsingMode::RawMRI, BrowsingMode::CXData})
+            for (const QString &file : FolderBrowser::filesToShow(files.first(), mode))
+                if (LocalFiles::sameFile(sheet, file))
+                    return refuse("--contact-sheet would write over " + file +
+                                  ", which the sheet shows");
+    todo = ContactSheet;
     return true;
 }
 

@@ -52,6 +52,12 @@ public:
     QString eachFolder() const { return figureFolder; }
     std::unique_ptr<CommandLine> eachFigure(int i) const;
 
+    // What --contact-sheet asks for: the sheet's file, the folder is the one
+    // path; the browsing mode if given, the columns or 0 to fit.
+    QString sheetFile() const { return sheet; }
+    std::optional<BrowsingMode> sheetMode() const { return sheetBrowsingMode; }
+    int sheetColumns() const { return columns; }
+
     // The side a mesh is seen from, and the camera's turn from it.
     std::optional<MeshViewpoint> meshViewpoint() const;
 
@@ -71,6 +77,7 @@ private:
     // The options of figure sets and mesh views.
     bool takeBatch(const QString &option, const QString &value, const QByteArray &rawValue);
     bool checkBatch();
+    bool checkSheet();
 
     Action todo = OpenWindow;
     QString refusal;
@@ -90,6 +97,11 @@ private:
     std::optional<float> thresh;
     std::optional<int> cluster;
     std::optional<int> sign;
+    QString sheet;
+    QByteArray rawSheet;
+    std::optional<BrowsingMode> sheetBrowsingMode;
+    int columns = 0;
+    QStringList sheetOptions;
     QString figureFolder;
     QByteArray rawFigureFolder;
     // The options of every figure of a set, as given.

@@ -1,11 +1,17 @@
 #include "FigureSet.h"
 
 #include "CommandLine.h"
+#include "ContactSheet.h"
+#include "DataFolders.h"
 #include "FigureRenderer.h"
+#include "FolderCovers.h"
+#include "FolderThumbnails.h"
 #include "LocalFiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <memory>
 #include <vector>
@@ -68,7 +74,33 @@ bool FigureSet::renderEach(const CommandLine &line)
     return failed.isEmpty();
 }
 
-bool FigureSet::drawContactSheet(const CommandLine &)
+bool FigureSet::drawContactSheet(const CommandLine &line)
 {
-    return false;
+    failed.clear();
+    // The window's names, which place its data with the user where they are not beside it.
+    QCoreApplication::setOrganizationName("Cortivex");
+    QCoreApplication::setApplicationName("CXViewer");
+    const DataFolders data = DataFolders::forProgramIn(QCoreApplication::applicationDirPath());
+    const FolderCovers folderCovers(data.folderData);
+    const QString folder = QFileInfo(line.paths().value(0)).absoluteFilePath();
+    const BrowsingMode mode = line.sheetMode().value_or(folderCovers.fittingMode(folder));
+    const QList<FolderCovers::Cover> covers =
+        folderCovers.covers(folder, mode, FolderThumbnails::initialMeshViewSize());
+    if (covers.isEmpty()) {
+        failed << LocalFiles::printable(folder) + ": no file of the browsing mode to show";
+        return false;
+    }
+    for (const FolderCovers::Cover &cover : covers)
+        if (cover.picture.isNull())
+            fail(cover.fileName, cover.failure);
+    const QImage sheet = ContactSheet::draw(covers, line.sheetColumns());
+    const QString output = line.sheetFile();
+    QSaveFile file(output);
+    if (sheet.isNull() || !file.open(QIODevice::WriteOnly) || !sheet.save(&file, "PNG") ||
+        !file.commit()) {
+        failed << "cannot write " + LocalFiles::printable(output) + ": " +
+                      (sheet.isNull() ? QString("no memory for the sheet") : file.errorString());
+        return false;
+    }
+    return failed.isEmpty();
 }

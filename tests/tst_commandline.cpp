@@ -190,6 +190,38 @@ void TestCommandLine::actionsAndRefusals_data()
         << QStringList{"--render-each", "%/folder", "--size", "0x1", "%/a.vmr"} << refuse
         << "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not 0x1";
 
+    // A folder's covers.
+    QTest::newRow("contact sheet")
+        << QStringList{"--contact-sheet", "s.png", "--mode", "cx", "--columns=4", "%/folder"}
+        << CommandLine::ContactSheet << "";
+    QTest::newRow("contact sheet of a file")
+        << QStringList{"--contact-sheet", "s.png", "%/a.vmr"} << refuse
+        << "cxviewer: --contact-sheet shows one folder";
+    QTest::newRow("contact sheet of two folders")
+        << QStringList{"--contact-sheet", "s.png", "%", "%/folder"} << refuse
+        << "cxviewer: --contact-sheet shows one folder";
+    QTest::newRow("contact sheet over a file of the folder")
+        << QStringList{"--contact-sheet", "%/link.vmr", "%"} << refuse
+        << "cxviewer: --contact-sheet would write over %/a.vmr, which the sheet shows";
+    QTest::newRow("contact sheet over a picture of a folder of scans")
+        << QStringList{"--contact-sheet", "c.png", "--mode", "cx", "%"} << refuse
+        << "cxviewer: --contact-sheet would write over %/c.png, which the sheet shows";
+    QTest::newRow("contact sheet, a figure's option")
+        << QStringList{"--contact-sheet", "s.png", "--size", "9x9", "%/folder"} << refuse
+        << "cxviewer: --size is not for --contact-sheet";
+    QTest::newRow("contact sheet and render")
+        << QStringList{"--contact-sheet", "s.png", "--render", "o.png", "%/a.vmr"} << refuse
+        << "cxviewer: --contact-sheet and --render cannot be given together";
+    QTest::newRow("mode without contact sheet")
+        << out + QStringList{"--mode", "cx", "%/a.vmr"} << refuse
+        << "cxviewer: --mode is only for --contact-sheet";
+    QTest::newRow("contact sheet, bad mode")
+        << QStringList{"--contact-sheet", "s.png", "--mode", "dicom", "%/folder"} << refuse
+        << "cxviewer: --mode takes images, raw or cx, not dicom";
+    QTest::newRow("contact sheet, bad columns")
+        << QStringList{"--contact-sheet", "s.png", "--columns", "0", "%/folder"} << refuse
+        << "cxviewer: --columns takes a number from 1 to 1000, not 0";
+
     // A mesh seen from a side, turned.
     QTest::newRow("view") << out + QStringList{"--view", "medial",         "--azimuth",
                                                "-30.5",  "--elevation=90", "%/b.SRF"}

@@ -1,14 +1,22 @@
+#include "BrowsingMode.h"
+#include "ContactSheet.h"
+#include "FolderDataFiles.h"
 #include "Icosphere.h"
 #include "SampleSet.h"
 #include "SrfFixture.h"
+#include "ThumbnailFile.h"
+#include "ThumbnailRule.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -97,6 +105,8 @@ private slots:
     void meshViews();
     void renderEach_data();
     void renderEach();
+    void contactSheet_data();
+    void contactSheet();
 
 private:
     Run run(const QStringList &arguments, const QString &workingFolder = QString());
@@ -294,5 +304,126 @@ void TestFigureSets::renderEach()
     }
 }
 
-QTEST_GUILESS_MAIN(TestFigureSets)
+void TestFigureSets::contactSheet_data()
+{
+    QTest::addColumn<QStringList>("files"); // of the folder of samples, in the sheet's folder
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("mode");           // of the covers stored
+    QTest::addColumn<QStringList>("stored"); // files with a cover stored
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QStringList>("order");    // the strip's
+    QTest::addColumn<QStringList>("failures"); // "%" the sheet's folder
+
+    QTest::newRow("pictures, one stored, one unreadable")
+        << QStringList{"c.png", "Plasma.png", "broken.png", "A.png", "Phantom_Head.vmr"}
+        << QStringList{"--mode", "images", "--columns", "3"} << 1 << QStringList{"c.png"} << 3
+        << QStringList{"A.png", "broken.png", "c.png", "Plasma.png"}
+        << QStringList{"cxviewer: %/broken.png: unsupported image format"};
+    QTest::newRow("scans in the mode of their files")
+        << QStringList{"Phantom_Head.vmr", "Sphere.srf", "Plasma.png", "MR_Phantom_0016.dcm"}
+        << QStringList() << 3 << QStringList{"Sphere.srf"} << 2
+        << QStringList{"Phantom_Head.vmr", "Sphere.srf"} << QStringList();
+    QTest::newRow("DICOM images in the mode asked for")
+        << QStringList{"Phantom_Head.vmr", "MR_Phantom_0016.dcm", "MR_Phantom_0017.dcm"}
+        << QStringList{"--mode", "raw", "--columns=1"} << 2 << QStringList() << 1
+        << QStringList{"MR_Phantom_0016.dcm", "MR_Phantom_0017.dcm"} << QStringList();
+}
+
+// The covers in the strip's order, each stored one as stored and each other
+// one as the strip makes it, with its file's name under it.
+void TestFigureSets::contactSheet()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, options);
+    QFETCH(int, mode);
+    QFETCH(QStringList, stored);
+    QFETCH(int, columns);
+    QFETCH(QStringList, order);
+    QFETCH(QStringList, failures);
+
+    // A program of its own, whose data folder is beside it.
+    QTemporaryDir base(QCoreApplication::applicationDirPath() + "/sheet-XXXXXX");
+    QVERIFY(base.isValid() && QDir(base.path()).mkpath("bin/CXViewerFolderData") &&
+            QDir(base.path()).mkpath("folder") && QDir(base.path()).mkpath("lone"));
+    const QString viewer = base.filePath("bin/cxviewer");
+    QVERIFY(::link(QFile::encodeName(program).constData(), QFile::encodeName(viewer).constData()) ==
+                0 ||
+            QFile::copy(program, viewer));
+    const QDir folder(base.filePath("folder"));
+    for (const QString &file : files) {
+        if (file == "broken.png")
+            QVERIFY(writeFile(folder.filePath(file), "not a picture"));
+        else if (file == "A.png" || file == "c.png")
+            QVERIFY(QImage(sample(file == "A.png" ? "Julia_Portrait.jpg" : "Mandelbrot.gif"))
+                        .save(folder.filePath(file)));
+        else
+            QVERIFY(QFile::copy(sample(file), folder.filePath(file)));
+    }
+    // Covers stored for the folder that differ from what would be made.
+    QList<ThumbnailEntry> entries;
+    QHash<QString, QImage> storedCovers;
+    for (const QString &file : stored) {
+        QImage cover(256, 256, QImage::Format_RGB32);
+        cover.fill(QColor(200, 30, 90));
+        cover.setPixel(10, 20, qRgb(1, 2, 3));
+        storedCovers.insert(file, cover);
+        entries << ThumbnailEntry{file, encodeThumbnail(cover)};
+    }
+    const QString data = base.filePath("bin/CXViewerFolderData/");
+    const QString name = "folder_" + QString::number(mode) + "_2026-01-02T03-04-05.cxi";
+    QFile thumbnails(data + name);
+    QVERIFY(thumbnails.open(QIODevice::WriteOnly));
+    writeThumbnailFile(thumbnails, entries);
+    thumbnails.close();
+    QMap<QString, QString> indexes[3];
+    indexes[mode - 1].insert(folder.path(), name);
+    QVERIFY(saveFileAtomically(data + "VisitedFolders.cxv", [&](QIODevice &file) {
+        writeVisitedFolders(file, indexes[0], indexes[1], indexes[2]);
+    }));
+
+    QProcess process;
+    process.start(viewer, QStringList{"--contact-sheet", out("sheet.png")} + options +
+                              QStringList{folder.path()});
+    QVERIFY(process.waitForFinished(60000));
+    QStringList lines = QString::fromLocal8Bit(process.readAllStandardError()).split('\n');
+    lines.removeIf(
+        [](const QString &line) { return line.isEmpty() || line.startsWith("QStandardPaths:"); });
+    QCOMPARE(lines, failures.replaceInStrings("%", folder.path()));
+    QCOMPARE(process.exitCode(), failures.isEmpty() ? 0 : 1);
+
+    const QImage sheet = QImage(out("sheet.png")).convertToFormat(QImage::Format_RGB32);
+    const int rows = (int(order.size()) + columns - 1) / columns;
+    QCOMPARE(sheet.size(), QSize(ContactSheet::gap + columns * (256 + ContactSheet::gap),
+                                 ContactSheet::gap +
+                                     rows * (256 + ContactSheet::labelHeight + ContactSheet::gap)));
+    for (int i = 0; i < order.size(); ++i) {
+        const QString file = folder.filePath(order[i]);
+        QImage expected(256, 256, QImage::Format_RGB32);
+        expected.fill(Qt::black);
+        QString reason;
+        const QImage cover = storedCovers.contains(order[i]) ? storedCovers[order[i]]
+                             : mode == 1                     ? fileThumbnail(file, false)
+                                         : scanThumbnail(file, QSize(1000, 700), true, reason);
+        if (!cover.isNull()) {
+            QPainter(&expected).drawImage(0, 0, cover);
+            QVERIFY2(sheet.copy(ContactSheet::coverRect(i, columns)) == expected,
+                     qPrintable(order[i]));
+        }
+
+        // The name under it is the file's, as the sheet of it alone shows it.
+        QDir lone(base.filePath("lone"));
+        QVERIFY(lone.removeRecursively() && QDir().mkpath(lone.path()));
+        QVERIFY(QFile::copy(file, lone.filePath(order[i])));
+        QProcess alone;
+        alone.start(viewer, QStringList{"--contact-sheet", out("lone.png")} + options +
+                                QStringList{lone.path()});
+        QVERIFY(alone.waitForFinished(60000));
+        const QImage label = QImage(out("lone.png")).convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(sheet.copy(ContactSheet::labelRect(i, columns)) ==
+                     label.copy(ContactSheet::labelRect(0, 1)),
+                 qPrintable(order[i]));
+    }
+}
+
+QTEST_MAIN(TestFigureSets)
 #include "tst_figuresets.moc"

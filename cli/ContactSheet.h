@@ -1,0 +1,28 @@
+#ifndef CONTACTSHEET_H
+#define CONTACTSHEET_H
+
+#include "FolderCovers.h"
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+
+// A folder's covers in a grid, in the strip's order from left to right and
+// top to bottom, each at its own 256 x 256 pixels on black with its file's
+// name under it; a file without a cover shows the strip's placeholder.
+class ContactSheet
+{
+public:
+    static constexpr int coverSide = 256;
+    static constexpr int gap = 8;
+    static constexpr int labelHeight = 24;
+
+    // As many columns as rows, or one row more, when columns is 0.
+    static QImage draw(const QList<FolderCovers::Cover> &covers, int columns);
+    // Where cover i lies, and its name.
+    static QRect coverRect(int i, int columns);
+    static QRect labelRect(int i, int columns);
+    static int fittingColumns(int count);
+};
+
+#endif
