@@ -321,6 +321,9 @@ void TestCommandLine::renderSettings()
     QCOMPARE(volume->mapFile(), tmp.filePath("m.vmp"));
     QCOMPARE(volume->mapIndex(), 2);
     QVERIFY(CommandLine::usage().startsWith("Usage: cxviewer [PATH...]\n"));
+    for (const char *option : {"--view", "--azimuth", "--elevation", "--render-each",
+                               "--contact-sheet", "--mode", "--columns", "{stem}", "{dir}"})
+        QVERIFY2(CommandLine::usage().contains(option), option);
     QVERIFY(CommandLine::version().startsWith("cxviewer 0."));
 }
 
