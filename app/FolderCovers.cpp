@@ -1,5 +1,6 @@
 #include "FolderCovers.h"
 
+#include "CoverStore.h"
 #include "Documents.h"
 #include "FileHelpers.h"
 #include "FolderBrowser.h"
@@ -83,7 +84,7 @@ QList<FolderCovers::Cover> FolderCovers::covers(const QString &folder, BrowsingM
     for (Cover &cover : covers) {
         const QByteArray png = stored.value(QFileInfo(cover.fileName).fileName());
         if (!png.isEmpty())
-            cover.picture = QImage::fromData(png, "PNG");
+            cover.picture = CoverStore::decodeThumbnail(png);
         cover.stored = !cover.picture.isNull();
     }
 

@@ -309,7 +309,7 @@ void TestFigureSets::contactSheet_data()
     QTest::addColumn<QStringList>("files"); // of the folder of samples, in the sheet's folder
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("mode");           // of the covers stored
-    QTest::addColumn<QStringList>("stored"); // files with a cover stored
+    QTest::addColumn<QStringList>("stored"); // files with a cover stored; "*" a damaged one
     QTest::addColumn<int>("columns");
     QTest::addColumn<QStringList>("order");    // the strip's
     QTest::addColumn<QStringList>("failures"); // "%" the sheet's folder
@@ -319,6 +319,9 @@ void TestFigureSets::contactSheet_data()
         << QStringList{"--mode", "images", "--columns", "3"} << 1 << QStringList{"c.png"} << 3
         << QStringList{"A.png", "broken.png", "c.png", "Plasma.png"}
         << QStringList{"cxviewer: %/broken.png: unsupported image format"};
+    QTest::newRow("a stored cover that is no thumbnail is made again")
+        << QStringList{"A.png", "c.png"} << QStringList() << 1 << QStringList{"A.png*", "c.png"}
+        << 2 << QStringList{"A.png", "c.png"} << QStringList();
     QTest::newRow("scans in the mode of their files")
         << QStringList{"Phantom_Head.vmr", "Sphere.srf", "Plasma.png", "MR_Phantom_0016.dcm"}
         << QStringList() << 3 << QStringList{"Sphere.srf"} << 2
@@ -362,11 +365,15 @@ void TestFigureSets::contactSheet()
     // Covers stored for the folder that differ from what would be made.
     QList<ThumbnailEntry> entries;
     QHash<QString, QImage> storedCovers;
-    for (const QString &file : stored) {
-        QImage cover(256, 256, QImage::Format_RGB32);
+    for (QString file : stored) {
+        // "*": a picture of another size, which no thumbnail has.
+        const bool damaged = file.endsWith('*');
+        file.remove('*');
+        QImage cover(damaged ? 300 : 256, 256, QImage::Format_RGB32);
         cover.fill(QColor(200, 30, 90));
         cover.setPixel(10, 20, qRgb(1, 2, 3));
-        storedCovers.insert(file, cover);
+        if (!damaged)
+            storedCovers.insert(file, cover);
         entries << ThumbnailEntry{file, encodeThumbnail(cover)};
     }
     const QString data = base.filePath("bin/CXViewerFolderData/");
