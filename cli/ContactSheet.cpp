@@ -10,9 +10,17 @@
 
 #include <cmath>
 
-int ContactSheet::fittingColumns(int count)
+int ContactSheet::columnsFor(int count, int asked)
 {
-    return qMax(1, int(std::ceil(std::sqrt(double(count)))));
+    if (asked <= 0)
+        asked = int(std::ceil(std::sqrt(double(count))));
+    return qMax(1, qMin(asked, count));
+}
+
+QSize ContactSheet::sheetSize(int count, int columns)
+{
+    const int rows = qMax(1, (count + columns - 1) / columns);
+    return QSize(gap + columns * (coverSide + gap), gap + rows * (coverSide + labelHeight + gap));
 }
 
 QRect ContactSheet::coverRect(int i, int columns)
@@ -29,12 +37,10 @@ QRect ContactSheet::labelRect(int i, int columns)
 
 QImage ContactSheet::draw(const QList<FolderCovers::Cover> &covers, int columns)
 {
-    if (columns <= 0)
-        columns = fittingColumns(int(covers.size()));
-    columns = qMax(1, qMin(columns, int(covers.size())));
-    const int rows = (int(covers.size()) + columns - 1) / columns;
-    const QSize size(gap + columns * (coverSide + gap),
-                     gap + qMax(rows, 1) * (coverSide + labelHeight + gap));
+    columns = columnsFor(int(covers.size()), columns);
+    const QSize size = sheetSize(int(covers.size()), columns);
+    if (size.width() > maxSide || size.height() > maxSide)
+        return QImage();
     QImage sheet(size, QImage::Format_RGB32);
     if (sheet.isNull())
         return sheet;

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QList>
 #include <QRect>
+#include <QSize>
 
 // A folder's covers in a grid, in the strip's order from left to right and
 // top to bottom, each at its own 256 x 256 pixels on black with its file's
@@ -17,12 +18,18 @@ public:
     static constexpr int gap = 8;
     static constexpr int labelHeight = 24;
 
-    // As many columns as rows, or one row more, when columns is 0.
+    // A sheet is at most this many pixels on a side, a few hundred covers:
+    // the covers and the sheet are held in memory while it is drawn.
+    static constexpr int maxSide = 8192;
+
+    // The columns asked for, at most one per cover; as many columns as rows,
+    // or one row more, when asked is 0.
+    static int columnsFor(int count, int asked);
+    static QSize sheetSize(int count, int columns);
     static QImage draw(const QList<FolderCovers::Cover> &covers, int columns);
     // Where cover i lies, and its name.
     static QRect coverRect(int i, int columns);
     static QRect labelRect(int i, int columns);
-    static int fittingColumns(int count);
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include "ContactSheet.h"
 #include "DataFolders.h"
 #include "FigureRenderer.h"
+#include "FolderBrowser.h"
 #include "FolderCovers.h"
 #include "FolderThumbnails.h"
 #include "LocalFiles.h"
@@ -84,6 +85,20 @@ bool FigureSet::drawContactSheet(const CommandLine &line)
     const FolderCovers folderCovers(data.folderData);
     const QString folder = QFileInfo(line.paths().value(0)).absoluteFilePath();
     const BrowsingMode mode = line.sheetMode().value_or(folderCovers.fittingMode(folder));
+    // Refused before any cover is made.
+    const int count = int(FolderBrowser::filesToShow(folder, mode).size());
+    const int columns = ContactSheet::columnsFor(count, line.sheetColumns());
+    const QSize size = ContactSheet::sheetSize(count, columns);
+    if (size.width() > ContactSheet::maxSide || size.height() > ContactSheet::maxSide) {
+        failed << QString("a sheet of %1 covers in %2 columns would be %3 × %4 pixels, more "
+                          "than %5 on a side")
+                      .arg(count)
+                      .arg(columns)
+                      .arg(size.width())
+                      .arg(size.height())
+                      .arg(ContactSheet::maxSide);
+        return false;
+    }
     const QList<FolderCovers::Cover> covers =
         folderCovers.covers(folder, mode, FolderThumbnails::initialMeshViewSize());
     if (covers.isEmpty()) {
@@ -93,7 +108,7 @@ bool FigureSet::drawContactSheet(const CommandLine &line)
     for (const FolderCovers::Cover &cover : covers)
         if (cover.picture.isNull())
             fail(cover.fileName, cover.failure);
-    const QImage sheet = ContactSheet::draw(covers, line.sheetColumns());
+    const QImage sheet = ContactSheet::draw(covers, columns);
     const QString output = line.sheetFile();
     QSaveFile file(output);
     if (sheet.isNull() || !file.open(QIODevice::WriteOnly) || !sheet.save(&file, "PNG") ||

@@ -322,6 +322,14 @@ void TestFigureSets::contactSheet_data()
     QTest::newRow("a stored cover that is no thumbnail is made again")
         << QStringList{"A.png", "c.png"} << QStringList() << 1 << QStringList{"A.png*", "c.png"}
         << 2 << QStringList{"A.png", "c.png"} << QStringList();
+    QStringList many;
+    for (int i = 0; i < 33; ++i)
+        many << QString("t%1.png").arg(i, 2, 10, QChar('0'));
+    QTest::newRow("too wide a sheet")
+        << many << QStringList{"--columns", "40"} << 1 << QStringList() << 33 << QStringList()
+        << QStringList{"cxviewer: a sheet of 33 covers in 33 columns "
+                       "would be 8720 × 296 pixels, more than 8192 on "
+                       "a side"};
     QTest::newRow("scans in the mode of their files")
         << QStringList{"Phantom_Head.vmr", "Sphere.srf", "Plasma.png", "MR_Phantom_0016.dcm"}
         << QStringList() << 3 << QStringList{"Sphere.srf"} << 2
@@ -356,6 +364,8 @@ void TestFigureSets::contactSheet()
     for (const QString &file : files) {
         if (file == "broken.png")
             QVERIFY(writeFile(folder.filePath(file), "not a picture"));
+        else if (file.startsWith('t'))
+            QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(folder.filePath(file)));
         else if (file == "A.png" || file == "c.png")
             QVERIFY(QImage(sample(file == "A.png" ? "Julia_Portrait.jpg" : "Mandelbrot.gif"))
                         .save(folder.filePath(file)));
@@ -388,6 +398,7 @@ void TestFigureSets::contactSheet()
         writeVisitedFolders(file, indexes[0], indexes[1], indexes[2]);
     }));
 
+    QFile::remove(out("sheet.png"));
     QProcess process;
     process.start(viewer, QStringList{"--contact-sheet", out("sheet.png")} + options +
                               QStringList{folder.path()});
@@ -398,6 +409,10 @@ void TestFigureSets::contactSheet()
     QCOMPARE(lines, failures.replaceInStrings("%", folder.path()));
     QCOMPARE(process.exitCode(), failures.isEmpty() ? 0 : 1);
 
+    // A sheet that is refused is not written.
+    QCOMPARE(QFile::exists(out("sheet.png")), !order.isEmpty());
+    if (order.isEmpty())
+        return;
     const QImage sheet = QImage(out("sheet.png")).convertToFormat(QImage::Format_RGB32);
     const int rows = (int(order.size()) + columns - 1) / columns;
     QCOMPARE(sheet.size(), QSize(ContactSheet::gap + columns * (256 + ContactSheet::gap),
