@@ -285,6 +285,11 @@ bool CommandLine::checkSheet()
     return true;
 }
 
+QString CommandLine::shownPath(int i) const
+{
+    return LocalFiles::decodedName(rawFiles.value(i));
+}
+
 std::unique_ptr<CommandLine> CommandLine::eachFigure(int i) const
 {
     const QByteArray &file = rawFiles.value(i);

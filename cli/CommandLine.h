@@ -51,6 +51,8 @@ public:
     // standing for the file's name without extension and its folder.
     QString eachFolder() const { return figureFolder; }
     std::unique_ptr<CommandLine> eachFigure(int i) const;
+    // How paths()[i] is named in a message: its bytes that are no UTF-8 as \xNN.
+    QString shownPath(int i) const;
 
     // What --contact-sheet asks for: the sheet's file, the folder is the one
     // path; the browsing mode if given, the columns or 0 to fit.

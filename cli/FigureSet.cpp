@@ -46,7 +46,7 @@ bool FigureSet::renderEach(const CommandLine &line)
     FigureRenderer renderer;
     for (int i = 0; i < int(figures.size()); ++i) {
         const CommandLine &figure = *figures[i];
-        const QString file = line.paths()[i];
+        const QString file = line.shownPath(i);
         const QString output = QDir::cleanPath(figure.outputFile());
         if (figure.action() != CommandLine::Render) {
             fail(file, figure.error().mid(QString("cxviewer: ").size()));

@@ -320,6 +320,10 @@ void TestCommandLine::renderSettings()
     QCOMPARE(volume->outputFile(), tmp.filePath("folder/m.vmr.png"));
     QCOMPARE(volume->mapFile(), tmp.filePath("m.vmp"));
     QCOMPARE(volume->mapIndex(), 2);
+    // A name that is no UTF-8 keeps its bytes in messages.
+    const CommandLine raw(QList<QByteArray>{"--render-each", "out", "bad\xff.png", "good.png"});
+    QCOMPARE(raw.shownPath(0), QString("bad\\xff.png"));
+    QCOMPARE(raw.shownPath(1), QString("good.png"));
     QVERIFY(CommandLine::usage().startsWith("Usage: cxviewer [PATH...]\n"));
     for (const char *option : {"--view", "--azimuth", "--elevation", "--render-each",
                                "--contact-sheet", "--mode", "--columns", "{stem}", "{dir}"})
