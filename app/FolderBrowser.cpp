@@ -158,8 +158,13 @@ BrowsingMode FolderBrowser::fittingBrowsingMode(const QString &folder) const
     for (int i = 0; i < folders.size(); ++i)
         if (QDir::cleanPath(folders[i]) == path)
             return favoriteMode(i);
+    return modeOfFiles(path);
+}
+
+BrowsingMode FolderBrowser::modeOfFiles(const QString &folder)
+{
     bool dicom = false;
-    for (const QString &name : QDir(path).entryList(QDir::Files | QDir::NoSymLinks)) {
+    for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::NoSymLinks)) {
         const FileTypes::Kind kind = FileTypes::kindOf(name);
         if (kind == FileTypes::Volume || kind == FileTypes::Mesh)
             return BrowsingMode::CXData;

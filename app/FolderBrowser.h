@@ -54,6 +54,9 @@ public:
     static QStringList filesToShow(const QString &folder, BrowsingMode mode);
     // The mode stored with folder as a favorite, else the mode of the files it holds.
     BrowsingMode fittingBrowsingMode(const QString &folder) const;
+    // CX data for a folder of volumes or meshes, else raw MRI data for one of
+    // DICOM files, else images.
+    static BrowsingMode modeOfFiles(const QString &folder);
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -3,6 +3,7 @@
 #include "DicomSeries.h"
 #include "Documents.h"
 #include "FileHelpers.h"
+#include "FolderBrowser.h"
 #include "LocalFiles.h"
 #include "NameLinks.h"
 #include "NiftiImage.h"
@@ -19,7 +20,30 @@ namespace {
 const QStringList valueOptions = {"render",    "size",    "cross", "map",   "map-index",
                                   "threshold", "cluster", "sign",  "series"};
 // What a figure adds to the view: taken by takeFigureOption.
-const QStringList figureValueOptions = {"cross-mm", "layout", "axis", "slices", "columns"};
+const QStringList figureValueOptions = {"cross-mm", "layout", "axis", "slices"};
+
+// Figure sets and mesh views.
+const QStringList batchOptions = {"view",          "azimuth", "elevation", "render-each",
+                                  "contact-sheet", "mode",    "columns"};
+
+// The file's name without its extension, ".nii.gz" as one.
+QByteArray stemOf(const QByteArray &name)
+{
+    QByteArray stem = name.mid(name.lastIndexOf('/') + 1);
+    if (stem.toLower().endsWith(".nii.gz"))
+        stem.chop(3);
+    const int dot = stem.lastIndexOf('.');
+    return dot > 0 ? stem.left(dot) : stem;
+}
+
+std::optional<double> degrees(const QString &text, double limit)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < -limit || value > limit)
+        return std::nullopt;
+    return value;
+}
 
 std::optional<int> number(const QString &text, int lowest, int highest)
 {
@@ -69,12 +93,15 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
             todo = PrintVersion;
             return;
         }
-        if (takeFigureFlag(argument))
+        if (takeFigureFlag(argument)) {
+            figureFlags << rawArguments[i];
             continue;
+        }
         // --name value or --name=value.
         const QString name = argument.section('=', 0, 0).mid(2);
         if (!argument.startsWith("--") ||
-            !(valueOptions.contains(name) || figureValueOptions.contains(name))) {
+            !(valueOptions.contains(name) || figureValueOptions.contains(name) ||
+              batchOptions.contains(name))) {
             refuse("unknown option " + argument);
             return;
         }
@@ -92,6 +119,12 @@ CommandLine::CommandLine(const QList<QByteArray> &rawArguments)
         }
         if (!take(name, value, rawValue))
             return;
+        if (name != "render-each" && name != "contact-sheet" && !sheetOptions.contains(name))
+            figureOptions << "--" + name.toUtf8() << rawValue;
+    }
+    if (!figureFolder.isEmpty() || !sheet.isEmpty() || !sheetOptions.isEmpty()) {
+        checkBatch();
+        return;
     }
     if (check() && !output.isEmpty())
         todo = Render;
@@ -127,6 +160,8 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         renderOptions << option;
         return takeFigureOption(option, value);
     }
+    if (batchOptions.contains(option))
+        return takeBatch(option, value, rawValue);
     if (option == "map-index" || option == "threshold" || option == "cluster" || option == "sign")
         mapOptions << option;
     if (option != "map")
@@ -214,13 +249,143 @@ bool CommandLine::takeFigureOption(const QString &option, const QString &value)
         fig.axis = QStringList{"axial", "coronal", "sagittal"}.indexOf(value);
         if (fig.axis < 0)
             return refuse("--axis takes axial, coronal or sagittal, not " + value);
-    } else if (option == "slices" || option == "columns") {
+    } else if (option == "slices") {
         const std::optional<int> n = number(value, 1, 256);
         if (!n)
-            return refuse(QString("--%1 takes a count from 1 to 256, not %2").arg(option, value));
-        (option == "slices" ? fig.slices : fig.columns) = *n;
+            return refuse("--slices takes a count from 1 to 256, not " + value);
+        fig.slices = *n;
     }
     return true;
+}
+
+bool CommandLine::takeBatch(const QString &option, const QString &value, const QByteArray &rawValue)
+{
+    if (option == "render-each") {
+        if (value.isEmpty())
+            return refuse("--render-each needs a folder name");
+        figureFolder = value;
+        rawFigureFolder = rawValue;
+        return true;
+    }
+    if (option == "contact-sheet") {
+        if (value.isEmpty())
+            return refuse("--contact-sheet needs a file name");
+        sheet = value;
+        rawSheet = rawValue;
+        return true;
+    }
+    // Columns of a contact sheet or of a lightbox, checked with the one asked for.
+    if (option == "columns") {
+        const std::optional<int> c = number(value, 1, 1000);
+        if (!c)
+            return refuse("--columns takes a number from 1 to 1000, not " + value);
+        columns = *c;
+        return true;
+    }
+    if (option == "mode") {
+        sheetOptions << option;
+        const int m = value == "images" ? 1 : value == "raw" ? 2 : value == "cx" ? 3 : 0;
+        if (!m)
+            return refuse("--mode takes images, raw or cx, not " + value);
+        sheetBrowsingMode = browsingModeOfNumber(m);
+        return true;
+    }
+    if (option == "view") {
+        meshSide = MeshViewpoint::sideNamed(value);
+        if (!meshSide)
+            return refuse("--view takes " + MeshViewpoint::sideNames().mid(0, 5).join(", ") +
+                          " or " + MeshViewpoint::sideNames().last() + ", not " + value);
+    } else if (option == "azimuth") {
+        azimuth = degrees(value, 360);
+        if (!azimuth)
+            return refuse("--azimuth takes degrees from -360 to 360, not " + value);
+    } else if (option == "elevation") {
+        elevation = degrees(value, 90);
+        if (!elevation)
+            return refuse("--elevation takes degrees from -90 to 90, not " + value);
+    }
+    renderOptions << option;
+    return true;
+}
+
+bool CommandLine::checkBatch()
+{
+    if (!sheet.isEmpty() && (!output.isEmpty() || !figureFolder.isEmpty()))
+        return refuse(QString("--contact-sheet and --%1 cannot be given together")
+                          .arg(output.isEmpty() ? "render-each" : "render"));
+    if (sheet.isEmpty() && !sheetOptions.isEmpty())
+        return refuse(QString("--%1 is only for --contact-sheet").arg(sheetOptions.first()));
+    if (!sheet.isEmpty())
+        return checkSheet();
+    if (!output.isEmpty())
+        return refuse("--render and --render-each cannot be given together");
+    if (!LocalFiles::isDecodable(rawFigureFolder))
+        return refuse("--render-each cannot write into " +
+                      LocalFiles::decodedName(rawFigureFolder) + ": the name is not valid UTF-8");
+    if (QFileInfo::exists(figureFolder) && !QFileInfo(figureFolder).isDir())
+        return refuse("--render-each writes into a folder, not " + figureFolder);
+    if (files.isEmpty())
+        return refuse("--render-each draws one figure per file; no file given");
+    if (map.isEmpty() && !mapOptions.isEmpty())
+        return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
+    todo = RenderEach;
+    return true;
+}
+
+bool CommandLine::checkSheet()
+{
+    if (!renderOptions.isEmpty() || !map.isEmpty())
+        return refuse(QString("--%1 is not for --contact-sheet")
+                          .arg(renderOptions.isEmpty() ? "map" : renderOptions.first()));
+    if (!LocalFiles::isDecodable(rawSheet))
+        return refuse("--contact-sheet cannot write " + LocalFiles::decodedName(rawSheet) +
+                      ": the name is not valid UTF-8");
+    if (files.size() != 1 || !LocalFiles::isDecodable(rawFiles.first()) ||
+        !QFileInfo(files.first()).isDir())
+        return refuse("--contact-sheet shows one folder");
+    // Not over a file of the folder in any mode: the sheet shows them.
+    if (QFileInfo::exists(sheet))
+        for (const BrowsingMode mode :
+             {BrowsingMode::Images, BrowsingMode::RawMRI, BrowsingMode::CXData})
+            for (const QString &file : FolderBrowser::filesToShow(files.first(), mode))
+                if (LocalFiles::sameFile(sheet, file))
+                    return refuse("--contact-sheet would write over " + file +
+                                  ", which the sheet shows");
+    todo = ContactSheet;
+    return true;
+}
+
+QString CommandLine::shownPath(int i) const
+{
+    return LocalFiles::decodedName(rawFiles.value(i));
+}
+
+std::unique_ptr<CommandLine> CommandLine::eachFigure(int i) const
+{
+    const QByteArray &file = rawFiles.value(i);
+    const int slash = file.lastIndexOf('/');
+    QList<QByteArray> arguments = figureOptions;
+    for (int k = 0; k + 1 < arguments.size(); k += 2)
+        if (arguments[k] == "--map")
+            arguments[k + 1]
+                .replace("{stem}", stemOf(file))
+                .replace("{dir}", slash < 0 ? QByteArray(".") : file.left(qMax(slash, 1)));
+    arguments << figureFlags;
+    QByteArray folder = rawFigureFolder;
+    if (!folder.endsWith('/'))
+        folder += '/';
+    arguments << "--render" << folder + file.mid(slash + 1) + ".png"
+              << "--" << file;
+    return std::make_unique<CommandLine>(arguments);
+}
+
+std::optional<MeshViewpoint> CommandLine::meshViewpoint() const
+{
+    if (!meshSide && !azimuth && !elevation)
+        return std::nullopt;
+    return MeshViewpoint(meshSide.value_or(MeshViewpoint::Lateral),
+                         MeshViewpoint::hemisphereOf(files.value(0)), azimuth.value_or(0),
+                         elevation.value_or(0));
 }
 
 // Names that are not valid UTF-8: through links for a figure, which can be
@@ -303,6 +468,11 @@ bool CommandLine::check()
     const bool volume = kind == FileTypes::Volume || kind == FileTypes::DicomSeries;
     if (crossAt && !volume)
         return refuse("--cross is for a volume");
+    if (meshViewpoint() && kind != FileTypes::Mesh)
+        return refuse(QString("--%1 is for a mesh")
+                          .arg(meshSide  ? "view"
+                               : azimuth ? "azimuth"
+                                         : "elevation"));
     if (!checkFigureOptions())
         return false;
     if (map.isEmpty() && !mapOptions.isEmpty())
@@ -377,9 +547,12 @@ bool CommandLine::checkFigureOptions()
         return refuse("--legend is for a volume or a mesh");
     if (fig.lightbox && !volume)
         return refuse("--layout lightbox is for a volume");
-    for (const QString option : {"axis", "slices", "columns"})
+    for (const QString option : {"axis", "slices"})
         if (!fig.lightbox && renderOptions.contains(option))
             return refuse(QString("--%1 is for --layout lightbox").arg(option));
+    if (!fig.lightbox && columns)
+        return refuse("--columns is for --layout lightbox");
+    fig.columns = columns;
     if (fig.crossMm && !volume)
         return refuse("--cross-mm is for a volume");
     if (fig.crossMm && crossAt)
@@ -395,6 +568,8 @@ QString CommandLine::usage()
            "                [--map FILE] [--map-index K] [--threshold T] [--cluster N]\n"
            "                [--sign pos|neg|both] FILE\n"
            "       cxviewer --render OUT.png [options as above] [--series N] FOLDER\n"
+           "       cxviewer --render-each OUTDIR [--render's options] FILE...\n"
+           "       cxviewer --contact-sheet OUT.png [--mode images|raw|cx] [--columns C] FOLDER\n"
            "\n"
            "Opens folders and files in the viewer: a folder in the browsing mode that fits it,\n"
            "a file in its folder with its cover chosen, a map file after its volume or mesh\n"
@@ -422,7 +597,21 @@ QString CommandLine::usage()
            "  --sign pos|neg|both  the values shown (the map's own)\n"
            "  --series N        the DICOM series N of FOLDER, numbered as cxvinfo FOLDER\n"
            "                    lists them (needed when it holds several volumes)\n"
+           "  --view SIDE       a mesh seen from its lateral, medial, superior, inferior,\n"
+           "                    anterior or posterior side; lateral and medial of the\n"
+           "                    hemisphere its name gives (lh, rh, left, right, hemi-L),\n"
+           "                    else lateral from the right\n"
+           "  --azimuth A       the mesh's camera turned A degrees round the head's vertical\n"
+           "  --elevation E     axis and raised E degrees, from --view (lateral)\n"
            "Exit status: 0 written, 1 a file could not be read or written, 2 bad options.\n"
+           "\n"
+           "--render-each draws each FILE with the same options into OUTDIR/NAME.png, NAME\n"
+           "the FILE's name; in --map, {stem} and {dir} stand for each FILE's name without\n"
+           "its extension and its folder. Exit status 1 when any failed, each named on a line.\n"
+           "\n"
+           "--contact-sheet draws the covers of FOLDER's strip in a grid, named:\n"
+           "  --mode images|raw|cx  the browsing mode (the one the folder opens in)\n"
+           "  --columns C       covers per row (as many as there are rows)\n"
            "\n"
            "  --help            this text\n"
            "  --version         the version\n";

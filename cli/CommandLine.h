@@ -2,6 +2,7 @@
 #define COMMANDLINE_H
 
 #include "FileTypes.h"
+#include "MeshViewpoint.h"
 
 #include <QSize>
 #include <QStringList>
@@ -17,7 +18,7 @@ class NameLinks;
 class CommandLine
 {
 public:
-    enum Action { OpenWindow, Render, PrintHelp, PrintVersion, Refuse };
+    enum Action { OpenWindow, Render, PrintHelp, PrintVersion, Refuse, RenderEach, ContactSheet };
 
     // The arguments after the program's name, as the system gives them: a
     // name that is not valid UTF-8 is reached through a link (NameLinks) while
@@ -61,6 +62,24 @@ public:
         int columns = 0; // 0: to fit the figure
     };
     const Figure &figure() const { return fig; }
+    // What --render-each asks for: the folder of the figures, and the one
+    // figure of paths()[i] as --render draws it, into the folder under the
+    // file's name and ".png", with {stem} and {dir} of a --map pattern
+    // standing for the file's name without extension and its folder.
+    QString eachFolder() const { return figureFolder; }
+    std::unique_ptr<CommandLine> eachFigure(int i) const;
+    // How paths()[i] is named in a message: its bytes that are no UTF-8 as \xNN.
+    QString shownPath(int i) const;
+
+    // What --contact-sheet asks for: the sheet's file, the folder is the one
+    // path; the browsing mode if given, the columns or 0 to fit.
+    QString sheetFile() const { return sheet; }
+    std::optional<BrowsingMode> sheetMode() const { return sheetBrowsingMode; }
+    int sheetColumns() const { return columns; }
+
+    // The side a mesh is seen from, and the camera's turn from it.
+    std::optional<MeshViewpoint> meshViewpoint() const;
+
     // The files the figure reads, as far as they are known before it is drawn:
     // the file and the map, and those read beside them.
     QStringList inputs() const;
@@ -81,6 +100,10 @@ private:
     bool check();
     bool reachNames();
     bool reach(QString &path, const QByteArray &raw);
+    // The options of figure sets and mesh views.
+    bool takeBatch(const QString &option, const QString &value, const QByteArray &rawValue);
+    bool checkBatch();
+    bool checkSheet();
 
     Action todo = OpenWindow;
     QString refusal;
@@ -105,6 +128,18 @@ private:
     std::optional<int> cluster;
     std::optional<int> sign;
     Figure fig;
+    QString sheet;
+    QByteArray rawSheet;
+    std::optional<BrowsingMode> sheetBrowsingMode;
+    int columns = 0;
+    QStringList sheetOptions;
+    QString figureFolder;
+    QByteArray rawFigureFolder;
+    // The options of every figure of a set, as given: with values, and flags.
+    QList<QByteArray> figureOptions;
+    QList<QByteArray> figureFlags;
+    std::optional<MeshViewpoint::Side> meshSide;
+    std::optional<double> azimuth, elevation;
 };
 
 #endif

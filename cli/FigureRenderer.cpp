@@ -168,8 +168,10 @@ QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh, const
         return QImage();
     const QSize size = line.size();
     QString why;
-    QImage figure = drawMeshAsViewStarts(*mesh, size, why);
-    if (line.figure().legend)
+    const std::optional<MeshViewpoint> viewpoint = line.meshViewpoint();
+    QImage figure = viewpoint ? drawMeshTurned(*mesh, size, viewpoint->cameraRotation(), why)
+                              : drawMeshAsViewStarts(*mesh, size, why);
+    if (line.figure().legend && !figure.isNull())
         MeshLegend(mesh->mesh(), settings.display(), line.mapFile()).draw(figure);
     if (figure.isNull())
         fail(QString("cannot draw %1 at %2 × %3 pixels: %4")

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "CortivexViewer.h"
 #include "FigureRenderer.h"
+#include "FigureSet.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -52,6 +53,21 @@ int renderFigure(int argc, char *argv[], const CommandLine &line)
     return 0;
 }
 
+// Many figures, as one: no window, no display.
+int drawFigureSet(int argc, char *argv[], const CommandLine &line)
+{
+    QTextStream err(stderr);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+    QGuiApplication app(argc, argv);
+    FigureSet set;
+    const bool whole = line.action() == CommandLine::RenderEach ? set.renderEach(line)
+                                                                : set.drawContactSheet(line);
+    for (const QString &failure : set.failures())
+        err << "cxviewer: " << failure << Qt::endl;
+    return whole ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -72,6 +88,9 @@ int main(int argc, char *argv[])
         return 2;
     case CommandLine::Render:
         return renderFigure(argc, argv, line);
+    case CommandLine::RenderEach:
+    case CommandLine::ContactSheet:
+        return drawFigureSet(argc, argv, line);
     case CommandLine::OpenWindow:
         break;
     }

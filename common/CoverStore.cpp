@@ -19,8 +19,9 @@ bool hasThumbnailHeader(const QByteArray &png)
            qFromBigEndian<quint32>(png.constData() + 20) == quint32(side);
 }
 
-// A null image unless the stream holds a whole picture of a thumbnail's size.
-QImage decodeThumbnail(const QByteArray &png)
+} // namespace
+
+QImage CoverStore::decodeThumbnail(const QByteArray &png)
 {
     if (!hasThumbnailHeader(png))
         return QImage();
@@ -32,8 +33,6 @@ QImage decodeThumbnail(const QByteArray &png)
     const int side = CoverStore::thumbnailSide;
     return picture.size() == QSize(side, side) ? picture : QImage();
 }
-
-} // namespace
 
 CoverStore::CoverStore(QObject *parent) : QObject(parent) {}
 

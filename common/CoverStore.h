@@ -58,6 +58,10 @@ public:
     static constexpr int maxDecodedThumbnails = 256;
     // Thumbnails are this many pixels square, and nothing else is one.
     static constexpr int thumbnailSide = 256;
+    // The picture of a stored thumbnail; null unless the stream holds a whole
+    // PNG of thumbnailSide square (what claims another size is damage, and is
+    // not decoded).
+    static QImage decodeThumbnail(const QByteArray &png);
 
 signals:
     void coverChanged(int index);

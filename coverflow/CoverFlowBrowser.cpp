@@ -147,7 +147,13 @@ QImage CoverFlowBrowser::placeholderCover(const QString &extension)
     const auto found = placeholders.constFind(extension);
     if (found != placeholders.constEnd())
         return found.value();
+    const QImage image = drawPlaceholderCover(extension);
+    placeholders.insert(extension, image);
+    return image;
+}
 
+QImage CoverFlowBrowser::drawPlaceholderCover(const QString &extension)
+{
     QImage image(256, 256, QImage::Format_ARGB32_Premultiplied);
     {
         QPainter painter(&image);
@@ -174,7 +180,6 @@ QImage CoverFlowBrowser::placeholderCover(const QString &extension)
         for (int inset = 0; inset < 4; ++inset)
             painter.drawRect(inset, inset, 255 - 2 * inset, 255 - 2 * inset);
     }
-    placeholders.insert(extension, image);
     return image;
 }
 

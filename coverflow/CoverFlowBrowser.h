@@ -125,6 +125,10 @@ protected:
     void drawItemsAfterSelected(QPainter &painter);
     void drawSelectedItem(QPainter &painter);
 
+public:
+    // The cover of a file without a thumbnail: its extension on a dark square.
+    static QImage drawPlaceholderCover(const QString &extension);
+
 private:
     QImage placeholderCover(const QString &extension);
     float stripScale() const;

@@ -194,6 +194,85 @@ void TestCommandLine::actionsAndRefusals_data()
     QTest::newRow("sign without map") << out + QStringList{"--sign", "pos", "%/a.vmr"} << refuse
                                       << "cxviewer: --sign needs --map";
 
+    // Figures of many files.
+    QTest::newRow("render each") << QStringList{"--render-each", "%/folder", "--size",
+                                                "10x10",         "%/a.vmr",  "%/gone.vmr",
+                                                "%/notes.txt"}
+                                 << CommandLine::RenderEach << "";
+    QTest::newRow("render each into a file")
+        << QStringList{"--render-each", "%/c.png", "%/a.vmr"} << refuse
+        << "cxviewer: --render-each writes into a folder, not %/c.png";
+    QTest::newRow("render each of nothing") << QStringList{"--render-each", "%/folder"} << refuse
+                                            << "cxviewer: --render-each draws one figure per "
+                                               "file; no file given";
+    QTest::newRow("render each and render")
+        << QStringList{"--render-each", "%/folder", "--render", "o.png", "%/a.vmr"} << refuse
+        << "cxviewer: --render and --render-each cannot be given together";
+    QTest::newRow("render each, a map setting without map")
+        << QStringList{"--render-each", "%/folder", "--cluster", "3", "%/a.vmr"} << refuse
+        << "cxviewer: --cluster needs --map";
+    QTest::newRow("render each, a bad value")
+        << QStringList{"--render-each", "%/folder", "--size", "0x1", "%/a.vmr"} << refuse
+        << "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not 0x1";
+
+    // A folder's covers.
+    QTest::newRow("contact sheet")
+        << QStringList{"--contact-sheet", "s.png", "--mode", "cx", "--columns=4", "%/folder"}
+        << CommandLine::ContactSheet << "";
+    QTest::newRow("contact sheet of a file")
+        << QStringList{"--contact-sheet", "s.png", "%/a.vmr"} << refuse
+        << "cxviewer: --contact-sheet shows one folder";
+    QTest::newRow("contact sheet of two folders")
+        << QStringList{"--contact-sheet", "s.png", "%", "%/folder"} << refuse
+        << "cxviewer: --contact-sheet shows one folder";
+    QTest::newRow("contact sheet over a file of the folder")
+        << QStringList{"--contact-sheet", "%/link.vmr", "%"} << refuse
+        << "cxviewer: --contact-sheet would write over %/a.vmr, which the sheet shows";
+    QTest::newRow("contact sheet over a picture of a folder of scans")
+        << QStringList{"--contact-sheet", "c.png", "--mode", "cx", "%"} << refuse
+        << "cxviewer: --contact-sheet would write over %/c.png, which the sheet shows";
+    QTest::newRow("contact sheet, a figure's option")
+        << QStringList{"--contact-sheet", "s.png", "--size", "9x9", "%/folder"} << refuse
+        << "cxviewer: --size is not for --contact-sheet";
+    QTest::newRow("contact sheet and render")
+        << QStringList{"--contact-sheet", "s.png", "--render", "o.png", "%/a.vmr"} << refuse
+        << "cxviewer: --contact-sheet and --render cannot be given together";
+    QTest::newRow("mode without contact sheet")
+        << out + QStringList{"--mode", "cx", "%/a.vmr"} << refuse
+        << "cxviewer: --mode is only for --contact-sheet";
+    QTest::newRow("contact sheet, bad mode")
+        << QStringList{"--contact-sheet", "s.png", "--mode", "dicom", "%/folder"} << refuse
+        << "cxviewer: --mode takes images, raw or cx, not dicom";
+    QTest::newRow("contact sheet, bad columns")
+        << QStringList{"--contact-sheet", "s.png", "--columns", "0", "%/folder"} << refuse
+        << "cxviewer: --columns takes a number from 1 to 1000, not 0";
+
+    // A mesh seen from a side, turned.
+    QTest::newRow("view") << out + QStringList{"--view", "medial",         "--azimuth",
+                                               "-30.5",  "--elevation=90", "%/b.SRF"}
+                          << render << "";
+    QTest::newRow("view on volume") << out + QStringList{"--view", "lateral", "%/a.vmr"} << refuse
+                                    << "cxviewer: --view is for a mesh";
+    QTest::newRow("elevation on image") << out + QStringList{"--elevation", "10", "%/c.png"}
+                                        << refuse << "cxviewer: --elevation is for a mesh";
+    QTest::newRow("view without render") << QStringList{"--view", "lateral", "%/b.SRF"} << refuse
+                                         << "cxviewer: --view is only for --render";
+    for (const auto &[option, value, message] :
+         QList<std::tuple<const char *, const char *, const char *>>{
+             {"--view", "left",
+              "--view takes lateral, medial, superior, inferior, anterior or posterior, not left"},
+             {"--view", "Lateral",
+              "--view takes lateral, medial, superior, inferior, anterior or posterior, not "
+              "Lateral"},
+             {"--azimuth", "361", "--azimuth takes degrees from -360 to 360, not 361"},
+             {"--azimuth", "inf", "--azimuth takes degrees from -360 to 360, not inf"},
+             {"--azimuth", "10deg", "--azimuth takes degrees from -360 to 360, not 10deg"},
+             {"--elevation", "-90.5", "--elevation takes degrees from -90 to 90, not -90.5"},
+             {"--elevation", "", "--elevation takes degrees from -90 to 90, not "}})
+        QTest::newRow(qPrintable(QString("%1 %2").arg(option, value)))
+            << out + QStringList{option, value, "%/b.SRF"} << refuse
+            << QString("cxviewer: ") + message;
+
     const QList<std::tuple<const char *, const char *, const char *>> values = {
         {"--threshold", "-1", "--threshold takes a number from 0 to 1000, not -1"},
         {"--threshold", "1000.5", "--threshold takes a number from 0 to 1000, not 1000.5"},
@@ -253,7 +332,29 @@ void TestCommandLine::renderSettings()
     QCOMPARE(CommandLine(expand({"--render", "o.png", "--size", "1x1", "--size", "2x3", "%/c.png"}))
                  .size(),
              QSize(2, 3));
+    // Each figure of a set as --render draws it, {stem} and {dir} its file's.
+    QFile volumeOfMap(tmp.filePath("m.vmr"));
+    QVERIFY(volumeOfMap.open(QIODevice::WriteOnly));
+    const CommandLine set(expand({"--render-each", "%/folder/", "--map", "{dir}/{stem}.vmp",
+                                  "--map-index=2", "%/z.nii.gz", "h.hdr", "%/m.vmr"}));
+    QCOMPARE(set.action(), CommandLine::RenderEach);
+    const std::unique_ptr<CommandLine> nifti = set.eachFigure(0);
+    QCOMPARE(nifti->error(), "cxviewer: no such file: " + tmp.filePath("z.vmp"));
+    const std::unique_ptr<CommandLine> header = set.eachFigure(1);
+    QCOMPARE(header->error(), QString("cxviewer: no such file: ./h.vmp"));
+    const std::unique_ptr<CommandLine> volume = set.eachFigure(2);
+    QCOMPARE(volume->action(), CommandLine::Render);
+    QCOMPARE(volume->outputFile(), tmp.filePath("folder/m.vmr.png"));
+    QCOMPARE(volume->mapFile(), tmp.filePath("m.vmp"));
+    QCOMPARE(volume->mapIndex(), 2);
+    // A name that is no UTF-8 keeps its bytes in messages.
+    const CommandLine raw(QList<QByteArray>{"--render-each", "out", "bad\xff.png", "good.png"});
+    QCOMPARE(raw.shownPath(0), QString("bad\\xff.png"));
+    QCOMPARE(raw.shownPath(1), QString("good.png"));
     QVERIFY(CommandLine::usage().startsWith("Usage: cxviewer [PATH...]\n"));
+    for (const char *option : {"--view", "--azimuth", "--elevation", "--render-each",
+                               "--contact-sheet", "--mode", "--columns", "{stem}", "{dir}"})
+        QVERIFY2(CommandLine::usage().contains(option), option);
     QVERIFY(CommandLine::version().startsWith("cxviewer 0."));
 }
 

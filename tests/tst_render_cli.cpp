@@ -721,8 +721,8 @@ void TestRenderCli::figureOptions_data()
         "cxviewer: --axis takes axial, coronal or sagittal, not oblique");
     row("no slices", {"--layout", "lightbox", "--slices", "0", head}, {}, 2,
         "cxviewer: --slices takes a count from 1 to 256, not 0");
-    row("too many columns", {"--layout", "lightbox", "--columns", "257", head}, {}, 2,
-        "cxviewer: --columns takes a count from 1 to 256, not 257");
+    row("too many columns", {"--layout", "lightbox", "--columns", "1001", head}, {}, 2,
+        "cxviewer: --columns takes a number from 1 to 1000, not 1001");
     row("columns without a lightbox", {"--columns", "4", head}, {}, 2,
         "cxviewer: --columns is for --layout lightbox");
     row("lightbox of a picture", {"--layout", "lightbox", "#/Plasma.png"}, {}, 2,

@@ -37,6 +37,8 @@ public:
     // are drawn at it, so that their thumbnails frame them as the view does.
     void setMeshViewSize(QSize size);
     QSize meshViewSize() const { return meshSize; }
+    // Before the mesh view is first shown.
+    static QSize initialMeshViewSize() { return QSize(1000, 700); }
 
     // Before the covers change: stops making thumbnails and stores those of the
     // folder shown, if they changed since they were read.
@@ -77,7 +79,7 @@ private:
     // The covers hold thumbnails the folder's stored file lacks.
     bool changed = false;
     // The mesh view's size before it is first shown.
-    QSize meshSize{1000, 700};
+    QSize meshSize = initialMeshViewSize();
 };
 
 #endif

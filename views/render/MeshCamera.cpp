@@ -44,6 +44,13 @@ void MeshCamera::apply(const ViewingParameters &p)
     zFar = p.farPlane;
 }
 
+void MeshCamera::setRotation(double x, double y, double z)
+{
+    rx = x;
+    ry = y;
+    rz = z;
+}
+
 double MeshCamera::orthoHalfWidth() const
 {
     return std::max(-tz / 3, 0.0);

@@ -48,6 +48,8 @@ public:
     double rotationX() const { return rx; }
     double rotationY() const { return ry; }
     double rotationZ() const { return rz; }
+    // The model's rotations about x, y and z, as a figure asks for them.
+    void setRotation(double x, double y, double z);
     bool perspectiveProjection() const { return perspective; }
     void setPerspectiveProjection(bool on) { perspective = on; }
     float fieldOfView() const { return fovy; }

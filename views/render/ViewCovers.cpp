@@ -7,7 +7,10 @@
 #include "OffscreenGL.h"
 #include "VolumeComposer.h"
 
-QImage drawMeshAsViewStarts(const MeshDocument &mesh, QSize size, QString &reason)
+namespace {
+
+QImage drawMesh(const MeshDocument &mesh, QSize size,
+                const std::optional<std::array<double, 3>> &rotation, QString &reason)
 {
     MeshCamera camera;
     MeshLights lights;
@@ -17,6 +20,8 @@ QImage drawMeshAsViewStarts(const MeshDocument &mesh, QSize size, QString &reaso
         lights.apply(*p);
         cullBackFaces = p->cullBackFaces;
     }
+    if (rotation)
+        camera.setRotation((*rotation)[0], (*rotation)[1], (*rotation)[2]);
     OffscreenGL gl(size);
     if (!gl.isValid()) {
         reason = gl.failure();
@@ -28,6 +33,19 @@ QImage drawMeshAsViewStarts(const MeshDocument &mesh, QSize size, QString &reaso
     QImage picture = gl.grab();
     renderer.releaseBuffers();
     return picture;
+}
+
+} // namespace
+
+QImage drawMeshAsViewStarts(const MeshDocument &mesh, QSize size, QString &reason)
+{
+    return drawMesh(mesh, size, std::nullopt, reason);
+}
+
+QImage drawMeshTurned(const MeshDocument &mesh, QSize size, const std::array<double, 3> &rotation,
+                      QString &reason)
+{
+    return drawMesh(mesh, size, rotation, reason);
 }
 
 ViewCover viewCover(const Document &document, QSize meshViewSize, QString &reason)

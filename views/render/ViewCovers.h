@@ -5,6 +5,9 @@
 #include <QSize>
 #include <QString>
 
+#include <array>
+#include <optional>
+
 class Document;
 class MeshDocument;
 
@@ -17,6 +20,9 @@ class MeshDocument;
 // own of size device pixels. The picture equals the widget's grabFramebuffer()
 // at that size. A null image, with the reason, when no context can draw it.
 QImage drawMeshAsViewStarts(const MeshDocument &mesh, QSize size, QString &reason);
+// The same with the camera's rotations (x, y, z, in degrees) replaced.
+QImage drawMeshTurned(const MeshDocument &mesh, QSize size, const std::array<double, 3> &rotation,
+                      QString &reason);
 
 struct ViewCover
 {
