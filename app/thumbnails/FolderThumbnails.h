@@ -5,19 +5,25 @@
 #include "ThumbnailCache.h"
 #include "ViewerDataFile.h"
 
+#include <QFile>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class CoverStore;
 class QImage;
+class ThumbnailFileScanner;
 
 // The thumbnails of the folders visited, kept from one run to the next: one file
 // per folder and browsing mode in the data folder, named in the index
 // VisitedFolders.cxv. While a folder is shown its covers get thumbnails: in
-// images mode made from the files, in every mode offered by the views.
+// images mode made from the files, in every mode offered by the views. The
+// store reads them where they lie, in the folder's file or in the spool of new
+// ones, and the folder's new file is written from both, one thumbnail at a time.
 class FolderThumbnails : public QObject
 {
     Q_OBJECT
@@ -26,8 +32,10 @@ public:
     // selectedCover tells the cover the user looks at, whose neighbours come first.
     FolderThumbnails(CoverStore *store, std::function<int()> selectedCover,
                      QObject *parent = nullptr);
+    ~FolderThumbnails() override;
 
-    // Reads the index of dataFolder, where the thumbnail files are kept.
+    // Reads the index of dataFolder, where the thumbnail files are kept, and
+    // removes the spools that viewers which were killed left there.
     void loadIndex(const QString &dataFolder);
     // Whether thumbnails are being made from the files of the folder shown.
     bool isMakingThumbnails() const { return timer.isActive(); }
@@ -49,6 +57,11 @@ private:
         return indexes[browsingModeNumber(mode) - 1];
     }
     QString filePath(const QString &name) const;
+    void startLoading(const QString &fileName);
+    bool loadSome(qint64 budgetNs);
+    void stopLoading();
+    bool isLoading() const { return scanner != nullptr; }
+    bool saveFile(const QString &fileName);
     bool framed() const { return mode != BrowsingMode::Images; }
     void startMaking();
     void makeMissing();
@@ -57,6 +70,12 @@ private:
     std::function<int()> selectedCover;
     ThumbnailCache cache;
     QTimer timer;
+    // The folder's stored file while its entries are found, a slice of time at a
+    // go: ten thousand of them take longer than a frame.
+    QFile storedFile;
+    std::unique_ptr<ThumbnailFileScanner> scanner;
+    QHash<QString, int> coverOfName;
+    QTimer loadTimer;
     // Per mode: folder to thumbnail file name in dataFolder.
     QMap<QString, QString> indexes[3];
     ViewerDataFile indexFile;
