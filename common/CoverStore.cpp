@@ -104,8 +104,11 @@ QImage CoverStore::image(int index)
         return QImage();
     if (const QImage *picture = decoded.object(index))
         return *picture;
-    if (kept == Kept::WhileDecoded)
+    // Nothing else has it: it is to be made again, as it is shown again.
+    if (kept == Kept::WhileDecoded) {
+        dropThumbnail(index);
         return placeholders[index];
+    }
     const QImage picture = decodeThumbnail(thumbnail(index));
     if (picture.isNull()) {
         if (kept == Kept::Stored && !stored.isOpen())

@@ -57,7 +57,8 @@ public:
 
     // New thumbnails are spooled to a file in folder; without one, or once the
     // spool cannot be written (a full disk), they are kept in memory up to
-    // maxSpareBytes, and past that shown while decoded but not kept.
+    // maxSpareBytes. Past that one is kept only as long as it stays decoded:
+    // asked for after, the cover has none and the thumbnail is dropped.
     void setSpoolFolder(const QString &folder);
     // The folder's stored thumbnail file, open as descriptor (the store keeps a
     // copy), which setStoredThumbnail() places are in; false when it cannot be

@@ -550,6 +550,22 @@ void TestThumbnails::storeDecodesNearSelection()
         QCOMPARE(store.thumbnailLoaded(i), 0);
     }
     QCOMPARE(dropped.size(), 3);
+
+    // With nowhere to spool them, thumbnails stay in memory up to a bound; past
+    // it one lives only while it stays decoded, and is dropped when asked for after.
+    const QByteArray large = encodeThumbnail(filled(QSize(256, 256), Qt::darkGreen)) +
+                             QByteArray(CoverStore::maxSpareBytes / 2, '\0');
+    store.setThumbnail(5, large);
+    store.setThumbnail(6, large);
+    QCOMPARE(store.thumbnail(5), large);
+    QVERIFY(store.thumbnail(6).isEmpty() && store.thumbnailLoaded(6));
+    QCOMPARE(colour(store.image(6).pixel(9, 9)), 'g');
+    for (int i = 7; i < count; ++i)
+        store.image(i);
+    QCOMPARE(colour(store.image(5).pixel(9, 9)), 'g');
+    QVERIFY(store.image(6).isNull());
+    QCOMPARE(store.thumbnailLoaded(6), 0);
+    QCOMPARE(dropped.size(), 4);
 }
 
 // A folder filling far from the selection leaves the strip, and the window, alone.
