@@ -1,8 +1,10 @@
 #include "CortivexViewer.h"
 
+#include "ClustersPanel.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "DataFolders.h"
+#include "DicomSeriesLister.h"
 #include "FileHelpers.h"
 #include "FileTypes.h"
 #include "FolderBrowser.h"
@@ -87,14 +89,17 @@ CortivexViewer::CortivexViewer()
         coverStore, [this] { return coverFlowBrowser->getSelectedImageIndex(); }, this);
     propertyPanels = new PropertyPanels(this);
     mapsPanel = new MapsPanel;
-    router =
-        new InspectionRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this), this);
+    clustersPanel = new ClustersPanel;
+    router = new InspectionRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this),
+                                  clustersPanel, this);
+    seriesLister = new DicomSeriesLister(this);
     createActions();
     createToolBar();
     createDockWindows();
     wireCoverFlow();
     wireViews();
     wireFolders();
+    wireReadings();
 
     setWindowTitle("Cortivex Viewer");
     splitter->setStretchFactor(0, 1);
@@ -199,7 +204,7 @@ QDockWidget *CortivexViewer::addDock(const QString &title, QWidget *widget, Qt::
     return dock;
 }
 
-// The maps dock is in the window in CX data mode only.
+// The maps and clusters docks are in the window in CX data mode only.
 void CortivexViewer::createDockWindows()
 {
     favoriteFoldersDock =
@@ -209,8 +214,11 @@ void CortivexViewer::createDockWindows()
     propertiesDock = addDock(tr("Properties"), propertyPanels->imagePropertiesBrowser(),
                              Qt::RightDockWidgetArea);
     availableMapsDock = addDock(tr("Available Maps"), mapsPanel, Qt::RightDockWidgetArea);
-    removeDockWidget(availableMapsDock);
-    availableMapsDock->hide();
+    clustersDock = addDock(tr("Clusters"), clustersPanel, Qt::RightDockWidgetArea);
+    for (QDockWidget *dock : {availableMapsDock, clustersDock}) {
+        removeDockWidget(dock);
+        dock->hide();
+    }
 }
 
 // Signals of the strip other than the pair of the browsing mode.
@@ -225,6 +233,9 @@ void CortivexViewer::wireCoverFlow()
     connect(coverFlowBrowser, &CoverFlowBrowser::stripCollapseRequested, this,
             [this] { resizeStrip(-splitter->sizes().value(0)); });
     connect(coverStore, &CoverStore::cleared, router, &InspectionRouter::cancel);
+    connect(coverStore, &CoverStore::cleared, seriesLister, &DicomSeriesLister::cancel);
+    connect(seriesLister, &DicomSeriesLister::listed, this,
+            [this](const QString &, const QStringList &covers) { addSeriesCovers(covers); });
 }
 
 // The cover strip's pane grows by delta pixels and the views' pane shrinks by as much.
@@ -262,6 +273,8 @@ void CortivexViewer::wireViews()
             });
     connect(views.volume, &VolumeOGLViewer::crossMoved, propertyPanels,
             &PropertyPanels::updateCrossCoords);
+    connect(views.rawMRI, &RawMRIDataOGLViewer::frameShown, propertyPanels,
+            &PropertyPanels::updateDicomFrame);
     connect(views.mesh, &MeshOGLViewer::touchFontSizeRequested, this,
             &CortivexViewer::adjustFontSizeForTouchScreen);
 }
@@ -271,12 +284,22 @@ void CortivexViewer::wireFolders()
     connect(folders, &FolderBrowser::folderChosen, this, &CortivexViewer::openFolder);
 }
 
+// A row of the cluster table takes the cross to its peak; a vertex picked in the
+// mesh view is shown in the mesh panel.
+void CortivexViewer::wireReadings()
+{
+    connect(clustersPanel, &ClustersPanel::peakChosen, views.volume,
+            &VolumeOGLViewer::setCrossPosition);
+    connect(views.mesh, &MeshOGLViewer::vertexPicked, propertyPanels,
+            [this](int vertex) { propertyPanels->showPickedVertex(views.mesh->mesh(), vertex); });
+}
+
 void CortivexViewer::toggleFullScreen()
 {
     fullScreen = !fullScreen;
     coverFlowBrowser->setFullScreen(fullScreen);
-    const QList<QWidget *> hideable = {toolBar, dirTreeDock, favoriteFoldersDock, propertiesDock,
-                                       availableMapsDock};
+    const QList<QWidget *> hideable = {toolBar,        dirTreeDock,       favoriteFoldersDock,
+                                       propertiesDock, availableMapsDock, clustersDock};
     if (fullScreen) {
         hiddenByFullScreen.clear();
         setUnifiedTitleAndToolBarOnMac(false);
@@ -306,11 +329,18 @@ void CortivexViewer::adjustFontSizeForTouchScreen(float points)
         list->setStyleSheet(sheet);
 }
 
-// Sees every key press of the application. Escape and Ctrl+F leave full screen,
-// F sets the lists' fonts, Shift and a step key in the folder lists step the strip;
-// the lists' own keys are the folder browser's.
-bool CortivexViewer::eventFilter(QObject *, QEvent *event)
+// Sees every event of the application. The size of the stack of views, which
+// the mesh view has whenever it is shown, goes to the thumbnails, whose meshes
+// are drawn at it. Of the key presses, Escape and Ctrl+F leave full screen, F
+// sets the lists' fonts, Shift and a step key in the folder lists step the
+// strip; the lists' own keys are the folder browser's.
+bool CortivexViewer::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Resize && watched == viewStack) {
+        thumbnails->setMeshViewSize(viewStack->contentsRect().size() *
+                                    viewStack->devicePixelRatioF());
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto *keyEvent = static_cast<QKeyEvent *>(event);
@@ -393,11 +423,17 @@ void CortivexViewer::switchBrowsingMode(BrowsingMode newMode)
     connectCoverFlowSignals();
     coverFlowBrowser->drawCoverFrames = mode != BrowsingMode::Images;
     folders->setBrowsingMode(mode);
+    // The clusters under the maps.
+    for (QDockWidget *dock : {availableMapsDock, clustersDock}) {
+        if (mode == BrowsingMode::CXData)
+            addDockWidget(Qt::RightDockWidgetArea, dock);
+        else
+            removeDockWidget(dock);
+        dock->setVisible(mode == BrowsingMode::CXData);
+    }
+    // Three docks share the right side: the properties keep the most of it.
     if (mode == BrowsingMode::CXData)
-        addDockWidget(Qt::RightDockWidgetArea, availableMapsDock);
-    else
-        removeDockWidget(availableMapsDock);
-    availableMapsDock->setVisible(mode == BrowsingMode::CXData);
+        resizeDocks({propertiesDock, availableMapsDock, clustersDock}, {5, 4, 3}, Qt::Vertical);
     listCurrentFolder();
 }
 
@@ -431,11 +467,34 @@ void CortivexViewer::connectCoverFlowSignals()
 }
 
 // Every file of the mode becomes a placeholder cover, and the first is inspected.
+// In CX data mode the folder's DICOM series that are volumes follow, once their
+// headers are read on a worker thread.
 void CortivexViewer::listCurrentFolder()
 {
     propertyPanels->updateImageFileProperties(-1, "", 0, 0, 1);
     for (const QString &file : FolderBrowser::filesToShow(currentFolder, mode))
         coverFlowBrowser->addEmptyCover(file);
+    coverFlowBrowser->setCurrentCoverIndex(0);
+    coverFlowBrowser->repaint();
+    coverFlowBrowser->emitCurrentItemChangedForInspection();
+    if (mode == BrowsingMode::CXData)
+        seriesLister->list(QDir(currentFolder).absolutePath());
+}
+
+// After the files' covers, with their stored thumbnails; the first is inspected
+// when there were no files.
+void CortivexViewer::addSeriesCovers(const QStringList &covers)
+{
+    if (mode != BrowsingMode::CXData || covers.isEmpty())
+        return;
+    const int first = coverStore->count();
+    for (const QString &cover : covers)
+        coverFlowBrowser->addEmptyCover(cover);
+    thumbnails->coversAdded(first);
+    if (first > 0) {
+        coverFlowBrowser->update();
+        return;
+    }
     coverFlowBrowser->setCurrentCoverIndex(0);
     coverFlowBrowser->repaint();
     coverFlowBrowser->emitCurrentItemChangedForInspection();
@@ -458,7 +517,7 @@ void CortivexViewer::openPaths(const QStringList &paths)
         }
         if (!info.isFile())
             continue;
-        const FileTypes::Kind fileKind = FileTypes::kindOf(info.fileName());
+        const FileTypes::Kind fileKind = FileTypes::kindOfFile(info.absoluteFilePath());
         const bool mapsOfInspected =
             (fileKind == FileTypes::VolumeMaps && inspected == FileTypes::Volume) ||
             (fileKind == FileTypes::SurfaceMaps && inspected == FileTypes::Mesh);

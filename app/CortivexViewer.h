@@ -10,8 +10,10 @@
 #include <memory>
 #include <optional>
 
+class ClustersPanel;
 class CoverFlowBrowser;
 class CoverStore;
+class DicomSeriesLister;
 class FolderBrowser;
 class FolderThumbnails;
 class MapsPanel;
@@ -75,10 +77,12 @@ private:
     void wireCoverFlow();
     void wireViews();
     void wireFolders();
+    void wireReadings();
     const ModeParts &partsOf(BrowsingMode browsing) const;
     void switchBrowsingMode(BrowsingMode newMode);
     void connectCoverFlowSignals();
     void listCurrentFolder();
+    void addSeriesCovers(const QStringList &covers);
     void openFolder(const QString &path, std::optional<BrowsingMode> newMode);
     void toggleFullScreen();
     void adjustFontSizeForTouchScreen(float points);
@@ -106,11 +110,15 @@ private:
     QDockWidget *dirTreeDock = nullptr;
     QDockWidget *propertiesDock = nullptr;
     QDockWidget *availableMapsDock = nullptr;
+    QDockWidget *clustersDock = nullptr;
     PropertyPanels *propertyPanels = nullptr;
     MapsPanel *mapsPanel = nullptr;
+    ClustersPanel *clustersPanel = nullptr;
     InspectionRouter *router = nullptr;
     FolderBrowser *folders = nullptr;
     FolderThumbnails *thumbnails = nullptr;
+    // The DICOM series of the folder listed in CX data mode, found after its files.
+    DicomSeriesLister *seriesLister = nullptr;
 };
 
 #endif

@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QTreeView>
 
+#include <algorithm>
+
 FolderBrowser::FolderBrowser(QObject *parent)
     : QObject(parent), model(new QFileSystemModel(this)), list(new QListWidget),
       tree(new QTreeView),
@@ -130,11 +132,23 @@ bool FolderBrowser::hasFocus() const
 QStringList FolderBrowser::filesToShow(const QString &folder, BrowsingMode mode)
 {
     QStringList files;
+    const QStringList filters = FileTypes::modeNameFilters(mode);
+    // Some files are told by their bytes, not their names: in raw MRI mode DICOM
+    // files without an ending, as scanners write them; in CX data mode
+    // FreeSurfer's surfaces of other names (lh.sphere.reg, none at all). That
+    // reads the first bytes of each such file, here on the window's thread.
+    const bool byContent = mode != BrowsingMode::Images;
     const QFileInfoList entries =
-        QDir(folder).entryInfoList(FileTypes::modeNameFilters(mode), QDir::Files | QDir::NoSymLinks,
-                                   QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo &entry : entries)
-        files << entry.absoluteFilePath();
+        QDir(folder).entryInfoList(byContent ? QStringList() : filters,
+                                   QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &entry : entries) {
+        const QString path = entry.absoluteFilePath();
+        if (!byContent || QDir::match(filters, entry.fileName()) ||
+            (mode == BrowsingMode::RawMRI && FileTypes::isDicomWithoutEnding(path)) ||
+            (mode == BrowsingMode::CXData && FileTypes::kindOf(entry.fileName()) == FileTypes::Unknown &&
+             FileTypes::kindOfFile(path) == FileTypes::Mesh))
+            files << path;
+    }
     return files;
 }
 

@@ -1,24 +1,27 @@
 #include "InspectionRouter.h"
 
+#include "Atlas.h"
+#include "ClustersPanel.h"
 #include "Documents.h"
+#include "FileHelpers.h"
 #include "FileTypes.h"
 #include "ImageOGLViewer.h"
+#include "LocalFiles.h"
 #include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
-#include "NiftiImage.h"
 #include "PropertyPanels.h"
 #include "RawMRIDataOGLViewer.h"
-#include "SurfaceMesh.h"
-#include "VolumeDoc.h"
 #include "VolumeOGLViewer.h"
 
 #include <QEventLoop>
 #include <QFileInfo>
 
 InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
-                                   MapDisplaySettings *mapSettings, QObject *parent)
-    : QObject(parent), views(views), panels(panels), maps(maps), mapSettings(mapSettings)
+                                   MapDisplaySettings *mapSettings, ClustersPanel *clusters,
+                                   QObject *parent)
+    : QObject(parent), views(views), panels(panels), maps(maps), mapSettings(mapSettings),
+      clusters(clusters)
 {
     connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
     connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
@@ -55,18 +58,40 @@ void InspectionRouter::connectMapsPanel()
         if (mapView)
             mapView->showNote(note);
     });
+    // The values at the cross and the cluster table follow the map shown at once.
+    connect(mapSettings, &MapDisplaySettings::changed, panels, &PropertyPanels::updateValues);
+    connect(mapSettings, &MapDisplaySettings::changed, clusters, &ClustersPanel::refresh);
+    connect(maps, &MapsPanel::atlasFileChosen, this, &InspectionRouter::chooseAtlas);
+    connect(mapSettings, &MapDisplaySettings::atlasChanged, this,
+            [this](const std::shared_ptr<const Atlas> &atlas) {
+                panels->setAtlas(atlas);
+                clusters->setAtlas(atlas);
+                maps->showAtlas(LocalFiles::displayName(atlas->fileName()));
+            });
+}
+
+void InspectionRouter::chooseAtlas(const QString &fileName)
+{
+    showBusyCursor();
+    QString why;
+    const bool chosen = mapSettings->chooseAtlas(fileName, why);
+    hideBusyCursor();
+    if (!chosen)
+        maps->showAtlas(why);
 }
 
 void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer *view)
 {
     // The note of the maps left goes from the view that showed them.
+    clusters->setVolume(view == views.volume ? std::dynamic_pointer_cast<VolumeDocument>(target)
+                                             : nullptr);
     mapSettings->setTarget(std::move(target));
     mapView = view;
 }
 
 OGLViewer *InspectionRouter::viewFor(const QString &fileName) const
 {
-    return viewOf(FileTypes::kindOf(fileName));
+    return viewOf(FileTypes::kindOfFile(fileName));
 }
 
 OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
@@ -77,6 +102,7 @@ OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
     case FileTypes::Dicom:
         return views.rawMRI;
     case FileTypes::Volume:
+    case FileTypes::DicomSeries:
         return views.volume;
     case FileTypes::Mesh:
         return views.mesh;
@@ -115,10 +141,9 @@ void InspectionRouter::clearViews()
 {
     cancel();
     setMapTarget(nullptr, nullptr);
-    for (OGLViewer *view : {static_cast<OGLViewer *>(views.image),
-                            static_cast<OGLViewer *>(views.mesh),
-                            static_cast<OGLViewer *>(views.volume),
-                            static_cast<OGLViewer *>(views.rawMRI)})
+    for (OGLViewer *view :
+         {static_cast<OGLViewer *>(views.image), static_cast<OGLViewer *>(views.mesh),
+          static_cast<OGLViewer *>(views.volume), static_cast<OGLViewer *>(views.rawMRI)})
         view->clear();
 }
 
@@ -170,7 +195,7 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
         setMapTarget(volume, views.volume);
         panels->updateHeaderOfLoadedVMR(volume);
         views.volume->showVolume(volume, index);
-        listVolumeMaps(volume->fileName());
+        offerMapFiles(*volume, volume->fileName());
         break;
     }
     case Document::Mesh: {
@@ -178,8 +203,9 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
         views.volume->clear();
         setMapTarget(mesh, views.mesh);
         panels->updateHeaderOfLoadedSRF(mesh->headerValues());
+        panels->showPickedVertex(mesh, -1);
         views.mesh->showMesh(mesh, index);
-        listSurfaceMaps(mesh->mesh().nrOfVertices);
+        offerMapFiles(*mesh, mesh->fileName());
         break;
     }
     }
@@ -217,35 +243,10 @@ QString InspectionRouter::mapFile(const QString &name) const
     return mapFolder.filePath(name);
 }
 
-// The map files of the folder shown, by name.
-QStringList InspectionRouter::mapFiles(const QStringList &patterns) const
+// The map files the document found beside it; the panel holds bare names.
+void InspectionRouter::offerMapFiles(const MapTarget &target, const QString &fileName)
 {
-    return mapFolder.entryList(patterns, QDir::Files | QDir::NoSymLinks,
-                               QDir::Name | QDir::IgnoreCase);
-}
-
-// The folder's VMP files, then its NIfTI statistics over the world the volume
-// shows (for a NIfTI volume or a Talairach VMR).
-void InspectionRouter::listVolumeMaps(const QString &volumeFile)
-{
-    const QFileInfo file(volumeFile);
-    mapFolder = file.dir();
-    const VolumeDoc &volume = views.volume->volume()->volume();
-    QStringList files = mapFiles(FileTypes::nameFilters(FileTypes::VolumeMaps));
-    for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::Volume)))
-        if (name != file.fileName() && NiftiImage::isNiftiFileName(name) &&
-            volume.niftiMapFits(mapFolder.filePath(name)))
-            files << name;
-    maps->setMapFiles(files);
-}
-
-// Only the SMP files made for as many vertices as the mesh has.
-void InspectionRouter::listSurfaceMaps(int nrOfVertices)
-{
-    mapFolder = QFileInfo(views.mesh->mesh()->fileName()).dir();
-    QStringList fitting;
-    for (const QString &name : mapFiles(FileTypes::nameFilters(FileTypes::SurfaceMaps)))
-        if (MapsPanel::checkSMPFitsSRF(mapFolder.filePath(name), nrOfVertices))
-            fitting << name;
-    maps->setMapFiles(fitting);
+    // A series' folder is the one its cover stands for.
+    mapFolder = QDir(FileTypes::folderOf(fileName));
+    maps->setMapFiles(target.offeredMapFiles());
 }

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class ClustersPanel;
 class Document;
 class ImageOGLViewer;
 class MapTarget;
@@ -25,7 +26,8 @@ class VolumeOGLViewer;
 // the panels that describe it: the file is read on a worker thread, and the
 // document, or the reason it failed, goes to the view, the header panel and,
 // for a volume or a mesh, the maps panel and the map display settings, which
-// it binds to each other and to the view of the document they serve.
+// it binds to each other and to the view of the document they serve, and for
+// a volume the cluster table of its map.
 class InspectionRouter : public QObject
 {
     Q_OBJECT
@@ -40,7 +42,8 @@ public:
     };
 
     InspectionRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
-                     MapDisplaySettings *mapSettings, QObject *parent = nullptr);
+                     MapDisplaySettings *mapSettings, ClustersPanel *clusters,
+                     QObject *parent = nullptr);
 
     // Whether a file is being read for a view.
     bool isLoading() const { return loader.isLoading(); }
@@ -68,10 +71,9 @@ signals:
 private:
     void show(const std::shared_ptr<Document> &document, int index);
     void fail(const QString &fileName, const QString &reason, int index);
-    void listVolumeMaps(const QString &volumeFile);
-    void listSurfaceMaps(int nrOfVertices);
-    QStringList mapFiles(const QStringList &patterns) const;
+    void offerMapFiles(const MapTarget &target, const QString &fileName);
     void connectMapsPanel();
+    void chooseAtlas(const QString &fileName);
     OGLViewer *viewOf(FileTypes::Kind kind) const;
     void clearHeaderOf(OGLViewer *view);
     // The document whose maps the settings serve, and the view that shows it.
@@ -81,6 +83,7 @@ private:
     PropertyPanels *panels;
     MapsPanel *maps;
     MapDisplaySettings *mapSettings;
+    ClustersPanel *clusters;
     DocumentLoader loader;
     OGLViewer *loadingView = nullptr;
     // Shows the document of the map settings and what they say about its maps.

@@ -4,6 +4,7 @@
 // 177,012-vertex SRF; beside it the same file read on the window's thread, as
 // the views did before loading moved to workers. Needs a display (run under
 // xvfb-run -a).
+#include "ClustersPanel.h"
 #include "Icosphere.h"
 #include "ImageOGLViewer.h"
 #include "InspectionRouter.h"
@@ -41,7 +42,8 @@ struct Window
     PropertyPanels panels;
     MapsPanel maps;
     MapDisplaySettings settings;
-    InspectionRouter router{{image, mesh, volume, rawMRI}, &panels, &maps, &settings};
+    ClustersPanel clusters;
+    InspectionRouter router{{image, mesh, volume, rawMRI}, &panels, &maps, &settings, &clusters};
 
     Window()
     {

@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "DicomSeries.h"
+#include "Documents.h"
 #include "FileHelpers.h"
 #include "LocalFiles.h"
 #include "NameLinks.h"
@@ -14,8 +16,8 @@
 
 namespace {
 
-const QStringList valueOptions = {"render",    "size",      "cross",   "map",
-                                  "map-index", "threshold", "cluster", "sign"};
+const QStringList valueOptions = {"render",    "size",    "cross", "map",   "map-index",
+                                  "threshold", "cluster", "sign",  "series"};
 
 std::optional<int> number(const QString &text, int lowest, int highest)
 {
@@ -97,6 +99,16 @@ bool CommandLine::refuse(const QString &reason)
     return false;
 }
 
+bool CommandLine::refuse(const QStringList &lines)
+{
+    todo = Refuse;
+    QStringList shown;
+    for (const QString &line : lines)
+        shown << LocalFiles::printable(line);
+    refusal = "cxviewer: " + shown.join('\n');
+    return false;
+}
+
 bool CommandLine::take(const QString &option, const QString &value, const QByteArray &rawValue)
 {
     if (option == "render") {
@@ -147,6 +159,12 @@ bool CommandLine::take(const QString &option, const QString &value, const QByteA
         cluster = number(value, 0, 10000);
         if (!cluster)
             return refuse("--cluster takes a voxel or vertex count from 0 to 10000, not " + value);
+    } else if (option == "series") {
+        const std::optional<int> n = number(value, 1, 1000000);
+        if (!n)
+            return refuse("--series takes a series number from 1, as cxvinfo lists them, not " +
+                          value);
+        seriesNumber = *n;
     } else if (option == "sign") {
         const int s = value == "pos" ? 1 : value == "neg" ? 2 : value == "both" ? 3 : 0;
         if (!s)
@@ -193,14 +211,14 @@ bool CommandLine::reach(QString &path, const QByteArray &raw)
 
 QStringList CommandLine::inputs() const
 {
-    QStringList read = files.mid(0, 1);
+    QStringList read = files.mid(0, 1) + seriesFiles;
     if (!map.isEmpty())
         read << map;
     for (const QString &file : QStringList(read)) {
         if (NiftiImage::isNiftiFileName(file))
             read << NiftiImage::namesLookedFor(file);
-        if (FileTypes::kindOf(file) == FileTypes::Mesh)
-            read << removeExtension(file) + ".vwp" << removeExtension(file) + ".VWP";
+        if (FileTypes::kindOfFile(file) == FileTypes::Mesh)
+            read << MeshDocument::viewingParameterFiles(file);
     }
     return read;
 }
@@ -219,13 +237,22 @@ bool CommandLine::check()
                               .arg(renderOptions.isEmpty() ? "map" : renderOptions.first()));
         return true;
     }
-    if (files.size() != 1 || QFileInfo(files.first()).isDir())
+    if (files.size() != 1)
         return refuse("--render draws one file");
-    kind = FileTypes::kindOf(files.first());
+    if (QFileInfo(files.first()).isDir()) {
+        if (!chooseSeries(files.first()))
+            return false;
+    } else if (seriesNumber > 0) {
+        return refuse("--series is for a folder of DICOM series");
+    }
+    kind = FileTypes::kindOfFile(figureFile());
     if (kind != FileTypes::Image && kind != FileTypes::Dicom && kind != FileTypes::Volume &&
-        kind != FileTypes::Mesh)
-        return refuse("--render draws an image, DICOM, VMR or SRF file, not " + files.first());
-    if (crossAt && kind != FileTypes::Volume)
+        kind != FileTypes::Mesh && kind != FileTypes::DicomSeries)
+        return refuse("--render draws an image, DICOM, VMR, NIfTI, SRF, FreeSurfer or GIfTI "
+                      "surface file or a folder of DICOM series, not " +
+                      files.first());
+    const bool volume = kind == FileTypes::Volume || kind == FileTypes::DicomSeries;
+    if (crossAt && !volume)
         return refuse("--cross is for a volume");
     if (map.isEmpty() && !mapOptions.isEmpty())
         return refuse(QString("--%1 needs --map").arg(mapOptions.first()));
@@ -233,17 +260,62 @@ bool CommandLine::check()
         // A FIFO or a device is refused by the figure, as a file it cannot read.
         if (!QFileInfo::exists(map) || QFileInfo(map).isDir())
             return refuse("no such file: " + map);
-        const FileTypes::Kind mapKind = FileTypes::kindOf(map);
+        const FileTypes::Kind mapKind = FileTypes::kindOfFile(map);
         // A NIfTI file over a volume is read as statistics when the volume view takes it.
-        if (!(kind == FileTypes::Volume &&
-              (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
+        if (!(volume && (mapKind == FileTypes::VolumeMaps || mapKind == FileTypes::Volume)) &&
             !(kind == FileTypes::Mesh && mapKind == FileTypes::SurfaceMaps))
-            return refuse("--map takes a VMP or NIfTI file for a volume or an SMP file for a mesh");
+            return refuse("--map takes a VMP or NIfTI file for a volume, or for a mesh an SMP "
+                          "file or a FreeSurfer or GIfTI file of values or labels per vertex");
     }
     // By whatever name, link or hard link it is given.
     for (const QString &input : inputs())
         if (LocalFiles::sameFile(output, input))
             return refuse("--render would write over " + input + ", which the figure reads");
+    return true;
+}
+
+// The series of a folder to draw: the one asked for, or the one volume there is.
+bool CommandLine::chooseSeries(const QString &folder)
+{
+    const std::vector<DicomSeries> all = DicomSeriesGrouping::scanFolder(folder);
+    QStringList list;
+    std::vector<int> volumes;
+    for (size_t i = 0; i < all.size(); ++i) {
+        list << QString("  %1  %2%3")
+                    .arg(i + 1)
+                    .arg(all[i].displayName())
+                    .arg(all[i].isVolume() ? QString() : QString(" (not a volume)"));
+        if (all[i].isVolume())
+            volumes.push_back(int(i));
+    }
+    int chosen = -1;
+    if (seriesNumber > 0) {
+        if (seriesNumber > int(all.size()))
+            return refuse(QStringList{QString("%1 holds %2 DICOM series, not %3:")
+                                          .arg(folder)
+                                          .arg(all.size())
+                                          .arg(seriesNumber)} +
+                          list);
+        chosen = seriesNumber - 1;
+        if (!all[size_t(chosen)].isVolume())
+            return refuse(QString("series %1 of %2, %3, is not a volume of 3 slices or more")
+                              .arg(seriesNumber)
+                              .arg(folder, all[size_t(chosen)].displayName()));
+    } else if (volumes.size() == 1) {
+        chosen = volumes.front();
+    } else if (volumes.empty()) {
+        return refuse(folder + " holds no DICOM series of 3 slices or more");
+    } else {
+        return refuse(QStringList{QString("%1 holds %2 DICOM series; choose one with --series N:")
+                                      .arg(folder)
+                                      .arg(all.size())} +
+                      list);
+    }
+    const DicomSeries &series = all[size_t(chosen)];
+    figure = FileTypes::seriesCoverName(series.slices.front().fileName, series.displayName());
+    for (const DicomSlice &slice : series.slices)
+        if (!seriesFiles.contains(slice.fileName))
+            seriesFiles << slice.fileName;
     return true;
 }
 
@@ -253,20 +325,24 @@ QString CommandLine::usage()
            "       cxviewer --render OUT.png [--size WxH] [--cross X,Y,Z] [--map FILE]\n"
            "                [--map-index K] [--threshold T] [--cluster N] [--sign pos|neg|both] "
            "FILE\n"
+           "       cxviewer --render OUT.png [options as above] [--series N] FOLDER\n"
            "\n"
            "Opens folders and files in the viewer: a folder in the browsing mode that fits it,\n"
-           "a file in its folder with its cover chosen, a VMP or SMP file after its volume or\n"
-           "mesh in the maps panel.\n"
+           "a file in its folder with its cover chosen, a map file after its volume or mesh\n"
+           "in the maps panel.\n"
            "\n"
            "--render draws FILE as the viewer's inspection view does into a PNG and exits,\n"
            "also without a display:\n"
            "  --size WxH        the figure's size in pixels (800x600)\n"
            "  --cross X,Y,Z     a volume's red cross, in voxel indices\n"
-           "  --map FILE        a VMP or NIfTI file over a volume, an SMP file over a mesh\n"
+           "  --map FILE        a VMP or NIfTI file over a volume; over a mesh an SMP file,\n"
+           "                    FreeSurfer values or annotation, GIfTI values or labels\n"
            "  --map-index K     the map of the file to show, from 1 (1)\n"
            "  --threshold T     the map's threshold (the map's own)\n"
            "  --cluster N       the cluster filter on, at N voxels or vertices\n"
            "  --sign pos|neg|both  the values shown (the map's own)\n"
+           "  --series N        the DICOM series N of FOLDER, numbered as cxvinfo FOLDER\n"
+           "                    lists them (needed when it holds several volumes)\n"
            "Exit status: 0 written, 1 a file could not be read or written, 2 bad options.\n"
            "\n"
            "  --help            this text\n"

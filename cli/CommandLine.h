@@ -33,6 +33,9 @@ public:
 
     // What --render asks for; the file is the one path.
     QString outputFile() const { return output; }
+    // What the figure shows: the one path, or for a folder the cover name
+    // (FileTypes::seriesCoverName) of its DICOM series asked for.
+    QString figureFile() const { return figure.isEmpty() ? files.value(0) : figure; }
     QSize size() const { return figureSize; }
     FileTypes::Kind fileKind() const { return kind; }
     std::optional<std::array<int, 3>> cross() const { return crossAt; }
@@ -54,6 +57,9 @@ public:
 private:
     bool take(const QString &option, const QString &value, const QByteArray &rawValue);
     bool refuse(const QString &reason);
+    // A reason of several lines, each made printable.
+    bool refuse(const QStringList &lines);
+    bool chooseSeries(const QString &folder);
     bool check();
     bool reachNames();
     bool reach(QString &path, const QByteArray &raw);
@@ -68,6 +74,10 @@ private:
     QStringList renderOptions;
     QStringList mapOptions;
     QString output;
+    QString figure;
+    // Counted from 1, as cxvinfo lists a folder's series; 0 when not given.
+    int seriesNumber = 0;
+    QStringList seriesFiles;
     QSize figureSize{800, 600};
     FileTypes::Kind kind = FileTypes::Unknown;
     std::optional<std::array<int, 3>> crossAt;

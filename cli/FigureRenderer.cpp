@@ -5,12 +5,9 @@
 #include "InstructionBand.h"
 #include "LocalFiles.h"
 #include "MapDisplaySettings.h"
-#include "MeshCamera.h"
-#include "MeshLights.h"
-#include "MeshRenderer.h"
-#include "OffscreenGL.h"
 #include "PlaneFrame.h"
 #include "SurfaceMesh.h"
+#include "ViewCovers.h"
 #include "VolumeComposer.h"
 #include "VolumeCross.h"
 #include "VolumeDoc.h"
@@ -44,8 +41,10 @@ bool FigureRenderer::render(const CommandLine &line)
     reason.clear();
     alsoRead.clear();
     shownFailure.clear();
-    // Only regular files: a FIFO would hold the figure for good.
-    for (const QString &input : {line.paths().value(0), line.mapFile()}) {
+    // Only regular files: a FIFO would hold the figure for good. A series'
+    // files are each opened as such by their reader.
+    const QString file = line.fileKind() == FileTypes::DicomSeries ? QString() : line.figureFile();
+    for (const QString &input : {file, line.mapFile()}) {
         const QString why = input.isEmpty() ? QString() : LocalFiles::openFailure(input);
         if (!why.isEmpty())
             return fail(LocalFiles::displayName(input) + ": " + why);
@@ -53,7 +52,7 @@ bool FigureRenderer::render(const CommandLine &line)
     QImage figure = draw(line);
     if (figure.isNull())
         return fail(QString("cannot draw %1 at %2 × %3 pixels")
-                        .arg(LocalFiles::displayName(line.paths().value(0)))
+                        .arg(LocalFiles::displayName(line.figureFile()))
                         .arg(line.size().width())
                         .arg(line.size().height()));
     for (const QString &input : std::as_const(alsoRead))
@@ -75,7 +74,7 @@ bool FigureRenderer::fail(const QString &why)
 
 QImage FigureRenderer::draw(const CommandLine &line)
 {
-    const QString file = line.paths().value(0);
+    const QString file = line.figureFile();
     QString why;
     const std::shared_ptr<Document> document = readDocument(file, why);
     if (!document) {
@@ -87,7 +86,7 @@ QImage FigureRenderer::draw(const CommandLine &line)
         return planeFrame(static_cast<PictureDocument &>(*document).image(), line.size(),
                           Qt::black);
     case Document::Dicom:
-        return planeFrame(static_cast<DicomDocument &>(*document).greyImage(), line.size(),
+        return planeFrame(static_cast<DicomDocument &>(*document).image(), line.size(),
                           planeBackground);
     case Document::Volume:
         return drawVolume(std::static_pointer_cast<VolumeDocument>(document), line);
@@ -126,42 +125,29 @@ QImage FigureRenderer::drawVolume(const std::shared_ptr<VolumeDocument> &volume,
 
 // As the mesh view draws it, with no display: into a framebuffer of an OpenGL
 // context of its own.
-QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh,
-                                const CommandLine &line)
+QImage FigureRenderer::drawMesh(const std::shared_ptr<MeshDocument> &mesh, const CommandLine &line)
 {
     // The file of another vertex set the mesh names, read from the mesh's folder.
     if (mesh->mesh().indirectVerticesLoaded)
         alsoRead << QFileInfo(mesh->fileName())
                         .dir()
                         .filePath(QFile::decodeName(mesh->mesh().indirectMeshFile));
+    // The curvature a surface is shaded by.
+    if (!mesh->curvatureFile().isEmpty())
+        alsoRead << mesh->curvatureFile();
     MapDisplaySettings settings;
     settings.setTarget(mesh);
     if (!line.mapFile().isEmpty() && !showMap(settings, line))
         return QImage();
-    // Where the view starts.
-    MeshCamera camera;
-    MeshLights lights;
-    bool cullBackFaces = true;
-    if (const std::optional<ViewingParameters> p = mesh->viewingParameters()) {
-        camera.apply(*p);
-        lights.apply(*p);
-        cullBackFaces = p->cullBackFaces;
-    }
     const QSize size = line.size();
-    OffscreenGL gl(size);
-    if (!gl.isValid()) {
+    QString why;
+    const QImage figure = drawMeshAsViewStarts(*mesh, size, why);
+    if (figure.isNull())
         fail(QString("cannot draw %1 at %2 × %3 pixels: %4")
                  .arg(LocalFiles::displayName(mesh->fileName()))
                  .arg(size.width())
                  .arg(size.height())
-                 .arg(gl.failure()));
-        return QImage();
-    }
-    MeshRenderer renderer;
-    renderer.draw(mesh->mesh(), camera, lights, cullBackFaces, size,
-                  double(size.width()) / size.height());
-    const QImage figure = gl.grab();
-    renderer.releaseBuffers();
+                 .arg(why));
     return figure;
 }
 

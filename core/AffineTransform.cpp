@@ -67,6 +67,13 @@ bool AffineTransform::inverted(AffineTransform &inverse) const
     return true;
 }
 
+double AffineTransform::determinant() const
+{
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
 double AffineTransform::columnLength(int column) const
 {
     return std::sqrt(m[0][column] * m[0][column] + m[1][column] * m[1][column] +

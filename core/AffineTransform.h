@@ -23,6 +23,8 @@ public:
     // The low and high corner of the box around the voxel centres of a grid
     // of dims voxels that this places.
     std::array<Point, 2> boxOfGrid(const std::array<long long, 3> &dims) const;
+    // The determinant of the upper 3 × 3: the volume of a voxel it places, with a sign.
+    double determinant() const;
     // Length of the step one index along a column makes.
     double columnLength(int column) const;
 

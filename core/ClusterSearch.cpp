@@ -9,14 +9,14 @@
 void ClusterSearch::setMap(const VolumeDoc &volume, const VoxelBox &mapBox,
                            const ArVolumeMap &shownMap, const MapDisplay &shown)
 {
-    voxels = volume.vmrData.get();
+    hasVolume = bool(volume.vmrData);
     dims[0] = volume.dimX;
     dims[1] = volume.dimY;
     dims[2] = volume.dimZ;
     box = &mapBox;
     map = &shownMap;
     display = shown;
-    threshold = shownMap.thresholds(shown).lower;
+    criteria = shownMap.shownValues(shown);
 }
 
 float ClusterSearch::valueAt(qint64 x, qint64 y, qint64 z) const
@@ -29,8 +29,8 @@ bool ClusterSearch::check3DMapClusterSize(int x, int y, int z, bool growWholeClu
 {
     if (!display.clusterFilter)
         return true;
-    if (!voxels || dims[0] <= 0 || dims[1] <= 0 || dims[2] <= 0 || x < 0 || x >= dims[0] || y < 0 ||
-        y >= dims[1] || z < 0 || z >= dims[2])
+    if (!hasVolume || dims[0] <= 0 || dims[1] <= 0 || dims[2] <= 0 || x < 0 || x >= dims[0] ||
+        y < 0 || y >= dims[1] || z < 0 || z >= dims[2])
         return false;
 
     const qint64 nrOfVoxels = qint64(dims[0]) * dims[1] * dims[2];
@@ -38,7 +38,7 @@ bool ClusterSearch::check3DMapClusterSize(int x, int y, int z, bool growWholeClu
     int low[3];
     int high[3];
     for (int axis = 0; axis < 3; ++axis) {
-        low[axis] = limitToNeighborhood ? qMax(start[axis] - 5, 1) : 1;
+        low[axis] = limitToNeighborhood ? qMax(start[axis] - 5, 0) : 0;
         high[axis] = limitToNeighborhood ? qMin(start[axis] + 5, dims[axis] - 1) : dims[axis] - 1;
     }
     auto inLimits = [&](const std::array<int, 3> &p) {
@@ -49,6 +49,8 @@ bool ClusterSearch::check3DMapClusterSize(int x, int y, int z, bool growWholeClu
         return true;
     };
 
+    // Only voxels of the start's sign join it; a voxel not shown stays alone.
+    const int sign = criteria.signOf(valueAt(x, y, z));
     const bool stopEarly = !growWholeCluster && !limitToNeighborhood;
     const size_t clusterSize = size_t(qMax(display.clusterSize, 0));
     bool complete = true;
@@ -73,8 +75,8 @@ bool ClusterSearch::check3DMapClusterSize(int x, int y, int z, bool growWholeClu
                     if (!inLimits(n))
                         continue;
                     const qint64 index = indexOf(n);
-                    if (!marked(index) && voxels[index] != 255 &&
-                        joinsByValue(valueAt(n[0], n[1], n[2])))
+                    if (sign != 0 && !marked(index) &&
+                        criteria.signOf(valueAt(n[0], n[1], n[2])) == sign)
                         join(n);
                 }
             }
@@ -91,17 +93,9 @@ bool ClusterSearch::check3DMapClusterSize(int x, int y, int z, bool growWholeClu
     return growWholeCluster || count >= clusterSize;
 }
 
-bool ClusterSearch::joinsCluster(int x, int y, int z) const
+int ClusterSearch::clusterSign(int x, int y, int z) const
 {
-    if (!voxels || x < 1 || x >= dims[0] || y < 1 || y >= dims[1] || z < 1 || z >= dims[2])
-        return false;
-    return voxels[indexOf({x, y, z})] != 255 && joinsByValue(valueAt(x, y, z));
-}
-
-bool ClusterSearch::joinsByValue(float v) const
-{
-    if (map->mapType == 3)
-        v -= std::trunc(v);
-    const bool negative = display.showsNegative() && threshold > 0.0f;
-    return (display.showsPositive() && v >= threshold) || (negative && v <= -threshold);
+    if (!hasVolume || x < 0 || x >= dims[0] || y < 0 || y >= dims[1] || z < 0 || z >= dims[2])
+        return 0;
+    return criteria.signOf(valueAt(x, y, z));
 }

@@ -1,6 +1,7 @@
 #ifndef CLUSTERSEARCH_H
 #define CLUSTERSEARCH_H
 
+#include "ClusterTable.h"
 #include "StatisticalMap.h"
 
 #include <QtGlobal>
@@ -13,10 +14,11 @@ class VolumeDoc;
 struct VoxelBox;
 
 // Whether voxels of a map lie in clusters large enough to be shown: a flood
-// fill over the six face neighbours of the voxels beyond the threshold, for
-// the signs shown, that stops once the cluster is large enough. Voxels at
-// index 0 of an axis, and voxels whose volume byte is 255, are never entered
-// from a neighbour.
+// fill over the six face neighbours of the voxels the map shows (as
+// StatisticalMap::shownValues says), of the sign of the voxel it starts from,
+// that stops once the cluster is large enough. The clusters are those a
+// ClusterTable lists of the map's values over the volume's grid: positive and
+// negative values apart, every voxel of the volume reached.
 //
 // It only reads the volume and the map: the voxels a search visits are marked
 // in buffers of its own, kept from one search to the next. So a search object
@@ -33,17 +35,17 @@ public:
     // cluster size such voxels; always when the display's filter is off. With
     // growWholeCluster the whole cluster is visited and the answer is yes;
     // with limitToNeighborhood only voxels within 5 of (x, y, z) on each axis
-    // are. No when the search runs out of memory.
+    // are. A voxel the map does not show is a cluster of its own. No when
+    // the search runs out of memory.
     bool check3DMapClusterSize(int x, int y, int z, bool growWholeCluster = false,
                                bool limitToNeighborhood = false);
-    // Whether voxel (x, y, z) joins a cluster that reaches it, when the search
-    // is not limited to a neighbourhood: off index 0 of every axis, its volume
-    // byte not 255, and beyond the threshold for the signs shown. Voxels that
-    // join and touch each other lie in one cluster and get one answer above.
-    bool joinsCluster(int x, int y, int z) const;
+    // The sign of the clusters voxel (x, y, z) joins, when the search is not
+    // limited to a neighbourhood: +1 or -1 for a voxel of the volume the map
+    // shows, else 0. Voxels of one sign that touch each other lie in one
+    // cluster and get one answer above.
+    int clusterSign(int x, int y, int z) const;
 
 private:
-    bool joinsByValue(float v) const;
     float valueAt(qint64 x, qint64 y, qint64 z) const;
     qint64 indexOf(const std::array<int, 3> &p) const
     {
@@ -52,12 +54,12 @@ private:
     bool marked(qint64 index) const { return marks[size_t(index >> 6)] >> (index & 63) & 1; }
     void mark(qint64 index) { marks[size_t(index >> 6)] ^= quint64(1) << (index & 63); }
 
-    const unsigned char *voxels = nullptr;
+    bool hasVolume = false;
     int dims[3] = {};
     const VoxelBox *box = nullptr;
     const ArVolumeMap *map = nullptr;
     MapDisplay display;
-    float threshold = 0.0f;
+    ClusterCriteria criteria;
 
     // A bit per voxel of the volume, set while a search has visited it; the
     // voxels to visit next and those visited, to clear their bits after.

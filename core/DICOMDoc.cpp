@@ -1,6 +1,7 @@
 #include "DICOMDoc.h"
 
 #include "Allocation.h"
+#include "DicomHeader.h"
 #include "LocalFiles.h"
 
 #include <QFile>
@@ -45,7 +46,8 @@ struct PixelDataTag
 };
 
 // Finds the last (7FE0,0010) Pixel Data tag at an even offset of the search
-// range, in either byte order; its VR, when there is one, tells the VR mode.
+// range, in either byte order; its VR (OW or OB), when there is one, tells the
+// VR mode.
 bool findPixelData(const QByteArray &window, PixelDataTag *tag)
 {
     const auto *b = reinterpret_cast<const uchar *>(window.constData());
@@ -69,7 +71,9 @@ bool findPixelData(const QByteArray &window, PixelDataTag *tag)
                 tag->bigEndian = true;
             else
                 continue;
-            tag->explicitVR = i + 6 <= size && b[i + 4] == 'O' && b[i + 5] == 'W';
+            // OW holds 16-bit pixels, OB 8-bit and compressed ones.
+            tag->explicitVR =
+                i + 6 <= size && b[i + 4] == 'O' && (b[i + 5] == 'W' || b[i + 5] == 'B');
             tag->pixelStart = i + 4 + (tag->explicitVR ? 8 : 4);
             found = true;
         }
@@ -371,6 +375,7 @@ bool DICOMDoc::readDICOM(QString fileName)
 bool DICOMDoc::readDICOM(QIODevice &device)
 {
     failure.clear();
+    pixelKindRefused = false;
     // Asking a file for its size costs a system call, so it is asked once.
     const qint64 fileSize = device.size();
     // Nothing past the search window is read before the pixel data is found,
@@ -389,6 +394,36 @@ bool DICOMDoc::readDICOM(QIODevice &device)
     if (spacingBetweenSlices >= 0 && sliceThickness >= 0)
         sliceDistance = spacingBetweenSlices;
     return readPixels(device, fileSize, window, tag.pixelStart);
+}
+
+void DICOMDoc::readFields(const DicomHeader &header)
+{
+    static const quint32 kept[] = {0x00080008, 0x00080060, 0x00080070, 0x00080080, 0x00081030,
+                                   0x0008103E, 0x00081090, 0x00100010, 0x00180050, 0x00180080,
+                                   0x00180087, 0x00180088, 0x00185100, 0x00200011, 0x00200012,
+                                   0x00200013, 0x00200032, 0x00200037, 0x00200105, 0x00280010,
+                                   0x00280011, 0x00280030, 0x00280100};
+    failure.clear();
+    pixelKindRefused = false;
+    pixelData.reset();
+    meanIntensity = 0.0f;
+    stdDevIntensity = 1.0f;
+    // The meta group is always explicit little-endian.
+    metaByteOrder = 1;
+    byteOrder = header.isBigEndian() ? 2 : 1;
+    explicitVR = header.isExplicitVR();
+    const DicomDataSet &set = header.dataSet();
+    for (const quint32 tag : kept) {
+        if (!set.has(tag))
+            continue;
+        const QByteArray value = set.value(tag);
+        // Values longer than any kept one are not held, as in the walk.
+        keepElement(tag, quint32(value.size()) <= longestKeptValue ? value.constData() : nullptr,
+                    quint32(value.size()), set.bigEndian);
+    }
+    failure.clear();
+    if (spacingBetweenSlices >= 0 && sliceThickness >= 0)
+        sliceDistance = spacingBetweenSlices;
 }
 
 bool DICOMDoc::fail(const QString &reason)
@@ -512,8 +547,10 @@ bool DICOMDoc::keepElement(quint32 tag, const char *value, quint32 length, bool 
     case 0x00020010:
         if (value) {
             const QString compression = compressionOf(QByteArray(value, length));
-            if (!compression.isEmpty())
+            if (!compression.isEmpty()) {
+                pixelKindRefused = true;
                 return fail(QString("compressed DICOM (%1) is not supported").arg(compression));
+            }
         }
         break;
     case 0x00080008:
@@ -611,7 +648,8 @@ bool DICOMDoc::readPixels(QIODevice &device, qint64 fileSize, const QByteArray &
                           qint64 pixelStart)
 {
     pixelData.reset();
-    if (bitsAllocated != 0 && bitsAllocated != 16)
+    pixelKindRefused = bitsAllocated != 0 && bitsAllocated != 16;
+    if (pixelKindRefused)
         return fail(
             QString("%1-bit pixels are not supported, only 16-bit ones").arg(bitsAllocated));
     // A file without an image has nothing to show.

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class DicomHeader;
 class QIODevice;
 
 // One two-dimensional 16-bit image of a DICOM file with the few header
@@ -23,9 +24,16 @@ public:
     // first 200 KB, where the pixel data is looked for, the header elements up
     // to the image group, then only the pixels.
     bool readDICOM(QIODevice &device);
+    // The header fields from a data set DicomHeader has read, kept by the same
+    // rules, for a file whose pixels this reader cannot take (compressed,
+    // deflated, 8-bit or colour ones): no pixels, no statistics.
+    void readFields(const DicomHeader &header);
     // Why the last read failed, in a few words for the user ("compressed DICOM
     // (JPEG 2000) is not supported"); empty after one that succeeded.
     QString failureReason() const { return failure; }
+    // Whether the last read failed only because the pixels are of a kind this
+    // reader does not take (compressed, not 16-bit), the file being sound so far.
+    bool failedOnPixelKind() const { return pixelKindRefused; }
 
     // text without leading spaces and without trailing carriage returns, line
     // feeds and, with alsoSpaces, spaces.
@@ -87,6 +95,7 @@ private:
 
     ReadContext context;
     QString failure;
+    bool pixelKindRefused = false;
 };
 
 #endif

@@ -1,6 +1,9 @@
 #include "GridResampler.h"
 
+#include <algorithm>
 #include <cmath>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -90,12 +93,55 @@ void GridResampler::fill(const AffineTransform &targetToSource, std::array<int, 
     AffineTransform::Point stepX;
     for (int r = 0; r < 3; ++r)
         stepX[r] = targetToSource.map({1, 0, 0})[r] - origin[r];
-    for (int z = 0; z < count[2]; ++z) {
-        for (int y = 0; y < count[1]; ++y) {
-            const AffineTransform::Point row =
-                targetToSource.map({double(start[0]), double(start[1] + y), double(start[2] + z)});
-            for (int x = 0; x < count[0]; ++x)
-                *out++ = at({row[0] + x * stepX[0], row[1] + x * stepX[1], row[2] + x * stepX[2]});
+    // Slabs of z on threads of their own: every voxel is computed as on one.
+    const auto fillSlab = [&](int zFrom, int zTo) {
+        for (int z = zFrom; z < zTo; ++z) {
+            for (int y = 0; y < count[1]; ++y) {
+                float *row = out + (qint64(z) * count[1] + y) * count[0];
+                const AffineTransform::Point p = targetToSource.map(
+                    {double(start[0]), double(start[1] + y), double(start[2] + z)});
+                const auto [from, to] = columnsInside(p, stepX, count[0]);
+                std::fill(row, row + from, 0.0f);
+                for (int x = from; x < to; ++x)
+                    row[x] = at({p[0] + x * stepX[0], p[1] + x * stepX[1], p[2] + x * stepX[2]});
+                std::fill(row + to, row + count[0], 0.0f);
+            }
         }
+    };
+    const qint64 voxels = qint64(count[0]) * count[1] * count[2];
+    const int threads = voxels < (qint64(1) << 18) || count[2] < 2
+                            ? 1
+                            : int(std::clamp(std::thread::hardware_concurrency(), 1u, 4u));
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(fillSlab, count[2] * t / threads, count[2] * (t + 1) / threads);
+    fillSlab(0, count[2] / threads);
+    for (std::thread &helper : helpers)
+        helper.join();
+}
+
+// The columns x of a row from p in steps of step that may lie inside the grid:
+// beyond them, by more than a column, every position lies outside.
+std::pair<int, int> GridResampler::columnsInside(const AffineTransform::Point &p,
+                                                 const AffineTransform::Point &step,
+                                                 int columns) const
+{
+    double low = 0.0, high = double(columns);
+    for (int axis = 0; axis < 3; ++axis) {
+        const double first = -faceTolerance - p[axis];
+        const double last = double(dims[axis] - 1) + faceTolerance - p[axis];
+        if (step[axis] == 0.0) {
+            if (first > 0.0 || last < 0.0)
+                return {0, 0};
+            continue;
+        }
+        const double a = first / step[axis], b = last / step[axis];
+        low = std::max(low, std::min(a, b));
+        high = std::min(high, std::max(a, b));
     }
+    if (!(low <= high))
+        return {0, 0};
+    const int from = int(std::max(0.0, std::floor(low) - 1.0));
+    const int to = int(std::min(double(columns), std::ceil(high) + 2.0));
+    return {from, std::max(from, to)};
 }

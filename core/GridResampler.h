@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <array>
+#include <utility>
 
 // Samples a grid of float values at positions between its voxels, trilinearly
 // or at the nearest voxel; positions beyond the grid give 0.
@@ -22,6 +23,8 @@ public:
 
 private:
     float trilinear(double i, double j, double k) const;
+    std::pair<int, int> columnsInside(const AffineTransform::Point &p,
+                                      const AffineTransform::Point &step, int columns) const;
 
     const float *values;
     std::array<qint64, 3> dims;

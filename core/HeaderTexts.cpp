@@ -1,6 +1,7 @@
 #include "HeaderTexts.h"
 
 #include "DICOMDoc.h"
+#include "DicomSeriesImage.h"
 #include "NiftiVolume.h"
 #include "SurfaceMesh.h"
 #include "VolumeDoc.h"
@@ -68,11 +69,21 @@ QStringList niftiHeaderLabels(const NiftiVolume *volume)
     for (const QString axis : {"X", "Y", "Z"})
         labels << (space.isEmpty() ? axis + " mm" : space + ' ' + axis);
     return labels << "Voxel i/j/k"
-                  << "Value";
+                  << "Value"
+                  << "Notes";
 }
 
 QStringList niftiHeaderValues(const NiftiVolume &volume)
 {
+    if (const DicomSeriesImage *series = volume.dicomSeries()) {
+        const DicomSeries &s = series->series();
+        const auto number = [](double v) { return QString::number(v, 'g', 6); };
+        return {QString("%1 × %2 × %3").arg(s.columns).arg(s.rows).arg(s.gridSlices),
+                QString("%1 × %2 × %3 mm")
+                    .arg(number(s.columnSpacing), number(s.rowSpacing),
+                         number(s.voxelToWorld.columnLength(2))),
+                series->dataTypeName(), "DICOM series"};
+    }
     const NiftiImage &image = volume.image();
     QString dims = QString("%1 × %2 × %3").arg(image.dim(0)).arg(image.dim(1)).arg(image.dim(2));
     if (image.nrOfVolumes() > 1)
@@ -94,7 +105,13 @@ QStringList niftiCrossValues(const NiftiVolume &volume, int x, int y, int z)
     if (!volume.fileVoxelAt(x, y, z, ijk))
         return values << QString() << QString();
     return values << QString("%1 / %2 / %3").arg(ijk[0]).arg(ijk[1]).arg(ijk[2])
-                  << general(volume.image().valueAt(ijk[0], ijk[1], ijk[2]));
+                  << general(volume.fileValueAt(ijk[0], ijk[1], ijk[2]));
+}
+
+QString niftiNotes(const NiftiVolume &volume)
+{
+    const DicomSeriesImage *series = volume.dicomSeries();
+    return series ? series->notes().join(' ') : QString();
 }
 
 QStringList srfHeaderLabels()

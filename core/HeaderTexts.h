@@ -25,13 +25,17 @@ QString vmrDimsText(const VolumeDoc &doc);
 QStringList crossCoordValues(std::array<int, 3> cross, std::array<int, 3> offsets,
                              std::array<float, 3> voxelSizes, int referenceSpace);
 
-// A NIfTI volume: "Dims", "Voxel size", "Data type", "Orientation" of the
-// file, then at the cross its world coordinates in mm (named after the space
-// the sform or qform code gives: "MNI X", "TAL X", else "X mm"), the file's
-// voxel indices there and the file's value.
+// A NIfTI volume or DICOM series: "Dims", "Voxel size", "Data type",
+// "Orientation" of the file ("DICOM series" for a series), then at the cross
+// its world coordinates in mm (named after the space the sform or qform code
+// gives: "MNI X", "TAL X", else "X mm"), the file's voxel indices there and
+// the file's value, and last "Notes": what a series' stacking found.
 QStringList niftiHeaderLabels(const NiftiVolume *volume);
+// The first four values.
 QStringList niftiHeaderValues(const NiftiVolume &volume);
+// The five values at the cross.
 QStringList niftiCrossValues(const NiftiVolume &volume, int x, int y, int z);
+QString niftiNotes(const NiftiVolume &volume);
 
 QStringList srfHeaderLabels();
 QStringList srfHeaderValues(SurfaceMesh &mesh);

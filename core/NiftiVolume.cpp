@@ -1,6 +1,7 @@
 #include "NiftiVolume.h"
 
 #include "Allocation.h"
+#include "DicomSeriesImage.h"
 #include "GridResampler.h"
 #include "VolumeDoc.h"
 
@@ -53,20 +54,32 @@ std::array<float, 2> quantiles(const float *values, qint64 count, std::array<dou
         }
     if (total == 0)
         return {0.0f, 0.0f};
+    // The bin of each quantile and its rank within it; then one pass counts
+    // the low halves of both bins.
+    quint32 high[2];
+    qint64 rank[2];
+    for (int i = 0; i < 2; ++i) {
+        rank[i] = std::llround(q[i] * double(total - 1));
+        high[i] = 0;
+        while (rank[i] >= bins[high[i]])
+            rank[i] -= bins[high[i]++];
+    }
+    std::vector<qint64> low[2] = {std::vector<qint64>(1 << 16, 0),
+                                  std::vector<qint64>(1 << 16, 0)};
+    for (qint64 v = 0; v < count; ++v) {
+        if (!counted(values[v]))
+            continue;
+        const quint32 key = orderKey(values[v]);
+        for (int i = 0; i < 2; ++i)
+            if (key >> 16 == high[i])
+                ++low[i][key & 0xFFFF];
+    }
     std::array<float, 2> result;
     for (int i = 0; i < 2; ++i) {
-        qint64 rank = std::llround(q[i] * double(total - 1));
-        quint32 high = 0;
-        while (rank >= bins[high])
-            rank -= bins[high++];
-        std::vector<qint64> low(1 << 16, 0);
-        for (qint64 v = 0; v < count; ++v)
-            if (counted(values[v]) && orderKey(values[v]) >> 16 == high)
-                ++low[orderKey(values[v]) & 0xFFFF];
         quint32 key = 0;
-        while (rank >= low[key])
-            rank -= low[key++];
-        result[i] = fromOrderKey(high << 16 | key);
+        while (rank[i] >= low[i][key])
+            rank[i] -= low[i][key++];
+        result[i] = fromOrderKey(high[i] << 16 | key);
     }
     return result;
 }
@@ -74,6 +87,25 @@ std::array<float, 2> quantiles(const float *values, qint64 count, std::array<dou
 } // namespace
 
 NiftiVolume::NiftiVolume(std::unique_ptr<NiftiImage> image) : source(std::move(image)) {}
+
+NiftiVolume::NiftiVolume(std::unique_ptr<DicomSeriesImage> image) : series(std::move(image)) {}
+
+NiftiVolume::~NiftiVolume() = default;
+
+qint64 NiftiVolume::fileDim(int axis) const
+{
+    return series ? series->dim(axis) : source->dim(axis);
+}
+
+float NiftiVolume::fileValueAt(qint64 i, qint64 j, qint64 k) const
+{
+    return series ? series->valueAt(i, j, k) : source->valueAt(i, j, k);
+}
+
+const AffineTransform &NiftiVolume::fileToWorld() const
+{
+    return series ? series->voxelToWorld() : source->voxelToWorld();
+}
 
 AffineTransform NiftiVolume::worldToViewerAxes()
 {
@@ -83,13 +115,14 @@ AffineTransform NiftiVolume::worldToViewerAxes()
 
 bool NiftiVolume::fillVolume(VolumeDoc &doc)
 {
-    const float *values = source->volumeValues(0);
+    const float *values = series ? series->values() : source->volumeValues(0);
     if (!values) {
         failure = "the image's values were not read";
         return false;
     }
-    const std::array<qint64, 3> dims = {source->dim(0), source->dim(1), source->dim(2)};
-    const AffineTransform toViewer = worldToViewerAxes() * source->voxelToWorld();
+    const std::array<qint64, 3> dims = {fileDim(0), fileDim(1), fileDim(2)};
+    const AffineTransform &voxelToWorld = fileToWorld();
+    const AffineTransform toViewer = worldToViewerAxes() * voxelToWorld;
 
     // The box of the voxel centres in the viewer's axes.
     const auto box = toViewer.boxOfGrid(dims);
@@ -101,7 +134,7 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
     double smallest = HUGE_VAL;
     for (int axis = 0; axis < 3; ++axis)
         if (dims[axis] > 1)
-            smallest = std::min(smallest, source->voxelToWorld().columnLength(axis));
+            smallest = std::min(smallest, voxelToWorld.columnLength(axis));
     if (std::isfinite(smallest))
         edge = std::max(edge, smallest);
     if (extent / edge + 1 > maxGridEdge)
@@ -121,7 +154,7 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
         viewerInverse * AffineTransform::fromRows(
                             {{{edge, 0, 0, low[0]}, {0, edge, 0, low[1]}, {0, 0, edge, low[2]}}});
     AffineTransform worldToSource;
-    if (!source->voxelToWorld().inverted(worldToSource)) {
+    if (!voxelToWorld.inverted(worldToSource)) {
         failure = "its world transform cannot be inverted";
         return false;
     }
@@ -178,13 +211,13 @@ bool NiftiVolume::fillVolume(VolumeDoc &doc)
 bool NiftiVolume::fileVoxelAt(int x, int y, int z, std::array<qint64, 3> &ijk) const
 {
     AffineTransform worldToSource;
-    if (!source->voxelToWorld().inverted(worldToSource))
+    if (!fileToWorld().inverted(worldToSource))
         return false;
     const AffineTransform::Point p =
         (worldToSource * toWorld).map({double(x), double(y), double(z)});
     for (int axis = 0; axis < 3; ++axis) {
         const double rounded = std::floor(p[axis] + 0.5);
-        if (!(rounded >= 0 && rounded < double(source->dim(axis))))
+        if (!(rounded >= 0 && rounded < double(fileDim(axis))))
             return false;
         ijk[axis] = qint64(rounded);
     }
@@ -193,6 +226,9 @@ bool NiftiVolume::fileVoxelAt(int x, int y, int z, std::array<qint64, 3> &ijk) c
 
 QString NiftiVolume::spaceName() const
 {
+    // A series lies in the scanner's own patient coordinates.
+    if (series)
+        return QString();
     if (source->spaceCode() == NIFTI_XFORM_MNI_152)
         return "MNI";
     if (source->spaceCode() == NIFTI_XFORM_TALAIRACH)

@@ -7,16 +7,20 @@
 #include <array>
 #include <memory>
 
+class DicomSeriesImage;
 class VolumeDoc;
 
-// A NIfTI image shown as a volume: its values resampled into the viewer's grid
-// (x anterior to posterior, y superior to inferior, z right to left) of cubic
-// voxels, with the transform from that grid to the image's world space and the
-// image itself for the original values.
+// A NIfTI image, or a DICOM series in the same world space, shown as a
+// volume: its values resampled into the viewer's grid (x anterior to
+// posterior, y superior to inferior, z right to left) of cubic voxels, with
+// the transform from that grid to the image's world space and the image
+// itself for the original values.
 class NiftiVolume
 {
 public:
     explicit NiftiVolume(std::unique_ptr<NiftiImage> image);
+    explicit NiftiVolume(std::unique_ptr<DicomSeriesImage> series);
+    ~NiftiVolume();
 
     // Sets the dimensions, voxel size and voxels of doc from the image: the
     // world bounding box of the image's grid at the smallest voxel edge (at
@@ -27,7 +31,14 @@ public:
     // Why fillVolume failed.
     QString failureReason() const { return failure; }
 
+    // The NIfTI image: only for a volume read from a NIfTI file.
     const NiftiImage &image() const { return *source; }
+    // The DICOM series; null for a NIfTI image.
+    const DicomSeriesImage *dicomSeries() const { return series.get(); }
+    // The file's (or the series') voxels along its axes i, j, k, and the value at one.
+    qint64 fileDim(int axis) const;
+    float fileValueAt(qint64 i, qint64 j, qint64 k) const;
+    const AffineTransform &fileToWorld() const;
     const AffineTransform &gridToWorld() const { return toWorld; }
     float gridVoxelSize() const { return float(edge); }
     // The image's voxel nearest to grid voxel (x, y, z); false beyond its grid.
@@ -40,6 +51,7 @@ public:
 
 private:
     std::unique_ptr<NiftiImage> source;
+    std::unique_ptr<DicomSeriesImage> series;
     AffineTransform toWorld;
     double edge = 1.0;
     QString failure;

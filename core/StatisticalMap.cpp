@@ -1,5 +1,7 @@
 #include "StatisticalMap.h"
 
+#include "ClusterTable.h"
+
 #include <QDataStream>
 
 StatisticalMap::StatisticalMap(const QString &mapName, int clusterSize, bool clusterCheckEnabled)
@@ -26,6 +28,23 @@ StatisticalMap::Thresholds StatisticalMap::thresholds(const MapDisplay &display)
     else if (mapType == 4)
         t.upper = t.lower + 4.0f;
     return t;
+}
+
+ClusterCriteria StatisticalMap::shownValues(const MapDisplay &display) const
+{
+    const Thresholds t = thresholds(display);
+    ClusterCriteria shown;
+    shown.threshold = t.lower;
+    shown.signSelection = display.signSelection;
+    if (mapOption == 0)
+        shown.upperThreshold = t.upper;
+    if (mapType == 3) {
+        shown.lagMap = true;
+        shown.lowestLag = float(lagValues[1]);
+        shown.highestLag = float(lagValues[2]);
+        shown.colouredByLag = lagValues[3] == 0;
+    }
+    return shown;
 }
 
 void StatisticalMap::setColorSet(int index)

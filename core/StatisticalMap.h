@@ -6,6 +6,7 @@
 #include <array>
 
 class QDataStream;
+struct ClusterCriteria;
 
 // How a map is shown, as the user chose it: values beyond the threshold, of
 // the signs chosen (1 positive only, 2 negative only, 3 both, 0 none), in
@@ -50,6 +51,10 @@ public:
     // The thresholds of the map shown as display says: the display's threshold
     // and the map's upper one, kept consistent for the map's statistic.
     Thresholds thresholds(const MapDisplay &display) const;
+    // Which values the volume view colours when it shows the map as display
+    // says: its thresholds, signs, upper threshold and lags shown. The
+    // cluster size is left to the caller, who knows the grid.
+    ClusterCriteria shownValues(const MapDisplay &display) const;
     // The colour range of map number index of a file (five sets in turn).
     void setColorSet(int index);
     // A colour as the files store it: red, green, blue bytes.

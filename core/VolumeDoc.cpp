@@ -3,6 +3,8 @@
 #include "Allocation.h"
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "ClusterTable.h"
+#include "DicomSeriesImage.h"
 #include "DocumentStream.h"
 #include "GridResampler.h"
 #include "NiftiImage.h"
@@ -18,6 +20,7 @@
 #include <cmath>
 #include <iterator>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -494,13 +497,25 @@ bool VolumeDoc::readNifti(QString name)
     auto image = std::make_unique<NiftiImage>();
     if (!image->read(name, false))
         return fail(image->failureReason());
-    auto volume = std::make_unique<NiftiVolume>(std::move(image));
+    return takeWorldVolume(std::make_unique<NiftiVolume>(std::move(image)), name);
+}
+
+bool VolumeDoc::readDicomSeries(const DicomSeries &series, const QString &name)
+{
+    failure.clear();
+    auto image = std::make_unique<DicomSeriesImage>();
+    if (!image->read(series))
+        return fail(image->failureReason());
+    return takeWorldVolume(std::make_unique<NiftiVolume>(std::move(image)), name);
+}
+
+bool VolumeDoc::takeWorldVolume(std::unique_ptr<NiftiVolume> volume, const QString &name)
+{
     if (!volume->fillVolume(*this))
         return fail(volume->failureReason());
     if ((dimX > 1) + (dimY > 1) + (dimZ > 1) < 2)
         return fail(QString("an image of %1 voxels has no slice to show")
-                        .arg(sizeOf(volume->image().dim(0), volume->image().dim(1),
-                                    volume->image().dim(2))));
+                        .arg(sizeOf(volume->fileDim(0), volume->fileDim(1), volume->fileDim(2))));
     niftiVolume = std::move(volume);
     setFileName(name);
     return true;
@@ -508,20 +523,104 @@ bool VolumeDoc::readNifti(QString name)
 
 bool VolumeDoc::worldTransform(AffineTransform &gridToWorld) const
 {
-    if (niftiVolume) {
-        gridToWorld = niftiVolume->gridToWorld();
-        return true;
-    }
-    if (referenceSpace != 3)
+    bool talairach = false;
+    const AffineTransform transform = millimetreTransform(&talairach);
+    if (!niftiVolume && !talairach)
         return false;
+    gridToWorld = transform;
+    return true;
+}
+
+AffineTransform VolumeDoc::millimetreTransform(bool *talairach) const
+{
+    if (niftiVolume) {
+        if (talairach)
+            *talairach = niftiVolume->spaceName() == "TAL";
+        return niftiVolume->gridToWorld();
+    }
+    if (talairach)
+        *talairach = referenceSpace == 3;
     // The Talairach coordinates the header panel shows: right, anterior and
     // superior from the centre of the framing cube.
     const auto size = [](float stored) { return stored < 0 ? 1.0 : double(stored); };
     const double sx = size(voxelSizeX), sy = size(voxelSizeY), sz = size(voxelSizeZ);
-    gridToWorld = AffineTransform::fromRows({{{0, 0, -sz, 128 - offsetZ * sz},
-                                              {-sx, 0, 0, 128 - offsetX * sx},
-                                              {0, -sy, 0, 128 - offsetY * sy}}});
+    return AffineTransform::fromRows({{{0, 0, -sz, 128 - offsetZ * sz},
+                                       {-sx, 0, 0, 128 - offsetX * sx},
+                                       {0, -sy, 0, 128 - offsetY * sy}}});
+}
+
+namespace {
+
+// A copy of count values into grid; false with why when memory runs out.
+bool copyValues(const float *values, qint64 count, MapGrid &grid, QString &why)
+{
+    try {
+        grid.values.assign(values, values + count);
+    } catch (const std::bad_alloc &) {
+        grid.values.clear();
+        why = QString("no memory for a copy of its %1 values").arg(count);
+        return false;
+    }
     return true;
+}
+
+} // namespace
+
+bool VolumeDoc::niftiMapGrid(const NiftiImage &image, int index, MapGrid &grid, QString &why)
+{
+    const float *values = image.volumeValues(index);
+    if (!values) {
+        why = QString("holds no map %1").arg(index + 1);
+        return false;
+    }
+    grid.dims = {int(image.dim(0)), int(image.dim(1)), int(image.dim(2))};
+    grid.voxelToWorld = image.voxelToWorld();
+    grid.talairach = image.spaceCode() == 3;
+    return copyValues(values, image.dim(0) * image.dim(1) * image.dim(2), grid, why);
+}
+
+// A VMP's cell (i, j, k) holds the value the volume view places at voxel
+// (xStart + i·r, yStart + j·r, zStart + k·r), r its resolution.
+bool VolumeDoc::mapGrid(int row, MapGrid &grid, QString &why) const
+{
+    grid = MapGrid();
+    if (niftiMaps)
+        return niftiMapGrid(*niftiMaps, row, grid, why);
+    why = QString("holds no map %1").arg(row + 1);
+    bool talairach = false;
+    const AffineTransform toMillimetres = millimetreTransform(&talairach);
+    grid.talairach = talairach;
+    grid.inWorld = niftiVolume || talairach;
+    if (volumeMaps) {
+        const VolumeMaps &set = *volumeMaps;
+        if (row < 0 || row >= int(set.maps.size()))
+            return false;
+        const double r = set.resolution;
+        grid.dims = {set.gridDimX(), set.gridDimY(), set.gridDimZ()};
+        grid.voxelToWorld =
+            toMillimetres * AffineTransform::fromRows({{{r, 0, 0, double(set.xStart)},
+                                                        {0, r, 0, double(set.yStart)},
+                                                        {0, 0, r, double(set.zStart)}}});
+        return copyValues(set.maps[size_t(row)]->mapData.get(),
+                          qint64(grid.dims[0]) * grid.dims[1] * grid.dims[2], grid, why);
+    }
+    if (arVolumeMaps) {
+        const ArVolumeMaps &set = *arVolumeMaps;
+        if (row < 0 || row >= int(set.maps.size()))
+            return false;
+        const ArVolumeMap &map = *set.maps[size_t(row)];
+        const qint64 count = set.boxDimX() * set.boxDimY() * set.boxDimZ();
+        if (map.nrOfValues() < count || set.boxDimX() > INT_MAX || set.boxDimY() > INT_MAX ||
+            set.boxDimZ() > INT_MAX)
+            return false;
+        grid.dims = {int(set.boxDimX()), int(set.boxDimY()), int(set.boxDimZ())};
+        grid.voxelToWorld =
+            toMillimetres * AffineTransform::fromRows({{{1, 0, 0, double(set.xStart)},
+                                                        {0, 1, 0, double(set.yStart)},
+                                                        {0, 0, 1, double(set.zStart)}}});
+        return copyValues(map.mapData.get(), count, grid, why);
+    }
+    return false;
 }
 
 bool VolumeDoc::niftiMapFits(QString name) const

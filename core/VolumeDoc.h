@@ -12,10 +12,12 @@
 
 class AffineTransform;
 class ArVolumeMaps;
+struct DicomSeries;
 class NiftiImage;
 class NiftiVolume;
 class QIODevice;
 class VolumeMaps;
+struct MapGrid;
 
 // One anatomical volume read from a VMR file: dimX × dimY × dimZ voxels of one
 // byte, its place in the framing cube and the position information stored with it.
@@ -38,6 +40,10 @@ public:
 
     // Reads a NIfTI image into the volume's grid and keeps it in niftiVolume.
     bool readNifti(QString fileName);
+    // Reads a DICOM series (one that isVolume()) into the volume's grid as a
+    // NIfTI image is read, and keeps it in niftiVolume; name is what the
+    // volume is called.
+    bool readDicomSeries(const DicomSeries &series, const QString &name);
     // Why the last readVolume or readNifti failed, in a few words for the
     // user; empty after one that succeeded.
     QString failureReason() const { return failure; }
@@ -47,6 +53,19 @@ public:
     // The transform from the volume's voxels to world millimetres: the NIfTI
     // image's world, or Talairach coordinates in Talairach space; false without one.
     bool worldTransform(AffineTransform &gridToWorld) const;
+    // The transform from the volume's voxels to millimetres that cluster
+    // tables give: the NIfTI image's world, else the framing cube's
+    // coordinates as the header panel gives them in Talairach space (right,
+    // anterior and superior from its centre), also outside Talairach space;
+    // talairach tells whether they are Talairach coordinates.
+    AffineTransform millimetreTransform(bool *talairach = nullptr) const;
+    // Map row of the map file read last on its own grid (the VMP's cells, the
+    // older VMP's box, the NIfTI file's voxels), placed in millimetres
+    // through millimetreTransform (a NIfTI map in its own world); false with
+    // why when there is no such map or no memory for a copy of its values.
+    bool mapGrid(int row, MapGrid &grid, QString &why) const;
+    // Volume index of a NIfTI image on its own grid and world.
+    static bool niftiMapGrid(const NiftiImage &image, int index, MapGrid &grid, QString &why);
     // Whether a NIfTI file holds statistics (a statistic intent code, or
     // floating-point values below 0) over world space the volume shows.
     bool niftiMapFits(QString fileName) const;
@@ -140,6 +159,8 @@ private:
     Q_DISABLE_COPY(VolumeDoc)
 
     bool readTransformations(DocumentStream &in);
+    // Fills the grid from a NIfTI image or DICOM series and keeps it.
+    bool takeWorldVolume(std::unique_ptr<NiftiVolume> volume, const QString &name);
     void setFileName(const QString &name);
     void removeMaps();
     bool fail(const QString &reason);

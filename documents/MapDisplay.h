@@ -13,6 +13,10 @@ class MapTarget
 {
 public:
     virtual ~MapTarget() = default;
+    // The map files of the document's folder that fit it, by name, as they
+    // were when the document was read (reading them takes a while: not on the
+    // window's thread).
+    QStringList offeredMapFiles() const { return offered; }
     // Reads a map file for the document and returns the names of its maps;
     // none, with the reason, when it cannot be read or does not fit, and then
     // the maps shown stay as they were.
@@ -24,6 +28,9 @@ public:
     virtual std::optional<MapDisplay> chooseMap(int row, QString &problem) = 0;
     // Shows the map chosen as display says.
     virtual void applyDisplay(const MapDisplay &display) = 0;
+
+protected:
+    QStringList offered;
 };
 
 #endif

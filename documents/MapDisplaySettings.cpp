@@ -1,5 +1,6 @@
 #include "MapDisplaySettings.h"
 
+#include "Atlas.h"
 #include "LocalFiles.h"
 
 MapDisplaySettings::MapDisplaySettings(QObject *parent) : QObject(parent) {}
@@ -94,4 +95,16 @@ void MapDisplaySettings::setSignSelection(int signSelection)
     MapDisplay display = shown;
     display.signSelection = signSelection;
     apply(display);
+}
+
+bool MapDisplaySettings::chooseAtlas(const QString &fileName, QString &why)
+{
+    auto read = std::make_shared<Atlas>();
+    if (!read->read(fileName)) {
+        why = LocalFiles::printable(read->failureReason());
+        return false;
+    }
+    regions = std::move(read);
+    emit atlasChanged(regions);
+    return true;
 }

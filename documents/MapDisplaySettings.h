@@ -7,6 +7,8 @@
 
 #include <memory>
 
+class Atlas;
+
 // What the user chose to see of the maps of the volume or mesh shown: the map
 // file, the map of it, and how it is coloured. One object serves the volume
 // and the mesh view; the maps panel drives it and follows it. Changes reach the
@@ -41,6 +43,13 @@ public:
     void setClusterFilter(bool on);
     void setSignSelection(int signSelection);
 
+    // The atlas that names the regions of maps and volumes from now on, for
+    // every document; none while no atlas is chosen.
+    std::shared_ptr<const Atlas> atlas() const { return regions; }
+    // Reads an atlas (Atlas::read) and chooses it; false with why, the atlas
+    // chosen before kept, when it cannot be read.
+    bool chooseAtlas(const QString &fileName, QString &why);
+
 signals:
     // The maps of the file chosen, for the panel.
     void mapNamesListed(const QStringList &names);
@@ -49,6 +58,7 @@ signals:
     // The document shows its maps differently: draw it anew.
     void changed();
     void noteChanged(const QString &note);
+    void atlasChanged(const std::shared_ptr<const Atlas> &atlas);
 
 private:
     void apply(const MapDisplay &display);
@@ -59,6 +69,7 @@ private:
     int index = -1;
     MapDisplay shown;
     QString mapNote;
+    std::shared_ptr<const Atlas> regions;
 };
 
 #endif

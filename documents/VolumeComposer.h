@@ -23,6 +23,9 @@ public:
         bool labels = true;
         bool cross = false;
     };
+    // What the volume view offers as its cover: the slices with their borders,
+    // without the labels and the cross it draws on screen.
+    static Overlays coverOverlays() { return {true, false, false}; }
 
     // A null image when the volume cannot be composed (no voxels, too large).
     QImage compose(const VolumeDocument &volume, const std::array<int, 3> &cross,

@@ -273,16 +273,17 @@ bool VolumeMapColouring::inCluster(const SelectedMap &selected, int x, int y, in
         return true;
     ClusterSearch &search = *selected.search;
     unsigned char *answer = clusterAnswer(selected, x, y, z);
-    if (!answer || !search.joinsCluster(x, y, z))
+    const int sign = search.clusterSign(x, y, z);
+    if (!answer || sign == 0)
         return search.check3DMapClusterSize(x, y, z);
     if (*answer == unknown) {
-        // A neighbour that joins clusters lies in the same cluster.
+        // A neighbour of the same sign lies in the same cluster.
         for (int axis = 0; axis < 3 && *answer == unknown; ++axis) {
             for (int step : {-1, 1}) {
                 int n[3] = {x, y, z};
                 n[axis] += step;
                 const unsigned char *known = clusterAnswer(selected, n[0], n[1], n[2]);
-                if (known && *known != unknown) {
+                if (known && *known != unknown && search.clusterSign(n[0], n[1], n[2]) == sign) {
                     *answer = *known;
                     break;
                 }

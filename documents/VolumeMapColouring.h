@@ -24,8 +24,8 @@ class VolumeDoc;
 // thresholds give the value that passes them the colour of the maximum.
 //
 // With the cluster filter on, a composition asks the map's cluster test once
-// per cluster that a slice cuts rather than once per voxel: voxels that join
-// clusters and touch each other share one answer.
+// per cluster that a slice cuts rather than once per voxel: voxels of one sign
+// that join clusters and touch each other share one answer.
 class VolumeMapColouring
 {
 public:

@@ -30,10 +30,21 @@ void TestCommandLine::initTestCase()
 {
     QVERIFY(tmp.isValid());
     QVERIFY(QDir(tmp.path()).mkdir("folder"));
-    for (const char *name : {"a.vmr", "b.SRF", "b.vwp", "c.png", "d.dcm", "h.hdr", "h.img", "m.vmp",
-                             "s.smp", "z.nii.gz", "notes.txt", "-dash.png"}) {
+    for (const char *name :
+         {"a.vmr", "b.SRF", "b.vwp", "c.png", "d.dcm", "h.hdr", "h.img", "m.vmp", "s.smp",
+          "z.nii.gz", "notes.txt", "-dash.png", "lh.white", "lh.thickness", "lh.aparc.annot",
+          "lh.vwp", "x.surf.gii", "x.label.gii"}) {
         QFile file(tmp.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    // FreeSurfer's surfaces and values of other names, by their magic.
+    for (const char *name : {"lh.sphere.reg", "lh.white.H"}) {
+        QFile file(tmp.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(name == QByteArray("lh.sphere.reg") ? QByteArray("\xff\xff\xfe", 3)
+                                                       : QByteArray("\xff\xff\xff\0\0\0\4\0\0"
+                                                                    "\0\4\0\0\0\1",
+                                                                    15));
     }
     // Other names of the volume and the map; relative names from the folder.
     QVERIFY(QFile::link(tmp.filePath("a.vmr"), tmp.filePath("link.vmr")));
@@ -94,13 +105,20 @@ void TestCommandLine::actionsAndRefusals_data()
                                 << "cxviewer: --render draws one file";
     QTest::newRow("render none") << out << refuse << "cxviewer: --render draws one file";
     QTest::newRow("render folder")
-        << out + QStringList{"%/folder"} << refuse << "cxviewer: --render draws one file";
+        << out + QStringList{"%/folder"} << refuse
+        << "cxviewer: %/folder holds no DICOM series of 3 slices or more";
+    QTest::newRow("series of a file") << out + QStringList{"--series", "1", "%/d.dcm"} << refuse
+                                      << "cxviewer: --series is for a folder of DICOM series";
+    QTest::newRow("series 0") << out + QStringList{"--series", "0", "%/folder"} << refuse
+                              << "cxviewer: --series takes a series number from 1, as cxvinfo "
+                                 "lists them, not 0";
+    const QString cannotDraw = "cxviewer: --render draws an image, DICOM, VMR, NIfTI, SRF, "
+                               "FreeSurfer or GIfTI surface file or a folder of DICOM series, not ";
     QTest::newRow("render text") << out + QStringList{"%/notes.txt"} << refuse
-                                 << "cxviewer: --render draws an image, DICOM, VMR or SRF file, "
-                                    "not %/notes.txt";
-    QTest::newRow("render map") << out + QStringList{"%/m.vmp"} << refuse
-                                << "cxviewer: --render draws an image, DICOM, VMR or SRF file, "
-                                   "not %/m.vmp";
+                                 << cannotDraw + "%/notes.txt";
+    QTest::newRow("render map") << out + QStringList{"%/m.vmp"} << refuse << cannotDraw + "%/m.vmp";
+    QTest::newRow("render FreeSurfer values")
+        << out + QStringList{"%/lh.white.H"} << refuse << cannotDraw + "%/lh.white.H";
     QTest::newRow("render missing") << out + QStringList{"%/gone.srf"} << refuse
                                     << "cxviewer: no such file or folder: %/gone.srf";
     QTest::newRow("missing path with control characters")
@@ -127,6 +145,8 @@ void TestCommandLine::actionsAndRefusals_data()
         << over("%/m.vmp");
     QTest::newRow("output is the viewing parameters of the mesh")
         << QStringList{"--render", "%/b.vwp", "%/b.SRF"} << refuse << over("%/b.vwp");
+    QTest::newRow("output is the viewing parameters of a hemisphere")
+        << QStringList{"--render", "%/lh.vwp", "%/lh.white"} << refuse << over("%/lh.vwp");
     QTest::newRow("output is the image file of the header")
         << QStringList{"--render", "%/h.img", "%/h.hdr"} << refuse << over("%/h.img");
     QTest::newRow("output beside the file")
@@ -151,15 +171,20 @@ void TestCommandLine::actionsAndRefusals_data()
                                  << "";
     QTest::newRow("nifti on volume")
         << out + QStringList{"--map", "%/z.nii.gz", "%/a.vmr"} << render << "";
+    const QString notForMesh = "cxviewer: --map takes a VMP or NIfTI file for a volume, or for a "
+                               "mesh an SMP file or a FreeSurfer or GIfTI file of values or labels "
+                               "per vertex";
     QTest::newRow("nifti on mesh")
-        << out + QStringList{"--map", "%/z.nii.gz", "%/b.SRF"} << refuse
-        << "cxviewer: --map takes a VMP or NIfTI file for a volume or an SMP file for a mesh";
-    QTest::newRow("vmp on mesh")
-        << out + vmp + QStringList{"%/b.SRF"} << refuse
-        << "cxviewer: --map takes a VMP or NIfTI file for a volume or an SMP file for a mesh";
-    QTest::newRow("map on image")
-        << out + vmp + QStringList{"%/c.png"} << refuse
-        << "cxviewer: --map takes a VMP or NIfTI file for a volume or an SMP file for a mesh";
+        << out + QStringList{"--map", "%/z.nii.gz", "%/b.SRF"} << refuse << notForMesh;
+    QTest::newRow("vmp on mesh") << out + vmp + QStringList{"%/b.SRF"} << refuse << notForMesh;
+    QTest::newRow("map on image") << out + vmp + QStringList{"%/c.png"} << refuse << notForMesh;
+    QTest::newRow("surface on mesh")
+        << out + QStringList{"--map", "%/lh.white", "%/b.SRF"} << refuse << notForMesh;
+    for (const char *map : {"lh.thickness", "lh.aparc.annot", "x.label.gii", "lh.white.H"})
+        for (const char *mesh : {"lh.white", "x.surf.gii", "lh.sphere.reg", "b.SRF"})
+            QTest::newRow(qPrintable(QString("%1 on %2").arg(map, mesh)))
+                << out + QStringList{"--map", QString("%/") + map, QString("%/") + mesh} << render
+                << "";
     QTest::newRow("map missing") << out + QStringList{"--map", "%/gone.vmp", "%/a.vmr"} << refuse
                                  << "cxviewer: no such file: %/gone.vmp";
     QTest::newRow("map folder") << out + QStringList{"--map", "%/folder", "%/a.vmr"} << refuse

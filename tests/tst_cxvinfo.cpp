@@ -1,4 +1,6 @@
+#include "BlobMap.h"
 #include "DicomFixture.h"
+#include "NiftiFixture.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
 #include "VmpFixture.h"
@@ -24,6 +26,9 @@ private slots:
     void maps();
     void failures();
     void unreadable();
+    void clusters_data();
+    void clusters();
+    void seriesOfAFolder();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -235,8 +240,8 @@ void TestCxvInfo::failures()
     const QString noPixels = write("nopixels.dcm", DicomFixture().file());
     QCOMPARE(run({compressed, noPixels}, &out, &err), 1);
     const QList<QByteArray> dicomReasons = err.trimmed().split('\n');
-    QCOMPARE(dicomReasons.value(0),
-             "cxvinfo: " + compressed.toUtf8() + ": compressed DICOM (JPEG 2000) is not supported");
+    QCOMPARE(dicomReasons.value(0), "cxvinfo: " + compressed.toUtf8() +
+                                        ": the JPEG 2000 lossless pixel data is not encapsulated");
     QCOMPARE(dicomReasons.value(1), "cxvinfo: " + noPixels.toUtf8() +
                                         ": not a readable DICOM image (no pixel data found)");
 }
@@ -250,6 +255,170 @@ void TestCxvInfo::unreadable()
     QByteArray out, err;
     QCOMPARE(run({locked}, &out, &err), 1);
     QCOMPARE(err.trimmed(), "cxvinfo: " + locked.toUtf8() + ": permission denied");
+}
+
+// The blobs as a VMP of resolution 3 over a Talairach VMR of 48 voxels a side,
+// cell (i, j, k) at Talairach (128 - 3k, 128 - 3i, 128 - 3j); as a NIfTI z map
+// of 3-mm voxels from -30 mm; and an atlas of 10-mm voxels from -51 mm named
+// "Region" 1 + i % 4 + 4 (j % 4) + 16 (k % 4).
+void TestCxvInfo::clusters_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    // Per cluster "sign voxels i,j,k x,y,z label", or the reason.
+    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("space");
+
+    VmrFixture head;
+    head.dimX = head.dimY = head.dimZ = 48;
+    head.offsetX = head.offsetY = head.offsetZ = 0;
+    head.referenceSpace = 3;
+    head.talairach = 1;
+    std::fill(std::begin(head.voxelSize), std::end(head.voxelSize), 1.0f);
+    const QString volume = write("head.vmr", head.bytes());
+    VmpFixture vmp;
+    for (int axis = 0; axis < 3; ++axis) {
+        vmp.box[2 * axis] = 0;
+        vmp.box[2 * axis + 1] = 3 * BlobMap::cells;
+    }
+    vmp.maps[0].threshMin = 3;
+    vmp.maps[0].showPosNeg = 3;
+    vmp.maps[0].clusterCheckEnabled = 0;
+    for (double v : BlobMap::values())
+        vmp.maps[0].data << float(v);
+    const QString blobs = write("blobs.vmp", vmp.current());
+    NiftiFixture zmap;
+    zmap.dims = {BlobMap::cells, BlobMap::cells, BlobMap::cells};
+    zmap.sform = {{{3, 0, 0, -30}, {0, 3, 0, -30}, {0, 0, 3, -30}}};
+    zmap.sformCode = 4;
+    zmap.intent = 5;
+    zmap.values = BlobMap::values();
+    const QString nifti = write("zmap.nii", zmap.bytes());
+    NiftiFixture atlas;
+    atlas.dims = {20, 20, 20};
+    atlas.datatype = 4;
+    atlas.sform = {{{10, 0, 0, -51}, {0, 10, 0, -51}, {0, 0, 10, -51}}};
+    atlas.sformCode = 4;
+    QByteArray names;
+    for (int k = 0; k < 20; ++k)
+        for (int j = 0; j < 20; ++j)
+            for (int i = 0; i < 20; ++i)
+                atlas.values.push_back(1 + i % 4 + 4 * (j % 4) + 16 * (k % 4));
+    for (int label = 1; label <= 64; ++label)
+        names += QByteArray::number(label) + " Region " + QByteArray::number(label) + "\n";
+    const QString regions = write("regions.nii", atlas.bytes());
+    write("regions.nii.txt", names);
+
+    const QString positive = "pos 19 4,5,6 110,116,113 ";
+    const QString negative = "neg 7 11,10,9 101,95,98 ";
+    QTest::newRow("VMP, as its file says")
+        << QStringList{blobs} << 0 << QStringList{positive, negative} << "world";
+    QTest::newRow("onto its Talairach volume, named, positive values")
+        << QStringList{"--volume", volume, "--atlas", regions, "--sign", "pos", blobs} << 0
+        << QStringList{positive + "Region 5"} << "talairach";
+    QTest::newRow("threshold") << QStringList{"--threshold", "7", blobs} << 0
+                               << QStringList{"pos 1 4,5,6 110,116,113 "} << "world";
+    QTest::newRow("minimum size in mm³")
+        << QStringList{"--min-size", "300", blobs} << 0 << QStringList{positive} << "world";
+    // A new map's threshold of 4, in the file's world.
+    QTest::newRow("NIfTI, named") << QStringList{"--atlas", regions, nifti} << 0
+                                  << QStringList{"pos 7 4,5,6 -18,-15,-12 Region 4",
+                                                 "neg 1 11,10,9 3,0,-3 Region 22"}
+                                  << "world";
+    QTest::newRow("no such map") << QStringList{"--map-index", "2", nifti} << 1
+                                 << QStringList{"holds no map 2 (it has 1)"} << QString();
+    QTest::newRow("no such sign") << QStringList{"--sign", "up", nifti} << 2 << QStringList{}
+                                  << QString();
+    QTest::newRow("not a map") << QStringList{volume} << 1
+                               << QStringList{"not a volume map (expected .vmp, .nii, .nii.gz or "
+                                              ".hdr)"}
+                               << QString();
+}
+
+// The same table as TSV and as JSON.
+void TestCxvInfo::clusters()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, space);
+    QByteArray tsv, json, err;
+    QCOMPARE(run(QStringList{"--clusters"} + arguments, &tsv, &err), status);
+    if (status == 2)
+        return;
+    if (status == 1) {
+        QCOMPARE(err.trimmed(),
+                 "cxvinfo: " + arguments.last().toUtf8() + ": " + expected.first().toUtf8());
+        return;
+    }
+    QCOMPARE(run(QStringList{"--clusters", "--json"} + arguments, &json), 0);
+    const QJsonObject table = QJsonDocument::fromJson(json).object();
+    QCOMPARE(table["space"].toString(), space);
+    QStringList fromJson;
+    for (const QJsonValue &value : table["clusters"].toArray()) {
+        const QJsonObject c = value.toObject();
+        QStringList voxel, world;
+        for (int a = 0; a < 3; ++a) {
+            voxel << QString::number(c["peakVoxel"].toArray()[a].toInt());
+            world << QString::number(c["peakWorld"].toArray()[a].toDouble());
+        }
+        fromJson << QString("%1 %2 %3 %4 %5")
+                        .arg(c["sign"].toString())
+                        .arg(c["voxels"].toInt())
+                        .arg(voxel.join(','), world.join(','), c["peakLabel"].toString());
+    }
+    QCOMPARE(fromJson, expected);
+
+    const QList<QByteArray> lines = tsv.split('\n');
+    QCOMPARE(lines.size(), expected.size() + 2); // the header and the last line's end
+    const QByteArray suffix = space == "talairach" ? "_tal" : "_mm";
+    QVERIFY(lines[0].startsWith("cluster\tsign\tvoxels\tvolume_mm3\tpeak_value\tpeak_i\tpeak_j\t"
+                                "peak_k\tpeak_x" +
+                                suffix));
+    for (int r = 0; r < expected.size(); ++r) {
+        const QList<QByteArray> f = lines[r + 1].split('\t');
+        QCOMPARE(QString("%1 %2 %3,%4,%5 %6,%7,%8 %9")
+                     .arg(f[1], f[2], f[5], f[6], f[7], f[8], f[9], f[10])
+                     .arg(QString::fromUtf8(f[14])),
+                 expected[r]);
+    }
+}
+
+// A folder: its series as the viewer groups them, in its order, numbered from 1.
+void TestCxvInfo::seriesOfAFolder()
+{
+    const QString fixtures = CXV_DICOM_SERIES "/";
+    QFile list(fixtures + "expected.txt");
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QStringList names, volumes;
+    for (const QByteArray &line : list.readAll().trimmed().split('\n')) {
+        names << QString(line.split('|')[0]);
+        volumes << QString(line.split('|')[1]);
+    }
+    QByteArray out, err;
+    QCOMPARE(run({"--json", fixtures + "series"}, &out, &err), 0);
+    const QJsonObject folder = QJsonDocument::fromJson(out).object();
+    QCOMPARE(folder["kind"].toString(), QString("DICOM folder"));
+    QVERIFY(folder["ok"].toBool());
+    QCOMPARE(folder["nrOfSeries"].toInt(), names.size());
+    QStringList listed, listedVolumes;
+    for (const QJsonValue &series : folder["series"].toArray()) {
+        listed << series["name"].toString();
+        listedVolumes << (series["volume"].toBool() ? "1" : "0");
+    }
+    QCOMPARE(listed, names);
+    QCOMPARE(listedVolumes, volumes);
+    const QJsonObject first = folder["series"].toArray().first().toObject();
+    QCOMPARE(first["images"].toInt(), 12);
+    QCOMPARE(first["columns"].toInt(), 20);
+    QCOMPARE(first["voxelToWorld"].toArray().size(), 3);
+    QCOMPARE(folder["skipped"].toArray().size(), 1);
+    QVERIFY(folder["skipped"].toArray().first().toString().startsWith("notes.txt: "));
+
+    QCOMPARE(run({fixtures + "series"}, &out), 0);
+    QVERIFY(out.startsWith((fixtures + "series: DICOM folder\n").toUtf8()));
+    QVERIFY(out.contains("\n  series 1\n"));
+    QVERIFY(out.contains(" 5 T1_oblique (12)\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCxvInfo)

@@ -629,6 +629,18 @@ void TestDicom::walk_data()
     };
     const QString dimension = unreadable("rows, columns or bits allocated not one 16-bit value");
     const QByteArray missing, zero("\0\0", 2), two("\2\0", 2), three("\3\0", 2), bits("\x10\0", 2);
+    // The pixel data's VR tells the VR mode: OB (8-bit or compressed pixels) as
+    // well as OW, so that the header of an 8-bit colour image in explicit
+    // big-endian is read in place, up to its refusal.
+    DicomFixture bigEndianRgb(Syntax::ExplicitBigEndian);
+    bigEndianRgb.unsignedShort(0x0028, 0x0002, 3)
+        .text(0x0028, 0x0004, "CS", "RGB")
+        .unsignedShort(0x0028, 0x0010, 2)
+        .unsignedShort(0x0028, 0x0011, 2)
+        .unsignedShort(0x0028, 0x0100, 8)
+        .element(0x7FE0, 0x0010, "OB", QByteArray(12, '\x40'));
+    row("8-bit RGB, explicit big-endian", bigEndianRgb.file(),
+        "8-bit pixels are not supported, only 16-bit ones");
     row("bits missing", image(two, three, missing), reads, sampleRead);
     row("8 bits", image(two, three, QByteArray("\x08\0", 2)),
         "8-bit pixels are not supported, only 16-bit ones");

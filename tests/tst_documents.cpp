@@ -76,8 +76,9 @@ void TestDocuments::failuresCarryTheReadersReason_data()
                                 << "not a readable VMR volume";
     QTest::newRow("no pixels") << "bad.dcm" << QByteArray("DICM and nothing more")
                                << "not a readable DICOM image (no pixel data found)";
-    QTest::newRow("JPEG 2000") << "j2k.dcm" << jpeg2000.pixels({1, 2}).file()
-                               << "compressed DICOM (JPEG 2000) is not supported";
+    QTest::newRow("JPEG 2000 not encapsulated")
+        << "j2k.dcm" << jpeg2000.pixels({1, 2}).file()
+        << "the JPEG 2000 lossless pixel data is not encapsulated";
     QTest::newRow("cut mesh") << "cut.srf" << SrfFixture::octahedron().bytes().left(30)
                               << "not a readable SRF mesh";
     QTest::newRow("no picture") << "bad.png" << QByteArray("\x89PNG\r\n\x1a\n garbage", 17) << "";

@@ -4,6 +4,7 @@
 
 #include "ArVolumeMap.h"
 #include "ArVolumeMaps.h"
+#include "ClusterTable.h"
 #include "MosaicLayout.h"
 #include "SliceMosaic.h"
 #include "VolumeDoc.h"
@@ -73,6 +74,8 @@ private slots:
     void voxel_data();
     void voxel();
     void mosaic();
+    void clustersShown_data();
+    void clustersShown();
 };
 
 // Map 0 has thresholds 4 and 8, no upper threshold and the built-in scale, and
@@ -152,8 +155,14 @@ void TestMapColouring::voxel_data()
     QTest::newRow("pair, cluster filter") << Setup([](Scene &s) {
         s.display.clusterFilter = true;
         s.display.clusterSize = 2;
-        s.set(s.map(), 4, 3, 3, -5.0f);
+        s.set(s.map(), 4, 3, 3, 5.0f);
     }) << 6.0f << Rgb{255, 155, 0};
+    // Positive and negative values are clusters of their own.
+    QTest::newRow("beside a negative value, cluster filter") << Setup([](Scene &s) {
+        s.display.clusterFilter = true;
+        s.display.clusterSize = 2;
+        s.set(s.map(), 4, 3, 3, -5.0f);
+    }) << 6.0f << Rgb{};
     QTest::newRow("outside the box") << Setup([](Scene &s) { s.maps().xEnd = 2; }) << 6.0f << Rgb{};
 
     // The upper threshold is kept above the threshold shown, as the statistic
@@ -279,6 +288,84 @@ void TestMapColouring::mosaic()
         QVERIFY(coloured > 40);
     }
     QCOMPARE(QByteArray(reinterpret_cast<char *>(scene.doc.vmrData.get()), nrOfVoxels), volume);
+}
+
+// A map of 8 × 8 × 8 voxels over the whole volume, zeros but for the voxels a
+// row sets, shown at threshold 4 with a cluster filter of 2 unless the row says
+// otherwise.
+void TestMapColouring::clustersShown_data()
+{
+    QTest::addColumn<Setup>("setup");
+    // Voxels coloured.
+    QTest::addColumn<int>("shown");
+    const auto row = [](const char *name, int shown, const QList<QPair<QList<int>, float>> &voxels,
+                        const Setup &more = Setup()) {
+        QTest::newRow(name) << Setup([=](Scene &s) {
+            for (const auto &[v, value] : voxels)
+                s.set(s.map(), v[0], v[1], v[2], value);
+            if (more)
+                more(s);
+        }) << shown;
+    };
+    row("a blob of each sign apart", 5,
+        {{{2, 2, 2}, 6}, {{3, 2, 2}, 5}, {{2, 3, 2}, 7}, {{5, 5, 5}, -6}, {{5, 6, 5}, -8}});
+    row("a positive beside a negative", 0, {{{3, 3, 3}, 6}, {{4, 3, 3}, -5}});
+    row("at index 0", 4, {{{0, 3, 3}, 6}, {{1, 3, 3}, 6}, {{5, 0, 0}, -6}, {{5, 0, 1}, -6}});
+    row("at minus the threshold", 0, {{{3, 3, 3}, -5}, {{4, 3, 3}, -4}, {{5, 3, 3}, -5}});
+    // Every 0 is positive: 509 zeros, and the pair below 0.
+    row("threshold 0", 511, {{{3, 3, 3}, -2}, {{4, 3, 3}, -2}, {{6, 6, 6}, -3}},
+        [](Scene &s) { s.display.threshold = 0; });
+    row("beyond the upper threshold", 0, {{{3, 3, 3}, 6}, {{4, 3, 3}, 9}, {{5, 3, 3}, 6}},
+        [](Scene &s) { s.map().mapOption = 0; });
+    row("a lag not shown", 0, {{{3, 3, 3}, 1.5f}, {{4, 3, 3}, 4.5f}, {{5, 3, 3}, 1.5f}},
+        [](Scene &s) {
+            s.map().mapType = 3;
+            std::copy_n(std::data({5, 1, 3, 0}), 4, s.map().lagValues);
+            s.display.threshold = 0.25f;
+        });
+    row("over white anatomy", 2, {{{3, 3, 3}, 6}, {{4, 3, 3}, 6}},
+        [](Scene &s) { s.doc.vmrData[4 + 3 * 8 + 3 * 64] = 255; });
+}
+
+// The voxels the slices colour with the cluster filter on are those of the
+// clusters a table lists of the map's values as the slices show them, sign by
+// sign.
+void TestMapColouring::clustersShown()
+{
+    QFETCH(Setup, setup);
+    QFETCH(int, shown);
+    const int n = 8;
+    Scene scene(n, n, n);
+    ArVolumeMaps &maps = scene.maps();
+    maps.xStart = maps.yStart = maps.zStart = 0;
+    maps.xEnd = maps.yEnd = maps.zEnd = n - 1;
+    scene.map().allocateMapData(maps);
+    scene.display.clusterFilter = true;
+    scene.display.clusterSize = 2;
+    setup(scene);
+
+    VolumeMapColouring colouring;
+    int coloured[2] = {0, 0}; // positive, negative
+    for (int z = 0; z < n; ++z)
+        for (int y = 0; y < n; ++y)
+            for (int x = 0; x < n; ++x) {
+                int r, g, b;
+                colouring.getVMPColorForVoxel(&scene.doc, scene.display, x, y, z, r, g, b, 100, 100,
+                                              100);
+                if (r >= 0)
+                    ++coloured[r == 255 ? 0 : 1];
+            }
+    ClusterCriteria criteria = scene.map().shownValues(scene.display);
+    criteria.minVoxels = scene.display.clusterSize;
+    ClusterTable table;
+    QVERIFY(
+        table.compute({scene.map().mapData.get(), {n, n, n}, AffineTransform(), false}, criteria));
+    qint64 listed[2] = {0, 0};
+    for (const Cluster &c : table.clusters())
+        listed[c.sign > 0 ? 0 : 1] += c.voxels;
+    QCOMPARE(listed[0], qint64(coloured[0]));
+    QCOMPARE(listed[1], qint64(coloured[1]));
+    QCOMPARE(coloured[0] + coloured[1], shown);
 }
 
 QTEST_APPLESS_MAIN(TestMapColouring)

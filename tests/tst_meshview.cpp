@@ -10,6 +10,7 @@
 #include "SurfaceMesh.h"
 
 #include <QBuffer>
+#include <QMatrix4x4>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -190,6 +191,31 @@ void TestMeshView::cameraByMouseKeysAndWheel()
     QTest::mouseDClick(view, Qt::LeftButton, {}, QPoint(200, 200));
     QCOMPARE(cam.rotationY(), -35.0);
     QCOMPARE(cam.translationZ(), -350.0);
+
+    // Control-click picks the vertex nearest the viewer in the middle (the
+    // sphere's point facing the eye), and beside the sphere none.
+    QSignalSpy picked(view, &MeshOGLViewer::vertexPicked);
+    QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 200));
+    QCOMPARE(picked.size(), 0);
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, QPoint(200, 200));
+    QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, QPoint(3, 3));
+    QCOMPARE(picked.size(), 2);
+    QMatrix4x4 toModel;
+    toModel.rotate(float(-cam.rotationZ()), 0, 0, 1);
+    toModel.rotate(float(-cam.rotationY()), 0, 1, 0);
+    toModel.rotate(float(-cam.rotationX()), 1, 0, 0);
+    const QVector3D towardsEye = toModel.map(QVector3D(0, 0, 1));
+    const SurfaceMesh &mesh = view->mesh()->mesh();
+    int facing = 0;
+    const auto drawn = [&mesh](int v) {
+        return QVector3D(mesh.vertexX[v] - 128, mesh.vertexY[v] - 128, 128 - mesh.vertexZ[v]);
+    };
+    for (int v = 1; v < mesh.nrOfVertices; ++v)
+        if (QVector3D::dotProduct(drawn(v), towardsEye) >
+            QVector3D::dotProduct(drawn(facing), towardsEye))
+            facing = v;
+    QCOMPARE(picked[0][0].toInt(), facing);
+    QCOMPARE(picked[1][0].toInt(), -1);
 }
 
 void TestMeshView::viewingParametersAndThumbnail()

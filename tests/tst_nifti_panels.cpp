@@ -48,7 +48,7 @@ void TestNiftiPanels::headerAndCross()
     QCOMPARE(rows(panels.niftiGroupItem()),
              QStringList({"Dims=16 × 20 × 14", "Voxel size=2 × 2 × 2 mm", "Data type=uint8",
                           "Orientation=sform", "MNI X=-10.0", "MNI Y=-10.0", "MNI Z=0.0",
-                          "Voxel i/j/k=3 / 5 / 7", "Value=57"}));
+                          "Voxel i/j/k=3 / 5 / 7", "Value=57", "Notes="}));
     QVERIFY(panels.cxPropertiesBrowser()->isExpanded(panels.niftiGroupItem()));
 
     panels.updateHeaderOfLoadedVMR(readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/fourd_int16.nii.gz"));
@@ -60,7 +60,7 @@ void TestNiftiPanels::headerAndCross()
     QCOMPARE(shown.mid(2, 2), QStringList({"Data type=float32", "Orientation=sform"}));
     QVERIFY(shown[4].startsWith("X mm="));
     // The grid's corner lies outside the oblique file's voxels.
-    QCOMPARE(shown.mid(7), QStringList({"Voxel i/j/k=", "Value="}));
+    QCOMPARE(shown.mid(7), QStringList({"Voxel i/j/k=", "Value=", "Notes="}));
 }
 
 QTEST_MAIN(TestNiftiPanels)

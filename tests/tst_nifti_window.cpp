@@ -2,6 +2,11 @@
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "MapsPanel.h"
+#include "PropertyPanels.h"
+#include "QtBrowserItem.h"
+#include "QtVariantProperty.h"
+#include "ShowFile.h"
+#include "VolumeComposer.h"
 #include "VolumeOGLViewer.h"
 
 #include <QCheckBox>
@@ -12,6 +17,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -30,6 +37,29 @@ QPair<int, int> mapPixels(const QImage &image)
     return {positive, negative};
 }
 
+QStringList offeredMaps(const QListWidget *files)
+{
+    QStringList names;
+    for (int i = 0; i < files->count(); ++i)
+        names << files->item(i)->text();
+    return names;
+}
+
+// The largest difference of a colour channel between two pictures of one size.
+int largestDifference(const QImage &a, const QImage &b)
+{
+    if (a.size() != b.size())
+        return 256;
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    return largest;
+}
+
 } // namespace
 
 class TestNiftiWindow : public QObject
@@ -38,6 +68,7 @@ class TestNiftiWindow : public QObject
 
 private slots:
     void folderOfNiftiFiles();
+    void folderOfDicomSeries();
 
 private:
     QTemporaryDir tmp;
@@ -120,6 +151,68 @@ void TestNiftiWindow::folderOfNiftiFiles()
     viewer.openPaths({"Brain.NII.GZ", "mask_uint8.nii"});
     QCOMPARE(QFileInfo(store->fileName(viewer.coverFlow()->getSelectedImageIndex())).fileName(),
              QString("mask_uint8.nii"));
+}
+
+// A scanner's folder in CX data mode: a cover per series that is a volume,
+// named by its number, description and slice count, after the files; chosen,
+// it shows as dcm2niix's NIfTI file of it does, with its notes and the
+// statistics over it offered.
+void TestNiftiWindow::folderOfDicomSeries()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QDir root(tmp.path());
+    root.mkpath("scan");
+    const QString fixtures = CXV_DICOM_SERIES "/";
+    for (const QFileInfo &file : QDir(fixtures + "series").entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), tmp.filePath("scan/" + file.fileName())));
+    QVERIFY(QFile::copy(fixtures + "nifti/stats.nii", tmp.filePath("scan/stats.nii")));
+    QDir::setCurrent(tmp.filePath("scan"));
+
+    // The working directory is listed in CX data mode.
+    CortivexViewer viewer;
+    viewer.resize(1200, 750);
+    viewer.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    CoverFlowBrowser *strip = viewer.coverFlow();
+    const CoverStore *store = strip->coverStore();
+    const auto covers = [store] {
+        QStringList names;
+        for (int i = 0; i < store->count(); ++i)
+            names << QFileInfo(store->fileName(i)).fileName();
+        return names;
+    };
+    QTRY_COMPARE(covers(),
+                 QStringList({"stats.nii", "5 T1_oblique (12).series", "7 T1_missing (11).series",
+                              "9 mixed [1] (4).series", "9 mixed [2] (3).series",
+                              "13 tilted (12).series", "15 enhanced (12).series"}));
+
+    auto *volumeView = viewer.findChild<VolumeOGLViewer *>();
+    auto *panels = viewer.findChild<PropertyPanels *>();
+    QListWidget *files = viewer.findChild<MapsPanel *>()->mapFileList();
+    const auto inspect = [&](int cover) {
+        strip->setCurrentCoverIndex(cover);
+        strip->emitCurrentItemChangedForInspection();
+        QTRY_VERIFY(volumeView->volume() &&
+                    volumeView->volume()->fileName() == store->fileName(cover));
+    };
+    const auto panelRow = [panels](int row) {
+        const auto rows = panels->niftiGroupItem()->property()->subProperties();
+        return rows.value(row) ? rows[row]->valueText() : QString();
+    };
+    inspect(1);
+    const auto nifti = readAs<VolumeDocument>(fixtures + "nifti/s5.nii");
+    QVERIFY(nifti);
+    VolumeComposer composer;
+    const QImage expected = composer.compose(*nifti, nifti->initialCross(), {true, true, false});
+    QVERIFY(largestDifference(volumeView->shownImage(), expected) <= 1);
+    QCOMPARE(panelRow(0), QString("20 × 16 × 12"));
+    QCOMPARE(panelRow(3), QString("DICOM series"));
+    QCOMPARE(panelRow(9), QString());
+    QTRY_COMPARE(offeredMaps(files), QStringList({"stats.nii"}));
+
+    inspect(2);
+    QCOMPARE(panelRow(9), QString("1 slice is missing. Resampled to even spacing."));
+    QCOMPARE(volumeView->failureNote(), QString());
 }
 
 QTEST_MAIN(TestNiftiWindow)

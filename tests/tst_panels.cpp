@@ -3,9 +3,11 @@
 #include "MapsPanel.h"
 #include "PropertyPanels.h"
 #include "ShowFile.h"
+#include "SurfaceMaps.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
+#include "ShowFile.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
@@ -86,7 +88,8 @@ void TestPanels::propertyPanels()
                 "Bits allocated|Repetition time|Series number|Acquisition number|Instance number|"
                 "Patient position|Image position patient|Image orientation patient|Image type|"
                 "Modality|Manufacturer|Manufacturers model name|Magnetic field strength|"
-                "Institution name|Study description|Series description|Patients name|Byte order")
+                "Institution name|Study description|Series description|Patients name|Byte order|"
+                "Frame")
             .split('|');
     const struct
     {
@@ -98,13 +101,16 @@ void TestPanels::propertyPanels()
          {"File Properties", "Image Properties"},
          {file, {"Width:", "Height:"}}},
         {panels.cxPropertiesBrowser(),
-         {"File Properties", "VMR Info / Talairach Coords", "SRF Header", "NIfTI Info"},
+         {"File Properties", "VMR Info / Talairach Coords", "SRF Header", "NIfTI Info",
+          "Values at Cross", "Picked Vertex"},
          {file,
           {"Dims X/Y/Z", "X", "Y", "Z"},
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
            "Mean edge length"},
           {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
-           "Value"}}},
+           "Value", "Notes"},
+          {"Anatomy", "Map", "Atlas region"},
+          {"Vertex", "Coordinates", "Curvature", "Map", "Label"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
     };
     for (const auto &e : expected) {
@@ -162,13 +168,43 @@ void TestPanels::headerPanels()
     QCOMPARE(shown(cx, vmr, "Dims X/Y/Z") + shown(cx, vmr, "Y"), QString());
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
-    panels.updateHeaderOfLoadedSRF(
-        readAs<MeshDocument>(write("octa.srf", SrfFixture::octahedron().bytes()))->headerValues());
+    const auto octahedron =
+        readAs<MeshDocument>(write("octa.srf", SrfFixture::octahedron().bytes()));
+    panels.updateHeaderOfLoadedSRF(octahedron->headerValues());
     const QStringList srf = {"Reconstructed", "6", "4", "8", "12", "1.41421"};
     for (int i = 0; i < srf.size(); ++i)
         QCOMPARE(shown(cx, "SRF Header", srfHeaderLabels()[i]), srf[i]);
     QVERIFY(!cx->isExpanded(panels.vmrGroupItem()));
     QVERIFY(cx->isExpanded(panels.srfGroupItem()));
+    QVERIFY(cx->isExpanded(panels.pickedVertexGroupItem()));
+
+    // A picked vertex: its coordinates, the curvature its file gives it (odd
+    // vertices concave) and the value of the map shown, under the map's name.
+    const auto vertexRows = [&] {
+        QStringList rows;
+        for (QtVariantProperty *p : panels.pickedVertexGroupItem()->property()->subProperties())
+            rows << p->propertyName() + "=" + p->valueText();
+        return rows;
+    };
+    panels.showPickedVertex(octahedron, 3);
+    QCOMPARE(vertexRows(),
+             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "Map=", "Label="}));
+    SmpFixture smp;
+    smp.maps = {SmpFixture::Map()};
+    smp.maps[0].name = "faces";
+    smp.maps[0].data = {0.5f, 1.5f, 2.5f, 3.5f, 4.5f, 5.5f};
+    QString reason;
+    QCOMPARE(octahedron->readMapFile(write("octa.smp", smp.bytes()), reason),
+             QStringList({"faces"}));
+    octahedron->chooseMap(0, reason);
+    octahedron->applyDisplay({4.0f, 0, false, 3});
+    panels.updateValues();
+    QCOMPARE(vertexRows(),
+             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "faces=3.5", "Label="}));
+    panels.showPickedVertex(octahedron, 2);
+    QCOMPARE(vertexRows().mid(2), QStringList({"Curvature=convex", "faces=2.5", "Label="}));
+    panels.showPickedVertex(octahedron, -1);
+    QCOMPARE(vertexRows(), QStringList({"Vertex=", "Coordinates=", "Curvature=", "faces=", "Label="}));
     panels.updateHeaderOfLoadedVMR(native);
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 
@@ -183,7 +219,8 @@ void TestPanels::headerPanels()
         .unsignedShort(0x0028, 0x0011, 1)
         .unsignedShort(0x0028, 0x0100, 16)
         .pixels({100, 200});
-    panels.updateHeaderOfLoadedDICOM(readAs<DicomDocument>(write("slice.dcm", image.file()))->dicom());
+    panels.updateHeaderOfLoadedDICOM(
+        readAs<DicomDocument>(write("slice.dcm", image.file()))->dicom());
     const QList<QPair<QString, QString>> fields = {{"No. of rows", "2"},
                                                    {"No. of columns", "1"},
                                                    {"Pixel spacing", "0.9375\\0.5"},
@@ -335,14 +372,14 @@ void TestPanels::mapsPanel()
     SmpFixture smp;
     smp.nrOfVertices = 5000;
     const QString fits = write("a.smp", smp.bytes());
-    QVERIFY(MapsPanel::checkSMPFitsSRF(fits, 5000));
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(fits, 3000));
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(write("short.smp", smp.bytes().left(5)), 5000));
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(tmp.filePath("missing.smp"), 5000));
-    // A FIFO would block the window if it were opened.
+    // The vertex count an SMP file states, by which the maps panel offers it.
+    QCOMPARE(SurfaceMaps::statedVertexCount(fits), 5000);
+    QCOMPARE(SurfaceMaps::statedVertexCount(write("short.smp", smp.bytes().left(5))), -1);
+    QCOMPARE(SurfaceMaps::statedVertexCount(tmp.filePath("missing.smp")), -1);
+    // A FIFO would block the loader if it were opened.
     const QString fifo = tmp.filePath("fifo.smp");
     QVERIFY(mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
-    QVERIFY(!MapsPanel::checkSMPFitsSRF(fifo, 5000));
+    QCOMPARE(SurfaceMaps::statedVertexCount(fifo), -1);
 }
 
 QTEST_MAIN(TestPanels)

@@ -4,18 +4,18 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "DicomFixture.h"
 #include "FileHelpers.h"
+#include "FixtureStream.h"
 #include "FolderBrowser.h"
 #include "ImageOGLViewer.h"
-#include "DicomFixture.h"
-#include "FixtureStream.h"
-#include "MapsPanel.h"
 #include "MapDisplaySettings.h"
+#include "MapsPanel.h"
 #include "MeshOGLViewer.h"
-#include "ShowFile.h"
 #include "MosaicLayout.h"
 #include "NiftiImage.h"
 #include "SampleSet.h"
+#include "ShowFile.h"
 #include "SliceMosaic.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
@@ -41,11 +41,11 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
-#include <cstring>
 
 namespace {
 
@@ -138,6 +138,7 @@ private slots:
     void meshWithoutAnyDisplay_data();
     void meshWithoutAnyDisplay();
     void pictureAndDicom();
+    void seriesOfAFolder();
     void withoutDisplay_data();
     void withoutDisplay();
     void failures();
@@ -152,9 +153,8 @@ private slots:
 private:
     // settings: NAME=value for the program's environment, besides the test's
     // own. Killed after timeout ms, so that a figure that waits fails the test.
-    Run run(const QStringList &arguments, bool withDisplay = true,
-            const QStringList &settings = {}, int timeout = 60000,
-            const QString &workingFolder = QString());
+    Run run(const QStringList &arguments, bool withDisplay = true, const QStringList &settings = {},
+            int timeout = 60000, const QString &workingFolder = QString());
     // With the arguments' bytes as given, which need not be valid UTF-8.
     Run runRaw(const QList<QByteArray> &arguments);
     Run execute(const QString &program, const QStringList &arguments, bool withDisplay,
@@ -374,6 +374,14 @@ void TestRenderCli::meshWithoutAnyDisplay_data()
         << "Phantom_Cortex.srf" << QSize(400, 300) << "" << 1 << -1.0f << -1 << 0;
     QTest::newRow("cortex, second map above 0.3, clusters of 30, positive values")
         << "Phantom_Cortex.srf" << QSize(400, 300) << "Phantom_Cortex.smp" << 2 << 0.3f << 30 << 1;
+    QTest::newRow("FreeSurfer white surface in the greys of lh.curv, lh.vwp's camera")
+        << "FreeSurfer/lh.white" << QSize(400, 300) << "" << 1 << -1.0f << -1 << 0;
+    QTest::newRow("pial surface, thickness above 2, clusters of 100 mm²")
+        << "FreeSurfer/lh.pial" << QSize(360, 300) << "FreeSurfer/lh.thickness" << 1 << 2.0f << 100
+        << 0;
+    QTest::newRow("white surface, the lobes of lh.aparc.annot")
+        << "FreeSurfer/lh.white" << QSize(300, 300) << "FreeSurfer/lh.aparc.annot" << 1 << -1.0f
+        << -1 << 0;
 }
 
 // With no display and no X server to be started (no Xvfb on the path), the
@@ -450,13 +458,52 @@ void TestRenderCli::pictureAndDicom()
     QVERIFY(bright > 1000);
 }
 
+// A folder of DICOM series: the series asked for, drawn as dcm2niix's NIfTI
+// file of it is; without --series the list to choose from.
+void TestRenderCli::seriesOfAFolder()
+{
+    QTemporaryDir dir;
+    const QString fixtures = CXV_DICOM_SERIES "/";
+    for (const QFileInfo &file : QDir(fixtures + "series").entryInfoList(QDir::Files))
+        QVERIFY(QFile::copy(file.filePath(), dir.filePath(file.fileName())));
+
+    Run r = run({"--render", out("series.png"), dir.path()});
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.startsWith(QString("cxviewer: %1 holds 7 DICOM series; choose one with "
+                                      "--series N:\n  1  5 T1_oblique (12)\n")
+                                  .arg(dir.path())),
+             qPrintable(r.err));
+    QVERIFY(r.err.contains("\n  5  11 scout (2) (not a volume)\n"));
+    QCOMPARE(run({"--render", out("scout.png"), "--series", "5", dir.path()}).status, 2);
+    QCOMPARE(run({"--render", out("none.png"), "--series", "8", dir.path()}).status, 2);
+
+    QCOMPARE(run({"--render", out("series.png"), "--series", "1", dir.path()}).status, 0);
+    QCOMPARE(run({"--render", out("s5.png"), fixtures + "nifti/s5.nii"}).status, 0);
+    const QImage series(out("series.png")), nifti(out("s5.png"));
+    QCOMPARE(series.size(), nifti.size());
+    int largest = 0;
+    for (int y = 0; y < series.height(); ++y)
+        for (int x = 0; x < series.width(); ++x)
+            largest = qMax(largest, qAbs(qGray(series.pixel(x, y)) - qGray(nifti.pixel(x, y))));
+    QVERIFY2(largest <= 1, qPrintable(QString::number(largest)));
+
+    // Never over one of the series' files.
+    const QString file = dir.filePath(
+        QString(readAll(fixtures + "expected.txt").split('|').value(5).split(',').value(0)));
+    const QByteArray before = readAll(file);
+    r = run({"--render", file, "--series", "1", dir.path()});
+    QCOMPARE(r.status, 2);
+    QCOMPARE(r.err, "cxviewer: --render would write over " + file + ", which the figure reads");
+    QCOMPARE(readAll(file), before);
+}
+
 // A private X server is started and ended: the same figure as with a display.
 void TestRenderCli::withoutDisplay_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("volume and map") << QStringList{"--cross", "90,100,110", "--map",
-                                                   sample("Phantom_Head_Maps.vmp"),
-                                                   sample("Phantom_Head.vmr")};
+    QTest::newRow("volume and map")
+        << QStringList{"--cross", "90,100,110", "--map", sample("Phantom_Head_Maps.vmp"),
+                       sample("Phantom_Head.vmr")};
     QTest::newRow("NIfTI") << QStringList{CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz"};
     QTest::newRow("DICOM") << QStringList{sample("MR_Phantom_0016.dcm")};
     QTest::newRow("JPEG") << QStringList{sample("Cortex_Top_Exif6.jpg")};
@@ -640,6 +687,8 @@ void TestRenderCli::neverWritesOverItsInput_data()
     // Known only once the mesh is read, but before anything is written.
     QTest::newRow("the vertex file the mesh names")
         << QStringList{"--render", "%/alt.srf", "%/main.srf"} << "alt.srf" << 1;
+    QTest::newRow("the curvature a surface is shaded by")
+        << QStringList{"--render", "%/lh.curv", "%/lh.white"} << "lh.curv" << 1;
 }
 
 // Refused with one line, the file the figure reads as it was.
@@ -655,6 +704,8 @@ void TestRenderCli::neverWritesOverItsInput()
     mesh.indirectFile = "alt.srf";
     QVERIFY(writeFile(at("main.srf"), mesh.bytes()));
     QVERIFY(QFile::copy(sample("Plasma.png"), at("a.png")));
+    for (const char *name : {"lh.white", "lh.curv"})
+        QVERIFY(QFile::copy(sample(QString("FreeSurfer/") + name), at(name)));
     for (const char *name : {"v.vmr", "m.vmp", "c.srf", "c.vwp"})
         QVERIFY(writeFile(at(name), QByteArray("the bytes of ") + name));
     QVERIFY(QFile::link(at("a.png"), at("link.png")) && QFile::link(at("m.vmp"), at("link.vmp")));
@@ -787,7 +838,8 @@ void TestRenderCli::fifosAreNeverWaitedOn()
     if (render.isEmpty())
         return;
     render.replaceInStrings("%", dir.path()).replaceInStrings("#", samples.path());
-    const Run r = run(QStringList{"--render", dir.filePath("figure.png")} + render, true, {}, 10000);
+    const Run r =
+        run(QStringList{"--render", dir.filePath("figure.png")} + render, true, {}, 10000);
     QVERIFY2(error.isEmpty() ? r.err.isEmpty() : r.err.startsWith(error) && !r.err.contains('\n'),
              qPrintable(r.err));
     QCOMPARE(r.status, error.isEmpty() ? 0 : 1);

@@ -3,6 +3,7 @@
 #include "CXSCore.h"
 #include "DICOMDoc.h"
 #include "FileHelpers.h"
+#include "FreeSurferFiles.h"
 #include "GifWriter.h"
 #include "SampleSet.h"
 #include "SurfaceMap.h"
@@ -114,7 +115,9 @@ private slots:
     void meshes_data();
     void meshes();
     void maps();
+    void freeSurferHemisphere();
     void inspectorReadsEverything();
+    void optionsAreNoFolders();
     void sameBytesEveryRun();
 
 private:
@@ -485,10 +488,82 @@ void TestSamples::maps()
     }
 }
 
+// The left hemisphere as FreeSurfer writes it: white and pial surfaces a
+// thickness apart in the grey matter of the sample head, closed, turning
+// counter-clockwise from outside; curvature, and labels where there is cortex.
+void TestSamples::freeSurferHemisphere()
+{
+    FreeSurferReader reader;
+    const auto white = reader.readSurface(path("FreeSurfer/lh.white"));
+    const auto pial = reader.readSurface(path("FreeSurfer/lh.pial"));
+    const auto thickness = reader.readValues(path("FreeSurfer/lh.thickness"));
+    const auto curvature = reader.readValues(path("FreeSurfer/lh.curv"));
+    const auto lobes = reader.readAnnotation(path("FreeSurfer/lh.aparc.annot"));
+    QVERIFY(white && pial && thickness && curvature && lobes);
+    const int vertices = 40962;
+    QCOMPARE(white->vertexCount(), vertices);
+    QCOMPARE(white->faceCount(), 81920);
+    QCOMPARE(pial->faces, white->faces);
+    QCOMPARE(thickness->faceCount, white->faceCount());
+    QCOMPARE(lobes->labelOfVertex.size(), size_t(vertices));
+    QStringList names;
+    for (const auto &label : lobes->table)
+        names << label.name;
+    QCOMPARE(names, QStringList({"frontal", "parietal", "temporal", "occipital"}));
+
+    const auto at = [](const SurfaceGeometry &g, qint64 v) {
+        return QVector3D(g.xyz[size_t(3 * v)], g.xyz[size_t(3 * v + 1)], g.xyz[size_t(3 * v + 2)]);
+    };
+    CXSCore core;
+    QVERIFY(core.loadVMR(path("Phantom_Head.vmr")));
+    const VolumeDoc &volume = *core.getVolumeDoc(0);
+    int cortex = 0, inBrain = 0, sulcal = 0;
+    QVector3D centre;
+    for (int v = 0; v < vertices; ++v) {
+        const float t = thickness->values[size_t(v)];
+        QVERIFY(std::abs((at(*pial, v) - at(*white, v)).length() - t) < 1e-3f);
+        QCOMPARE_LE(at(*white, v).x(), 0.0f);
+        centre += at(*white, v) / vertices;
+        QCOMPARE(lobes->labelOfVertex[size_t(v)] >= 0, t > 0);
+        if (t == 0) {
+            QCOMPARE(curvature->values[size_t(v)], 0.0f);
+            continue;
+        }
+        // The middle of the cortex in the Talairach volume's voxels.
+        const QVector3D p = (at(*pial, v) + at(*white, v)) / 2;
+        const int value = volume.vmrData[qRound(128 - p.y()) + 256 * qRound(128 - p.z()) +
+                                         65536 * qRound(128 - p.x())];
+        inBrain += value > 90 && value < 190;
+        sulcal += curvature->values[size_t(v)] > 0;
+        ++cortex;
+    }
+    QVERIFY(cortex > vertices * 4 / 10 && cortex < vertices * 6 / 10);
+    QCOMPARE_GE(inBrain, cortex * 9 / 10);
+    QVERIFY(sulcal > cortex / 10 && sulcal < cortex / 2);
+
+    // Every side is met once each way round; the enclosed volume is positive.
+    QSet<quint64> sides;
+    double enclosed = 0;
+    for (qint64 t = 0; t < white->faceCount(); ++t) {
+        const qint32 *i = white->faces.data() + 3 * t;
+        for (int k = 0; k < 3; ++k)
+            sides.insert(quint64(i[k]) << 32 | quint32(i[(k + 1) % 3]));
+        enclosed += QVector3D::dotProduct(
+            at(*white, i[0]) - centre,
+            QVector3D::crossProduct(at(*white, i[1]) - centre, at(*white, i[2]) - centre));
+    }
+    QCOMPARE(sides.size(), 3 * white->faceCount());
+    for (const quint64 side : std::as_const(sides))
+        QVERIFY(sides.contains(side << 32 | side >> 32));
+    QCOMPARE_GT(enclosed, 0.0);
+}
+
 void TestSamples::inspectorReadsEverything()
 {
-    const QStringList documents =
+    QStringList documents =
         QDir(folder.path()).entryList({"*.vmr", "*.srf", "*.dcm", "*.vmp", "*.smp"}, QDir::Files);
+    for (const char *name : {"lh.white", "lh.pial", "lh.curv", "lh.thickness", "lh.aparc.annot"})
+        documents << QString("FreeSurfer/") + name;
     QProcess inspector;
     inspector.setWorkingDirectory(folder.path());
     inspector.start(QCoreApplication::applicationDirPath() + "/cxvinfo",
@@ -499,12 +574,27 @@ void TestSamples::inspectorReadsEverything()
     QCOMPARE(inspector.readAllStandardOutput().count("\"ok\":true"), documents.size());
 }
 
+// "--help" or any option prints the usage; it never becomes a folder.
+void TestSamples::optionsAreNoFolders()
+{
+    QTemporaryDir here;
+    QProcess maker;
+    maker.setWorkingDirectory(here.path());
+    maker.start(QCoreApplication::applicationDirPath() + "/cxv-make-samples", {"--help"});
+    QVERIFY(maker.waitForFinished(60000));
+    QCOMPARE(maker.exitCode(), 2);
+    QCOMPARE(maker.readAllStandardError(), QByteArray("usage: cxv-make-samples OUTDIR\n"));
+    QCOMPARE(QDir(here.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
 void TestSamples::sameBytesEveryRun()
 {
     QTemporaryDir again;
     QVERIFY(SampleSet(again.path()).write());
-    const QStringList names = QDir(folder.path()).entryList(QDir::Files);
+    QStringList names = QDir(folder.path()).entryList(QDir::Files);
     QCOMPARE(QDir(again.path()).entryList(QDir::Files), names);
+    for (const QString &name : QDir(path("FreeSurfer")).entryList(QDir::Files))
+        names << "FreeSurfer/" + name;
     for (const QString &name : names) {
         QFile first(path(name)), second(QDir(again.path()).filePath(name));
         QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));

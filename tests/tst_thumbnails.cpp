@@ -1,13 +1,19 @@
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
+#include "DicomFixture.h"
 #include "FolderBrowser.h"
 #include "FolderDataFiles.h"
 #include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
+#include "InspectionRouter.h"
 #include "MeshOGLViewer.h"
+#include "RawMRIDataOGLViewer.h"
+#include "SrfFixture.h"
+#include "ThumbnailCache.h"
 #include "ThumbnailFile.h"
 #include "ThumbnailRule.h"
+#include "VmrFixture.h"
 #include "VolumeOGLViewer.h"
 
 #include <QApplication>
@@ -29,7 +35,9 @@
 #include <QTreeView>
 #include <QtEndian>
 
+#include <atomic>
 #include <cstdio>
+
 #include <sys/stat.h>
 
 namespace {
@@ -111,6 +119,49 @@ QByteArray exifJpeg(const QByteArray &jpeg, int orientation)
                             be16(quint16(orientation)) + hex("0000 00000000");
     const QByteArray app1 = QByteArray("Exif\0\0", 6) + tiff;
     return QByteArray(jpeg).insert(2, hex("FFE1") + be16(quint16(app1.size() + 2)) + app1);
+}
+
+// A DICOM image of width x height pixels rising from first.
+QByteArray dicomImage(int width, int height, int first)
+{
+    QList<qint16> ramp;
+    for (int i = 0; i < width * height; ++i)
+        ramp << qint16(first + i % width * 7 + i / width * 3);
+    DicomFixture dicom;
+    dicom.unsignedShort(0x0028, 0x0010, quint16(height))
+        .unsignedShort(0x0028, 0x0011, quint16(width))
+        .unsignedShort(0x0028, 0x0100, 16)
+        .pixels(ramp);
+    return dicom.file();
+}
+
+// A volume of dim³ voxels of a pattern that starts at first.
+QByteArray volume(int dim, int first)
+{
+    VmrFixture vmr;
+    vmr.dimX = vmr.dimY = vmr.dimZ = qint16(dim);
+    QByteArray voxels(dim * dim * dim, 0);
+    for (int i = 0; i < voxels.size(); ++i)
+        voxels[i] = char(first + (i % dim + i / dim % dim * 2 + i / dim / dim * 3) % 100);
+    vmr.voxels = voxels;
+    return vmr.bytes();
+}
+
+// An octahedron 120 units across, lit and seen whole from where the mesh view starts.
+QByteArray octahedron()
+{
+    SrfFixture srf = SrfFixture::octahedron();
+    // The view lights a mesh whose normals point inwards.
+    for (SrfFixture::Vertex &v : srf.vertices) {
+        v.nx = -v.x;
+        v.ny = -v.y;
+        v.nz = -v.z;
+        v.x *= 60;
+        v.y *= 60;
+        v.z *= 60;
+    }
+    std::fill(std::begin(srf.meshCenter), std::end(srf.meshCenter), 0.0f);
+    return srf.bytes();
 }
 
 // 'r', 'g' or 'b' for an opaque pixel of about that colour, else '?'.
@@ -210,12 +261,17 @@ private slots:
     void tamperedIndex_data();
     void tamperedIndex();
     void offersInEveryMode();
+    void scanCovers_data();
+    void scanCovers();
+    void unreadableScansTriedOnce();
+    void folderChangeDropsOldResults_data();
     void folderChangeDropsOldResults();
     void storedThumbnailsStayOnDisk();
     void writtenAsBefore_data();
     void writtenAsBefore();
     void storedFileChanged_data();
     void storedFileChanged();
+    void coversAddedLater();
     void spoolOfKilledViewerRemoved();
 
 private:
@@ -250,7 +306,8 @@ void TestThumbnails::initTestCase()
     QStandardPaths::setTestModeEnabled(true);
     QVERIFY(tmp.isValid());
     QDir root(tmp.path());
-    for (const char *folder : {"work", "app", "pics", "empty", "cx", "other/cx", "slow", "fast"})
+    for (const char *folder : {"work", "app", "pics", "empty", "cx", "other/cx", "slow", "fast",
+                               "scans", "slow volumes", "fast volumes"})
         root.mkpath(folder);
     QDir::setCurrent(path("work"));
     writeFile(path("pics/a.png"), encoded(quadrants(QSize(300, 600)), "png"));
@@ -266,7 +323,21 @@ void TestThumbnails::initTestCase()
     for (int i = 0; i < 8; ++i) {
         writeFile(path(QString("slow/s%1.png").arg(i)), large);
         writeFile(path(QString("fast/s%1.png").arg(i)), small);
+        writeFile(path(QString("slow volumes/v%1.vmr").arg(i)), volume(160, i));
+        writeFile(path(QString("fast volumes/v%1.vmr").arg(i)), volume(8, 120 + i));
     }
+
+    // Scans of every kind, and a damaged file of each.
+    writeFile(path("scans/a.vmr"), VmrFixture().bytes());
+    writeFile(path("scans/b.vmr"), volume(24, 30));
+    QVERIFY(QFile::copy(CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz", path("scans/c.nii.gz")));
+    writeFile(path("scans/d.srf"), octahedron());
+    writeFile(path("scans/e.dcm"), dicomImage(16, 16, 100));
+    writeFile(path("scans/f.dcm"), dicomImage(40, 24, -500));
+    writeFile(path("scans/g.vmr"), VmrFixture().bytes().left(30));
+    writeFile(path("scans/h.nii.gz"), hex("1F8B 0800 0000 0000 0003") + "not deflated");
+    writeFile(path("scans/i.srf"), octahedron().left(40));
+    writeFile(path("scans/j.dcm"), QByteArray(128, 0) + "DICM" + hex("0200 0000 554C 0400"));
 }
 
 CortivexViewer *TestThumbnails::startViewer()
@@ -783,17 +854,149 @@ void TestThumbnails::offersInEveryMode()
     QCOMPARE(storedEntries(first).size(), 2);
 }
 
+void TestThumbnails::scanCovers_data()
+{
+    QTest::addColumn<BrowsingMode>("mode");
+    QTest::addColumn<QStringList>("made");
+    QTest::addColumn<QStringList>("damaged");
+    QTest::newRow("CX data") << BrowsingMode::CXData
+                             << QStringList({"a.vmr", "b.vmr", "c.nii.gz", "d.srf"})
+                             << QStringList({"g.vmr", "h.nii.gz", "i.srf"});
+    QTest::newRow("raw MRI") << BrowsingMode::RawMRI << QStringList({"e.dcm", "f.dcm"})
+                             << QStringList({"j.dcm"});
+}
+
+// Every scan gets, without being chosen, the thumbnail its view offers when it
+// shows it; a file that cannot be read keeps its placeholder and is tried once.
+// The folder's file keeps them: opened again, none is made anew.
+void TestThumbnails::scanCovers()
+{
+    QFETCH(BrowsingMode, mode);
+    QFETCH(QStringList, made);
+    QFETCH(QStringList, damaged);
+    viewer->resize(1200, 750);
+    QTest::qWait(200);
+    viewer->setBrowsingMode(mode);
+    open("scans");
+    CoverStore *store = covers();
+    QCOMPARE(store->count(), made.size() + damaged.size());
+    QTRY_VERIFY_WITH_TIMEOUT(!makingThumbnails(), 20000);
+    QList<QByteArray> pngs;
+    for (int i = 0; i < store->count(); ++i) {
+        const QString name = QFileInfo(store->fileName(i)).fileName();
+        QCOMPARE(bool(store->thumbnailLoaded(i)), made.contains(name));
+        pngs << store->thumbnail(i);
+    }
+
+    // What a view offers replaces what was made of the file, not what was stored.
+    OGLViewer *flatView = mode == BrowsingMode::CXData
+                              ? static_cast<OGLViewer *>(view<VolumeOGLViewer>())
+                              : view<RawMRIDataOGLViewer>();
+    emit flatView->thumbnailOffered(1, filled(QSize(100, 100), Qt::darkGreen), false);
+    QTRY_COMPARE(colour(store->image(1).pixel(128, 128)), 'g');
+
+    // The mesh view is drawn at the size it has once shown, at the window's size now.
+    const QList<OGLViewer *> views = {view<VolumeOGLViewer>(), view<MeshOGLViewer>(),
+                                      view<RawMRIDataOGLViewer>()};
+    for (int i = 0; i < store->count(); ++i) {
+        if (!store->thumbnailLoaded(i))
+            continue;
+        QImage offer;
+        QList<QMetaObject::Connection> spies;
+        for (OGLViewer *v : views)
+            spies << connect(v, &OGLViewer::thumbnailOffered, this,
+                             [&offer](int, const QImage &image) { offer = image; });
+        viewer->findChild<InspectionRouter *>()->inspect(i, store->fileName(i));
+        QTRY_VERIFY(!offer.isNull());
+        for (const QMetaObject::Connection &spy : std::as_const(spies))
+            disconnect(spy);
+        const QImage expected = store->fileName(i).endsWith(".srf")
+                                    ? renderedViewThumbnail(offer, true)
+                                    : imageThumbnail(offer, true);
+        QVERIFY2(QImage::fromData(pngs[i]).convertToFormat(expected.format()) == expected,
+                 qPrintable(store->fileName(i)));
+    }
+
+    open("empty");
+    const QString name = indexed(path("scans"), mode);
+    QStringList stored;
+    for (const ThumbnailEntry &entry : storedEntries(name))
+        stored << entry.fileName;
+    QCOMPARE(stored, made);
+    open("scans");
+    for (int i = 0; i < store->count(); ++i)
+        QCOMPARE(bool(store->thumbnailLoaded(i)), bool(i < made.size()));
+    QTRY_VERIFY(!makingThumbnails());
+    viewer->findChild<InspectionRouter *>()->waitForDocument();
+    emit flatView->thumbnailOffered(1, filled(QSize(100, 100), Qt::blue), false);
+    QTest::qWait(200);
+    QCOMPARE(colour(store->image(1).pixel(128, 128)), 'g');
+    open("empty");
+    QCOMPARE(indexed(path("scans"), mode), name);
+}
+
+// Wherever the selection goes, until the covers change.
+void TestThumbnails::unreadableScansTriedOnce()
+{
+    CoverStore store;
+    ThumbnailCache cache(&store);
+    std::atomic<int> tries[6] = {};
+    ThumbnailCache::Making making;
+    making.scans = true;
+    making.make = [&tries](const QString &fileName) {
+        const int index = QFileInfo(fileName).baseName().toInt();
+        ++tries[index];
+        return index == 3 ? QImage() : filled(QSize(256, 256), Qt::red);
+    };
+    for (int round = 1; round <= 2; ++round) {
+        store.clear();
+        for (int i = 0; i < 6; ++i)
+            store.append(QString("/scans/%1.vmr").arg(i), QImage(), false);
+        QTRY_VERIFY(!cache.makeMissingThumbnails(0, making));
+        for (int selected = 5; selected >= 0; --selected)
+            QVERIFY(!cache.makeMissingThumbnails(selected, making));
+        QCOMPARE(tries[3].load(), round);
+        QCOMPARE(store.thumbnailLoaded(3), 0);
+        QCOMPARE(tries[5].load(), round);
+    }
+}
+
+void TestThumbnails::folderChangeDropsOldResults_data()
+{
+    QTest::addColumn<BrowsingMode>("mode");
+    QTest::addColumn<QString>("slow");
+    QTest::addColumn<QString>("fast");
+    QTest::newRow("images") << BrowsingMode::Images << "slow"
+                            << "fast";
+    QTest::newRow("volumes") << BrowsingMode::CXData << "slow volumes"
+                             << "fast volumes";
+}
+
+// The same names in both folders: a late thumbnail of the slow one would fit a
+// cover of the fast one.
 void TestThumbnails::folderChangeDropsOldResults()
 {
-    open("slow");
+    QFETCH(BrowsingMode, mode);
+    QFETCH(QString, slow);
+    QFETCH(QString, fast);
+    viewer->setBrowsingMode(mode);
+    open(slow);
     QTRY_VERIFY(covers()->thumbnailLoaded(0));
-    open("fast");
+    open(fast);
     QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
     QTest::qWait(300);
-    for (int i = 0; i < covers()->count(); ++i)
-        QCOMPARE(colour(covers()->image(i).pixel(60, 60)), 'b');
+    const QSize meshSize = viewer->findChild<FolderThumbnails *>()->meshViewSize();
+    for (int i = 0; i < covers()->count(); ++i) {
+        const QString file = covers()->fileName(i);
+        QString reason;
+        const QImage expected = mode == BrowsingMode::Images
+                                    ? fileThumbnail(file, false)
+                                    : scanThumbnail(file, meshSize, true, reason);
+        QCOMPARE(QImage::fromData(covers()->thumbnail(i)).convertToFormat(expected.format()),
+                 expected);
+    }
     // What was made of the folder left was stored.
-    QVERIFY(!storedEntries(indexed(path("slow"))).isEmpty());
+    QVERIFY(!storedEntries(indexed(path(slow), mode)).isEmpty());
 }
 
 // A thousand stored thumbnails: the store holds the pictures the strip shows,
@@ -963,6 +1166,31 @@ void TestThumbnails::storedFileChanged()
         QCOMPARE(entries.size(), 1);
         QCOMPARE(entries[0].fileName, QString("n.png"));
     }
+}
+
+// Covers added after the folder's (a scanner's series, listed later) get their
+// stored thumbnails from where they lie, and the others are made, though
+// making had stopped.
+void TestThumbnails::coversAddedLater()
+{
+    const QByteArray red = encodeThumbnail(filled(QSize(256, 256), Qt::red));
+    const QByteArray green = encodeThumbnail(filled(QSize(256, 256), Qt::green));
+    QTemporaryDir data;
+    const QString folder = path("scans"), name = "scans_3_2020-01-01T00-00-00.cxi";
+    writeFile(data.filePath(name), fileOf({{"a.vmr", red}, {"d.srf", green}}));
+    writeIndex(data.path(), {}, {{folder, name}});
+    CoverStore store;
+    FolderThumbnails thumbnails(&store, [] { return 0; });
+    thumbnails.loadIndex(data.path());
+    store.append(folder + "/a.vmr", QImage(), false);
+    thumbnails.enter(folder, BrowsingMode::CXData);
+    QCOMPARE(colour(store.image(0).pixel(9, 9)), 'r');
+    QTRY_VERIFY(!thumbnails.isMakingThumbnails());
+    for (const char *added : {"d.srf", "b.vmr"})
+        store.append(folder + '/' + added, QImage(), false);
+    thumbnails.coversAdded(1);
+    QCOMPARE(colour(store.image(1).pixel(9, 9)), 'g');
+    QTRY_VERIFY(store.thumbnailLoaded(2));
 }
 
 // A viewer killed while a thumbnail was spooled leaves its folder's stored file

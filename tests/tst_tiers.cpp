@@ -8,7 +8,7 @@
 //                        views: each on its own, none includes another (views/
 //                        knows no coverflow/);
 //                        views/render/ holds the views' arithmetic and drawing
-//                        outside any widget
+//                        outside any widget, which the thumbnail cache uses too
 //   documents/           documents loaded on worker threads, the display
 //                        settings, and every picture and array made from a
 //                        document, without OpenGL
@@ -44,7 +44,8 @@ const QMap<QString, QStringList> allowed = {
     {"views",
      {"views/render", "documents", "common", "core", "math", "propertybrowser", "piemenu"}},
     {"app/panels", {"documents", "common", "core", "math", "propertybrowser", "piemenu"}},
-    {"app/thumbnails", {"documents", "common", "core", "math", "propertybrowser", "piemenu"}},
+    {"app/thumbnails",
+     {"views/render", "documents", "common", "core", "math", "propertybrowser", "piemenu"}},
     {"app",
      {"app/panels", "app/thumbnails", "coverflow", "views", "views/render", "documents", "common",
       "core", "math", "propertybrowser", "piemenu"}},

@@ -1,6 +1,12 @@
+#include "MeshCamera.h"
+#include "MeshPick.h"
+#include "SurfaceMesh.h"
 #include "ViewNavigation.h"
+#include "ViewingParameters.h"
 
 #include <QTest>
+
+#include <cmath>
 
 namespace {
 
@@ -8,6 +14,36 @@ namespace {
 ViewNavigation::Sizes sizes(int imageWidth = 2000, int imageHeight = 1000, double ratio = 1.0)
 {
     return {imageWidth, imageHeight, 1000, 500, ratio};
+}
+
+// A plane of 21 × 21 vertices 10 apart about the mesh centre (128, 128,
+// 128), vertex i + 21 j at (128 + 10 (i - 10), 128 + 10 (j - 10), 128), its
+// triangles facing +z as the mesh is drawn.
+void makePlane(SurfaceMesh &mesh)
+{
+    const int n = 21;
+    mesh.nrOfVertices = n * n;
+    mesh.vertexX = std::make_unique<float[]>(n * n);
+    mesh.vertexY = std::make_unique<float[]>(n * n);
+    mesh.vertexZ = std::make_unique<float[]>(n * n);
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            mesh.vertexX[i + n * j] = 128.0f + 10 * (i - 10);
+            mesh.vertexY[i + n * j] = 128.0f + 10 * (j - 10);
+            mesh.vertexZ[i + n * j] = 128.0f;
+        }
+    std::fill(std::begin(mesh.meshCenter), std::end(mesh.meshCenter), 128.0f);
+    mesh.nrOfTriangles = 2 * (n - 1) * (n - 1);
+    mesh.triangles = std::make_unique<int[]>(3 * mesh.nrOfTriangles);
+    int *t = mesh.triangles.get();
+    for (int j = 0; j + 1 < n; ++j)
+        for (int i = 0; i + 1 < n; ++i) {
+            const int a = i + n * j, b = a + 1, c = a + 1 + n, d = a + n;
+            // Drawn as (i0, i2, i1): a, b, c and a, c, d, counter-clockwise from +z.
+            for (int v : {a, c, b, a, d, c})
+                *t++ = v;
+        }
+    mesh.reservedValue = 0;
 }
 
 } // namespace
@@ -29,6 +65,8 @@ private slots:
     void pinch();
     void viewExtent_data();
     void viewExtent();
+    void meshPick_data();
+    void meshPick();
 };
 
 void TestViewNavigation::zoomModel_data()
@@ -211,6 +249,69 @@ void TestViewNavigation::viewExtent()
     // The zoom narrows the view, except in native size.
     nav.dragZoom(100);
     QCOMPARE(nav.viewExtent(aspect, sizes, hasImage), native || extent < 0 ? extent : extent / 2);
+}
+
+void TestViewNavigation::meshPick_data()
+{
+    QTest::addColumn<bool>("perspective");
+    QTest::addColumn<double>("turnY");
+    QTest::addColumn<double>("turnZ");
+    QTest::addColumn<bool>("cull");
+    // A point of the plane, in its drawn coordinates, and the vertex expected.
+    QTest::addColumn<QPointF>("at");
+    QTest::addColumn<int>("vertex");
+    const auto vertex = [](int i, int j) { return i + 21 * (j + 10) + 10; };
+    QTest::newRow("centre") << true << 0.0 << 0.0 << true << QPointF(1, -2) << vertex(0, 0);
+    QTest::newRow("off centre") << true << 0.0 << 0.0 << true << QPointF(33, -18) << vertex(3, -2);
+    QTest::newRow("near a corner of its square")
+        << true << 0.0 << 0.0 << true << QPointF(-46, 74) << vertex(-5, 7);
+    QTest::newRow("orthographic") << false << 0.0 << 0.0 << true << QPointF(-71, 24)
+                                  << vertex(-7, 2);
+    QTest::newRow("turned about z")
+        << true << 0.0 << 90.0 << true << QPointF(52, 61) << vertex(5, 6);
+    QTest::newRow("beside the plane") << true << 0.0 << 0.0 << true << QPointF(120, 0) << -1;
+    QTest::newRow("from behind, culled") << true << 180.0 << 0.0 << true << QPointF(20, 30) << -1;
+    QTest::newRow("from behind, drawn")
+        << true << 180.0 << 0.0 << false << QPointF(20, 30) << vertex(2, 3);
+}
+
+// The vertex under a point of the view, by the camera's projection worked
+// out here forwards: the point of the plane seen at that pixel.
+void TestViewNavigation::meshPick()
+{
+    QFETCH(bool, perspective);
+    QFETCH(double, turnY);
+    QFETCH(double, turnZ);
+    QFETCH(bool, cull);
+    QFETCH(QPointF, at);
+    QFETCH(int, vertex);
+    SurfaceMesh mesh;
+    makePlane(mesh);
+    MeshCamera camera;
+    ViewingParameters p;
+    p.rotationY = turnY;
+    p.rotationZ = turnZ;
+    p.translationZ = -350;
+    p.perspectiveProjection = perspective;
+    p.fieldOfView = 30;
+    p.nearPlane = 1;
+    p.farPlane = 1100;
+    camera.apply(p);
+    const QSizeF view(800, 500);
+    const double aspect = view.width() / view.height();
+    // The model turned about y by 180 (x mirrored), then about z; the eye 350 away.
+    const double ry = qDegreesToRadians(turnY), rz = qDegreesToRadians(turnZ);
+    const double x = at.x() * std::cos(ry), y = at.y();
+    const double ex = x * std::cos(rz) - y * std::sin(rz), ey = x * std::sin(rz) + y * std::cos(rz);
+    QPointF pixel;
+    if (perspective) {
+        const double f = std::tan(qDegreesToRadians(15.0)) * 350;
+        pixel = {(ex / (f * aspect) + 1) * view.width() / 2, (1 - ey / f) * view.height() / 2};
+    } else {
+        const double h = 350.0 / 3;
+        pixel = {(ex / h + 1) * view.width() / 2, (1 - ey * aspect / h) * view.height() / 2};
+    }
+    QCOMPARE(pickVertex(mesh, camera, cull, view, pixel), vertex);
 }
 
 QTEST_APPLESS_MAIN(TestViewNavigation)

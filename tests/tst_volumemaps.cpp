@@ -495,37 +495,45 @@ void TestVolumeMaps::clusterTest()
     QVERIFY(check(map, 3, 3, 3, 1));
     QVERIFY(!check(map, 3, 3, 3, 2));
 
-    // A neighbour whose byte is 255 never joins.
+    // The anatomy under a voxel does not matter, a byte of 255 neither.
     set(3, 4, 3, 5);
     doc->vmrData[3 + 8 * 4 + 64 * 3] = 255;
-    QVERIFY(!check(map, 3, 3, 3, 2));
-    doc->vmrData[3 + 8 * 4 + 64 * 3] = 100;
     QVERIFY(check(map, 3, 3, 3, 2));
+    doc->vmrData[3 + 8 * 4 + 64 * 3] = 100;
 
-    // Index 0 of an axis is never entered; index dim - 1 is.
+    // Every index of an axis is entered, 0 and dim - 1 alike.
     set(0, 6, 6, 5);
     set(1, 6, 6, 5);
-    QVERIFY(!check(map, 1, 6, 6, 2));
+    QVERIFY(check(map, 1, 6, 6, 2));
     set(6, 1, 1, 5);
     set(7, 1, 1, 5);
     QVERIFY(check(map, 6, 1, 1, 2));
 
-    // Negative values count only when negative values are shown.
+    // Negative values count only when negative values are shown, and never
+    // with positive ones.
     set(4, 6, 2, -5);
     set(5, 6, 2, -5);
     display.signSelection = 1;
     QVERIFY(!check(map, 4, 6, 2, 2));
     display.signSelection = 3;
     QVERIFY(check(map, 4, 6, 2, 2));
+    set(4, 6, 4, 5);
+    set(5, 6, 4, -5);
+    QVERIFY(!check(map, 4, 6, 4, 2));
+    QVERIFY(!check(map, 5, 6, 4, 2));
 
-    // Lag maps: the fraction only.
+    // Lag maps: the fraction only, of the lags shown.
     display.signSelection = 1;
     map->mapType = 3;
+    std::copy_n(std::data({5, 1, 4, 1}), 4, map->lagValues);
     display.threshold = 0.3f;
     set(2, 2, 6, 4.35f);
     set(2, 3, 6, 4.35f);
     QVERIFY(check(map, 2, 2, 6, 2));
     display.threshold = 0.4f;
+    QVERIFY(!check(map, 2, 2, 6, 2));
+    display.threshold = 0.3f;
+    map->lagValues[2] = 3;
     QVERIFY(!check(map, 2, 2, 6, 2));
 
     // A box reaching beyond the volume, and starts outside it.
@@ -540,8 +548,8 @@ void TestVolumeMaps::clusterTest()
     // Whole clusters one after another: each search clears its marks.
     ArVolumeMap *full = addMap(maps, 8, 5);
     QVERIFY(check(full, 3, 3, 3, 1, true));
-    QVERIFY(check(full, 1, 1, 1, 7 * 7 * 7));
-    QVERIFY(!check(full, 1, 1, 1, 7 * 7 * 7 + 1));
+    QVERIFY(check(full, 1, 1, 1, 8 * 8 * 8));
+    QVERIFY(!check(full, 1, 1, 1, 8 * 8 * 8 + 1));
 
     // A box grown after the values were allocated reads none beyond them.
     maps.zEnd = 8;

@@ -13,6 +13,9 @@
 #include <QTest>
 #include <QTimeLine>
 
+#include <cstring>
+#include <vector>
+
 namespace {
 
 QColor colourAt(const QImage &frame, double x, double y)
@@ -31,6 +34,44 @@ int countPixels(const QImage &image, bool (*matches)(QRgb))
 
 const auto isRed = [](QRgb p) { return p == qRgb(255, 0, 0); };
 
+// The pictures of a DICOM test file's frames from what pydicom decoded of it:
+// expected.txt names its kind, frames, rows and columns, name.values holds grey
+// values after rescale (float32) or 8-bit RGB.
+QList<QImage> decodedFrames(const QString &name, bool inverted)
+{
+    const QString folder = QStringLiteral(CXV_DICOM_FIXTURES "/");
+    QFile list(folder + "expected.txt"), file(folder + name + ".values");
+    if (!list.open(QIODevice::ReadOnly) || !file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList line;
+    for (const QByteArray &entry : list.readAll().split('\n'))
+        if (entry.startsWith(name.toUtf8() + ' '))
+            line = QString(entry).split(' ');
+    if (line.size() < 5)
+        return {};
+    const bool colour = line[1] == "rgb";
+    const int frames = line[2].toInt(), rows = line[3].toInt(), columns = line[4].toInt();
+    const QByteArray bytes = file.readAll();
+    const qint64 plane = qint64(rows) * columns;
+    QList<QImage> pictures;
+    for (int f = 0; f < frames; ++f) {
+        if (colour) {
+            QImage image(columns, rows, QImage::Format_RGB32);
+            const auto *rgb = reinterpret_cast<const uchar *>(bytes.constData()) + 3 * f * plane;
+            for (int y = 0; y < rows; ++y)
+                for (int x = 0; x < columns; ++x, rgb += 3)
+                    image.setPixel(x, y, qRgb(rgb[0], rgb[1], rgb[2]));
+            pictures << image;
+        } else {
+            std::vector<float> values(static_cast<size_t>(plane));
+            memcpy(values.data(), bytes.constData() + 4 * f * plane, size_t(4 * plane));
+            pictures << dicomGreyImage(values.data(), columns, rows,
+                                       greyStatistics(values.data(), plane), inverted);
+        }
+    }
+    return pictures;
+}
+
 QList<int> cross(const VolumeOGLViewer &view)
 {
     return {view.crossPosX(), view.crossPosY(), view.crossPosZ()};
@@ -48,6 +89,8 @@ private slots:
     void crossKeysAndTravel();
     void failedLoads();
     void dicomInGrey();
+    void dicomAsDecoded_data();
+    void dicomAsDecoded();
     void workersComposeWhatTheViewsShow();
 
 private:
@@ -236,6 +279,52 @@ void TestVolumeView::dicomInGrey()
     QVERIFY(view.shownImage().isNull());
     QCOMPARE(view.failureNote(), QString("empty.dcm: no image: 0 columns and 0 rows"));
     QCOMPARE(offered.size(), 1);
+}
+
+void TestVolumeView::dicomAsDecoded_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("inverted");
+    QTest::newRow("JPEG-LS") << "MR_small_jpeg_ls_lossless.dcm" << false;
+    QTest::newRow("16-bit unsigned over 32767") << "bright16.dcm" << false;
+    QTest::newRow("MONOCHROME1") << "mono1.dcm" << true;
+    QTest::newRow("RLE colour") << "SC_rgb_rle.dcm" << false;
+    QTest::newRow("8-bit RGB, explicit big-endian") << "ExplVR_BigEnd.dcm" << false;
+    QTest::newRow("colour JPEG 2000") << "colour_j2k.dcm" << false;
+    QTest::newRow("RLE, 5 frames") << "multi16_rle.dcm" << false;
+    QTest::newRow("colour RLE, 2 frames") << "SC_rgb_rle_2frame.dcm" << false;
+}
+
+// Compressed, colour, 8-bit and multi-frame images show as decoded; Down and
+// Up step through the frames, the frame shown named for the panel.
+void TestVolumeView::dicomAsDecoded()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, inverted);
+    const QList<QImage> expected = decodedFrames(name, inverted);
+    QVERIFY(!expected.isEmpty());
+    const int frames = int(expected.size());
+
+    RawMRIDataOGLViewer view;
+    show(view);
+    QSignalSpy shownFrames(&view, &RawMRIDataOGLViewer::frameShown);
+    QVERIFY(inspect(view, 0, QStringLiteral(CXV_DICOM_FIXTURES "/") + name));
+    QCOMPARE(view.failureNote(), QString());
+    QCOMPARE(view.shownImage(), expected[0]);
+    for (int f = 1; f < frames; ++f) {
+        QTest::keyClick(&view, Qt::Key_Down);
+        QCOMPARE(view.frame(), f);
+        QCOMPARE(view.shownImage(), expected[f]);
+    }
+    // Held at the last frame; Up goes back.
+    QTest::keyClick(&view, Qt::Key_Down);
+    QCOMPARE(view.frame(), frames - 1);
+    QTest::keyClick(&view, Qt::Key_Up);
+    QCOMPARE(view.frame(), qMax(frames - 2, 0));
+    QCOMPARE(view.shownImage(), expected[qMax(frames - 2, 0)]);
+    QCOMPARE(shownFrames.first(), QVariantList({0, frames}));
+    QCOMPARE(shownFrames.last(), QVariantList({qMax(frames - 2, 0), frames}));
+    QCOMPARE(shownFrames.size(), frames == 1 ? 1 : frames + 1);
 }
 
 // The pictures are made by plain classes that any thread may call: on a

@@ -11,7 +11,8 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
+    // An option such as --help is no folder: a folder of that name is ./-name.
+    if (argc != 2 || argv[1][0] == '-') {
         QTextStream(stderr) << "usage: cxv-make-samples OUTDIR\n";
         return 2;
     }

@@ -216,6 +216,60 @@ QList<Blob> fingerTapping()
             cortexBlob({0.5f, 0.05f, 0.85f}, -6.5f, 5.5f)};
 }
 
+// FreeSurfer's files, big-endian, laid out as its programs write them.
+const QByteArray freeSurferSurfaceMagic("\xff\xff\xfe", 3);
+const QByteArray freeSurferValuesMagic("\xff\xff\xff", 3);
+
+QByteArray freeSurferSurface(const QList<QVector3D> &points, const QList<int> &triangles)
+{
+    FixtureStream out(true);
+    out.bytes(freeSurferSurfaceMagic).bytes("created by cxv-make-samples\n\n");
+    out.i32(qint32(points.size())).i32(qint32(triangles.size() / 3));
+    for (const QVector3D &p : points)
+        out.f32(p.x()).f32(p.y()).f32(p.z());
+    for (const int corner : triangles)
+        out.i32(corner);
+    return out.data;
+}
+
+// The "new" curvature layout: counts, one value per vertex, the values.
+QByteArray freeSurferValues(const QList<float> &values, int triangleCount)
+{
+    FixtureStream out(true);
+    out.bytes(freeSurferValuesMagic).i32(qint32(values.size())).i32(triangleCount).i32(1);
+    for (const float v : values)
+        out.f32(v);
+    return out.data;
+}
+
+struct AnnotationLabel
+{
+    QByteArray name;
+    QColor colour;
+};
+
+// Vertex and colour value (red + green·256 + blue·65536, 0 for no label) in
+// pairs, then the colour table of version 2.
+QByteArray freeSurferAnnotation(const QList<int> &labelOfVertex,
+                                const QList<AnnotationLabel> &table)
+{
+    const auto value = [](const QColor &c) { return c.red() + c.green() * 256 + c.blue() * 65536; };
+    FixtureStream out(true);
+    out.i32(qint32(labelOfVertex.size()));
+    for (qsizetype v = 0; v < labelOfVertex.size(); ++v)
+        out.i32(qint32(v)).i32(labelOfVertex[v] < 0 ? 0 : value(table[labelOfVertex[v]].colour));
+    const QByteArray lookUpTable = "cxv-make-samples";
+    out.i32(1).i32(-2).i32(qint32(table.size()));
+    out.i32(qint32(lookUpTable.size() + 1)).cstr(lookUpTable);
+    out.i32(qint32(table.size()));
+    for (qsizetype i = 0; i < table.size(); ++i) {
+        const AnnotationLabel &label = table[i];
+        out.i32(qint32(i)).i32(qint32(label.name.size() + 1)).cstr(label.name);
+        out.i32(label.colour.red()).i32(label.colour.green()).i32(label.colour.blue()).i32(0);
+    }
+    return out.data;
+}
+
 // The brain's box in the Talairach volume, cerebellum included; ends inclusive.
 const int brainBox[6] = {56, 224, 48, 188, 58, 198};
 
@@ -293,7 +347,8 @@ bool SampleSet::write()
     pictures->start();
     const bool restWritten = writeDicomSeries() && writeTalairachVolume() && writeNativeVolume() &&
                              writeCortexMesh() && writeSphereMesh() && writeVolumeMaps() &&
-                             writeOlderVolumeMap() && writeCortexMaps() && writeSphereMaps();
+                             writeOlderVolumeMap() && writeCortexMaps() && writeSphereMaps() &&
+                             writeFreeSurferHemisphere();
     pictures->wait();
     return picturesWritten && restWritten;
 }
@@ -603,6 +658,72 @@ bool SampleSet::writeCortexMaps()
     }
     smp.maps = {faces, correlation, lags};
     return save("Phantom_Cortex.smp", smp.bytes());
+}
+
+// The left hemisphere in FreeSurfer's space (the head's millimetres: x right,
+// y anterior, z superior): a sphere of directions whose left half meets the
+// middle of the cortex, as the SRF cortex does, and whose right half lies
+// flat against the midline as its medial wall. The white and pial surfaces
+// lie half the thickness inside and outside the middle, along the line from
+// the brain's centre; the medial wall has no cortex (thickness 0, no label).
+// The triangles turn counter-clockwise as seen from outside, as FreeSurfer's.
+bool SampleSet::writeFreeSurferHemisphere()
+{
+    const Icosphere directions(6);
+    const QVector3D medialCentre = Phantom::brainCentre + QVector3D(-2, -4, -14);
+    QList<QVector3D> white, pial;
+    QList<float> curvature, thickness;
+    QList<int> lobe;
+    for (const QVector3D &u : directions.vertices) {
+        bool inSulcus = false;
+        QVector3D middle;
+        float t = 0;
+        if (u.x() <= 0) {
+            middle = Phantom::cortexPoint(u, inSulcus);
+            t = 2.5f + 0.45f * std::sin(3 * u.y() + 1) * std::cos(2 * u.z()) -
+                (inSulcus ? 0.6f : 0);
+        } else {
+            // From the rim, where the left half ends, to the wall's centre.
+            const float rim = std::sqrt(u.y() * u.y() + u.z() * u.z());
+            if (rim > 1e-6f) {
+                const QVector3D edge =
+                    Phantom::cortexPoint(QVector3D(0, u.y() / rim, u.z() / rim), inSulcus);
+                middle = medialCentre + (edge - medialCentre) * rim;
+                middle.setX(-2 * (1 - rim));
+            } else {
+                middle = QVector3D(0, medialCentre.y(), medialCentre.z());
+                middle.setX(-2);
+            }
+            inSulcus = false;
+        }
+        const QVector3D outwards = (middle - Phantom::brainCentre).normalized();
+        white << middle - outwards * (t / 2);
+        pial << middle + outwards * (t / 2);
+        thickness << t;
+        curvature << (u.x() > 0 ? 0.0f : inSulcus ? 0.14f + 0.03f * u.z() : -0.09f + 0.02f * u.y());
+        lobe << (u.x() > 0 ? -1 : u.y() < -0.62f ? 3 : u.y() > 0.3f ? 0 : u.z() > 0.25f ? 1 : 2);
+    }
+    const int triangleCount = int(directions.triangles.size() / 3);
+    const QList<AnnotationLabel> lobes = {{"frontal", QColor(20, 190, 160)},
+                                          {"parietal", QColor(220, 180, 60)},
+                                          {"temporal", QColor(210, 60, 40)},
+                                          {"occipital", QColor(70, 90, 200)}};
+    // lh.vwp serves every surface of the hemisphere: the lateral side, from a little in front.
+    const QByteArray viewingParameters = "FileVersion 1\n"
+                                         "182 -12 0\n"
+                                         "0 0 -300\n"
+                                         "0\n"
+                                         "1 -0.8 -0.2 0.5 0.7 0.7 0.7\n"
+                                         "1 -0.8 -0.2 -0.5 0.3 0.3 0.35\n"
+                                         "6914 7425 1\n"
+                                         "1 30 110 1 1100\n";
+    return folder.mkpath("FreeSurfer") &&
+           save("FreeSurfer/lh.white", freeSurferSurface(white, directions.triangles)) &&
+           save("FreeSurfer/lh.pial", freeSurferSurface(pial, directions.triangles)) &&
+           save("FreeSurfer/lh.curv", freeSurferValues(curvature, triangleCount)) &&
+           save("FreeSurfer/lh.thickness", freeSurferValues(thickness, triangleCount)) &&
+           save("FreeSurfer/lh.aparc.annot", freeSurferAnnotation(lobe, lobes)) &&
+           save("FreeSurfer/lh.vwp", viewingParameters);
 }
 
 bool SampleSet::writeSphereMaps()

@@ -6,7 +6,8 @@
 #include <QDir>
 
 // Writes the sample folder of the viewer: pictures, a DICOM series, VMR volumes,
-// SRF meshes and statistical maps on both, all made from one synthetic head.
+// SRF meshes and statistical maps on both, and in FreeSurfer/ the left
+// hemisphere as FreeSurfer writes it, all made from one synthetic head.
 // Each kind of file has its own function; every file is the same, byte for
 // byte, on every run.
 class SampleSet
@@ -28,6 +29,7 @@ private:
     bool writeOlderVolumeMap();
     bool writeCortexMaps();
     bool writeSphereMaps();
+    bool writeFreeSurferHemisphere();
 
     bool save(const QString &name, const QByteArray &bytes);
     bool saveImage(const QString &name, const QImage &image);

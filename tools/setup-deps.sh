@@ -6,10 +6,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins
           libglu1-mesa-dev libgl-dev libegl-dev libgl1-mesa-dri xvfb xauth fonts-dejavu-core
-          libnifti2-dev zlib1g-dev)
+          libnifti2-dev zlib1g-dev libgdcm-dev)
 if [ "${1:-}" = test ]; then
     packages+=(dcmtk libimage-exiftool-perl libbenchmark-dev clang-14 libclang-rt-14-dev
-               python3-nibabel)
+               python3-nibabel python3-pydicom python3-gdcm libgdcm-tools dcm2niix)
 elif [ "${1:-}" = package ]; then
     packages+=(dpkg-dev file desktop-file-utils libxml2-utils shared-mime-info)
 fi

@@ -1,6 +1,7 @@
 #include "MeshOGLViewer.h"
 
 #include "Documents.h"
+#include "MeshPick.h"
 #include "SurfaceMesh.h"
 
 #include <QGesture>
@@ -79,7 +80,8 @@ QString MeshOGLViewer::instructionText(int inputKind) const
                "Perform \"secondary click\" (e.g. two-finger click) to get context menu";
     return "Click and drag with the left mouse button to rotate 3D model\n"
            "Click and drag with right mouse button to tranlate 3D model\n"
-           "Use both buttons, double click or wheel to zoom image";
+           "Use both buttons, double click or wheel to zoom image\n"
+           "Control-click the model to show the vertex there in the properties";
 }
 
 // Opening
@@ -294,10 +296,23 @@ void MeshOGLViewer::mousePressEvent(QMouseEvent *event)
         return;
     }
     resetAnimations();
+    // Control and the left button alone pick; a drag from there moves nothing.
+    if (event->button() == Qt::LeftButton &&
+        (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier)) ==
+            Qt::ControlModifier)
+        emit vertexPicked(vertexAt(event->position()));
     if (event->button() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) {
         setCursor(Qt::PointingHandCursor);
         cam.beginDrag(pos);
     }
+}
+
+int MeshOGLViewer::vertexAt(QPointF point) const
+{
+    if (!document)
+        return -1;
+    return pickVertex(document->mesh(), cam, cullBackFaces,
+                      QSizeF(qMax(width(), 1), qMax(height(), 1)), point);
 }
 
 void MeshOGLViewer::mouseMoveEvent(QMouseEvent *event)

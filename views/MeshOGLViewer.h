@@ -43,9 +43,14 @@ public:
     // The colours of the mesh changed (a map was overlaid): they are drawn anew.
     void meshColoursChanged();
 
+    // The vertex of the mesh shown under a point of the view, -1 for none.
+    int vertexAt(QPointF point) const;
+
 signals:
     // Touch on a touch screen: the lists around should take a touch-sized font.
     void touchFontSizeRequested(float points);
+    // A Control-click picked a vertex of the mesh shown, -1 beside the mesh.
+    void vertexPicked(int vertex);
 
 public slots:
     void resetView() override;

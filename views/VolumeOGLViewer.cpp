@@ -65,9 +65,10 @@ void VolumeOGLViewer::showVolume(const std::shared_ptr<VolumeDocument> &volume, 
     setInspectedIndex(index);
     setFailureNote(QString());
     position->reset(volume.get());
-    // The cover shows the slices without labels and cross; the view adds the
-    // labels, and the cross from the first move on.
-    emit thumbnailOffered(index, composeMosaic(true, false, false), false);
+    // The view adds the labels to what the cover shows, and the cross from the
+    // first move on.
+    const VolumeComposer::Overlays cover = VolumeComposer::coverOverlays();
+    emit thumbnailOffered(index, composeMosaic(cover.borders, cover.labels, cover.cross), false);
     setImage(composeMosaic(true, showOrientationLabels, false));
     update();
 }

@@ -1,13 +1,14 @@
 #include "MapsPanel.h"
 
-#include "SurfaceMaps.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -61,6 +62,24 @@ MapsPanel::MapsPanel(QWidget *parent) : QGroupBox(parent)
     clusterBox->addSpacerItem(
         new QSpacerItem(10, 10, QSizePolicy::Expanding, QSizePolicy::Minimum));
     grid->addLayout(clusterBox, 1, 1);
+
+    // An atlas names the region at the cross and the peaks of the clusters.
+    auto *atlasBox = new QHBoxLayout;
+    atlasBox->setObjectName("HBoxLyForAtlasBtn");
+    atlasBtn = new QPushButton(tr("Atlas..."));
+    atlasBtn->setObjectName("AtlasBtn");
+    // The panel's sheet takes every border away; a button keeps its own.
+    atlasBtn->setStyleSheet(
+        "QPushButton { border: 1px solid rgb(130, 130, 130); border-radius: 3px; "
+        "padding: 2px 10px; }");
+    atlasBox->addWidget(atlasBtn);
+    atlasLbl = new QLabel(tr("No atlas"));
+    atlasLbl->setObjectName("AtlasLbl");
+    atlasLbl->setTextFormat(Qt::PlainText);
+    atlasLbl->setMinimumWidth(10);
+    atlasLbl->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    atlasBox->addWidget(atlasLbl, 1);
+    grid->addLayout(atlasBox, 2, 0, 1, 2);
     layout->addLayout(grid);
 
     connect(availableMapsLsWdg, &QListWidget::itemClicked, this,
@@ -73,6 +92,35 @@ MapsPanel::MapsPanel(QWidget *parent) : QGroupBox(parent)
     connect(clusterSpBx, &QSpinBox::valueChanged, this, &MapsPanel::clusterSizeChanged);
     connect(showPosChkBx, &QCheckBox::clicked, this, &MapsPanel::signSelectionChanged);
     connect(showNegChkBx, &QCheckBox::clicked, this, &MapsPanel::signSelectionChanged);
+    connect(atlasBtn, &QPushButton::clicked, this, &MapsPanel::chooseAtlasFile);
+}
+
+// A dialog of the panel's own, which tests and the user drive alike; it opens
+// in the folder shown.
+void MapsPanel::chooseAtlasFile()
+{
+    if (!atlasDialog) {
+        atlasDialog = new QFileDialog(this, tr("Choose an atlas"));
+        atlasDialog->setObjectName("AtlasFileDialog");
+        atlasDialog->setOption(QFileDialog::DontUseNativeDialog);
+        atlasDialog->setFileMode(QFileDialog::ExistingFile);
+        atlasDialog->setNameFilters(
+            {tr("NIfTI label images (*.nii *.nii.gz *.hdr)"), tr("All files (*)")});
+        connect(atlasDialog, &QFileDialog::fileSelected, this, &MapsPanel::atlasFileChosen);
+    }
+    atlasDialog->setDirectory(QDir::currentPath());
+    atlasDialog->open();
+}
+
+void MapsPanel::showAtlas(const QString &text)
+{
+    atlasLbl->setText(text);
+    atlasLbl->setToolTip(text);
+}
+
+QString MapsPanel::atlasText() const
+{
+    return atlasLbl->text();
 }
 
 void MapsPanel::setMapFiles(const QStringList &fileNames)
@@ -138,7 +186,3 @@ int MapsPanel::signSelection() const
     return positive && negative ? 3 : negative ? 2 : positive ? 1 : 0;
 }
 
-bool MapsPanel::checkSMPFitsSRF(const QString &fileName, int nrOfVertices)
-{
-    return nrOfVertices >= 0 && SurfaceMaps::statedVertexCount(fileName) == nrOfVertices;
-}

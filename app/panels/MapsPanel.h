@@ -5,7 +5,10 @@
 
 class QCheckBox;
 class QDoubleSpinBox;
+class QFileDialog;
+class QLabel;
 class QListWidget;
+class QPushButton;
 class QSpinBox;
 
 // The contents of the "Available Maps" dock: the map files of the folder, the
@@ -35,8 +38,11 @@ public:
     // 0 no values, 1 positive only, 2 negative only, 3 both.
     int signSelection() const;
 
-    // Whether the SMP file states the given number of vertices.
-    static bool checkSMPFitsSRF(const QString &fileName, int nrOfVertices);
+    // The button that opens the dialog choosing an atlas, and what the panel
+    // says of the atlas: its name, or why the one chosen cannot be read.
+    QPushButton *atlasButton() const { return atlasBtn; }
+    void showAtlas(const QString &text);
+    QString atlasText() const;
 
 signals:
     // A map file of the list was clicked.
@@ -47,8 +53,12 @@ signals:
     void clusterSizeChanged();
     void clusterFilterToggled();
     void signSelectionChanged();
+    // A NIfTI label image was chosen in the atlas dialog.
+    void atlasFileChosen(const QString &fileName);
 
 private:
+    void chooseAtlasFile();
+
     QListWidget *availableMapsLsWdg;
     QListWidget *availableSubMapsLsWdg;
     QDoubleSpinBox *threshSpBx;
@@ -56,6 +66,9 @@ private:
     QCheckBox *clusterChkBx;
     QCheckBox *showPosChkBx;
     QCheckBox *showNegChkBx;
+    QPushButton *atlasBtn;
+    QLabel *atlasLbl;
+    QFileDialog *atlasDialog = nullptr;
 };
 
 #endif

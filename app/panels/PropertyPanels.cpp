@@ -1,9 +1,12 @@
 #include "PropertyPanels.h"
 
+#include "Atlas.h"
 #include "DICOMDoc.h"
 #include "Documents.h"
 #include "FileHelpers.h"
+#include "FileTypes.h"
 #include "HeaderTexts.h"
+#include "LocalFiles.h"
 #include "NiftiVolume.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
@@ -54,18 +57,23 @@ PropertyPanels::PropertyPanels(QObject *parent)
     cxFile = addFileGroup(cxBrowser);
     vmrGroup =
         addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
+    // The mesh's figures, then the label of the vertex picked.
     srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
     niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
-    cxBrowser->setExpanded(vmrGroup, false);
-    cxBrowser->setExpanded(srfGroup, false);
-    cxBrowser->setExpanded(niftiGroup, false);
+    crossGroup =
+        addGroup(cxBrowser, "Values at Cross", {"Anatomy", "Map", "Atlas region"}, crossProps);
+    vertexGroup = addGroup(cxBrowser, "Picked Vertex",
+                           {"Vertex", "Coordinates", "Curvature", "Map", "Label"}, vertexProps);
+    for (QtBrowserItem *group : {vmrGroup, srfGroup, niftiGroup, crossGroup, vertexGroup})
+        cxBrowser->setExpanded(group, false);
 
     rawMRIEditorFactory = new QtVariantEditorFactory(this);
     rawMRIBrowser = newBrowser("font-size: 11pt; background: rgb(39, 39, 39); "
                                "alternate-background-color: rgb(50, 55, 50);");
     rawMRIBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
     rawMRIFile = addFileGroup(rawMRIBrowser);
-    addGroup(rawMRIBrowser, "DICOM Header", dicomHeaderLabels(), dicomProps);
+    // The frame shown of a multi-frame image, as the view steps through them.
+    addGroup(rawMRIBrowser, "DICOM Header", dicomHeaderLabels() << "Frame", dicomProps);
 }
 
 PropertyPanels::~PropertyPanels()
@@ -107,8 +115,11 @@ void PropertyPanels::setFileProperties(const FileProperties &file, int citem,
         return;
     }
     file.name->setValue(getFileNameFromFullFileName(fullFileName));
-    file.folder->setValue(getPathFromFullFileName(fullFileName));
-    file.size->setValue(sizeText(QFileInfo(fullFileName).size()));
+    // A series cover stands for files of its folder, not for a file of its own.
+    const bool series = FileTypes::kindOf(fullFileName) == FileTypes::DicomSeries;
+    file.folder->setValue(series ? FileTypes::folderOf(fullFileName)
+                                 : getPathFromFullFileName(fullFileName));
+    file.size->setValue(series ? QString() : sizeText(QFileInfo(fullFileName).size()));
 }
 
 void PropertyPanels::updateImageFileProperties(int citem, QString strFullFileName, int img_width,
@@ -159,9 +170,14 @@ void PropertyPanels::updateHeaderOfLoadedVMR(const std::shared_ptr<const VolumeD
         const QStringList values = niftiHeaderValues(*nifti);
         for (int i = 0; i < values.size(); ++i)
             niftiProps[i]->setValue(values[i]);
+        niftiProps.last()->setValue(niftiNotes(*nifti));
     }
+    cross = {-1, -1, -1};
+    updateValues();
     cxBrowser->setExpanded(vmrGroup, true);
+    cxBrowser->setExpanded(crossGroup, true);
     cxBrowser->setExpanded(srfGroup, false);
+    cxBrowser->setExpanded(vertexGroup, false);
     cxBrowser->setExpanded(niftiGroup, nifti != nullptr);
 }
 
@@ -179,9 +195,48 @@ void PropertyPanels::updateCrossCoords(int x, int y, int z)
     for (int i = 0; i < values.size(); ++i)
         vmrProps[i + 1]->setValue(values[i]);
     if (doc->niftiVolume) {
-        const QStringList cross = niftiCrossValues(*doc->niftiVolume, x, y, z);
-        for (int i = 0; i < cross.size(); ++i)
-            niftiProps[i + 4]->setValue(cross[i]);
+        const QStringList values = niftiCrossValues(*doc->niftiVolume, x, y, z);
+        for (int i = 0; i < values.size(); ++i)
+            niftiProps[i + 4]->setValue(values[i]);
+    }
+    cross = {x, y, z};
+    updateValues();
+}
+
+void PropertyPanels::setAtlas(const std::shared_ptr<const Atlas> &regions)
+{
+    atlas = regions;
+    updateValues();
+}
+
+void PropertyPanels::showPickedVertex(const std::shared_ptr<const MeshDocument> &mesh, int vertex)
+{
+    pickedMesh = mesh;
+    pickedVertex = vertex;
+    updateValues();
+}
+
+void PropertyPanels::updateValues()
+{
+    const std::shared_ptr<const VolumeDocument> volume = shownVolume.lock();
+    showValues(crossProps,
+               volume ? volume->valuesAt(cross, atlas.get()) : QList<QPair<QString, QString>>());
+    const std::shared_ptr<const MeshDocument> mesh = pickedMesh.lock();
+    showValues(vertexProps,
+               mesh ? mesh->vertexValues(pickedVertex) : QList<QPair<QString, QString>>());
+}
+
+// Rows keep their place; a map's value is shown under the map's name.
+void PropertyPanels::showValues(const QList<QtVariantProperty *> &rows,
+                                const QList<QPair<QString, QString>> &values)
+{
+    for (int i = 0; i < rows.size(); ++i) {
+        if (i < values.size()) {
+            rows[i]->setPropertyName(LocalFiles::printable(values[i].first));
+            rows[i]->setValue(values[i].second);
+        } else {
+            rows[i]->setValue(QString());
+        }
     }
 }
 
@@ -191,6 +246,7 @@ void PropertyPanels::clearHeaderOfVMR()
     for (QtVariantProperty *p : std::as_const(vmrProps))
         p->setValue(QString());
     clearHeaderOfNifti();
+    updateValues();
 }
 
 void PropertyPanels::clearHeaderOfNifti()
@@ -203,6 +259,8 @@ void PropertyPanels::clearHeaderOfSRF()
 {
     for (QtVariantProperty *p : std::as_const(srfProps))
         p->setValue(QString());
+    pickedMesh.reset();
+    updateValues();
 }
 
 void PropertyPanels::clearHeaderOfDICOM()
@@ -216,8 +274,15 @@ void PropertyPanels::updateHeaderOfLoadedSRF(const QStringList &values)
     for (int i = 0; i < values.size() && i < srfProps.size(); ++i)
         srfProps[i]->setValue(values[i]);
     cxBrowser->setExpanded(vmrGroup, false);
+    cxBrowser->setExpanded(crossGroup, false);
     cxBrowser->setExpanded(srfGroup, true);
+    cxBrowser->setExpanded(vertexGroup, true);
     cxBrowser->setExpanded(niftiGroup, false);
+}
+
+void PropertyPanels::updateDicomFrame(int frame, int frames)
+{
+    dicomProps.last()->setValue(QString("%1 / %2").arg(frame + 1).arg(frames));
 }
 
 void PropertyPanels::updateHeaderOfLoadedDICOM(const DICOMDoc &doc)

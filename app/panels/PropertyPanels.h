@@ -7,9 +7,12 @@
 
 #include "QtTreePropertyBrowser.h"
 
+#include <array>
 #include <memory>
 
+class Atlas;
 class DICOMDoc;
+class MeshDocument;
 class VolumeDocument;
 class QtBrowserItem;
 class QtVariantEditorFactory;
@@ -32,6 +35,8 @@ public:
     QtBrowserItem *vmrGroupItem() const { return vmrGroup; }
     QtBrowserItem *srfGroupItem() const { return srfGroup; }
     QtBrowserItem *niftiGroupItem() const { return niftiGroup; }
+    QtBrowserItem *crossValuesGroupItem() const { return crossGroup; }
+    QtBrowserItem *pickedVertexGroupItem() const { return vertexGroup; }
 
 public slots:
     void updateImageFileProperties(int citem, QString strFullFileName, int img_width,
@@ -47,6 +52,15 @@ public slots:
     // The figures of the mesh shown, as MeshDocument counted them.
     void updateHeaderOfLoadedSRF(const QStringList &values);
     void updateHeaderOfLoadedDICOM(const DICOMDoc &doc);
+    // The atlas that names the region at the cross; none names nothing.
+    void setAtlas(const std::shared_ptr<const Atlas> &atlas);
+    // A vertex of a mesh picked in the mesh view (-1: none): its index,
+    // coordinates, curvature and the value of the map shown there.
+    void showPickedVertex(const std::shared_ptr<const MeshDocument> &mesh, int vertex);
+    // The values at the cross and at the picked vertex anew: the map shown changed.
+    void updateValues();
+    // "Frame": frame (from 0) of frames is shown.
+    void updateDicomFrame(int frame, int frames);
     // A file that failed to load shows no figures, and none of the last one read.
     void clearHeaderOfVMR();
     void clearHeaderOfSRF();
@@ -64,10 +78,16 @@ private:
                             const QStringList &labels, QList<QtVariantProperty *> &members);
     FileProperties addFileGroup(QtTreePropertyBrowser *browser);
     void clearHeaderOfNifti();
+    static void showValues(const QList<QtVariantProperty *> &rows,
+                           const QList<QPair<QString, QString>> &values);
     static void setFileProperties(const FileProperties &file, int citem,
                                   const QString &fullFileName);
 
     std::weak_ptr<const VolumeDocument> shownVolume;
+    std::array<int, 3> cross = {-1, -1, -1};
+    std::shared_ptr<const Atlas> atlas;
+    std::weak_ptr<const MeshDocument> pickedMesh;
+    int pickedVertex = -1;
     QtVariantPropertyManager *variantManager;
     // Editors exist but are never attached: the panels only display.
     QtVariantEditorFactory *imageEditorFactory;
@@ -80,12 +100,16 @@ private:
     QtBrowserItem *vmrGroup = nullptr;
     QtBrowserItem *srfGroup = nullptr;
     QtBrowserItem *niftiGroup = nullptr;
+    QtBrowserItem *crossGroup = nullptr;
+    QtBrowserItem *vertexGroup = nullptr;
     FileProperties imageFile, cxFile, rawMRIFile;
     QList<QtVariantProperty *> imageDimsProps;
     QList<QtVariantProperty *> vmrProps;
     QList<QtVariantProperty *> srfProps;
     QList<QtVariantProperty *> niftiProps;
     QList<QtVariantProperty *> dicomProps;
+    QList<QtVariantProperty *> crossProps;
+    QList<QtVariantProperty *> vertexProps;
 };
 
 #endif

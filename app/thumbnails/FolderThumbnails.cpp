@@ -5,6 +5,7 @@
 #include "FolderDataFiles.h"
 #include "LocalFiles.h"
 #include "ThumbnailFile.h"
+#include "ThumbnailRule.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -43,19 +44,17 @@ FolderThumbnails::FolderThumbnails(CoverStore *store, std::function<int()> selec
         if (loadSome(loadSliceNs))
             return;
         stopLoading();
-        if (mode == BrowsingMode::Images)
-            startMaking();
+        startMaking();
     });
-    connect(store, &CoverStore::cleared, this, &FolderThumbnails::stopLoading);
+    connect(store, &CoverStore::cleared, this, &FolderThumbnails::closeStoredFile);
     connect(&cache, &ThumbnailCache::thumbnailMade, this, [this] { changed = true; });
     // A stored thumbnail that cannot be decoded counts as missing: the file is
-    // written anew, and in images mode the thumbnail is made again (the other
-    // modes' views offer theirs when they show the file next).
+    // written anew, and the thumbnail is made again.
     connect(store, &CoverStore::thumbnailDropped, this, [this] { changed = true; });
     connect(
         store, &CoverStore::thumbnailDropped, this,
         [this] {
-            if (mode == BrowsingMode::Images && !timer.isActive() && !isLoading())
+            if (!timer.isActive() && !isLoading())
                 startMaking();
         },
         Qt::QueuedConnection);
@@ -89,7 +88,7 @@ void FolderThumbnails::leave()
     // A file written anew needs every entry of the old one.
     if (changed)
         loadSome(-1);
-    stopLoading();
+    closeStoredFile();
     QMap<QString, QString> &files = index(mode);
     if (!changed && files.contains(folder))
         return;
@@ -116,6 +115,7 @@ void FolderThumbnails::enter(const QString &newFolder, BrowsingMode newMode)
     mode = newMode;
     const QString name = index(mode).value(folder);
     changed = !isThumbnailFileName(name);
+    closeStoredFile();
     // Entries that cannot be used mark the file as changed while it is read.
     if (!changed)
         startLoading(filePath(name));
@@ -124,7 +124,30 @@ void FolderThumbnails::enter(const QString &newFolder, BrowsingMode newMode)
         return;
     }
     stopLoading();
-    if (mode == BrowsingMode::Images)
+    startMaking();
+}
+
+void FolderThumbnails::setMeshViewSize(QSize size)
+{
+    if (!size.isEmpty())
+        meshSize = size;
+}
+
+// Their entries may lie anywhere in the folder's stored file: a pass under way
+// starts again from the first entry with them among the covers (those that got
+// their thumbnail keep it); otherwise one pass is made for them at once.
+void FolderThumbnails::coversAdded(int firstCover)
+{
+    if (!storedFile.isOpen())
+        return;
+    if (isLoading()) {
+        startScan(0);
+        return;
+    }
+    startScan(firstCover);
+    loadSome(-1);
+    stopLoading();
+    if (!timer.isActive())
         startMaking();
 }
 
@@ -132,14 +155,21 @@ void FolderThumbnails::enter(const QString &newFolder, BrowsingMode newMode)
 // from there when the strip shows it.
 void FolderThumbnails::startLoading(const QString &fileName)
 {
-    stopLoading();
+    closeStoredFile();
     if (!LocalFiles::openRegular(storedFile, fileName,
                                  QIODevice::ReadOnly | QIODevice::Unbuffered) ||
         !store->openStoredFile(fileName, storedFile.handle())) {
         storedFile.close();
         return;
     }
-    for (int i = store->count() - 1; i >= 0; --i)
+    startScan(0);
+}
+
+// The file is kept open while its folder is shown, for covers added later.
+void FolderThumbnails::startScan(int firstCover)
+{
+    coverOfName.clear();
+    for (int i = store->count() - 1; i >= firstCover; --i)
         coverOfName.insert(getFileNameFromFullFileName(store->fileName(i)), i);
     scanner = std::make_unique<ThumbnailFileScanner>(storedFile);
 }
@@ -173,8 +203,13 @@ void FolderThumbnails::stopLoading()
 {
     loadTimer.stop();
     scanner.reset();
-    storedFile.close();
     coverOfName.clear();
+}
+
+void FolderThumbnails::closeStoredFile()
+{
+    stopLoading();
+    storedFile.close();
 }
 
 // Each thumbnail is read from where it lies as it is written. One that can no
@@ -214,9 +249,22 @@ void FolderThumbnails::startMaking()
     makeMissing();
 }
 
-// Each tick hands the workers the covers nearest the selection of the moment.
+// Each tick hands the workers the covers nearest the selection of the moment,
+// and meshes the mesh view's size of the moment.
 void FolderThumbnails::makeMissing()
 {
-    if (!cache.makeMissingThumbnails(selectedCover(), framed()))
+    ThumbnailCache::Making making;
+    if (mode == BrowsingMode::Images) {
+        making.make = [framed = framed()](const QString &fileName) {
+            return fileThumbnail(fileName, framed);
+        };
+    } else {
+        making.make = [framed = framed(), size = meshSize](const QString &fileName) {
+            QString reason;
+            return scanThumbnail(fileName, size, framed, reason);
+        };
+        making.scans = true;
+    }
+    if (!cache.makeMissingThumbnails(selectedCover(), making))
         timer.stop();
 }

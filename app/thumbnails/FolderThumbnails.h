@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QMap>
 #include <QObject>
+#include <QSize>
 #include <QTimer>
 
 #include <functional>
@@ -20,10 +21,11 @@ class ThumbnailFileScanner;
 
 // The thumbnails of the folders visited, kept from one run to the next: one file
 // per folder and browsing mode in the data folder, named in the index
-// VisitedFolders.cxv. While a folder is shown its covers get thumbnails: in
-// images mode made from the files, in every mode offered by the views. The
-// store reads them where they lie, in the folder's file or in the spool of new
-// ones, and the folder's new file is written from both, one thumbnail at a time.
+// VisitedFolders.cxv. While a folder is shown its covers get thumbnails, made
+// from the files in the background (of a scan, what its view would offer) and
+// offered by the views. The store reads them where they lie, in the folder's file
+// or in the spool of new ones, and the folder's new file is written from both,
+// one thumbnail at a time.
 class FolderThumbnails : public QObject
 {
     Q_OBJECT
@@ -39,13 +41,21 @@ public:
     void loadIndex(const QString &dataFolder);
     // Whether thumbnails are being made from the files of the folder shown.
     bool isMakingThumbnails() const { return timer.isActive(); }
+    // The size in device pixels the mesh view is shown at, or was last: meshes
+    // are drawn at it, so that their thumbnails frame them as the view does.
+    void setMeshViewSize(QSize size);
+    QSize meshViewSize() const { return meshSize; }
 
     // Before the covers change: stops making thumbnails and stores those of the
     // folder shown, if they changed since they were read.
     void leave();
     // The covers of folder were just listed in mode: its stored thumbnails go on
-    // them and, in images mode, the missing ones are made from the files.
+    // them, and the missing ones are made from the files.
     void enter(const QString &folder, BrowsingMode mode);
+
+    // Covers from firstCover on were added to the folder's: their stored
+    // thumbnails go on them, and the missing ones are made from the files.
+    void coversAdded(int firstCover);
 
     // What a view shows, offered as the thumbnail of the cover at index.
     void offerImage(int index, const QImage &image, bool force);
@@ -58,8 +68,10 @@ private:
     }
     QString filePath(const QString &name) const;
     void startLoading(const QString &fileName);
+    void startScan(int firstCover);
     bool loadSome(qint64 budgetNs);
     void stopLoading();
+    void closeStoredFile();
     bool isLoading() const { return scanner != nullptr; }
     bool saveFile(const QString &fileName);
     bool framed() const { return mode != BrowsingMode::Images; }
@@ -70,8 +82,8 @@ private:
     std::function<int()> selectedCover;
     ThumbnailCache cache;
     QTimer timer;
-    // The folder's stored file while its entries are found, a slice of time at a
-    // go: ten thousand of them take longer than a frame.
+    // The folder's stored file, open while the folder is shown. Its entries are
+    // found a slice of time at a go: ten thousand of them take longer than a frame.
     QFile storedFile;
     std::unique_ptr<ThumbnailFileScanner> scanner;
     QHash<QString, int> coverOfName;
@@ -85,6 +97,8 @@ private:
     BrowsingMode mode = BrowsingMode::CXData;
     // The covers hold thumbnails the folder's stored file lacks.
     bool changed = false;
+    // The mesh view's size before it is first shown.
+    QSize meshSize{1000, 700};
 };
 
 #endif

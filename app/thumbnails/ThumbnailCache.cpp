@@ -35,7 +35,10 @@ ThumbnailCache::ThumbnailCache(CoverStore *store, QObject *parent) : QObject(par
     connect(&installTimer, &QTimer::timeout, this, &ThumbnailCache::installArrived);
     connect(store, &CoverStore::cleared, this, &ThumbnailCache::cancel);
     // A cover that lost its thumbnail may lie where the search was done with.
-    connect(store, &CoverStore::thumbnailDropped, this, [this] { doneRadius = 0; });
+    connect(store, &CoverStore::thumbnailDropped, this, [this](int index) {
+        madeFromFile.remove(index);
+        doneRadius = 0;
+    });
 }
 
 ThumbnailCache::~ThumbnailCache()
@@ -44,12 +47,22 @@ ThumbnailCache::~ThumbnailCache()
     pool.waitForDone();
 }
 
-// An offer that is not forced is of no use to a cover that has a thumbnail or
-// will have one: in images mode the file is being made into the same picture.
+// An offer that is not forced is of no use to a picture that has a thumbnail or
+// will have one: its file is being made into the same picture. A scan's view
+// shows what the user looked at, at the size it is seen (a mesh), which goes
+// before what was made of the file; a thumbnail read from the folder's file
+// stays all the same.
 bool ThumbnailCache::takesOffer(int index, bool force) const
 {
-    return index >= 0 && index < store->count() &&
-           (force || (!store->thumbnailLoaded(index) && !claimed.contains(index)));
+    if (index < 0 || index >= store->count())
+        return false;
+    if (force)
+        return true;
+    if (offered.contains(index))
+        return false;
+    if (feedMaking.scans)
+        return !store->thumbnailLoaded(index) || madeFromFile.contains(index);
+    return !store->thumbnailLoaded(index) && !claimed.contains(index);
 }
 
 void ThumbnailCache::offerImage(int index, const QImage &image, bool force, bool framed)
@@ -68,7 +81,7 @@ void ThumbnailCache::offerRenderedView(int index, const QImage &frame, bool forc
            [frame, framed] { return renderedViewThumbnail(frame, framed); });
 }
 
-bool ThumbnailCache::makeMissingThumbnails(int selectedIndex, bool framed)
+bool ThumbnailCache::makeMissingThumbnails(int selectedIndex, const Making &making)
 {
     if (store->isEmpty()) {
         feeding = false;
@@ -79,7 +92,7 @@ bool ThumbnailCache::makeMissingThumbnails(int selectedIndex, bool framed)
         feedCentre = centre;
         doneRadius = 0;
     }
-    feedFramed = framed;
+    feedMaking = making;
     feeding = true;
     feed();
     if (claimed.isEmpty() && nextMissingCover() < 0) {
@@ -97,9 +110,8 @@ void ThumbnailCache::feed()
         if (index < 0)
             return;
         const QString fileName = store->fileName(index);
-        const bool framed = feedFramed;
         submit(index, false, true, filePriority,
-               [fileName, framed] { return fileThumbnail(fileName, framed); });
+               [fileName, make = feedMaking.make] { return make(fileName); });
     }
 }
 
@@ -109,7 +121,7 @@ int ThumbnailCache::nextMissingCover()
     for (; feedCentre - doneRadius >= 0 || feedCentre + doneRadius < count; ++doneRadius) {
         for (const int index : {feedCentre + doneRadius, feedCentre - doneRadius}) {
             if (index >= 0 && index < count && !store->thumbnailLoaded(index) &&
-                !claimed.contains(index))
+                !claimed.contains(index) && !offered.contains(index) && !unreadable.contains(index))
                 return index;
         }
     }
@@ -119,9 +131,12 @@ int ThumbnailCache::nextMissingCover()
 void ThumbnailCache::submit(int index, bool forced, bool fromFile, int priority,
                             const std::function<QImage()> &make)
 {
-    claimed.insert(index);
-    if (fromFile)
+    if (fromFile) {
+        claimed.insert(index);
         ++fileTasks;
+    } else {
+        offered.insert(index);
+    }
     Result result;
     result.generation = generation;
     result.index = index;
@@ -154,11 +169,23 @@ void ThumbnailCache::installArrived()
     installTimer.stop();
     const QList<Result> results = std::exchange(arrived, {});
     for (const Result &result : results) {
-        claimed.remove(result.index);
-        if (!result.forced && store->thumbnailLoaded(result.index))
+        const int index = result.index;
+        (result.fromFile ? claimed : offered).remove(index);
+        const bool scan = feedMaking.scans;
+        if (result.fromFile && scan && result.picture.isNull()) {
+            unreadable.insert(index);
             continue;
-        store->setThumbnail(result.index, result.png, result.picture);
-        emit thumbnailMade(result.index);
+        }
+        // A view's offer that arrives after the file's thumbnail of a scan replaces it.
+        const bool replaceable = scan && !result.fromFile && madeFromFile.contains(index);
+        if (!result.forced && store->thumbnailLoaded(index) && !replaceable)
+            continue;
+        store->setThumbnail(index, result.png, result.picture);
+        if (scan && result.fromFile)
+            madeFromFile.insert(index);
+        else
+            madeFromFile.remove(index);
+        emit thumbnailMade(index);
     }
 }
 
@@ -167,6 +194,9 @@ void ThumbnailCache::cancel()
     pool.clear();
     ++generation;
     claimed.clear();
+    offered.clear();
+    unreadable.clear();
+    madeFromFile.clear();
     arrived.clear();
     installTimer.stop();
     fileTasks = 0;

@@ -1,7 +1,9 @@
 #include "ThumbnailRule.h"
 
+#include "Documents.h"
 #include "FileHelpers.h"
 #include "LocalFiles.h"
+#include "ViewCovers.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -116,6 +118,21 @@ QImage fileThumbnail(const QString &fileName, bool framed)
         size.transpose();
     }
     return squareThumbnail(scaled, size, framed ? imageFrameGrey : -1);
+}
+
+QImage scanThumbnail(const QString &fileName, QSize meshViewSize, bool framed, QString &reason)
+{
+    ViewCover cover;
+    {
+        const std::shared_ptr<Document> document = readDocument(fileName, reason);
+        if (!document)
+            return QImage();
+        cover = viewCover(*document, meshViewSize, reason);
+    }
+    if (cover.picture.isNull())
+        return QImage();
+    return cover.rendered ? renderedViewThumbnail(cover.picture, framed)
+                          : imageThumbnail(cover.picture, framed);
 }
 
 QByteArray encodeThumbnail(const QImage &thumbnail)

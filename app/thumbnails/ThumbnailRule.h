@@ -30,6 +30,13 @@ QImage renderedViewThumbnail(const QImage &frame, bool framed);
 // when the file cannot be read.
 QImage fileThumbnail(const QString &fileName, bool framed);
 
+// The thumbnail of a DICOM image, a volume or a mesh: the file read, made into
+// what its view offers as its cover (ViewCovers; a mesh drawn at meshViewSize
+// device pixels) and that taken through the rule of the view's offer. The
+// document is freed before this returns. A null image, with the reader's
+// reason, when the file cannot be read or shown.
+QImage scanThumbnail(const QString &fileName, QSize meshViewSize, bool framed, QString &reason);
+
 // The PNG stream kept and stored for a thumbnail; empty for a null image.
 QByteArray encodeThumbnail(const QImage &thumbnail);
 
