@@ -93,13 +93,20 @@ void writeVisitedFolders(QIODevice &device, const QMap<QString, QString> &images
 
 bool saveFileAtomically(const QString &fileName, const std::function<void(QIODevice &)> &write)
 {
+    return saveFileAtomicallyIf(fileName, [&write](QIODevice &device) {
+        write(device);
+        return true;
+    });
+}
+
+bool saveFileAtomicallyIf(const QString &fileName, const std::function<bool(QIODevice &)> &write)
+{
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    write(file);
     // commit() does not notice a final flush that fails on a full disk, so the
     // broken file would replace the good one.
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
+    if (!write(file) || !file.flush() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }

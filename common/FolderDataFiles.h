@@ -34,5 +34,7 @@ void writeVisitedFolders(QIODevice &device, const QMap<QString, QString> &images
 // Writes through a temporary file that replaces the old one only when every byte
 // was written, so a failed save never truncates or damages it.
 bool saveFileAtomically(const QString &fileName, const std::function<void(QIODevice &)> &write);
+// The same with a writer that can give up: false leaves the old file as it was.
+bool saveFileAtomicallyIf(const QString &fileName, const std::function<bool(QIODevice &)> &write);
 
 #endif

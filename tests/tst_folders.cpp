@@ -1,10 +1,13 @@
+#include "CoverStore.h"
 #include "FolderDataFiles.h"
 #include "ViewerDataFile.h"
 
 #include <QBuffer>
 #include <QDataStream>
 #include <QDir>
+#include <QImage>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,8 +45,12 @@ private slots:
     void damagedFilesKept_data();
     void damagedFilesKept();
     void saveOnFullDisk();
+    void spoolOnFullDisk_data();
+    void spoolOnFullDisk();
 
 private:
+    // A tmpfs of size mounted on dir; false when none can be.
+    bool mountSmallDisk(const QTemporaryDir &dir, const char *size);
     QTemporaryDir tmp;
 };
 
@@ -172,16 +179,28 @@ void TestFolders::damagedFilesKept()
         QCOMPARE(readAll(damaged), old);
 }
 
+bool TestFolders::mountSmallDisk(const QTemporaryDir &dir, const char *size)
+{
+    return geteuid() == 0 && dir.isValid() &&
+           QProcess::execute(
+               "mount", {"-t", "tmpfs", "-o", QString("size=") + size, "tmpfs", dir.path()}) == 0;
+}
+
+static void fillDisk(const QString &fileName)
+{
+    QFile filler(fileName);
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    const QByteArray block(1024, 'f');
+    while (filler.write(block) == block.size() && filler.flush()) {
+    }
+}
+
 // A save that runs out of space keeps the old file whole and says so.
 void TestFolders::saveOnFullDisk()
 {
-    if (geteuid() != 0)
-        QSKIP("mounting a small file system needs the super-user");
     QTemporaryDir mountPoint;
-    QVERIFY(mountPoint.isValid());
-    if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", mountPoint.path()}) !=
-        0)
-        QSKIP("no tmpfs could be mounted here");
+    if (!mountSmallDisk(mountPoint, "64k"))
+        QSKIP("no small file system could be mounted (it needs the super-user)");
     const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mountPoint.path()}); });
 
     const QString file = mountPoint.filePath("FavoriteFolders.cxf");
@@ -189,17 +208,68 @@ void TestFolders::saveOnFullDisk()
     QVERIFY(saveFileAtomically(file, [&](QIODevice &d) { d.write(good); }));
     // Fill what is left, then try a save larger than the free space and one of a
     // few bytes with no space at all.
-    QFile filler(mountPoint.filePath("filler"));
-    QVERIFY(filler.open(QIODevice::WriteOnly));
-    const QByteArray block(1024, 'f');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
-    filler.close();
+    fillDisk(mountPoint.filePath("filler"));
     for (qsizetype size : {qsizetype(40 * 1024), qsizetype(16)}) {
         QVERIFY(!saveFileAtomically(file, [&](QIODevice &d) { d.write(QByteArray(size, 'n')); }));
         QCOMPARE(readAll(file), good);
     }
     QCOMPARE(QDir(mountPoint.path()).entryList(QDir::Files).size(), 2);
+}
+
+void TestFolders::spoolOnFullDisk_data()
+{
+    QTest::addColumn<bool>("room");
+    QTest::newRow("room for a few") << true;
+    QTest::newRow("full from the start") << false;
+}
+
+// Thumbnails made once the disk is full stay in memory up to a bound, and past
+// it are shown while decoded without being kept. What the spool holds stays
+// readable; what did not fit is given back to the disk.
+void TestFolders::spoolOnFullDisk()
+{
+    QFETCH(bool, room);
+    QTemporaryDir mountPoint;
+    if (!mountSmallDisk(mountPoint, "1m"))
+        QSKIP("no small file system could be mounted (it needs the super-user)");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {mountPoint.path()}); });
+    if (!room)
+        fillDisk(mountPoint.filePath("filler"));
+    // Noise: a stream of about 260 KB, four of which the disk can hold.
+    QImage noise(CoverStore::thumbnailSide, CoverStore::thumbnailSide, QImage::Format_ARGB32);
+    QRandomGenerator random(3);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, random.generate());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(noise.save(&buffer, "png"));
+    const QByteArray png = buffer.data();
+    const int inMemory = int(CoverStore::maxSpareBytes / png.size());
+    const int count = inMemory + 8;
+
+    CoverStore store;
+    store.setSpoolFolder(mountPoint.path());
+    for (int i = 0; i < count; ++i) {
+        store.append(QString("/f/%1.png").arg(i), QImage(), false);
+        store.setThumbnail(i, png);
+    }
+    QVERIFY(!store.isSpooling());
+    const QFileInfoList spools =
+        QDir(mountPoint.path()).entryInfoList({"thumbnails-*.spool"}, QDir::Files);
+    const qint64 spooled = spools.isEmpty() ? 0 : spools.first().size();
+    QCOMPARE(spooled > 0, room);
+    QCOMPARE(spooled % png.size(), 0);
+    const int kept = int(spooled / png.size()) + inMemory;
+    for (int i = 0; i < count; ++i) {
+        QCOMPARE(store.thumbnailLoaded(i), 1);
+        QCOMPARE(store.thumbnail(i) == png, i < kept);
+    }
+    QCOMPARE(store.image(count - 1).size(), noise.size());
+    QVERIFY(store.bytesInMemory() <=
+            CoverStore::maxSpareBytes + (count - kept) * noise.sizeInBytes());
+    store.clear();
+    QVERIFY(QDir(mountPoint.path()).entryList({"thumbnails-*.spool"}).isEmpty());
 }
 
 QTEST_MAIN(TestFolders)

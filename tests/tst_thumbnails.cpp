@@ -16,25 +16,35 @@
 #include "VmrFixture.h"
 #include "VolumeOGLViewer.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QDateTime>
 #include <QFileSystemModel>
+#include <QImageWriter>
 #include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeView>
 #include <QtEndian>
 
 #include <atomic>
+#include <cstdio>
 
 #include <sys/stat.h>
 
 namespace {
+
+// Written by the viewer before its thumbnails were kept on disk: a.png, b.jpg
+// (empty), "Ü 脳.png", c.gif.
+const QString writtenBefore = QStringLiteral(CXV_TEST_DATA_DIR "/thumbnails-written-before.cxi");
 
 QByteArray hex(const char *text)
 {
@@ -166,6 +176,66 @@ char colour(QRgb p)
                                          : '?';
 }
 
+QList<ThumbnailEntry> entriesOf(QByteArray bytes)
+{
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QList<ThumbnailEntry> entries;
+    return readThumbnailFile(buffer, entries) ? entries : QList<ThumbnailEntry>();
+}
+
+QByteArray fileOf(const QList<ThumbnailEntry> &entries)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    writeThumbnailFile(buffer, entries);
+    return buffer.data();
+}
+
+void writeIndex(const QString &dataFolder, const QMap<QString, QString> &images,
+                const QMap<QString, QString> &cx)
+{
+    QDir().mkpath(dataFolder);
+    if (!saveFileAtomically(
+            QDir(dataFolder).filePath("VisitedFolders.cxv"),
+            [&](QIODevice &device) { writeVisitedFolders(device, images, {}, cx); }))
+        qFatal("cannot write the index");
+}
+
+// The thumbnail file the index of dataFolder names for folder in CX data mode.
+QString indexedIn(const QString &dataFolder, const QString &folder)
+{
+    QFile file(QDir(dataFolder).filePath("VisitedFolders.cxv"));
+    QMap<QString, QString> maps[3];
+    if (!file.open(QIODevice::ReadOnly) || !readVisitedFolders(file, maps[0], maps[1], maps[2]))
+        return {};
+    return maps[2].value(folder);
+}
+
+QStringList entriesIn(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System | QDir::Hidden, QDir::Name);
+}
+
+// A viewer showing folder, with a thumbnail spooled, until it is killed.
+int spoolUntilKilled(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString folder = qEnvironmentVariable("CXV_SPOOLING_FOLDER");
+    CoverStore store;
+    FolderThumbnails thumbnails(&store, [] { return 0; });
+    thumbnails.loadIndex(qEnvironmentVariable("CXV_SPOOLING_DATA"));
+    store.append(folder + "/a.png", QImage(), false);
+    store.append(folder + "/new.png", QImage(), false);
+    thumbnails.enter(folder, BrowsingMode::CXData);
+    store.setThumbnail(1, encodeThumbnail(filled(QSize(256, 256), Qt::red)));
+    std::puts("spooled");
+    std::fflush(stdout);
+    for (;;)
+        QThread::sleep(1);
+}
+
 } // namespace
 
 class TestThumbnails : public QObject
@@ -196,6 +266,13 @@ private slots:
     void unreadableScansTriedOnce();
     void folderChangeDropsOldResults_data();
     void folderChangeDropsOldResults();
+    void storedThumbnailsStayOnDisk();
+    void writtenAsBefore_data();
+    void writtenAsBefore();
+    void storedFileChanged_data();
+    void storedFileChanged();
+    void coversAddedLater();
+    void spoolOfKilledViewerRemoved();
 
 private:
     CortivexViewer *startViewer();
@@ -217,8 +294,8 @@ private:
     bool allCoversDone() const;
     QList<ThumbnailEntry> storedEntries(const QString &name) const;
     // Restarts the viewer on an index that names file as the thumbnails of
-    // "pics" in images mode, and opens that folder.
-    void openPicsWithIndex(const QString &file);
+    // folder in images mode, and opens that folder.
+    void openPicsWithIndex(const QString &file, const QString &folder = "pics");
 
     QTemporaryDir tmp;
     CortivexViewer *viewer = nullptr;
@@ -321,17 +398,13 @@ QList<ThumbnailEntry> TestThumbnails::storedEntries(const QString &name) const
     return entries;
 }
 
-void TestThumbnails::openPicsWithIndex(const QString &file)
+void TestThumbnails::openPicsWithIndex(const QString &file, const QString &folder)
 {
     delete viewer;
-    QDir().mkpath(dataDir());
-    QVERIFY(
-        saveFileAtomically(QDir(dataDir()).filePath("VisitedFolders.cxv"), [&](QIODevice &device) {
-            writeVisitedFolders(device, {{path("pics"), file}}, {}, {});
-        }));
+    writeIndex(dataDir(), {{path(folder), file}}, {});
     viewer = startViewer();
     viewer->setBrowsingMode(BrowsingMode::Images);
-    open("pics");
+    open(folder);
 }
 
 void TestThumbnails::geometry_data()
@@ -560,6 +633,22 @@ void TestThumbnails::storeDecodesNearSelection()
         QCOMPARE(store.thumbnailLoaded(i), 0);
     }
     QCOMPARE(dropped.size(), 3);
+
+    // With nowhere to spool them, thumbnails stay in memory up to a bound; past
+    // it one lives only while it stays decoded, and is dropped when asked for after.
+    const QByteArray large = encodeThumbnail(filled(QSize(256, 256), Qt::darkGreen)) +
+                             QByteArray(CoverStore::maxSpareBytes / 2, '\0');
+    store.setThumbnail(5, large);
+    store.setThumbnail(6, large);
+    QCOMPARE(store.thumbnail(5), large);
+    QVERIFY(store.thumbnail(6).isEmpty() && store.thumbnailLoaded(6));
+    QCOMPARE(colour(store.image(6).pixel(9, 9)), 'g');
+    for (int i = 7; i < count; ++i)
+        store.image(i);
+    QCOMPARE(colour(store.image(5).pixel(9, 9)), 'g');
+    QVERIFY(store.image(6).isNull());
+    QCOMPARE(store.thumbnailLoaded(6), 0);
+    QCOMPARE(dropped.size(), 4);
 }
 
 // A folder filling far from the selection leaves the strip, and the window, alone.
@@ -926,5 +1015,251 @@ void TestThumbnails::folderChangeDropsOldResults()
         QVERIFY2(!entry.png.isEmpty(), qPrintable(entry.fileName));
 }
 
-QTEST_MAIN(TestThumbnails)
+// A thousand stored thumbnails: the store holds the pictures the strip shows,
+// and no PNG stream.
+void TestThumbnails::storedThumbnailsStayOnDisk()
+{
+    // Noise in a quarter of the picture: a stream of about 50 KB, as photographs make.
+    QImage picture = filled(QSize(256, 256), Qt::darkGreen);
+    QRandomGenerator noise(7);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 256; ++x)
+            picture.setPixel(x, y, noise.generate() | 0xFF000000u);
+    const QByteArray png = encodeThumbnail(picture);
+    QDir().mkpath(path("many"));
+    QList<ThumbnailEntry> entries;
+    for (int i = 0; i < 1000; ++i) {
+        const QString name = QString("p%1.png").arg(i, 4, 10, QChar('0'));
+        writeFile(path("many/" + name), "");
+        entries.append({name, png});
+    }
+    const QString name = "many_1_2020-01-01T00-00-00.cxi";
+    QDir().mkpath(dataDir());
+    writeFile(QDir(dataDir()).filePath(name), fileOf(entries));
+    openPicsWithIndex(name, "many");
+    QTRY_VERIFY(allCoversDone());
+    // Far more covers than a strip 1000 pixels wide shows.
+    const qint64 shown = 32 * 256 * 256 * 4;
+    CoverFlowBrowser *strip = viewer->coverFlow();
+    for (const int selected : {0, 500}) {
+        strip->setCurrentCoverIndex(selected);
+        strip->grabFramebuffer();
+        QCOMPARE(colour(covers()->image(selected).pixel(128, 200)), 'g');
+        QVERIFY(covers()->bytesInMemory() > 0);
+        QVERIFY2(covers()->bytesInMemory() < shown,
+                 qPrintable(QString::number(covers()->bytesInMemory())));
+    }
+}
+
+void TestThumbnails::writtenAsBefore_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<bool>("spooled");
+    QTest::newRow("made and spooled") << false << true;
+    QTest::newRow("made, no spool") << false << false;
+    QTest::newRow("stored, one made again") << true << true;
+}
+
+// Wherever the thumbnails are kept, in the folder's stored file, the spool or
+// memory, the file written for them is the one the viewer always wrote.
+void TestThumbnails::writtenAsBefore()
+{
+    QFETCH(bool, stored);
+    QFETCH(bool, spooled);
+    const QByteArray before = readAll(writtenBefore);
+    const QList<ThumbnailEntry> entries = entriesOf(before);
+    QCOMPARE(entries.size(), 4);
+    QTemporaryDir data;
+    const QString folder = path("fixture"), oldName = "fixture_3_2020-01-01T00-00-00.cxi";
+    if (stored) {
+        writeFile(data.filePath(oldName), before);
+        writeIndex(data.path(), {}, {{folder, oldName}});
+    }
+    CoverStore store;
+    FolderThumbnails thumbnails(&store, [] { return 0; });
+    thumbnails.loadIndex(data.path());
+    if (!spooled)
+        store.setSpoolFolder(data.filePath("gone"));
+    for (const ThumbnailEntry &entry : entries)
+        store.append(folder + '/' + entry.fileName, QImage(), false);
+    store.append(folder + "/none.png", QImage(), false);
+    thumbnails.enter(folder, BrowsingMode::CXData);
+    if (stored) {
+        QVERIFY(store.thumbnailLoaded(3));
+        // Found damaged, and made again.
+        store.setThumbnail(2, "damaged");
+        store.setThumbnail(2, entries[2].png);
+    } else {
+        for (int i = 0; i < entries.size(); ++i)
+            store.setThumbnail(i, entries[i].png);
+    }
+    QCOMPARE(store.bytesInMemory() == 0, spooled);
+    thumbnails.leave();
+    const QString written = indexedIn(data.path(), folder);
+    QVERIFY(isThumbnailFileName(written) && written != oldName);
+    QCOMPARE(readAll(data.filePath(written)), before);
+    QVERIFY(!QFileInfo::exists(data.filePath(oldName)));
+    store.clear();
+    QCOMPARE(entriesIn(data.path()), QStringList({"VisitedFolders.cxv", written}));
+}
+
+void TestThumbnails::storedFileChanged_data()
+{
+    QTest::addColumn<QString>("change");
+    // Whether the strip shows the covers before the folder is left.
+    QTest::addColumn<bool>("shown");
+    for (const char *change :
+         {"truncated", "removed", "replaced", "rewritten in place", "data folder removed"})
+        QTest::newRow(change) << QString(change) << true;
+    QTest::newRow("replaced, left unseen") << "replaced" << false;
+}
+
+// The stored file changed while its folder is shown: the new file has other
+// pictures of the same size at the same places, so only the file itself tells.
+// Every cover it held shows its placeholder, none another's picture, and the
+// folder's new file holds what is left.
+void TestThumbnails::storedFileChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, shown);
+    // Not compressed: streams of one length.
+    const auto stream = [](Qt::GlobalColor colour) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        writer.setQuality(100);
+        writer.write(filled(QSize(256, 256), colour));
+        return buffer.data();
+    };
+    const QByteArray red = stream(Qt::red), green = stream(Qt::green);
+    QCOMPARE(red.size(), green.size());
+    const QByteArray bytes = fileOf({{"r.png", red}, {"g.png", green}, {"s.png", red}});
+    const QByteArray other = fileOf({{"r.png", green}, {"g.png", red}, {"s.png", green}});
+    QTemporaryDir data;
+    const QString folder = path("changing"), name = "changing_3_2020-01-01T00-00-00.cxi";
+    const QString file = data.filePath(name);
+    writeFile(file, bytes);
+    writeIndex(data.path(), {}, {{folder, name}});
+    CoverStore store;
+    FolderThumbnails thumbnails(&store, [] { return 0; });
+    thumbnails.loadIndex(data.path());
+    const QImage placeholder = filled(QSize(256, 256), Qt::blue);
+    for (const char *cover : {"r.png", "g.png", "s.png", "n.png"})
+        store.append(folder + '/' + cover, placeholder, false);
+    thumbnails.enter(folder, BrowsingMode::CXData);
+    QCOMPARE(colour(store.image(0).pixel(9, 9)), 'r');
+    QSignalSpy dropped(&store, &CoverStore::thumbnailDropped);
+    // A file written again has a later time.
+    QTest::qWait(20);
+    if (change == "truncated") {
+        QVERIFY(QFile::resize(file, bytes.size() / 2));
+    } else if (change == "removed") {
+        QVERIFY(QFile::remove(file));
+    } else if (change == "replaced") {
+        writeFile(file + ".new", other);
+        QCOMPARE(std::rename(QFile::encodeName(file + ".new"), QFile::encodeName(file)), 0);
+    } else if (change == "rewritten in place") {
+        QFile rewritten(file);
+        QVERIFY(rewritten.open(QIODevice::ReadWrite) && rewritten.write(other) == other.size());
+    } else {
+        QVERIFY(QDir(data.path()).removeRecursively());
+    }
+    // One never shown, then one shown before.
+    for (const int cover : {1, 0}) {
+        if (!shown)
+            break;
+        QCOMPARE(store.image(cover), placeholder);
+        QCOMPARE(store.thumbnailLoaded(cover), 0);
+    }
+    QCOMPARE(dropped.size(), shown ? 3 : 0);
+    thumbnails.offerImage(3, filled(QSize(8, 8), Qt::darkGreen), true);
+    QTRY_VERIFY(store.thumbnailLoaded(3));
+    thumbnails.leave();
+    if (QFileInfo::exists(data.path())) {
+        QFile written(data.filePath(indexedIn(data.path(), folder)));
+        QList<ThumbnailEntry> entries;
+        QVERIFY(written.open(QIODevice::ReadOnly) && readThumbnailFile(written, entries));
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].fileName, QString("n.png"));
+    }
+}
+
+// Covers added after the folder's (a scanner's series, listed later) get their
+// stored thumbnails from where they lie, and the others are made, though
+// making had stopped.
+void TestThumbnails::coversAddedLater()
+{
+    const QByteArray red = encodeThumbnail(filled(QSize(256, 256), Qt::red));
+    const QByteArray green = encodeThumbnail(filled(QSize(256, 256), Qt::green));
+    QTemporaryDir data;
+    const QString folder = path("scans"), name = "scans_3_2020-01-01T00-00-00.cxi";
+    writeFile(data.filePath(name), fileOf({{"a.vmr", red}, {"d.srf", green}}));
+    writeIndex(data.path(), {}, {{folder, name}});
+    CoverStore store;
+    FolderThumbnails thumbnails(&store, [] { return 0; });
+    thumbnails.loadIndex(data.path());
+    store.append(folder + "/a.vmr", QImage(), false);
+    thumbnails.enter(folder, BrowsingMode::CXData);
+    QCOMPARE(colour(store.image(0).pixel(9, 9)), 'r');
+    QTRY_VERIFY(!thumbnails.isMakingThumbnails());
+    for (const char *added : {"d.srf", "b.vmr"})
+        store.append(folder + '/' + added, QImage(), false);
+    thumbnails.coversAdded(1);
+    QCOMPARE(colour(store.image(1).pixel(9, 9)), 'g');
+    QTRY_VERIFY(store.thumbnailLoaded(2));
+}
+
+// A viewer killed while a thumbnail was spooled leaves its folder's stored file
+// as it was; the next viewer to start removes the spool, and nothing else: not
+// another name, not a link to a file elsewhere, not a folder, not the spool of a
+// viewer that runs.
+void TestThumbnails::spoolOfKilledViewerRemoved()
+{
+    QTemporaryDir data;
+    const QString name = "pics_3_2020-01-01T00-00-00.cxi";
+    const QByteArray stored = readAll(writtenBefore);
+    writeFile(data.filePath(name), stored);
+    writeIndex(data.path(), {}, {{path("pics"), name}});
+    for (const char *other : {"thumbnails-12.spool.old", "thumbnails-x.spool", "12.spool"})
+        writeFile(data.filePath(other), "kept");
+    writeFile(path("outside.spool"), "kept");
+    QVERIFY(QFile::link(path("outside.spool"), data.filePath("thumbnails-13.spool")));
+    QVERIFY(QDir(data.path()).mkdir("thumbnails-14.spool"));
+    CoverStore running;
+    running.setSpoolFolder(data.path());
+    running.append("/f/a.png", QImage(), false);
+    running.setThumbnail(0, encodeThumbnail(filled(QSize(256, 256), Qt::red)));
+    const QStringList before = entriesIn(data.path());
+
+    QProcess killed;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("CXV_SPOOLING_DATA", data.path());
+    environment.insert("CXV_SPOOLING_FOLDER", path("pics"));
+    killed.setProcessEnvironment(environment);
+    killed.start(QCoreApplication::applicationFilePath(), {});
+    QVERIFY(killed.waitForReadyRead(30000));
+    killed.kill();
+    QVERIFY(killed.waitForFinished());
+    QCOMPARE(entriesIn(data.path()).size(), before.size() + 1);
+    QCOMPARE(readAll(data.filePath(name)), stored);
+
+    CoverStore store;
+    FolderThumbnails next(&store, [] { return 0; });
+    next.loadIndex(data.path());
+    QCOMPARE(entriesIn(data.path()), before);
+    QCOMPARE(readAll(path("outside.spool")), QByteArray("kept"));
+    // A viewer's own spool goes when its covers do.
+    running.clear();
+    QCOMPARE(entriesIn(data.path()).size(), before.size() - 1);
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("CXV_SPOOLING_DATA"))
+        return spoolUntilKilled(argc, argv);
+    QApplication app(argc, argv);
+    TestThumbnails test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_thumbnails.moc"

@@ -5,21 +5,27 @@
 #include "ThumbnailCache.h"
 #include "ViewerDataFile.h"
 
+#include <QFile>
+#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QSize>
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class CoverStore;
 class QImage;
+class ThumbnailFileScanner;
 
 // The thumbnails of the folders visited, kept from one run to the next: one file
 // per folder and browsing mode in the data folder, named in the index
 // VisitedFolders.cxv. While a folder is shown its covers get thumbnails, made
 // from the files in the background (of a scan, what its view would offer) and
-// offered by the views.
+// offered by the views. The store reads them where they lie, in the folder's file
+// or in the spool of new ones, and the folder's new file is written from both,
+// one thumbnail at a time.
 class FolderThumbnails : public QObject
 {
     Q_OBJECT
@@ -28,8 +34,10 @@ public:
     // selectedCover tells the cover the user looks at, whose neighbours come first.
     FolderThumbnails(CoverStore *store, std::function<int()> selectedCover,
                      QObject *parent = nullptr);
+    ~FolderThumbnails() override;
 
-    // Reads the index of dataFolder, where the thumbnail files are kept.
+    // Reads the index of dataFolder, where the thumbnail files are kept, and
+    // removes the spools that viewers which were killed left there.
     void loadIndex(const QString &dataFolder);
     // Whether thumbnails are being made from the files of the folder shown.
     bool isMakingThumbnails() const { return timer.isActive(); }
@@ -48,7 +56,7 @@ public:
     void enter(const QString &folder, BrowsingMode mode);
 
     // Covers from firstCover on were added to the folder's: their stored
-    // thumbnails go on them.
+    // thumbnails go on them, and the missing ones are made from the files.
     void coversAdded(int firstCover);
 
     // What a view shows, offered as the thumbnail of the cover at index.
@@ -61,6 +69,13 @@ private:
         return indexes[browsingModeNumber(mode) - 1];
     }
     QString filePath(const QString &name) const;
+    void startLoading(const QString &fileName);
+    void startScan(int firstCover);
+    bool loadSome(qint64 budgetNs);
+    void stopLoading();
+    void closeStoredFile();
+    bool isLoading() const { return scanner != nullptr; }
+    bool saveFile(const QString &fileName);
     bool framed() const { return mode != BrowsingMode::Images; }
     void startMaking();
     void makeMissing();
@@ -69,6 +84,12 @@ private:
     std::function<int()> selectedCover;
     ThumbnailCache cache;
     QTimer timer;
+    // The folder's stored file, open while the folder is shown. Its entries are
+    // found a slice of time at a go: ten thousand of them take longer than a frame.
+    QFile storedFile;
+    std::unique_ptr<ThumbnailFileScanner> scanner;
+    QHash<QString, int> coverOfName;
+    QTimer loadTimer;
     // Per mode: folder to thumbnail file name in dataFolder.
     QMap<QString, QString> indexes[3];
     ViewerDataFile indexFile;

@@ -204,34 +204,3 @@ void ThumbnailCache::cancel()
     feedCentre = 0;
     doneRadius = 0;
 }
-
-bool ThumbnailCache::loadFile(const QString &fileName, int firstCover)
-{
-    QFile file;
-    if (!LocalFiles::openRegular(file, fileName))
-        return false;
-    QList<ThumbnailEntry> entries;
-    const bool whole = readThumbnailFile(file, entries);
-    // Names are matched exactly, the first cover of a name taking its entry.
-    QHash<QString, int> coverOfName;
-    for (int i = store->count() - 1; i >= firstCover; --i)
-        coverOfName.insert(getFileNameFromFullFileName(store->fileName(i)), i);
-    for (const ThumbnailEntry &entry : std::as_const(entries)) {
-        const int index = coverOfName.value(entry.fileName, -1);
-        if (index >= 0)
-            store->setThumbnail(index, entry.png);
-    }
-    return whole;
-}
-
-bool ThumbnailCache::saveFile(const QString &fileName)
-{
-    installArrived();
-    QList<ThumbnailEntry> entries;
-    for (int i = 0; i < store->count(); ++i) {
-        if (store->thumbnailLoaded(i) >= 1)
-            entries.append({getFileNameFromFullFileName(store->fileName(i)), store->thumbnail(i)});
-    }
-    return saveFileAtomically(
-        fileName, [&entries](QIODevice &device) { writeThumbnailFile(device, entries); });
-}

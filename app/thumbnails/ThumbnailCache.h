@@ -17,8 +17,7 @@ class CoverStore;
 // window: the pictures are made on worker threads (one file each at a time), the
 // covers nearest the selection first, and installed on the store in batches, at
 // most twenty a second. Emptying the store cancels what is queued, and whatever
-// was still being made for the old covers is dropped when it arrives. Loads and
-// saves a folder's thumbnail file.
+// was still being made for the old covers is dropped when it arrives.
 class ThumbnailCache : public QObject
 {
     Q_OBJECT
@@ -50,13 +49,6 @@ public:
     // yet, nearest selectedIndex first; false once every cover has one or has
     // been tried (or there are none).
     bool makeMissingThumbnails(int selectedIndex, const Making &making);
-
-    // Puts the thumbnails of a stored file on the covers of the same file names
-    // (from firstCover on); false when there is no such file or it cannot be read.
-    bool loadFile(const QString &fileName, int firstCover = 0);
-    // Writes the thumbnails of the covers that have one, in cover order; the old
-    // file stays whole unless the new one was written completely.
-    bool saveFile(const QString &fileName);
 
     // Installs at once the thumbnails that arrived since the last batch, as
     // before the covers change or are stored.

@@ -1,12 +1,16 @@
 #include "ThumbnailFile.h"
 
+#include "CoverStore.h"
 #include "FileHelpers.h"
 
 #include <QDataStream>
 #include <QDateTime>
-#include <QIODevice>
+#include <QFileDevice>
 #include <QRegularExpression>
 #include <QtEndian>
+
+#include <cerrno>
+#include <unistd.h>
 
 namespace {
 
@@ -14,74 +18,170 @@ const QByteArray pngSignature("\x89PNG\r\n\x1a\n", 8);
 // A thumbnail's PNG stream takes a few hundred kilobytes at most; a longer one is damage.
 constexpr qint64 largestPngStream = 16 * 1024 * 1024;
 
-// The PNG stream at the device's position, up to the end of its IEND chunk;
-// empty when the data end first or are no PNG stream. The chunks are walked
-// first and the stream then read in one piece: it is kept for as long as the
-// folder is shown, so it should take one allocation of its own size.
-QByteArray readPngStream(QIODevice &device)
+} // namespace
+
+ThumbnailFileScanner::ThumbnailFileScanner(QIODevice &device) : device(device)
 {
-    const qint64 start = device.pos();
-    const qint64 available = device.size() - start;
-    if (device.read(pngSignature.size()) != pngSignature)
-        return QByteArray();
+    if (auto *file = qobject_cast<QFileDevice *>(&device))
+        descriptor = file->handle();
+    size = device.size();
+}
+
+// Up to length bytes at position: fewer where the data end.
+QByteArray ThumbnailFileScanner::readAt(qint64 at, qint64 length)
+{
+    length = qBound<qint64>(0, length, size - at);
+    QByteArray bytes(length, Qt::Uninitialized);
+    qint64 done = 0;
+    if (descriptor < 0) {
+        if (device.seek(at))
+            done = qMax<qint64>(0, device.read(bytes.data(), length));
+    } else {
+        while (done < length) {
+            const ssize_t got =
+                ::pread(descriptor, bytes.data() + done, size_t(length - done), off_t(at + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            done += got;
+        }
+    }
+    bytes.truncate(done);
+    return bytes;
+}
+
+bool ThumbnailFileScanner::next(ThumbnailPlace &entry)
+{
+    if (remaining < 0) {
+        // Version (ignored) and count.
+        const QByteArray head = readAt(0, 8);
+        remaining = head.size() == 8 ? qFromLittleEndian<qint32>(head.constData() + 4) : -1;
+        position = 8;
+        if (remaining < 0) {
+            damaged = true;
+            remaining = 0;
+        }
+    }
+    // The count never sizes anything: the walk ends with the data.
+    if (remaining == 0)
+        return false;
+    entry = ThumbnailPlace();
+    if (!nextEntry(entry)) {
+        damaged = true;
+        remaining = 0;
+        return false;
+    }
+    --remaining;
+    return true;
+}
+
+// A name as a data stream holds a string (its byte count, 0xFFFFFFFF for a null
+// one, then UTF-16 little-endian), the marker, then the PNG stream.
+bool ThumbnailFileScanner::nextEntry(ThumbnailPlace &entry)
+{
+    const QByteArray count = readAt(position, 4);
+    if (count.size() != 4)
+        return false;
+    const quint32 nameBytes = qFromLittleEndian<quint32>(count.constData());
+    const bool null = nameBytes == 0xFFFFFFFFu;
+    const qint64 nameLength = null ? 0 : nameBytes;
+    if (nameLength % 2 != 0 || nameLength > size - position - 8)
+        return false;
+    // The name, the marker and the start of the PNG stream in one read.
+    const QByteArray bytes = readAt(position + 4, nameLength + 4 + 24);
+    if (bytes.size() < nameLength + 4)
+        return false;
+    if (!null) {
+        entry.fileName.resize(nameLength / 2);
+        QChar *name = entry.fileName.data();
+        for (qint64 i = 0; i < nameLength / 2; ++i)
+            name[i] = QChar(qFromLittleEndian<quint16>(bytes.constData() + 2 * i));
+    }
+    const qint32 marker = qFromLittleEndian<qint32>(bytes.constData() + nameLength);
+    position += 4 + nameLength + 4;
+    return marker == 0 || findPngStream(entry, bytes.mid(nameLength + 4));
+}
+
+// The PNG stream at the position, up to the end of its IEND chunk; false when
+// the data end first or are no PNG stream. head holds its first bytes.
+bool ThumbnailFileScanner::findPngStream(ThumbnailPlace &entry, const QByteArray &head)
+{
+    const qint64 start = position;
+    const qint64 available = size - start;
+    if (!head.startsWith(pngSignature) || head.size() < 16)
+        return false;
+    entry.thumbnailHeader = CoverStore::hasThumbnailHeader(head);
     qint64 length = pngSignature.size();
+    QByteArray header = head.mid(8, 8);
     for (;;) {
-        const QByteArray header = device.read(8);
         if (header.size() != 8)
-            return QByteArray();
+            return false;
         const quint32 dataLength = qFromBigEndian<quint32>(header.constData());
         if (dataLength > 0x7FFFFFFFu)
-            return QByteArray();
+            return false;
         // Header, data and CRC.
         length += 8 + qint64(dataLength) + 4;
         if (length > available || length > largestPngStream)
-            return QByteArray();
+            return false;
         if (header.mid(4) == "IEND")
             break;
-        if (!device.seek(start + length))
-            return QByteArray();
+        header = readAt(start + length, 8);
     }
-    device.seek(start);
-    const QByteArray png = device.read(length);
-    return png.size() == length ? png : QByteArray();
+    entry.offset = start;
+    entry.length = length;
+    position = start + length;
+    return true;
 }
 
-} // namespace
+ThumbnailFileWriter::ThumbnailFileWriter(QIODevice &device, int count)
+    : device(device), out(&device), start(device.pos()), count(count)
+{
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << qint32(1) << qint32(count);
+}
+
+void ThumbnailFileWriter::add(const QString &fileName, const QByteArray &png)
+{
+    out << fileName << qint32(png.isEmpty() ? 0 : 1);
+    out.writeRawData(png.constData(), int(png.size()));
+    ++added;
+}
+
+bool ThumbnailFileWriter::finish()
+{
+    if (added == count)
+        return true;
+    const qint64 end = device.pos();
+    if (!device.seek(start + 4))
+        return false;
+    out << added;
+    return device.seek(end) && out.status() == QDataStream::Ok;
+}
 
 bool readThumbnailFile(QIODevice &device, QList<ThumbnailEntry> &entries)
 {
-    QDataStream in(&device);
-    in.setByteOrder(QDataStream::LittleEndian);
-    qint32 version = 0, count = 0;
-    in >> version >> count;
-    if (in.status() != QDataStream::Ok || count < 0)
-        return false;
-    // The count never sizes anything: the loop ends with the data.
-    for (qint32 i = 0; i < count; ++i) {
-        ThumbnailEntry entry;
-        qint32 marker = 0;
-        in >> entry.fileName >> marker;
-        if (in.status() != QDataStream::Ok)
-            return false;
-        if (marker != 0) {
-            entry.png = readPngStream(device);
-            if (entry.png.isEmpty())
+    ThumbnailFileScanner scanner(device);
+    ThumbnailPlace place;
+    while (scanner.next(place)) {
+        ThumbnailEntry entry{place.fileName, QByteArray()};
+        if (place.length > 0) {
+            if (!device.seek(place.offset))
+                return false;
+            entry.png = device.read(place.length);
+            if (entry.png.size() != place.length)
                 return false;
         }
         entries.append(entry);
     }
-    return true;
+    return !scanner.isDamaged();
 }
 
 void writeThumbnailFile(QIODevice &device, const QList<ThumbnailEntry> &entries)
 {
-    QDataStream out(&device);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out << qint32(1) << qint32(entries.size());
-    for (const ThumbnailEntry &entry : entries) {
-        out << entry.fileName << qint32(entry.png.isEmpty() ? 0 : 1);
-        out.writeRawData(entry.png.constData(), int(entry.png.size()));
-    }
+    ThumbnailFileWriter writer(device, int(entries.size()));
+    for (const ThumbnailEntry &entry : entries)
+        writer.add(entry.fileName, entry.png);
 }
 
 QString thumbnailFileName(const QString &folderPath, BrowsingMode mode, const QDateTime &when,
