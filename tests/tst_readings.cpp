@@ -12,6 +12,7 @@
 #include "NiftiFixture.h"
 #include "PropertyPanels.h"
 #include "QtBrowserItem.h"
+#include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
 #include "VmpFixture.h"
 #include "VmrFixture.h"
@@ -28,6 +29,7 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTest>
 
 #include <cmath>
@@ -267,6 +269,10 @@ void TestReadings::clustersAndValues()
         QVERIFY2(std::abs(at[a] - peakWorld[a]) < 1e-6, qPrintable(QString::number(at[a])));
     QCOMPARE(values(panels->crossValuesGroupItem()),
              QStringList({"Anatomy=" + anatomy, mapName + "=8", "Atlas region="}));
+    // In sight at the window's first size, without scrolling.
+    QTreeWidget *tree = panels->cxPropertiesBrowser()->treeWidget();
+    const QTreeWidgetItem *last = tree->findItems("Atlas region", Qt::MatchRecursive).value(0);
+    QVERIFY(last && tree->viewport()->rect().contains(tree->visualItemRect(last)));
 
     // An atlas chosen names the peaks and the region at the cross; one
     // without its names says why and leaves the atlas chosen as it was.

@@ -230,6 +230,10 @@ void TestSurfacesWindow::surfaceFolders()
     QVERIFY(!view->mesh()->labelAt(vertex).isEmpty());
     QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, middle);
     QCOMPARE(headerValue("Label"), view->mesh()->labelAt(vertex));
+    // In sight at the window's first size.
+    const QTreeWidget *tree = header->treeWidget();
+    const QTreeWidgetItem *label = tree->findItems("Label", Qt::MatchRecursive).value(0);
+    QVERIFY(tree->viewport()->rect().contains(tree->visualItemRect(label)));
     QCOMPARE(view->camera().rotationX(), 187.0);
 }
 

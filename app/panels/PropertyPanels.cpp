@@ -55,15 +55,16 @@ PropertyPanels::PropertyPanels(QObject *parent)
     cxBrowser = newBrowser("alternate-background-color: rgb(50, 50, 60); font-size: 11pt;");
     cxBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
     cxFile = addFileGroup(cxBrowser);
-    vmrGroup =
-        addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
-    // The mesh's figures, then the label of the vertex picked.
-    srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
-    niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
+    // What changes as the user moves the cross or picks a vertex comes first,
+    // in sight above the headers of the file.
     crossGroup =
         addGroup(cxBrowser, "Values at Cross", {"Anatomy", "Map", "Atlas region"}, crossProps);
     vertexGroup = addGroup(cxBrowser, "Picked Vertex",
                            {"Vertex", "Coordinates", "Curvature", "Map", "Label"}, vertexProps);
+    vmrGroup =
+        addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
+    srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
+    niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
     for (QtBrowserItem *group : {vmrGroup, srfGroup, niftiGroup, crossGroup, vertexGroup})
         cxBrowser->setExpanded(group, false);
 
