@@ -194,10 +194,10 @@ std::optional<SurfaceGeometry> FreeSurferReader::readSurface(QIODevice &device)
 
     SurfaceGeometry surface;
     surface.createdBy = QString::fromUtf8(head.constData() + 3, lineEnd - 3);
-    quint32 nonFinite = 0, outside = 0;
+    quint32 misplaced = 0, outside = 0;
     if (!in.readWords(surface.xyz, 3 * qint64(vertices),
                       [&](float *xyz, qint64 n) {
-                          nonFinite |= SurfaceFiles::coordinatesFromBigEndian(xyz, n);
+                          misplaced |= SurfaceFiles::coordinatesFromBigEndian(xyz, n);
                       }) ||
         !in.readWords(surface.faces, 3 * qint64(triangles), [&](qint32 *faces, qint64 n) {
             outside |= SurfaceFiles::cornersFromBigEndian(faces, n, vertices);
@@ -206,7 +206,7 @@ std::optional<SurfaceGeometry> FreeSurferReader::readSurface(QIODevice &device)
                                   : QString("not a readable FreeSurfer surface (cannot be read)"));
     const QString problem =
         SurfaceFiles::geometryProblem(surface.xyz.data(), vertices, surface.faces.data(), triangles,
-                                      nonFinite == 0 && outside == 0);
+                                      misplaced == 0 && outside == 0);
     if (!problem.isEmpty())
         return refuse(problem);
 

@@ -16,10 +16,21 @@
 
 namespace {
 
-enum class Check { Nothing, Finite, Below };
+enum class Check { Nothing, Position, Below };
+
+// Positions are millimetres: one a hundred metres out is damage, as the SRF
+// reader has it, and its squares would overflow the float sums of normals.
+constexpr float maxCoordinate = 100000.0f;
+// A float's bits without its sign compare as integers as the magnitudes do;
+// infinities and NaNs lie above every finite bound.
+const qint32 maxCoordinateBits = [] {
+    qint32 bits;
+    memcpy(&bits, &maxCoordinate, 4);
+    return bits;
+}();
 
 // Turns words to the host's order (when swap says) and checks them: as floats,
-// that none has every exponent bit set (infinities and NaNs); as ints, that
+// that each is a position (finite, within maxCoordinate); as ints, that
 // each is below limit taken unsigned (so no negative one either). Nonzero when
 // one fails. Eight words at a time with AVX2, four with SSE2, the rest one by
 // one.
@@ -31,7 +42,8 @@ __attribute__((target("avx2"))) quint32 passAvx2(uchar *bytes, qint64 &i, qint64
 {
     const __m256i order = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3,
                                            2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
-    const __m256i exponent = _mm256_set1_epi32(0x7f800000);
+    const __m256i magnitude = _mm256_set1_epi32(0x7fffffff);
+    const __m256i largest = _mm256_set1_epi32(maxCoordinateBits);
     const __m256i bound = _mm256_set1_epi32(int(limit));
     __m256i bad = _mm256_setzero_si256();
     for (; i + 8 <= count; i += 8) {
@@ -41,8 +53,8 @@ __attribute__((target("avx2"))) quint32 passAvx2(uchar *bytes, qint64 &i, qint64
             v = _mm256_shuffle_epi8(v, order);
             _mm256_storeu_si256(at, v);
         }
-        if (check == Check::Finite)
-            bad = _mm256_or_si256(bad, _mm256_cmpeq_epi32(_mm256_and_si256(v, exponent), exponent));
+        if (check == Check::Position)
+            bad = _mm256_or_si256(bad, _mm256_cmpgt_epi32(_mm256_and_si256(v, magnitude), largest));
         else if (check == Check::Below)
             // v >= limit unsigned when the larger of the two is v.
             bad = _mm256_or_si256(bad, _mm256_cmpeq_epi32(_mm256_max_epu32(v, bound), v));
@@ -67,7 +79,8 @@ template <Check check> quint32 pass(void *words, qint64 count, bool swap, quint3
         failed = passAvx2<check>(bytes, i, count, swap, limit);
 #endif
 #ifdef __SSE2__
-    const __m128i exponent = _mm_set1_epi32(0x7f800000);
+    const __m128i magnitude = _mm_set1_epi32(0x7fffffff);
+    const __m128i largest = _mm_set1_epi32(maxCoordinateBits);
     const __m128i sign = _mm_set1_epi32(int(0x80000000u));
     const __m128i bound = _mm_xor_si128(_mm_set1_epi32(int(limit)), sign);
     __m128i bad = _mm_setzero_si128();
@@ -80,8 +93,8 @@ template <Check check> quint32 pass(void *words, qint64 count, bool swap, quint3
             v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, 0xB1), 0xB1);
             _mm_storeu_si128(at, v);
         }
-        if (check == Check::Finite)
-            bad = _mm_or_si128(bad, _mm_cmpeq_epi32(_mm_and_si128(v, exponent), exponent));
+        if (check == Check::Position)
+            bad = _mm_or_si128(bad, _mm_cmpgt_epi32(_mm_and_si128(v, magnitude), largest));
         else if (check == Check::Below)
             bad = _mm_or_si128(bad, _mm_cmpeq_epi32(_mm_cmpgt_epi32(bound, _mm_xor_si128(v, sign)),
                                                     _mm_setzero_si128()));
@@ -95,8 +108,8 @@ template <Check check> quint32 pass(void *words, qint64 count, bool swap, quint3
             word = qbswap(word);
             memcpy(bytes + 4 * i, &word, 4);
         }
-        if (check == Check::Finite)
-            failed |= quint32((word & 0x7f800000u) == 0x7f800000u);
+        if (check == Check::Position)
+            failed |= quint32(qint32(word & 0x7fffffffu) > maxCoordinateBits);
         else if (check == Check::Below)
             failed |= quint32(word >= limit);
     }
@@ -124,7 +137,7 @@ void SurfaceFiles::littleEndianToHost(void *words, qint64 count)
 
 quint32 SurfaceFiles::coordinatesFromBigEndian(float *values, qint64 count)
 {
-    return pass<Check::Finite>(values, count, hostIsLittleEndian, 0);
+    return pass<Check::Position>(values, count, hostIsLittleEndian, 0);
 }
 
 quint32 SurfaceFiles::cornersFromBigEndian(qint32 *corners, qint64 count, qint64 vertices)
@@ -132,9 +145,9 @@ quint32 SurfaceFiles::cornersFromBigEndian(qint32 *corners, qint64 count, qint64
     return pass<Check::Below>(corners, count, hostIsLittleEndian, limitOf(vertices));
 }
 
-quint32 SurfaceFiles::nonFiniteValues(const float *values, qint64 count)
+quint32 SurfaceFiles::outsidePositions(const float *values, qint64 count)
 {
-    return pass<Check::Finite>(const_cast<float *>(values), count, false, 0);
+    return pass<Check::Position>(const_cast<float *>(values), count, false, 0);
 }
 
 quint32 SurfaceFiles::outsideCorners(const qint32 *corners, qint64 count, qint64 vertices)
@@ -161,7 +174,7 @@ QString SurfaceFiles::geometryProblem(const float *xyz, qint64 vertices, const q
                     .arg(vertices);
         }
     }
-    if (!scanned && nonFiniteValues(xyz, coordinates)) {
+    if (!scanned && outsidePositions(xyz, coordinates)) {
         for (qint64 v = 0; v < vertices; ++v) {
             const float *p = xyz + 3 * v;
             if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2]))
@@ -170,6 +183,14 @@ QString SurfaceFiles::geometryProblem(const float *xyz, qint64 vertices, const q
                     .arg(p[0])
                     .arg(p[1])
                     .arg(p[2]);
+            if (std::abs(p[0]) > maxCoordinate || std::abs(p[1]) > maxCoordinate ||
+                std::abs(p[2]) > maxCoordinate)
+                return QString("vertex %1 lies at (%2, %3, %4), beyond ±%5 mm")
+                    .arg(v)
+                    .arg(p[0])
+                    .arg(p[1])
+                    .arg(p[2])
+                    .arg(maxCoordinate);
         }
     }
     // Every vertex where the one before it is, until one is not.

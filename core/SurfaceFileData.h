@@ -71,12 +71,12 @@ constexpr qint64 maxTableEntries = qint64(1) << 20;
 
 // Why a mesh cannot be shown, or an empty text when it can: too few vertices
 // or no triangle, a triangle corner that is no vertex, a vertex at no finite
-// position, or every vertex at one point. The corners and positions are not
+// position or beyond ±100 m, or every vertex at one point. The corners and positions are not
 // looked at again when scanned says the two below found nothing.
 QString geometryProblem(const float *xyz, qint64 vertices, const qint32 *faces, qint64 triangles,
                         bool scanned = false);
-// Nonzero when one of the values is infinite or not a number.
-quint32 nonFiniteValues(const float *values, qint64 count);
+// Nonzero when one of the coordinates is no number or beyond ±100 m.
+quint32 outsidePositions(const float *values, qint64 count);
 // Nonzero when one of the corners is no vertex of so many.
 quint32 outsideCorners(const qint32 *corners, qint64 count, qint64 vertices);
 

@@ -406,6 +406,9 @@ void TestSurfaceFiles::refusesBrokenFiles_data()
     QTest::newRow("surface: a vertex at no position")
         << int(Surface) << surface(4, 4, floats({0, 0, 0, 10, 0, 0, NAN, 10, 0, 0, 0, 10}))
         << "vertex 2 is at no position (nan, 10, 0)";
+    QTest::newRow("surface: a vertex a hundred metres out")
+        << int(Surface) << surface(4, 4, floats({0, 0, 0, 10, 0, -100001, 0, 10, 0, 0, 0, 10}))
+        << "vertex 1 lies at (10, 0, -100001), beyond ±100000 mm";
     QTest::newRow("surface: no triangles")
         << int(Surface) << surface(4, 0) << "an empty surface: 4 vertices and 0 triangles";
     QTest::newRow("surface: all at one point")
