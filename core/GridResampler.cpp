@@ -10,6 +10,19 @@ namespace {
 // Rounding error at the grid's faces must not drop their voxels.
 const double faceTolerance = 1e-4;
 
+// Between the eight values from v at the offsets di, dj, dk along the axes,
+// at the fractions fi, fj, fk of the way.
+float interpolate(const float *v, qint64 di, qint64 dj, qint64 dk, double fi, double fj, double fk)
+{
+    const double c00 = v[0] + fi * (v[di] - v[0]);
+    const double c10 = v[dj] + fi * (v[dj + di] - v[dj]);
+    const double c01 = v[dk] + fi * (v[dk + di] - v[dk]);
+    const double c11 = v[dk + dj] + fi * (v[dk + dj + di] - v[dk + dj]);
+    const double c0 = c00 + fj * (c10 - c00);
+    const double c1 = c01 + fj * (c11 - c01);
+    return float(c0 + fk * (c1 - c0));
+}
+
 } // namespace
 
 GridResampler::GridResampler(const float *values, std::array<qint64, 3> dims, bool nearest)
@@ -41,14 +54,7 @@ float GridResampler::trilinear(double i, double j, double k) const
     const qint64 di = i0 + 1 < dims[0] ? 1 : 0;
     const qint64 dj = j0 + 1 < dims[1] ? dims[0] : 0;
     const qint64 dk = k0 + 1 < dims[2] ? dims[0] * dims[1] : 0;
-    const float *v = values + i0 + dims[0] * (j0 + dims[1] * k0);
-    const double c00 = v[0] + fi * (v[di] - v[0]);
-    const double c10 = v[dj] + fi * (v[dj + di] - v[dj]);
-    const double c01 = v[dk] + fi * (v[dk + di] - v[dk]);
-    const double c11 = v[dk + dj] + fi * (v[dk + dj + di] - v[dk + dj]);
-    const double c0 = c00 + fj * (c10 - c00);
-    const double c1 = c01 + fj * (c11 - c01);
-    return float(c0 + fk * (c1 - c0));
+    return interpolate(values + i0 + dims[0] * (j0 + dims[1] * k0), di, dj, dk, fi, fj, fk);
 }
 
 void GridResampler::fill(const AffineTransform &targetToSource, std::array<int, 3> start,
@@ -230,15 +236,8 @@ bool GridResampler::fillAxisAligned(const AffineTransform &targetToSource,
                     *out++ = *v;
                     continue;
                 }
-                const qint64 di = s[0]->next, dj = s[1]->next, dk = s[2]->next;
-                const double fi = s[0]->fraction, fj = s[1]->fraction, fk = s[2]->fraction;
-                const double c00 = v[0] + fi * (v[di] - v[0]);
-                const double c10 = v[dj] + fi * (v[dj + di] - v[dj]);
-                const double c01 = v[dk] + fi * (v[dk + di] - v[dk]);
-                const double c11 = v[dk + dj] + fi * (v[dk + dj + di] - v[dk + dj]);
-                const double c0 = c00 + fj * (c10 - c00);
-                const double c1 = c01 + fj * (c11 - c01);
-                *out++ = float(c0 + fk * (c1 - c0));
+                *out++ = interpolate(v, s[0]->next, s[1]->next, s[2]->next, s[0]->fraction,
+                                     s[1]->fraction, s[2]->fraction);
             }
         }
     }
