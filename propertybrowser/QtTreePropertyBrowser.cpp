@@ -101,6 +101,16 @@ void QtTreePropertyBrowser::setExpanded(QtBrowserItem *item, bool expanded)
         item->treeItem->setExpanded(expanded);
 }
 
+void QtTreePropertyBrowser::scrollTo(QtBrowserItem *item)
+{
+    if (!item || item->browser() != this)
+        return;
+    QTreeWidgetItem *last = item->treeItem;
+    if (last->isExpanded() && last->childCount() > 0)
+        tree->scrollToItem(last->child(last->childCount() - 1));
+    tree->scrollToItem(item->treeItem);
+}
+
 bool QtTreePropertyBrowser::isExpanded(QtBrowserItem *item) const
 {
     return item && item->browser() == this && item->treeItem->isExpanded();

@@ -30,6 +30,8 @@ public:
 
     void setExpanded(QtBrowserItem *item, bool expanded);
     bool isExpanded(QtBrowserItem *item) const;
+    // Scrolls the tree so that the item and its shown children are in sight.
+    void scrollTo(QtBrowserItem *item);
     void setHeaderVisible(bool visible);
     bool isHeaderVisible() const;
     void setResizeMode(ResizeMode mode);

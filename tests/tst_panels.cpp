@@ -2,14 +2,13 @@
 #include "HeaderTexts.h"
 #include "MapsPanel.h"
 #include "PropertyPanels.h"
-#include "ShowFile.h"
-#include "SurfaceMaps.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
 #include "ShowFile.h"
 #include "SmpFixture.h"
 #include "SrfFixture.h"
+#include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
 #include "VmrFixture.h"
 
@@ -101,14 +100,14 @@ void TestPanels::propertyPanels()
          {"File Properties", "Image Properties"},
          {file, {"Width:", "Height:"}}},
         {panels.cxPropertiesBrowser(),
-         {"File Properties", "Values at Cross", "Picked Vertex", "VMR Info / Talairach Coords",
-          "SRF Header", "NIfTI Info"},
+         {"File Properties", "VMR Info / Talairach Coords", "Values at Cross", "SRF Header",
+          "Picked Vertex", "NIfTI Info"},
          {file,
-          {"Anatomy", "Map", "Atlas region"},
-          {"Vertex", "Coordinates", "Curvature", "Map", "Label"},
           {"Dims X/Y/Z", "X", "Y", "Z"},
+          {"Anatomy", "Map", "Atlas region"},
           {"Type", "No. of vertices", "Mean no. of neighbors", "No. of triangles", "No. of edges",
            "Mean edge length"},
+          {"Vertex", "Coordinates", "Curvature", "Map", "Label"},
           {"Dims", "Voxel size", "Data type", "Orientation", "X mm", "Y mm", "Z mm", "Voxel i/j/k",
            "Value", "Notes"}}},
         {panels.rawMRIPropertiesBrowser(), {"File Properties", "DICOM Header"}, {file, dicom}},
@@ -176,10 +175,11 @@ void TestPanels::headerPanels()
         QCOMPARE(shown(cx, "SRF Header", srfHeaderLabels()[i]), srf[i]);
     QVERIFY(!cx->isExpanded(panels.vmrGroupItem()));
     QVERIFY(cx->isExpanded(panels.srfGroupItem()));
-    QVERIFY(cx->isExpanded(panels.pickedVertexGroupItem()));
+    QVERIFY(!cx->isExpanded(panels.pickedVertexGroupItem()));
 
-    // A picked vertex: its coordinates, the curvature its file gives it (odd
-    // vertices concave) and the value of the map shown, under the map's name.
+    // A picked vertex, its group opened: its coordinates, the curvature its file
+    // gives it (odd vertices concave) and the value of the map shown, under the
+    // map's name.
     const auto vertexRows = [&] {
         QStringList rows;
         for (QtVariantProperty *p : panels.pickedVertexGroupItem()->property()->subProperties())
@@ -187,8 +187,9 @@ void TestPanels::headerPanels()
         return rows;
     };
     panels.showPickedVertex(octahedron, 3);
-    QCOMPARE(vertexRows(),
-             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "Map=", "Label="}));
+    QVERIFY(cx->isExpanded(panels.pickedVertexGroupItem()));
+    QCOMPARE(vertexRows(), QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave",
+                                        "Map=", "Label="}));
     SmpFixture smp;
     smp.maps = {SmpFixture::Map()};
     smp.maps[0].name = "faces";
@@ -199,12 +200,13 @@ void TestPanels::headerPanels()
     octahedron->chooseMap(0, reason);
     octahedron->applyDisplay({4.0f, 0, false, 3});
     panels.updateValues();
-    QCOMPARE(vertexRows(),
-             QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave", "faces=3.5", "Label="}));
+    QCOMPARE(vertexRows(), QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave",
+                                        "faces=3.5", "Label="}));
     panels.showPickedVertex(octahedron, 2);
     QCOMPARE(vertexRows().mid(2), QStringList({"Curvature=convex", "faces=2.5", "Label="}));
     panels.showPickedVertex(octahedron, -1);
-    QCOMPARE(vertexRows(), QStringList({"Vertex=", "Coordinates=", "Curvature=", "faces=", "Label="}));
+    QCOMPARE(vertexRows(),
+             QStringList({"Vertex=", "Coordinates=", "Curvature=", "faces=", "Label="}));
     panels.updateHeaderOfLoadedVMR(native);
     QVERIFY(!cx->isExpanded(panels.srfGroupItem()));
 

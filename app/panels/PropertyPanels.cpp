@@ -55,15 +55,16 @@ PropertyPanels::PropertyPanels(QObject *parent)
     cxBrowser = newBrowser("alternate-background-color: rgb(50, 50, 60); font-size: 11pt;");
     cxBrowser->setResizeMode(QtTreePropertyBrowser::Stretch);
     cxFile = addFileGroup(cxBrowser);
-    // What changes as the user moves the cross or picks a vertex comes first,
-    // in sight above the headers of the file.
-    crossGroup =
-        addGroup(cxBrowser, "Values at Cross", {"Anatomy", "Map", "Atlas region"}, crossProps);
-    vertexGroup = addGroup(cxBrowser, "Picked Vertex",
-                           {"Vertex", "Coordinates", "Curvature", "Map", "Label"}, vertexProps);
+    // What changes as the user moves the cross or picks a vertex right under
+    // the cross's coordinates and the mesh's figures, above the long NIfTI
+    // header, in sight at the window's first size.
     vmrGroup =
         addGroup(cxBrowser, "VMR Info / Talairach Coords", {"Dims X/Y/Z", "X", "Y", "Z"}, vmrProps);
+    crossGroup =
+        addGroup(cxBrowser, "Values at Cross", {"Anatomy", "Map", "Atlas region"}, crossProps);
     srfGroup = addGroup(cxBrowser, "SRF Header", srfHeaderLabels(), srfProps);
+    vertexGroup = addGroup(cxBrowser, "Picked Vertex",
+                           {"Vertex", "Coordinates", "Curvature", "Map", "Label"}, vertexProps);
     niftiGroup = addGroup(cxBrowser, "NIfTI Info", niftiHeaderLabels(nullptr), niftiProps);
     for (QtBrowserItem *group : {vmrGroup, srfGroup, niftiGroup, crossGroup, vertexGroup})
         cxBrowser->setExpanded(group, false);
@@ -215,6 +216,11 @@ void PropertyPanels::showPickedVertex(const std::shared_ptr<const MeshDocument> 
     pickedMesh = mesh;
     pickedVertex = vertex;
     updateValues();
+    // Opened at the first pick, where the user looks after the click.
+    if (vertex >= 0) {
+        cxBrowser->setExpanded(vertexGroup, true);
+        cxBrowser->scrollTo(vertexGroup);
+    }
 }
 
 void PropertyPanels::updateValues()
@@ -277,7 +283,7 @@ void PropertyPanels::updateHeaderOfLoadedSRF(const QStringList &values)
     cxBrowser->setExpanded(vmrGroup, false);
     cxBrowser->setExpanded(crossGroup, false);
     cxBrowser->setExpanded(srfGroup, true);
-    cxBrowser->setExpanded(vertexGroup, true);
+    cxBrowser->setExpanded(vertexGroup, false);
     cxBrowser->setExpanded(niftiGroup, false);
 }
 
