@@ -638,7 +638,8 @@ void TestMainWindow::shownFilesPerMode()
     QVERIFY(browser);
     CoverFlowBrowser *cf = viewer->coverFlow();
     QVERIFY(focus(cf));
-    // Each cover slides in before the next step, so that every view is drawn.
+    // Each cover slides in, in one frame, before the next step, so that every view is drawn.
+    cf->animationStep = 50;
     for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_PageDown, Qt::Key_PageUp, Qt::Key_Plus,
                         Qt::Key_Minus}) {
         const int before = cf->selectedIndex;
@@ -647,28 +648,6 @@ void TestMainWindow::shownFilesPerMode()
         QCOMPARE(shown(browser), coverNames().value(cf->selectedIndex));
         QCOMPARE(shown(browser, "Folder"), path(folder));
         QTRY_VERIFY(!cf->animating);
-    }
-
-    // Labels and values side by side, each cut short with its whole text on hovering.
-    QTreeWidget *tree = browser->treeWidget();
-    QTRY_VERIFY(tree->viewport()->width() > 100);
-    const QRect viewport = tree->viewport()->rect();
-    const QHeaderView *header = tree->header();
-    const QRect labels(header->sectionViewportPosition(0), 0, header->sectionSize(0), 1);
-    const QRect values(header->sectionViewportPosition(1), 0, header->sectionSize(1), 1);
-    QVERIFY2(viewport.intersected(values).width() >= viewport.width() / 3,
-             qPrintable(QString("values at %1 + %2 of %3")
-                            .arg(values.x())
-                            .arg(values.width())
-                            .arg(viewport.width())));
-    QVERIFY(viewport.contains(labels.topRight()) && labels.width() > viewport.width() / 4);
-    QVERIFY(!tree->horizontalScrollBar()->isVisible());
-    const QTreeWidgetItem *groupItem = tree->findItems(group, Qt::MatchExactly).value(0);
-    QVERIFY(groupItem && groupItem->isExpanded());
-    for (int i = 0; i < groupItem->childCount(); ++i) {
-        const QTreeWidgetItem *item = groupItem->child(i);
-        QCOMPARE(item->toolTip(0), item->text(0));
-        QCOMPARE(item->toolTip(1), item->text(1));
     }
 
     // What the views of the mode hold: pictures, textures, buffers, documents.
@@ -697,6 +676,28 @@ void TestMainWindow::shownFilesPerMode()
         {"RawMRIDataOGLViewer image", "RawMRIDataOGLViewer texture"},
         {"VolumeOGLViewer image", "VolumeOGLViewer texture", "volume"}};
     QTRY_COMPARE(held(), ofMode[mode - 1]);
+    // Labels and values side by side, each cut short with its whole text on hovering.
+    QTreeWidget *tree = browser->treeWidget();
+    QTRY_VERIFY(tree->viewport()->width() > 100);
+    const QRect viewport = tree->viewport()->rect();
+    const QHeaderView *header = tree->header();
+    const QRect labels(header->sectionViewportPosition(0), 0, header->sectionSize(0), 1);
+    const QRect values(header->sectionViewportPosition(1), 0, header->sectionSize(1), 1);
+    QVERIFY2(viewport.intersected(values).width() >= viewport.width() / 3,
+             qPrintable(QString("values at %1 + %2 of %3")
+                            .arg(values.x())
+                            .arg(values.width())
+                            .arg(viewport.width())));
+    QVERIFY(viewport.contains(labels.topRight()) && labels.width() > viewport.width() / 4);
+    QVERIFY(!tree->horizontalScrollBar()->isVisible());
+    const QTreeWidgetItem *groupItem = tree->findItems(group, Qt::MatchExactly).value(0);
+    QVERIFY(groupItem && groupItem->isExpanded());
+    for (int i = 0; i < groupItem->childCount(); ++i) {
+        const QTreeWidgetItem *item = groupItem->child(i);
+        QCOMPARE(item->toolTip(0), item->text(0));
+        QCOMPARE(item->toolTip(1), item->text(1));
+    }
+
     viewer->setBrowsingMode(browsingModeOfNumber(mode % 3 + 1));
     QCOMPARE(held(), QStringList());
 }
