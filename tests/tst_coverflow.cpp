@@ -58,6 +58,17 @@ int countPixels(const QImage &image, const QRect &area, bool (*matches)(QRgb))
     return n;
 }
 
+QByteArray png(const QColor &colour)
+{
+    QImage thumbnail(256, 256, QImage::Format_ARGB32_Premultiplied);
+    thumbnail.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    thumbnail.save(&buffer, "png");
+    return bytes;
+}
+
 const auto isNonBlack = [](QRgb p) { return qRed(p) > 0 || qGreen(p) > 0 || qBlue(p) > 0; };
 const auto isWhitish = [](QRgb p) { return qRed(p) > 200 && qGreen(p) > 200 && qBlue(p) > 200; };
 const auto isPlaceholderYellow = [](QRgb p) { return p == qRgb(230, 230, 100); };
@@ -212,13 +223,7 @@ void TestCoverFlow::covers()
     cf->grabFramebuffer();
     QCOMPARE(cf->reflectionCache.size(), 2);
     for (int i = 0; i < CoverFlowBrowser::maxCachedReflections + 2; ++i) {
-        QImage thumbnail(256, 256, QImage::Format_ARGB32_Premultiplied);
-        thumbnail.fill(QColor(i, 40, 40));
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        thumbnail.save(&buffer, "png");
-        store->setThumbnail(0, png);
+        store->setThumbnail(0, png(QColor(i, 40, 40)));
         cf->grabFramebuffer();
         QVERIFY(cf->reflectionCache.size() <= CoverFlowBrowser::maxCachedReflections);
     }
@@ -287,16 +292,10 @@ void TestCoverFlow::overlays()
     cf->setCurrentCoverIndex(8);
     cf->grabFramebuffer();
     QTest::qWait(100);
-    QImage red(256, 256, QImage::Format_RGB32);
-    red.fill(Qt::red);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    red.save(&buffer, "png");
     QSignalSpy swapped(cf, &QOpenGLWidget::frameSwapped);
-    store->setThumbnail(0, png);
+    store->setThumbnail(0, png(Qt::red));
     QVERIFY(!swapped.wait(200));
-    store->setThumbnail(9, png);
+    store->setThumbnail(9, png(Qt::red));
     QVERIFY(swapped.wait(5000));
 
     // Full screen: the icon takes the counter's place, exactly as in its file.

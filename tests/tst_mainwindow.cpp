@@ -140,7 +140,7 @@ private:
     // Builds a window the way the entry point does, with its data next to "app".
     void startViewer();
     void quitViewer() { delete std::exchange(viewer, nullptr); }
-    // Starts anew on a favorites file of these folders and mode numbers.
+    // Starts anew on a favorites file of these folders and mode numbers (none: as it is).
     void restartWithFavorites(const QList<QPair<QString, int>> &favorites);
     void openFolder(const QString &folder) { viewer->openPaths({path(folder)}); }
     // A click on the folder in the directory tree.
@@ -215,7 +215,8 @@ void TestMainWindow::startViewer()
 void TestMainWindow::restartWithFavorites(const QList<QPair<QString, int>> &favorites)
 {
     quitViewer();
-    writeFile(path("app/CXViewerFolderData/FavoriteFolders.cxf"), favoritesFile(favorites));
+    if (!favorites.isEmpty())
+        writeFile(path("app/CXViewerFolderData/FavoriteFolders.cxf"), favoritesFile(favorites));
     startViewer();
     QVERIFY(QTest::qWaitForWindowExposed(viewer));
     viewer->activateWindow();
@@ -225,10 +226,7 @@ void TestMainWindow::restartWithFavorites(const QList<QPair<QString, int>> &favo
 void TestMainWindow::init()
 {
     QDir(path("app/CXViewerFolderData")).removeRecursively();
-    startViewer();
-    QVERIFY(QTest::qWaitForWindowExposed(viewer));
-    viewer->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(viewer));
+    restartWithFavorites({});
 }
 
 void TestMainWindow::cleanup()
@@ -465,8 +463,7 @@ void TestMainWindow::mapListsFollowTheView()
 {
     QDir(tmp.path()).mkpath("maps");
     const auto write = [this](const QString &name, const QByteArray &data) {
-        QFile file(tmp.filePath("maps/" + name));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data) == data.size());
+        writeFile(path("maps/" + name), data);
     };
     write("a.srf", SrfFixture::octahedron().bytes());
     SmpFixture smp;
