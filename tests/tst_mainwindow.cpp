@@ -293,7 +293,6 @@ void TestMainWindow::construction()
     QCOMPARE(viewer->dockWidgetArea(dock("Directory Tree")), Qt::LeftDockWidgetArea);
     QCOMPARE(viewer->dockWidgetArea(dock("Properties")), Qt::RightDockWidgetArea);
     QCOMPARE(viewer->dockWidgetArea(dock("Available Maps")), Qt::RightDockWidgetArea);
-    QCOMPARE(dock("Properties")->widget(), part<PropertyPanels>()->cxPropertiesBrowser());
     QCOMPARE(dock("Favorite Folders")->widget(), folders()->favoritesList());
     QCOMPARE(dock("Directory Tree")->widget(), folders()->directoryTree());
     QVERIFY(viewer->styleSheet().startsWith("QListView { background-color: #272727;"));
@@ -542,7 +541,6 @@ void TestMainWindow::listingPerMode()
     openFolder("dicom");
     QCOMPARE(coverNames(), QStringList({"IM0003", "im1.dcm", "IM2.DCM"}));
     QCOMPARE(part<QStackedWidget>()->currentIndex(), 3);
-    QCOMPARE(dock("Properties")->widget(), part<PropertyPanels>()->rawMRIPropertiesBrowser());
     QVERIFY(action("MRI Data")->isChecked() && !action("CX Data")->isChecked());
 
     clickInTree("cx");
