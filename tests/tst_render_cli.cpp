@@ -1,5 +1,3 @@
-#include "ArVolumeMap.h"
-#include "ArVolumeMaps.h"
 #include "CXSCore.h"
 #include "CommandLine.h"
 #include "CortivexViewer.h"
@@ -159,8 +157,6 @@ private:
                 int timeout, const QString &workingFolder);
     QString sample(const QString &name) const { return samples.filePath(name); }
     QString out(const QString &name) const { return tmp.filePath(name); }
-    // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
-    std::array<int, 3> strongestMapVoxel();
     CortivexViewer *startViewer();
 
     QTemporaryDir tmp;
@@ -247,47 +243,22 @@ void TestRenderCli::volumeAsTheMosaicIs()
     QCOMPARE(QImage(out("wide.png")).size(), QSize(900, 300));
 }
 
-std::array<int, 3> TestRenderCli::strongestMapVoxel()
-{
-    CXSCore core;
-    std::array<int, 3> voxel{-1, -1, -1};
-    if (!core.loadVMR(sample("Phantom_Head.vmr")))
-        return voxel;
-    VolumeDoc &doc = *core.getVolumeDoc(0);
-    if (doc.loadVolumeMaps(sample("Phantom_Head_Maps.vmp")) != 1)
-        return voxel;
-    doc.volumeMaps->nrOfSelectedMaps = 1;
-    doc.volumeMaps->selectedMaps = {0};
-    doc.convertSelectedMapsToNrMaps(true);
-    const ArVolumeMap &map = *doc.arVolumeMaps->maps[0];
-    float strongest = 0;
-    for (int z = 0; z < doc.dimZ; ++z)
-        for (int y = 0; y < doc.dimY; ++y)
-            for (int x = 0; x < doc.dimX; ++x)
-                if (map.valueAt(*doc.arVolumeMaps, x, y, z) > strongest) {
-                    strongest = map.valueAt(*doc.arVolumeMaps, x, y, z);
-                    voxel = {x, y, z};
-                }
-    return voxel;
-}
-
 // Through the map's strongest voxel: in colour where the map passes the
 // threshold, the grey slices elsewhere; above every value, no colour at all.
 void TestRenderCli::mapColoursAboveThreshold()
 {
-    const std::array<int, 3> v = strongestMapVoxel();
-    QVERIFY(v[0] >= 0);
-    const QString cross = QString("%1,%2,%3").arg(v[0]).arg(v[1]).arg(v[2]);
-    const QStringList common = {"--size", "512x512", "--cross", cross, sample("Phantom_Head.vmr")};
+    // The strongest value of the first map, 10.0 at Talairach 43,-63,-13.
+    const QStringList common = {"--size", "512x512", "--cross", "191,141,85",
+                                sample("Phantom_Head.vmr")};
     const QStringList map = {"--map", sample("Phantom_Head_Maps.vmp")};
-    QCOMPARE(run(QStringList{"--render", out("grey.png")} + common).status, 0);
-    QCOMPARE(run(QStringList{"--render", out("t3.png"), "--threshold", "3"} + map + common).status,
-             0);
-    QCOMPARE(run(QStringList{"--render", out("t6.png"), "--threshold", "6"} + map + common).status,
-             0);
-    QCOMPARE(
-        run(QStringList{"--render", out("t1000.png"), "--threshold", "1000"} + map + common).status,
-        0);
+    for (const auto &[name, options] : QList<std::pair<QString, QStringList>>{
+             {"grey", {}},
+             {"t3", map + QStringList{"--threshold", "3"}},
+             {"t6", map + QStringList{"--threshold", "6"}},
+             {"t1000", map + QStringList{"--threshold", "1000"}},
+             {"neg", map + QStringList{"--sign", "neg", "--threshold", "3"}},
+             {"corr", map + QStringList{"--map-index", "2"}}})
+        QCOMPARE(run(QStringList{"--render", out(name + ".png")} + options + common).status, 0);
     const QImage grey = QImage(out("grey.png")).convertToFormat(QImage::Format_RGB32);
     const QImage t3 = QImage(out("t3.png")).convertToFormat(QImage::Format_RGB32);
     const QImage t6 = QImage(out("t6.png")).convertToFormat(QImage::Format_RGB32);
@@ -311,13 +282,7 @@ void TestRenderCli::mapColoursAboveThreshold()
              qPrintable(QString("%1 and %2 pixels in colour").arg(coloured3).arg(coloured6)));
 
     // The second map, and the sign: only negative values leave no colour for a positive peak.
-    QCOMPARE(run(QStringList{"--render", out("neg.png"), "--sign", "neg", "--threshold", "3"} +
-                 map + common)
-                 .status,
-             0);
     QVERIFY(differences(QImage(out("neg.png")), t3) > 0);
-    QCOMPARE(
-        run(QStringList{"--render", out("corr.png"), "--map-index", "2"} + map + common).status, 0);
     QVERIFY(differences(QImage(out("corr.png")), t3) > 0);
 }
 
@@ -414,14 +379,9 @@ void TestRenderCli::meshWithoutAnyDisplay()
     QVERIFY(shown.pixelColor(litColumn - 3, centre.y()).lightness() < middle.lightness());
 }
 
-// A picture at its own size is drawn one pixel for one; a DICOM image in grey.
+// A DICOM image in grey (a picture at its own size: namesThatAreNotUtf8()).
 void TestRenderCli::pictureAndDicom()
 {
-    const QImage plasma = QImage(sample("Plasma.png")).convertToFormat(QImage::Format_RGB32);
-    const QString size = QString("%1x%2").arg(plasma.width()).arg(plasma.height());
-    QCOMPARE(run({"--render", out("plasma.png"), "--size", size, sample("Plasma.png")}).status, 0);
-    QCOMPARE(differences(QImage(out("plasma.png")), plasma), 0);
-
     QCOMPARE(run({"--render", out("dicom.png"), "--size", "256x256", sample("MR_Phantom_0016.dcm")})
                  .status,
              0);
@@ -999,15 +959,12 @@ void TestRenderCli::droppingPaths()
     QVERIFY(enter.isAccepted());
     QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewer.get(), &drop);
+    // Both paths opened, as openingPaths() opens them.
     QVERIFY(drop.isAccepted());
-    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
     QCOMPARE(
         viewer->coverFlow()->coverStore()->fileName(viewer->coverFlow()->getSelectedImageIndex()),
         sample("Sphere.srf"));
-    QCOMPARE(viewer->findChild<QStackedWidget *>()->currentWidget(),
-             viewer->findChild<MeshOGLViewer *>());
     QCOMPARE(chosenMapFile(*viewer), QString("Sphere.smp"));
-    QVERIFY(viewer->findChild<MapsPanel *>()->subMapList()->count() > 0);
 
     // Text without files is not taken.
     QMimeData text;
