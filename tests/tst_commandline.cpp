@@ -68,211 +68,165 @@ void TestCommandLine::actionsAndRefusals_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<CommandLine::Action>("action");
     QTest::addColumn<QString>("error");
+    // A refusal's line after "cxviewer: ".
+    const auto row = [](const QString &name, const QStringList &arguments,
+                        CommandLine::Action action, const QString &error = QString()) {
+        QTest::newRow(qPrintable(name))
+            << arguments << action << (error.isEmpty() ? error : "cxviewer: " + error);
+    };
+    const auto refused = [&](const QString &name, const QStringList &arguments,
+                             const QString &error) {
+        row(name, arguments, CommandLine::Refuse, error);
+    };
+    // --render o.png and the arguments: drawn, or refused with the error.
+    const auto figure = [&](const QString &name, const QStringList &arguments,
+                            const QString &error = QString()) {
+        row(name, QStringList{"--render", "o.png"} + arguments,
+            error.isEmpty() ? CommandLine::Render : CommandLine::Refuse, error);
+    };
     const auto window = CommandLine::OpenWindow;
-    const auto render = CommandLine::Render;
-    const auto refuse = CommandLine::Refuse;
 
-    QTest::newRow("nothing") << QStringList() << window << "";
-    QTest::newRow("paths") << QStringList{"%/folder", "%/a.vmr", "%/m.vmp"} << window << "";
-    QTest::newRow("help") << QStringList{"%/a.vmr", "--help", "--bogus"} << CommandLine::PrintHelp
-                          << "";
-    QTest::newRow("-h") << QStringList{"-h"} << CommandLine::PrintHelp << "";
-    QTest::newRow("version") << QStringList{"--version"} << CommandLine::PrintVersion << "";
-    QTest::newRow("unknown long") << QStringList{"--bogus", "%/a.vmr"} << refuse
-                                  << "cxviewer: unknown option --bogus";
-    QTest::newRow("unknown short") << QStringList{"-x"} << refuse << "cxviewer: unknown option -x";
-    QTest::newRow("single dash option") << QStringList{"-render", "o.png", "%/a.vmr"} << refuse
-                                        << "cxviewer: unknown option -render";
-    QTest::newRow("missing path") << QStringList{"%/a.vmr", "%/gone.vmr"} << refuse
-                                  << "cxviewer: no such file or folder: %/gone.vmr";
-    QTest::newRow("path after --") << QStringList{"--", "%/-dash.png"} << window << "";
-    QTest::newRow("no value") << QStringList{"%/a.vmr", "--render"} << refuse
-                              << "cxviewer: --render needs a value";
-    QTest::newRow("empty output") << QStringList{"--render=", "%/a.vmr"} << refuse
-                                  << "cxviewer: --render needs a file name";
-    QTest::newRow("size without render") << QStringList{"--size", "10x10", "%/a.vmr"} << refuse
-                                         << "cxviewer: --size is only for --render";
-    QTest::newRow("map without render") << QStringList{"--map", "%/m.vmp", "%/a.vmr"} << refuse
-                                        << "cxviewer: --map is only for --render";
+    row("nothing", {}, window);
+    row("paths", {"%/folder", "%/a.vmr", "%/m.vmp"}, window);
+    row("help", {"%/a.vmr", "--help", "--bogus"}, CommandLine::PrintHelp);
+    row("-h", {"-h"}, CommandLine::PrintHelp);
+    row("version", {"--version"}, CommandLine::PrintVersion);
+    refused("unknown long", {"--bogus", "%/a.vmr"}, "unknown option --bogus");
+    refused("unknown short", {"-x"}, "unknown option -x");
+    refused("single dash option", {"-render", "o.png", "%/a.vmr"}, "unknown option -render");
+    refused("missing path", {"%/a.vmr", "%/gone.vmr"}, "no such file or folder: %/gone.vmr");
+    row("path after --", {"--", "%/-dash.png"}, window);
+    refused("no value", {"%/a.vmr", "--render"}, "--render needs a value");
+    refused("empty output", {"--render=", "%/a.vmr"}, "--render needs a file name");
+    refused("size without render", {"--size", "10x10", "%/a.vmr"}, "--size is only for --render");
+    refused("map without render", {"--map", "%/m.vmp", "%/a.vmr"}, "--map is only for --render");
 
-    const QStringList out = {"--render", "o.png"};
-    QTest::newRow("render volume") << out + QStringList{"%/a.vmr"} << render << "";
-    QTest::newRow("render =") << QStringList{"--render=o.png", "--size=20x10", "%/b.SRF"} << render
-                              << "";
-    QTest::newRow("render image") << out + QStringList{"%/c.png"} << render << "";
-    QTest::newRow("render dicom") << out + QStringList{"%/d.dcm"} << render << "";
-    QTest::newRow("render two") << out + QStringList{"%/a.vmr", "%/c.png"} << refuse
-                                << "cxviewer: --render draws one file";
-    QTest::newRow("render none") << out << refuse << "cxviewer: --render draws one file";
-    QTest::newRow("render folder")
-        << out + QStringList{"%/folder"} << refuse
-        << "cxviewer: %/folder holds no DICOM series of 3 slices or more";
-    QTest::newRow("series of a file") << out + QStringList{"--series", "1", "%/d.dcm"} << refuse
-                                      << "cxviewer: --series is for a folder of DICOM series";
-    QTest::newRow("series 0") << out + QStringList{"--series", "0", "%/folder"} << refuse
-                              << "cxviewer: --series takes a series number from 1, as cxvinfo "
-                                 "lists them, not 0";
-    const QString cannotDraw = "cxviewer: --render draws an image, DICOM, VMR, NIfTI, SRF, "
-                               "FreeSurfer or GIfTI surface file or a folder of DICOM series, not ";
-    QTest::newRow("render text") << out + QStringList{"%/notes.txt"} << refuse
-                                 << cannotDraw + "%/notes.txt";
-    QTest::newRow("render map") << out + QStringList{"%/m.vmp"} << refuse << cannotDraw + "%/m.vmp";
-    QTest::newRow("render FreeSurfer values")
-        << out + QStringList{"%/lh.white.H"} << refuse << cannotDraw + "%/lh.white.H";
-    QTest::newRow("render missing") << out + QStringList{"%/gone.srf"} << refuse
-                                    << "cxviewer: no such file or folder: %/gone.srf";
-    QTest::newRow("missing path with control characters")
-        << QStringList{"%/gone\n\x1b[2J\x7f\u009b\u202e.vmr"} << refuse
-        << "cxviewer: no such file or folder: %/gone\\n\\x1b[2J\\x7f\\x9b\\u202e.vmr";
+    figure("render volume", {"%/a.vmr"});
+    row("render =", {"--render=o.png", "--size=20x10", "%/b.SRF"}, CommandLine::Render);
+    figure("render image", {"%/c.png"});
+    figure("render dicom", {"%/d.dcm"});
+    figure("render two", {"%/a.vmr", "%/c.png"}, "--render draws one file");
+    figure("render none", {}, "--render draws one file");
+    figure("render folder", {"%/folder"}, "%/folder holds no DICOM series of 3 slices or more");
+    figure("series of a file", {"--series", "1", "%/d.dcm"},
+           "--series is for a folder of DICOM series");
+    figure("series 0", {"--series", "0", "%/folder"},
+           "--series takes a series number from 1, as cxvinfo lists them, not 0");
+    const QString cannotDraw = "--render draws an image, DICOM, VMR, NIfTI, SRF, FreeSurfer or "
+                               "GIfTI surface file or a folder of DICOM series, not ";
+    for (const char *file : {"notes.txt", "m.vmp", "lh.white.H"})
+        figure(QString("render ") + file, {QString("%/") + file}, cannotDraw + "%/" + file);
+    figure("render missing", {"%/gone.srf"}, "no such file or folder: %/gone.srf");
+    refused("missing path with control characters", {"%/gone\n\x1b[2J\x7f\u009b\u202e.vmr"},
+            "no such file or folder: %/gone\\n\\x1b[2J\\x7f\\x9b\\u202e.vmr");
 
     // A figure never writes over a file it reads.
-    const auto over = [](const char *input) {
-        return QString("cxviewer: --render would write over %1, which the figure reads").arg(input);
-    };
-    QTest::newRow("output is the file")
-        << QStringList{"--render", "%/a.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
-    QTest::newRow("output is the file, relative")
-        << QStringList{"--render", "a.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
-    QTest::newRow("output is a link to the file")
-        << QStringList{"--render", "%/link.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
-    QTest::newRow("output is a hard link to the file")
-        << QStringList{"--render", "%/hard.vmr", "%/a.vmr"} << refuse << over("%/a.vmr");
-    QTest::newRow("output is the map")
-        << QStringList{"--render", "%/m.vmp", "--map", "%/m.vmp", "%/a.vmr"} << refuse
-        << over("%/m.vmp");
-    QTest::newRow("output is a link to the map")
-        << QStringList{"--render", "link.vmp", "--map", "%/m.vmp", "%/a.vmr"} << refuse
-        << over("%/m.vmp");
-    QTest::newRow("output is the viewing parameters of the mesh")
-        << QStringList{"--render", "%/b.vwp", "%/b.SRF"} << refuse << over("%/b.vwp");
-    QTest::newRow("output is the viewing parameters of a hemisphere")
-        << QStringList{"--render", "%/lh.vwp", "%/lh.white"} << refuse << over("%/lh.vwp");
-    QTest::newRow("output is the image file of the header")
-        << QStringList{"--render", "%/h.img", "%/h.hdr"} << refuse << over("%/h.img");
-    QTest::newRow("output beside the file")
-        << QStringList{"--render", "%/a.png", "%/a.vmr"} << render << "";
+    const QString over = "--render would write over %1, which the figure reads";
+    for (const auto &[name, arguments, input] :
+         QList<std::tuple<const char *, QStringList, const char *>>{
+             {"the file", {"--render", "%/a.vmr", "%/a.vmr"}, "a.vmr"},
+             {"the file, relative", {"--render", "a.vmr", "%/a.vmr"}, "a.vmr"},
+             {"a link to the file", {"--render", "%/link.vmr", "%/a.vmr"}, "a.vmr"},
+             {"a hard link to the file", {"--render", "%/hard.vmr", "%/a.vmr"}, "a.vmr"},
+             {"the map", {"--render", "%/m.vmp", "--map", "%/m.vmp", "%/a.vmr"}, "m.vmp"},
+             {"a link to the map",
+              {"--render", "link.vmp", "--map", "%/m.vmp", "%/a.vmr"},
+              "m.vmp"},
+             {"the viewing parameters of the mesh", {"--render", "%/b.vwp", "%/b.SRF"}, "b.vwp"},
+             {"the viewing parameters of a hemisphere",
+              {"--render", "%/lh.vwp", "%/lh.white"},
+              "lh.vwp"},
+             {"the image file of the header", {"--render", "%/h.img", "%/h.hdr"}, "h.img"}})
+        refused(QString("output is ") + name, arguments, over.arg(QString("%/") + input));
+    row("output beside the file", {"--render", "%/a.png", "%/a.vmr"}, CommandLine::Render);
 
-    const QString badSize = "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not ";
+    const QString badSize = "--size takes WIDTHxHEIGHT, each from 1 to 8192, not ";
     for (const char *size : {"0x10", "10x", "10", "8193x10", "-5x10", "10X10", "1.5x2"})
-        QTest::newRow(qPrintable(QString("size ") + size))
-            << out + QStringList{"--size", size, "%/a.vmr"} << refuse << badSize + size;
-    QTest::newRow("size 8192") << out + QStringList{"--size", "8192x1", "%/a.vmr"} << render << "";
+        figure(QString("size ") + size, {"--size", size, "%/a.vmr"}, badSize + size);
+    figure("size 8192", {"--size", "8192x1", "%/a.vmr"});
 
-    const QString badCross = "cxviewer: --cross takes voxel indices X,Y,Z, not ";
     for (const char *cross : {"1,2", "1,2,3,4", "-1,2,3", "a,b,c", "1;2;3"})
-        QTest::newRow(qPrintable(QString("cross ") + cross))
-            << out + QStringList{"--cross", cross, "%/a.vmr"} << refuse << badCross + cross;
-    QTest::newRow("cross on mesh") << out + QStringList{"--cross", "1,2,3", "%/b.SRF"} << refuse
-                                   << "cxviewer: --cross is for a volume";
+        figure(QString("cross ") + cross, {"--cross", cross, "%/a.vmr"},
+               QString("--cross takes voxel indices X,Y,Z, not ") + cross);
+    figure("cross on mesh", {"--cross", "1,2,3", "%/b.SRF"}, "--cross is for a volume");
 
-    const QStringList vmp = {"--map", "%/m.vmp"};
-    QTest::newRow("vmp on volume") << out + vmp + QStringList{"%/a.vmr"} << render << "";
-    QTest::newRow("smp on mesh") << out + QStringList{"--map", "%/s.smp", "%/b.SRF"} << render
-                                 << "";
-    QTest::newRow("nifti on volume")
-        << out + QStringList{"--map", "%/z.nii.gz", "%/a.vmr"} << render << "";
-    const QString notForMesh = "cxviewer: --map takes a VMP or NIfTI file for a volume, or for a "
-                               "mesh an SMP file or a FreeSurfer or GIfTI file of values or labels "
-                               "per vertex";
-    QTest::newRow("nifti on mesh")
-        << out + QStringList{"--map", "%/z.nii.gz", "%/b.SRF"} << refuse << notForMesh;
-    QTest::newRow("vmp on mesh") << out + vmp + QStringList{"%/b.SRF"} << refuse << notForMesh;
-    QTest::newRow("map on image") << out + vmp + QStringList{"%/c.png"} << refuse << notForMesh;
-    QTest::newRow("surface on mesh")
-        << out + QStringList{"--map", "%/lh.white", "%/b.SRF"} << refuse << notForMesh;
+    figure("vmp on volume", {"--map", "%/m.vmp", "%/a.vmr"});
+    figure("smp on mesh", {"--map", "%/s.smp", "%/b.SRF"});
+    figure("nifti on volume", {"--map", "%/z.nii.gz", "%/a.vmr"});
+    const QString notForMesh = "--map takes a VMP or NIfTI file for a volume, or for a mesh an SMP "
+                               "file or a FreeSurfer or GIfTI file of values or labels per vertex";
+    for (const auto &[map, file] : {std::pair{"z.nii.gz", "b.SRF"},
+                                    {"m.vmp", "b.SRF"},
+                                    {"m.vmp", "c.png"},
+                                    {"lh.white", "b.SRF"}})
+        figure(QString("%1 on %2").arg(map, file),
+               {"--map", QString("%/") + map, QString("%/") + file}, notForMesh);
     for (const char *map : {"lh.thickness", "lh.aparc.annot", "x.label.gii", "lh.white.H"})
         for (const char *mesh : {"lh.white", "x.surf.gii", "lh.sphere.reg", "b.SRF"})
-            QTest::newRow(qPrintable(QString("%1 on %2").arg(map, mesh)))
-                << out + QStringList{"--map", QString("%/") + map, QString("%/") + mesh} << render
-                << "";
-    QTest::newRow("map missing") << out + QStringList{"--map", "%/gone.vmp", "%/a.vmr"} << refuse
-                                 << "cxviewer: no such file: %/gone.vmp";
-    QTest::newRow("map folder") << out + QStringList{"--map", "%/folder", "%/a.vmr"} << refuse
-                                << "cxviewer: no such file: %/folder";
-    QTest::newRow("threshold without map") << out + QStringList{"--threshold", "3", "%/a.vmr"}
-                                           << refuse << "cxviewer: --threshold needs --map";
-    QTest::newRow("sign without map") << out + QStringList{"--sign", "pos", "%/a.vmr"} << refuse
-                                      << "cxviewer: --sign needs --map";
+            figure(QString("%1 on %2").arg(map, mesh),
+                   {"--map", QString("%/") + map, QString("%/") + mesh});
+    figure("map missing", {"--map", "%/gone.vmp", "%/a.vmr"}, "no such file: %/gone.vmp");
+    figure("map folder", {"--map", "%/folder", "%/a.vmr"}, "no such file: %/folder");
+    figure("threshold without map", {"--threshold", "3", "%/a.vmr"}, "--threshold needs --map");
+    figure("sign without map", {"--sign", "pos", "%/a.vmr"}, "--sign needs --map");
 
     // Figures of many files.
-    QTest::newRow("render each") << QStringList{"--render-each", "%/folder", "--size",
-                                                "10x10",         "%/a.vmr",  "%/gone.vmr",
-                                                "%/notes.txt"}
-                                 << CommandLine::RenderEach << "";
-    QTest::newRow("render each into a file")
-        << QStringList{"--render-each", "%/c.png", "%/a.vmr"} << refuse
-        << "cxviewer: --render-each writes into a folder, not %/c.png";
-    QTest::newRow("render each of nothing") << QStringList{"--render-each", "%/folder"} << refuse
-                                            << "cxviewer: --render-each draws one figure per "
-                                               "file; no file given";
-    QTest::newRow("render each and render")
-        << QStringList{"--render-each", "%/folder", "--render", "o.png", "%/a.vmr"} << refuse
-        << "cxviewer: --render and --render-each cannot be given together";
-    QTest::newRow("render each, a map setting without map")
-        << QStringList{"--render-each", "%/folder", "--cluster", "3", "%/a.vmr"} << refuse
-        << "cxviewer: --cluster needs --map";
-    QTest::newRow("render each, a bad value")
-        << QStringList{"--render-each", "%/folder", "--size", "0x1", "%/a.vmr"} << refuse
-        << "cxviewer: --size takes WIDTHxHEIGHT, each from 1 to 8192, not 0x1";
+    row("render each",
+        {"--render-each", "%/folder", "--size", "10x10", "%/a.vmr", "%/gone.vmr", "%/notes.txt"},
+        CommandLine::RenderEach);
+    refused("render each into a file", {"--render-each", "%/c.png", "%/a.vmr"},
+            "--render-each writes into a folder, not %/c.png");
+    refused("render each of nothing", {"--render-each", "%/folder"},
+            "--render-each draws one figure per file; no file given");
+    refused("render each and render", {"--render-each", "%/folder", "--render", "o.png", "%/a.vmr"},
+            "--render and --render-each cannot be given together");
+    refused("render each, a map setting without map",
+            {"--render-each", "%/folder", "--cluster", "3", "%/a.vmr"}, "--cluster needs --map");
+    refused("render each, a bad value", {"--render-each", "%/folder", "--size", "0x1", "%/a.vmr"},
+            badSize + "0x1");
 
     // A folder's covers.
-    QTest::newRow("contact sheet")
-        << QStringList{"--contact-sheet", "s.png", "--mode", "cx", "--columns=4", "%/folder"}
-        << CommandLine::ContactSheet << "";
-    QTest::newRow("contact sheet of a file")
-        << QStringList{"--contact-sheet", "s.png", "%/a.vmr"} << refuse
-        << "cxviewer: --contact-sheet shows one folder";
-    QTest::newRow("contact sheet of two folders")
-        << QStringList{"--contact-sheet", "s.png", "%", "%/folder"} << refuse
-        << "cxviewer: --contact-sheet shows one folder";
-    QTest::newRow("contact sheet over a file of the folder")
-        << QStringList{"--contact-sheet", "%/link.vmr", "%"} << refuse
-        << "cxviewer: --contact-sheet would write over %/a.vmr, which the sheet shows";
-    QTest::newRow("contact sheet over a picture of a folder of scans")
-        << QStringList{"--contact-sheet", "c.png", "--mode", "cx", "%"} << refuse
-        << "cxviewer: --contact-sheet would write over %/c.png, which the sheet shows";
-    QTest::newRow("contact sheet, a figure's option")
-        << QStringList{"--contact-sheet", "s.png", "--size", "9x9", "%/folder"} << refuse
-        << "cxviewer: --size is not for --contact-sheet";
-    QTest::newRow("contact sheet and render")
-        << QStringList{"--contact-sheet", "s.png", "--render", "o.png", "%/a.vmr"} << refuse
-        << "cxviewer: --contact-sheet and --render cannot be given together";
-    QTest::newRow("mode without contact sheet")
-        << out + QStringList{"--mode", "cx", "%/a.vmr"} << refuse
-        << "cxviewer: --mode is only for --contact-sheet";
-    QTest::newRow("contact sheet, bad mode")
-        << QStringList{"--contact-sheet", "s.png", "--mode", "dicom", "%/folder"} << refuse
-        << "cxviewer: --mode takes images, raw or cx, not dicom";
-    QTest::newRow("contact sheet, bad columns")
-        << QStringList{"--contact-sheet", "s.png", "--columns", "0", "%/folder"} << refuse
-        << "cxviewer: --columns takes a number from 1 to 1000, not 0";
+    row("contact sheet", {"--contact-sheet", "s.png", "--mode", "cx", "--columns=4", "%/folder"},
+        CommandLine::ContactSheet);
+    const QStringList sheet = {"--contact-sheet", "s.png"};
+    refused("contact sheet of a file", sheet + QStringList{"%/a.vmr"},
+            "--contact-sheet shows one folder");
+    refused("contact sheet of two folders", sheet + QStringList{"%", "%/folder"},
+            "--contact-sheet shows one folder");
+    refused("contact sheet over a file of the folder", {"--contact-sheet", "%/link.vmr", "%"},
+            "--contact-sheet would write over %/a.vmr, which the sheet shows");
+    refused("contact sheet over a picture of a folder of scans",
+            {"--contact-sheet", "c.png", "--mode", "cx", "%"},
+            "--contact-sheet would write over %/c.png, which the sheet shows");
+    refused("contact sheet, a figure's option", sheet + QStringList{"--size", "9x9", "%/folder"},
+            "--size is not for --contact-sheet");
+    refused("contact sheet and render", sheet + QStringList{"--render", "o.png", "%/a.vmr"},
+            "--contact-sheet and --render cannot be given together");
+    figure("mode without contact sheet", {"--mode", "cx", "%/a.vmr"},
+           "--mode is only for --contact-sheet");
+    refused("contact sheet, bad mode", sheet + QStringList{"--mode", "dicom", "%/folder"},
+            "--mode takes images, raw or cx, not dicom");
+    refused("contact sheet, bad columns", sheet + QStringList{"--columns", "0", "%/folder"},
+            "--columns takes a number from 1 to 1000, not 0");
 
     // A mesh seen from a side, turned.
-    QTest::newRow("view") << out + QStringList{"--view", "medial",         "--azimuth",
-                                               "-30.5",  "--elevation=90", "%/b.SRF"}
-                          << render << "";
-    QTest::newRow("view on volume") << out + QStringList{"--view", "lateral", "%/a.vmr"} << refuse
-                                    << "cxviewer: --view is for a mesh";
-    QTest::newRow("elevation on image") << out + QStringList{"--elevation", "10", "%/c.png"}
-                                        << refuse << "cxviewer: --elevation is for a mesh";
-    QTest::newRow("view without render") << QStringList{"--view", "lateral", "%/b.SRF"} << refuse
-                                         << "cxviewer: --view is only for --render";
+    figure("view", {"--view", "medial", "--azimuth", "-30.5", "--elevation=90", "%/b.SRF"});
+    figure("view on volume", {"--view", "lateral", "%/a.vmr"}, "--view is for a mesh");
+    figure("elevation on image", {"--elevation", "10", "%/c.png"}, "--elevation is for a mesh");
+    refused("view without render", {"--view", "lateral", "%/b.SRF"}, "--view is only for --render");
+    const QString sides = "--view takes lateral, medial, superior, inferior, anterior or posterior";
     for (const auto &[option, value, message] :
-         QList<std::tuple<const char *, const char *, const char *>>{
-             {"--view", "left",
-              "--view takes lateral, medial, superior, inferior, anterior or posterior, not left"},
-             {"--view", "Lateral",
-              "--view takes lateral, medial, superior, inferior, anterior or posterior, not "
-              "Lateral"},
+         QList<std::tuple<const char *, const char *, QString>>{
+             {"--view", "left", sides + ", not left"},
+             {"--view", "Lateral", sides + ", not Lateral"},
              {"--azimuth", "361", "--azimuth takes degrees from -360 to 360, not 361"},
              {"--azimuth", "inf", "--azimuth takes degrees from -360 to 360, not inf"},
              {"--azimuth", "10deg", "--azimuth takes degrees from -360 to 360, not 10deg"},
              {"--elevation", "-90.5", "--elevation takes degrees from -90 to 90, not -90.5"},
              {"--elevation", "", "--elevation takes degrees from -90 to 90, not "}})
-        QTest::newRow(qPrintable(QString("%1 %2").arg(option, value)))
-            << out + QStringList{option, value, "%/b.SRF"} << refuse
-            << QString("cxviewer: ") + message;
+        figure(QString("%1 %2").arg(option, value), {option, value, "%/b.SRF"}, message);
 
+    const QStringList vmp = {"--map", "%/m.vmp"};
     const QList<std::tuple<const char *, const char *, const char *>> values = {
         {"--threshold", "-1", "--threshold takes a number from 0 to 1000, not -1"},
         {"--threshold", "1000.5", "--threshold takes a number from 0 to 1000, not 1000.5"},
@@ -285,11 +239,31 @@ void TestCommandLine::actionsAndRefusals_data()
         {"--sign", "positive", "--sign takes pos, neg or both, not positive"},
     };
     for (const auto &[option, value, message] : values)
-        QTest::newRow(qPrintable(QString("%1 %2").arg(option, value)))
-            << out + vmp + QStringList{option, value, "%/a.vmr"} << refuse
-            << QString("cxviewer: ") + message;
-    QTest::newRow("--threshold 0")
-        << out + vmp + QStringList{"--threshold", "0", "%/a.vmr"} << render << "";
+        figure(QString("%1 %2").arg(option, value), vmp + QStringList{option, value, "%/a.vmr"},
+               message);
+    figure("--threshold 0", vmp + QStringList{"--threshold", "0", "%/a.vmr"});
+
+    // Figures that cannot be drawn as asked.
+    const QString notMm = "--cross-mm takes world coordinates X,Y,Z in millimetres, not ";
+    for (const auto &[arguments, message] : QList<std::pair<QStringList, QString>>{
+             {{"--cross-mm", "1,2", "%/a.vmr"}, notMm + "1,2"},
+             {{"--cross-mm", "1,2,3,4", "%/a.vmr"}, notMm + "1,2,3,4"},
+             {{"--cross-mm", "nan,0,0", "%/a.vmr"}, notMm + "nan,0,0"},
+             {{"--cross-mm", "a,b,c", "%/a.vmr"}, notMm + "a,b,c"},
+             {{"--cross-mm", "0,0,0", "--cross", "1,1,1", "%/a.vmr"},
+              "--cross and --cross-mm name the same cross: give one"},
+             {{"--cross-mm", "0,0,0", "%/b.SRF"}, "--cross-mm is for a volume"},
+             {{"--layout", "grid", "%/a.vmr"}, "--layout takes mosaic or lightbox, not grid"},
+             {{"--layout", "lightbox", "--axis", "oblique", "%/a.vmr"},
+              "--axis takes axial, coronal or sagittal, not oblique"},
+             {{"--layout", "lightbox", "--slices", "0", "%/a.vmr"},
+              "--slices takes a count from 1 to 256, not 0"},
+             {{"--layout", "lightbox", "--columns", "1001", "%/a.vmr"},
+              "--columns takes a number from 1 to 1000, not 1001"},
+             {{"--columns", "4", "%/a.vmr"}, "--columns is for --layout lightbox"},
+             {{"--layout", "lightbox", "%/c.png"}, "--layout lightbox is for a volume"},
+             {{"--legend", "%/c.png"}, "--legend is for a volume or a mesh"}})
+        figure(arguments.join(' '), arguments, message);
 }
 
 void TestCommandLine::actionsAndRefusals()

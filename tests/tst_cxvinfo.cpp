@@ -22,7 +22,6 @@ class TestCxvInfo : public QObject
 private slots:
     void initTestCase();
     void json();
-    void text();
     void maps();
     void failures();
     void unreadable();
@@ -124,11 +123,8 @@ void TestCxvInfo::json()
     QCOMPARE(d["Pixel spacing"].toString(), QString("0.9375\\0.5"));
     QCOMPARE(d["Byte order"].toString(), QString("Little Endian"));
     QCOMPARE(d["meanIntensity"].toDouble(), 300.0); // the count starts at 1
-}
 
-void TestCxvInfo::text()
-{
-    QByteArray out;
+    // The same values as text.
     QCOMPARE(run({srf}, &out), 0);
     QVERIFY(out.startsWith(srf.toUtf8() + ": SRF\n"));
     QVERIFY(out.contains("  No. of vertices "));

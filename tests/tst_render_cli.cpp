@@ -1,20 +1,18 @@
-#include "ArVolumeMap.h"
-#include "ArVolumeMaps.h"
 #include "CXSCore.h"
+#include "CommandLine.h"
 #include "CortivexViewer.h"
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "DicomFixture.h"
+#include "FigureRenderer.h"
 #include "FileHelpers.h"
 #include "FixtureStream.h"
 #include "FolderBrowser.h"
-#include "ImageOGLViewer.h"
 #include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
 #include "MosaicLayout.h"
 #include "NiftiImage.h"
-#include "SampleSet.h"
 #include "ShowFile.h"
 #include "SliceMosaic.h"
 #include "SrfFixture.h"
@@ -24,14 +22,12 @@
 #include "VmpFixture.h"
 #include "VmrFixture.h"
 #include "VolumeDoc.h"
-#include "VolumeMaps.h"
 #include "VolumeOGLViewer.h"
 
 #include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -118,12 +114,6 @@ QString nifti(const QString &name)
     return QStringLiteral(CXV_NIFTI_FIXTURES "/") + name;
 }
 
-QByteArray readAll(const QString &fileName)
-{
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestRenderCli : public QObject
@@ -134,13 +124,10 @@ private slots:
     void initTestCase();
     void volumeAsTheMosaicIs();
     void mapColoursAboveThreshold();
-    void meshShowsItsLitOuterSide();
     void meshWithoutAnyDisplay_data();
     void meshWithoutAnyDisplay();
     void pictureAndDicom();
     void seriesOfAFolder();
-    void withoutDisplay_data();
-    void withoutDisplay();
     void failures();
     void figureOptions_data();
     void figureOptions();
@@ -153,38 +140,33 @@ private slots:
     void droppingPaths();
 
 private:
+    // Without a display, nor an X server to be started (no programs on the path).
     // settings: NAME=value for the program's environment, besides the test's
     // own. Killed after timeout ms, so that a figure that waits fails the test.
-    Run run(const QStringList &arguments, bool withDisplay = true, const QStringList &settings = {},
-            int timeout = 60000, const QString &workingFolder = QString());
+    Run run(const QStringList &arguments, const QStringList &settings = {}, int timeout = 60000,
+            const QString &workingFolder = QString())
+    {
+        return execute(program, arguments, settings, timeout, workingFolder);
+    }
     // With the arguments' bytes as given, which need not be valid UTF-8.
     Run runRaw(const QList<QByteArray> &arguments);
-    Run execute(const QString &program, const QStringList &arguments, bool withDisplay,
-                const QStringList &settings, int timeout, const QString &workingFolder);
+    Run execute(const QString &program, const QStringList &arguments, const QStringList &settings,
+                int timeout, const QString &workingFolder);
     QString sample(const QString &name) const { return samples.filePath(name); }
     QString out(const QString &name) const { return tmp.filePath(name); }
-    // The voxel of the strongest value of the first map of Phantom_Head_Maps.vmp.
-    std::array<int, 3> strongestMapVoxel();
     CortivexViewer *startViewer();
 
     QTemporaryDir tmp;
-    QTemporaryDir samples;
+    const QDir samples{CXV_SAMPLES}; // read only
     QString program;
 };
 
 void TestRenderCli::initTestCase()
 {
     QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(tmp.isValid() && samples.isValid());
-    QVERIFY(SampleSet(samples.path()).write());
+    QVERIFY(tmp.isValid() && samples.exists("Phantom_Head.vmr"));
     program = QCoreApplication::applicationDirPath() + "/cxviewer";
     QVERIFY(QFileInfo(program).isExecutable());
-}
-
-Run TestRenderCli::run(const QStringList &arguments, bool withDisplay, const QStringList &settings,
-                       int timeout, const QString &workingFolder)
-{
-    return execute(program, arguments, withDisplay, settings, timeout, workingFolder);
 }
 
 // Through the shell, whose printf turns octal escapes back into bytes.
@@ -200,18 +182,17 @@ Run TestRenderCli::runRaw(const QList<QByteArray> &arguments)
             octal += QString("\\0%1").arg(uint(quint8(byte)), 3, 8, QLatin1Char('0'));
         escaped << octal;
     }
-    return execute("/bin/sh", escaped, true, {}, 60000, QString());
+    return execute("/bin/sh", escaped, {}, 60000, QString());
 }
 
-Run TestRenderCli::execute(const QString &program, const QStringList &arguments, bool withDisplay,
+Run TestRenderCli::execute(const QString &program, const QStringList &arguments,
                            const QStringList &settings, int timeout, const QString &workingFolder)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    if (!withDisplay) {
-        environment.remove("DISPLAY");
-        environment.remove("WAYLAND_DISPLAY");
-    }
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.insert("PATH", out("no-programs"));
     for (const QString &setting : settings)
         environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
     process.setProcessEnvironment(environment);
@@ -259,47 +240,22 @@ void TestRenderCli::volumeAsTheMosaicIs()
     QCOMPARE(QImage(out("wide.png")).size(), QSize(900, 300));
 }
 
-std::array<int, 3> TestRenderCli::strongestMapVoxel()
-{
-    CXSCore core;
-    std::array<int, 3> voxel{-1, -1, -1};
-    if (!core.loadVMR(sample("Phantom_Head.vmr")))
-        return voxel;
-    VolumeDoc &doc = *core.getVolumeDoc(0);
-    if (doc.loadVolumeMaps(sample("Phantom_Head_Maps.vmp")) != 1)
-        return voxel;
-    doc.volumeMaps->nrOfSelectedMaps = 1;
-    doc.volumeMaps->selectedMaps = {0};
-    doc.convertSelectedMapsToNrMaps(true);
-    const ArVolumeMap &map = *doc.arVolumeMaps->maps[0];
-    float strongest = 0;
-    for (int z = 0; z < doc.dimZ; ++z)
-        for (int y = 0; y < doc.dimY; ++y)
-            for (int x = 0; x < doc.dimX; ++x)
-                if (map.valueAt(*doc.arVolumeMaps, x, y, z) > strongest) {
-                    strongest = map.valueAt(*doc.arVolumeMaps, x, y, z);
-                    voxel = {x, y, z};
-                }
-    return voxel;
-}
-
 // Through the map's strongest voxel: in colour where the map passes the
 // threshold, the grey slices elsewhere; above every value, no colour at all.
 void TestRenderCli::mapColoursAboveThreshold()
 {
-    const std::array<int, 3> v = strongestMapVoxel();
-    QVERIFY(v[0] >= 0);
-    const QString cross = QString("%1,%2,%3").arg(v[0]).arg(v[1]).arg(v[2]);
-    const QStringList common = {"--size", "512x512", "--cross", cross, sample("Phantom_Head.vmr")};
+    // The strongest value of the first map, 10.0 at Talairach 43,-63,-13.
+    const QStringList common = {"--size", "512x512", "--cross", "191,141,85",
+                                sample("Phantom_Head.vmr")};
     const QStringList map = {"--map", sample("Phantom_Head_Maps.vmp")};
-    QCOMPARE(run(QStringList{"--render", out("grey.png")} + common).status, 0);
-    QCOMPARE(run(QStringList{"--render", out("t3.png"), "--threshold", "3"} + map + common).status,
-             0);
-    QCOMPARE(run(QStringList{"--render", out("t6.png"), "--threshold", "6"} + map + common).status,
-             0);
-    QCOMPARE(
-        run(QStringList{"--render", out("t1000.png"), "--threshold", "1000"} + map + common).status,
-        0);
+    for (const auto &[name, options] : QList<std::pair<QString, QStringList>>{
+             {"grey", {}},
+             {"t3", map + QStringList{"--threshold", "3"}},
+             {"t6", map + QStringList{"--threshold", "6"}},
+             {"t1000", map + QStringList{"--threshold", "1000"}},
+             {"neg", map + QStringList{"--sign", "neg", "--threshold", "3"}},
+             {"corr", map + QStringList{"--map-index", "2"}}})
+        QCOMPARE(run(QStringList{"--render", out(name + ".png")} + options + common).status, 0);
     const QImage grey = QImage(out("grey.png")).convertToFormat(QImage::Format_RGB32);
     const QImage t3 = QImage(out("t3.png")).convertToFormat(QImage::Format_RGB32);
     const QImage t6 = QImage(out("t6.png")).convertToFormat(QImage::Format_RGB32);
@@ -323,41 +279,8 @@ void TestRenderCli::mapColoursAboveThreshold()
              qPrintable(QString("%1 and %2 pixels in colour").arg(coloured3).arg(coloured6)));
 
     // The second map, and the sign: only negative values leave no colour for a positive peak.
-    QCOMPARE(run(QStringList{"--render", out("neg.png"), "--sign", "neg", "--threshold", "3"} +
-                 map + common)
-                 .status,
-             0);
     QVERIFY(differences(QImage(out("neg.png")), t3) > 0);
-    QCOMPARE(
-        run(QStringList{"--render", out("corr.png"), "--map-index", "2"} + map + common).status, 0);
     QVERIFY(differences(QImage(out("corr.png")), t3) > 0);
-}
-
-// The sphere faces the camera with its lit outside: bright in the middle,
-// darker to the rim, on the black background.
-void TestRenderCli::meshShowsItsLitOuterSide()
-{
-    QCOMPARE(run({"--render", out("sphere.png"), "--size", "300x300", sample("Sphere.srf")}).status,
-             0);
-    const QImage sphere(out("sphere.png"));
-    QCOMPARE(sphere.size(), QSize(300, 300));
-    const QColor middle = sphere.pixelColor(150, 150);
-    QCOMPARE(sphere.pixelColor(2, 2), QColor(Qt::black));
-    QVERIFY2(middle.blue() > 150 && middle.blue() > middle.red(), qPrintable(middle.name()));
-    int litColumn = 150;
-    while (litColumn < 299 && sphere.pixelColor(litColumn + 1, 150) != QColor(Qt::black))
-        ++litColumn;
-    QVERIFY(litColumn > 180);
-    QVERIFY(sphere.pixelColor(litColumn - 3, 150).lightness() < middle.lightness());
-
-    // The cortex in the camera of its VWP file, with its map.
-    QCOMPARE(run({"--render", out("cortex.png"), "--size", "400x300", "--map",
-                  sample("Phantom_Cortex.smp"), sample("Phantom_Cortex.srf")})
-                 .status,
-             0);
-    const QImage cortex(out("cortex.png"));
-    QCOMPARE(cortex.pixelColor(200, 150).alpha(), 255);
-    QVERIFY(cortex.pixelColor(200, 150) != QColor(Qt::black));
 }
 
 void TestRenderCli::meshWithoutAnyDisplay_data()
@@ -386,8 +309,8 @@ void TestRenderCli::meshWithoutAnyDisplay_data()
         << -1 << 0;
 }
 
-// With no display and no X server to be started (no Xvfb on the path), the
-// figure is what the mesh view shows at that size, pixel for pixel.
+// The figure is what the mesh view shows at that size, pixel for pixel, and
+// the mesh fills its middle.
 void TestRenderCli::meshWithoutAnyDisplay()
 {
     QFETCH(QString, mesh);
@@ -408,7 +331,7 @@ void TestRenderCli::meshWithoutAnyDisplay()
     if (sign)
         arguments << "--sign" << QStringList{"pos", "neg", "both"}[sign - 1];
     QFile::remove(out("mesh.png"));
-    const Run r = run(arguments << sample(mesh), false, {"PATH=" + out("no-programs")});
+    const Run r = run(arguments << sample(mesh));
     QCOMPARE(r.err, QString());
     QCOMPARE(r.status, 0);
 
@@ -435,17 +358,29 @@ void TestRenderCli::meshWithoutAnyDisplay()
     }
     const QImage shown = view.grabFramebuffer();
     QCOMPARE(shown.size(), size);
-    QCOMPARE(differences(QImage(out("mesh.png")), shown), 0);
+    const QImage figure(out("mesh.png"));
+    QCOMPARE(differences(figure, shown), 0);
+    const QPoint centre(size.width() / 2, size.height() / 2);
+    QCOMPARE(figure.pixelColor(centre).alpha(), 255); // nothing to see through
+    const QColor middle = shown.pixelColor(centre);
+    QVERIFY2(middle != QColor(Qt::black) && shown.pixelColor(2, 2) == QColor(Qt::black),
+             qPrintable(middle.name()));
+    if (mesh != "Sphere.srf" || !map.isEmpty())
+        return;
+    // The sphere faces the camera with its lit outside: bright in the middle,
+    // darker to the rim, on the black background.
+    QVERIFY2(middle.blue() > 150 && middle.blue() > middle.red(), qPrintable(middle.name()));
+    int litColumn = centre.x();
+    while (litColumn < size.width() - 1 &&
+           shown.pixelColor(litColumn + 1, centre.y()) != QColor(Qt::black))
+        ++litColumn;
+    QVERIFY(litColumn > 180);
+    QVERIFY(shown.pixelColor(litColumn - 3, centre.y()).lightness() < middle.lightness());
 }
 
-// A picture at its own size is drawn one pixel for one; a DICOM image in grey.
+// A DICOM image in grey (a picture at its own size: namesThatAreNotUtf8()).
 void TestRenderCli::pictureAndDicom()
 {
-    const QImage plasma = QImage(sample("Plasma.png")).convertToFormat(QImage::Format_RGB32);
-    const QString size = QString("%1x%2").arg(plasma.width()).arg(plasma.height());
-    QCOMPARE(run({"--render", out("plasma.png"), "--size", size, sample("Plasma.png")}).status, 0);
-    QCOMPARE(differences(QImage(out("plasma.png")), plasma), 0);
-
     QCOMPARE(run({"--render", out("dicom.png"), "--size", "256x256", sample("MR_Phantom_0016.dcm")})
                  .status,
              0);
@@ -469,15 +404,18 @@ void TestRenderCli::seriesOfAFolder()
     for (const QFileInfo &file : QDir(fixtures + "series").entryInfoList(QDir::Files))
         QVERIFY(QFile::copy(file.filePath(), dir.filePath(file.fileName())));
 
-    Run r = run({"--render", out("series.png"), dir.path()});
-    QCOMPARE(r.status, 2);
-    QVERIFY2(r.err.startsWith(QString("cxviewer: %1 holds 7 DICOM series; choose one with "
-                                      "--series N:\n  1  5 T1_oblique (12)\n")
-                                  .arg(dir.path())),
-             qPrintable(r.err));
-    QVERIFY(r.err.contains("\n  5  11 scout (2) (not a volume)\n"));
-    QCOMPARE(run({"--render", out("scout.png"), "--series", "5", dir.path()}).status, 2);
-    QCOMPARE(run({"--render", out("none.png"), "--series", "8", dir.path()}).status, 2);
+    const auto refusal = [&](const QStringList &series) {
+        const CommandLine line(QStringList{"--render", out("series.png")} + series +
+                               QStringList{dir.path()});
+        return line.action() == CommandLine::Refuse ? line.error() : QString();
+    };
+    const QString list = refusal({});
+    QVERIFY2(list.startsWith(QString("cxviewer: %1 holds 7 DICOM series; choose one with "
+                                     "--series N:\n  1  5 T1_oblique (12)\n")
+                                 .arg(dir.path())),
+             qPrintable(list));
+    QVERIFY(list.contains("\n  5  11 scout (2) (not a volume)\n"));
+    QVERIFY(!refusal({"--series", "5"}).isEmpty() && !refusal({"--series", "8"}).isEmpty());
 
     QCOMPARE(run({"--render", out("series.png"), "--series", "1", dir.path()}).status, 0);
     QCOMPARE(run({"--render", out("s5.png"), fixtures + "nifti/s5.nii"}).status, 0);
@@ -491,59 +429,17 @@ void TestRenderCli::seriesOfAFolder()
 
     // Never over one of the series' files.
     const QString file = dir.filePath(
-        QString(readAll(fixtures + "expected.txt").split('|').value(5).split(',').value(0)));
-    const QByteArray before = readAll(file);
-    r = run({"--render", file, "--series", "1", dir.path()});
+        QString(readFile(fixtures + "expected.txt").split('|').value(5).split(',').value(0)));
+    const QByteArray before = readFile(file);
+    const Run r = run({"--render", file, "--series", "1", dir.path()});
     QCOMPARE(r.status, 2);
     QCOMPARE(r.err, "cxviewer: --render would write over " + file + ", which the figure reads");
-    QCOMPARE(readAll(file), before);
+    QCOMPARE(readFile(file), before);
 }
 
-// A private X server is started and ended: the same figure as with a display.
-void TestRenderCli::withoutDisplay_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("volume and map")
-        << QStringList{"--cross", "90,100,110", "--map", sample("Phantom_Head_Maps.vmp"),
-                       sample("Phantom_Head.vmr")};
-    QTest::newRow("NIfTI") << QStringList{CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz"};
-    QTest::newRow("DICOM") << QStringList{sample("MR_Phantom_0016.dcm")};
-    QTest::newRow("JPEG") << QStringList{sample("Cortex_Top_Exif6.jpg")};
-    QTest::newRow("mesh") << QStringList{sample("Phantom_Cortex.srf")};
-}
-
-// With no display, and no X server that could be started (none on the path).
-void TestRenderCli::withoutDisplay()
-{
-    QFETCH(QStringList, arguments);
-    QFile::remove(out("hidden.png"));
-    const Run r = run(QStringList{"--render", out("hidden.png"), "--size", "320x240"} + arguments,
-                      false, {"PATH=" + out("no-programs")});
-    QCOMPARE(r.err, QString());
-    QCOMPARE(r.status, 0);
-    QCOMPARE(QImage(out("hidden.png")).size(), QSize(320, 240));
-}
-
-// A file that cannot be read: exit status 1, one line, and the figure file as it was.
+// A file that cannot be read: one line, and the figure file as it was.
 void TestRenderCli::failures()
 {
-    QFile head(sample("Phantom_Head.vmr"));
-    QVERIFY(head.open(QIODevice::ReadOnly));
-    QFile cut(out("cut.vmr"));
-    QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write(head.read(5000)) == 5000);
-    cut.close();
-    QFile sphere(sample("Sphere.srf"));
-    QFile cutMesh(out("cut.srf"));
-    QVERIFY(sphere.open(QIODevice::ReadOnly) && cutMesh.open(QIODevice::WriteOnly) &&
-            cutMesh.write(sphere.read(100)) == 100);
-    cutMesh.close();
-    QFile garbage(out("garbage.vmp"));
-    QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(64, 'x')) == 64);
-    garbage.close();
-    QFile old(out("old.png"));
-    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("before") == 6);
-    old.close();
-
     // Files that read but have nothing to show, or claim more than the viewer
     // shows (a hole in the file costs no disk), and refusals of the NIfTI reader.
     const auto write = [this](const QString &name, const QByteArray &bytes, qint64 size = -1) {
@@ -551,6 +447,11 @@ void TestRenderCli::failures()
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
         QVERIFY(size < 0 || file.resize(size));
     };
+    const QByteArray cut = readFile(sample("Phantom_Head.vmr")).left(5000);
+    write("cut.vmr", cut);
+    write("cut.srf", readFile(sample("Sphere.srf")).left(100));
+    write("garbage.vmp", QByteArray(64, 'x'));
+    write("old.png", "before");
     DicomFixture noImage;
     noImage.unsignedShort(0x0028, 0x0010, 0).unsignedShort(0x0028, 0x0011, 0).pixels({});
     write("empty.dcm", noImage.file());
@@ -573,67 +474,67 @@ void TestRenderCli::failures()
     line.dimX = 4096;
     line.dimY = line.dimZ = 2;
     write("line.vmr", line.bytes());
-    QByteArray flat = readAll(nifti("lpi_int16.nii"));
+    QByteArray flat = readFile(nifti("lpi_int16.nii"));
     const float zero = 0;
     std::memcpy(flat.data() + 80, &zero, 4);
     write("flat.nii", flat);
-    write("alone.hdr", readAll(nifti("neither_uint8.hdr")));
+    write("alone.hdr", readFile(nifti("neither_uint8.hdr")));
+    write("garbage.vmp.png", QByteArray(64, 'x'));
+    write("cut\n\x1b[2J.vmr", cut);
+    write("garbage\r\x1b]0;x\x07.srf", QByteArray(64, 'x'));
+    write("garbage\u2028\u009b.dcm", QByteArray(64, 'x'));
 
     const QString vmr = sample("Phantom_Head.vmr");
     const QList<std::pair<QStringList, QString>> cases = {
         {{out("cut.vmr")},
-         "cxviewer: cut.vmr: not a readable VMR volume (cut short: 256 × 256 × "
+         "cut.vmr: not a readable VMR volume (cut short: 256 × 256 × "
          "256 voxels need 16777216 bytes, 4992 are left)"},
         {{"--map", out("garbage.vmp"), vmr},
-         "cxviewer: garbage.vmp: VMP version 30840 is not supported (versions 1 to 4 of the older "
+         "garbage.vmp: VMP version 30840 is not supported (versions 1 to 4 of the older "
          "format are)"},
-        {{out("empty.dcm")}, "cxviewer: empty.dcm: no image: 0 columns and 0 rows"},
-        {{out("point.srf")}, "cxviewer: point.srf: all 6 vertices lie at one point"},
-        {{out("separators.srf")}, "cxviewer: separators.srf: its triangle strips hold no triangle"},
-        {{out("nan.srf")}, "cxviewer: nan.srf: vertex 1 has a coordinate that is not a number"},
+        {{out("empty.dcm")}, "empty.dcm: no image: 0 columns and 0 rows"},
+        {{out("point.srf")}, "point.srf: all 6 vertices lie at one point"},
+        {{out("separators.srf")}, "separators.srf: its triangle strips hold no triangle"},
+        {{out("nan.srf")}, "nan.srf: vertex 1 has a coordinate that is not a number"},
         {{"--map", sample("Phantom_Head_Maps.vmp"), out("voxel.vmr")},
-         "cxviewer: voxel.vmr: a volume of 1 × 1 × 1 voxels has no slice to show"},
+         "voxel.vmr: a volume of 1 × 1 × 1 voxels has no slice to show"},
         {{out("sparse.vmr")},
-         "cxviewer: sparse.vmr: a volume of 2047 × 1024 × 1024 voxels is "
+         "sparse.vmr: a volume of 2047 × 1024 × 1024 voxels is "
          "larger than the viewer shows (134217728 voxels, 512 × 512 × 512)"},
-        {{out("line.vmr")}, "cxviewer: line.vmr: a volume of 4096 × 2 × 2 voxels cannot be shown"},
-        {{out("flat.nii")}, "cxviewer: flat.nii: pixdim[1] of 0 is no voxel size"},
-        {{out("alone.hdr")}, "cxviewer: alone.hdr: the image file of the header is missing"},
+        {{out("line.vmr")}, "line.vmr: a volume of 4096 × 2 × 2 voxels cannot be shown"},
+        {{out("flat.nii")}, "flat.nii: pixdim[1] of 0 is no voxel size"},
+        {{out("alone.hdr")}, "alone.hdr: the image file of the header is missing"},
         {{"--map", sample("Phantom_Head_Maps.vmp"), "--map-index", "5", vmr},
-         "cxviewer: Phantom_Head_Maps.vmp: holds 2 maps, not 5"},
+         "Phantom_Head_Maps.vmp: holds 2 maps, not 5"},
         {{"--cross", "256,0,0", vmr},
-         "cxviewer: the cross 256,0,0 lies outside the volume's 256 × 256 × 256 voxels"},
-        {{out("garbage.vmp.png")}, "cxviewer: garbage.vmp.png: unsupported image format"},
-        {{out("cut.srf")}, "cxviewer: cut.srf: "},
+         "the cross 256,0,0 lies outside the volume's 256 × 256 × 256 voxels"},
+        {{out("garbage.vmp.png")}, "garbage.vmp.png: unsupported image format"},
+        {{out("cut.srf")}, "cut.srf: "},
         {{"--map", sample("Sphere.smp"), "--map-index", "2", sample("Sphere.srf")},
-         "cxviewer: Sphere.smp: holds 1 maps, not 2"},
+         "Sphere.smp: holds 1 maps, not 2"},
         // Names stay one line and cannot drive the terminal, in every view's note.
-        {{out("cut\n\x1b[2J.vmr")}, "cxviewer: cut\\n\\x1b[2J.vmr: "},
-        {{out("garbage\r\x1b]0;x\x07.srf")}, "cxviewer: garbage\\r\\x1b]0;x\\x07.srf: "},
-        {{out("garbage\u2028\u009b.dcm")}, "cxviewer: garbage\\u2028\\x9b.dcm: "},
+        {{out("cut\n\x1b[2J.vmr")}, "cut\\n\\x1b[2J.vmr: "},
+        {{out("garbage\r\x1b]0;x\x07.srf")}, "garbage\\r\\x1b]0;x\\x07.srf: "},
+        {{out("garbage\u2028\u009b.dcm")}, "garbage\\u2028\\x9b.dcm: "},
+        {{"--render", out("no/such/folder.png"), vmr}, "cannot write "},
     };
-    QFile::copy(out("garbage.vmp"), out("garbage.vmp.png"));
-    QFile::copy(out("cut.vmr"), out("cut\n\x1b[2J.vmr"));
-    QFile::copy(out("garbage.vmp"), out("garbage\r\x1b]0;x\x07.srf"));
-    QFile::copy(out("garbage.vmp"), out("garbage\u2028\u009b.dcm"));
     for (const auto &[arguments, start] : cases) {
-        const Run r = run(QStringList{"--render", out("old.png")} + arguments);
-        QVERIFY2(r.status == 1, qPrintable(arguments.join(' ')));
-        QVERIFY2(r.err.startsWith(start) && !r.err.contains('\n'), qPrintable(r.err));
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("before"));
-        old.close();
+        const CommandLine command(QStringList{"--render", out("old.png")} + arguments);
+        QVERIFY2(command.action() == CommandLine::Render, qPrintable(command.error()));
+        FigureRenderer renderer;
+        QVERIFY2(!renderer.render(command), qPrintable(arguments.join(' ')));
+        const QString why = renderer.failure();
+        QVERIFY2(why.startsWith(start) && !why.contains('\n'), qPrintable(why));
+        QCOMPARE(readFile(out("old.png")), QByteArray("before"));
     }
-    // No OpenGL to be had without a display: the reason, and no figure.
-    const Run noOpenGL = run({"--render", out("old.png"), sample("Sphere.srf")}, false,
+    // No OpenGL to be had: the reason, and no figure.
+    const Run noOpenGL = run({"--render", out("old.png"), sample("Sphere.srf")},
                              {"__EGL_VENDOR_LIBRARY_FILENAMES=" + out("no-vendor.json")});
     QCOMPARE(noOpenGL.status, 1);
     QVERIFY2(noOpenGL.err.startsWith("cxviewer: cannot draw Sphere.srf at 800 × 600 pixels: ") &&
                  !noOpenGL.err.contains('\n'),
              qPrintable(noOpenGL.err));
-    QVERIFY(old.open(QIODevice::ReadOnly));
-    QCOMPARE(old.readAll(), QByteArray("before"));
-    old.close();
+    QCOMPARE(readFile(out("old.png")), QByteArray("before"));
 
     // A map beside the volume reads but shows nothing: the figure says so,
     // and the run fails.
@@ -649,23 +550,17 @@ void TestRenderCli::failures()
         {out("cube.vmr"), out("beside.vmp"), "beside.vmp"},
         {nifti("ras_uint8.nii.gz"), nifti("far_float32.nii"), "far_float32.nii"}};
     for (const auto &[volume, map, name] : besides) {
-        QVERIFY(run({"--render", out("plain.png"), volume}).status == 0);
-        const Run r = run({"--render", out("beside.png"), "--map", map, volume});
-        QCOMPARE(r.status, 1);
-        QCOMPARE(r.err, "cxviewer: " + name + ": does not overlap the volume");
+        FigureRenderer plain, withMap;
+        QVERIFY(plain.render(CommandLine(QStringList{"--render", out("plain.png"), volume})));
+        QVERIFY(!withMap.render(
+            CommandLine(QStringList{"--render", out("beside.png"), "--map", map, volume})));
+        QCOMPARE(withMap.failure(), name + ": does not overlap the volume");
         QVERIFY(differences(QImage(out("beside.png")), QImage(out("plain.png"))) > 0);
     }
-    const Run unwritable = run({"--render", out("no/such/folder.png"), vmr});
-    QCOMPARE(unwritable.status, 1);
-    QVERIFY2(unwritable.err.startsWith("cxviewer: cannot write "), qPrintable(unwritable.err));
-
     // Refused before any window, without a display to show one on.
-    const Run refused = run({"--render", out("x.png"), "--sign", "pos", vmr}, false);
+    const Run refused = run({out("gone")});
     QCOMPARE(refused.status, 2);
-    QCOMPARE(refused.err, QString("cxviewer: --sign needs --map"));
-    QCOMPARE(run({out("gone")}, false).err, "cxviewer: no such file or folder: " + out("gone"));
-    QCOMPARE(run({"--nonsense"}, false).status, 2);
-    QVERIFY(!QFile::exists(out("x.png")));
+    QCOMPARE(refused.err, "cxviewer: no such file or folder: " + out("gone"));
 }
 
 void TestRenderCli::figureOptions_data()
@@ -681,7 +576,6 @@ void TestRenderCli::figureOptions_data()
     };
     const QString head = "#/Phantom_Head.vmr";
     // Talairach mm: right 128 - z, anterior 128 - x, superior 128 - y; halves round up.
-    row("Talairach centre", {"--cross-mm", "0,0,0", head}, {"--cross", "128,128,128", head});
     row("Talairach point", {"--cross-mm", "10.4,-20.5,30", head}, {"--cross", "149,98,118", head});
     row("Talairach point, with a map",
         {"--cross-mm=-30,12,-4", "--map", "#/Phantom_Head_Maps.vmp", head},
@@ -700,13 +594,6 @@ void TestRenderCli::figureOptions_data()
     row("no world", {"--cross-mm", "0,0,0", "#/Phantom_Head_1.2mm.vmr"}, {}, 1,
         "cxviewer: Phantom_Head_1.2mm.vmr: the volume has no world coordinates (it is not in "
         "Talairach space)");
-    const QString notMm = "cxviewer: --cross-mm takes world coordinates X,Y,Z in millimetres, not ";
-    row("two values", {"--cross-mm", "1,2", head}, {}, 2, notMm + "1,2");
-    row("four values", {"--cross-mm", "1,2,3,4", head}, {}, 2, notMm + "1,2,3,4");
-    row("not a number", {"--cross-mm", "nan,0,0", head}, {}, 2, notMm + "nan,0,0");
-    row("words", {"--cross-mm", "a,b,c", head}, {}, 2, notMm + "a,b,c");
-    row("both crosses", {"--cross-mm", "0,0,0", "--cross", "1,1,1", head}, {}, 2,
-        "cxviewer: --cross and --cross-mm name the same cross: give one");
     row("the view's layout", {"--layout", "mosaic", "--legend", head}, {"--legend", head});
     row("lightbox as it starts", {"--layout=lightbox", "--axis", "axial", "--slices", "24", head},
         {"--layout", "lightbox", head});
@@ -715,24 +602,9 @@ void TestRenderCli::figureOptions_data()
          "--map", "#/Phantom_Head_Maps.vmp", head},
         {});
     row("NIfTI lightbox", {"--layout", "lightbox", "--axis", "sagittal", ras}, {});
-    row("no such layout", {"--layout", "grid", head}, {}, 2,
-        "cxviewer: --layout takes mosaic or lightbox, not grid");
-    row("no such axis", {"--layout", "lightbox", "--axis", "oblique", head}, {}, 2,
-        "cxviewer: --axis takes axial, coronal or sagittal, not oblique");
-    row("no slices", {"--layout", "lightbox", "--slices", "0", head}, {}, 2,
-        "cxviewer: --slices takes a count from 1 to 256, not 0");
-    row("too many columns", {"--layout", "lightbox", "--columns", "1001", head}, {}, 2,
-        "cxviewer: --columns takes a number from 1 to 1000, not 1001");
-    row("columns without a lightbox", {"--columns", "4", head}, {}, 2,
-        "cxviewer: --columns is for --layout lightbox");
-    row("lightbox of a picture", {"--layout", "lightbox", "#/Plasma.png"}, {}, 2,
-        "cxviewer: --layout lightbox is for a volume");
-    row("legend of a picture", {"--legend", "#/Plasma.png"}, {}, 2,
-        "cxviewer: --legend is for a volume or a mesh");
     row("legend of a mesh without a map", {"--legend", "#/Sphere.srf"}, {"#/Sphere.srf"});
     row("legend of a mesh's map", {"--legend", "--map", "#/Sphere.smp", "#/Sphere.srf"}, {});
-    row("cross-mm on a mesh", {"--cross-mm", "0,0,0", "#/Sphere.srf"}, {}, 2,
-        "cxviewer: --cross-mm is for a volume");
+    row("a JPEG picture", {"#/Cortex_Top_Exif6.jpg"}, {});
 }
 
 // Figures of the options equal those of the equivalent ones; a figure that
@@ -808,7 +680,7 @@ void TestRenderCli::neverWritesOverItsInput()
              0);
     const QByteArray before = readFile(dir.filePath(input));
 
-    const Run r = run(arguments.replaceInStrings("%", dir.path()), true, {}, 60000, dir.path());
+    const Run r = run(arguments.replaceInStrings("%", dir.path()), {}, 60000, dir.path());
     QCOMPARE(r.status, status);
     QCOMPARE(r.err, QString("cxviewer: --render would write over %1, which the figure reads")
                         .arg(dir.filePath(input)));
@@ -932,8 +804,7 @@ void TestRenderCli::fifosAreNeverWaitedOn()
     if (render.isEmpty())
         return;
     render.replaceInStrings("%", dir.path()).replaceInStrings("#", samples.path());
-    const Run r =
-        run(QStringList{"--render", dir.filePath("figure.png")} + render, true, {}, 10000);
+    const Run r = run(QStringList{"--render", dir.filePath("figure.png")} + render, {}, 10000);
     QVERIFY2(error.isEmpty() ? r.err.isEmpty() : r.err.startsWith(error) && !r.err.contains('\n'),
              qPrintable(r.err));
     QCOMPARE(r.status, error.isEmpty() ? 0 : 1);
@@ -1011,7 +882,9 @@ CortivexViewer *TestRenderCli::startViewer()
 void TestRenderCli::openingPaths()
 {
     QDir root(tmp.path());
-    QVERIFY(root.mkpath("dicom") && root.mkpath("pictures"));
+    QVERIFY(root.mkpath("dicom") && root.mkpath("pictures") && root.mkpath("mixed"));
+    QVERIFY(QFile::copy(sample("Sphere.srf"), out("mixed/b.srf")));
+    QVERIFY(QFile::copy(sample("Plasma.png"), out("mixed/a.png")));
     QVERIFY(QFile::copy(sample("MR_Phantom_0003.dcm"), out("dicom/b.dcm")));
     QVERIFY(QFile::copy(sample("Plasma.png"), out("dicom/a.png")));
     QVERIFY(QFile::copy(sample("Plasma.png"), out("pictures/a.png")));
@@ -1059,14 +932,12 @@ void TestRenderCli::openingPaths()
     QCOMPARE(selected(), QString("b.dcm"));
     viewer->openPaths({out("pictures")});
     QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
-    viewer->openPaths({samples.path()});
+    viewer->openPaths({out("mixed")});
     QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
-    viewer->findChild<FolderBrowser *>()->addFavorite(samples.path() + "/", BrowsingMode::Images);
-    viewer->openPaths({samples.path()});
+    viewer->findChild<FolderBrowser *>()->addFavorite(out("mixed/"), BrowsingMode::Images);
+    viewer->openPaths({out("mixed")});
     QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
-    QCOMPARE(store->fileName(0).endsWith(".png") || store->fileName(0).endsWith(".jpg") ||
-                 store->fileName(0).endsWith(".gif"),
-             true);
+    QCOMPARE(store->fileName(0), out("mixed/a.png"));
 
     // A map file on its own opens its folder in CX data mode; nothing else is chosen.
     viewer->openPaths({sample("Sphere.smp")});
@@ -1087,15 +958,12 @@ void TestRenderCli::droppingPaths()
     QVERIFY(enter.isAccepted());
     QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(viewer.get(), &drop);
+    // Both paths opened, as openingPaths() opens them.
     QVERIFY(drop.isAccepted());
-    QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
     QCOMPARE(
         viewer->coverFlow()->coverStore()->fileName(viewer->coverFlow()->getSelectedImageIndex()),
         sample("Sphere.srf"));
-    QCOMPARE(viewer->findChild<QStackedWidget *>()->currentWidget(),
-             viewer->findChild<MeshOGLViewer *>());
     QCOMPARE(chosenMapFile(*viewer), QString("Sphere.smp"));
-    QVERIFY(viewer->findChild<MapsPanel *>()->subMapList()->count() > 0);
 
     // Text without files is not taken.
     QMimeData text;
