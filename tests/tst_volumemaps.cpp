@@ -2,6 +2,7 @@
 #include "ArVolumeMaps.h"
 #include "ClusterSearch.h"
 #include "FixtureStream.h"
+#include "NiftiFixture.h"
 #include "VmpFixture.h"
 #include "VolumeDoc.h"
 #include "VolumeMap.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <malloc.h>
 #include <memory>
 #include <unistd.h>
@@ -43,24 +43,6 @@ ArVolumeMap *addMap(ArVolumeMaps &maps, int n, float v)
     map->allocateMapData(maps);
     std::fill(map->mapData.get(), map->mapData.get() + n * n * n, v);
     return map;
-}
-
-// A NIfTI-1 file of n × n × n bytes v.
-QByteArray niftiImage(int n, char v)
-{
-    QByteArray bytes(352, '\0');
-    auto put = [&](int at, auto value) { std::memcpy(bytes.data() + at, &value, sizeof value); };
-    put(0, qint32(348));
-    const qint16 dims[8] = {3, qint16(n), qint16(n), qint16(n), 1, 1, 1, 1};
-    for (int i = 0; i < 8; ++i) {
-        put(40 + 2 * i, dims[i]);
-        put(76 + 4 * i, 1.0f);
-    }
-    put(70, qint16(2));
-    put(72, qint16(8));
-    put(108, 352.0f);
-    std::memcpy(bytes.data() + 344, "n+1", 4);
-    return bytes + QByteArray(n * n * n, v);
 }
 
 // Runs f with no room for new mappings, from which large blocks come.
@@ -254,73 +236,74 @@ void TestVolumeMaps::refused_data()
     QTest::addColumn<bool>("older");
     QTest::addColumn<QString>("reason");
 
-    auto current = [](auto change) {
+    // A fixture of the current or (version 4) older format, changed.
+    auto file = [](bool older, auto change) {
         VmpFixture f;
+        if (older) {
+            f.version = 4;
+            f.resolution = 1;
+        }
         change(f);
-        return f.current();
+        return older ? f.older() : f.current();
     };
-    auto older = [](auto change) {
-        VmpFixture f;
-        f.version = 4;
-        f.resolution = 1;
-        change(f);
-        return f.older();
+    auto row = [&file](const char *name, bool older, const QString &reason, auto change) {
+        QTest::newRow(name) << file(older, change) << older << reason;
     };
+    const auto same = [](VmpFixture &) {};
     const QString cutShort = "not a readable VMP file (shorter than its maps need)",
                   inverted = "not a readable VMP file (a box that ends before it starts)";
-    QTest::newRow("version 7") << current([](VmpFixture &f) { f.version = 7; }) << false
-                               << "VMP version 7 is not supported (versions 2 to 6 are)";
-    QTest::newRow("version 1") << current([](VmpFixture &f) { f.version = 1; }) << false
-                               << "VMP version 1 is not supported (versions 2 to 6 are)";
-    QTest::newRow("resolution 0") << current([](VmpFixture &f) { f.resolution = 0; }) << false
-                                  << "not a readable VMP file (a resolution of 0)";
-    QTest::newRow("resolution -3") << current([](VmpFixture &f) { f.resolution = -3; }) << false
-                                   << "not a readable VMP file (a resolution of -3)";
-    QTest::newRow("inverted box") << current([](VmpFixture &f) { f.box[3] = 19; }) << false
-                                  << inverted;
-    QTest::newRow("box beyond the file") << current([](VmpFixture &f) {
+    for (int version : {1, 7})
+        row(qPrintable(QString("version %1").arg(version)), false,
+            QString("VMP version %1 is not supported (versions 2 to 6 are)").arg(version),
+            [version](VmpFixture &f) { f.version = version; });
+    for (int resolution : {0, -3})
+        row(qPrintable(QString("resolution %1").arg(resolution)), false,
+            QString("not a readable VMP file (a resolution of %1)").arg(resolution),
+            [resolution](VmpFixture &f) { f.resolution = resolution; });
+    row("inverted box", false, inverted, [](VmpFixture &f) { f.box[3] = 19; });
+    row("box beyond the file", false, cutShort, [](VmpFixture &f) {
         f.box[1] = 0x7FFFFFF0;
         f.maps[0].data = {1};
-    }) << false << cutShort;
+    });
     const QByteArray hugeCount = FixtureStream().i32(0x7FFFFFF0).data;
     QTest::newRow("map count beyond the file")
-        << current([](VmpFixture &) {}).replace(8, 4, hugeCount) << false << cutShort;
-    QByteArray points = current([](VmpFixture &) {});
+        << file(false, same).replace(8, 4, hugeCount) << false << cutShort;
+    QByteArray points = file(false, same);
     points.replace(points.indexOf(FixtureStream().i32(1).f32(1).f32(2).f32(3).data), 4, hugeCount);
     QTest::newRow("point count beyond the file") << points << false << cutShort;
     QTest::newRow("component count beyond the file")
-        << current([](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false
+        << file(false, [](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false
         << cutShort;
-    QTest::newRow("values cut") << current([](VmpFixture &) {}).chopped(1) << false << cutShort;
+    QTest::newRow("values cut") << file(false, same).chopped(1) << false << cutShort;
 
-    QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true
-                                     << "not a readable VMP file (version 0)";
-    QTest::newRow("older version 5")
-        << older([](VmpFixture &f) { f.version = 5; }) << true
-        << "VMP version 5 is not supported (versions 1 to 4 of the older format are)";
-    QTest::newRow("no maps") << older([](VmpFixture &f) { f.maps.clear(); }).left(6) << true
+    row("older version 0", true, "not a readable VMP file (version 0)",
+        [](VmpFixture &f) { f.version = 0; });
+    row("older version 5", true,
+        "VMP version 5 is not supported (versions 1 to 4 of the older format are)",
+        [](VmpFixture &f) { f.version = 5; });
+    QTest::newRow("no maps") << file(true, [](VmpFixture &f) { f.maps.clear(); }).left(6) << true
                              << "holds no maps";
-    QTest::newRow("resolution 2") << older([](VmpFixture &f) {
-        f.resolution = 2;
-    }) << true << "a resolution of 2 is not supported in the older format (only 1 is)";
-    QTest::newRow("other dimX") << older([](VmpFixture &f) { f.savedDims[0] = 9; }) << true
-                                << "made for a volume of 9 × 8 voxels in x and y, not 8 × 8";
-    QTest::newRow("other dimY") << older([](VmpFixture &f) { f.savedDims[1] = 7; }) << true
-                                << "made for a volume of 8 × 7 voxels in x and y, not 8 × 8";
-    QTest::newRow("shifted before the first slice") << older([](VmpFixture &f) {
-        f.savedDims[2] = 24;
-        f.box[4] = 7;
-    }) << true << "made for 24 slices, which centred on the volume's 8 start before its first";
-    QTest::newRow("older inverted box")
-        << older([](VmpFixture &f) { f.box[1] = 9; }) << true << inverted;
-    QTest::newRow("older box beyond the file") << older([](VmpFixture &f) {
+    row("resolution 2", true, "a resolution of 2 is not supported in the older format (only 1 is)",
+        [](VmpFixture &f) { f.resolution = 2; });
+    row("other dimX", true, "made for a volume of 9 × 8 voxels in x and y, not 8 × 8",
+        [](VmpFixture &f) { f.savedDims[0] = 9; });
+    row("other dimY", true, "made for a volume of 8 × 7 voxels in x and y, not 8 × 8",
+        [](VmpFixture &f) { f.savedDims[1] = 7; });
+    row("shifted before the first slice", true,
+        "made for 24 slices, which centred on the volume's 8 start before its first",
+        [](VmpFixture &f) {
+            f.savedDims[2] = 24;
+            f.box[4] = 7;
+        });
+    row("older inverted box", true, inverted, [](VmpFixture &f) { f.box[1] = 9; });
+    row("older box beyond the file", true, cutShort, [](VmpFixture &f) {
         f.box[3] = 0x7FFFFFF0;
         f.maps[0].data = {1};
-    }) << true << cutShort;
+    });
     QTest::newRow("older map count beyond the file")
-        << older([](VmpFixture &) {}).replace(2, 4, hugeCount) << true
+        << file(true, same).replace(2, 4, hugeCount) << true
         << "not a readable VMP file (cut short in its header)";
-    QTest::newRow("older values cut") << older([](VmpFixture &) {}).chopped(1) << true << cutShort;
+    QTest::newRow("older values cut") << file(true, same).chopped(1) << true << cutShort;
 }
 
 // A refused file leaves no maps, and nothing is allocated for what the file
@@ -580,7 +563,9 @@ void TestVolumeMaps::memoryRunsOut()
 
     QTemporaryDir dir;
     QFile nifti(dir.filePath("anat.nii"));
-    QVERIFY(nifti.open(QIODevice::WriteOnly) && nifti.write(niftiImage(64, 100)) > 0);
+    NiftiFixture image{{64, 64, 64}};
+    image.values.assign(64 * 64 * 64, 100);
+    QVERIFY(nifti.open(QIODevice::WriteOnly) && nifti.write(image.bytes()) > 0);
     nifti.close();
     VolumeDoc volume;
     QVERIFY(!withoutAddressSpace([&] { return volume.readNifti(nifti.fileName()); }));
