@@ -201,7 +201,6 @@ private slots:
     void files();
     void matchesDcmtk_data();
     void matchesDcmtk();
-    void compressedByDcmtk();
 
 private:
     bool dumpToFile(const QByteArray &dump, const QString &name);
@@ -788,8 +787,6 @@ QByteArray dcmtkDump(int rows = 3, int columns = 4,
            pixels + '\n';
 }
 
-// A JPEG 2000 file as far as the reader can tell: DCMTK has no JPEG 2000
-// encoder, but writes encapsulated pixel data under any transfer syntax.
 const char jpeg2000Dump[] = R"((0002,0010) UI =JPEG2000LosslessOnly
 (0008,0016) UI =MRImageStorage
 (0008,0018) UI [1.2.826.0.1.3680043.2.1143.99]
@@ -851,28 +848,45 @@ bool TestDicom::dumpToFile(const QByteArray &dump, const QString &name)
 void TestDicom::matchesDcmtk_data()
 {
     QTest::addColumn<int>("size"); // 0: the 3 x 4 image of the dump
+    QTest::addColumn<QString>("tool");
     QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("compression"); // refused, naming it; empty: read
     for (const char *options :
          {"+te", "+ti", "+tb", "+te -e", "+ti -e", "+tb -e", "+ti -F", "+tb -F -e"})
-        QTest::addRow("3 x 4, %s", options) << 0 << QString(options);
+        QTest::addRow("3 x 4, %s", options) << 0 << "dcmconv" << QString(options) << QString();
     for (int size : {1024, 2048}) {
         for (const char *options : {"+te", "+tb", "+ti -F"})
-            QTest::addRow("%d x %d, %s", size, size, options) << size << QString(options);
+            QTest::addRow("%d x %d, %s", size, size, options)
+                << size << "dcmconv" << QString(options) << QString();
     }
+    // Compressed in each way DCMTK can, and a JPEG 2000 file as far as the
+    // reader can tell: DCMTK has no JPEG 2000 encoder, but writes encapsulated
+    // pixel data under any transfer syntax.
+    const char *const compressors[][3] = {
+        {"dcmcjpeg", "+eb", "JPEG baseline"}, {"dcmcjpeg", "+ee", "JPEG extended"},
+        {"dcmcjpeg", "+el", "JPEG lossless"}, {"dcmcjpeg", "+e1", "JPEG lossless"},
+        {"dcmcjpls", "", "JPEG-LS"},          {"dcmcrle", "", "RLE"},
+        {"dump2dcm", "", "JPEG 2000"}};
+    for (const auto &[tool, options, compression] : compressors)
+        QTest::newRow(qPrintable(QString("%1, %2 %3").arg(compression, tool, options).trimmed()))
+            << 0 << tool << options << compression;
 }
 
 // DCMTK encodes one data set in every transfer syntax, with and without
 // undefined lengths and meta group, and with images of ordinary sizes; each
-// file reads as dcmdump lists it.
+// file reads as dcmdump lists it. Compressed, it is refused, naming its
+// compression.
 void TestDicom::matchesDcmtk()
 {
     QFETCH(int, size);
+    QFETCH(QString, tool);
     QFETCH(QString, options);
-    const QString dcmconv = QStandardPaths::findExecutable("dcmconv");
+    QFETCH(QString, compression);
+    const QString program = QStandardPaths::findExecutable(tool);
     const QString dcmdump = QStandardPaths::findExecutable("dcmdump");
-    if (QStandardPaths::findExecutable("dump2dcm").isEmpty() || dcmconv.isEmpty() ||
+    if (QStandardPaths::findExecutable("dump2dcm").isEmpty() || program.isEmpty() ||
         dcmdump.isEmpty())
-        QSKIP("DCMTK (dump2dcm, dcmconv, dcmdump) is not installed");
+        QSKIP(qPrintable("DCMTK (dump2dcm, dcmdump, " + tool + ") is not installed"));
 
     const QString source = dir.filePath(QString("dcmtk%1.dcm").arg(size));
     if (!QFile::exists(source)) {
@@ -890,13 +904,22 @@ void TestDicom::matchesDcmtk()
     }
 
     const QString name =
-        dir.filePath(QString("dcmtk%1%2.dcm").arg(size).arg(QString(options).remove(' ')));
-    QVERIFY(runTool(dcmconv, QStringList{"-q"} + options.split(' ') + QStringList{source, name}));
+        dir.filePath(QString("%1%2%3.dcm").arg(tool).arg(size).arg(QString(options).remove(' ')));
+    const QStringList arguments =
+        options.split(' ', Qt::SkipEmptyParts) + QStringList{source, name};
+    QVERIFY(tool == "dump2dcm" ? dumpToFile(jpeg2000Dump, name)
+                               : runTool(program, QStringList{"-q"} + arguments));
+    DICOMDoc doc;
+    if (!compression.isEmpty()) {
+        QVERIFY(!doc.readDICOM(name));
+        QCOMPARE(doc.failureReason(),
+                 QString("compressed DICOM (%1) is not supported").arg(compression));
+        return;
+    }
     QString dump;
     QVERIFY(runTool(dcmdump, {"-q", "+L", "+W", dir.path(), name}, &dump));
     const QMap<quint32, QString> listed = parseDcmdump(dump);
 
-    DICOMDoc doc;
     QVERIFY2(doc.readDICOM(name), qPrintable(doc.failureReason()));
     QCOMPARE(doc.byteOrder, listed.value(0).startsWith("Big") ? 2 : 1);
     QCOMPARE(doc.explicitVR, listed.value(0).endsWith("Explicit"));
@@ -925,49 +948,6 @@ void TestDicom::matchesDcmtk()
         pixels << qMax<qint16>(0, qFromLittleEndian<qint16>(bytes.constData() + i));
     QCOMPARE(pixels.size(), doc.nrOfRows * doc.nrOfColumns);
     QCOMPARE(pixelsOf(doc), pixels);
-}
-
-// The same data set compressed by DCMTK in each way it can, and a JPEG 2000
-// file: each is refused, naming its compression.
-void TestDicom::compressedByDcmtk()
-{
-    const QString dcmcjpeg = QStandardPaths::findExecutable("dcmcjpeg");
-    const QString dcmcjpls = QStandardPaths::findExecutable("dcmcjpls");
-    const QString dcmcrle = QStandardPaths::findExecutable("dcmcrle");
-    if (QStandardPaths::findExecutable("dump2dcm").isEmpty() || dcmcjpeg.isEmpty() ||
-        dcmcjpls.isEmpty() || dcmcrle.isEmpty())
-        QSKIP("DCMTK (dump2dcm, dcmcjpeg, dcmcjpls, dcmcrle) is not installed");
-
-    const QString source = dir.filePath("uncompressed.dcm");
-    QVERIFY(dumpToFile(dcmtkDump(), source));
-    QVERIFY(core.loadDICOM(source));
-    const struct
-    {
-        QString program;
-        QStringList options;
-        QString compression;
-    } compressors[] = {{dcmcjpeg, {"+eb"}, "JPEG baseline"},
-                       {dcmcjpeg, {"+ee"}, "JPEG extended"},
-                       {dcmcjpeg, {"+el"}, "JPEG lossless"},
-                       {dcmcjpeg, {"+e1"}, "JPEG lossless"},
-                       {dcmcjpls, {}, "JPEG-LS"},
-                       {dcmcrle, {}, "RLE"}};
-    QStringList names;
-    QStringList reasons;
-    for (const auto &c : compressors) {
-        names << dir.filePath(QString("compressed%1.dcm").arg(names.size()));
-        QVERIFY(
-            runTool(c.program, QStringList{"-q"} + c.options + QStringList{source, names.last()}));
-        reasons << QString("compressed DICOM (%1) is not supported").arg(c.compression);
-    }
-    names << dir.filePath("jpeg2000.dcm");
-    QVERIFY(dumpToFile(jpeg2000Dump, names.last()));
-    reasons << "compressed DICOM (JPEG 2000) is not supported";
-
-    for (int i = 0; i < names.size(); ++i) {
-        QVERIFY2(!core.loadDICOM(names[i]), qPrintable(names[i]));
-        QCOMPARE(core.getDICOMFailureReason(), reasons[i]);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestDicom)
