@@ -75,8 +75,6 @@ private slots:
     void routing();
     void refused_data();
     void refused();
-    void outsideTheVolume_data();
-    void outsideTheVolume();
     void zShift();
     void conversion();
     void interpolation();
@@ -189,6 +187,7 @@ void TestVolumeMaps::routing_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("currentResult");
     QTest::addColumn<int>("olderResult");
+    QTest::addColumn<int>("shown"); // the chosen map over the volume; -1: not chosen
 
     VmpFixture f;
     const QByteArray withMagic = f.current();
@@ -201,13 +200,32 @@ void TestVolumeMaps::routing_data()
     f.resolution = 1;
     const QByteArray older = f.older();
 
-    QTest::newRow("current") << withMagic << "a.vmp" << 1 << 2;
-    QTest::newRow("no magic, .vmp") << noMagic << "a.vmp" << 2 << 0;
-    QTest::newRow("no magic, other extension") << noMagic << "a.map" << 1 << 0;
-    QTest::newRow("version 4, .vmp") << version4 << "a.vmp" << 2 << 2;
-    QTest::newRow("version 4, other extension") << version4 << "a.VMPX" << 1 << 2;
-    QTest::newRow("older") << older << "a.VMP" << 2 << 1;
-    QTest::newRow("missing") << QByteArray() << "a.vmp" << 0 << 0;
+    QTest::newRow("current") << withMagic << "a.vmp" << 1 << 2 << -1;
+    QTest::newRow("no magic, .vmp") << noMagic << "a.vmp" << 2 << 0 << -1;
+    QTest::newRow("no magic, other extension") << noMagic << "a.map" << 1 << 0 << -1;
+    QTest::newRow("version 4, .vmp") << version4 << "a.vmp" << 2 << 2 << -1;
+    QTest::newRow("version 4, other extension") << version4 << "a.VMPX" << 1 << 2 << -1;
+    QTest::newRow("older") << older << "a.VMP" << 2 << 1 << -1;
+    QTest::newRow("missing") << QByteArray() << "a.vmp" << 0 << 0 << -1;
+
+    // A map beside the volume reads, but choosing it shows nothing. The box
+    // is x, y and z start and end as stored: the current format's ends are
+    // exclusive, the older one's inclusive.
+    auto boxed = [](const char *name, bool older, const QList<int> &box, bool shown) {
+        VmpFixture f;
+        std::copy(box.begin(), box.end(), f.box);
+        f.resolution = older ? 1 : 2;
+        f.version = older ? 4 : 6;
+        QTest::newRow(name) << (older ? f.older() : f.current()) << "maps.vmp" << (older ? 2 : 1)
+                            << (older ? 1 : 2) << int(shown);
+    };
+    boxed("inside", false, {0, 6, 0, 6, 0, 6}, true);
+    boxed("last voxels", false, {7, 10, 7, 10, 7, 10}, true);
+    boxed("beyond x", false, {8, 14, 0, 6, 0, 6}, false);
+    boxed("before z", false, {0, 6, 0, 6, -6, 0}, false);
+    boxed("older, first voxels", true, {-3, 0, -3, 0, -3, 0}, true);
+    boxed("older, one voxel", true, {5, 5, 2, 2, 7, 7}, true);
+    boxed("older, beyond y", true, {0, 3, 8, 9, 0, 3}, false);
 }
 
 void TestVolumeMaps::routing()
@@ -228,6 +246,17 @@ void TestVolumeMaps::routing()
         QCOMPARE(doc->volumeMaps->fileNameWithPath, path);
     QCOMPARE(doc->loadArVolumeMaps(path), olderResult);
     QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.empty(), olderResult == 1);
+    QFETCH(int, shown);
+    if (shown < 0)
+        return;
+    if (olderResult == 1) {
+        QCOMPARE(doc->selectArVolumeMap(0), bool(shown));
+    } else {
+        doc->volumeMaps->nrOfSelectedMaps = 1;
+        doc->volumeMaps->selectedMaps = {0};
+        QCOMPARE(doc->convertSelectedMapsToNrMaps(true), bool(shown));
+    }
+    QCOMPARE(doc->mapFailureReason(), shown ? QString() : "does not overlap the volume");
 }
 
 void TestVolumeMaps::refused_data()
@@ -318,49 +347,6 @@ void TestVolumeMaps::refused()
     QCOMPARE(older ? load(olderMaps, bytes, *doc) : load(maps, bytes, *doc, false), 0);
     QVERIFY(olderMaps.maps.empty() && maps.maps.empty());
     QCOMPARE(older ? olderMaps.failureReason() : maps.failureReason(), reason);
-}
-
-void TestVolumeMaps::outsideTheVolume_data()
-{
-    QTest::addColumn<bool>("older");
-    QTest::addColumn<QList<int>>("box"); // x, y and z start and end as stored
-    QTest::addColumn<bool>("shown");
-    // The current format's ends are exclusive, the older one's inclusive.
-    QTest::newRow("inside") << false << QList{0, 6, 0, 6, 0, 6} << true;
-    QTest::newRow("last voxels") << false << QList{7, 10, 7, 10, 7, 10} << true;
-    QTest::newRow("beyond x") << false << QList{8, 14, 0, 6, 0, 6} << false;
-    QTest::newRow("before z") << false << QList{0, 6, 0, 6, -6, 0} << false;
-    QTest::newRow("older, first voxels") << true << QList{-3, 0, -3, 0, -3, 0} << true;
-    QTest::newRow("older, one voxel") << true << QList{5, 5, 2, 2, 7, 7} << true;
-    QTest::newRow("older, beyond y") << true << QList{0, 3, 8, 9, 0, 3} << false;
-}
-
-// A map beside the volume reads, but choosing it shows nothing: that is said.
-void TestVolumeMaps::outsideTheVolume()
-{
-    QFETCH(bool, older);
-    QFETCH(QList<int>, box);
-    QFETCH(bool, shown);
-    VmpFixture f;
-    std::copy(box.begin(), box.end(), f.box);
-    f.resolution = older ? 1 : 2;
-    f.version = older ? 4 : 6;
-    QTemporaryDir dir;
-    const QString name = dir.filePath("maps.vmp");
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(older ? f.older() : f.current());
-    file.close();
-    if (older) {
-        QCOMPARE(doc->loadArVolumeMaps(name), 1);
-        QCOMPARE(doc->selectArVolumeMap(0), shown);
-    } else {
-        QCOMPARE(doc->loadVolumeMaps(name), 1);
-        doc->volumeMaps->nrOfSelectedMaps = 1;
-        doc->volumeMaps->selectedMaps = {0};
-        QCOMPARE(doc->convertSelectedMapsToNrMaps(true), shown);
-    }
-    QCOMPARE(doc->mapFailureReason(), shown ? QString() : "does not overlap the volume");
 }
 
 // Maps made for another slice count are taken to be centred on the same slices.
