@@ -48,7 +48,6 @@ private slots:
     void fullFile();
     void trailingFieldsMissing_data();
     void trailingFieldsMissing();
-    void transformations();
     void brokenFiles_data();
     void brokenFiles();
     void files();
@@ -92,11 +91,20 @@ void TestVmr::headers()
     }
 }
 
-// Every field of version 3; the reference space follows from the Talairach
-// flag up to version 3 and is a byte of its own in version 4.
+// Every field of version 3, with transformation records of any length, their
+// names cut at the format's 263 bytes without losing step; the reference space
+// follows from the Talairach flag up to version 3 and is a byte of its own in
+// version 4.
 void TestVmr::fullFile()
 {
+    const QByteArray fits(263, 'a');
+    const QByteArray tooLong = QByteArray(263, 'b') + QByteArray(5000, 'c');
     VmrFixture f;
+    f.transformations << Transformation{"Rigid \xe9tape", 2, "C:\\data\\subj\\run1.fmr", {1, 2, 3}}
+                      << Transformation{"", -1, "", {}}
+                      << Transformation{"Affine", 5, "/data/a.vmr", {4.5f, -6, 1e30f}}
+                      << Transformation{fits, 1, tooLong, {7}}
+                      << Transformation{tooLong, 2, fits, {}};
     f.version = 3;
     f.offsetX = -4;
     f.framingCubeDim = 512;
@@ -108,7 +116,15 @@ void TestVmr::fullFile()
     QCOMPARE(QList<int>({doc.offsetX, doc.offsetY, doc.framingCubeDim, doc.posInfoVerified,
                          doc.coordinateSystem, doc.posGridSize[0], doc.posGridSize[1],
                          doc.nrOfTransformations}),
-             QList<int>({-4, 20, 512, 1, 2, 256, 128, 0}));
+             QList<int>({-4, 20, 512, 1, 2, 256, 128, 5}));
+    QCOMPARE(doc.transformationNames, QStringList({QString::fromLatin1("Rigid \xe9tape"), "",
+                                                   "Affine", fits, QByteArray(263, 'b')}));
+    QCOMPARE(doc.transformationSourceFiles,
+             QStringList({"C:/data/subj/run1.fmr", "", "/data/a.vmr", QByteArray(263, 'b'), fits}));
+    QCOMPARE(doc.transformationTypes, QList<int>({2, -1, 5, 1, 2}));
+    QCOMPARE(doc.transformationNrOfValues, QList<int>({3, 0, 3, 1, 0}));
+    QCOMPARE(doc.transformationValueOffsets, QList<int>({0, 3, 3, 6, 7}));
+    QCOMPARE(doc.transformationValues, QList<float>({1, 2, 3, 4.5f, -6, 1e30f, 7}));
     QCOMPARE(QList<float>(doc.posVectors, doc.posVectors + 12),
              QList<float>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     QCOMPARE(QList<float>(doc.posExtents, doc.posExtents + 4), QList<float>({0.5, 1.5, 2.5, 3.5}));
@@ -182,32 +198,6 @@ void TestVmr::trailingFieldsMissing()
     QTEST(doc.nrOfTransformations, "transformations");
     QCOMPARE(doc.transformationNames.size(), doc.nrOfTransformations);
     QTEST(tail(doc), "tail");
-}
-
-// Records of any length, names cut at the format's 263 bytes without losing
-// step.
-void TestVmr::transformations()
-{
-    const QByteArray fits(263, 'a');
-    const QByteArray tooLong = QByteArray(263, 'b') + QByteArray(5000, 'c');
-    VmrFixture f;
-    f.transformations << Transformation{"Rigid \xe9tape", 2, "C:\\data\\subj\\run1.fmr", {1, 2, 3}}
-                      << Transformation{"", -1, "", {}}
-                      << Transformation{"Affine", 5, "/data/a.vmr", {4.5f, -6, 1e30f}}
-                      << Transformation{fits, 1, tooLong, {7}}
-                      << Transformation{tooLong, 2, fits, {}};
-    VolumeDoc doc;
-    QVERIFY(readBytes(doc, f.bytes()));
-    QCOMPARE(doc.nrOfTransformations, 5);
-    QCOMPARE(doc.transformationNames, QStringList({QString::fromLatin1("Rigid \xe9tape"), "",
-                                                   "Affine", fits, QByteArray(263, 'b')}));
-    QCOMPARE(doc.transformationSourceFiles,
-             QStringList({"C:/data/subj/run1.fmr", "", "/data/a.vmr", QByteArray(263, 'b'), fits}));
-    QCOMPARE(doc.transformationTypes, QList<int>({2, -1, 5, 1, 2}));
-    QCOMPARE(doc.transformationNrOfValues, QList<int>({3, 0, 3, 1, 0}));
-    QCOMPARE(doc.transformationValueOffsets, QList<int>({0, 3, 3, 6, 7}));
-    QCOMPARE(doc.transformationValues, QList<float>({1, 2, 3, 4.5f, -6, 1e30f, 7}));
-    QCOMPARE(tail(doc), QList<float>({1, 2, 1, 0.75f, 1.25f, 1, 0, 3, 90, 250}));
 }
 
 void TestVmr::brokenFiles_data()
