@@ -98,7 +98,6 @@ private slots:
     void headers_data();
     void headers();
     void mapsByStatisticsAndOverlap();
-    void mapOverlaysWithBothSigns();
     void resamplingAGridIsSamplingItsPoints_data();
     void resamplingAGridIsSamplingItsPoints();
 
@@ -360,14 +359,9 @@ void TestNifti::mapsByStatisticsAndOverlap()
     talairach.referenceSpace = 3;
     QVERIFY(talairach.niftiMapFits(fixture("zmap_float32.nii.gz")));
     QVERIFY(!talairach.niftiMapFits(fixture("far_float32.nii")));
-}
 
-// Each volume of a 4-D map is a map; the chosen one is resampled into the
-// volume's grid with both signs, ready for the VMP colouring.
-void TestNifti::mapOverlaysWithBothSigns()
-{
-    QVERIFY(core.loadVMR(fixture("ras_uint8.nii.gz")));
-    VolumeDoc *doc = core.getVolumeDoc(0);
+    // Each volume of a 4-D map is a map; the chosen one is resampled into the
+    // volume's grid with both signs, ready for the VMP colouring.
     QCOMPARE(doc->loadNiftiMaps(fixture("twomaps_float32.nii")), 2);
     QCOMPARE(doc->niftiMapNames(), QStringList({"Volume 1", "Volume 2"}));
     AffineTransform worldToGrid;

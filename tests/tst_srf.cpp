@@ -108,7 +108,6 @@ private slots:
     void versions();
     void deletedVertices();
     void meshStatistics();
-    void undoColors();
     void shortFiles();
     void files();
     void brokenFiles_data();
@@ -202,6 +201,28 @@ void TestSrf::deletedVertices()
     QCOMPARE(mesh.vertexColors[2], -10000);
     QVERIFY(mesh.noDeletedRegions); // judged before the normals were computed
     QVERIFY(!mesh.hasNoDeletedRegions());
+
+    // Undo restores the saved colours, or keeps the current ones when none
+    // were saved, and judges the deleted regions again.
+    QVERIFY(readBytes(mesh, SrfFixture::octahedron().bytes()));
+    mesh.vertexColors[3] = -1;
+    mesh.undoMeshColors();
+    QCOMPARE(mesh.vertexColors[3], -1);
+    QVERIFY(!mesh.noDeletedRegions);
+
+    mesh.vertexColors[3] = 1;
+    mesh.saveMeshColorsForUndo();
+    mesh.vertexColors[0] = 0x3F00FF00;
+    mesh.vertexColors[4] = -2;
+    mesh.undoMeshColors();
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
+    QVERIFY(mesh.noDeletedRegions);
+
+    mesh.vertexColors[1] = 7;
+    mesh.saveMeshColorsForUndo();
+    mesh.vertexColors[1] = 8;
+    mesh.undoMeshColors();
+    QCOMPARE(mesh.vertexColors[1], 7);
 }
 
 // Edge lengths and the mean number of neighbours.
@@ -235,32 +256,6 @@ void TestSrf::meshStatistics()
     QCOMPARE(QList<float>({float(edges), minLength, maxLength}), QList<float>({0, 1000, 0}));
     QVERIFY(!readBytes(mesh, SrfFixture().bytes()));
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 0.0f);
-}
-
-// Undo restores the saved colours, or keeps the current ones when none were
-// saved, and judges the deleted regions again.
-void TestSrf::undoColors()
-{
-    SurfaceMesh mesh;
-    QVERIFY(readBytes(mesh, SrfFixture::octahedron().bytes()));
-    mesh.vertexColors[3] = -1;
-    mesh.undoMeshColors();
-    QCOMPARE(mesh.vertexColors[3], -1);
-    QVERIFY(!mesh.noDeletedRegions);
-
-    mesh.vertexColors[3] = 1;
-    mesh.saveMeshColorsForUndo();
-    mesh.vertexColors[0] = 0x3F00FF00;
-    mesh.vertexColors[4] = -2;
-    mesh.undoMeshColors();
-    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
-    QVERIFY(mesh.noDeletedRegions);
-
-    mesh.vertexColors[1] = 7;
-    mesh.saveMeshColorsForUndo();
-    mesh.vertexColors[1] = 8;
-    mesh.undoMeshColors();
-    QCOMPARE(mesh.vertexColors[1], 7);
 }
 
 // Strips and the alternate file name may be missing at the end of a file.
