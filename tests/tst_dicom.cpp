@@ -773,17 +773,9 @@ QByteArray dcmtkDump(int rows = 3, int columns = 4,
                          "0064\\00c8\\fffb\\0102\\7fff\\8000\\0000\\0063\\03e8\\1234\\abcd\\0001")
 {
     return dcmtkHeader +
-           QString("(0028,0010) US %1\n"
-                   "(0028,0011) US %2\n"
-                   "(0028,0030) DS [0.9375\\0.5]\n"
-                   "(0028,0100) US 16\n"
-                   "(0028,0101) US 16\n"
-                   "(0028,0102) US 15\n"
-                   "(0028,0103) US 1\n"
-                   "(7fe0,0010) OW ")
-               .arg(rows)
-               .arg(columns)
-               .toLatin1() +
+           QString::asprintf("(0028,0010) US %d\n(0028,0011) US %d\n", rows, columns).toLatin1() +
+           "(0028,0030) DS [0.9375\\0.5]\n(0028,0100) US 16\n(0028,0101) US 16\n"
+           "(0028,0102) US 15\n(0028,0103) US 1\n(7fe0,0010) OW " +
            pixels + '\n';
 }
 

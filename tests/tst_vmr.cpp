@@ -232,10 +232,8 @@ void TestVmr::brokenFiles_data()
         (axis == 0 ? flat.dimX : axis == 1 ? flat.dimY : flat.dimZ) = 0;
         QTest::addRow("zero dimension %c", "XYZ"[axis])
             << flat.bytes()
-            << QString("not a readable VMR volume (dimensions %1 × %2 × %3)")
-                   .arg(flat.dimX)
-                   .arg(flat.dimY)
-                   .arg(flat.dimZ);
+            << QString::asprintf("not a readable VMR volume (dimensions %d × %d × %d)", flat.dimX,
+                                 flat.dimY, flat.dimZ);
     }
     QTest::newRow("negative dimension")
         << header(3, 5, -4, 3) << "not a readable VMR volume (dimensions 5 × -4 × 3)";
