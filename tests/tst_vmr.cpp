@@ -55,7 +55,8 @@ private slots:
 
 // The first int16 decides between a versioned and an old header; the framing
 // cube of headers without one follows from the dimensions, and version 1
-// stops after the voxels.
+// stops after the voxels. The reference space follows from the Talairach flag
+// up to version 3 and is a byte of its own in version 4.
 void TestVmr::headers()
 {
     const struct
@@ -63,12 +64,14 @@ void TestVmr::headers()
         int version;
         bool leadingZero;
         QList<int> dims;
-        int framingCubeDim;
-    } cases[] = {
-        {3, false, {256, 256, 2}, 256}, {4, false, {5, 4, 3}, 256},   {2, false, {5, 4, 3}, 256},
-        {2, false, {2, 3, 257}, 512},   {1, false, {256, 2, 2}, 256}, {1, false, {300, 2, 2}, 512},
-        {1, false, {12, 300, 2}, 512},  {1, false, {1, 2, 2}, 256},   {1, false, {11, 2, 2}, 256},
-        {1, true, {6, 2, 2}, 256},      {1, true, {3, 2, 2}, 256}};
+        int framingCubeDim, talairach, referenceSpace;
+    } cases[] = {{3, false, {256, 256, 2}, 256, 5, 3}, {3, false, {5, 4, 3}, 256, 0, 0},
+                 {4, false, {5, 4, 3}, 256, 1, 2},     {4, false, {5, 4, 3}, 256, 0, 2},
+                 {2, false, {5, 4, 3}, 256, 1, 3},     {2, false, {2, 3, 257}, 512, 0, 0},
+                 {1, false, {256, 2, 2}, 256, 0, 0},   {1, false, {300, 2, 2}, 512, 0, 0},
+                 {1, false, {12, 300, 2}, 512, 0, 0},  {1, false, {1, 2, 2}, 256, 0, 0},
+                 {1, false, {11, 2, 2}, 256, 0, 0},    {1, true, {6, 2, 2}, 256, 0, 0},
+                 {1, true, {3, 2, 2}, 256, 0, 0}};
     for (const auto &c : cases) {
         VmrFixture f;
         f.version = c.version;
@@ -76,6 +79,7 @@ void TestVmr::headers()
         f.dimX = c.dims[0];
         f.dimY = c.dims[1];
         f.dimZ = c.dims[2];
+        f.talairach = c.talairach;
         VolumeDoc doc;
         QVERIFY(readBytes(doc, f.bytes()));
         QCOMPARE(QList<int>({doc.dimX, doc.dimY, doc.dimZ}), c.dims);
@@ -88,13 +92,14 @@ void TestVmr::headers()
         QCOMPARE(doc.posInfoVerified, c.version >= 2 ? 1 : 0);
         QCOMPARE(doc.voxelSizeX, c.version >= 2 ? 1.0f : -1.0f);
         QCOMPARE(doc.rangeMaxValue, c.version >= 2 ? 250 : -1);
+        QCOMPARE(QList<bool>({doc.voxelSizeVerified, doc.inTalairachSpace}),
+                 QList<bool>({c.version >= 2, c.talairach != 0}));
+        QCOMPARE(doc.referenceSpace, c.referenceSpace);
     }
 }
 
 // Every field of version 3, with transformation records of any length, their
-// names cut at the format's 263 bytes without losing step; the reference space
-// follows from the Talairach flag up to version 3 and is a byte of its own in
-// version 4.
+// names cut at the format's 263 bytes without losing step.
 void TestVmr::fullFile()
 {
     const QByteArray fits(263, 'a');
@@ -129,22 +134,6 @@ void TestVmr::fullFile()
              QList<float>({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
     QCOMPARE(QList<float>(doc.posExtents, doc.posExtents + 4), QList<float>({0.5, 1.5, 2.5, 3.5}));
     QCOMPARE(tail(doc), QList<float>({200, 0, 1, 0.75f, 1.25f, 0, 0, -7, 90, 250}));
-
-    const struct
-    {
-        int version, talairach, referenceSpace;
-    } cases[] = {{2, 1, 3}, {3, 5, 3}, {3, 0, 0}, {4, 1, 2}, {4, 0, 2}};
-    for (const auto &c : cases) {
-        VmrFixture g;
-        g.version = c.version;
-        g.talairach = c.talairach;
-        g.referenceSpace = 2;
-        VolumeDoc other;
-        QVERIFY(readBytes(other, g.bytes()));
-        QCOMPARE(other.inTalairachSpace, c.talairach != 0);
-        QCOMPARE(other.referenceSpace, c.referenceSpace);
-        QVERIFY(other.voxelSizeVerified);
-    }
 }
 
 void TestVmr::trailingFieldsMissing_data()
