@@ -108,7 +108,6 @@ private slots:
     void versions();
     void deletedVertices();
     void meshStatistics();
-    void undoColors();
     void shortFiles();
     void files();
     void brokenFiles_data();
@@ -202,6 +201,28 @@ void TestSrf::deletedVertices()
     QCOMPARE(mesh.vertexColors[2], -10000);
     QVERIFY(mesh.noDeletedRegions); // judged before the normals were computed
     QVERIFY(!mesh.hasNoDeletedRegions());
+
+    // Undo restores the saved colours, or keeps the current ones when none
+    // were saved, and judges the deleted regions again.
+    QVERIFY(readBytes(mesh, SrfFixture::octahedron().bytes()));
+    mesh.vertexColors[3] = -1;
+    mesh.undoMeshColors();
+    QCOMPARE(mesh.vertexColors[3], -1);
+    QVERIFY(!mesh.noDeletedRegions);
+
+    mesh.vertexColors[3] = 1;
+    mesh.saveMeshColorsForUndo();
+    mesh.vertexColors[0] = 0x3F00FF00;
+    mesh.vertexColors[4] = -2;
+    mesh.undoMeshColors();
+    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
+    QVERIFY(mesh.noDeletedRegions);
+
+    mesh.vertexColors[1] = 7;
+    mesh.saveMeshColorsForUndo();
+    mesh.vertexColors[1] = 8;
+    mesh.undoMeshColors();
+    QCOMPARE(mesh.vertexColors[1], 7);
 }
 
 // Edge lengths and the mean number of neighbours.
@@ -235,32 +256,6 @@ void TestSrf::meshStatistics()
     QCOMPARE(QList<float>({float(edges), minLength, maxLength}), QList<float>({0, 1000, 0}));
     QVERIFY(!readBytes(mesh, SrfFixture().bytes()));
     QCOMPARE(mesh.calculateMeanNrOfNeighbors(), 0.0f);
-}
-
-// Undo restores the saved colours, or keeps the current ones when none were
-// saved, and judges the deleted regions again.
-void TestSrf::undoColors()
-{
-    SurfaceMesh mesh;
-    QVERIFY(readBytes(mesh, SrfFixture::octahedron().bytes()));
-    mesh.vertexColors[3] = -1;
-    mesh.undoMeshColors();
-    QCOMPARE(mesh.vertexColors[3], -1);
-    QVERIFY(!mesh.noDeletedRegions);
-
-    mesh.vertexColors[3] = 1;
-    mesh.saveMeshColorsForUndo();
-    mesh.vertexColors[0] = 0x3F00FF00;
-    mesh.vertexColors[4] = -2;
-    mesh.undoMeshColors();
-    QCOMPARE(toList(mesh.vertexColors.get(), 6), QList<int>({0, 1, 0, 1, 0, 1}));
-    QVERIFY(mesh.noDeletedRegions);
-
-    mesh.vertexColors[1] = 7;
-    mesh.saveMeshColorsForUndo();
-    mesh.vertexColors[1] = 8;
-    mesh.undoMeshColors();
-    QCOMPARE(mesh.vertexColors[1], 7);
 }
 
 // Strips and the alternate file name may be missing at the end of a file.
@@ -364,66 +359,50 @@ void TestSrf::brokenFiles_data()
     QTest::newRow("strip index past the only vertex") << noTriangles.bytes() << damaged;
 
     // Meshes that read but would show nothing, or nothing sound.
-    auto with = [&f](auto change) {
+    auto rowWith = [&f](const char *name, const QString &reason, auto change) {
         SrfFixture g = f;
         change(g);
-        return g.bytes();
-    };
-    auto rowWith = [&](const char *name, auto change, const QString &reason) {
-        QTest::newRow(name) << with(change) << reason;
+        QTest::newRow(name) << g.bytes() << reason;
     };
     const float nan = std::nanf("");
-    rowWith(
-        "no vertices after a reserved -1", [](SrfFixture &g) { g.reservedValue = -1; },
-        "an empty mesh: it holds no vertices");
+    const QString noVertices = "an empty mesh: it holds no vertices",
+                  noStripTriangle = "its triangle strips hold no triangle";
+    rowWith("no vertices after a reserved -1", noVertices,
+            [](SrfFixture &g) { g.reservedValue = -1; });
     QTest::newRow("nothing after a reserved -1")
-        << FixtureStream().f32(4).i32(-1).data << "an empty mesh: it holds no vertices";
+        << FixtureStream().f32(4).i32(-1).data << noVertices;
     QTest::newRow("no vertices") << SrfFixture().bytes()
                                  << "a mesh of 0 vertices has no surface to show";
     SrfFixture one;
     one.vertices = f.vertices.mid(0, 1);
     one.vertices[0].neighbors.clear();
     QTest::newRow("one vertex") << one.bytes() << "a mesh of 1 vertex has no surface to show";
-    rowWith(
-        "coordinate not a number", [nan](SrfFixture &g) { g.vertices[4].z = nan; },
-        "vertex 4 has a coordinate that is not a number");
-    rowWith(
-        "coordinate 3e38", [](SrfFixture &g) { g.vertices[2].y = 3e38f; },
-        "vertex 2 lies at (0, 3e+38, 1), beyond ±100000 mm");
-    rowWith(
-        "coordinate -3e38", [](SrfFixture &g) { g.vertices[0].x = -3e38f; },
-        "vertex 0 lies at (-3e+38, 0, 0), beyond ±100000 mm");
-    rowWith(
-        "centre not a number", [nan](SrfFixture &g) { g.meshCenter[1] = nan; },
-        "the mesh centre has a coordinate that is not a number");
-    rowWith(
-        "all vertices at one point",
-        [](SrfFixture &g) {
-            for (SrfFixture::Vertex &v : g.vertices)
-                v.x = v.y = v.z = 7;
-        },
-        "all 6 vertices lie at one point");
-    rowWith(
-        "strips all separators", [](SrfFixture &g) { g.strips = QList<qint32>(9, -1); },
-        "its triangle strips hold no triangle");
-    rowWith(
-        "strips of two", [](SrfFixture &g) { g.strips = {0, 1, -1, 2, 3, -1}; },
-        "its triangle strips hold no triangle");
-    rowWith(
-        "no triangles",
-        [](SrfFixture &g) {
-            g.version = 2;
-            g.triangles.clear();
-        },
-        "a mesh of 6 vertices and no triangles has no surface to show");
-    rowWith(
-        "version not a number", [nan](SrfFixture &g) { g.version = nan; },
-        "SRF version nan is not one the viewer reads (0 to 4)");
-    rowWith(
-        "version 5", [](SrfFixture &g) { g.version = 5; },
-        "SRF version 5 is not one the viewer reads");
-    rowWith(
-        "negative version", [](SrfFixture &g) { g.version = -4; }, "SRF version -4 is not");
+    rowWith("coordinate not a number", "vertex 4 has a coordinate that is not a number",
+            [nan](SrfFixture &g) { g.vertices[4].z = nan; });
+    rowWith("coordinate 3e38", "vertex 2 lies at (0, 3e+38, 1), beyond ±100000 mm",
+            [](SrfFixture &g) { g.vertices[2].y = 3e38f; });
+    rowWith("coordinate -3e38", "vertex 0 lies at (-3e+38, 0, 0), beyond ±100000 mm",
+            [](SrfFixture &g) { g.vertices[0].x = -3e38f; });
+    rowWith("centre not a number", "the mesh centre has a coordinate that is not a number",
+            [nan](SrfFixture &g) { g.meshCenter[1] = nan; });
+    rowWith("all vertices at one point", "all 6 vertices lie at one point", [](SrfFixture &g) {
+        for (SrfFixture::Vertex &v : g.vertices)
+            v.x = v.y = v.z = 7;
+    });
+    rowWith("strips all separators", noStripTriangle,
+            [](SrfFixture &g) { g.strips = QList<qint32>(9, -1); });
+    rowWith("strips of two", noStripTriangle,
+            [](SrfFixture &g) { g.strips = {0, 1, -1, 2, 3, -1}; });
+    rowWith("no triangles", "a mesh of 6 vertices and no triangles has no surface to show",
+            [](SrfFixture &g) {
+                g.version = 2;
+                g.triangles.clear();
+            });
+    rowWith("version not a number", "SRF version nan is not one the viewer reads (0 to 4)",
+            [nan](SrfFixture &g) { g.version = nan; });
+    rowWith("version 5", "SRF version 5 is not one the viewer reads",
+            [](SrfFixture &g) { g.version = 5; });
+    rowWith("negative version", "SRF version -4 is not", [](SrfFixture &g) { g.version = -4; });
     QByteArray intVersion = f.bytes();
     const qint32 four = 4;
     std::memcpy(intVersion.data(), &four, 4);

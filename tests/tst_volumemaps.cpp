@@ -2,6 +2,7 @@
 #include "ArVolumeMaps.h"
 #include "ClusterSearch.h"
 #include "FixtureStream.h"
+#include "NiftiFixture.h"
 #include "VmpFixture.h"
 #include "VolumeDoc.h"
 #include "VolumeMap.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <malloc.h>
 #include <memory>
 #include <unistd.h>
@@ -43,24 +43,6 @@ ArVolumeMap *addMap(ArVolumeMaps &maps, int n, float v)
     map->allocateMapData(maps);
     std::fill(map->mapData.get(), map->mapData.get() + n * n * n, v);
     return map;
-}
-
-// A NIfTI-1 file of n × n × n bytes v.
-QByteArray niftiImage(int n, char v)
-{
-    QByteArray bytes(352, '\0');
-    auto put = [&](int at, auto value) { std::memcpy(bytes.data() + at, &value, sizeof value); };
-    put(0, qint32(348));
-    const qint16 dims[8] = {3, qint16(n), qint16(n), qint16(n), 1, 1, 1, 1};
-    for (int i = 0; i < 8; ++i) {
-        put(40 + 2 * i, dims[i]);
-        put(76 + 4 * i, 1.0f);
-    }
-    put(70, qint16(2));
-    put(72, qint16(8));
-    put(108, 352.0f);
-    std::memcpy(bytes.data() + 344, "n+1", 4);
-    return bytes + QByteArray(n * n * n, v);
 }
 
 // Runs f with no room for new mappings, from which large blocks come.
@@ -93,9 +75,6 @@ private slots:
     void routing();
     void refused_data();
     void refused();
-    void outsideTheVolume_data();
-    void outsideTheVolume();
-    void zShift();
     void conversion();
     void interpolation();
     void clusterTest();
@@ -159,9 +138,11 @@ void TestVolumeMaps::formats()
     ArVolumeMaps ar;
     VolumeMaps current;
     if (older) {
+        // Made for another slice count, taken to be centred on the same slices.
+        f.savedDims[2] = 24;
         QCOMPARE(load(ar, f.older(), *doc), 1);
-        QCOMPARE(QList<int>({ar.xStart, ar.xEnd, ar.zEnd, ar.savedDimZ}),
-                 QList<int>({10, 19, 33, 8}));
+        QCOMPARE(QList<int>({ar.xStart, ar.xEnd, ar.zStart, ar.zEnd, ar.savedDimZ}),
+                 QList<int>({10, 19, 22, 25, 24}));
         maps = {ar.maps[0].get(), ar.maps[1].get()};
         values =
             QList<float>(ar.maps[1]->mapData.get(), ar.maps[1]->mapData.get() + f.nrOfCells(true));
@@ -207,6 +188,7 @@ void TestVolumeMaps::routing_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("currentResult");
     QTest::addColumn<int>("olderResult");
+    QTest::addColumn<int>("shown"); // the chosen map over the volume; -1: not chosen
 
     VmpFixture f;
     const QByteArray withMagic = f.current();
@@ -219,13 +201,32 @@ void TestVolumeMaps::routing_data()
     f.resolution = 1;
     const QByteArray older = f.older();
 
-    QTest::newRow("current") << withMagic << "a.vmp" << 1 << 2;
-    QTest::newRow("no magic, .vmp") << noMagic << "a.vmp" << 2 << 0;
-    QTest::newRow("no magic, other extension") << noMagic << "a.map" << 1 << 0;
-    QTest::newRow("version 4, .vmp") << version4 << "a.vmp" << 2 << 2;
-    QTest::newRow("version 4, other extension") << version4 << "a.VMPX" << 1 << 2;
-    QTest::newRow("older") << older << "a.VMP" << 2 << 1;
-    QTest::newRow("missing") << QByteArray() << "a.vmp" << 0 << 0;
+    QTest::newRow("current") << withMagic << "a.vmp" << 1 << 2 << -1;
+    QTest::newRow("no magic, .vmp") << noMagic << "a.vmp" << 2 << 0 << -1;
+    QTest::newRow("no magic, other extension") << noMagic << "a.map" << 1 << 0 << -1;
+    QTest::newRow("version 4, .vmp") << version4 << "a.vmp" << 2 << 2 << -1;
+    QTest::newRow("version 4, other extension") << version4 << "a.VMPX" << 1 << 2 << -1;
+    QTest::newRow("older") << older << "a.VMP" << 2 << 1 << -1;
+    QTest::newRow("missing") << QByteArray() << "a.vmp" << 0 << 0 << -1;
+
+    // A map beside the volume reads, but choosing it shows nothing. The box
+    // is x, y and z start and end as stored: the current format's ends are
+    // exclusive, the older one's inclusive.
+    auto boxed = [](const char *name, bool older, const QList<int> &box, bool shown) {
+        VmpFixture f;
+        std::copy(box.begin(), box.end(), f.box);
+        f.resolution = older ? 1 : 2;
+        f.version = older ? 4 : 6;
+        QTest::newRow(name) << (older ? f.older() : f.current()) << "maps.vmp" << (older ? 2 : 1)
+                            << (older ? 1 : 2) << int(shown);
+    };
+    boxed("inside", false, {0, 6, 0, 6, 0, 6}, true);
+    boxed("last voxels", false, {7, 10, 7, 10, 7, 10}, true);
+    boxed("beyond x", false, {8, 14, 0, 6, 0, 6}, false);
+    boxed("before z", false, {0, 6, 0, 6, -6, 0}, false);
+    boxed("older, first voxels", true, {-3, 0, -3, 0, -3, 0}, true);
+    boxed("older, one voxel", true, {5, 5, 2, 2, 7, 7}, true);
+    boxed("older, beyond y", true, {0, 3, 8, 9, 0, 3}, false);
 }
 
 void TestVolumeMaps::routing()
@@ -246,6 +247,17 @@ void TestVolumeMaps::routing()
         QCOMPARE(doc->volumeMaps->fileNameWithPath, path);
     QCOMPARE(doc->loadArVolumeMaps(path), olderResult);
     QCOMPARE(doc->arVolumeMaps && !doc->arVolumeMaps->maps.empty(), olderResult == 1);
+    QFETCH(int, shown);
+    if (shown < 0)
+        return;
+    if (olderResult == 1) {
+        QCOMPARE(doc->selectArVolumeMap(0), bool(shown));
+    } else {
+        doc->volumeMaps->nrOfSelectedMaps = 1;
+        doc->volumeMaps->selectedMaps = {0};
+        QCOMPARE(doc->convertSelectedMapsToNrMaps(true), bool(shown));
+    }
+    QCOMPARE(doc->mapFailureReason(), shown ? QString() : "does not overlap the volume");
 }
 
 void TestVolumeMaps::refused_data()
@@ -254,73 +266,74 @@ void TestVolumeMaps::refused_data()
     QTest::addColumn<bool>("older");
     QTest::addColumn<QString>("reason");
 
-    auto current = [](auto change) {
+    // A fixture of the current or (version 4) older format, changed.
+    auto file = [](bool older, auto change) {
         VmpFixture f;
+        if (older) {
+            f.version = 4;
+            f.resolution = 1;
+        }
         change(f);
-        return f.current();
+        return older ? f.older() : f.current();
     };
-    auto older = [](auto change) {
-        VmpFixture f;
-        f.version = 4;
-        f.resolution = 1;
-        change(f);
-        return f.older();
+    auto row = [&file](const char *name, bool older, const QString &reason, auto change) {
+        QTest::newRow(name) << file(older, change) << older << reason;
     };
+    const auto same = [](VmpFixture &) {};
     const QString cutShort = "not a readable VMP file (shorter than its maps need)",
                   inverted = "not a readable VMP file (a box that ends before it starts)";
-    QTest::newRow("version 7") << current([](VmpFixture &f) { f.version = 7; }) << false
-                               << "VMP version 7 is not supported (versions 2 to 6 are)";
-    QTest::newRow("version 1") << current([](VmpFixture &f) { f.version = 1; }) << false
-                               << "VMP version 1 is not supported (versions 2 to 6 are)";
-    QTest::newRow("resolution 0") << current([](VmpFixture &f) { f.resolution = 0; }) << false
-                                  << "not a readable VMP file (a resolution of 0)";
-    QTest::newRow("resolution -3") << current([](VmpFixture &f) { f.resolution = -3; }) << false
-                                   << "not a readable VMP file (a resolution of -3)";
-    QTest::newRow("inverted box") << current([](VmpFixture &f) { f.box[3] = 19; }) << false
-                                  << inverted;
-    QTest::newRow("box beyond the file") << current([](VmpFixture &f) {
+    for (int version : {1, 7})
+        row(qPrintable(QString("version %1").arg(version)), false,
+            QString("VMP version %1 is not supported (versions 2 to 6 are)").arg(version),
+            [version](VmpFixture &f) { f.version = version; });
+    for (int resolution : {0, -3})
+        row(qPrintable(QString("resolution %1").arg(resolution)), false,
+            QString("not a readable VMP file (a resolution of %1)").arg(resolution),
+            [resolution](VmpFixture &f) { f.resolution = resolution; });
+    row("inverted box", false, inverted, [](VmpFixture &f) { f.box[3] = 19; });
+    row("box beyond the file", false, cutShort, [](VmpFixture &f) {
         f.box[1] = 0x7FFFFFF0;
         f.maps[0].data = {1};
-    }) << false << cutShort;
+    });
     const QByteArray hugeCount = FixtureStream().i32(0x7FFFFFF0).data;
     QTest::newRow("map count beyond the file")
-        << current([](VmpFixture &) {}).replace(8, 4, hugeCount) << false << cutShort;
-    QByteArray points = current([](VmpFixture &) {});
+        << file(false, same).replace(8, 4, hugeCount) << false << cutShort;
+    QByteArray points = file(false, same);
     points.replace(points.indexOf(FixtureStream().i32(1).f32(1).f32(2).f32(3).data), 4, hugeCount);
     QTest::newRow("point count beyond the file") << points << false << cutShort;
     QTest::newRow("component count beyond the file")
-        << current([](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false
+        << file(false, [](VmpFixture &f) { f.maps.clear(); }).replace(16, 4, hugeCount) << false
         << cutShort;
-    QTest::newRow("values cut") << current([](VmpFixture &) {}).chopped(1) << false << cutShort;
+    QTest::newRow("values cut") << file(false, same).chopped(1) << false << cutShort;
 
-    QTest::newRow("older version 0") << older([](VmpFixture &f) { f.version = 0; }) << true
-                                     << "not a readable VMP file (version 0)";
-    QTest::newRow("older version 5")
-        << older([](VmpFixture &f) { f.version = 5; }) << true
-        << "VMP version 5 is not supported (versions 1 to 4 of the older format are)";
-    QTest::newRow("no maps") << older([](VmpFixture &f) { f.maps.clear(); }).left(6) << true
+    row("older version 0", true, "not a readable VMP file (version 0)",
+        [](VmpFixture &f) { f.version = 0; });
+    row("older version 5", true,
+        "VMP version 5 is not supported (versions 1 to 4 of the older format are)",
+        [](VmpFixture &f) { f.version = 5; });
+    QTest::newRow("no maps") << file(true, [](VmpFixture &f) { f.maps.clear(); }).left(6) << true
                              << "holds no maps";
-    QTest::newRow("resolution 2") << older([](VmpFixture &f) {
-        f.resolution = 2;
-    }) << true << "a resolution of 2 is not supported in the older format (only 1 is)";
-    QTest::newRow("other dimX") << older([](VmpFixture &f) { f.savedDims[0] = 9; }) << true
-                                << "made for a volume of 9 × 8 voxels in x and y, not 8 × 8";
-    QTest::newRow("other dimY") << older([](VmpFixture &f) { f.savedDims[1] = 7; }) << true
-                                << "made for a volume of 8 × 7 voxels in x and y, not 8 × 8";
-    QTest::newRow("shifted before the first slice") << older([](VmpFixture &f) {
-        f.savedDims[2] = 24;
-        f.box[4] = 7;
-    }) << true << "made for 24 slices, which centred on the volume's 8 start before its first";
-    QTest::newRow("older inverted box")
-        << older([](VmpFixture &f) { f.box[1] = 9; }) << true << inverted;
-    QTest::newRow("older box beyond the file") << older([](VmpFixture &f) {
+    row("resolution 2", true, "a resolution of 2 is not supported in the older format (only 1 is)",
+        [](VmpFixture &f) { f.resolution = 2; });
+    row("other dimX", true, "made for a volume of 9 × 8 voxels in x and y, not 8 × 8",
+        [](VmpFixture &f) { f.savedDims[0] = 9; });
+    row("other dimY", true, "made for a volume of 8 × 7 voxels in x and y, not 8 × 8",
+        [](VmpFixture &f) { f.savedDims[1] = 7; });
+    row("shifted before the first slice", true,
+        "made for 24 slices, which centred on the volume's 8 start before its first",
+        [](VmpFixture &f) {
+            f.savedDims[2] = 24;
+            f.box[4] = 7;
+        });
+    row("older inverted box", true, inverted, [](VmpFixture &f) { f.box[1] = 9; });
+    row("older box beyond the file", true, cutShort, [](VmpFixture &f) {
         f.box[3] = 0x7FFFFFF0;
         f.maps[0].data = {1};
-    }) << true << cutShort;
+    });
     QTest::newRow("older map count beyond the file")
-        << older([](VmpFixture &) {}).replace(2, 4, hugeCount) << true
+        << file(true, same).replace(2, 4, hugeCount) << true
         << "not a readable VMP file (cut short in its header)";
-    QTest::newRow("older values cut") << older([](VmpFixture &) {}).chopped(1) << true << cutShort;
+    QTest::newRow("older values cut") << file(true, same).chopped(1) << true << cutShort;
 }
 
 // A refused file leaves no maps, and nothing is allocated for what the file
@@ -335,63 +348,6 @@ void TestVolumeMaps::refused()
     QCOMPARE(older ? load(olderMaps, bytes, *doc) : load(maps, bytes, *doc, false), 0);
     QVERIFY(olderMaps.maps.empty() && maps.maps.empty());
     QCOMPARE(older ? olderMaps.failureReason() : maps.failureReason(), reason);
-}
-
-void TestVolumeMaps::outsideTheVolume_data()
-{
-    QTest::addColumn<bool>("older");
-    QTest::addColumn<QList<int>>("box"); // x, y and z start and end as stored
-    QTest::addColumn<bool>("shown");
-    // The current format's ends are exclusive, the older one's inclusive.
-    QTest::newRow("inside") << false << QList{0, 6, 0, 6, 0, 6} << true;
-    QTest::newRow("last voxels") << false << QList{7, 10, 7, 10, 7, 10} << true;
-    QTest::newRow("beyond x") << false << QList{8, 14, 0, 6, 0, 6} << false;
-    QTest::newRow("before z") << false << QList{0, 6, 0, 6, -6, 0} << false;
-    QTest::newRow("older, first voxels") << true << QList{-3, 0, -3, 0, -3, 0} << true;
-    QTest::newRow("older, one voxel") << true << QList{5, 5, 2, 2, 7, 7} << true;
-    QTest::newRow("older, beyond y") << true << QList{0, 3, 8, 9, 0, 3} << false;
-}
-
-// A map beside the volume reads, but choosing it shows nothing: that is said.
-void TestVolumeMaps::outsideTheVolume()
-{
-    QFETCH(bool, older);
-    QFETCH(QList<int>, box);
-    QFETCH(bool, shown);
-    VmpFixture f;
-    std::copy(box.begin(), box.end(), f.box);
-    f.resolution = older ? 1 : 2;
-    f.version = older ? 4 : 6;
-    QTemporaryDir dir;
-    const QString name = dir.filePath("maps.vmp");
-    QFile file(name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(older ? f.older() : f.current());
-    file.close();
-    if (older) {
-        QCOMPARE(doc->loadArVolumeMaps(name), 1);
-        QCOMPARE(doc->selectArVolumeMap(0), shown);
-    } else {
-        QCOMPARE(doc->loadVolumeMaps(name), 1);
-        doc->volumeMaps->nrOfSelectedMaps = 1;
-        doc->volumeMaps->selectedMaps = {0};
-        QCOMPARE(doc->convertSelectedMapsToNrMaps(true), shown);
-    }
-    QCOMPARE(doc->mapFailureReason(), shown ? QString() : "does not overlap the volume");
-}
-
-// Maps made for another slice count are taken to be centred on the same slices.
-void TestVolumeMaps::zShift()
-{
-    VmpFixture f;
-    f.version = 1;
-    f.resolution = 1;
-    f.savedDims[2] = 24;
-    f.box[4] = 10;
-    f.box[5] = 12;
-    ArVolumeMaps maps;
-    QCOMPARE(load(maps, f.older(), *doc), 1);
-    QCOMPARE(QList<int>({maps.zStart, maps.zEnd}), QList<int>({2, 4}));
 }
 
 void TestVolumeMaps::conversion()
@@ -580,7 +536,9 @@ void TestVolumeMaps::memoryRunsOut()
 
     QTemporaryDir dir;
     QFile nifti(dir.filePath("anat.nii"));
-    QVERIFY(nifti.open(QIODevice::WriteOnly) && nifti.write(niftiImage(64, 100)) > 0);
+    NiftiFixture image{{64, 64, 64}};
+    image.values.assign(64 * 64 * 64, 100);
+    QVERIFY(nifti.open(QIODevice::WriteOnly) && nifti.write(image.bytes()) > 0);
     nifti.close();
     VolumeDoc volume;
     QVERIFY(!withoutAddressSpace([&] { return volume.readNifti(nifti.fileName()); }));
