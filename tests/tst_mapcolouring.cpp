@@ -160,21 +160,6 @@ void TestMapColouring::voxel_data()
         s.maps().selectedMaps = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
         s.maps().nrOfSelectedMaps = 12;
     }) << 4.0f << Rgb{255, 165, 0};
-    QTest::newRow("isolated, cluster filter") << Setup([](Scene &s) {
-        s.display.clusterFilter = true;
-        s.display.clusterSize = 2;
-    }) << 6.0f << Rgb{};
-    QTest::newRow("pair, cluster filter") << Setup([](Scene &s) {
-        s.display.clusterFilter = true;
-        s.display.clusterSize = 2;
-        s.set(s.map(), 4, 3, 3, 5.0f);
-    }) << 6.0f << Rgb{255, 155, 0};
-    // Positive and negative values are clusters of their own.
-    QTest::newRow("beside a negative value, cluster filter") << Setup([](Scene &s) {
-        s.display.clusterFilter = true;
-        s.display.clusterSize = 2;
-        s.set(s.map(), 4, 3, 3, -5.0f);
-    }) << 6.0f << Rgb{};
     QTest::newRow("outside the box") << Setup([](Scene &s) { s.maps().xEnd = 2; }) << 6.0f << Rgb{};
 
     // The upper threshold is kept above the threshold shown, as the statistic
@@ -379,7 +364,6 @@ void TestMapColouring::clustersShown()
     QCOMPARE(listed[1], qint64(coloured[1]));
     QCOMPARE(coloured[0] + coloured[1], shown);
 }
-
 
 void TestMapColouring::legend_data()
 {

@@ -57,13 +57,22 @@ QByteArray exifSegment(int orientation, bool bigEndian)
     return segment.bytes(QByteArray("Exif\0\0", 6)).bytes(tiff.data).data;
 }
 
+// A new image takes its density from the program's screen, or from the tests'
+// setting; the files give the 100 dots an inch of a program without a screen.
+QImage atSampleDensity(QImage image)
+{
+    image.setDotsPerMeterX(3937);
+    image.setDotsPerMeterY(3937);
+    return image;
+}
+
 QByteArray jpeg(const QImage &image, int quality)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);
-    return writer.write(image) ? buffer.data() : QByteArray();
+    return writer.write(atSampleDensity(image)) ? buffer.data() : QByteArray();
 }
 
 // A JPEG whose pixels are stored turned so that a viewer honouring the EXIF
@@ -367,7 +376,7 @@ bool SampleSet::saveImage(const QString &name, const QImage &image)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    return save(name, image.save(&buffer, "png") ? buffer.data() : QByteArray());
+    return save(name, atSampleDensity(image).save(&buffer, "png") ? buffer.data() : QByteArray());
 }
 
 bool SampleSet::writePictures()
