@@ -536,7 +536,8 @@ void TestVolumeMaps::memoryRunsOut()
 
     QTemporaryDir dir;
     QFile nifti(dir.filePath("anat.nii"));
-    NiftiFixture image{{64, 64, 64}};
+    NiftiFixture image;
+    image.dims = {64, 64, 64};
     image.values.assign(64 * 64 * 64, 100);
     QVERIFY(nifti.open(QIODevice::WriteOnly) && nifti.write(image.bytes()) > 0);
     nifti.close();
