@@ -145,7 +145,8 @@ QStringList FolderBrowser::filesToShow(const QString &folder, BrowsingMode mode)
         const QString path = entry.absoluteFilePath();
         if (!byContent || QDir::match(filters, entry.fileName()) ||
             (mode == BrowsingMode::RawMRI && FileTypes::isDicomWithoutEnding(path)) ||
-            (mode == BrowsingMode::CXData && FileTypes::kindOf(entry.fileName()) == FileTypes::Unknown &&
+            (mode == BrowsingMode::CXData &&
+             FileTypes::kindOf(entry.fileName()) == FileTypes::Unknown &&
              FileTypes::kindOfFile(path) == FileTypes::Mesh))
             files << path;
     }

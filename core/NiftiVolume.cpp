@@ -64,8 +64,7 @@ std::array<float, 2> quantiles(const float *values, qint64 count, std::array<dou
         while (rank[i] >= bins[high[i]])
             rank[i] -= bins[high[i]++];
     }
-    std::vector<qint64> low[2] = {std::vector<qint64>(1 << 16, 0),
-                                  std::vector<qint64>(1 << 16, 0)};
+    std::vector<qint64> low[2] = {std::vector<qint64>(1 << 16, 0), std::vector<qint64>(1 << 16, 0)};
     for (qint64 v = 0; v < count; ++v) {
         if (!counted(values[v]))
             continue;

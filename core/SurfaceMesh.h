@@ -109,7 +109,7 @@ public:
     int reservedValue = -1;
     std::unique_ptr<int[]> triangles; // three vertex indices per triangle
     QList<qint16> nrOfNeighbors;
-    QList<QList<int>> neighbors;   // a ring around each vertex, in file order
+    QList<QList<int>> neighbors;           // a ring around each vertex, in file order
     std::unique_ptr<int[]> triangleStrips; // a negative entry ends a strip
     bool hasTriangleStrips = false;
     float meshColor0[4];

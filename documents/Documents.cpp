@@ -14,8 +14,8 @@
 #include "LocalFiles.h"
 #include "MosaicLayout.h"
 #include "NiftiImage.h"
-#include "SurfaceImport.h"
 #include "NiftiVolume.h"
+#include "SurfaceImport.h"
 #include "SurfaceMap.h"
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
@@ -527,8 +527,8 @@ std::unique_ptr<MeshDocument> MeshDocument::read(const QString &fileName, QStrin
     // made for as many vertices as the mesh has. FreeSurfer's have no ending of
     // their own: those of unknown names are told by their first bytes.
     const QDir folder = QFileInfo(fileName).dir();
-    for (const QString &name : folder.entryList(QDir::Files | QDir::NoSymLinks,
-                                                QDir::Name | QDir::IgnoreCase)) {
+    for (const QString &name :
+         folder.entryList(QDir::Files | QDir::NoSymLinks, QDir::Name | QDir::IgnoreCase)) {
         const QString path = folder.filePath(name);
         if (FileTypes::kindOfFile(path) == FileTypes::SurfaceMaps &&
             SurfaceImport::statedVertexCount(path) == document->doc->nrOfVertices)

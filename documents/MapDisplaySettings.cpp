@@ -43,8 +43,9 @@ bool MapDisplaySettings::chooseMap(int row)
         shown = *stored;
         emit mapChosen(shown);
     }
-    setNote(problem.isEmpty() ? QString()
-                              : LocalFiles::displayName(file) + ": " + LocalFiles::printable(problem));
+    setNote(problem.isEmpty()
+                ? QString()
+                : LocalFiles::displayName(file) + ": " + LocalFiles::printable(problem));
     target->applyDisplay(shown);
     emit changed();
     return true;

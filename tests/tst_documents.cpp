@@ -82,8 +82,8 @@ void TestDocuments::failuresCarryTheReadersReason_data()
     QTest::newRow("cut mesh") << "cut.srf" << SrfFixture::octahedron().bytes().left(30)
                               << "not a readable SRF mesh";
     QTest::newRow("no picture") << "bad.png" << QByteArray("\x89PNG\r\n\x1a\n garbage", 17) << "";
-    QTest::newRow("not shown here") << "notes.txt" << QByteArray("text")
-                                    << "not a kind of file the viewer shows";
+    QTest::newRow("not shown here")
+        << "notes.txt" << QByteArray("text") << "not a kind of file the viewer shows";
 }
 
 // The reason comes from the reader that failed, through the loader as it is.
@@ -111,8 +111,7 @@ void TestDocuments::loadedOnAWorkerArriveOnTheWindowsThread()
     const QString file = write("small.vmr", volume.bytes());
     DocumentLoader loader;
     QThread *arrivedOn = nullptr;
-    connect(&loader, &DocumentLoader::loaded, this,
-            [&] { arrivedOn = QThread::currentThread(); });
+    connect(&loader, &DocumentLoader::loaded, this, [&] { arrivedOn = QThread::currentThread(); });
     QSignalSpy loaded(&loader, &DocumentLoader::loaded);
     loader.load(file, 5);
     QVERIFY(loader.isLoading());

@@ -1,10 +1,10 @@
 #include "AffineTransform.h"
 #include "NiftiVolume.h"
 #include "PropertyPanels.h"
-#include "ShowFile.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
 #include "QtVariantProperty.h"
+#include "ShowFile.h"
 #include "VolumeDoc.h"
 
 #include <QTest>
@@ -51,7 +51,8 @@ void TestNiftiPanels::headerAndCross()
                           "Voxel i/j/k=3 / 5 / 7", "Value=57", "Notes="}));
     QVERIFY(panels.cxPropertiesBrowser()->isExpanded(panels.niftiGroupItem()));
 
-    panels.updateHeaderOfLoadedVMR(readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/fourd_int16.nii.gz"));
+    panels.updateHeaderOfLoadedVMR(
+        readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/fourd_int16.nii.gz"));
     QCOMPARE(rows(panels.niftiGroupItem()).first(), QString("Dims=10 × 10 × 10 × 3"));
     const auto oblique = readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/oblique_float32.nii.gz");
     panels.updateHeaderOfLoadedVMR(oblique);

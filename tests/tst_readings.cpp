@@ -29,8 +29,8 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <cmath>
 

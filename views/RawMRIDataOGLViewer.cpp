@@ -26,8 +26,7 @@ QPoint RawMRIDataOGLViewer::instructionPosition() const
     return QPoint((width() - band.width()) / 2, height() - band.height());
 }
 
-void RawMRIDataOGLViewer::showDicom(const std::shared_ptr<const DicomDocument> &dicom,
-                                    int index)
+void RawMRIDataOGLViewer::showDicom(const std::shared_ptr<const DicomDocument> &dicom, int index)
 {
     resetTransformation();
     shown = dicom;

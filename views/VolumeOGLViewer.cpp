@@ -117,9 +117,8 @@ void VolumeOGLViewer::moveCrossTo(const QPoint &pos, bool render)
         zoom = 1.0 / devicePixelRatioF() / fit;
     }
     const VolumeCross::Voxel at = position->position();
-    const MosaicLayout::VoxelHit hit =
-        layout.voxelAtMousePosition(widget, image, zoom, {nav.translationX(), nav.translationY()},
-                                    pos, at[0], at[1], at[2]);
+    const MosaicLayout::VoxelHit hit = layout.voxelAtMousePosition(
+        widget, image, zoom, {nav.translationX(), nav.translationY()}, pos, at[0], at[1], at[2]);
     if (!hit.valid || !position->moveTo({hit.x, hit.y, hit.z}))
         return;
     if (render)

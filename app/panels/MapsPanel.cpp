@@ -1,6 +1,5 @@
 #include "MapsPanel.h"
 
-
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -185,4 +184,3 @@ int MapsPanel::signSelection() const
     const bool negative = showNegChkBx->isChecked();
     return positive && negative ? 3 : negative ? 2 : positive ? 1 : 0;
 }
-
