@@ -226,9 +226,10 @@ void TestFigureSets::renderEach_data()
         << QStringList{"--cross", "90,100,110"} << "each" << QStringList{"Phantom_Head.vmr.png"}
         << QStringList{"cxviewer: %/Sphere.srf: --cross is for a volume",
                        "cxviewer: %/gone.vmr: no such file or folder: %/gone.vmr"};
-    QTest::newRow("a map per file, by its stem and folder")
+    QTest::newRow("a map per file, by its stem and folder, with its legend")
         << QStringList{"stems/a.vmr", "stems/b.vmr", "stems/c.vmr"}
-        << QStringList{"--map", "{dir}/{stem}_z.vmp", "--map-index", "2", "--threshold", "3"}
+        << QStringList{"--map", "{dir}/{stem}_z.vmp", "--map-index", "2", "--legend", "--threshold",
+                       "3"}
         << "each" << QStringList{"a.vmr.png", "c.vmr.png"}
         << QStringList{"cxviewer: %/stems/b.vmr: no such file: %/stems/b_z.vmp"};
     QTest::newRow("a figure that would write over another file given")
