@@ -90,8 +90,8 @@ CortivexViewer::CortivexViewer()
     propertyPanels = new PropertyPanels(this);
     mapsPanel = new MapsPanel;
     clustersPanel = new ClustersPanel;
-    router = new InspectionRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this),
-                                  clustersPanel, this);
+    router = new DocumentRouter(views, propertyPanels, mapsPanel, new MapDisplaySettings(this),
+                                clustersPanel, this);
     seriesLister = new DicomSeriesLister(this);
     createActions();
     createToolBar();
@@ -232,7 +232,7 @@ void CortivexViewer::wireCoverFlow()
             &CortivexViewer::resizeStrip);
     connect(coverFlowBrowser, &CoverFlowBrowser::stripCollapseRequested, this,
             [this] { resizeStrip(-splitter->sizes().value(0)); });
-    connect(coverStore, &CoverStore::cleared, router, &InspectionRouter::cancel);
+    connect(coverStore, &CoverStore::cleared, router, &DocumentRouter::cancel);
     connect(coverStore, &CoverStore::cleared, seriesLister, &DicomSeriesLister::cancel);
     connect(seriesLister, &DicomSeriesLister::listed, this,
             [this](const QString &, const QStringList &covers) { addSeriesCovers(covers); });
@@ -265,7 +265,7 @@ void CortivexViewer::wireViews()
     }
     connect(views.mesh, &OGLViewer::thumbnailOffered, thumbnails,
             &FolderThumbnails::offerRenderedView);
-    connect(router, &InspectionRouter::viewChosen, viewStack, &QStackedWidget::setCurrentWidget);
+    connect(router, &DocumentRouter::viewChosen, viewStack, &QStackedWidget::setCurrentWidget);
     connect(views.image, &ImageOGLViewer::imageMeasured, coverStore, &CoverStore::setImageSize);
     connect(views.image, &ImageOGLViewer::imageMeasured, propertyPanels,
             [this](int, int width, int height) {
@@ -448,20 +448,19 @@ void CortivexViewer::connectCoverFlowSignals()
     case BrowsingMode::Images:
         connect(cf, &CoverFlowBrowser::currentItemChanged, panels,
                 &PropertyPanels::updateImageFileProperties);
-        connect(cf, &CoverFlowBrowser::imageForInspectionChanged, router,
-                &InspectionRouter::inspect);
+        connect(cf, &CoverFlowBrowser::imageForInspectionChanged, router, &DocumentRouter::inspect);
         break;
     case BrowsingMode::RawMRI:
         connect(cf, &CoverFlowBrowser::currentRawMRIItemChanged, panels,
                 &PropertyPanels::updateRawMRIFileProperties);
         connect(cf, &CoverFlowBrowser::rawMRIFileForInspectionChanged, router,
-                &InspectionRouter::inspect);
+                &DocumentRouter::inspect);
         break;
     case BrowsingMode::CXData:
         connect(cf, &CoverFlowBrowser::currentCXItemChanged, panels,
                 &PropertyPanels::updateCXFileProperties);
         connect(cf, &CoverFlowBrowser::CXFileForInspectionChanged, router,
-                &InspectionRouter::inspect);
+                &DocumentRouter::inspect);
         break;
     }
 }

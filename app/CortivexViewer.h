@@ -2,7 +2,7 @@
 #define CORTIVEXVIEWER_H
 
 #include "BrowsingMode.h"
-#include "InspectionRouter.h"
+#include "DocumentRouter.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -101,7 +101,7 @@ private:
     CoverStore *coverStore = nullptr;
     CoverFlowBrowser *coverFlowBrowser = nullptr;
     QStackedWidget *viewStack = nullptr;
-    InspectionRouter::Views views{};
+    DocumentRouter::Views views{};
     QList<ModeParts> modeParts;
     QToolBar *toolBar = nullptr;
     QAction *loadInCXSAct = nullptr;
@@ -114,7 +114,7 @@ private:
     PropertyPanels *propertyPanels = nullptr;
     MapsPanel *mapsPanel = nullptr;
     ClustersPanel *clustersPanel = nullptr;
-    InspectionRouter *router = nullptr;
+    DocumentRouter *router = nullptr;
     FolderBrowser *folders = nullptr;
     FolderThumbnails *thumbnails = nullptr;
     // The DICOM series of the folder listed in CX data mode, found after its files.

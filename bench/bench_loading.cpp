@@ -7,7 +7,7 @@
 #include "ClustersPanel.h"
 #include "Icosphere.h"
 #include "ImageOGLViewer.h"
-#include "InspectionRouter.h"
+#include "DocumentRouter.h"
 #include "MapDisplaySettings.h"
 #include "MapsPanel.h"
 #include "MeshOGLViewer.h"
@@ -43,14 +43,14 @@ struct Window
     MapsPanel maps;
     MapDisplaySettings settings;
     ClustersPanel clusters;
-    InspectionRouter router{{image, mesh, volume, rawMRI}, &panels, &maps, &settings, &clusters};
+    DocumentRouter router{{image, mesh, volume, rawMRI}, &panels, &maps, &settings, &clusters};
 
     Window()
     {
         for (QWidget *view : {static_cast<QWidget *>(image), static_cast<QWidget *>(mesh),
                               static_cast<QWidget *>(volume), static_cast<QWidget *>(rawMRI)})
             stack.addWidget(view);
-        QObject::connect(&router, &InspectionRouter::viewChosen, &stack,
+        QObject::connect(&router, &DocumentRouter::viewChosen, &stack,
                          [this](OGLViewer *view) { stack.setCurrentWidget(view); });
     }
 };

@@ -6,7 +6,7 @@
 #include "FolderDataFiles.h"
 #include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
-#include "InspectionRouter.h"
+#include "DocumentRouter.h"
 #include "MeshOGLViewer.h"
 #include "RawMRIDataOGLViewer.h"
 #include "SrfFixture.h"
@@ -890,7 +890,7 @@ void TestThumbnails::scanCovers()
         for (OGLViewer *v : views)
             spies << connect(v, &OGLViewer::thumbnailOffered, this,
                              [&offer](int, const QImage &image) { offer = image; });
-        viewer->findChild<InspectionRouter *>()->inspect(i, store->fileName(i));
+        viewer->findChild<DocumentRouter *>()->inspect(i, store->fileName(i));
         QTRY_VERIFY(!offer.isNull());
         for (const QMetaObject::Connection &spy : std::as_const(spies))
             disconnect(spy);
@@ -911,7 +911,7 @@ void TestThumbnails::scanCovers()
     for (int i = 0; i < store->count(); ++i)
         QCOMPARE(bool(store->thumbnailLoaded(i)), bool(i < made.size()));
     QTRY_VERIFY(!makingThumbnails());
-    viewer->findChild<InspectionRouter *>()->waitForDocument();
+    viewer->findChild<DocumentRouter *>()->waitForDocument();
     emit flatView->thumbnailOffered(1, filled(QSize(100, 100), Qt::blue), false);
     QTest::qWait(200);
     QCOMPARE(colour(store->image(1).pixel(128, 128)), 'g');

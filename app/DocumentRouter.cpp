@@ -1,4 +1,4 @@
-#include "InspectionRouter.h"
+#include "DocumentRouter.h"
 
 #include "Atlas.h"
 #include "ClustersPanel.h"
@@ -17,20 +17,20 @@
 #include <QEventLoop>
 #include <QFileInfo>
 
-InspectionRouter::InspectionRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
-                                   MapDisplaySettings *mapSettings, ClustersPanel *clusters,
-                                   QObject *parent)
+DocumentRouter::DocumentRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
+                               MapDisplaySettings *mapSettings, ClustersPanel *clusters,
+                               QObject *parent)
     : QObject(parent), views(views), panels(panels), maps(maps), mapSettings(mapSettings),
       clusters(clusters)
 {
-    connect(&loader, &DocumentLoader::loaded, this, &InspectionRouter::show);
-    connect(&loader, &DocumentLoader::failed, this, &InspectionRouter::fail);
+    connect(&loader, &DocumentLoader::loaded, this, &DocumentRouter::show);
+    connect(&loader, &DocumentLoader::failed, this, &DocumentRouter::fail);
     connectMapsPanel();
 }
 
 // The panel drives the settings and follows them; only the view of the document
 // they serve draws their changes and says what of its maps cannot be shown.
-void InspectionRouter::connectMapsPanel()
+void DocumentRouter::connectMapsPanel()
 {
     // The lists hold bare names of files in the folder of the volume or mesh shown.
     connect(maps, &MapsPanel::mapFileChosen, mapSettings,
@@ -61,7 +61,7 @@ void InspectionRouter::connectMapsPanel()
     // The values at the cross and the cluster table follow the map shown at once.
     connect(mapSettings, &MapDisplaySettings::changed, panels, &PropertyPanels::updateValues);
     connect(mapSettings, &MapDisplaySettings::changed, clusters, &ClustersPanel::refresh);
-    connect(maps, &MapsPanel::atlasFileChosen, this, &InspectionRouter::chooseAtlas);
+    connect(maps, &MapsPanel::atlasFileChosen, this, &DocumentRouter::chooseAtlas);
     connect(mapSettings, &MapDisplaySettings::atlasChanged, this,
             [this](const std::shared_ptr<const Atlas> &atlas) {
                 panels->setAtlas(atlas);
@@ -70,7 +70,7 @@ void InspectionRouter::connectMapsPanel()
             });
 }
 
-void InspectionRouter::chooseAtlas(const QString &fileName)
+void DocumentRouter::chooseAtlas(const QString &fileName)
 {
     showBusyCursor();
     QString why;
@@ -80,7 +80,7 @@ void InspectionRouter::chooseAtlas(const QString &fileName)
         maps->showAtlas(why);
 }
 
-void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer *view)
+void DocumentRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer *view)
 {
     // The note of the maps left goes from the view that showed them.
     clusters->setVolume(view == views.volume ? std::dynamic_pointer_cast<VolumeDocument>(target)
@@ -89,12 +89,12 @@ void InspectionRouter::setMapTarget(std::shared_ptr<MapTarget> target, OGLViewer
     mapView = view;
 }
 
-OGLViewer *InspectionRouter::viewFor(const QString &fileName) const
+OGLViewer *DocumentRouter::viewFor(const QString &fileName) const
 {
     return viewOf(FileTypes::kindOfFile(fileName));
 }
 
-OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
+OGLViewer *DocumentRouter::viewOf(FileTypes::Kind kind) const
 {
     switch (kind) {
     case FileTypes::Image:
@@ -111,7 +111,7 @@ OGLViewer *InspectionRouter::viewOf(FileTypes::Kind kind) const
     }
 }
 
-void InspectionRouter::inspect(int index, const QString &fileName)
+void DocumentRouter::inspect(int index, const QString &fileName)
 {
     OGLViewer *view = viewFor(fileName);
     if (!view)
@@ -129,7 +129,7 @@ void InspectionRouter::inspect(int index, const QString &fileName)
     loader.load(fileName, index);
 }
 
-void InspectionRouter::cancel()
+void DocumentRouter::cancel()
 {
     loader.cancel();
     if (loadingView)
@@ -137,7 +137,7 @@ void InspectionRouter::cancel()
     loadingView = nullptr;
 }
 
-void InspectionRouter::clearViews()
+void DocumentRouter::clearViews()
 {
     cancel();
     setMapTarget(nullptr, nullptr);
@@ -149,7 +149,7 @@ void InspectionRouter::clearViews()
 
 // A large DICOM image or volume would otherwise stay in memory, and on the
 // graphics card, for as long as its mode is left.
-void InspectionRouter::releaseOtherModes(BrowsingMode mode)
+void DocumentRouter::releaseOtherModes(BrowsingMode mode)
 {
     for (FileTypes::Kind kind :
          {FileTypes::Image, FileTypes::Dicom, FileTypes::Volume, FileTypes::Mesh}) {
@@ -163,7 +163,7 @@ void InspectionRouter::releaseOtherModes(BrowsingMode mode)
     }
 }
 
-void InspectionRouter::clearHeaderOf(OGLViewer *view)
+void DocumentRouter::clearHeaderOf(OGLViewer *view)
 {
     if (view == views.rawMRI)
         panels->clearHeaderOfDICOM();
@@ -173,7 +173,7 @@ void InspectionRouter::clearHeaderOf(OGLViewer *view)
         panels->clearHeaderOfSRF();
 }
 
-void InspectionRouter::show(const std::shared_ptr<Document> &document, int index)
+void DocumentRouter::show(const std::shared_ptr<Document> &document, int index)
 {
     if (loadingView)
         loadingView->unsetCursor();
@@ -211,7 +211,7 @@ void InspectionRouter::show(const std::shared_ptr<Document> &document, int index
     }
 }
 
-void InspectionRouter::fail(const QString &fileName, const QString &reason, int index)
+void DocumentRouter::fail(const QString &fileName, const QString &reason, int index)
 {
     OGLViewer *view = viewFor(fileName);
     if (loadingView)
@@ -228,7 +228,7 @@ void InspectionRouter::fail(const QString &fileName, const QString &reason, int 
     clearHeaderOf(view);
 }
 
-void InspectionRouter::waitForDocument()
+void DocumentRouter::waitForDocument()
 {
     if (!loader.isLoading())
         return;
@@ -238,13 +238,13 @@ void InspectionRouter::waitForDocument()
     loop.exec();
 }
 
-QString InspectionRouter::mapFile(const QString &name) const
+QString DocumentRouter::mapFile(const QString &name) const
 {
     return mapFolder.filePath(name);
 }
 
 // The map files the document found beside it; the panel holds bare names.
-void InspectionRouter::offerMapFiles(const MapTarget &target, const QString &fileName)
+void DocumentRouter::offerMapFiles(const MapTarget &target, const QString &fileName)
 {
     // A series' folder is the one its cover stands for.
     mapFolder = QDir(FileTypes::folderOf(fileName));

@@ -1,5 +1,5 @@
-#ifndef INSPECTIONROUTER_H
-#define INSPECTIONROUTER_H
+#ifndef DOCUMENTROUTER_H
+#define DOCUMENTROUTER_H
 
 #include "BrowsingMode.h"
 #include "DocumentLoader.h"
@@ -28,7 +28,7 @@ class VolumeOGLViewer;
 // for a volume or a mesh, the maps panel and the map display settings, which
 // it binds to each other and to the view of the document they serve, and for
 // a volume the cluster table of its map.
-class InspectionRouter : public QObject
+class DocumentRouter : public QObject
 {
     Q_OBJECT
 
@@ -41,9 +41,9 @@ public:
         RawMRIDataOGLViewer *rawMRI;
     };
 
-    InspectionRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
-                     MapDisplaySettings *mapSettings, ClustersPanel *clusters,
-                     QObject *parent = nullptr);
+    DocumentRouter(const Views &views, PropertyPanels *panels, MapsPanel *maps,
+                   MapDisplaySettings *mapSettings, ClustersPanel *clusters,
+                   QObject *parent = nullptr);
 
     // Whether a file is being read for a view.
     bool isLoading() const { return loader.isLoading(); }
