@@ -290,20 +290,8 @@ void TestCxvInfo::clusters_data()
     zmap.intent = 5;
     zmap.values = BlobMap::values();
     const QString nifti = write("zmap.nii", zmap.bytes());
-    NiftiFixture atlas;
-    atlas.dims = {20, 20, 20};
-    atlas.datatype = 4;
-    atlas.sform = {{{10, 0, 0, -51}, {0, 10, 0, -51}, {0, 0, 10, -51}}};
-    atlas.sformCode = 4;
-    QByteArray names;
-    for (int k = 0; k < 20; ++k)
-        for (int j = 0; j < 20; ++j)
-            for (int i = 0; i < 20; ++i)
-                atlas.values.push_back(1 + i % 4 + 4 * (j % 4) + 16 * (k % 4));
-    for (int label = 1; label <= 64; ++label)
-        names += QByteArray::number(label) + " Region " + QByteArray::number(label) + "\n";
-    const QString regions = write("regions.nii", atlas.bytes());
-    write("regions.nii.txt", names);
+    const QString regions = write("regions.nii", RegionsAtlas::image().bytes());
+    write("regions.nii.txt", RegionsAtlas::names());
 
     const QString positive = "pos 19 4,5,6 110,116,113 ";
     const QString negative = "neg 7 11,10,9 101,95,98 ";

@@ -150,21 +150,10 @@ void TestReadings::initTestCase()
     zmap.values = BlobMap::values();
     write(tmp.filePath("nifti/zmap.nii"), zmap.bytes());
 
-    NiftiFixture atlas;
-    atlas.dims = {20, 20, 20};
-    atlas.datatype = 4;
-    atlas.sform = {{{10, 0, 0, -51}, {0, 10, 0, -51}, {0, 0, 10, -51}}};
-    atlas.sformCode = 4;
-    QByteArray names;
-    for (int k = 0; k < 20; ++k)
-        for (int j = 0; j < 20; ++j)
-            for (int i = 0; i < 20; ++i)
-                atlas.values.push_back(1 + i % 4 + 4 * (j % 4) + 16 * (k % 4));
-    for (int label = 1; label <= 64; ++label)
-        names += QByteArray::number(label) + " Region " + QByteArray::number(label) + "\n";
-    write(tmp.filePath("regions.nii"), atlas.bytes());
-    write(tmp.filePath("regions.nii.txt"), names);
-    write(tmp.filePath("nolabels.nii"), atlas.bytes());
+    const QByteArray atlas = RegionsAtlas::image().bytes();
+    write(tmp.filePath("regions.nii"), atlas);
+    write(tmp.filePath("regions.nii.txt"), RegionsAtlas::names());
+    write(tmp.filePath("nolabels.nii"), atlas);
 }
 
 void TestReadings::clustersAndValues_data()
