@@ -121,45 +121,68 @@ struct StreamImage
 
 StreamImage jpegHeader(const uchar *p, qint64 n, bool lossless)
 {
+    // Read as libjpeg reads a header, up to the first scan: GDCM's JPEG
+    // codecs abort the process on any warning libjpeg gives there (bytes
+    // between markers, a header cut short, an unknown JFIF version or Adobe
+    // colour transform), so such streams never reach them.
     StreamImage s;
     if (n < 4 || p[0] != 0xFF || p[1] != 0xD8) {
         s.problem = "does not start as a JPEG stream";
         return s;
     }
-    bool jfif = false, adobe = false;
+    bool frame = false, jfif = false, adobe = false;
     int adobeTransform = 0;
+    const uchar *ids = nullptr;
     qint64 at = 2;
-    while (at + 4 <= n) {
-        if (p[at] != 0xFF) {
-            s.problem = "is damaged before its frame header";
+    for (;;) {
+        if (at < n && p[at] != 0xFF) {
+            s.problem = "has bytes between its markers";
             return s;
         }
-        const uchar marker = p[at + 1];
-        if (marker == 0xFF) {
+        while (at < n && p[at] == 0xFF)
             ++at;
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
-            at += 2;
-            continue;
-        }
-        const qint64 length = be16(p + at + 2);
-        if (length < 2 || at + 2 + length > n) {
+        if (at + 1 > n) {
             s.problem = "ends inside its header";
             return s;
         }
-        const uchar *seg = p + at + 4;
-        const qint64 segLength = length - 2;
+        const uchar marker = p[at++];
+        if (marker == 0x00 || marker == 0xD8) {
+            s.problem = "has bytes between its markers";
+            return s;
+        }
+        if (marker == 0xD9) {
+            s.problem = frame ? "has no scan" : "has no frame header";
+            return s;
+        }
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        if (at + 2 > n || be16(p + at) < 2 || at + be16(p + at) > n) {
+            s.problem = "ends inside its header";
+            return s;
+        }
+        const qint64 segLength = be16(p + at) - 2;
+        const uchar *seg = p + at + 2;
+        at += segLength + 2;
         const bool sof = lossless ? marker == 0xF7
                                   : (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
                                      marker != 0xC8 && marker != 0xCC);
-        if (marker == 0xE0 && segLength >= 5 && memcmp(seg, "JFIF", 5) == 0)
+        // libjpeg looks at JFIF and Adobe markers only this long.
+        if (marker == 0xE0 && segLength >= 14 && memcmp(seg, "JFIF", 5) == 0) {
             jfif = true;
+            if (!lossless && seg[5] != 1) {
+                s.problem = QString("has a JFIF marker of version %1").arg(seg[5]);
+                return s;
+            }
+        }
         if (marker == 0xEE && segLength >= 12 && memcmp(seg, "Adobe", 5) == 0) {
             adobe = true;
             adobeTransform = seg[11];
         }
         if (sof) {
+            if (frame) {
+                s.problem = "has two frame headers";
+                return s;
+            }
             if (segLength < 6) {
                 s.problem = "has a damaged frame header";
                 return s;
@@ -172,27 +195,32 @@ StreamImage jpegHeader(const uchar *p, qint64 n, bool lossless)
                 s.problem = "has a damaged frame header";
                 return s;
             }
-            if (s.components == 3 && !lossless) {
-                // How libjpeg decides the colour space of three components,
-                // which GDCM leaves unconverted.
-                const uchar *ids = seg + 6;
-                if (jfif)
-                    s.ycbcr = true;
-                else if (adobe)
-                    s.ycbcr = adobeTransform != 0;
-                else
-                    s.ycbcr = !(ids[0] == 'R' && ids[3] == 'G' && ids[6] == 'B');
-            }
+            ids = seg + 6;
             for (int c = 0; c < s.components; ++c)
-                if (seg[6 + 3 * c + 1] != 0x11)
+                if (ids[3 * c + 1] != 0x11)
                     s.subsampled = true;
-            return s;
+            frame = true;
         }
-        if (marker == 0xDA || marker == 0xD9)
+        if (marker == 0xDA)
             break;
-        at += 2 + length;
     }
-    s.problem = "has no frame header";
+    if (!frame) {
+        s.problem = "has no frame header";
+        return s;
+    }
+    if (s.components == 3 && !lossless) {
+        // How libjpeg decides the colour space of three components, which
+        // GDCM leaves unconverted.
+        if (jfif)
+            s.ycbcr = true;
+        else if (adobe && adobeTransform > 1) {
+            s.problem = QString("has an Adobe marker of colour transform %1").arg(adobeTransform);
+            return s;
+        } else if (adobe)
+            s.ycbcr = adobeTransform == 1;
+        else
+            s.ycbcr = !(ids[0] == 'R' && ids[3] == 'G' && ids[6] == 'B');
+    }
     return s;
 }
 

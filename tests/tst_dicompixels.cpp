@@ -125,7 +125,8 @@ void TestDicomPixels::refusesHostileFiles()
     bool decoded = pixels.open(fixture(name));
     for (int f = 0; decoded && f < pixels.frames(); ++f) {
         std::vector<float> values;
-        decoded = pixels.greyFrame(f, values);
+        std::vector<quint32> colours;
+        decoded = pixels.isColour() ? pixels.colourFrame(f, colours) : pixels.greyFrame(f, values);
     }
     QVERIFY(!decoded);
     QVERIFY2(pixels.failureReason().contains(reason), qPrintable(pixels.failureReason()));

@@ -325,6 +325,25 @@ def deflated_bomb():
 
 deflated_bomb()
 hostile.append(("deflate_bomb.dcm", "inflates past"))
+def edit_stream(source, name, edit):
+    def change(ds):
+        ds.PixelData = encapsulate([edit(b"".join(generate_pixel_data_frame(ds.PixelData)))])
+    rewrite(source, name, change)
+
+
+def patch(at, value):
+    return lambda s: s[:s.find(at) + len(at)] + value + s[s.find(at) + len(at) + len(value):]
+
+
+# JPEG headers on which libjpeg warns, and GDCM's codecs then abort the process.
+for source, name, edit, reason in [
+        ("colour_jpeg.dcm", "jpeg_extraneous.dcm",
+         lambda s: s.replace(b"\xff\xda", bytes(29) + b"\xff\xda", 1), "between its markers"),
+        ("colour_jpeg.dcm", "jpeg_adobe.dcm", patch(b"Adobe\0\x64\0\0\0\0", b"\x05"),
+         "colour transform 5"),
+        ("SC_rgb_jpeg_dcmtk.dcm", "jpeg_jfif2.dcm", patch(b"JFIF\0", b"\x02"), "JFIF")]:
+    edit_stream(source, name, edit)
+    hostile.append((name, reason))
 # A compressed syntax nobody decodes here.
 rewrite("MR_small_RLE.dcm", "mpeg.dcm",
         lambda ds: setattr(ds.file_meta, "TransferSyntaxUID", "1.2.840.10008.1.2.4.100"))
