@@ -244,8 +244,13 @@ StreamImage jpeg2000Header(const uchar *p, qint64 n)
                 length = n - at;
             }
             if (memcmp(p + at + 4, "jp2c", 4) == 0) {
+                // GDCM takes the box's length as it stands.
+                if (length < header || length > n - at) {
+                    s.problem = "has a code stream box longer than the stream";
+                    return s;
+                }
                 p += at + header;
-                n = qMin(n - at - header, qMax<qint64>(length - header, 0));
+                n = length - header;
                 found = true;
                 break;
             }
@@ -283,6 +288,24 @@ StreamImage jpeg2000Header(const uchar *p, qint64 n)
         s.precision = qMax(s.precision, (comp[0] & 0x7F) + 1);
         if (comp[1] != 1 || comp[2] != 1)
             s.subsampled = true;
+    }
+    // GDCM walks the markers up to the first tile's data, to learn whether
+    // the stream is reversible, trusting each segment's length: walk them
+    // here first, as it does.
+    for (qint64 at = 0; n - at > 1;) {
+        const int marker = be16(p + at);
+        at += 2;
+        if (marker == 0xFF93) // start of data
+            break;
+        if (marker == 0xFF4F || marker == 0xFFD9 || marker == 0xFF92 ||
+            (marker >= 0xFF30 && marker <= 0xFF3F)) // no length
+            continue;
+        const qint64 length = n - at >= 2 ? be16(p + at) : 0;
+        if (length < 2 || length > n - at || (marker == 0xFF52 && length < 12)) {
+            s.problem = QString("has a damaged marker segment (0x%1)").arg(marker, 4, 16);
+            return s;
+        }
+        at += length;
     }
     return s;
 }

@@ -335,13 +335,16 @@ def patch(at, value):
     return lambda s: s[:s.find(at) + len(at)] + value + s[s.find(at) + len(at) + len(value):]
 
 
-# JPEG headers on which libjpeg warns, and GDCM's codecs then abort the process.
+# Headers on which GDCM's codecs would abort the process or read past the stream.
 for source, name, edit, reason in [
         ("colour_jpeg.dcm", "jpeg_extraneous.dcm",
          lambda s: s.replace(b"\xff\xda", bytes(29) + b"\xff\xda", 1), "between its markers"),
         ("colour_jpeg.dcm", "jpeg_adobe.dcm", patch(b"Adobe\0\x64\0\0\0\0", b"\x05"),
          "colour transform 5"),
-        ("SC_rgb_jpeg_dcmtk.dcm", "jpeg_jfif2.dcm", patch(b"JFIF\0", b"\x02"), "JFIF")]:
+        ("SC_rgb_jpeg_dcmtk.dcm", "jpeg_jfif2.dcm", patch(b"JFIF\0", b"\x02"), "JFIF"),
+        # GDCM walks JPEG 2000 markers trusting their lengths.
+        ("MR_small_jp2klossless.dcm", "j2k_long_segment.dcm", patch(b"\xff\x5c", b"\xff\xf0"),
+         "marker segment (0xff5c)")]:
     edit_stream(source, name, edit)
     hostile.append((name, reason))
 # A compressed syntax nobody decodes here.
