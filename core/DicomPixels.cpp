@@ -243,6 +243,20 @@ StreamImage jpeg2000Header(const uchar *p, qint64 n)
             } else if (length == 0) {
                 length = n - at;
             }
+            if (memcmp(p + at + 4, "jp2h", 4) == 0) {
+                // A palette turns one component into several, which GDCM
+                // meets with an assertion.
+                const qint64 end = length < header ? n : qMin(n, at + length);
+                for (qint64 in = at + header; in + 8 <= end;) {
+                    if (memcmp(p + in + 4, "pclr", 4) == 0) {
+                        s.problem = "has a colour palette";
+                        return s;
+                    }
+                    if (be32(p + in) < 8)
+                        break;
+                    in += be32(p + in);
+                }
+            }
             if (memcmp(p + at + 4, "jp2c", 4) == 0) {
                 // GDCM takes the box's length as it stands.
                 if (length < header || length > n - at) {

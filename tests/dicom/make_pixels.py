@@ -11,6 +11,7 @@ are written with pydicom and compressed with GDCM's gdcmconv. hostile.txt
 names files that must be refused and a word of the reason."""
 
 import shutil
+import struct
 import subprocess
 import sys
 import zlib
@@ -347,6 +348,23 @@ for source, name, edit, reason in [
          "marker segment (0xff5c)")]:
     edit_stream(source, name, edit)
     hostile.append((name, reason))
+
+
+def jp2_palette(stream):
+    # The grey code stream in a JP2 file whose palette makes three components of one.
+    def box(kind, payload):
+        return struct.pack(">I", 8 + len(payload)) + kind + payload
+    header = (box(b"ihdr", struct.pack(">IIHBBBB", 64, 64, 1, 0x8F, 7, 0, 0))
+              + box(b"colr", bytes([1, 0, 0]) + struct.pack(">I", 17))
+              + box(b"pclr", struct.pack(">HB", 2, 3) + bytes([7, 7, 7]) + bytes(range(6)))
+              + box(b"cmap", b"".join(struct.pack(">HBB", 0, 1, i) for i in range(3))))
+    data = (b"\0\0\0\x0cjP  \r\n\x87\n" + box(b"ftyp", b"jp2 \0\0\0\0jp2 ")
+            + box(b"jp2h", header) + box(b"jp2c", stream))
+    return data + bytes(len(data) % 2)
+
+
+edit_stream("MR_small_jp2klossless.dcm", "jp2_palette.dcm", jp2_palette)
+hostile.append(("jp2_palette.dcm", "colour palette"))
 # A compressed syntax nobody decodes here.
 rewrite("MR_small_RLE.dcm", "mpeg.dcm",
         lambda ds: setattr(ds.file_meta, "TransferSyntaxUID", "1.2.840.10008.1.2.4.100"))
