@@ -661,7 +661,6 @@ void TestThumbnails::storedPerFolderAndMode()
     QTRY_COMPARE(colour(store->image(2).pixel(128, 128)), 'g');
     open("empty");
     const QString newName = indexed(path("pics"));
-    QVERIFY(newName != name);
     QCOMPARE(thumbnailFiles(), QStringList({newName}));
     entries = storedEntries(newName);
     QCOMPARE(entries.size(), 4);
@@ -717,11 +716,8 @@ void TestThumbnails::undecodableThumbnailsMadeAgain()
     QTRY_VERIFY_WITH_TIMEOUT(remade(store->image(2)), 10000);
     QTRY_VERIFY(!makingThumbnails());
     open("empty");
-    const QString newName = indexed(path("pics"));
-    QVERIFY(newName != name);
-    const QList<ThumbnailEntry> entries = storedEntries(newName);
+    const QList<ThumbnailEntry> entries = storedEntries(indexed(path("pics")));
     QCOMPARE(entries.size(), 4);
-    QCOMPARE(entries[2].fileName, QString("c.png"));
     QVERIFY(remade(QImage::fromData(entries[2].png)));
 
     // One found broken long after the folder was filled is made again too.
