@@ -275,8 +275,8 @@ private slots:
     void spoolOfKilledViewerRemoved();
 
 private:
-    // (Re)starts the viewer, in images mode.
-    void startViewer();
+    // (Re)starts the viewer, in images mode once shown if exposed.
+    void startViewer(bool exposed = false);
     QString path(const QString &relative) const { return tmp.filePath(relative); }
     QString dataDir() const { return path("app/CXViewerFolderData"); }
     QStringList thumbnailFiles() const
@@ -347,13 +347,15 @@ void TestThumbnails::initTestCase()
     writeFile(path("scans/j.dcm"), QByteArray(128, 0) + "DICM" + hex("0200 0000 554C 0400"));
 }
 
-void TestThumbnails::startViewer()
+void TestThumbnails::startViewer(bool exposed)
 {
     delete viewer;
     viewer = new CortivexViewer;
     viewer->openDataFolders(path("app"));
     viewer->resize(1000, 700);
     viewer->show();
+    if (exposed)
+        QVERIFY(QTest::qWaitForWindowExposed(viewer));
     viewer->setBrowsingMode(BrowsingMode::Images);
 }
 
@@ -365,8 +367,7 @@ void TestThumbnails::init()
                             "folderChangeDropsOldResults"})
              .contains(QTest::currentTestFunction()))
         return;
-    startViewer();
-    QVERIFY(QTest::qWaitForWindowExposed(viewer));
+    startViewer(true);
 }
 
 void TestThumbnails::cleanup()
