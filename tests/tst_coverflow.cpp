@@ -245,7 +245,6 @@ void TestCoverFlow::overlays()
     fill(BrowsingMode::CXData, {"only.vmr"});
     cf->hideInstruction();
     QImage frame = grab();
-    QVERIFY(countPixels(frame, QRect(cf->width() - 60, 0, 60, 30), isWhitish) > 5);
     // A single cover has no side covers: the row is black left and right of it.
     const int row = cf->height() / 2 - 30;
     QCOMPARE(countPixels(frame, QRect(0, row - 100, cf->width() / 2 - 140, 200), isNonBlack), 0);
@@ -434,14 +433,12 @@ void TestCoverFlow::dragsAndFlicks()
 
     // Dragging left on the first cover keeps the anchor where it was pressed.
     cf->setCurrentCoverIndex(0);
-    log.clear();
     QTest::mousePress(cf, Qt::LeftButton, {}, start);
     QTest::mouseMove(cf, start - QPoint(step + 1, 0));
     QCOMPARE(cf->selectedIndex, 0);
     QCOMPARE(cf->pressPos, start);
     waitPastFlickWindow();
     QTest::mouseRelease(cf, Qt::LeftButton, {}, start - QPoint(step + 1, 0));
-    QCOMPARE(log, QStringList({"inspect raw 0"}));
 
     // A flick steps one cover per frame.
     log.clear();

@@ -961,7 +961,6 @@ void TestThumbnails::storedThumbnailsStayOnDisk()
         strip->setCurrentCoverIndex(selected);
         strip->grabFramebuffer();
         QCOMPARE(colour(covers()->image(selected).pixel(128, 200)), 'g');
-        QVERIFY(covers()->bytesInMemory() > 0);
         QVERIFY2(covers()->bytesInMemory() < shown,
                  qPrintable(QString::number(covers()->bytesInMemory())));
     }
