@@ -596,8 +596,8 @@ void TestThumbnails::storeDecodesNearSelection()
     QSignalSpy dropped(&store, &CoverStore::thumbnailDropped);
     store.setThumbnail(1, QByteArray());
     store.setThumbnail(2, encodeThumbnail(filled(QSize(256, 256), Qt::red)).left(40));
-    store.setThumbnail(3, encodeThumbnail(filled(QSize(2000, 1), Qt::red)));
-    store.setThumbnail(4, encodeThumbnail(filled(QSize(512, 512), Qt::red)));
+    store.setThumbnail(3, encodeThumbnail(filled(QSize(256, 1), Qt::red)));
+    store.setThumbnail(4, encodeThumbnail(filled(QSize(1, 256), Qt::red)));
     QCOMPARE(dropped.size(), 2);
     QVERIFY(store.image(1).isNull() && store.thumbnailLoaded(1) == 1);
     for (int i = 2; i <= 4; ++i) {
