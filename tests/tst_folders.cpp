@@ -237,10 +237,8 @@ void TestFolders::spoolOnFullDisk()
         fillDisk(mountPoint.filePath("filler"));
     // Noise: a stream of about 260 KB, four of which the disk can hold.
     QImage noise(CoverStore::thumbnailSide, CoverStore::thumbnailSide, QImage::Format_ARGB32);
-    QRandomGenerator random(3);
-    for (int y = 0; y < noise.height(); ++y)
-        for (int x = 0; x < noise.width(); ++x)
-            noise.setPixel(x, y, random.generate());
+    QRandomGenerator(3).fillRange(reinterpret_cast<quint32 *>(noise.bits()),
+                                  noise.width() * noise.height());
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QVERIFY(noise.save(&buffer, "png"));
