@@ -87,10 +87,14 @@ void TestCxvInfo::initTestCase()
 
 void TestCxvInfo::json()
 {
+    const QString nifti = CXV_NIFTI_FIXTURES "/";
     QByteArray out;
-    QCOMPARE(run({"--json", vmr, srf, dcm}, &out), 0);
+    QCOMPARE(run({"--json", vmr, srf, dcm, nifti + "ras_uint8.nii.gz", nifti + "scaled_float64.nii",
+                  nifti + "neither_uint8.hdr"},
+                 &out),
+             0);
     const QList<QByteArray> lines = out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines.size(), 6);
     const QJsonObject v = QJsonDocument::fromJson(lines[0]).object();
     QCOMPARE(v["file"].toString(), vmr);
     QCOMPARE(v["kind"].toString(), QString("VMR"));
@@ -123,6 +127,23 @@ void TestCxvInfo::json()
     QCOMPARE(d["Pixel spacing"].toString(), QString("0.9375\\0.5"));
     QCOMPARE(d["Byte order"].toString(), QString("Little Endian"));
     QCOMPARE(d["meanIntensity"].toDouble(), 300.0); // the count starts at 1
+
+    // NIfTI: the standard field names with the values nibabel wrote, and the grid derived.
+    const QJsonObject n = QJsonDocument::fromJson(lines[3]).object();
+    QCOMPARE(n["kind"].toString(), QString("NIfTI"));
+    QCOMPARE(n["dim"].toArray(), QJsonArray({3, 16, 20, 14, 1, 1, 1, 1}));
+    QCOMPARE(n["datatype"].toInt(), 2);
+    QCOMPARE(n["sform_code"].toInt(), 4);
+    QCOMPARE(n["srow_y"].toArray(), QJsonArray({0, 2, 0, -20}));
+    QCOMPARE(n["orientation"].toString(), QString("sform"));
+    QCOMPARE(n["space"].toString(), QString("MNI"));
+    // x runs anterior to posterior over the 20 voxels of j, and so on.
+    QCOMPARE(n["gridDims"].toArray(), QJsonArray({20, 14, 16}));
+    QCOMPARE(n["gridVoxelSize"].toDouble(), 2.0);
+    const QJsonObject scaled = QJsonDocument::fromJson(lines[4]).object();
+    QCOMPARE(QList<double>({scaled["scl_slope"].toDouble(), scaled["scl_inter"].toDouble()}),
+             QList<double>({2, -5}));
+    QCOMPARE(QJsonDocument::fromJson(lines[5]).object()["orientation"].toString(), QString("none"));
 
     // The same values as text.
     QCOMPARE(run({srf}, &out), 0);
@@ -208,17 +229,25 @@ void TestCxvInfo::failures()
 {
     const QString cut = write("cut.vmr", VmrFixture().bytes(VmrFixture::Header));
     const QString other = write("notes.txt", "text");
+    QByteArray header(352, '\0'); // a NIfTI-1 header of 32512 voxels on each axis
+    header[0] = char(0x5c);
+    header[1] = 1;
+    header[40] = 3;
+    header[43] = header[45] = header[47] = 0x7f;
+    const QString huge = write("huge.nii", header);
     QByteArray out, err;
-    QCOMPARE(run({"--json", cut, vmr, dir.filePath("missing.srf"), other}, &out, &err), 1);
+    QCOMPARE(run({"--json", cut, vmr, dir.filePath("missing.srf"), other, huge}, &out, &err), 1);
     const QList<QByteArray> lines = out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.size(), 5);
     QVERIFY(!QJsonDocument::fromJson(lines[0]).object()["ok"].toBool());
     QVERIFY(QJsonDocument::fromJson(lines[1]).object()["ok"].toBool());
+    QVERIFY(!QJsonDocument::fromJson(lines[4]).object()["ok"].toBool());
     const QList<QByteArray> reasons = err.trimmed().split('\n');
-    QCOMPARE(reasons.size(), 3);
+    QCOMPARE(reasons.size(), 4);
     QVERIFY(reasons[0].startsWith("cxvinfo: " + cut.toUtf8() + ": not a readable VMR"));
     QVERIFY(reasons[1].endsWith("no such file"));
     QVERIFY(reasons[2].contains("unknown file kind"));
+    QVERIFY2(reasons[3].contains("more voxels"), reasons[3].constData());
     QCOMPARE(run({}, &out), 2);
 
     // A negative vertex count is refused even onto a mesh of that count.
