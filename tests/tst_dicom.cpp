@@ -192,8 +192,6 @@ private slots:
     void numbers();
     void cleanString();
     void statistics();
-    void sequences_data();
-    void sequences();
     void walk_data();
     void walk();
     void files();
@@ -433,79 +431,6 @@ void TestDicom::statistics()
     }
 }
 
-void TestDicom::sequences_data()
-{
-    QTest::addColumn<int>("syntax");
-    QTest::addColumn<QByteArray>("sequence");
-    QTest::addColumn<bool>("ok");
-
-    for (int syntax = 0; syntax < 3; ++syntax) {
-        const auto s = Syntax(syntax);
-        const char *name = syntaxNames[syntax];
-        // Items whose values look like undefined lengths and delimiters.
-        DicomFixture item(s);
-        item.text(0x0008, 0x1150, "UI", "1.2.3")
-            .element(0x0019, 0x1001, "SL", QByteArray(4, '\xFF'))
-            .element(0x0019, 0x1002, "OB", QByteArray("\xFE\xFF\xDD\xE0\xFF\xFE\xE0\xDD", 8));
-        DicomFixture inner(s);
-        inner.sequence(0x0040, 0xA170, {item.dataSet()});
-        DicomFixture nested(s); // two items, one holding a sequence of its own
-        nested.sequence(0x0008, 0x1140, {inner.dataSet(), item.dataSet()});
-        QTest::addRow("%s, nested", name) << syntax << nested.dataSet() << true;
-
-        DicomFixture definedItem(s);
-        definedItem.header(0x0008, 0x1140, "SQ", 0xFFFFFFFF)
-            .header(0xFFFE, 0xE000, "", quint32(item.dataSet().size()))
-            .bytes(item.dataSet())
-            .header(0xFFFE, 0xE0DD, "", 0);
-        QTest::addRow("%s, item of defined length", name)
-            << syntax << definedItem.dataSet() << true;
-
-        DicomFixture defined(s);
-        defined.element(0x0008, 0x1140, "SQ", nested.dataSet());
-        QTest::addRow("%s, sequence of defined length", name)
-            << syntax << defined.dataSet() << true;
-
-        for (quint32 itemLength : {0xFFFFFFFFu, 0x7FFFFFFFu}) {
-            DicomFixture open(s);
-            open.header(0x0008, 0x1140, "SQ", 0xFFFFFFFF).header(0xFFFE, 0xE000, "", itemLength);
-            QTest::addRow("%s, item of length %x without end", name, itemLength)
-                << syntax << open.dataSet() << false;
-        }
-    }
-
-    // Unknown content of undefined length in an explicit VR data set is
-    // encoded with implicit VR.
-    DicomFixture implicitItem(Syntax::ImplicitLittleEndian);
-    implicitItem.text(0x0019, 0x1001, "LO", "abc")
-        .element(0x0019, 0x1002, "UL", "\xFF\xFF\xFF\xFF");
-    DicomFixture unknown;
-    unknown.header(0x0019, 0x1010, "UN", 0xFFFFFFFF)
-        .header(0xFFFE, 0xE000, "", 0xFFFFFFFF)
-        .bytes(implicitItem.dataSet())
-        .header(0xFFFE, 0xE00D, "", 0)
-        .header(0xFFFE, 0xE0DD, "", 0);
-    QTest::addRow("UN of undefined length")
-        << int(Syntax::ExplicitLittleEndian) << unknown.dataSet() << true;
-}
-
-// A sequence before the image group is passed over and the walk goes on
-// after it; one that never ends fails the read.
-void TestDicom::sequences()
-{
-    QFETCH(int, syntax);
-    QFETCH(QByteArray, sequence);
-    QFETCH(bool, ok);
-    DicomFixture f{Syntax(syntax)};
-    f.text(0x0008, 0x0060, "CS", "MR").bytes(sequence).text(0x0010, 0x0010, "PN", "Doe");
-    DICOMDoc doc;
-    QCOMPARE(read(doc, withImage(f)), ok);
-    if (ok) {
-        QCOMPARE(QByteArray(doc.patientName), "Doe ");
-        QCOMPARE(pixelsOf(doc), sampleRead);
-    }
-}
-
 // Element lengths, the search for the pixel data and the image dimensions.
 void TestDicom::walk_data()
 {
@@ -657,6 +582,56 @@ void TestDicom::walk_data()
     row("other compressed syntax", namingSyntax("1.2.840.10008.1.2.4.201"),
         "compressed DICOM (1.2.840.10008.1.2.4.201) is not supported");
     row("unknown syntax", namingSyntax("1.2.826.0.1.3680043.2.1143.1"), reads, sampleRead);
+
+    // A sequence before the image group is passed over and the walk goes on
+    // after it, reading the rows that follow; one that never ends fails the read.
+    auto sequenceRow = [&](const QString &name, Syntax syntax, const QByteArray &sequence,
+                           bool ok) {
+        DicomFixture f(syntax);
+        row(qPrintable(name), withImage(f.text(0x0008, 0x0060, "CS", "MR").bytes(sequence)),
+            ok ? reads : damaged, ok ? sampleRead : QList<qint16>());
+    };
+    for (int syntax = 0; syntax < 3; ++syntax) {
+        const auto s = Syntax(syntax);
+        const QString name = syntaxNames[syntax];
+        // Items whose values look like undefined lengths and delimiters.
+        DicomFixture item(s);
+        item.text(0x0008, 0x1150, "UI", "1.2.3")
+            .element(0x0019, 0x1001, "SL", QByteArray(4, '\xFF'))
+            .element(0x0019, 0x1002, "OB", QByteArray("\xFE\xFF\xDD\xE0\xFF\xFE\xE0\xDD", 8));
+        DicomFixture inner(s);
+        inner.sequence(0x0040, 0xA170, {item.dataSet()});
+        DicomFixture nested(s); // two items, one holding a sequence of its own
+        nested.sequence(0x0008, 0x1140, {inner.dataSet(), item.dataSet()});
+        sequenceRow(name + ", nested sequence", s, nested.dataSet(), true);
+
+        DicomFixture definedItem(s);
+        definedItem.header(0x0008, 0x1140, "SQ", 0xFFFFFFFF)
+            .header(0xFFFE, 0xE000, "", quint32(item.dataSet().size()))
+            .bytes(item.dataSet())
+            .header(0xFFFE, 0xE0DD, "", 0);
+        sequenceRow(name + ", item of defined length", s, definedItem.dataSet(), true);
+
+        for (quint32 itemLength : {0xFFFFFFFFu, 0x7FFFFFFFu}) {
+            DicomFixture open(s);
+            open.header(0x0008, 0x1140, "SQ", 0xFFFFFFFF).header(0xFFFE, 0xE000, "", itemLength);
+            sequenceRow(name + QString(", item of length %1 without end").arg(itemLength, 0, 16), s,
+                        open.dataSet(), false);
+        }
+    }
+
+    // Unknown content of undefined length in an explicit VR data set is
+    // encoded with implicit VR.
+    DicomFixture implicitItem(Syntax::ImplicitLittleEndian);
+    implicitItem.text(0x0019, 0x1001, "LO", "abc")
+        .element(0x0019, 0x1002, "UL", "\xFF\xFF\xFF\xFF");
+    DicomFixture unknown;
+    unknown.header(0x0019, 0x1010, "UN", 0xFFFFFFFF)
+        .header(0xFFFE, 0xE000, "", 0xFFFFFFFF)
+        .bytes(implicitItem.dataSet())
+        .header(0xFFFE, 0xE00D, "", 0)
+        .header(0xFFFE, 0xE0DD, "", 0);
+    sequenceRow("UN of undefined length", Syntax::ExplicitLittleEndian, unknown.dataSet(), true);
 }
 
 // However large the file, the reader takes the search window, a block of the
