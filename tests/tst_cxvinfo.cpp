@@ -185,15 +185,9 @@ void TestCxvInfo::maps()
                           "onto a 256 x 256 x 256 volume: see --volume)"),
              err.constData());
     // An SMP read onto a mesh of another vertex count.
-    QCOMPARE(run({"--mesh", srf,
-                  write("seven.smp",
-                        [] {
-                            SmpFixture f;
-                            f.nrOfVertices = 7;
-                            return f.bytes();
-                        }())},
-                 &out, &err),
-             1);
+    SmpFixture seven;
+    seven.nrOfVertices = 7;
+    QCOMPARE(run({"--mesh", srf, write("seven.smp", seven.bytes())}, &out, &err), 1);
     QVERIFY(err.contains("made for a mesh of 7 vertices, not 6"));
     QCOMPARE(run({"--mesh", srf, smp}, &out), 0);
     QVERIFY(out.contains("  map 2\n    clusterCheckEnabled"));

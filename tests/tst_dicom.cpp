@@ -307,11 +307,8 @@ void TestDicom::transferSyntaxes()
             << doc.nrOfRows;
     QCOMPARE(numbers, QList<double>({1.5, 2.25, 7, 1, 42, 2.25, 0.9375, 0.5, 16, 2}));
 
-    // -5 is set to 0; 100, 200, 258 and 300 are above 99: sum 858, squares
-    // 206564, count 1 + 4.
+    // -5 is set to 0 (the statistics: statistics()).
     QCOMPARE(pixelsOf(doc), sampleRead);
-    QCOMPARE(doc.meanIntensity, 171.6f);
-    QVERIFY(qAbs(doc.stdDevIntensity - 108.9323f) < 1e-3f);
 
     // Every part of the file is needed.
     for (int n = 0; n < data.size(); ++n) {
@@ -425,7 +422,7 @@ void TestDicom::statistics()
         p = qint16((seed = seed * 1664525u + 1013904223u) >> 16);
     noise[0] = 32767;
     noise[1] = -32768;
-    for (const QList<qint16> &pixels : {QList<qint16>({99, 50, -1, 0, 99, 1}),
+    for (const QList<qint16> &pixels : {QList<qint16>({99, 100, -1, 0, 99, 1}),
                                         QList<qint16>({-32768, 32767, 0, 0, 0, 0}), noise}) {
         double sum = 0, sumOfSquares = 0, count = 1;
         QList<qint16> clamped;
@@ -906,9 +903,9 @@ void TestDicom::matchesDcmtk()
     }
     for (const NumberField &field : numberFields)
         QCOMPARE(field.value(doc), listed.value(field.tag).toDouble());
-    QCOMPARE(doc.nrOfRows, listed.value(0x00280010).toInt());
-    QCOMPARE(doc.nrOfColumns, listed.value(0x00280011).toInt());
-    QCOMPARE(doc.bitsAllocated, listed.value(0x00280100).toInt());
+    QCOMPARE(QList<int>({doc.nrOfRows, doc.nrOfColumns, doc.bitsAllocated}),
+             QList<int>({listed.value(0x00280010).toInt(), listed.value(0x00280011).toInt(),
+                         listed.value(0x00280100).toInt()}));
     const QStringList spacing = listed.value(0x00280030).split('\\');
     QCOMPARE(numbersOf(doc, 0x00280030),
              QList<double>({spacing.value(0).toFloat(), spacing.value(1).toFloat()}));
@@ -1005,12 +1002,9 @@ void TestDicom::decodesAsPydicom()
             QVERIFY2(pixels.colourFrame(f, colours), qPrintable(pixels.failureReason()));
             QCOMPARE(qint64(colours.size()), n);
             const auto *e = reinterpret_cast<const uchar *>(expected.constData()) + 3 * n * f;
-            for (qint64 i = 0; i < n; ++i) {
-                const int got[3] = {int(colours[size_t(i)] >> 16 & 0xFF),
-                                    int(colours[size_t(i)] >> 8 & 0xFF),
-                                    int(colours[size_t(i)] & 0xFF)};
-                for (int c = 0; c < 3; ++c)
-                    worst = std::max(worst, double(std::abs(got[c] - e[3 * i + c])));
+            for (qint64 i = 0; i < 3 * n; ++i) {
+                const int got = colours[size_t(i / 3)] >> (16 - 8 * (i % 3)) & 0xFF;
+                worst = std::max(worst, double(std::abs(got - e[i])));
             }
         } else {
             std::vector<float> values;
