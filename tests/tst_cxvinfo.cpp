@@ -293,28 +293,22 @@ void TestCxvInfo::clusters_data()
 
     const QString positive = "pos 19 4,5,6 110,116,113 ";
     const QString negative = "neg 7 11,10,9 101,95,98 ";
-    QTest::newRow("VMP, as its file says")
-        << QStringList{blobs} << 0 << QStringList{positive, negative} << "world";
-    QTest::newRow("onto its Talairach volume, named, positive values")
-        << QStringList{"--volume", volume, "--atlas", regions, "--sign", "pos", blobs} << 0
-        << QStringList{positive + "Region 5"} << "talairach";
-    QTest::newRow("threshold") << QStringList{"--threshold", "7", blobs} << 0
-                               << QStringList{"pos 1 4,5,6 110,116,113 "} << "world";
-    QTest::newRow("minimum size in mm³")
-        << QStringList{"--min-size", "300", blobs} << 0 << QStringList{positive} << "world";
+    auto row = [](const char *name, const QStringList &arguments, int status,
+                  const QStringList &expected, const QString &space = QString()) {
+        QTest::newRow(name) << arguments << status << expected << space;
+    };
+    row("VMP, as its file says", {blobs}, 0, {positive, negative}, "world");
+    row("onto its Talairach volume, named, positive values",
+        {"--volume", volume, "--atlas", regions, "--sign", "pos", blobs}, 0,
+        {positive + "Region 5"}, "talairach");
+    row("threshold", {"--threshold", "7", blobs}, 0, {"pos 1 4,5,6 110,116,113 "}, "world");
+    row("minimum size in mm³", {"--min-size", "300", blobs}, 0, {positive}, "world");
     // A new map's threshold of 4, in the file's world.
-    QTest::newRow("NIfTI, named") << QStringList{"--atlas", regions, nifti} << 0
-                                  << QStringList{"pos 7 4,5,6 -18,-15,-12 Region 4",
-                                                 "neg 1 11,10,9 3,0,-3 Region 22"}
-                                  << "world";
-    QTest::newRow("no such map") << QStringList{"--map-index", "2", nifti} << 1
-                                 << QStringList{"holds no map 2 (it has 1)"} << QString();
-    QTest::newRow("no such sign") << QStringList{"--sign", "up", nifti} << 2 << QStringList{}
-                                  << QString();
-    QTest::newRow("not a map") << QStringList{volume} << 1
-                               << QStringList{"not a volume map (expected .vmp, .nii, .nii.gz or "
-                                              ".hdr)"}
-                               << QString();
+    row("NIfTI, named", {"--atlas", regions, nifti}, 0,
+        {"pos 7 4,5,6 -18,-15,-12 Region 4", "neg 1 11,10,9 3,0,-3 Region 22"}, "world");
+    row("no such map", {"--map-index", "2", nifti}, 1, {"holds no map 2 (it has 1)"});
+    row("no such sign", {"--sign", "up", nifti}, 2, {});
+    row("not a map", {volume}, 1, {"not a volume map (expected .vmp, .nii, .nii.gz or .hdr)"});
 }
 
 // The same table as TSV and as JSON.
