@@ -81,11 +81,7 @@ void TestCxvInfo::initTestCase()
     VmrFixture volume;
     volume.version = 3;
     volume.talairach = 1;
-    VmrFixture::Transformation t;
-    t.name = "Talairach";
-    t.sourceFile = "C:\\data\\anat.vmr";
-    t.values = {1.5f, 2.5f};
-    volume.transformations = {t};
+    volume.transformations = {{"Talairach", 0, "C:\\data\\anat.vmr", {1.5f, 2.5f}}};
     vmr = write("anat.vmr", volume.bytes());
 
     SrfFixture mesh = SrfFixture::octahedron();
