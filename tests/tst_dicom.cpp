@@ -361,7 +361,6 @@ void TestDicom::numbers_data()
     row("garbage", thickness, "abc", {0, 0});
     row("beyond float", thickness, "1e400", {0, 0});
     row("between float and double", thickness, "1e39", {0, 0});
-    row("infinity", spacing, "inf", {0, 0});
     row("not a number", spacing, "nan", {0, 0});
     row("hexadecimal", spacing, "0x10", {0, 0});
     row("zero byte", thickness, QByteArray("1\0005", 3), {1, 0});
@@ -503,7 +502,6 @@ void TestDicom::walk_data()
     DicomFixture oddLengths;
     oddLengths.element(0x0019, 0x1010, "LO", "abc").element(0x0010, 0x0010, "PN", "Doe^J");
     row("two odd lengths", withImage(oddLengths), reads, sampleRead);
-    row("zero lengths", afterPrivate("LO", ""), reads, sampleRead);
     DicomFixture longForms; // not only OB, OW, UN and SQ
     for (const char *vr : {"OD", "OF", "OL", "OV", "SV", "UC", "UR", "UT", "UV"})
         longForms.element(0x0019, 0x1010, vr, QByteArray(0x102, 'v'));
