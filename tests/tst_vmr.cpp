@@ -345,17 +345,15 @@ void TestVmr::brokenFiles()
 }
 
 // Names as given and as found from the current folder. The core keeps one
-// volume, replaced only by one that reads: not a folder, a missing or a broken
-// file (nor a FIFO: the render test's reader rows).
+// volume, replaced only by one that reads: not a folder or a missing file (nor
+// a FIFO: the render test's reader rows; nor a broken file: cxvinfo's test).
 void TestVmr::files()
 {
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkdir("subj"));
-    const QString path = dir.filePath("subj/anat.vmr"), first = dir.filePath("first.vmr"),
-                  broken = dir.filePath("broken.vmr");
-    for (const auto &[name, bytes] :
-         {qMakePair(path, VmrFixture().bytes()), qMakePair(first, VmrFixture().bytes()),
-          qMakePair(broken, VmrFixture().bytes(VmrFixture::Voxels).chopped(1))}) {
+    const QString path = dir.filePath("subj/anat.vmr"), first = dir.filePath("first.vmr");
+    const QByteArray bytes = VmrFixture().bytes();
+    for (const QString &name : {path, first}) {
         QFile file(name);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     }
@@ -377,11 +375,9 @@ void TestVmr::files()
     CXSCore loader;
     QVERIFY(!loader.getVolumeDoc(0));
     QVERIFY(loader.loadVMR(first) && loader.loadVMR(path));
-    const QString cut = "not a readable VMR volume (cut short: 5 × 4 × 3 voxels need 60 bytes, "
-                        "59 are left)";
     for (const auto &[name, reason] :
          {qMakePair(dir.path(), QString("not a regular file")),
-          qMakePair(dir.filePath("none.vmr"), QString("no such file")), qMakePair(broken, cut)}) {
+          qMakePair(dir.filePath("none.vmr"), QString("no such file"))}) {
         QVERIFY2(!loader.loadVMR(name), qPrintable(name));
         QCOMPARE(loader.getVMRFailureReason(), reason);
         QCOMPARE(loader.getNrOfVolumeDocs(), 1);
