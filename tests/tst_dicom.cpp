@@ -358,7 +358,6 @@ void TestDicom::numbers_data()
     row("exponent", thickness, "5e-1", {0.5, 0});
     row("negative spacing", spacing, "-3", {-3, -1});
     row("negative thickness", thickness, "-1", {-1, -1});
-    row("garbage", thickness, "abc", {0, 0});
     row("beyond float", thickness, "1e400", {0, 0});
     row("between float and double", thickness, "1e39", {0, 0});
     row("not a number", spacing, "nan", {0, 0});
@@ -493,7 +492,6 @@ void TestDicom::walk_data()
         f.unsignedShort(0x0028, 0x0010, rows).unsignedShort(0x0028, 0x0011, columns);
         return f.header(0x7FE0, 0x0010, "OW", length).bytes(QByteArray(length, '\x01')).file();
     };
-    row("1024 x 1024", ofSize(1024, 1024, 0), reads, QList<qint16>(1024 * 1024, 0x0101));
     row("1024 x 1024, 2 bytes more", ofSize(1024, 1024, 2),
         unreadable("an element of 2097154 bytes is too long"));
     row("8192 x 129", ofSize(8192, 129, 0), reads, QList<qint16>(8192 * 129, 0x0101));
