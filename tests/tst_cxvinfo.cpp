@@ -15,6 +15,24 @@
 
 #include <unistd.h>
 
+namespace {
+
+// The values of one line of --json output under the keys of the expected
+// object, given as JSON text.
+void compareFields(const QByteArray &line, const char *json)
+{
+    const QJsonObject all = QJsonDocument::fromJson(line).object(),
+                      expected = QJsonDocument::fromJson(json).object();
+    QVERIFY2(!expected.isEmpty(), json);
+    QJsonObject found;
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        found.insert(it.key(), all.value(it.key()));
+    QCOMPARE(QJsonDocument(found).toJson(QJsonDocument::Compact),
+             QJsonDocument(expected).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
 class TestCxvInfo : public QObject
 {
     Q_OBJECT
@@ -63,11 +81,7 @@ void TestCxvInfo::initTestCase()
     VmrFixture volume;
     volume.version = 3;
     volume.talairach = 1;
-    VmrFixture::Transformation t;
-    t.name = "Talairach";
-    t.sourceFile = "C:\\data\\anat.vmr";
-    t.values = {1.5f, 2.5f};
-    volume.transformations = {t};
+    volume.transformations = {{"Talairach", 0, "C:\\data\\anat.vmr", {1.5f, 2.5f}}};
     vmr = write("anat.vmr", volume.bytes());
 
     SrfFixture mesh = SrfFixture::octahedron();
@@ -87,42 +101,33 @@ void TestCxvInfo::initTestCase()
 
 void TestCxvInfo::json()
 {
+    const QString nifti = CXV_NIFTI_FIXTURES "/";
     QByteArray out;
-    QCOMPARE(run({"--json", vmr, srf, dcm}, &out), 0);
+    QCOMPARE(run({"--json", vmr, srf, dcm, nifti + "ras_uint8.nii.gz", nifti + "scaled_float64.nii",
+                  nifti + "neither_uint8.hdr"},
+                 &out),
+             0);
     const QList<QByteArray> lines = out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 3);
-    const QJsonObject v = QJsonDocument::fromJson(lines[0]).object();
-    QCOMPARE(v["file"].toString(), vmr);
-    QCOMPARE(v["kind"].toString(), QString("VMR"));
-    QVERIFY(v["ok"].toBool());
-    QCOMPARE(v["vmrVersion"].toInt(), 3);
-    QCOMPARE(v["dimX"].toInt(), 5);
-    QCOMPARE(v["Dims X/Y/Z"].toString(), QString("3 / 5 / 4"));
-    QCOMPARE(v["offsetZ"].toInt(), 30);
-    QCOMPARE(v["voxelSizeY"].toDouble(), 0.75);
-    QVERIFY(v["inTalairachSpace"].toBool());
-    QCOMPARE(v["referenceSpace"].toInt(), 3);
-    QCOMPARE(v["transformationSourceFiles"].toArray().first().toString(),
-             QString("C:/data/anat.vmr"));
-    QCOMPARE(v["transformationValues"].toArray().last().toDouble(), 2.5);
-
-    const QJsonObject s = QJsonDocument::fromJson(lines[1]).object();
-    QCOMPARE(s["kind"].toString(), QString("SRF"));
-    QCOMPARE(s["nrOfVertices"].toInt(), 6);
-    QCOMPARE(s["nrOfTriangles"].toInt(), 8);
-    QCOMPARE(s["No. of edges"].toString(), QString("12"));
-    QCOMPARE(s["Mean no. of neighbors"].toString(), QString("4"));
-    QCOMPARE(s["Type"].toString(), QString("Reconstructed"));
-    QCOMPARE(s["srfVersion"].toDouble(), 3.0);
-
-    const QJsonObject d = QJsonDocument::fromJson(lines[2]).object();
-    QCOMPARE(d["kind"].toString(), QString("DICOM"));
-    QCOMPARE(d["nrOfRows"].toInt(), 2);
-    QCOMPARE(d["nrOfColumns"].toInt(), 3);
-    QCOMPARE(d["patientName"].toString(), QString("Doe^Jane"));
-    QCOMPARE(d["Pixel spacing"].toString(), QString("0.9375\\0.5"));
-    QCOMPARE(d["Byte order"].toString(), QString("Little Endian"));
-    QCOMPARE(d["meanIntensity"].toDouble(), 300.0); // the count starts at 1
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(QJsonDocument::fromJson(lines[0])["file"].toString(), vmr);
+    compareFields(lines[0], R"({"kind": "VMR", "ok": true, "vmrVersion": 3, "dimX": 5,
+        "Dims X/Y/Z": "3 / 5 / 4", "offsetZ": 30, "voxelSizeY": 0.75, "inTalairachSpace": true,
+        "referenceSpace": 3, "transformationSourceFiles": ["C:/data/anat.vmr"],
+        "transformationValues": [1.5, 2.5]})");
+    compareFields(lines[1], R"({"kind": "SRF", "nrOfVertices": 6, "nrOfTriangles": 8,
+        "No. of edges": "12", "Mean no. of neighbors": "4", "Type": "Reconstructed",
+        "srfVersion": 3})");
+    // The mean of values above 99 with the count starting at 1.
+    compareFields(lines[2], R"({"kind": "DICOM", "nrOfRows": 2, "nrOfColumns": 3,
+        "patientName": "Doe^Jane", "Pixel spacing": "0.9375\\0.5", "Byte order": "Little Endian",
+        "meanIntensity": 300})");
+    // NIfTI: the standard field names with the values nibabel wrote, and the
+    // grid derived (x runs anterior to posterior over the 20 voxels of j...).
+    compareFields(lines[3], R"({"kind": "NIfTI", "dim": [3, 16, 20, 14, 1, 1, 1, 1], "datatype": 2,
+        "sform_code": 4, "srow_y": [0, 2, 0, -20], "orientation": "sform", "space": "MNI",
+        "gridDims": [20, 14, 16], "gridVoxelSize": 2})");
+    compareFields(lines[4], R"({"scl_slope": 2, "scl_inter": -5})");
+    compareFields(lines[5], R"({"orientation": "none"})");
 
     // The same values as text.
     QCOMPARE(run({srf}, &out), 0);
@@ -156,29 +161,16 @@ void TestCxvInfo::maps()
     QCOMPARE(run({"--json", "--volume", vmr, currentVmp, olderVmp, smp}, &out, &err), 0);
     const QList<QByteArray> lines = out.trimmed().split('\n');
     QCOMPARE(lines.size(), 3);
-    const QJsonObject c = QJsonDocument::fromJson(lines[0]).object();
-    QCOMPARE(c["kind"].toString(), QString("VMP"));
-    QCOMPARE(c["format"].toString(), QString("current"));
-    QCOMPARE(c["vmpVersion"].toInt(), 6);
-    QCOMPARE(c["resolution"].toInt(), 3);
-    QCOMPARE(c["xStart"].toInt(), 0); // the volume's offset 10 taken off
-    const QJsonObject map = c["maps"].toArray().first().toObject();
-    QCOMPARE(map["mapName"].toString(), QString("Faces > Houses"));
-    QCOMPARE(map["threshMin"].toDouble(), 3.5);
-    QCOMPARE(map["showPosNeg"].toInt(), 2);
-    QCOMPARE(map["mapColor2"].toArray(), QJsonArray({4, 5, 6}));
-
-    const QJsonObject o = QJsonDocument::fromJson(lines[1]).object();
-    QCOMPARE(o["format"].toString(), QString("older"));
-    QCOMPARE(o["vmpVersion"].toInt(), 4);
-    QCOMPARE(o["savedDimX"].toInt(), 5);
-
-    const QJsonObject m = QJsonDocument::fromJson(lines[2]).object();
-    QCOMPARE(m["kind"].toString(), QString("SMP"));
-    QCOMPARE(m["smpVersion"].toInt(), 4);
-    QCOMPARE(m["nrOfVertices"].toInt(), 6);
-    QCOMPARE(m["srfFileName"].toString(), QString("lh.srf"));
-    const QJsonArray maps = m["maps"].toArray();
+    // The current file's x range with the volume's offset 10 taken off.
+    compareFields(lines[0], R"({"kind": "VMP", "format": "current", "vmpVersion": 6,
+        "resolution": 3, "xStart": 0})");
+    compareFields(QJsonDocument(QJsonDocument::fromJson(lines[0])["maps"][0].toObject()).toJson(),
+                  R"({"mapName": "Faces > Houses", "threshMin": 3.5, "showPosNeg": 2,
+        "mapColor2": [4, 5, 6]})");
+    compareFields(lines[1], R"({"format": "older", "vmpVersion": 4, "savedDimX": 5})");
+    compareFields(lines[2], R"({"kind": "SMP", "smpVersion": 4, "nrOfVertices": 6,
+        "srfFileName": "lh.srf"})");
+    const QJsonArray maps = QJsonDocument::fromJson(lines[2])["maps"].toArray();
     QCOMPARE(maps.size(), 2);
     QVERIFY(!maps[0].toObject().contains("lagValues"));
     QCOMPARE(maps[1].toObject()["lagValues"].toArray(), QJsonArray({5, 1, 3, 1}));
@@ -189,15 +181,9 @@ void TestCxvInfo::maps()
                           "onto a 256 x 256 x 256 volume: see --volume)"),
              err.constData());
     // An SMP read onto a mesh of another vertex count.
-    QCOMPARE(run({"--mesh", srf,
-                  write("seven.smp",
-                        [] {
-                            SmpFixture f;
-                            f.nrOfVertices = 7;
-                            return f.bytes();
-                        }())},
-                 &out, &err),
-             1);
+    SmpFixture seven;
+    seven.nrOfVertices = 7;
+    QCOMPARE(run({"--mesh", srf, write("seven.smp", seven.bytes())}, &out, &err), 1);
     QVERIFY(err.contains("made for a mesh of 7 vertices, not 6"));
     QCOMPARE(run({"--mesh", srf, smp}, &out), 0);
     QVERIFY(out.contains("  map 2\n    clusterCheckEnabled"));
@@ -208,38 +194,40 @@ void TestCxvInfo::failures()
 {
     const QString cut = write("cut.vmr", VmrFixture().bytes(VmrFixture::Header));
     const QString other = write("notes.txt", "text");
-    QByteArray out, err;
-    QCOMPARE(run({"--json", cut, vmr, dir.filePath("missing.srf"), other}, &out, &err), 1);
-    const QList<QByteArray> lines = out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 4);
-    QVERIFY(!QJsonDocument::fromJson(lines[0]).object()["ok"].toBool());
-    QVERIFY(QJsonDocument::fromJson(lines[1]).object()["ok"].toBool());
-    const QList<QByteArray> reasons = err.trimmed().split('\n');
-    QCOMPARE(reasons.size(), 3);
-    QVERIFY(reasons[0].startsWith("cxvinfo: " + cut.toUtf8() + ": not a readable VMR"));
-    QVERIFY(reasons[1].endsWith("no such file"));
-    QVERIFY(reasons[2].contains("unknown file kind"));
-    QCOMPARE(run({}, &out), 2);
-
+    QByteArray header(352, '\0'); // a NIfTI-1 header of 32512 voxels on each axis
+    header[0] = char(0x5c);
+    header[1] = 1;
+    header[40] = 3;
+    header[43] = header[45] = header[47] = 0x7f;
+    const QString huge = write("huge.nii", header);
     // A negative vertex count is refused even onto a mesh of that count.
     SmpFixture negative;
     negative.nrOfVertices = -3;
     negative.maps.clear();
-    QCOMPARE(run({"--json", write("negative.smp", negative.bytes())}, &out, &err), 1);
-    QVERIFY(!QJsonDocument::fromJson(out).object()["ok"].toBool());
-    QVERIFY2(err.contains(": not a readable SMP file (-3 vertices)"), err.constData());
-
-    // DICOM files say why they cannot be read.
+    const QString smp = write("negative.smp", negative.bytes());
     DicomFixture jpeg2000;
     jpeg2000.transferSyntaxUid = "1.2.840.10008.1.2.4.90";
     const QString compressed = write("j2k.dcm", jpeg2000.pixels({1, 2}).file());
-    const QString noPixels = write("nopixels.dcm", DicomFixture().file());
-    QCOMPARE(run({compressed, noPixels}, &out, &err), 1);
-    const QList<QByteArray> dicomReasons = err.trimmed().split('\n');
-    QCOMPARE(dicomReasons.value(0), "cxvinfo: " + compressed.toUtf8() +
-                                        ": the JPEG 2000 lossless pixel data is not encapsulated");
-    QCOMPARE(dicomReasons.value(1), "cxvinfo: " + noPixels.toUtf8() +
-                                        ": not a readable DICOM image (no pixel data found)");
+    QByteArray out, err;
+    QCOMPARE(run({"--json", cut, vmr, dir.filePath("missing.srf"), other, huge, smp, compressed},
+                 &out, &err),
+             1);
+    QList<bool> read;
+    for (const QByteArray &line : out.trimmed().split('\n'))
+        read << QJsonDocument::fromJson(line)["ok"].toBool();
+    QCOMPARE(read, QList<bool>({false, true, false, false, false, false, false}));
+    const QList<QByteArray> reasons = err.trimmed().split('\n');
+    QCOMPARE(reasons.size(), 6);
+    QVERIFY(reasons[0].startsWith("cxvinfo: " + cut.toUtf8() + ": not a readable VMR"));
+    QVERIFY(reasons[1].endsWith("no such file"));
+    QVERIFY(reasons[2].contains("unknown file kind"));
+    QVERIFY2(reasons[3].contains("more voxels"), reasons[3].constData());
+    QVERIFY2(reasons[4].endsWith(": not a readable SMP file (-3 vertices)"),
+             reasons[4].constData());
+    // DICOM files say why they cannot be read.
+    QCOMPARE(reasons[5], "cxvinfo: " + compressed.toUtf8() +
+                             ": the JPEG 2000 lossless pixel data is not encapsulated");
+    QCOMPARE(run({}, &out), 2);
 }
 
 void TestCxvInfo::unreadable()
@@ -295,28 +283,22 @@ void TestCxvInfo::clusters_data()
 
     const QString positive = "pos 19 4,5,6 110,116,113 ";
     const QString negative = "neg 7 11,10,9 101,95,98 ";
-    QTest::newRow("VMP, as its file says")
-        << QStringList{blobs} << 0 << QStringList{positive, negative} << "world";
-    QTest::newRow("onto its Talairach volume, named, positive values")
-        << QStringList{"--volume", volume, "--atlas", regions, "--sign", "pos", blobs} << 0
-        << QStringList{positive + "Region 5"} << "talairach";
-    QTest::newRow("threshold") << QStringList{"--threshold", "7", blobs} << 0
-                               << QStringList{"pos 1 4,5,6 110,116,113 "} << "world";
-    QTest::newRow("minimum size in mm³")
-        << QStringList{"--min-size", "300", blobs} << 0 << QStringList{positive} << "world";
+    auto row = [](const char *name, const QStringList &arguments, int status,
+                  const QStringList &expected, const QString &space = QString()) {
+        QTest::newRow(name) << arguments << status << expected << space;
+    };
+    row("VMP, as its file says", {blobs}, 0, {positive, negative}, "world");
+    row("onto its Talairach volume, named, positive values",
+        {"--volume", volume, "--atlas", regions, "--sign", "pos", blobs}, 0,
+        {positive + "Region 5"}, "talairach");
+    row("threshold", {"--threshold", "7", blobs}, 0, {"pos 1 4,5,6 110,116,113 "}, "world");
+    row("minimum size in mm³", {"--min-size", "300", blobs}, 0, {positive}, "world");
     // A new map's threshold of 4, in the file's world.
-    QTest::newRow("NIfTI, named") << QStringList{"--atlas", regions, nifti} << 0
-                                  << QStringList{"pos 7 4,5,6 -18,-15,-12 Region 4",
-                                                 "neg 1 11,10,9 3,0,-3 Region 22"}
-                                  << "world";
-    QTest::newRow("no such map") << QStringList{"--map-index", "2", nifti} << 1
-                                 << QStringList{"holds no map 2 (it has 1)"} << QString();
-    QTest::newRow("no such sign") << QStringList{"--sign", "up", nifti} << 2 << QStringList{}
-                                  << QString();
-    QTest::newRow("not a map") << QStringList{volume} << 1
-                               << QStringList{"not a volume map (expected .vmp, .nii, .nii.gz or "
-                                              ".hdr)"}
-                               << QString();
+    row("NIfTI, named", {"--atlas", regions, nifti}, 0,
+        {"pos 7 4,5,6 -18,-15,-12 Region 4", "neg 1 11,10,9 3,0,-3 Region 22"}, "world");
+    row("no such map", {"--map-index", "2", nifti}, 1, {"holds no map 2 (it has 1)"});
+    row("no such sign", {"--sign", "up", nifti}, 2, {});
+    row("not a map", {volume}, 1, {"not a volume map (expected .vmp, .nii, .nii.gz or .hdr)"});
 }
 
 // The same table as TSV and as JSON.
@@ -374,27 +356,19 @@ void TestCxvInfo::seriesOfAFolder()
     const QString fixtures = CXV_DICOM_SERIES "/";
     QFile list(fixtures + "expected.txt");
     QVERIFY(list.open(QIODevice::ReadOnly));
-    QStringList names, volumes;
-    for (const QByteArray &line : list.readAll().trimmed().split('\n')) {
-        names << QString(line.split('|')[0]);
-        volumes << QString(line.split('|')[1]);
-    }
+    QStringList expected; // name and volume flag
+    for (const QByteArray &line : list.readAll().trimmed().split('\n'))
+        expected << QString(line.split('|')[0]) << QString(line.split('|')[1]);
     QByteArray out, err;
     QCOMPARE(run({"--json", fixtures + "series"}, &out, &err), 0);
     const QJsonObject folder = QJsonDocument::fromJson(out).object();
-    QCOMPARE(folder["kind"].toString(), QString("DICOM folder"));
-    QVERIFY(folder["ok"].toBool());
-    QCOMPARE(folder["nrOfSeries"].toInt(), names.size());
-    QStringList listed, listedVolumes;
-    for (const QJsonValue &series : folder["series"].toArray()) {
-        listed << series["name"].toString();
-        listedVolumes << (series["volume"].toBool() ? "1" : "0");
-    }
-    QCOMPARE(listed, names);
-    QCOMPARE(listedVolumes, volumes);
-    const QJsonObject first = folder["series"].toArray().first().toObject();
-    QCOMPARE(first["images"].toInt(), 12);
-    QCOMPARE(first["columns"].toInt(), 20);
+    compareFields(out, R"({"kind": "DICOM folder", "ok": true, "nrOfSeries": 7})");
+    QStringList listed;
+    for (const QJsonValue &series : folder["series"].toArray())
+        listed << series["name"].toString() << (series["volume"].toBool() ? "1" : "0");
+    QCOMPARE(listed, expected);
+    const QJsonObject first = folder["series"][0].toObject();
+    compareFields(QJsonDocument(first).toJson(), R"({"images": 12, "columns": 20})");
     QCOMPARE(first["voxelToWorld"].toArray().size(), 3);
     QCOMPARE(folder["skipped"].toArray().size(), 1);
     QVERIFY(folder["skipped"].toArray().first().toString().startsWith("notes.txt: "));
