@@ -44,7 +44,6 @@ private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
     void failuresCarryTheReadersReason_data();
     void failuresCarryTheReadersReason();
-    void loadedOnAWorkerArriveOnTheWindowsThread();
     void onlyTheNewestRequestArrives();
     void settingsDriveTheVolumesColours();
     void settingsDriveTheMeshsColours();
@@ -104,28 +103,8 @@ void TestDocuments::failuresCarryTheReadersReason()
     QVERIFY(!loader.isLoading());
 }
 
-void TestDocuments::loadedOnAWorkerArriveOnTheWindowsThread()
-{
-    VmrFixture volume;
-    volume.dimX = 8;
-    const QString file = write("small.vmr", volume.bytes());
-    DocumentLoader loader;
-    QThread *arrivedOn = nullptr;
-    connect(&loader, &DocumentLoader::loaded, this, [&] { arrivedOn = QThread::currentThread(); });
-    QSignalSpy loaded(&loader, &DocumentLoader::loaded);
-    loader.load(file, 5);
-    QVERIFY(loader.isLoading());
-    QVERIFY(loaded.wait(10000));
-    QCOMPARE(arrivedOn, thread());
-    const auto document = loaded[0][0].value<std::shared_ptr<Document>>();
-    QCOMPARE(document->kind(), Document::Volume);
-    QCOMPARE(document->fileName(), file);
-    QCOMPARE(static_cast<VolumeDocument &>(*document).volume().dimX, 8);
-    QCOMPARE(loaded[0][1].toInt(), 5);
-}
-
-// A newer request supersedes an older one still being read, and a cancelled
-// one never arrives.
+// A document read on a worker arrives on the window's thread; a newer request
+// supersedes an older one still being read, and a cancelled one never arrives.
 void TestDocuments::onlyTheNewestRequestArrives()
 {
     VmrFixture large;
@@ -134,15 +113,23 @@ void TestDocuments::onlyTheNewestRequestArrives()
     const QString first = write("large.vmr", large.bytes());
     const QString second = write("small.vmr", VmrFixture().bytes());
     DocumentLoader loader;
+    QThread *arrivedOn = nullptr;
+    connect(&loader, &DocumentLoader::loaded, this, [&] { arrivedOn = QThread::currentThread(); });
     QSignalSpy loaded(&loader, &DocumentLoader::loaded);
     QSignalSpy failed(&loader, &DocumentLoader::failed);
     loader.load(first, 0);
     loader.load(second, 1);
+    QVERIFY(loader.isLoading());
     QVERIFY(loaded.wait(10000));
+    QCOMPARE(arrivedOn, thread());
     // Long enough for the large volume to be read too; its document is gone.
     QTest::qWait(1500);
     QCOMPARE(loaded.size(), 1);
-    QCOMPARE(loaded[0][0].value<std::shared_ptr<Document>>()->fileName(), second);
+    const auto document = loaded[0][0].value<std::shared_ptr<Document>>();
+    QCOMPARE(document->kind(), Document::Volume);
+    QCOMPARE(document->fileName(), second);
+    QCOMPARE(static_cast<VolumeDocument &>(*document).volume().dimX, VmrFixture().dimX);
+    QCOMPARE(loaded[0][1].toInt(), 1);
     QCOMPARE(Document::instances(), 1);
 
     loader.load(first, 2);
