@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -41,7 +42,6 @@ class TestDocuments : public QObject
 
 private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
-    void failuresCarryTheReadersReason_data();
     void failuresCarryTheReadersReason();
     void onlyTheNewestRequestArrives();
     void settingsDriveTheVolumesColours();
@@ -61,34 +61,24 @@ QString TestDocuments::write(const QString &name, const QByteArray &data)
     return file.fileName();
 }
 
-void TestDocuments::failuresCarryTheReadersReason_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("data");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("missing") << "missing.vmr" << QByteArray() << "no such file";
-    QTest::newRow("cut volume") << "cut.vmr" << VmrFixture().bytes().left(20)
-                                << "not a readable VMR volume";
-    QTest::newRow("not shown here")
-        << "notes.txt" << QByteArray("text") << "not a kind of file the viewer shows";
-}
-
 // The reason comes from the reader that failed, through the loader as it is.
 void TestDocuments::failuresCarryTheReadersReason()
 {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, data);
-    QFETCH(QString, reason);
-    const QString file = data.isEmpty() ? tmp.filePath(name) : write(name, data);
-    DocumentLoader loader;
-    QSignalSpy failed(&loader, &DocumentLoader::failed);
-    loader.load(file, 3);
-    QVERIFY(failed.wait(10000));
-    QCOMPARE(failed[0][0].toString(), file);
-    const QString said = failed[0][1].toString();
-    QVERIFY2(said.startsWith(reason) && !said.isEmpty(), qPrintable(said));
-    QCOMPARE(failed[0][2].toInt(), 3);
-    QVERIFY(!loader.isLoading());
+    for (const auto &[name, data, reason] : QList<std::tuple<QString, QByteArray, QString>>{
+             {"missing.vmr", {}, "no such file"},
+             {"cut.vmr", VmrFixture().bytes().left(20), "not a readable VMR volume"},
+             {"notes.txt", "text", "not a kind of file the viewer shows"}}) {
+        const QString file = data.isEmpty() ? tmp.filePath(name) : write(name, data);
+        DocumentLoader loader;
+        QSignalSpy failed(&loader, &DocumentLoader::failed);
+        loader.load(file, 3);
+        QVERIFY(failed.wait(10000));
+        QCOMPARE(failed[0][0].toString(), file);
+        const QString said = failed[0][1].toString();
+        QVERIFY2(said.startsWith(reason), qPrintable(said));
+        QCOMPARE(failed[0][2].toInt(), 3);
+        QVERIFY(!loader.isLoading());
+    }
 }
 
 // A document read on a worker arrives on the window's thread; a newer request
