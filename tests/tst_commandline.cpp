@@ -257,6 +257,8 @@ void TestCommandLine::actionsAndRefusals()
 
 void TestCommandLine::renderSettings()
 {
+    // Size, cross, map, map number and threshold as read: the figure tests; what
+    // they cannot tell: the defaults, a cluster size of 0, each sign.
     const CommandLine plain(expand({"--render", "o.png", "%/a.vmr"}));
     QCOMPARE(plain.outputFile(), QString("o.png"));
     QCOMPARE(plain.paths(), expand({"%/a.vmr"}));
@@ -264,18 +266,10 @@ void TestCommandLine::renderSettings()
     QCOMPARE(plain.size(), QSize(800, 600));
     QVERIFY(!plain.cross() && !plain.threshold() && !plain.clusterSize() && !plain.signSelection());
     QCOMPARE(plain.mapIndex(), 1);
-
-    const CommandLine all(expand({"--size", "640x480", "--cross=10,0,255", "--map", "%/m.vmp",
-                                  "--map-index", "2", "--threshold", "2.5", "--cluster", "0",
-                                  "--sign", "neg", "--render", "out.png", "%/a.vmr"}));
-    QCOMPARE(all.action(), CommandLine::Render);
-    QCOMPARE(all.size(), QSize(640, 480));
-    QCOMPARE(*all.cross(), (std::array<int, 3>{10, 0, 255}));
-    QCOMPARE(all.mapFile(), expand({"%/m.vmp"}).first());
-    QCOMPARE(all.mapIndex(), 2);
-    QCOMPARE(*all.threshold(), 2.5f);
-    QCOMPARE(*all.clusterSize(), 0);
-    QCOMPARE(*all.signSelection(), 2);
+    QCOMPARE(
+        *CommandLine(expand({"--map", "%/m.vmp", "--cluster", "0", "--render", "o.png", "%/a.vmr"}))
+             .clusterSize(),
+        0);
     for (const auto &[word, sign] : {std::pair{"pos", 1}, {"neg", 2}, {"both", 3}})
         QCOMPARE(*CommandLine(
                       expand({"--render", "o.png", "--map", "%/s.smp", "--sign", word, "%/b.SRF"}))
