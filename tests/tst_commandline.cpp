@@ -30,21 +30,17 @@ void TestCommandLine::initTestCase()
 {
     QVERIFY(tmp.isValid());
     QVERIFY(QDir(tmp.path()).mkdir("folder"));
-    for (const char *name :
-         {"a.vmr", "b.SRF", "b.vwp", "c.png", "d.dcm", "h.hdr", "h.img", "m.vmp", "s.smp",
-          "z.nii.gz", "notes.txt", "-dash.png", "lh.white", "lh.thickness", "lh.aparc.annot",
-          "lh.vwp", "x.surf.gii", "x.label.gii"}) {
-        QFile file(tmp.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    // FreeSurfer's surfaces and values of other names, by their magic.
-    for (const char *name : {"lh.sphere.reg", "lh.white.H"}) {
-        QFile file(tmp.filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(name == QByteArray("lh.sphere.reg") ? QByteArray("\xff\xff\xfe", 3)
-                                                       : QByteArray("\xff\xff\xff\0\0\0\4\0\0"
-                                                                    "\0\4\0\0\0\1",
-                                                                    15));
+    // Empty files, but FreeSurfer's surface and values of other names, told by their magic.
+    const QByteArray magic[] = {QByteArray("\xff\xff\xfe", 3),
+                                QByteArray("\xff\xff\xff\0\0\0\4\0\0\0\4\0\0\0\1", 15)};
+    const QStringList names =
+        QString("lh.sphere.reg lh.white.H a.vmr b.SRF b.vwp c.png d.dcm h.hdr "
+                "h.img m.vmp s.smp z.nii.gz notes.txt -dash.png lh.white "
+                "lh.thickness lh.aparc.annot lh.vwp x.surf.gii x.label.gii")
+            .split(' ');
+    for (int i = 0; i < names.size(); ++i) {
+        QFile file(tmp.filePath(names[i]));
+        QVERIFY(file.open(QIODevice::WriteOnly) && (i > 1 || file.write(magic[i]) > 0));
     }
     // Other names of the volume and the map; relative names from the folder.
     QVERIFY(QFile::link(tmp.filePath("a.vmr"), tmp.filePath("link.vmr")));
@@ -84,6 +80,14 @@ void TestCommandLine::actionsAndRefusals_data()
         row(name, QStringList{"--render", "o.png"} + arguments,
             error.isEmpty() ? CommandLine::Render : CommandLine::Refuse, error);
     };
+    // Values out of range, each with its option's whole message.
+    const auto outOfRange = [&](const QString &option, const QString &takes,
+                                const QStringList &values, const QStringList &before,
+                                const QString &file) {
+        for (const QString &value : values)
+            figure(option + " " + value, before + QStringList{option, value, file},
+                   QString("%1 takes %2, not %3").arg(option, takes, value));
+    };
     const auto window = CommandLine::OpenWindow;
 
     row("nothing", {}, window);
@@ -121,33 +125,27 @@ void TestCommandLine::actionsAndRefusals_data()
             "no such file or folder: %/gone\\n\\x1b[2J\\x7f\\x9b\\u202e.vmr");
 
     // A figure never writes over a file it reads.
-    const QString over = "--render would write over %1, which the figure reads";
-    for (const auto &[name, arguments, input] :
-         QList<std::tuple<const char *, QStringList, const char *>>{
-             {"the file", {"--render", "%/a.vmr", "%/a.vmr"}, "a.vmr"},
-             {"the file, relative", {"--render", "a.vmr", "%/a.vmr"}, "a.vmr"},
-             {"a link to the file", {"--render", "%/link.vmr", "%/a.vmr"}, "a.vmr"},
-             {"a hard link to the file", {"--render", "%/hard.vmr", "%/a.vmr"}, "a.vmr"},
-             {"the map", {"--render", "%/m.vmp", "--map", "%/m.vmp", "%/a.vmr"}, "m.vmp"},
-             {"a link to the map",
-              {"--render", "link.vmp", "--map", "%/m.vmp", "%/a.vmr"},
-              "m.vmp"},
-             {"the viewing parameters of the mesh", {"--render", "%/b.vwp", "%/b.SRF"}, "b.vwp"},
-             {"the viewing parameters of a hemisphere",
-              {"--render", "%/lh.vwp", "%/lh.white"},
-              "lh.vwp"},
-             {"the image file of the header", {"--render", "%/h.img", "%/h.hdr"}, "h.img"}})
-        refused(QString("output is ") + name, arguments, over.arg(QString("%/") + input));
+    const auto over = [&](const char *name, const QStringList &arguments, const char *input) {
+        refused(QString("output is ") + name, QStringList{"--render"} + arguments,
+                QString("--render would write over %/%1, which the figure reads").arg(input));
+    };
+    over("the file", {"%/a.vmr", "%/a.vmr"}, "a.vmr");
+    over("the file, relative", {"a.vmr", "%/a.vmr"}, "a.vmr");
+    over("a link to the file", {"%/link.vmr", "%/a.vmr"}, "a.vmr");
+    over("a hard link to the file", {"%/hard.vmr", "%/a.vmr"}, "a.vmr");
+    over("the map", {"%/m.vmp", "--map", "%/m.vmp", "%/a.vmr"}, "m.vmp");
+    over("a link to the map", {"link.vmp", "--map", "%/m.vmp", "%/a.vmr"}, "m.vmp");
+    over("the viewing parameters of the mesh", {"%/b.vwp", "%/b.SRF"}, "b.vwp");
+    over("the viewing parameters of a hemisphere", {"%/lh.vwp", "%/lh.white"}, "lh.vwp");
+    over("the image file of the header", {"%/h.img", "%/h.hdr"}, "h.img");
     row("output beside the file", {"--render", "%/a.png", "%/a.vmr"}, CommandLine::Render);
 
-    const QString badSize = "--size takes WIDTHxHEIGHT, each from 1 to 8192, not ";
-    for (const char *size : {"0x10", "10x", "10", "8193x10", "-5x10", "10X10", "1.5x2"})
-        figure(QString("size ") + size, {"--size", size, "%/a.vmr"}, badSize + size);
+    outOfRange("--size", "WIDTHxHEIGHT, each from 1 to 8192",
+               {"0x10", "10x", "10", "8193x10", "-5x10", "10X10", "1.5x2"}, {}, "%/a.vmr");
     figure("size 8192", {"--size", "8192x1", "%/a.vmr"});
 
-    for (const char *cross : {"1,2", "1,2,3,4", "-1,2,3", "a,b,c", "1;2;3"})
-        figure(QString("cross ") + cross, {"--cross", cross, "%/a.vmr"},
-               QString("--cross takes voxel indices X,Y,Z, not ") + cross);
+    outOfRange("--cross", "voxel indices X,Y,Z", {"1,2", "1,2,3,4", "-1,2,3", "a,b,c", "1;2;3"}, {},
+               "%/a.vmr");
     figure("cross on mesh", {"--cross", "1,2,3", "%/b.SRF"}, "--cross is for a volume");
 
     figure("vmp on volume", {"--map", "%/m.vmp", "%/a.vmr"});
@@ -183,7 +181,7 @@ void TestCommandLine::actionsAndRefusals_data()
     refused("render each, a map setting without map",
             {"--render-each", "%/folder", "--cluster", "3", "%/a.vmr"}, "--cluster needs --map");
     refused("render each, a bad value", {"--render-each", "%/folder", "--size", "0x1", "%/a.vmr"},
-            badSize + "0x1");
+            "--size takes WIDTHxHEIGHT, each from 1 to 8192, not 0x1");
 
     // A folder's covers.
     row("contact sheet", {"--contact-sheet", "s.png", "--mode", "cx", "--columns=4", "%/folder"},
@@ -214,42 +212,23 @@ void TestCommandLine::actionsAndRefusals_data()
     figure("view on volume", {"--view", "lateral", "%/a.vmr"}, "--view is for a mesh");
     figure("elevation on image", {"--elevation", "10", "%/c.png"}, "--elevation is for a mesh");
     refused("view without render", {"--view", "lateral", "%/b.SRF"}, "--view is only for --render");
-    const QString sides = "--view takes lateral, medial, superior, inferior, anterior or posterior";
-    for (const auto &[option, value, message] :
-         QList<std::tuple<const char *, const char *, QString>>{
-             {"--view", "left", sides + ", not left"},
-             {"--view", "Lateral", sides + ", not Lateral"},
-             {"--azimuth", "361", "--azimuth takes degrees from -360 to 360, not 361"},
-             {"--azimuth", "inf", "--azimuth takes degrees from -360 to 360, not inf"},
-             {"--azimuth", "10deg", "--azimuth takes degrees from -360 to 360, not 10deg"},
-             {"--elevation", "-90.5", "--elevation takes degrees from -90 to 90, not -90.5"},
-             {"--elevation", "", "--elevation takes degrees from -90 to 90, not "}})
-        figure(QString("%1 %2").arg(option, value), {option, value, "%/b.SRF"}, message);
-
     const QStringList vmp = {"--map", "%/m.vmp"};
-    const QList<std::tuple<const char *, const char *, const char *>> values = {
-        {"--threshold", "-1", "--threshold takes a number from 0 to 1000, not -1"},
-        {"--threshold", "1000.5", "--threshold takes a number from 0 to 1000, not 1000.5"},
-        {"--threshold", "nan", "--threshold takes a number from 0 to 1000, not nan"},
-        {"--threshold", "x", "--threshold takes a number from 0 to 1000, not x"},
-        {"--cluster", "10001",
-         "--cluster takes a voxel or vertex count from 0 to 10000, not 10001"},
-        {"--cluster", "2.5", "--cluster takes a voxel or vertex count from 0 to 10000, not 2.5"},
-        {"--map-index", "0", "--map-index takes a map number from 1, not 0"},
-        {"--sign", "positive", "--sign takes pos, neg or both, not positive"},
-    };
-    for (const auto &[option, value, message] : values)
-        figure(QString("%1 %2").arg(option, value), vmp + QStringList{option, value, "%/a.vmr"},
-               message);
+    outOfRange("--view", "lateral, medial, superior, inferior, anterior or posterior",
+               {"left", "Lateral"}, {}, "%/b.SRF");
+    outOfRange("--azimuth", "degrees from -360 to 360", {"361", "inf", "10deg"}, {}, "%/b.SRF");
+    outOfRange("--elevation", "degrees from -90 to 90", {"-90.5", ""}, {}, "%/b.SRF");
+    outOfRange("--threshold", "a number from 0 to 1000", {"-1", "1000.5", "nan", "x"}, vmp,
+               "%/a.vmr");
+    outOfRange("--cluster", "a voxel or vertex count from 0 to 10000", {"10001", "2.5"}, vmp,
+               "%/a.vmr");
+    outOfRange("--map-index", "a map number from 1", {"0"}, vmp, "%/a.vmr");
+    outOfRange("--sign", "pos, neg or both", {"positive"}, vmp, "%/a.vmr");
     figure("--threshold 0", vmp + QStringList{"--threshold", "0", "%/a.vmr"});
 
     // Figures that cannot be drawn as asked.
-    const QString notMm = "--cross-mm takes world coordinates X,Y,Z in millimetres, not ";
+    outOfRange("--cross-mm", "world coordinates X,Y,Z in millimetres",
+               {"1,2", "1,2,3,4", "nan,0,0", "a,b,c"}, {}, "%/a.vmr");
     for (const auto &[arguments, message] : QList<std::pair<QStringList, QString>>{
-             {{"--cross-mm", "1,2", "%/a.vmr"}, notMm + "1,2"},
-             {{"--cross-mm", "1,2,3,4", "%/a.vmr"}, notMm + "1,2,3,4"},
-             {{"--cross-mm", "nan,0,0", "%/a.vmr"}, notMm + "nan,0,0"},
-             {{"--cross-mm", "a,b,c", "%/a.vmr"}, notMm + "a,b,c"},
              {{"--cross-mm", "0,0,0", "--cross", "1,1,1", "%/a.vmr"},
               "--cross and --cross-mm name the same cross: give one"},
              {{"--cross-mm", "0,0,0", "%/b.SRF"}, "--cross-mm is for a volume"},
@@ -278,6 +257,8 @@ void TestCommandLine::actionsAndRefusals()
 
 void TestCommandLine::renderSettings()
 {
+    // Size, cross, map, map number and threshold as read: the figure tests; what
+    // they cannot tell: the defaults, a cluster size of 0, each sign.
     const CommandLine plain(expand({"--render", "o.png", "%/a.vmr"}));
     QCOMPARE(plain.outputFile(), QString("o.png"));
     QCOMPARE(plain.paths(), expand({"%/a.vmr"}));
@@ -285,18 +266,10 @@ void TestCommandLine::renderSettings()
     QCOMPARE(plain.size(), QSize(800, 600));
     QVERIFY(!plain.cross() && !plain.threshold() && !plain.clusterSize() && !plain.signSelection());
     QCOMPARE(plain.mapIndex(), 1);
-
-    const CommandLine all(expand({"--size", "640x480", "--cross=10,0,255", "--map", "%/m.vmp",
-                                  "--map-index", "2", "--threshold", "2.5", "--cluster", "0",
-                                  "--sign", "neg", "--render", "out.png", "%/a.vmr"}));
-    QCOMPARE(all.action(), CommandLine::Render);
-    QCOMPARE(all.size(), QSize(640, 480));
-    QCOMPARE(*all.cross(), (std::array<int, 3>{10, 0, 255}));
-    QCOMPARE(all.mapFile(), expand({"%/m.vmp"}).first());
-    QCOMPARE(all.mapIndex(), 2);
-    QCOMPARE(*all.threshold(), 2.5f);
-    QCOMPARE(*all.clusterSize(), 0);
-    QCOMPARE(*all.signSelection(), 2);
+    QCOMPARE(
+        *CommandLine(expand({"--map", "%/m.vmp", "--cluster", "0", "--render", "o.png", "%/a.vmr"}))
+             .clusterSize(),
+        0);
     for (const auto &[word, sign] : {std::pair{"pos", 1}, {"neg", 2}, {"both", 3}})
         QCOMPARE(*CommandLine(
                       expand({"--render", "o.png", "--map", "%/s.smp", "--sign", word, "%/b.SRF"}))
@@ -306,21 +279,13 @@ void TestCommandLine::renderSettings()
     QCOMPARE(CommandLine(expand({"--render", "o.png", "--size", "1x1", "--size", "2x3", "%/c.png"}))
                  .size(),
              QSize(2, 3));
-    // Each figure of a set as --render draws it, {stem} and {dir} its file's.
-    QFile volumeOfMap(tmp.filePath("m.vmr"));
-    QVERIFY(volumeOfMap.open(QIODevice::WriteOnly));
+    // Each figure of a set as --render draws it (the figure sets' test draws them),
+    // {stem} and {dir} its file's.
     const CommandLine set(expand({"--render-each", "%/folder/", "--map", "{dir}/{stem}.vmp",
-                                  "--map-index=2", "%/z.nii.gz", "h.hdr", "%/m.vmr"}));
+                                  "--map-index=2", "%/z.nii.gz", "h.hdr"}));
     QCOMPARE(set.action(), CommandLine::RenderEach);
-    const std::unique_ptr<CommandLine> nifti = set.eachFigure(0);
-    QCOMPARE(nifti->error(), "cxviewer: no such file: " + tmp.filePath("z.vmp"));
-    const std::unique_ptr<CommandLine> header = set.eachFigure(1);
-    QCOMPARE(header->error(), QString("cxviewer: no such file: ./h.vmp"));
-    const std::unique_ptr<CommandLine> volume = set.eachFigure(2);
-    QCOMPARE(volume->action(), CommandLine::Render);
-    QCOMPARE(volume->outputFile(), tmp.filePath("folder/m.vmr.png"));
-    QCOMPARE(volume->mapFile(), tmp.filePath("m.vmp"));
-    QCOMPARE(volume->mapIndex(), 2);
+    QCOMPARE(set.eachFigure(0)->error(), "cxviewer: no such file: " + tmp.filePath("z.vmp"));
+    QCOMPARE(set.eachFigure(1)->error(), QString("cxviewer: no such file: ./h.vmp"));
     // A name that is no UTF-8 keeps its bytes in messages.
     const CommandLine raw(QList<QByteArray>{"--render-each", "out", "bad\xff.png", "good.png"});
     QCOMPARE(raw.shownPath(0), QString("bad\\xff.png"));

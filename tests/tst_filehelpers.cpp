@@ -7,13 +7,6 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <future>
-
 namespace {
 
 template <typename T> QByteArray word(T v, bool bigEndian)
@@ -84,7 +77,6 @@ private slots:
     void exifOrientation_data();
     void exifOrientation();
     void exifTruncated();
-    void exifFromFifo();
     void exifMatchesExiftool();
     void namesShownSafely_data();
     void namesShownSafely();
@@ -144,35 +136,18 @@ void TestFileHelpers::exifOrientation_data()
     auto row = [](const char *name, const QByteArray &data, int orientation) {
         QTest::newRow(name) << data << orientation;
     };
-    auto with = [](auto change) {
-        ExifOptions o;
-        change(o);
-        return jpeg(o);
-    };
-
+    // Options: big-endian, orientation, orientation first, directory offset, entries, XMP first.
     row("II 6", jpeg({}), 6);
-    row("MM 6", with([](ExifOptions &o) { o.bigEndian = true; }), 6);
-    row("MM 8", with([](ExifOptions &o) {
-            o.bigEndian = true;
-            o.orientation = 8;
-        }),
-        8);
-    row("II 3, first entry", with([](ExifOptions &o) {
-            o.orientation = 3;
-            o.orientationFirst = true;
-        }),
-        3);
-    row("out of range value passed on", with([](ExifOptions &o) { o.orientation = 9; }), 9);
-    row("XMP before EXIF", with([](ExifOptions &o) { o.xmpFirst = true; }), 1);
-    row("zero entries", with([](ExifOptions &o) { o.entryCount = 0; }), 1);
-    row("tag beyond count", with([](ExifOptions &o) { o.entryCount = 1; }), 1);
-    row("count beyond file", with([](ExifOptions &o) { o.entryCount = 0xFFFF; }), 6);
-    row("huge directory offset", with([](ExifOptions &o) { o.ifdOffset = 0xFFFFFFF0u; }), 1);
-    row("huge directory offset MM", with([](ExifOptions &o) {
-            o.ifdOffset = 0xFFFFFFF0u;
-            o.bigEndian = true;
-        }),
-        1);
+    row("MM 6", jpeg({true}), 6);
+    row("MM 8", jpeg({true, 8}), 8);
+    row("II 3, first entry", jpeg({false, 3, true}), 3);
+    row("out of range value passed on", jpeg({false, 9}), 9);
+    row("XMP before EXIF", jpeg({false, 6, false, 8, 2, true}), 1);
+    row("zero entries", jpeg({false, 6, false, 8, 0}), 1);
+    row("tag beyond count", jpeg({false, 6, false, 8, 1}), 1);
+    row("count beyond file", jpeg({false, 6, false, 8, 0xFFFF}), 6);
+    row("huge directory offset", jpeg({false, 6, false, 0xFFFFFFF0u}), 1);
+    row("huge directory offset MM", jpeg({true, 6, false, 0xFFFFFFF0u}), 1);
     row("bad byte order", jpeg({}).replace("II*", "IM*"), 1);
     row("bad magic", jpeg({}).replace(QByteArray("II*\0", 4), QByteArray("II+\0", 4)), 1);
 
@@ -186,8 +161,6 @@ void TestFileHelpers::exifOrientation_data()
         start + QByteArray("\xFF\xE0\0\x01", 4) + QByteArray(20, 0), 1);
     row("segment past end", start + "\xFF\xE0\xFF\xFF", 1);
     row("PNG", QByteArray("\x89PNG\r\n\x1a\n", 8), 1);
-    row("empty", QByteArray(), 1);
-    row("one byte", QByteArray("\xFF", 1), 1);
 }
 
 void TestFileHelpers::exifOrientation()
@@ -212,18 +185,6 @@ void TestFileHelpers::exifTruncated()
     }
 }
 
-void TestFileHelpers::exifFromFifo()
-{
-    const QByteArray fifo = QFile::encodeName(dir.filePath("x.jpg"));
-    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-    auto result = std::async(std::launch::async, [&] { return getOrientationFromExif(fifo); });
-    const bool returned = result.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
-    if (!returned) // a writer lets a reader stuck in open() go, so that the test ends
-        ::close(::open(fifo.constData(), O_WRONLY | O_NONBLOCK));
-    QVERIFY2(returned, "the FIFO was opened and blocked");
-    QCOMPARE(result.get(), 1);
-}
-
 void TestFileHelpers::exifMatchesExiftool()
 {
     const QString exiftool = QStandardPaths::findExecutable("exiftool");
@@ -231,25 +192,27 @@ void TestFileHelpers::exifMatchesExiftool()
         QSKIP("exiftool is not installed");
     QImage image(64, 48, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
+    // One run of the tool writes every byte order and orientation, then reads them back.
+    QStringList arguments, names, expected;
     for (const char *order : {"II", "MM"}) {
         for (int orientation : {1, 3, 6, 8}) {
-            const QString name =
-                dir.filePath(QString("tool_%1_%2.jpg").arg(order).arg(orientation));
-            QVERIFY(image.save(name, "JPEG"));
-            QProcess tool;
-            tool.start(exiftool,
-                       {"-q", "-overwrite_original", "-n",
-                        QString("-ExifByteOrder=%1").arg(order == QByteArray("II") ? 1 : 2),
-                        QString("-Orientation=%1").arg(orientation), name});
-            QVERIFY(tool.waitForFinished(30000));
-            QCOMPARE(tool.exitCode(), 0);
-            tool.start(exiftool, {"-n", "-s3", "-Orientation", name});
-            QVERIFY(tool.waitForFinished(30000));
-            const int expected = tool.readAllStandardOutput().trimmed().toInt();
-            QCOMPARE(expected, orientation);
-            QCOMPARE(getOrientationFromExif(name), expected);
+            names << dir.filePath(QString("tool_%1_%2.jpg").arg(order).arg(orientation));
+            QVERIFY(image.save(names.last(), "JPEG"));
+            arguments << "-q"
+                      << "-overwrite_original"
+                      << "-n" << QString("-ExifByteOrder=") + order
+                      << QString("-Orientation=%1").arg(orientation) << names.last() << "-execute";
+            expected << QString("%1\t%2").arg(order).arg(orientation);
         }
     }
+    QProcess tool;
+    tool.start(exiftool,
+               arguments + QStringList{"-n", "-T", "-ExifByteOrder", "-Orientation"} + names);
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(QString(tool.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts), expected);
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(getOrientationFromExif(names[i]), expected[i].section('\t', 1).toInt());
 }
 
 void TestFileHelpers::namesShownSafely_data()

@@ -1,6 +1,6 @@
 #include "ImageOGLViewer.h"
-#include "ShowFile.h"
 #include "QtPieMenu.h"
+#include "ShowFile.h"
 
 #include <QBuffer>
 #include <QGestureEvent>
@@ -62,10 +62,8 @@ private slots:
     void init();
     void cleanup() { delete view; }
     void showsTheImageWhereTheViewSays();
-    void exifOrientation();
-    void unreadableAndOversizedFiles();
-    void doubleClickZoomsInAndBack();
-    void glideOnlyAfterAQuickRelease();
+    void measuredTurnedOrRefused();
+    void doubleClickZoomsAndQuickReleaseGlides();
     void panGestureAfterPinchIgnored();
     void keys();
     void touchAndPieMenu();
@@ -76,9 +74,8 @@ private:
     QImage frame() { return view->grabFramebuffer(); }
     void inspect(int index, const QString &fileName)
     {
-        showFile<PictureDocument>(*view, index, fileName, [this](auto picture, int i) {
-            view->showPicture(picture, i);
-        });
+        showFile<PictureDocument>(*view, index, fileName,
+                                  [this](auto picture, int i) { view->showPicture(picture, i); });
     }
     void mouse(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons,
                Qt::KeyboardModifiers keys = {});
@@ -160,7 +157,9 @@ void TestImageView::showsTheImageWhereTheViewSays()
     QVERIFY(near(colourAt(shot, 0.9, 0.1), Qt::green)); // image (180, 90)
 }
 
-void TestImageView::exifOrientation()
+// Each picture shown is measured, turned as its EXIF block says, and offered
+// as a thumbnail; one that cannot be shown clears the view and says why.
+void TestImageView::measuredTurnedOrRefused()
 {
     QSignalSpy measured(view, &ImageOGLViewer::imageMeasured);
     QSignalSpy offered(view, &ImageOGLViewer::thumbnailOffered);
@@ -179,12 +178,6 @@ void TestImageView::exifOrientation()
     // A PNG is never turned; its orientation reads 1.
     inspect(4, writeImage("plain.png", quarters(60, 40)));
     QCOMPARE(measured.value(1), QVariantList({4, 60, 40, 1}));
-}
-
-void TestImageView::unreadableAndOversizedFiles()
-{
-    QSignalSpy measured(view, &ImageOGLViewer::imageMeasured);
-    inspect(0, writeImage("q.png", quarters(400, 300)));
     QVERIFY(near(colourAt(frame(), 0.9, 0.9), Qt::blue));
 
     // A damaged file clears the view, says why and measures 0 x 0.
@@ -222,7 +215,7 @@ void TestImageView::unreadableAndOversizedFiles()
     QVERIFY(near(colourAt(shot, 0.5, 0.1), Qt::black));
 }
 
-void TestImageView::doubleClickZoomsInAndBack()
+void TestImageView::doubleClickZoomsAndQuickReleaseGlides()
 {
     inspect(0, writeImage("q.png", quarters(400, 300)));
     const QPoint point(300, 100);
@@ -237,11 +230,8 @@ void TestImageView::doubleClickZoomsInAndBack()
     QTest::mouseDClick(view, Qt::LeftButton, {}, point);
     QTRY_COMPARE(view->zoomTimeLine()->state(), QTimeLine::NotRunning);
     QVERIFY(view->navigation().isUntransformed());
-}
 
-void TestImageView::glideOnlyAfterAQuickRelease()
-{
-    inspect(0, writeImage("q.png", quarters(400, 300)));
+    // A drag glides on only after a quick release.
     QTimeLine *glide = view->translationTimeLine();
     for (int pause : {150, 0}) {
         mouse(QEvent::MouseButtonPress, QPoint(100, 100), Qt::LeftButton, Qt::LeftButton);
