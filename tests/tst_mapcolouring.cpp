@@ -372,24 +372,23 @@ void TestMapColouring::legend_data()
     QTest::addColumn<QString>("lowest"); // the first bar's labels
     QTest::addColumn<QString>("highest");
 
-    QTest::newRow("both signs, built-in scale") << Setup([](Scene &) {}) << 2 << "4"
-                                                << "8";
-    QTest::newRow("positive only, own colours, threshold 5") << Setup([](Scene &s) {
+    const auto row = [](const char *name, int bars, const char *lowest, const char *highest,
+                        const Setup &setup) {
+        QTest::newRow(name) << setup << bars << QString(lowest) << QString(highest);
+    };
+    row("both signs, built-in scale", 2, "4", "8", [](Scene &) {});
+    row("positive only, own colours, threshold 5", 1, "5", "8", [](Scene &s) {
         s.map().useMapColors = true;
         s.display.signSelection = 1;
         s.display.threshold = 5.0f;
-    }) << 1 << "5"
-                                                             << "8";
-    QTest::newRow("negative only, own colours, upper threshold 6") << Setup([](Scene &s) {
+    });
+    row("negative only, own colours, upper threshold 6", 1, "-4", "-6", [](Scene &s) {
         s.map().useMapColors = true;
         s.map().mapOption = 0;
         s.map().threshMax = 6.0f;
         s.display.signSelection = 2;
-    }) << 1 << "-4"
-                                                                   << "-6";
-    QTest::newRow("no sign shown")
-        << Setup([](Scene &s) { s.display.signSelection = 0; }) << 0 << ""
-        << "";
+    });
+    row("no sign shown", 0, "", "", [](Scene &s) { s.display.signSelection = 0; });
 }
 
 // Every pixel column of a bar has the colour the map gives a voxel of the
