@@ -221,21 +221,10 @@ void TestMapColouring::mosaic()
     scene.maps().nrOfSelectedMaps = 0;
     QVERIFY(!colouring.mapColouring(scene.doc, scene.display, 5, 6, 7));
     scene.maps().nrOfSelectedMaps = 1;
-
-    scene.set(scene.map(), 5, 6, 7, 8.0f);
-    scene.set(scene.map(), 5, 9, 3, -8.0f);
-    QImage image = mosaic.compose(scene.doc, 5, 6, 7,
-                                  colouring.mapColouring(scene.doc, scene.display, 5, 6, 7));
-    const QPoint yellow[] = {layout.upperLeftPixel(5, 6), layout.upperRightPixel(6, 7),
-                             layout.lowerRightPixel(5, 7)};
-    for (const QPoint p : yellow) {
-        QCOMPARE(image.pixel(p), qRgb(255, 255, 0));
-        image.setPixel(p, grey.pixel(p));
-    }
-    const QPoint green = layout.upperRightPixel(9, 3);
-    QCOMPARE(image.pixel(green), qRgb(0, 255, 75));
-    image.setPixel(green, grey.pixel(green));
-    QCOMPARE(image, grey);
+    // Zeros colour nothing.
+    QCOMPARE(mosaic.compose(scene.doc, 5, 6, 7,
+                            colouring.mapColouring(scene.doc, scene.display, 5, 6, 7)),
+             grey);
 
     // Blobs of both signs and sizes over the whole volume, with scattered single
     // values and white voxels among them.
@@ -270,8 +259,9 @@ void TestMapColouring::mosaic()
     };
     const int crosses[][3] = {{0, 9, 4}, {5, 11, 9}, {15, 2, 0}};
     for (const auto &c : crosses) {
-        image = mosaic.compose(scene.doc, c[0], c[1], c[2],
-                               colouring.mapColouring(scene.doc, scene.display, c[0], c[1], c[2]));
+        const QImage image =
+            mosaic.compose(scene.doc, c[0], c[1], c[2],
+                           colouring.mapColouring(scene.doc, scene.display, c[0], c[1], c[2]));
         coloured = 0;
         for (int y = 0; y < ny; ++y)
             for (int x = 0; x < nx; ++x)

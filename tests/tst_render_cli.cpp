@@ -1072,20 +1072,14 @@ void TestRenderCli::renderEach()
     const auto in = [&](const QString &name) { return set.filePath(name); };
     QVERIFY(QDir(in("each")).removeRecursively());
     QVERIFY(set.mkpath("stems") && set.mkpath("in"));
-    const QList<std::pair<const char *, const char *>> copies = {
-        {"Phantom_Head.vmr", "Phantom_Head.vmr"},
-        {"Sphere.srf", "Sphere.srf"},
-        {"Plasma.png", "Plasma.png"},
-        {"stems/a.vmr", "Phantom_Head.vmr"},
-        {"stems/b.vmr", "Phantom_Head.vmr"},
-        {"stems/c.vmr", "Phantom_Head.vmr"},
-        {"stems/a_z.vmp", "Phantom_Head_Maps.vmp"},
-        {"stems/c_z.vmp", "Phantom_Head_Maps.vmp"},
-        {"in/x.png", "Plasma.png"},
-        {"in/x.png.png", "Plasma.png"},
-        {"stems/x.png", "Plasma.png"}};
-    for (const auto &[name, from] : copies)
-        QVERIFY(QFile::exists(in(name)) || QFile::copy(sample(from), in(name)));
+    const QList<std::pair<QStringList, QString>> copies = {
+        {{"Phantom_Head.vmr", "stems/a.vmr", "stems/b.vmr", "stems/c.vmr"}, "Phantom_Head.vmr"},
+        {{"stems/a_z.vmp", "stems/c_z.vmp"}, "Phantom_Head_Maps.vmp"},
+        {{"Plasma.png", "in/x.png", "in/x.png.png", "stems/x.png"}, "Plasma.png"},
+        {{"Sphere.srf"}, "Sphere.srf"}};
+    for (const auto &[names, from] : copies)
+        for (const QString &name : names)
+            QVERIFY(QFile::exists(in(name)) || QFile::copy(sample(from), in(name)));
     QVERIFY(writeFile(in("cut.vmr"), readFile(sample("Phantom_Head.vmr")).left(5000)));
     QFile::remove(in("in/x.png.png.png"));
     const QByteArray before = readFile(in("in/x.png.png"));

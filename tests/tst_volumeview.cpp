@@ -234,7 +234,6 @@ void TestVolumeView::legendKey()
     cube.dimX = cube.dimY = cube.dimZ = 128;
     cube.voxels = QByteArray(128 * 128 * 128, char(200));
     VolumeOGLViewer view;
-    view.resize(1200, 750);
     show(view);
     view.resize(1200, 750);
     QVERIFY(inspect(view, 0, write("legend.vmr", cube.bytes())));
