@@ -632,23 +632,20 @@ void TestRenderCli::neverWritesOverItsInput_data()
     QTest::addColumn<QString>("input");         // the file the output would have replaced
     QTest::addColumn<int>("status");
 
-    const QStringList vmp = {"--map", "%/m.vmp", "%/v.vmr"};
-    QTest::newRow("the file") << QStringList{"--render", "%/a.png", "%/a.png"} << "a.png" << 2;
-    QTest::newRow("the file, relative")
-        << QStringList{"--render", "a.png", "%/a.png"} << "a.png" << 2;
-    QTest::newRow("a link to the file")
-        << QStringList{"--render", "%/link.png", "%/a.png"} << "a.png" << 2;
-    QTest::newRow("a hard link to the file")
-        << QStringList{"--render", "%/hard.png", "%/a.png"} << "a.png" << 2;
-    QTest::newRow("the map") << QStringList{"--render", "%/m.vmp"} + vmp << "m.vmp" << 2;
-    QTest::newRow("a link to the map") << QStringList{"--render", "link.vmp"} + vmp << "m.vmp" << 2;
-    QTest::newRow("the viewing parameters beside the mesh")
-        << QStringList{"--render", "%/c.vwp", "%/c.srf"} << "c.vwp" << 2;
+    const auto row = [](const char *name, const QString &arguments, const char *input,
+                        int status = 2) {
+        QTest::newRow(name) << ("--render " + arguments).split(' ') << input << status;
+    };
+    row("the file", "%/a.png %/a.png", "a.png");
+    row("the file, relative", "a.png %/a.png", "a.png");
+    row("a link to the file", "%/link.png %/a.png", "a.png");
+    row("a hard link to the file", "%/hard.png %/a.png", "a.png");
+    row("the map", "%/m.vmp --map %/m.vmp %/v.vmr", "m.vmp");
+    row("a link to the map", "link.vmp --map %/m.vmp %/v.vmr", "m.vmp");
+    row("the viewing parameters beside the mesh", "%/c.vwp %/c.srf", "c.vwp");
     // Known only once the mesh is read, but before anything is written.
-    QTest::newRow("the vertex file the mesh names")
-        << QStringList{"--render", "%/alt.srf", "%/main.srf"} << "alt.srf" << 1;
-    QTest::newRow("the curvature a surface is shaded by")
-        << QStringList{"--render", "%/lh.curv", "%/lh.white"} << "lh.curv" << 1;
+    row("the vertex file the mesh names", "%/alt.srf %/main.srf", "alt.srf", 1);
+    row("the curvature a surface is shaded by", "%/lh.curv %/lh.white", "lh.curv", 1);
 }
 
 // Refused with one line, the file the figure reads as it was.
@@ -968,34 +965,26 @@ void TestRenderCli::meshViews_data()
     // Where the superior (red), anterior (green) and right (blue) poles show.
     QTest::addColumn<QStringList>("poles");
     const QString either = "sphere.srf", left = "sphere_lh.srf", right = "sub-1_hemi-R_pial.srf";
-    const auto view = [](const char *side) { return QStringList{"--view", side}; };
-    QTest::newRow("lateral of either: from the right")
-        << either << view("lateral") << QStringList{"top", "right", "centre"};
-    QTest::newRow("lateral of the left")
-        << left << view("lateral") << QStringList{"top", "left", "hidden"};
-    QTest::newRow("lateral of the right")
-        << right << view("lateral") << QStringList{"top", "right", "centre"};
-    QTest::newRow("medial of either: from the left")
-        << either << view("medial") << QStringList{"top", "left", "hidden"};
-    QTest::newRow("medial of the left")
-        << left << view("medial") << QStringList{"top", "right", "centre"};
-    QTest::newRow("superior") << either << view("superior")
-                              << QStringList{"centre", "top", "right"};
-    QTest::newRow("inferior") << either << view("inferior") << QStringList{"hidden", "top", "left"};
-    QTest::newRow("anterior") << either << view("anterior") << QStringList{"top", "centre", "left"};
-    QTest::newRow("posterior") << either << view("posterior")
-                               << QStringList{"top", "hidden", "right"};
-    QTest::newRow("lateral turned by 90 degrees of azimuth: anterior")
-        << either << QStringList{"--view", "lateral", "--azimuth", "90"}
-        << QStringList{"top", "centre", "left"};
-    QTest::newRow("azimuth alone turns from lateral")
-        << either << QStringList{"--azimuth=-90"} << QStringList{"top", "hidden", "right"};
-    QTest::newRow("lateral raised by 90 degrees: from above, the right side down")
-        << either << QStringList{"--view", "lateral", "--elevation", "90"}
-        << QStringList{"centre", "right", "bottom"};
-    QTest::newRow("superior turned by 90 degrees: anterior to the right")
-        << either << QStringList{"--view", "superior", "--azimuth", "90"}
-        << QStringList{"centre", "right", "bottom"};
+    const auto row = [](const char *name, const QString &mesh, const QString &options,
+                        const QString &poles) {
+        QTest::newRow(name) << mesh << options.split(' ') << poles.split(' ');
+    };
+    row("lateral of either: from the right", either, "--view lateral", "top right centre");
+    row("lateral of the left", left, "--view lateral", "top left hidden");
+    row("lateral of the right", right, "--view lateral", "top right centre");
+    row("medial of either: from the left", either, "--view medial", "top left hidden");
+    row("medial of the left", left, "--view medial", "top right centre");
+    row("superior", either, "--view superior", "centre top right");
+    row("inferior", either, "--view inferior", "hidden top left");
+    row("anterior", either, "--view anterior", "top centre left");
+    row("posterior", either, "--view posterior", "top hidden right");
+    row("lateral turned by 90 degrees of azimuth: anterior", either, "--view lateral --azimuth 90",
+        "top centre left");
+    row("azimuth alone turns from lateral", either, "--azimuth=-90", "top hidden right");
+    row("lateral raised by 90 degrees: from above, the right side down", either,
+        "--view lateral --elevation 90", "centre right bottom");
+    row("superior turned by 90 degrees: anterior to the right", either,
+        "--view superior --azimuth 90", "centre right bottom");
 }
 
 // The poles of a sphere show where each side puts them.
