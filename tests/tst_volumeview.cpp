@@ -216,14 +216,6 @@ void TestVolumeView::crossKeysAndTravel()
     view.animateCrossMovement(1);
     QCOMPARE(cross(view), QList<int>({4, 4, 2}));
     QTest::keyClick(&view, Qt::Key_Space);
-
-    // X and L take the cross and the labels away.
-    QVERIFY(countPixels(view.shownImage(), isRed) > 0);
-    QTest::keyClick(&view, Qt::Key_X);
-    QCOMPARE(countPixels(view.shownImage(), isRed), 0);
-    QVERIFY(!view.isCrossShown());
-    QTest::keyClick(&view, Qt::Key_L);
-    QVERIFY(!view.areOrientationLabelsShown());
 }
 
 // K shows the legend in the empty lower-left quadrant and takes it away again;
