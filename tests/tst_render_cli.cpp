@@ -294,31 +294,22 @@ void TestRenderCli::mapColoursAboveThreshold()
     for (const auto &[name, options] : QList<std::pair<QString, QStringList>>{
              {"grey", {}},
              {"t3", map + QStringList{"--threshold", "3"}},
-             {"t6", map + QStringList{"--threshold", "6"}},
              {"t1000", map + QStringList{"--threshold", "1000"}},
              {"neg", map + QStringList{"--sign", "neg", "--threshold", "3"}},
              {"corr", map + QStringList{"--map-index", "2"}}})
         QCOMPARE(run(QStringList{"--render", out(name + ".png")} + options + common).status, 0);
-    const QImage grey = rgb(QImage(out("grey.png"))), t3 = rgb(QImage(out("t3.png"))),
-                 t6 = rgb(QImage(out("t6.png")));
+    const QImage grey = rgb(QImage(out("grey.png"))), t3 = rgb(QImage(out("t3.png")));
     QCOMPARE(rgb(QImage(out("t1000.png"))), grey);
-
-    int coloured3 = 0, coloured6 = 0;
-    for (int y = 0; y < grey.height(); ++y) {
-        for (int x = 0; x < grey.width(); ++x) {
-            const bool in3 = t3.pixel(x, y) != grey.pixel(x, y);
-            const bool in6 = t6.pixel(x, y) != grey.pixel(x, y);
-            // Only grey anatomy is coloured, and a higher threshold colours less of it.
-            if (in3)
+    // Only grey anatomy is coloured.
+    int coloured = 0;
+    for (int y = 0; y < grey.height(); ++y)
+        for (int x = 0; x < grey.width(); ++x)
+            if (t3.pixel(x, y) != grey.pixel(x, y)) {
                 QVERIFY2(isGrey(grey.pixel(x, y)) && !isGrey(t3.pixel(x, y)),
                          qPrintable(QString("pixel %1, %2").arg(x).arg(y)));
-            QVERIFY(!in6 || in3);
-            coloured3 += in3;
-            coloured6 += in6;
-        }
-    }
-    QVERIFY2(coloured6 > 50 && coloured3 > coloured6,
-             qPrintable(QString("%1 and %2 pixels in colour").arg(coloured3).arg(coloured6)));
+                ++coloured;
+            }
+    QVERIFY2(coloured > 50, qPrintable(QString::number(coloured)));
 
     // The second map, and the sign: only negative values leave no colour for a positive peak.
     QVERIFY(rgb(QImage(out("neg.png"))) != t3);
