@@ -693,9 +693,7 @@ void TestRenderCli::fifosAreNeverWaitedOn_data()
     alone("picture view, JPEG", "p.jpg", "picture view", "");
     alone("EXIF orientation", "p.jpg", "exif", "", false);
     alone("thumbnail", "p.png", "thumbnail", "", false);
-    alone("NIfTI .nii", "p.nii", "nifti", notRegular);
     alone("NIfTI .nii.gz", "p.nii.gz", "nifti", notRegular);
-    alone("NIfTI header", "p.hdr", "nifti", notRegular);
     row("NIfTI image file of a header", "h.img", "nifti", "h.hdr", "h.img is not a regular file",
         {"%/h.hdr"}, "cxviewer: h.hdr: ");
     // The library tries the uncompressed name first.
