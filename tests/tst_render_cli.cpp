@@ -326,9 +326,7 @@ void TestRenderCli::meshWithoutAnyDisplay_data()
     QTest::addColumn<int>("cluster");     // below 0: the map's own
     QTest::addColumn<int>("sign");        // 1 pos, 2 neg, 3 both; 0 the map's own
     QTest::newRow("sphere") << "Sphere.srf" << QSize(300, 300) << "" << 1 << -1.0f << -1 << 0;
-    QTest::newRow("cortex in the camera and lights of its VWP file")
-        << "Phantom_Cortex.srf" << QSize(400, 300) << "" << 1 << -1.0f << -1 << 0;
-    QTest::newRow("cortex, second map above 0.3, clusters of 30, positive values")
+    QTest::newRow("cortex in its VWP's view, second map above 0.3, clusters of 30, positive")
         << "Phantom_Cortex.srf" << QSize(400, 300) << "Phantom_Cortex.smp" << 2 << 0.3f << 30 << 1;
     QTest::newRow("FreeSurfer white surface in the greys of lh.curv, lh.vwp's camera")
         << "FreeSurfer/lh.white" << QSize(400, 300) << "" << 1 << -1.0f << -1 << 0;
