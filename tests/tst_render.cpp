@@ -83,7 +83,6 @@ private slots:
     void crossCoords();
     void dicomGrey_data();
     void dicomGrey();
-    void dicomWithoutPixels();
 };
 
 void TestRender::slices_data()
@@ -170,7 +169,7 @@ void TestRender::voxelColours()
 
 // No voxels, no extent or an axis longer than any volume shown: no image (a
 // 4096-voxel axis would ask for a mosaic of 8192 × 8192 pixels), and drawing
-// on none is harmless.
+// on none is harmless; nor from a DICOM image without pixels or extent.
 void TestRender::nothingToCompose()
 {
     Volume noVoxels(2, 2, 2), flat(3, 3, 1), tooLong(MosaicLayout::maxQuadrantSide + 1, 1, 1),
@@ -188,6 +187,17 @@ void TestRender::nothingToCompose()
     SliceMosaic::drawLabels(none, 1);
     SliceMosaic::drawCross(none, MosaicLayout(2, 2, 2), 1, 1, 1);
     QVERIFY(none.isNull());
+
+    DICOMDoc doc;
+    doc.nrOfColumns = 3;
+    doc.nrOfRows = 2;
+    QVERIFY(dicomGreyImage(doc).isNull());
+    doc.pixelData = std::make_unique<qint16[]>(6);
+    for (const auto &[columns, rows] : {std::pair(0, 2), std::pair(3, 0), std::pair(-3, -2)}) {
+        doc.nrOfColumns = columns;
+        doc.nrOfRows = rows;
+        QVERIFY(dicomGreyImage(doc).isNull());
+    }
 }
 
 // Each label in its quadrant, the titles over the middle, the side letters at
@@ -371,21 +381,6 @@ void TestRender::dicomGrey()
     QCOMPARE(image.format(), QImage::Format_RGB32);
     QCOMPARE(image.size(), QSize(3, 2));
     QCOMPARE(QList({image.pixel(2, 1), image.pixel(2, 0)}), QList({qRgb(grey, grey, grey), black}));
-}
-
-// No pixels, or an image without extent: no image.
-void TestRender::dicomWithoutPixels()
-{
-    DICOMDoc doc;
-    doc.nrOfColumns = 3;
-    doc.nrOfRows = 2;
-    QVERIFY(dicomGreyImage(doc).isNull());
-    doc.pixelData = std::make_unique<qint16[]>(6);
-    for (const auto &[columns, rows] : {std::pair(0, 2), std::pair(3, 0), std::pair(-3, -2)}) {
-        doc.nrOfColumns = columns;
-        doc.nrOfRows = rows;
-        QVERIFY(dicomGreyImage(doc).isNull());
-    }
 }
 
 QTEST_MAIN(TestRender)

@@ -5,10 +5,7 @@
 #include "ShowFile.h"
 #include "VmpFixture.h"
 #include "VmrFixture.h"
-#include "VolumeComposer.h"
 #include "VolumeOGLViewer.h"
-
-#include <QThread>
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -96,7 +93,6 @@ private slots:
     void dicomInGrey();
     void dicomAsDecoded_data();
     void dicomAsDecoded();
-    void workersComposeWhatTheViewsShow();
 
 private:
     QString write(const QString &name, const QByteArray &data);
@@ -151,8 +147,10 @@ void TestVolumeView::slicesAndCross()
     QCOMPARE(offered[0][1].value<QImage>().size(), QSize(64, 64));
     QCOMPARE(countPixels(offered[0][1].value<QImage>(), isRed), 0);
 
-    // Away from the labels: voxel value 200 is grey table entry 190.
+    // Away from the labels: voxel value 200 is grey table entry 190; near
+    // white lines between the quadrants.
     const QImage frame = view.grabFramebuffer();
+    QVERIFY(colourAt(frame, 0.505, 0.25).red() > 240 && colourAt(frame, 0.75, 0.505).red() > 240);
     QCOMPARE(colourAt(frame, 0.25, 0.45), QColor(225, 225, 225));
     QCOMPARE(colourAt(frame, 0.75, 0.45), QColor(225, 225, 225));
     QCOMPARE(colourAt(frame, 0.75, 0.95), QColor(225, 225, 225));
@@ -218,14 +216,6 @@ void TestVolumeView::crossKeysAndTravel()
     view.animateCrossMovement(1);
     QCOMPARE(cross(view), QList<int>({4, 4, 2}));
     QTest::keyClick(&view, Qt::Key_Space);
-
-    // X and L take the cross and the labels away.
-    QVERIFY(countPixels(view.shownImage(), isRed) > 0);
-    QTest::keyClick(&view, Qt::Key_X);
-    QCOMPARE(countPixels(view.shownImage(), isRed), 0);
-    QVERIFY(!view.isCrossShown());
-    QTest::keyClick(&view, Qt::Key_L);
-    QVERIFY(!view.areOrientationLabelsShown());
 }
 
 // K shows the legend in the empty lower-left quadrant and takes it away again;
@@ -236,7 +226,6 @@ void TestVolumeView::legendKey()
     cube.dimX = cube.dimY = cube.dimZ = 128;
     cube.voxels = QByteArray(128 * 128 * 128, char(200));
     VolumeOGLViewer view;
-    view.resize(1200, 750);
     show(view);
     view.resize(1200, 750);
     QVERIFY(inspect(view, 0, write("legend.vmr", cube.bytes())));
@@ -453,51 +442,6 @@ void TestVolumeView::dicomAsDecoded()
     QCOMPARE(shownFrames.first(), QVariantList({0, frames}));
     QCOMPARE(shownFrames.last(), QVariantList({qMax(frames - 2, 0), frames}));
     QCOMPARE(shownFrames.size(), frames == 1 ? 1 : frames + 1);
-}
-
-// The pictures are made by plain classes that any thread may call: on a
-// worker they come out as the views show them.
-void TestVolumeView::workersComposeWhatTheViewsShow()
-{
-    VmrFixture ramp;
-    ramp.dimX = 20;
-    ramp.dimY = 24;
-    ramp.dimZ = 28;
-    ramp.voxels.resize(20 * 24 * 28);
-    for (int i = 0; i < ramp.voxels.size(); ++i)
-        ramp.voxels[i] = char(i % 226);
-    const QString vmr = write("ramp.vmr", ramp.bytes());
-    VolumeOGLViewer volumeView;
-    show(volumeView);
-    QVERIFY(inspect(volumeView, 0, vmr));
-    // With the legend, and so the cross.
-    QTest::keyClick(&volumeView, Qt::Key_K);
-
-    QList<qint16> pixels;
-    for (int i = 0; i < 32 * 16; ++i)
-        pixels << qint16(i * 7 % 2000);
-    DicomFixture image;
-    image.unsignedShort(0x0028, 0x0010, 16)
-        .unsignedShort(0x0028, 0x0011, 32)
-        .unsignedShort(0x0028, 0x0100, 16)
-        .pixels(pixels);
-    const QString dcm = write("image.dcm", image.file());
-    RawMRIDataOGLViewer dicomView;
-    show(dicomView);
-    QVERIFY(inspect(dicomView, 0, dcm));
-
-    QImage slices, grey;
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-        const auto volume = readAs<VolumeDocument>(vmr);
-        VolumeComposer composer;
-        slices = composer.compose(*volume, volume->initialCross(), {true, true, true, true});
-        grey = dicomGreyImage(readAs<DicomDocument>(dcm)->dicom());
-    }));
-    worker->start();
-    QVERIFY(worker->wait(10000));
-    QVERIFY(!slices.isNull() && !grey.isNull());
-    QCOMPARE(slices, volumeView.shownImage());
-    QCOMPARE(grey, dicomView.shownImage());
 }
 
 QTEST_MAIN(TestVolumeView)
