@@ -1,11 +1,9 @@
 #include "Icosphere.h"
-#include "MapDisplaySettings.h"
 #include "MeshOGLViewer.h"
 #include "MeshRasterizer.h"
 #include "MeshRenderer.h"
 #include "OffscreenGL.h"
 #include "ShowFile.h"
-#include "SmpFixture.h"
 #include "SrfFixture.h"
 #include "SurfaceMesh.h"
 
@@ -66,8 +64,6 @@ private slots:
     void renderModes();
     void cameraByMouseKeysAndWheel();
     void viewingParametersAndThumbnail();
-    void failedLoad();
-    void mapsColourTheMesh();
     void drawnWithoutTheWidget();
 
 private:
@@ -121,6 +117,12 @@ void TestMeshView::litSphere()
             differing += qAbs(brightness(pictures[0].pixelColor(x, y)) -
                               brightness(pictures[1].pixelColor(x, y))) > 12;
     QVERIFY2(differing < 20, qPrintable(QString::number(differing)));
+
+    // A file that fails: its reason shown, and the sphere no longer under the new name.
+    QVERIFY(!inspect(1, write("cut.srf", sphereMesh(true).left(100))));
+    QVERIFY(view->failureNote().startsWith("cut.srf: not a readable SRF mesh"));
+    QVERIFY(!view->mesh());
+    QCOMPARE(frame().pixelColor(200, 120), QColor(Qt::black));
 }
 
 void TestMeshView::renderModes()
@@ -256,62 +258,6 @@ void TestMeshView::viewingParametersAndThumbnail()
     QTest::keyClick(view, Qt::Key_U);
     QCOMPARE(offered.size(), 2);
     QCOMPARE(offered[1][2].toBool(), true);
-}
-
-void TestMeshView::failedLoad()
-{
-    inspect(0, write("sphere.srf", sphereMesh(true)));
-    QVERIFY(!inspect(1, write("cut.srf", sphereMesh(true).left(100))));
-    QVERIFY(view->failureNote().startsWith("cut.srf: not a readable SRF mesh"));
-    QVERIFY(!view->mesh());
-    // The sphere shown before is not shown under the new name.
-    const QImage shot = frame();
-    QCOMPARE(shot.pixelColor(200, 120), QColor(Qt::black));
-}
-
-void TestMeshView::mapsColourTheMesh()
-{
-    inspect(0, write("sphere.srf", sphereMesh(true)));
-    SurfaceMesh *mesh = &view->mesh()->mesh();
-    const auto directColours = [mesh] {
-        int n = 0;
-        for (int v = 0; v < mesh->nrOfVertices; ++v)
-            n += mesh->vertexColors[v] >= 0x3F000000;
-        return n;
-    };
-    // Values of 6 on the upper half of the sphere, where y is above its middle.
-    SmpFixture smp;
-    smp.nrOfVertices = mesh->nrOfVertices;
-    SmpFixture::Map map;
-    map.threshMin = 4;
-    map.clusterCheckEnabled = 0;
-    map.mapOption = 1;
-    for (int v = 0; v < mesh->nrOfVertices; ++v)
-        map.data << (mesh->vertexY[v] > 128 ? 6.0f : 0.0f);
-    smp.maps = {map};
-
-    MapDisplaySettings settings;
-    settings.setTarget(view->mesh());
-    connect(&settings, &MapDisplaySettings::changed, view, &MeshOGLViewer::meshColoursChanged);
-    const QImage plain = frame();
-    QVERIFY(settings.chooseMapFile(write("sphere.smp", smp.bytes())));
-    QVERIFY(settings.chooseMap(0));
-    const int coloured = directColours();
-    QVERIFY(coloured > mesh->nrOfVertices / 3 && coloured < mesh->nrOfVertices * 2 / 3);
-    const QImage overlaid = frame();
-    QVERIFY(overlaid != plain);
-    // Above every value: the mesh's own colours again.
-    settings.setThreshold(100);
-    QCOMPARE(directColours(), 0);
-    QCOMPARE(frame(), plain);
-    // A row the file does not hold changes nothing.
-    QVERIFY(!settings.chooseMap(1));
-    QCOMPARE(directColours(), 0);
-    // Maps of another mesh are not read; the note says why.
-    smp.nrOfVertices = 7;
-    QVERIFY(!settings.chooseMapFile(write("other.smp", smp.bytes())));
-    QCOMPARE(settings.note(),
-             QString("other.smp: made for a mesh of 7 vertices, not %1").arg(mesh->nrOfVertices));
 }
 
 // The renderer draws the view's picture into a framebuffer of its own on

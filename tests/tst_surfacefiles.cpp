@@ -801,6 +801,7 @@ void TestSurfaceFiles::surfaceDocuments()
     // Maps of values instead: no labels to name.
     QCOMPARE(white->readMapFile(fixture("lh.thickness"), reason), QStringList{"lh.thickness"});
     QCOMPARE(white->labelAt(0), QString());
+    QVERIFY(!white->chooseMap(1, reason)); // a row the file does not hold
 
     // No curvature of the right hemisphere lies beside: one grey.
     const auto pial =

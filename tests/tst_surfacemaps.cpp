@@ -143,6 +143,7 @@ void TestSurfaceMaps::versions()
 void TestSurfaceMaps::refused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
     SmpFixture f;
     f.maps.resize(1);
     auto with = [f](auto change) {
@@ -150,21 +151,25 @@ void TestSurfaceMaps::refused_data()
         change(g);
         return g.bytes();
     };
-    QTest::newRow("other vertex count") << with([](SmpFixture &g) { g.nrOfVertices = 5; });
-    QTest::newRow("version 5") << with([](SmpFixture &g) { g.version = 5; });
-    QTest::newRow("version 0") << with([](SmpFixture &g) { g.version = 0; });
-    QTest::newRow("values cut") << f.bytes().chopped(1);
+    QTest::newRow("other vertex count") << with([](SmpFixture &g) { g.nrOfVertices = 5; })
+                                        << "made for a mesh of 5 vertices, not 6";
+    QTest::newRow("version 5") << with([](SmpFixture &g) { g.version = 5; }) << "SMP version 5 is";
+    QTest::newRow("version 0") << with([](SmpFixture &g) { g.version = 0; }) << "SMP version 0 is";
+    QTest::newRow("values cut") << f.bytes().chopped(1) << "";
     QTest::newRow("map count beyond the file")
-        << f.bytes().replace(6, 2, FixtureStream().i16(32767).data);
-    QTest::newRow("negative map count") << f.bytes().replace(6, 2, FixtureStream().i16(-1).data);
+        << f.bytes().replace(6, 2, FixtureStream().i16(32767).data) << "";
+    QTest::newRow("negative map count")
+        << f.bytes().replace(6, 2, FixtureStream().i16(-1).data) << "";
 }
 
 void TestSurfaceMaps::refused()
 {
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
     SurfaceMaps maps;
     QVERIFY(!readMaps(maps, bytes));
     QVERIFY(maps.maps.empty());
+    QVERIFY2(maps.failureReason().startsWith(reason), qPrintable(maps.failureReason()));
 }
 
 void TestSurfaceMaps::negativeVertexCount()
