@@ -86,8 +86,6 @@ private slots:
     void rotationFlick();
     void flickPriority();
     void lights();
-
-private:
 };
 
 void TestMeshRender::colourCodes_data()
