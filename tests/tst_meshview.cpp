@@ -8,7 +8,6 @@
 #include "SurfaceMesh.h"
 
 #include <QBuffer>
-#include <QMatrix4x4>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -194,29 +193,16 @@ void TestMeshView::cameraByMouseKeysAndWheel()
     QCOMPARE(cam.rotationY(), -35.0);
     QCOMPARE(cam.translationZ(), -350.0);
 
-    // Control-click picks the vertex nearest the viewer in the middle (the
-    // sphere's point facing the eye), and beside the sphere none.
+    // Control-click picks the vertex there (which one: tst_viewnavigation), and
+    // beside the sphere none.
     QSignalSpy picked(view, &MeshOGLViewer::vertexPicked);
     QTest::mouseClick(view, Qt::LeftButton, {}, QPoint(200, 200));
     QCOMPARE(picked.size(), 0);
     QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, QPoint(200, 200));
     QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, QPoint(3, 3));
     QCOMPARE(picked.size(), 2);
-    QMatrix4x4 toModel;
-    toModel.rotate(float(-cam.rotationZ()), 0, 0, 1);
-    toModel.rotate(float(-cam.rotationY()), 0, 1, 0);
-    toModel.rotate(float(-cam.rotationX()), 1, 0, 0);
-    const QVector3D towardsEye = toModel.map(QVector3D(0, 0, 1));
-    const SurfaceMesh &mesh = view->mesh()->mesh();
-    int facing = 0;
-    const auto drawn = [&mesh](int v) {
-        return QVector3D(mesh.vertexX[v] - 128, mesh.vertexY[v] - 128, 128 - mesh.vertexZ[v]);
-    };
-    for (int v = 1; v < mesh.nrOfVertices; ++v)
-        if (QVector3D::dotProduct(drawn(v), towardsEye) >
-            QVector3D::dotProduct(drawn(facing), towardsEye))
-            facing = v;
-    QCOMPARE(picked[0][0].toInt(), facing);
+    QVERIFY(picked[0][0].toInt() >= 0);
+    QCOMPARE(picked[0][0].toInt(), view->vertexAt(QPointF(200, 200)));
     QCOMPARE(picked[1][0].toInt(), -1);
 
     // After a touch, a press on the icons in the top-left corner (x 0 to 33 and 34 to
@@ -260,18 +246,15 @@ void TestMeshView::viewingParametersAndThumbnail()
     QCOMPARE(offered[1][2].toBool(), true);
 }
 
-// The renderer draws the view's picture into a framebuffer of its own on
-// another thread, with no widget and no Qt context, and draws a new mesh even
-// where the last one lay in memory.
+// The renderer draws into a framebuffer of its own on another thread, with no
+// widget and no Qt context (figures equal the view: tst_render_cli), and draws
+// a new mesh even where the last one lay in memory.
 void TestMeshView::drawnWithoutTheWidget()
 {
-    inspect(0, write("sphere.srf", sphereMesh(true)));
-    const QImage shown = frame();
-    const MeshCamera camera = view->camera();
     QString failure;
     QImage drawn, replaced, fresh;
     std::thread worker([&] {
-        OffscreenGL gl(shown.size());
+        OffscreenGL gl(QSize(200, 200));
         if (!gl.isValid()) {
             failure = gl.failure();
             return;
@@ -288,7 +271,7 @@ void TestMeshView::drawnWithoutTheWidget()
         };
         MeshRenderer renderer, other;
         const auto draw = [&](MeshRenderer &r) {
-            r.draw(*mesh, camera, MeshLights(), true, gl.size(), 1.0);
+            r.draw(*mesh, MeshCamera(), MeshLights(), true, gl.size(), 1.0);
             return gl.grab();
         };
         read(false);
@@ -303,8 +286,6 @@ void TestMeshView::drawnWithoutTheWidget()
     });
     worker.join();
     QVERIFY2(failure.isEmpty(), qPrintable(failure));
-    QCOMPARE(drawn.format(), shown.format());
-    QVERIFY(drawn == shown);
     QVERIFY(replaced == fresh);
     QVERIFY(replaced != drawn);
 }
