@@ -225,14 +225,9 @@ void TestMeshView::cameraByMouseKeysAndWheel()
 
 void TestMeshView::viewingParametersAndThumbnail()
 {
-    write("near.vwp", "FileVersion 1\n190 -20 0\n0 0 -420\n0\n"
-                      "1 -0.8 -0.2 0.5 0.9 0.9 0.9\n0 -0.8 -0.2 -0.5 0.5 0.5 0.5\n"
-                      "0 0 1 1 30 400 1 1100\n");
     QSignalSpy offered(view, &MeshOGLViewer::thumbnailOffered);
     view->reShowInstructions();
     QVERIFY(inspect(3, write("near.srf", sphereMesh(true))));
-    QCOMPARE(view->camera().translationZ(), -420.0);
-    QCOMPARE(view->camera().rotationX(), 190.0);
     // The cover is the view without instructions, taken a moment later.
     QVERIFY(!view->isInstructionShown());
     QVERIFY(offered.isEmpty());
