@@ -124,28 +124,19 @@ QByteArray annotation(const QByteArray &pairs = words({0, 255, 1, 255, 2, 65280,
 QByteArray gifti(const QList<QPair<QByteArray, QByteArray>> &changes, const QByteArray &data,
                  const QByteArray &after = QByteArray())
 {
-    QList<QPair<QByteArray, QByteArray>> attributes = {{"Intent", "NIFTI_INTENT_SHAPE"},
-                                                       {"DataType", "NIFTI_TYPE_FLOAT32"},
-                                                       {"Dimensionality", "1"},
-                                                       {"Dim0", "3"},
-                                                       {"Encoding", "ASCII"},
-                                                       {"Endian", "LittleEndian"},
-                                                       {"ExternalFileName", ""}};
-    for (const auto &change : changes) {
-        bool replaced = false;
-        for (auto &attribute : attributes) {
-            if (attribute.first == change.first) {
-                attribute.second = change.second;
-                replaced = true;
-            }
-        }
-        if (!replaced)
-            attributes << change;
-    }
+    QMap<QByteArray, QByteArray> attributes = {{"Intent", "NIFTI_INTENT_SHAPE"},
+                                               {"DataType", "NIFTI_TYPE_FLOAT32"},
+                                               {"Dimensionality", "1"},
+                                               {"Dim0", "3"},
+                                               {"Encoding", "ASCII"},
+                                               {"Endian", "LittleEndian"},
+                                               {"ExternalFileName", ""}};
+    for (const auto &[key, value] : changes)
+        attributes[key] = value;
     QByteArray text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<GIFTI Version=\"1.0\">\n"
                       "<DataArray";
-    for (const auto &attribute : attributes)
-        text += " " + attribute.first + "=\"" + attribute.second + "\"";
+    for (auto a = attributes.cbegin(); a != attributes.cend(); ++a)
+        text += " " + a.key() + "=\"" + a.value() + "\"";
     return text + ">\n<Data>" + data + "</Data>\n</DataArray>\n" + after + "</GIFTI>\n";
 }
 
@@ -351,13 +342,6 @@ void TestSurfaceFiles::readsGiftiDataInAnyXmlForm_data()
     QTest::newRow("doctype with an internal subset")
         << gifti({}, "1.5 -2 0.001")
                .replace("<GIFTI", "<!DOCTYPE GIFTI [ <!ENTITY x \"<Data>\"> ]>\n<GIFTI");
-    QTest::newRow("big-endian column-major 3 x 1")
-        << gifti({{"Encoding", "Base64Binary"},
-                  {"Endian", "BigEndian"},
-                  {"Dimensionality", "2"},
-                  {"Dim1", "1"},
-                  {"ArrayIndexingOrder", "ColumnMajorOrder"}},
-                 floats({1.5f, -2.0f, 1e-3f}).toBase64());
 }
 
 // The values of the array are the same however plain XML holds them, with
@@ -629,14 +613,10 @@ void TestSurfaceFiles::meshesAsTheSrfReaderHasThem()
     QCOMPARE(QList<float>(std::begin(mesh->meshCenter), std::end(mesh->meshCenter)),
              QList<float>(std::begin(expected.meshCenter), std::end(expected.meshCenter)));
     for (int v = 0; v < mesh->nrOfVertices; ++v) {
-        const float *read[] = {mesh->vertexX.get(), mesh->vertexY.get(), mesh->vertexZ.get(),
-                               mesh->normalX.get(), mesh->normalY.get(), mesh->normalZ.get()};
-        const float *srfRead[] = {expected.vertexX.get(), expected.vertexY.get(),
-                                  expected.vertexZ.get(), expected.normalX.get(),
-                                  expected.normalY.get(), expected.normalZ.get()};
-        for (int k = 0; k < 6; ++k)
-            QVERIFY2(std::abs(read[k][v] - srfRead[k][v]) < 1e-4f,
-                     qPrintable(QString("vertex %1, value %2").arg(v).arg(k)));
+        for (const auto &a : {&SurfaceMesh::vertexX, &SurfaceMesh::vertexY, &SurfaceMesh::vertexZ,
+                              &SurfaceMesh::normalX, &SurfaceMesh::normalY, &SurfaceMesh::normalZ})
+            QVERIFY2(std::abs(((*mesh).*a)[v] - (expected.*a)[v]) < 1e-4f,
+                     qPrintable(QString("vertex %1").arg(v)));
         // The same ring, from wherever it starts.
         QList<int> ring = mesh->neighbors[v];
         QCOMPARE(ring.size(), rings[v].size());
