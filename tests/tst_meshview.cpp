@@ -124,7 +124,6 @@ void TestMeshView::renderModes()
 {
     inspect(0, write("sphere.srf", sphereMesh(true)));
     SurfaceMesh *mesh = &view->mesh()->mesh();
-    const QImage filled = frame();
     QTest::keyClick(view, Qt::Key_W);
     QCOMPARE(mesh->renderMode, 2);
     const QImage lines = frame();
@@ -146,7 +145,6 @@ void TestMeshView::renderModes()
     QCOMPARE(depthWrites, GLboolean(GL_TRUE));
     QVERIFY(!glIsEnabled(GL_BLEND));
     view->doneCurrent();
-    QVERIFY(filled != lines);
 }
 
 void TestMeshView::cameraByMouseKeysAndWheel()
