@@ -60,9 +60,8 @@ private slots:
     void init();
     void cleanup() { delete view; }
     void litSphere();
-    void renderModes();
     void cameraByMouseKeysAndWheel();
-    void viewingParametersAndThumbnail();
+    void coverOffered();
     void drawnWithoutTheWidget();
 
 private:
@@ -120,9 +119,10 @@ void TestMeshView::litSphere()
     QCOMPARE(frame().pixelColor(200, 120), QColor(Qt::black));
 }
 
-void TestMeshView::renderModes()
+void TestMeshView::cameraByMouseKeysAndWheel()
 {
     inspect(0, write("sphere.srf", sphereMesh(true)));
+    // W draws the wires.
     SurfaceMesh *mesh = &view->mesh()->mesh();
     QTest::keyClick(view, Qt::Key_W);
     QCOMPARE(mesh->renderMode, 2);
@@ -145,11 +145,8 @@ void TestMeshView::renderModes()
     QCOMPARE(depthWrites, GLboolean(GL_TRUE));
     QVERIFY(!glIsEnabled(GL_BLEND));
     view->doneCurrent();
-}
+    mesh->renderMode = 1;
 
-void TestMeshView::cameraByMouseKeysAndWheel()
-{
-    inspect(0, write("sphere.srf", sphereMesh(true)));
     const MeshCamera &cam = view->camera();
     QCOMPARE(cam.translationZ(), -350.0);
 
@@ -217,7 +214,7 @@ void TestMeshView::cameraByMouseKeysAndWheel()
     }
 }
 
-void TestMeshView::viewingParametersAndThumbnail()
+void TestMeshView::coverOffered()
 {
     QSignalSpy offered(view, &MeshOGLViewer::thumbnailOffered);
     view->reShowInstructions();
