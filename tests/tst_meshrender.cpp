@@ -86,8 +86,6 @@ private slots:
     void rotationFlick();
     void flickPriority();
     void lights();
-
-private:
 };
 
 void TestMeshRender::colourCodes_data()
@@ -106,9 +104,8 @@ void TestMeshRender::colourCodes_data()
     QTest::newRow("5000 after 0") << 1 << QList<int>{0, 5000, 1, 1000, 0x3EFFFFFF, 0} << "xxcccx";
     QTest::newRow("white before any colour")
         << 1 << QList<int>{5000, 1000, 1, 5000, 0, 5000} << "wwccxx";
-    QTest::newRow("Gouraud") << 1 << QList<int>{1, 0, 0, 1, 1, 5000} << "cxxccc";
     // Only the last vertex of each triangle sets the colour, and only its
-    // colour shows.
+    // colour shows (smooth, the codes below read "cxxccc").
     QTest::newRow("flat") << 3 << QList<int>{1, 0, 0, 1, 1, 5000} << "..x..x";
     QTest::newRow("flat, nothing set yet") << 103 << QList<int>{0, 0, 5000, 1, 1, 0} << "..w..x";
     QTest::newRow("wireframe after flat") << 2 << QList<int>{1, 0, 0, 1, 1, 5000} << "..x..c";
@@ -202,21 +199,20 @@ void TestMeshRender::strips_data()
     QTest::addColumn<std::vector<int>>("counts");
     QTest::addColumn<QString>("colours");
 
+    const auto row = [](const char *name, const QList<int> &strips, const QList<int> &codes,
+                        const std::vector<quint32> &indices, const std::vector<int> &firsts,
+                        const std::vector<int> &counts, const char *colours) {
+        QTest::newRow(name) << strips << codes << indices << firsts << counts << QString(colours);
+    };
     const QList<int> codes = {0, 1, 0, 1, 0, 1, 0};
-    QTest::newRow("one strip") << QList<int>{3, 4, 5, 6, -1} << codes
-                               << std::vector<quint32>{3, 5, 4, 4, 5, 6} << std::vector<int>{0, 3}
-                               << std::vector<int>{3, 3} << "ccxxcx";
+    row("one strip", {3, 4, 5, 6, -1}, codes, {3, 5, 4, 4, 5, 6}, {0, 3}, {3, 3}, "ccxxcx");
     // Strips of fewer than three entries send nothing; the list may end
     // without a mark.
-    QTest::newRow("short strips") << QList<int>{0, 1, 2, -1, 5, 6, -1, -1, 1, 2, 3, 4} << codes
-                                  << std::vector<quint32>{0, 2, 1, 1, 2, 1, 3, 2, 2, 3, 4}
-                                  << std::vector<int>{0, 3, 5, 8} << std::vector<int>{3, 2, 3, 3}
-                                  << "xxccxccxxcx";
+    row("short strips", {0, 1, 2, -1, 5, 6, -1, -1, 1, 2, 3, 4}, codes,
+        {0, 2, 1, 1, 2, 1, 3, 2, 2, 3, 4}, {0, 3, 5, 8}, {3, 2, 3, 3}, "xxccxccxxcx");
     // The colour passes on from the vertex sent before, across strips too.
-    QTest::newRow("passing codes")
-        << QList<int>{0, 1, 2, 3, -1, 4, 5, 6} << QList<int>{0, 5000, 1, 0, 5000, 0, 1}
-        << std::vector<quint32>{0, 2, 1, 1, 2, 3, 4, 6, 5, 5, 6} << std::vector<int>{0, 3, 6, 9}
-        << std::vector<int>{3, 3, 3, 2} << "xccccxxcxxc";
+    row("passing codes", {0, 1, 2, 3, -1, 4, 5, 6}, {0, 5000, 1, 0, 5000, 0, 1},
+        {0, 2, 1, 1, 2, 3, 4, 6, 5, 5, 6}, {0, 3, 6, 9}, {3, 3, 3, 2}, "xccccxxcxxc");
 }
 
 void TestMeshRender::strips()
@@ -273,11 +269,10 @@ void TestMeshRender::viewingParameters_data()
 
     const QByteArray body = "10.5 20 30 1 2 -300 7 1 -0.8 -0.2 0.5 0.6 0.6 0.6 0 0.1 0.2 0.3 "
                             "0.5 0.5 0.5 6914 7425 1 1 35 120 2 900";
-    QTest::newRow("no label") << body << QList<double>{10.5, 30, -300, 0.3f, 900}
-                              << QList<bool>{true, false, true, true};
-    QTest::newRow("version label")
-        << "FVersion 3\n" + body << QList<double>{10.5, 30, -300, 0.3f, 900}
-        << QList<bool>{true, false, true, true};
+    for (const QByteArray &label : {QByteArray(), QByteArray("FVersion 3\n")})
+        QTest::newRow(label.isEmpty() ? "no label" : "version label")
+            << label + body << QList<double>{10.5, 30, -300, 0.3f, 900}
+            << QList<bool>{true, false, true, true};
     QTest::newRow("missing numbers") << QByteArray("1 2 3 4 5") << QList<double>{1, 3, 0, 0, 0}
                                      << QList<bool>{false, false, false, false};
     QTest::newRow("malformed number")
