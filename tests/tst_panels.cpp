@@ -1,6 +1,8 @@
+#include "AffineTransform.h"
 #include "DicomFixture.h"
 #include "HeaderTexts.h"
 #include "MapsPanel.h"
+#include "NiftiVolume.h"
 #include "PropertyPanels.h"
 #include "QtBrowserItem.h"
 #include "QtTreePropertyBrowser.h"
@@ -11,6 +13,7 @@
 #include "SurfaceMaps.h"
 #include "SurfaceMesh.h"
 #include "VmrFixture.h"
+#include "VolumeDoc.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -19,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <cmath>
 
 #include <sys/stat.h>
 
@@ -50,6 +55,15 @@ QStringList labels(QtBrowserItem *group)
     return names;
 }
 
+// The labels and values of a group, in order.
+QStringList rows(QtBrowserItem *group)
+{
+    QStringList shown;
+    for (QtVariantProperty *p : group->property()->subProperties())
+        shown << p->propertyName() + '=' + p->valueText();
+    return shown;
+}
+
 } // namespace
 
 class TestPanels : public QObject
@@ -60,6 +74,7 @@ private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
     void propertyPanels();
     void headerPanels();
+    void niftiHeader();
     void srfType();
     void fileProperties();
     void mapsPanel();
@@ -180,12 +195,7 @@ void TestPanels::headerPanels()
     // A picked vertex, its group opened: its coordinates, the curvature its file
     // gives it (odd vertices concave) and the value of the map shown, under the
     // map's name.
-    const auto vertexRows = [&] {
-        QStringList rows;
-        for (QtVariantProperty *p : panels.pickedVertexGroupItem()->property()->subProperties())
-            rows << p->propertyName() + "=" + p->valueText();
-        return rows;
-    };
+    const auto vertexRows = [&] { return rows(panels.pickedVertexGroupItem()); };
     panels.showPickedVertex(octahedron, 3);
     QVERIFY(cx->isExpanded(panels.pickedVertexGroupItem()));
     QCOMPARE(vertexRows(), QStringList({"Vertex=3", "Coordinates=-1 / 0 / 0", "Curvature=concave",
@@ -258,6 +268,37 @@ void TestPanels::headerPanels()
     QVERIFY(header->sectionSize(0) < width / 2);
     QCOMPARE(header->sectionSize(0) + header->sectionSize(1), width);
     raw->hide();
+}
+
+// The file's figures, and at the cross the world position named after the
+// file's space, the file's voxel and its value.
+void TestPanels::niftiHeader()
+{
+    const auto volume = readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz");
+    panels.updateHeaderOfLoadedVMR(volume);
+    // World (-10, -10, 0) is the file's voxel (3, 5, 7), of value 2·3 + 3·5 + 5·7 + 1.
+    AffineTransform worldToGrid;
+    QVERIFY(volume->volume().niftiVolume->gridToWorld().inverted(worldToGrid));
+    const AffineTransform::Point g = worldToGrid.map({-10, -10, 0});
+    panels.updateCrossCoords(int(std::lround(g[0])), int(std::lround(g[1])),
+                             int(std::lround(g[2])));
+    QCOMPARE(rows(panels.niftiGroupItem()),
+             QStringList({"Dims=16 × 20 × 14", "Voxel size=2 × 2 × 2 mm", "Data type=uint8",
+                          "Orientation=sform", "MNI X=-10.0", "MNI Y=-10.0", "MNI Z=0.0",
+                          "Voxel i/j/k=3 / 5 / 7", "Value=57", "Notes="}));
+    QVERIFY(panels.cxPropertiesBrowser()->isExpanded(panels.niftiGroupItem()));
+
+    panels.updateHeaderOfLoadedVMR(
+        readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/fourd_int16.nii.gz"));
+    QCOMPARE(rows(panels.niftiGroupItem()).first(), QString("Dims=10 × 10 × 10 × 3"));
+    const auto oblique = readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/oblique_float32.nii.gz");
+    panels.updateHeaderOfLoadedVMR(oblique);
+    panels.updateCrossCoords(0, 0, 0);
+    const QStringList shown = rows(panels.niftiGroupItem());
+    QCOMPARE(shown.mid(2, 2), QStringList({"Data type=float32", "Orientation=sform"}));
+    QVERIFY(shown[4].startsWith("X mm="));
+    // The grid's corner lies outside the oblique file's voxels.
+    QCOMPARE(shown.mid(7), QStringList({"Voxel i/j/k=", "Value=", "Notes="}));
 }
 
 // The type is read from the reserved value, or else from the triangle count.
