@@ -59,9 +59,7 @@ private slots:
     void zoomModel();
     void pans_data();
     void pans();
-    void inertia();
-    void zoomInAndReset();
-    void pinch();
+    void zoomPanAndPinch();
     void viewExtent_data();
     void viewExtent();
     void meshPick_data();
@@ -141,24 +139,7 @@ void TestViewNavigation::pans()
     QCOMPARE(nav.panDelta(), QPoint(int(10.6 * f), int(-5 * f)));
 }
 
-void TestViewNavigation::inertia()
-{
-    ViewNavigation nav;
-    nav.pan(QPoint(10, -4), sizes());
-    nav.resetTransformation();
-    // Each frame adds the step and its zoomed share of the image, fading to nothing.
-    nav.inertiaFrame(0, sizes());
-    QCOMPARE(nav.translationX(), 10 + 10 * 2 * 1.7);
-    QCOMPARE(nav.translationY(), -4 - 4 * 2 * 1.7);
-    nav.inertiaFrame(100, sizes());
-    QCOMPARE(nav.translationX(), 10 + 10 * 2 * 1.7);
-    nav.clearPanDelta();
-    nav.inertiaFrame(0, sizes());
-    QCOMPARE(nav.translationY(), -4 - 4 * 2 * 1.7);
-}
-
-// A zoom in keeps the point under the pointer; a reset takes the view back.
-void TestViewNavigation::zoomInAndReset()
+void TestViewNavigation::zoomPanAndPinch()
 {
     ViewNavigation nav;
     // A view that is only turned counts as untransformed.
@@ -197,11 +178,22 @@ void TestViewNavigation::zoomInAndReset()
     QVERIFY(nav.beginReset(true));
     nav.zoomFrame(100, sizes(), 2.0);
     QCOMPARE(nav.rotationAngle(), 0.0);
-}
 
-void TestViewNavigation::pinch()
-{
-    ViewNavigation nav;
+    // A glide after a pan, from an untransformed view.
+    nav.pan(QPoint(10, -4), sizes());
+    nav.resetTransformation();
+    // Each frame adds the step and its zoomed share of the image, fading to nothing.
+    nav.inertiaFrame(0, sizes());
+    QCOMPARE(nav.translationX(), 10 + 10 * 2 * 1.7);
+    QCOMPARE(nav.translationY(), -4 - 4 * 2 * 1.7);
+    nav.inertiaFrame(100, sizes());
+    QCOMPARE(nav.translationX(), 10 + 10 * 2 * 1.7);
+    nav.clearPanDelta();
+    nav.inertiaFrame(0, sizes());
+    QCOMPARE(nav.translationY(), -4 - 4 * 2 * 1.7);
+
+    // A pinch zooms and turns, within the zoom's bounds.
+    nav.resetTransformation();
     nav.pinch(0.1, 2, 10, 0.5);
     QCOMPARE(nav.zoom(), 1.2);
     QCOMPARE(nav.rotationAngle(), 5.0);
