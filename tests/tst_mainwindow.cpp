@@ -124,8 +124,6 @@ private slots:
     void init();
     void cleanup();
     void construction();
-    void dataFolders();
-    void fullScreen();
     void listKeys();
     void requestsReachTheWindow();
     void mapListsFollowTheView();
@@ -299,10 +297,7 @@ void TestMainWindow::construction()
     QTreeView *tree = folders()->directoryTree();
     QVERIFY(tree->isHeaderHidden());
     QVERIFY(tree->isColumnHidden(1) && tree->isColumnHidden(3));
-}
 
-void TestMainWindow::dataFolders()
-{
     // In a macOS bundle the data sit next to the bundle.
     QDir(tmp.path()).mkpath("Viewer.app/Contents/MacOS");
     QCOMPARE(DataFolders::forProgramIn(path("Viewer.app/Contents/MacOS")).base, tmp.path());
@@ -316,42 +311,6 @@ void TestMainWindow::dataFolders()
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QCOMPARE(folders.folderData, userData + "/CXViewerFolderData");
     QVERIFY(QFileInfo(folders.folderData).isDir());
-}
-
-// Ctrl+F enters and leaves full screen; Escape leaves it, and passes on outside it.
-// Leaving shows again what was visible before, and nothing else.
-void TestMainWindow::fullScreen()
-{
-    CoverFlowBrowser *cf = viewer->coverFlow();
-    QToolBar *toolBar = part<QToolBar>();
-    const QList<QWidget *> restored = {toolBar, dock("Directory Tree"), dock("Properties"),
-                                       dock("Available Maps")};
-    KeyRecorder recorder;
-    cf->installEventFilter(&recorder);
-    QVERIFY(focus(cf));
-    dock("Favorite Folders")->close();
-
-    QTest::keyClick(cf, Qt::Key_Escape);
-    QCOMPARE(recorder.keys, QList<int>({Qt::Key_Escape}));
-    QVERIFY(toolBar->isVisible());
-    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
-    for (QWidget *widget : restored)
-        QVERIFY(!widget->isVisible());
-    QTRY_VERIFY(viewer->isFullScreen());
-
-    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
-    for (QWidget *widget : restored)
-        QVERIFY(widget->isVisible());
-    QVERIFY(!dock("Favorite Folders")->isVisible());
-    QTRY_VERIFY(!viewer->isFullScreen());
-
-    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
-    QVERIFY(!toolBar->isVisible());
-    recorder.keys.clear();
-    QTest::keyClick(cf, Qt::Key_Escape);
-    QVERIFY(toolBar->isVisible());
-    QVERIFY(recorder.keys.isEmpty());
-    QTRY_VERIFY(!viewer->isFullScreen());
 }
 
 // Plain F sets the lists' font size from the application's; in the favorites
@@ -408,11 +367,43 @@ void TestMainWindow::listKeys()
     QVERIFY(!recorder.keys.contains(Qt::Key_Right));
 }
 
-// What the strip and the views ask of the window reaches it.
+// What the strip and the views ask of the window reaches it. Ctrl+F enters and leaves full screen;
+// Escape leaves it, and passes on outside it. Leaving shows again what was visible before, and
+// nothing else.
 void TestMainWindow::requestsReachTheWindow()
 {
-    openFolder("images");
     CoverFlowBrowser *cf = viewer->coverFlow();
+    QToolBar *toolBar = part<QToolBar>();
+    const QList<QWidget *> restored = {toolBar, dock("Directory Tree"), dock("Properties"),
+                                       dock("Available Maps")};
+    KeyRecorder recorder;
+    cf->installEventFilter(&recorder);
+    QVERIFY(focus(cf));
+    dock("Favorite Folders")->close();
+
+    QTest::keyClick(cf, Qt::Key_Escape);
+    QCOMPARE(recorder.keys, QList<int>({Qt::Key_Escape}));
+    QVERIFY(toolBar->isVisible());
+    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
+    for (QWidget *widget : restored)
+        QVERIFY(!widget->isVisible());
+    QTRY_VERIFY(viewer->isFullScreen());
+
+    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
+    for (QWidget *widget : restored)
+        QVERIFY(widget->isVisible());
+    QVERIFY(!dock("Favorite Folders")->isVisible());
+    QTRY_VERIFY(!viewer->isFullScreen());
+
+    QTest::keyClick(cf, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!toolBar->isVisible());
+    recorder.keys.clear();
+    QTest::keyClick(cf, Qt::Key_Escape);
+    QVERIFY(toolBar->isVisible());
+    QVERIFY(recorder.keys.isEmpty());
+    QTRY_VERIFY(!viewer->isFullScreen());
+
+    openFolder("images");
     auto *splitter = viewer->findChild<QSplitter *>("mainWindowSplitter");
     const QList<int> before = splitter->sizes();
     emit cf->stripResizeRequested(15);
@@ -424,9 +415,9 @@ void TestMainWindow::requestsReachTheWindow()
     emit part<VolumeOGLViewer>()->inputKindChanged(1);
     QCOMPARE(viewer->inputKind(), 1);
     emit cf->fullScreenRequested();
-    QVERIFY(!part<QToolBar>()->isVisible());
+    QVERIFY(!toolBar->isVisible());
     emit cf->fullScreenRequested();
-    QVERIFY(part<QToolBar>()->isVisible());
+    QVERIFY(toolBar->isVisible());
 
     // A measured image reaches the store and the images panel.
     emit part<ImageOGLViewer>()->imageMeasured(1, 640, 480, 6);
@@ -670,11 +661,7 @@ void TestMainWindow::shownFilesPerMode()
     const QHeaderView *header = tree->header();
     const QRect labels(header->sectionViewportPosition(0), 0, header->sectionSize(0), 1);
     const QRect values(header->sectionViewportPosition(1), 0, header->sectionSize(1), 1);
-    QVERIFY2(viewport.intersected(values).width() >= viewport.width() / 3,
-             qPrintable(QString("values at %1 + %2 of %3")
-                            .arg(values.x())
-                            .arg(values.width())
-                            .arg(viewport.width())));
+    QCOMPARE_GE(viewport.intersected(values).width(), viewport.width() / 3);
     QVERIFY(viewport.contains(labels.topRight()) && labels.width() > viewport.width() / 4);
     QVERIFY(!tree->horizontalScrollBar()->isVisible());
     const QTreeWidgetItem *groupItem = tree->findItems(group, Qt::MatchExactly).value(0);

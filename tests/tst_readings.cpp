@@ -321,11 +321,8 @@ void TestReadings::clustersAndValues()
     auto *maps = viewer.findChild<MapsPanel *>();
     auto *clusters = viewer.findChild<ClustersPanel *>();
     auto *panels = viewer.findChild<PropertyPanels *>();
-    QDockWidget *dock = nullptr;
-    for (QDockWidget *d : viewer.findChildren<QDockWidget *>())
-        if (d->windowTitle() == "Clusters")
-            dock = d;
-    QVERIFY(dock && dock->isVisible() && dock->widget() == clusters);
+    auto *dock = qobject_cast<QDockWidget *>(clusters->parentWidget());
+    QVERIFY(dock && dock->isVisible() && dock->windowTitle() == "Clusters");
     QTRY_VERIFY(volumeView->volume());
     QTRY_COMPARE(clusters->status(), QString("No map shown"));
 
