@@ -74,7 +74,6 @@ private slots:
     void initTestCase() { QVERIFY(tmp.isValid()); }
     void propertyPanels();
     void headerPanels();
-    void niftiHeader();
     void srfType();
     void fileProperties();
     void mapsPanel();
@@ -268,17 +267,14 @@ void TestPanels::headerPanels()
     QVERIFY(header->sectionSize(0) < width / 2);
     QCOMPARE(header->sectionSize(0) + header->sectionSize(1), width);
     raw->hide();
-}
 
-// The file's figures, and at the cross the world position named after the
-// file's space, the file's voxel and its value.
-void TestPanels::niftiHeader()
-{
-    const auto volume = readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz");
-    panels.updateHeaderOfLoadedVMR(volume);
+    // A NIfTI file's figures, and at the cross the world position named after
+    // the file's space, the file's voxel and its value.
+    const auto ras = readAs<VolumeDocument>(CXV_NIFTI_FIXTURES "/ras_uint8.nii.gz");
+    panels.updateHeaderOfLoadedVMR(ras);
     // World (-10, -10, 0) is the file's voxel (3, 5, 7), of value 2·3 + 3·5 + 5·7 + 1.
     AffineTransform worldToGrid;
-    QVERIFY(volume->volume().niftiVolume->gridToWorld().inverted(worldToGrid));
+    QVERIFY(ras->volume().niftiVolume->gridToWorld().inverted(worldToGrid));
     const AffineTransform::Point g = worldToGrid.map({-10, -10, 0});
     panels.updateCrossCoords(int(std::lround(g[0])), int(std::lround(g[1])),
                              int(std::lround(g[2])));
