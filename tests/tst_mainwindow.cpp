@@ -484,7 +484,6 @@ void TestMainWindow::mapListsFollowTheView()
     click(files, 0);
     QCOMPARE(maps->count(), 1);
     QCOMPARE(maps->item(0)->text(), QString("faces"));
-    QCOMPARE(maps->currentRow(), 0);
 
     // A map file that cannot be read says why over the volume, which stays in sight;
     // one that can be read takes the line away.
@@ -683,13 +682,10 @@ void TestMainWindow::favorites()
         emit list->itemClicked(list->item(row));
     };
     FolderThumbnails *thumbnails = part<FolderThumbnails>();
-    QTreeView *tree = folders()->directoryTree();
-    auto *model = static_cast<QFileSystemModel *>(tree->model());
     open(0);
     QCOMPARE(viewer->browsingMode(), BrowsingMode::Images);
     QVERIFY(thumbnails->isMakingThumbnails());
     QCOMPARE(QDir::currentPath(), path("images"));
-    QCOMPARE(model->filePath(tree->currentIndex()), path("images"));
     open(1);
     QCOMPARE(viewer->browsingMode(), BrowsingMode::CXData);
     // Files that cannot be read are tried once.
@@ -717,8 +713,8 @@ void TestMainWindow::favorites()
     open(2);
     QCOMPARE(viewer->browsingMode(), BrowsingMode::RawMRI);
 
-    tree = folders()->directoryTree();
-    model = static_cast<QFileSystemModel *>(tree->model());
+    QTreeView *tree = folders()->directoryTree();
+    auto *model = static_cast<QFileSystemModel *>(tree->model());
     for (int i = 0; i < 2; ++i)
         emit tree->doubleClicked(model->index(path("work")));
     QCOMPARE(list->count(), 4);
@@ -743,7 +739,6 @@ void TestMainWindow::savedFiles()
     // No files yet: the sample folder is the one favorite, in images mode.
     QCOMPARE(folders()->favorites(), QStringList({path("app/ViewerData")}));
     QCOMPARE(folders()->favoriteMode(0), BrowsingMode::Images);
-    QCOMPARE(folders()->favoritesList()->item(0)->text(), QString("ViewerData"));
     QDir(tmp.path()).mkpath("app/ViewerData");
     writeFile(path("app/ViewerData/pic.png"));
     viewer->autoSelectFirstFavFolder();
