@@ -295,14 +295,11 @@ void TestReadings::clustersAndValues_data()
     // Cell (i, j, k) at the VMR's voxel 3 (i, j, k), Talairach (128 - z, 128 - x, 128 - y).
     const int x = 12, y = 15, z = 18;
     const QString byte = QString::number(uchar(char((x + 48 * y + 48 * 48 * z) * 7 + 3)));
-    QTest::newRow("VMR and VMP") << "vmr"
-                                 << "blobs.vmp"
-                                 << "blobs" << Point{128.0 - z, 128.0 - x, 128.0 - y} << byte
-                                 << 300;
+    QTest::newRow("VMR and VMP") << QString("vmr") << QString("blobs.vmp") << QString("blobs")
+                                 << Point{128.0 - z, 128.0 - x, 128.0 - y} << byte << 300;
     QTest::newRow("NIfTI volume and map")
-        << "nifti"
-        << "zmap.nii"
-        << "Volume 1" << Point{-18, -15, -12} << QString::number(10 + 4 + 10 + 18) << 10;
+        << QString("nifti") << QString("zmap.nii") << QString("Volume 1") << Point{-18, -15, -12}
+        << QString::number(10 + 4 + 10 + 18) << 10;
 }
 
 void TestReadings::clustersAndValues()
@@ -518,24 +515,18 @@ void TestReadings::surfaceFolders_data()
     QTest::addColumn<QString>("mesh");
     QTest::addColumn<QString>("type");
     QTest::addColumn<QStringList>("covers");
+    // The maps offered, the labels first.
     QTest::addColumn<QStringList>("offered");
-    QTest::addColumn<QString>("thickness");
-    QTest::addColumn<QString>("labels");
-    QTest::newRow("FreeSurfer") << "surf/lh.white"
-                                << "FreeSurfer surface"
+    QTest::newRow("FreeSurfer") << QString("surf/lh.white") << QString("FreeSurfer surface")
                                 << QStringList{"lh.sphere.reg", "lh.white", "rh.pial"}
                                 << QStringList{"lh.aparc.annot", "lh.curv", "lh.thickness",
-                                               "lh.white.H"}
-                                << "lh.thickness"
-                                << "lh.aparc.annot";
-    QTest::newRow("GIfTI") << "gifti/sub-01_hemi-L_pial.surf.gii"
-                           << "GIfTI surface" << QStringList{"sub-01_hemi-L_pial.surf.gii"}
+                                               "lh.white.H"};
+    QTest::newRow("GIfTI") << QString("gifti/sub-01_hemi-L_pial.surf.gii")
+                           << QString("GIfTI surface") << QStringList{"sub-01_hemi-L_pial.surf.gii"}
                            << QStringList{"sub-01_hemi-L_areas.label.gii",
                                           "sub-01_hemi-L_curv.shape.gii",
                                           "sub-01_hemi-L_stats.func.gii",
-                                          "sub-01_hemi-L_thickness.shape.gii"}
-                           << "sub-01_hemi-L_thickness.shape.gii"
-                           << "sub-01_hemi-L_areas.label.gii";
+                                          "sub-01_hemi-L_thickness.shape.gii"};
 }
 
 // The folder opens in CX data mode with its surfaces as covers; the surface
@@ -548,8 +539,7 @@ void TestReadings::surfaceFolders()
     QFETCH(QString, type);
     QFETCH(QStringList, covers);
     QFETCH(QStringList, offered);
-    QFETCH(QString, thickness);
-    QFETCH(QString, labels);
+    const QString labels = offered.first(), thickness = offered.filter("thickness").first();
     CortivexViewer &viewer = openWindow({tmp.filePath(mesh)});
     QCOMPARE(coverNames(viewer.coverFlow()->coverStore()), covers);
     auto *view = viewer.findChild<MeshOGLViewer *>();
