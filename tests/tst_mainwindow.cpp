@@ -62,20 +62,19 @@ QByteArray hex(const char *text)
     return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
 }
 
-// A data-stream string: byte count, then UTF-16 little-endian.
-QByteArray string(const QString &text)
-{
-    QByteArray bytes(4, 0);
-    qToLittleEndian(quint32(text.size() * 2), bytes.data());
-    for (QChar c : text)
-        bytes += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
-    return bytes;
-}
-
 QByteArray int32(qint32 value)
 {
     QByteArray bytes(4, 0);
     qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+
+// A data-stream string: byte count, then UTF-16 little-endian.
+QByteArray string(const QString &text)
+{
+    QByteArray bytes = int32(qint32(text.size() * 2));
+    for (QChar c : text)
+        bytes += char(c.unicode() & 0xFF) + QByteArray(1, char(c.unicode() >> 8));
     return bytes;
 }
 
