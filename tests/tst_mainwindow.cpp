@@ -47,8 +47,6 @@ class KeyRecorder : public QObject
 {
 public:
     QList<int> keys;
-
-protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::KeyPress)
@@ -271,8 +269,8 @@ void TestMainWindow::construction()
         if (!a->isSeparator() && !a->text().isEmpty())
             texts << a->text();
     QCOMPARE(texts, QStringList({"CX Data", "MRI Data", "Images", "Load in CX", "Full Screen"}));
-    QVERIFY(!action("Load in CX")->isCheckable());
-    QVERIFY(!toolBar->isMovable() && !toolBar->isFloatable());
+    QVERIFY(!action("Load in CX")->isCheckable() && !toolBar->isMovable() &&
+            !toolBar->isFloatable());
     QVERIFY(!action("CX Data")->icon().isNull());
     QVERIFY(action("CX Data")->isChecked() && !action("Images")->isChecked());
 
@@ -440,21 +438,18 @@ void TestMainWindow::requestsReachTheWindow()
 void TestMainWindow::mapListsFollowTheView()
 {
     QDir(tmp.path()).mkpath("maps");
-    const auto write = [this](const QString &name, const QByteArray &data) {
-        writeFile(path("maps/" + name), data);
-    };
-    write("a.srf", SrfFixture::octahedron().bytes());
+    writeFile(path("maps/a.srf"), SrfFixture::octahedron().bytes());
     SmpFixture smp;
     smp.maps = {SmpFixture::Map()};
-    write("fits.smp", smp.bytes());
+    writeFile(path("maps/fits.smp"), smp.bytes());
     smp.nrOfVertices = 3;
-    write("other.smp", smp.bytes());
+    writeFile(path("maps/other.smp"), smp.bytes());
     VmrFixture volume;
     volume.dimX = volume.dimY = volume.dimZ = 40;
-    write("v.vmr", volume.bytes());
+    writeFile(path("maps/v.vmr"), volume.bytes());
     VmpFixture vmp;
     vmp.maps[0].name = "faces";
-    write("m.vmp", vmp.current());
+    writeFile(path("maps/m.vmp"), vmp.current());
 
     openFolder("maps");
     QListWidget *files = part<MapsPanel>()->mapFileList();
@@ -486,7 +481,7 @@ void TestMainWindow::mapListsFollowTheView()
 
     // A map file that cannot be read says why over the volume, which stays in sight;
     // one that can be read takes the line away.
-    write("bad.vmp", "not a map");
+    writeFile(path("maps/bad.vmp"), "not a map");
     cf->emitCurrentItemChangedForInspection();
     QTRY_COMPARE(files->count(), 2);
     QCOMPARE(files->item(0)->text(), QString("bad.vmp"));
