@@ -3,9 +3,6 @@
 #include "CoverStore.h"
 #include "DataFolders.h"
 #include "DicomFixture.h"
-#include "DocRawDataInterface.h"
-#include "DocSRFInterface.h"
-#include "DocVMRInterface.h"
 #include "FolderBrowser.h"
 #include "FolderDataFiles.h"
 #include "FolderThumbnails.h"
@@ -34,7 +31,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
