@@ -179,16 +179,23 @@ void TestDocuments::settingsDriveTheVolumesColours()
     QVERIFY(settings.chooseMapFile(tmp.filePath("anat.vmp")));
     QCOMPARE(settings.note(), QString());
 
-    // A mesh's map keeps what its file says too (the view tests check its colours).
+    // A mesh's map colours it, and a threshold above every value leaves it
+    // plain again; the map keeps what its file says.
     SmpFixture smp;
     smp.maps = {SmpFixture::Map()};
     smp.maps[0].threshMin = 1.0f;
     smp.maps[0].data = QList<float>(6, 2.0f);
     const auto mesh = std::static_pointer_cast<MeshDocument>(
         readDocument(write("a.srf", SrfFixture::octahedron().bytes()), reason));
+    const auto colours = [&] {
+        return QList<int>(mesh->mesh().vertexColors.get(), mesh->mesh().vertexColors.get() + 6);
+    };
+    const QList<int> plain = colours();
     settings.setTarget(mesh);
     QVERIFY(settings.chooseMapFile(write("a.smp", smp.bytes())) && settings.chooseMap(0));
+    QVERIFY(colours() != plain);
     settings.setThreshold(5.0f);
+    QCOMPARE(colours(), plain);
     QCOMPARE(mesh->mesh().surfaceMaps->maps[0]->threshMin, 1.0f);
 }
 
