@@ -36,14 +36,20 @@ QPalette darkPalette()
     return p;
 }
 
-// Draws the figure and exits: no window, no splash, no display. Pictures need
-// fonts, not a screen, and meshes are drawn in an OpenGL context of their own.
+// Figures need no display: pictures need fonts, not a screen, and meshes are
+// drawn in an OpenGL context of their own. Nor does Qt open a display that is
+// there.
+void withoutDisplay()
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+}
+
+// Draws the figure and exits: no window, no splash, no display.
 int renderFigure(int argc, char *argv[], const CommandLine &line)
 {
     QTextStream err(stderr);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Nor does Qt open a display that is there.
-    qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+    withoutDisplay();
     QGuiApplication app(argc, argv);
     FigureRenderer renderer;
     if (!renderer.render(line)) {
@@ -57,8 +63,7 @@ int renderFigure(int argc, char *argv[], const CommandLine &line)
 int drawFigureSet(int argc, char *argv[], const CommandLine &line)
 {
     QTextStream err(stderr);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_QPA_OFFSCREEN_NO_GLX", "1");
+    withoutDisplay();
     QGuiApplication app(argc, argv);
     FigureSet set;
     const bool whole = line.action() == CommandLine::RenderEach ? set.renderEach(line)
