@@ -640,8 +640,9 @@ bool DicomPixels::mapFragments()
     return true;
 }
 
-bool DicomPixels::checkStream(int frame, const QByteArray &stream)
+bool DicomPixels::checkStream(int frame, const QByteArray &stream, bool &ycbcr)
 {
+    ycbcr = false;
     const auto *p = reinterpret_cast<const uchar *>(stream.constData());
     const qint64 n = stream.size();
     const Coding coding = codingOf(syntax);
@@ -680,6 +681,7 @@ bool DicomPixels::checkStream(int frame, const QByteArray &stream)
                                                : jpegHeader(p, n, coding == Coding::JpegLs);
     if (!s.problem.isEmpty())
         return fail(QString("the %1 stream%2 %3").arg(name, where, s.problem));
+    ycbcr = s.ycbcr;
     if (s.width != cols || s.height != nRows)
         return fail(QString("the %1 stream%2 holds %3 × %4 pixels, the header says %5 × %6")
                         .arg(name, where)
@@ -721,7 +723,8 @@ bool DicomPixels::decodeFrame(int frame, std::vector<char> &buffer, Layout &layo
             stream.append(head.data() + r.offset, r.length);
         }
     }
-    if (!checkStream(frame, stream))
+    bool ycbcr = false;
+    if (!checkStream(frame, stream, ycbcr))
         return false;
 
     const Coding coding = codingOf(syntax);
@@ -742,12 +745,6 @@ bool DicomPixels::decodeFrame(int frame, std::vector<char> &buffer, Layout &layo
         layout.photometric =
             photometricName.startsWith("YBR_FULL") ? QByteArray("YBR_FULL") : QByteArray("RGB");
         return true;
-    }
-    bool ycbcr = false;
-    if (coding == Coding::Jpeg && samples == 3) {
-        const StreamImage s =
-            jpegHeader(reinterpret_cast<const uchar *>(stream.constData()), stream.size(), false);
-        ycbcr = s.ycbcr;
     }
     try {
         // The codec itself, not gdcm::Image::GetBuffer: when its decoders fail,

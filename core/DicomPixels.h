@@ -86,7 +86,8 @@ private:
     // The pixels of a frame: native ones point into the file, decoded ones
     // into buffer; layout says how to read them.
     bool framePixels(int frame, const uchar *&pixels, std::vector<char> &buffer, Layout &layout);
-    bool checkStream(int frame, const QByteArray &stream);
+    // ycbcr: whether a JPEG decoder leaves the stream's colours as YCbCr.
+    bool checkStream(int frame, const QByteArray &stream, bool &ycbcr);
     bool decodeFrame(int frame, std::vector<char> &buffer, Layout &layout);
 
     DicomLimits limits;
