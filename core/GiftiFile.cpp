@@ -187,6 +187,54 @@ template <typename T> bool allocate(std::vector<T> &into, qint64 count)
     return true;
 }
 
+// Whether each character of the file's markup and data is the byte it reads
+// as, so that data texts may be cut out of the bytes: UTF-8 and its ASCII
+// and Latin-1 kin. Any other declared encoding (UTF-7 shifts '+' runs, UTF-16
+// has two bytes a character) leaves the whole file to the XML reader.
+bool bytesAreCharacters(const QByteArray &contents)
+{
+    QByteArrayView text(contents);
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
+    if (!text.startsWith("<?xml"))
+        return !text.startsWith("\xFE\xFF") && !text.startsWith("\xFF\xFE") &&
+               !(text.size() > 1 && text[1] == '\0');
+    qsizetype i = 5;
+    auto skipSpaces = [&] {
+        while (i < text.size() && isSpace(text[i]))
+            ++i;
+    };
+    // Anything but a plain declaration is left to the XML reader.
+    QList<QByteArrayView> names;
+    QByteArrayView encoding = "UTF-8";
+    for (;;) {
+        skipSpaces();
+        if (i >= text.size() || text.sliced(i).startsWith("?>"))
+            return encoding.compare("UTF-8", Qt::CaseInsensitive) == 0 ||
+                   encoding.compare("US-ASCII", Qt::CaseInsensitive) == 0 ||
+                   encoding.compare("ISO-8859-1", Qt::CaseInsensitive) == 0;
+        const qsizetype nameStart = i;
+        while (i < text.size() && !isSpace(text[i]) && text[i] != '=')
+            ++i;
+        const QByteArrayView name = text.sliced(nameStart, i - nameStart);
+        skipSpaces();
+        if (i >= text.size() || text[i] != '=')
+            return false;
+        ++i;
+        skipSpaces();
+        if (i >= text.size() || (text[i] != '"' && text[i] != '\''))
+            return false;
+        const qsizetype close = text.indexOf(text[i], i + 1);
+        if (close < 0 || names.contains(name) ||
+            (name != "version" && name != "encoding" && name != "standalone"))
+            return false;
+        names.append(name);
+        if (name == "encoding")
+            encoding = text.sliced(i + 1, close - i - 1);
+        i = close + 1;
+    }
+}
+
 } // namespace
 
 // Where the text of a Data element lies in the file's bytes, when it was
@@ -295,7 +343,7 @@ bool GiftiFile::readContents(const QByteArray &contents)
     clear();
     raw = &contents;
     Outcome outcome = Outcome::Misread;
-    if (takeDataDirectly) {
+    if (takeDataDirectly && bytesAreCharacters(contents)) {
         std::vector<DataText> texts;
         QByteArray skeleton;
         const char *bytes = contents.constData();

@@ -339,6 +339,9 @@ void TestSurfaceFiles::readsGiftiDataInAnyXmlForm_data()
                         "<!-- <Data>9 9 9</Data> --><GIFTI Version=\"1.0\"><?pi <Data>?>");
     QTest::newRow("a Data element outside an array")
         << gifti({}, "1.5 -2 0.001", "<Extra><Data>not read</Data></Extra>");
+    // "+-" is UTF-7's '+'; the bytes are not the characters.
+    QTest::newRow("declared in UTF-7")
+        << gifti({}, "1.5 -2 +-1e-3").replace("\"UTF-8\"", "\"UTF-7\"");
     QTest::newRow("doctype with an internal subset")
         << gifti({}, "1.5 -2 0.001")
                .replace("<GIFTI", "<!DOCTYPE GIFTI [ <!ENTITY x \"<Data>\"> ]>\n<GIFTI");
