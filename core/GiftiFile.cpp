@@ -187,6 +187,18 @@ template <typename T> bool allocate(std::vector<T> &into, qint64 count)
     return true;
 }
 
+// Text the XML reader would give back as its bytes: printable ASCII and
+// whitespace, without references or the "]]>" XML forbids in text.
+bool isPlainText(const char *text, qint64 length)
+{
+    bool plain = true;
+    for (qint64 i = 0; i < length; ++i) {
+        const uchar c = uchar(text[i]);
+        plain &= (c >= 0x20 && c < 0x80 && c != '&') || c == '\n' || c == '\t' || c == '\r';
+    }
+    return plain && !QByteArrayView(text, length).contains("]]>");
+}
+
 // Whether each character of the file's markup and data is the byte it reads
 // as, so that data texts may be cut out of the bytes: UTF-8 and its ASCII
 // and Latin-1 kin. Any other declared encoding (UTF-7 shifts '+' runs, UTF-16
@@ -424,7 +436,7 @@ bool GiftiFile::readContents(const QByteArray &contents)
                 while (close < size && isSpace(bytes[close]))
                     ++close;
                 if (next && startsWith(end, "</Data") && close < size && bytes[close] == '>' &&
-                    !memchr(bytes + i, '&', size_t(end - i))) {
+                    isPlainText(bytes + i, end - i)) {
                     text.begin = i;
                     text.end = end;
                     skeleton.append(bytes + copied, i - copied);

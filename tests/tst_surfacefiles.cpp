@@ -459,6 +459,9 @@ void TestSurfaceFiles::refusesBrokenFiles_data()
         "not a GIfTI file (its first element is <html>)");
     row("GIfTI: cut short in the data", gifti({}, "1 2 3").left(200),
         "not a readable GIfTI file (premature end of document, line 3)");
+    row("GIfTI: a byte UTF-8 has not in data not read",
+        gifti({}, "1 2 3", "<Extra><Data>\xF2</Data></Extra>"),
+        "not a readable GIfTI file (encountered incorrectly encoded content, line 1)");
     row("GIfTI: an unknown encoding", gifti({{"Encoding", "Base85"}}, "1 2 3"),
         "data array 1 has the encoding \"Base85\"; the viewer reads ASCII, Base64Binary and "
         "GZipBase64Binary");
