@@ -773,9 +773,13 @@ bool DicomPixels::decodeFrame(int frame, std::vector<char> &buffer, Layout &layo
                             .arg(syntaxName(syntax)));
         codec->SetPhotometricInterpretation(pi);
         // Last: the JPEG codec hands the settings to its 8, 12 or 16-bit
-        // decoder when it gets the pixel format.
-        codec->SetPixelFormat(gdcm::PixelFormat(ushort(samples), ushort(allocated), ushort(stored),
-                                                ushort(highBit), ushort(signedValues ? 1 : 0)));
+        // decoder when it gets the pixel format. GDCM asserts on bytes of
+        // fewer stored bits; it decodes all eight and the file's bits are
+        // taken from them below.
+        const bool fewerBitsInBytes = allocated == 8 && stored != 8;
+        codec->SetPixelFormat(gdcm::PixelFormat(
+            ushort(samples), ushort(allocated), ushort(fewerBitsInBytes ? 8 : stored),
+            ushort(fewerBitsInBytes ? 7 : highBit), ushort(signedValues ? 1 : 0)));
         gdcm::SmartPointer<gdcm::SequenceOfFragments> sequence = new gdcm::SequenceOfFragments;
         for (int i = 0; i < parts.second; ++i) {
             const DicomHeader::Range r = head.fragments()[size_t(parts.first + i)];
@@ -803,6 +807,10 @@ bool DicomPixels::decodeFrame(int frame, std::vector<char> &buffer, Layout &layo
         layout.stored = out.GetBitsStored();
         layout.highBit = out.GetHighBit();
         layout.isSigned = out.GetPixelRepresentation() == 1;
+        if (fewerBitsInBytes && layout.stored == 8) {
+            layout.stored = stored;
+            layout.highBit = highBit;
+        }
         layout.planar = int(codec->GetPlanarConfiguration());
         layout.bigEndian = false;
         if (layout.allocated != allocated || layout.stored < 1 || layout.stored > allocated ||

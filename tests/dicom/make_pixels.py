@@ -180,6 +180,11 @@ record("grey8.dcm", "grey", eight, 1, 0)
 subprocess.run(["gdcmconv", "--jpeg", str(out / "grey8.dcm"), str(out / "grey8_jpeg.dcm")],
                check=True)
 record("grey8_jpeg.dcm", "grey", eight, 1, 0)
+# Seven bits stored of the stream's eight: the top bit is not the value's.
+ds = pydicom.dcmread(str(out / "grey8_jpeg.dcm"))
+ds.BitsStored, ds.HighBit = 7, 6
+ds.save_as(str(out / "stored7_jpeg.dcm"))
+record("stored7_jpeg.dcm", "grey", eight & 0x7F, 1, 0)
 # Frames of five fragments each, with and without an offset table.
 subprocess.run(["gdcmconv", "--jpegls", str(out / "multi16.dcm"), str(out / "fragments.dcm")],
                check=True)
