@@ -699,6 +699,14 @@ bool DicomPixels::checkStream(int frame, const QByteArray &stream, bool &ycbcr)
                         .arg(name, where)
                         .arg(s.precision)
                         .arg(allocated));
+    // GDCM decodes JPEG and JPEG-LS samples, 16 bits at most, only into 8 or
+    // 16 bits (its JPEG codec aborts on more).
+    if (coding != Coding::Jpeg2000 && allocated > 16)
+        return fail(QString("the %1 stream%2 holds %3-bit samples in %4 bits allocated, which "
+                            "the viewer does not read")
+                        .arg(name, where)
+                        .arg(s.precision)
+                        .arg(allocated));
     if (coding == Coding::Jpeg2000 && s.subsampled)
         return fail(QString("the %1 stream%2 has subsampled components").arg(name, where));
     // Beyond the standard's 65,535 tiles each tile's bookkeeping alone would

@@ -312,6 +312,11 @@ hostile.append(("many_frames.dcm", "more than the viewer holds"))
 rewrite("MR_small.dcm", "palette.dcm",
         lambda ds: setattr(ds, "PhotometricInterpretation", "PALETTE COLOR"))
 hostile.append(("palette.dcm", "palette"))
+for source, name in [("multi16_jpeg.dcm", "jpeg_32bits.dcm"),
+                     ("multi16_jpegls.dcm", "jpegls_32bits.dcm")]:
+    rewrite(source, name, lambda ds: (setattr(ds, "BitsAllocated", 32),
+                                      setattr(ds, "BitsStored", 24), setattr(ds, "HighBit", 23)))
+    hostile.append((name, "16-bit samples in 32 bits allocated"))
 copy("liver_1frame.dcm")
 hostile.append(("liver_1frame.dcm", "1 bits"))
 copy("MR_truncated.dcm")
