@@ -203,52 +203,19 @@ bool isPlainText(const char *text, qint64 length)
     return !bad && !(bracket && QByteArrayView(text, length).contains("]]>"));
 }
 
-// Whether each character of the file's markup and data is the byte it reads
-// as, so that data texts may be cut out of the bytes: UTF-8 and its ASCII
-// and Latin-1 kin. Any other declared encoding (UTF-7 shifts '+' runs, UTF-16
-// has two bytes a character) leaves the whole file to the XML reader.
-bool bytesAreCharacters(const QByteArray &contents)
+// Whether each character of a document in the encoding its declaration names
+// is the byte it reads as, so that data texts may be cut out of the bytes:
+// UTF-8 and its ASCII and Latin-1 kin. Any other (UTF-7 shifts '+' runs,
+// UTF-16 has two bytes a character, told by its mark) leaves the whole file
+// to the XML reader.
+bool bytesAreCharacters(QStringView declared, const QByteArray &document)
 {
-    QByteArrayView text(contents);
-    if (text.startsWith("\xEF\xBB\xBF"))
-        text = text.sliced(3);
-    if (!text.startsWith("<?xml"))
-        return !text.startsWith("\xFE\xFF") && !text.startsWith("\xFF\xFE") &&
-               !(text.size() > 1 && text[1] == '\0');
-    qsizetype i = 5;
-    auto skipSpaces = [&] {
-        while (i < text.size() && isSpace(text[i]))
-            ++i;
-    };
-    // Anything but a plain declaration is left to the XML reader.
-    QList<QByteArrayView> names;
-    QByteArrayView encoding = "UTF-8";
-    for (;;) {
-        skipSpaces();
-        if (i >= text.size() || text.sliced(i).startsWith("?>"))
-            return encoding.compare("UTF-8", Qt::CaseInsensitive) == 0 ||
-                   encoding.compare("US-ASCII", Qt::CaseInsensitive) == 0 ||
-                   encoding.compare("ISO-8859-1", Qt::CaseInsensitive) == 0;
-        const qsizetype nameStart = i;
-        while (i < text.size() && !isSpace(text[i]) && text[i] != '=')
-            ++i;
-        const QByteArrayView name = text.sliced(nameStart, i - nameStart);
-        skipSpaces();
-        if (i >= text.size() || text[i] != '=')
-            return false;
-        ++i;
-        skipSpaces();
-        if (i >= text.size() || (text[i] != '"' && text[i] != '\''))
-            return false;
-        const qsizetype close = text.indexOf(text[i], i + 1);
-        if (close < 0 || names.contains(name) ||
-            (name != "version" && name != "encoding" && name != "standalone"))
-            return false;
-        names.append(name);
-        if (name == "encoding")
-            encoding = text.sliced(i + 1, close - i - 1);
-        i = close + 1;
-    }
+    if (declared.isEmpty())
+        return !document.startsWith("\xFE\xFF") && !document.startsWith("\xFF\xFE") &&
+               !(document.size() > 1 && document[1] == '\0');
+    return declared.compare(u"UTF-8", Qt::CaseInsensitive) == 0 ||
+           declared.compare(u"US-ASCII", Qt::CaseInsensitive) == 0 ||
+           declared.compare(u"ISO-8859-1", Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -359,7 +326,7 @@ bool GiftiFile::readContents(const QByteArray &contents)
     clear();
     raw = &contents;
     Outcome outcome = Outcome::Misread;
-    if (takeDataDirectly && bytesAreCharacters(contents)) {
+    if (takeDataDirectly) {
         std::vector<DataText> texts;
         QByteArray skeleton;
         const char *bytes = contents.constData();
@@ -487,6 +454,12 @@ GiftiFile::Outcome GiftiFile::parse(const QByteArray &document, const std::vecto
                  .arg(xml.lineNumber()));
         return Outcome::Failed;
     };
+    // The declaration names the encoding on the first token alone.
+    const QString declared = xml.readNext() == QXmlStreamReader::StartDocument
+                                 ? xml.documentEncoding().toString()
+                                 : QString();
+    if (!texts.empty() && !bytesAreCharacters(declared, document))
+        return Outcome::Misread;
     if (!xml.readNextStartElement())
         return xmlFailure();
     if (xml.name() != QLatin1String("GIFTI")) {
